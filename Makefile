@@ -1,0 +1,38 @@
+# The two everyday commands: `make run` and `make test`.
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+JOBS ?= $(shell nproc)
+
+.PHONY: run test deps build test-asan build-asan bench samples clean
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/kalvane-cli load
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+build-asan: deps
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALVANE_SANITIZE=ON \
+	  -DKALVANE_BENCH=OFF >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+# The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: build-asan
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	./$(BUILD)/bench/kalvane_bench
+
+# Renders the sample photographs again (POV-Ray); they are committed.
+samples: deps
+	tools/samples/make-samples data/samples/turntable
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,134 @@
+#include "document/LayerItemObject.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "imaging/ImageKit.h"
+#include "imaging/Round.h"
+
+namespace kalvane {
+
+namespace {
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+// d for every |s - t| in 0..255, so the blends do no floating point per pixel.
+std::array<int, 256> DifferenceTable(double factor) {
+  std::array<int, 256> table{};
+  for (int i = 0; i < 256; ++i) table[static_cast<std::size_t>(i)] = RoundInt(i * factor);
+  return table;
+}
+
+inline std::uint8_t ClampByte(int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); }
+
+}  // namespace
+
+void TLayerItemObject::SetSelected(bool selected) {
+  if (FileExists(FileName)) Selected = selected;
+}
+
+void TLayerItemObject::SetRotation(std::int32_t angle) {
+  // 64-bit: a stored angle near the int range must not overflow the difference.
+  const long long difference = static_cast<long long>(angle) - Rotation;
+  Rotate(static_cast<std::int32_t>(difference % 36000));
+  Rotation = angle;
+}
+
+void TLayerItemObject::SetScale(double scale) {
+  if (scale > 0.0 && scale <= 1.0) Scale = scale;
+}
+
+bool TLayerItemObject::LoadFromFile(const std::string& path) {
+  if (!FileExists(path)) {
+    Error = path + ": file not found";
+    return false;
+  }
+  FileName = path;
+  DisplayBitmap.reset();
+  MonoBitmap.reset();
+  Error.clear();
+
+  const auto info = IKFileType(path, &Error);
+  if (!info) return false;
+  const int w = std::max(RoundInt(info->width * Scale), 1);
+  const int h = std::max(RoundInt(info->height * Scale), 1);
+  const TIKImage scaled = IKFileLoadScaled(path, w, h);
+  if (scaled.IsEmpty()) {
+    Error = scaled.Error();
+    return false;
+  }
+  auto display = std::make_unique<TBitmap24>(IKBitmapFromDib(scaled));
+  auto mono = std::make_unique<TBitmap24>(IKBitmapFromDib(IKSetGray(scaled)));
+  if (display->IsEmpty() || mono->Width() != display->Width() ||
+      mono->Height() != display->Height()) {
+    Error = path + ": cannot convert the decoded image";
+    return false;
+  }
+  LightenMono(*mono);
+  DisplayBitmap = std::move(display);
+  MonoBitmap = std::move(mono);
+  Rotate(Rotation);
+  return true;
+}
+
+void LightenMono(TBitmap24& bitmap) {
+  std::array<std::uint8_t, 256> table{};
+  for (int c = 0; c < 256; ++c) table[static_cast<std::size_t>(c)] = ClampByte(c < 176 ? c + 80 : 255);
+  const std::size_t bytes = static_cast<std::size_t>(bitmap.Width()) * 3;
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    std::uint8_t* row = bitmap.Row(y);
+    for (std::size_t i = 0; i < bytes; ++i) row[i] = table[row[i]];
+  }
+}
+
+void TLayerItemObject::Rotate(std::int32_t difference) {
+  if (!DisplayBitmap || difference == 0) return;
+  for (TBitmap24* bitmap : {DisplayBitmap.get(), MonoBitmap.get()}) {
+    if (!bitmap) continue;
+    TBitmap24 turned = IKBitmapFromDib(IKRotationEx(IKDibFromBitmap(*bitmap), difference));
+    // A failed turn keeps the old copy rather than leaving the item blank.
+    if (!turned.IsEmpty()) *bitmap = std::move(turned);
+  }
+}
+
+void TLayerItemObject::DrawTo(TBitmap24& target) const {
+  if (DisplayBitmap) target.Draw(*DisplayBitmap, Offset.X, Offset.Y);
+}
+
+void TLayerItemObject::DrawMonoDark(TBitmap24& target, double factor) const {
+  BlendMono<false>(target, factor);
+}
+
+void TLayerItemObject::DrawMonoRed(TBitmap24& target, double factor) const {
+  BlendMono<true>(target, factor);
+}
+
+template <bool kRed>
+void TLayerItemObject::BlendMono(TBitmap24& target, double factor) const {
+  if (!MonoBitmap) return;
+  const TBitmap24& source = *MonoBitmap;
+  const TClip c = ClipPlacement(source.Width(), source.Height(), Offset.X, Offset.Y,
+                                target.Width(), target.Height());
+  if (c.Empty()) return;
+  const std::array<int, 256> table = DifferenceTable(factor);
+  for (int y = c.y0; y < c.y1; ++y) {
+    const std::uint8_t* s = source.Row(y) + static_cast<std::size_t>(c.x0) * 3;
+    std::uint8_t* t = target.Row(y + Offset.Y) + static_cast<std::size_t>(c.x0 + Offset.X) * 3;
+    for (int x = c.x0; x < c.x1; ++x, s += 3, t += 3) {
+      const int sr = s[2], tr = t[2];
+      if (sr == 0 || tr == 0) continue;
+      const int d = table[static_cast<std::size_t>(std::abs(sr - tr))];
+      t[0] = ClampByte(t[0] - d);
+      t[1] = ClampByte(t[1] - d);
+      t[2] = kRed ? ClampByte(tr + d) : ClampByte(tr - d);
+    }
+  }
+}
+
+}  // namespace kalvane

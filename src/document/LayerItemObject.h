@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "imaging/Bitmap24.h"
+
+namespace kalvane {
+
+struct TPoint {
+  std::int32_t X = 0;
+  std::int32_t Y = 0;
+  bool operator==(const TPoint&) const = default;
+};
+
+// One photograph of the sequence: where it comes from, where it sits on the
+// work canvas, and its display copy and lightened greyscale copy.
+class TLayerItemObject {
+ public:
+  TLayerItemObject() = default;
+  TLayerItemObject(const TLayerItemObject&) = delete;
+  TLayerItemObject& operator=(const TLayerItemObject&) = delete;
+
+  void SetItemName(const std::string& name) { ItemName = name; }
+  const std::string& GetItemName() const { return ItemName; }
+  void SetIndex(std::int32_t index) { Index = index < 0 ? -1 : index; }
+  std::int32_t GetIndex() const { return Index; }
+  // Ignored (also when clearing) unless a file exists at FileName.
+  void SetSelected(bool selected);
+  bool GetSelected() const { return Selected; }
+  void SetMonoVisible(bool visible) { MonoVisible = visible; }
+  bool GetMonoVisible() const { return MonoVisible; }
+  void SetOffset(TPoint offset) { Offset = offset; }
+  TPoint GetOffset() const { return Offset; }
+  // Turns both copies by (angle - current rotation), then stores the angle.
+  void SetRotation(std::int32_t angle);
+  std::int32_t GetRotation() const { return Rotation; }
+  // Accepted only in (0, 1]; used at the next load.
+  void SetScale(double scale);
+  double GetScale() const { return Scale; }
+
+  // Builds both copies from the file. Returns false, with LoadError() saying
+  // why, when the file is missing (nothing changes then) or cannot be
+  // decoded (the item is then left without copies).
+  bool LoadFromFile(const std::string& path);
+  const std::string& LoadError() const { return Error; }
+  bool HasImage() const { return DisplayBitmap != nullptr; }
+
+  const std::string& GetFileName() const { return FileName; }
+  const TBitmap24* GetDisplayBitmap() const { return DisplayBitmap.get(); }
+  const TBitmap24* GetMonoBitmap() const { return MonoBitmap.get(); }
+
+  // Opaque copy of the display copy with its top-left at Offset.
+  void DrawTo(TBitmap24& target) const;
+  // Both blend the monochrome copy into the target by
+  // d = Round(|grey - target red| * factor); zero on either side is skipped.
+  void DrawMonoDark(TBitmap24& target, double factor) const;
+  void DrawMonoRed(TBitmap24& target, double factor) const;
+
+ private:
+  void Rotate(std::int32_t difference);
+  template <bool kRed>
+  void BlendMono(TBitmap24& target, double factor) const;
+
+  std::string ItemName;
+  std::int32_t Index = -1;
+  bool Selected = false;
+  std::unique_ptr<TBitmap24> DisplayBitmap;
+  std::unique_ptr<TBitmap24> MonoBitmap;
+  std::string FileName;
+  bool MonoVisible = true;
+  TPoint Offset;
+  std::int32_t Rotation = 0;
+  double Scale = 0.3;
+  std::string Error;
+};
+
+// Lightens a greyscale copy in place: c + 80 below 176, else 255.
+void LightenMono(TBitmap24& bitmap);
+
+}  // namespace kalvane

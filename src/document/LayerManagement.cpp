@@ -1,0 +1,349 @@
+#include "document/LayerManagement.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "imaging/Round.h"
+
+namespace kalvane {
+
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+void TLayerManagement::SetChangeHandler(int slot, TChangeHandler handler) {
+  if (slot < 1 || slot > kListenerSlots) return;
+  Guard g(Lock);
+  ChangeHandlers[static_cast<std::size_t>(slot - 1)] = std::move(handler);
+}
+
+void TLayerManagement::SetWorkBitmap(TBitmap24* bitmap) {
+  Guard g(Lock);
+  WorkBitmap = bitmap;
+  HasWorkBitmap = true;
+}
+
+int TLayerManagement::Count() const {
+  Guard g(Lock);
+  return static_cast<int>(Items.size());
+}
+
+TLayerItemObject* TLayerManagement::GetItem(int index) const {
+  Guard g(Lock);
+  if (index < 0 || index >= static_cast<int>(Items.size())) return nullptr;
+  return Items[static_cast<std::size_t>(index)].get();
+}
+
+TLayerItemObject* TLayerManagement::FindByName(const std::string& name) const {
+  Guard g(Lock);
+  for (auto it = Items.rbegin(); it != Items.rend(); ++it) {
+    if ((*it)->GetItemName() == name) return it->get();
+  }
+  return nullptr;
+}
+
+std::unique_ptr<TLayerItemObject> TLayerManagement::CreateItem(const std::string& name,
+                                                               const std::string& path) const {
+  auto item = std::make_unique<TLayerItemObject>();
+  item->SetItemName(name);
+  {
+    Guard g(Lock);
+    item->SetRotation(Rotation);
+    item->SetScale(ItemScale);
+  }
+  // Decoding runs without the list lock so the GUI can keep rendering.
+  item->LoadFromFile(path);
+  return item;
+}
+
+TLayerItemObject* TLayerManagement::InsertCreated(std::unique_ptr<TLayerItemObject> item,
+                                                  int position) {
+  if (!item) return nullptr;
+  TLayerItemObject* raw = item.get();
+  {
+    Guard g(Lock);
+    const int count = static_cast<int>(Items.size());
+    const auto at = static_cast<std::size_t>(std::clamp(position, 0, count));
+    Items.insert(Items.begin() + static_cast<std::ptrdiff_t>(at), std::move(item));
+    Renumber(at);
+  }
+  Changed();
+  return raw;
+}
+
+TLayerItemObject* TLayerManagement::AddItem(const std::string& name, const std::string& path) {
+  return InsertCreated(CreateItem(name, path), Count());
+}
+
+TLayerItemObject* TLayerManagement::InsertItem(const std::string& name, int position,
+                                               const std::string& path) {
+  return InsertCreated(CreateItem(name, path), position);
+}
+
+void TLayerManagement::Renumber(std::size_t from) {
+  for (std::size_t i = from; i < Items.size(); ++i) Items[i]->SetIndex(static_cast<int>(i));
+}
+
+void TLayerManagement::Delete(int index) {
+  bool remain = false;
+  {
+    Guard g(Lock);
+    if (!HasWorkBitmap || index < 0 || index >= static_cast<int>(Items.size())) return;
+    Items.erase(Items.begin() + index);
+    Renumber(static_cast<std::size_t>(index));
+    remain = !Items.empty();
+  }
+  if (remain) SelectIndex(0);
+  Changed();
+}
+
+void TLayerManagement::Clear() {
+  {
+    Guard g(Lock);
+    if (!HasWorkBitmap) return;
+    Items.clear();
+  }
+  Changed();
+}
+
+void TLayerManagement::Move(int index, int direction) {
+  {
+    Guard g(Lock);
+    const int count = static_cast<int>(Items.size());
+    if (index < 0 || index >= count) return;
+    const int other = direction == 1 ? index + 1 : index - 1;
+    if (other < 0 || other >= count) return;
+    std::swap(Items[static_cast<std::size_t>(index)], Items[static_cast<std::size_t>(other)]);
+    Renumber(static_cast<std::size_t>(std::min(index, other)));
+  }
+  Changed();
+}
+
+void TLayerManagement::Reverse() {
+  {
+    Guard g(Lock);
+    std::reverse(Items.begin(), Items.end());
+    Renumber(0);
+  }
+  Changed();
+}
+
+void TLayerManagement::ClearSelectionLocked() {
+  for (auto& item : Items) {
+    if (item->GetSelected()) item->SetSelected(false);
+  }
+}
+
+void TLayerManagement::ClearSelection() {
+  Guard g(Lock);
+  ClearSelectionLocked();
+}
+
+void TLayerManagement::SelectIndex(int index) {
+  {
+    Guard g(Lock);
+    if (!Items.empty()) {
+      ClearSelectionLocked();
+      for (auto& item : Items) {
+        if (item->GetIndex() == index) item->SetSelected(true);
+      }
+    }
+  }
+  Changed();
+}
+
+void TLayerManagement::SelectName(const std::string& name) {
+  {
+    Guard g(Lock);
+    if (!Items.empty()) {
+      ClearSelectionLocked();
+      for (auto& item : Items) {
+        if (item->GetItemName() == name) item->SetSelected(true);
+      }
+    }
+  }
+  Changed();
+}
+
+TLayerItemObject* TLayerManagement::GetSelectedLocked() const {
+  for (auto it = Items.rbegin(); it != Items.rend(); ++it) {
+    if ((*it)->GetSelected()) return it->get();
+  }
+  return nullptr;
+}
+
+TLayerItemObject* TLayerManagement::GetSelected() const {
+  Guard g(Lock);
+  return GetSelectedLocked();
+}
+
+void TLayerManagement::SetMonoMode(int mode) {
+  if (mode != 0 && mode != 1) return;
+  {
+    Guard g(Lock);
+    MonoMode = mode;
+  }
+  Changed();
+}
+
+int TLayerManagement::GetMonoMode() const {
+  Guard g(Lock);
+  return MonoMode;
+}
+
+void TLayerManagement::SetMonoVisibleByName(const std::string& name, bool visible) {
+  TLayerItemObject* item = FindByName(name);
+  if (!item) return;
+  {
+    Guard g(Lock);
+    item->SetMonoVisible(visible);
+  }
+  Changed();
+}
+
+bool TLayerManagement::GetMonoVisibleByName(const std::string& name) const {
+  Guard g(Lock);
+  const TLayerItemObject* item = FindByName(name);
+  return item && item->GetMonoVisible();
+}
+
+void TLayerManagement::SetMonoVisibleAll(bool visible) {
+  {
+    Guard g(Lock);
+    for (auto& item : Items) item->SetMonoVisible(visible);
+  }
+  Changed();
+}
+
+void TLayerManagement::SetAutoOverlay(bool on) {
+  Guard g(Lock);
+  AutoOverlay = on;
+}
+
+bool TLayerManagement::GetAutoOverlay() const {
+  Guard g(Lock);
+  return AutoOverlay;
+}
+
+void TLayerManagement::SetRotation(std::int32_t angle) {
+  {
+    Guard g(Lock);
+    Rotation = angle;
+    if (Items.empty()) return;
+    std::int32_t reduced = angle;
+    if (reduced > 36000) reduced -= 36000;
+    if (reduced < -36000) reduced += 36000;
+    for (auto& item : Items) item->SetRotation(reduced);
+  }
+  Changed();
+}
+
+std::int32_t TLayerManagement::GetRotation() const {
+  Guard g(Lock);
+  return Rotation;
+}
+
+void TLayerManagement::SetItemScale(double scale) {
+  if (!(scale > 0.0 && scale <= 1.0)) return;
+  Guard g(Lock);
+  ItemScale = scale;
+  for (auto& item : Items) item->SetScale(scale);
+}
+
+double TLayerManagement::GetItemScale() const {
+  Guard g(Lock);
+  return ItemScale;
+}
+
+void TLayerManagement::SetDensity(double density) {
+  {
+    Guard g(Lock);
+    if (density > 0.0) Density = density;
+  }
+  BuildOverlay();
+}
+
+double TLayerManagement::GetDensity() const {
+  Guard g(Lock);
+  return Density;
+}
+
+void TLayerManagement::FitBitmaps() {
+  if (!WorkBitmap) return;
+  int w = 0, h = 0;
+  for (const auto& item : Items) {
+    // An item without a display copy (its file could not be decoded) takes
+    // no room.
+    if (const TBitmap24* display = item->GetDisplayBitmap()) {
+      w = std::max(w, display->Width());
+      h = std::max(h, display->Height());
+    }
+  }
+  if (w == 0 || h == 0) w = h = 100;
+  {
+    CanvasLock lock(*WorkBitmap);
+    WorkBitmap->SetSize(w, h);
+  }
+  CanvasLock lock(OverlayBitmap);
+  if (OverlayBitmap.Width() != w || OverlayBitmap.Height() != h) {
+    OverlayBitmap.SetSize(w, h);
+    OverlayBitmap.FillWhite();
+  }
+}
+
+void TLayerManagement::BuildOverlay() {
+  Guard g(Lock);
+  if (!HasWorkBitmap || Items.empty()) return;
+  FitBitmaps();
+  CanvasLock lock(OverlayBitmap);
+  OverlayBitmap.FillWhite();
+  for (const auto& item : Items) {
+    if (item->GetMonoVisible() && !item->GetSelected()) item->DrawMonoDark(OverlayBitmap, Density);
+  }
+}
+
+void TLayerManagement::Render() {
+  Guard g(Lock);
+  if (!HasWorkBitmap || !WorkBitmap) return;
+  FitBitmaps();
+  CanvasLock lock(*WorkBitmap);
+  WorkBitmap->FillWhite();
+  const TLayerItemObject* selected = GetSelectedLocked();
+  if (!selected) return;
+  if (MonoMode == 1) {
+    selected->DrawMonoRed(*WorkBitmap, 1.0);
+    CanvasLock overlay(OverlayBitmap);
+    BlendOverlay(OverlayBitmap, *WorkBitmap);
+  } else {
+    selected->DrawTo(*WorkBitmap);
+  }
+}
+
+void TLayerManagement::Changed() {
+  std::array<TChangeHandler, kListenerSlots> handlers;
+  {
+    Guard g(Lock);
+    if (AutoOverlay) BuildOverlay();
+    handlers = ChangeHandlers;
+  }
+  for (auto& handler : handlers) {
+    if (handler) handler(*this);
+  }
+}
+
+void BlendOverlay(const TBitmap24& overlay, TBitmap24& work) {
+  std::array<int, 256> table{};
+  for (int i = 0; i < 256; ++i) table[static_cast<std::size_t>(i)] = RoundInt(i * 0.8);
+  const int w = std::min(overlay.Width(), work.Width());
+  const int h = std::min(overlay.Height(), work.Height());
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* o = overlay.Row(y);
+    std::uint8_t* p = work.Row(y);
+    for (int x = 0; x < w; ++x, o += 3, p += 3) {
+      const int e = table[static_cast<std::size_t>(std::abs(o[2] - p[2]))];
+      p[0] = static_cast<std::uint8_t>(std::max(p[0] - e, 0));
+      p[1] = static_cast<std::uint8_t>(std::max(p[1] - e, 0));
+      p[2] = static_cast<std::uint8_t>(std::max(p[2] - e, 0));
+    }
+  }
+}
+
+}  // namespace kalvane

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "document/LayerItemObject.h"
+#include "imaging/Bitmap24.h"
+
+namespace kalvane {
+
+class TLayerManagement;
+using TChangeHandler = std::function<void(TLayerManagement& sender)>;
+
+// The ordered items of the project, the selection, the settings every item
+// shares, and the composition of the work bitmap and the monochrome overlay.
+//
+// Threads: a loader thread may add items while the GUI thread renders or
+// reads the list. The list is guarded by its own lock and every drawing step
+// holds the canvas lock of the bitmap it draws into. Listeners are called
+// with no lock held, so they may wait for the GUI thread. Item pointers stay
+// valid until Delete, Clear or destruction, which only the GUI thread calls.
+class TLayerManagement {
+ public:
+  static constexpr int kListenerSlots = 5;
+
+  TLayerManagement() = default;
+  TLayerManagement(const TLayerManagement&) = delete;
+  TLayerManagement& operator=(const TLayerManagement&) = delete;
+
+  // slot 1..5; an empty handler frees the slot.
+  void SetChangeHandler(int slot, TChangeHandler handler);
+
+  void SetWorkBitmap(TBitmap24* bitmap);
+  int Count() const;
+  TLayerItemObject* GetItem(int index) const;
+  TLayerItemObject* FindByName(const std::string& name) const;
+
+  // Both return the new item; check HasImage()/LoadError() for a file that
+  // could not be decoded (it is in the list without copies).
+  TLayerItemObject* AddItem(const std::string& name, const std::string& path);
+  TLayerItemObject* InsertItem(const std::string& name, int position, const std::string& path);
+  // The item AddItem would make, loaded but not yet in the list, so loaders
+  // can decode several files at once and refuse one that fails before it is
+  // added. Safe to call from any thread.
+  std::unique_ptr<TLayerItemObject> CreateItem(const std::string& name,
+                                               const std::string& path) const;
+  // Puts a created item at the position (clamped to [0, Count]); notifies.
+  TLayerItemObject* InsertCreated(std::unique_ptr<TLayerItemObject> item, int position);
+
+  void Delete(int index);
+  void Clear();
+  void Move(int index, int direction);  // 1 = towards the end, else towards the start
+  void Reverse();
+  void SelectIndex(int index);
+  void SelectName(const std::string& name);
+  void ClearSelection();
+  TLayerItemObject* GetSelected() const;
+
+  void SetMonoMode(int mode);
+  int GetMonoMode() const;
+  void SetMonoVisibleByName(const std::string& name, bool visible);
+  bool GetMonoVisibleByName(const std::string& name) const;
+  void SetMonoVisibleAll(bool visible);
+  void SetAutoOverlay(bool on);
+  bool GetAutoOverlay() const;
+
+  void SetRotation(std::int32_t angle);
+  std::int32_t GetRotation() const;
+  void SetItemScale(double scale);
+  double GetItemScale() const;
+  void SetDensity(double density);
+  double GetDensity() const;
+
+  void Render();
+  void Changed();
+  void BuildOverlay();
+
+  const TBitmap24& GetOverlayBitmap() const { return OverlayBitmap; }
+
+ private:
+  void FitBitmaps();
+  void Renumber(std::size_t from);
+  void ClearSelectionLocked();
+  TLayerItemObject* GetSelectedLocked() const;
+
+  mutable std::recursive_mutex Lock;
+  std::array<TChangeHandler, kListenerSlots> ChangeHandlers;
+  TBitmap24* WorkBitmap = nullptr;
+  TBitmap24 OverlayBitmap;
+  bool HasWorkBitmap = false;
+  std::vector<std::unique_ptr<TLayerItemObject>> Items;
+  int MonoMode = 0;
+  std::int32_t Rotation = 0;
+  double ItemScale = 0.3;
+  double Density = 0.3;
+  bool AutoOverlay = true;
+};
+
+// Blends the overlay into the work bitmap (same size): every byte of a work
+// pixel drops by Round(|overlay red - work red| * 0.8), not below 0.
+void BlendOverlay(const TBitmap24& overlay, TBitmap24& work);
+
+}  // namespace kalvane

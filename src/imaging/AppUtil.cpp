@@ -1,0 +1,243 @@
+#include "imaging/AppUtil.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "document/LayerManagement.h"
+#include "imaging/ImageKit.h"
+
+namespace kalvane {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string WithSlash(std::string folder) {
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+std::size_t LastSeparator(const std::string& path) { return path.find_last_of("/\\"); }
+
+}  // namespace
+
+std::string GetAppFolder() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) return WithSlash(fs::current_path(ec).string());
+  return WithSlash(exe.parent_path().string());
+}
+
+std::string GetTemplateFolder() { return GetAppFolder() + "template/"; }
+
+std::string GetTempFolder() {
+  std::error_code ec;
+  fs::path temp = fs::temp_directory_path(ec);
+  if (ec || temp.empty()) temp = "/tmp";
+  return WithSlash(temp.string());
+}
+
+std::string GetExportTempFolder() {
+  return GetTempFolder() + "Kalvane-" + std::to_string(getuid()) + "/";
+}
+
+bool PrepareExportTempFolder(std::string* error) {
+  const std::string folder = GetExportTempFolder();
+  const std::string path = folder.substr(0, folder.size() - 1);
+  auto fail = [&](const std::string& why) {
+    if (error) *error = path + ": " + why;
+    return false;
+  };
+  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return fail(std::strerror(errno));
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0) return fail(std::strerror(errno));
+  if (!S_ISDIR(st.st_mode)) return fail("exists and is not a folder");
+  if (st.st_uid != getuid()) return fail("belongs to another user");
+  if ((st.st_mode & 0777) != 0700 && chmod(path.c_str(), 0700) != 0) {
+    return fail(std::strerror(errno));
+  }
+  return true;
+}
+
+std::string GetUserDataFolder() {
+  fs::path base;
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config && config[0] == '/') {
+    base = config;
+  } else {
+    const char* home = std::getenv("HOME");
+    base = fs::path(home && home[0] ? home : GetTempFolder()) / ".config";
+  }
+  const fs::path folder = base / "Kalvane";
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  return WithSlash(folder.string());
+}
+
+bool IsImageFile(const std::string& path) {
+  const std::string name = ExtractName(path);
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return false;
+  std::string ext = name.substr(dot);
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext == ".bmp" || ext == ".jpg" || ext == ".gif" || ext == ".png" || ext == ".tif";
+}
+
+std::string ExtractName(const std::string& path) {
+  const std::size_t sep = LastSeparator(path);
+  return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+std::string GetFolderOf(const std::string& path) {
+  const std::size_t sep = LastSeparator(path);
+  return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
+}
+
+bool IsNewItemName(const std::string& name, const TLayerManagement& items) {
+  return items.FindByName(name) == nullptr;
+}
+
+double GetFitScale(const std::string& path) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) return -1.0;
+  const auto info = IKFileType(path);
+  if (!info || info->width <= 0 || info->height <= 0) return -1.0;
+  const double scale = std::min(600.0 / info->width, 600.0 / info->height);
+  return scale > 1.0 ? 1.0 : scale;
+}
+
+int GetFileAttributesOf(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return -1;
+  int attributes = 0;
+  if (S_ISDIR(st.st_mode)) attributes |= faDirectory;
+  if ((st.st_mode & S_IWUSR) == 0) attributes |= faReadOnly;
+  const std::string name = ExtractName(path);
+  if (!name.empty() && name[0] == '.') attributes |= faHidden;
+  return attributes;
+}
+
+std::vector<std::string> ListFolders(const std::string& folder, int attributes) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (GetFileAttributesOf(it->path().string()) == attributes) names.push_back(name);
+  }
+  return names;
+}
+
+std::vector<std::string> ListFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code kind;
+    if (!it->is_directory(kind)) names.push_back(it->path().filename().string());
+  }
+  return names;
+}
+
+std::int64_t GetFileSizeOf(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return -1;
+  return static_cast<std::int64_t>(st.st_size);
+}
+
+std::string QuoteText(const std::string& text) { return "\"" + text + "\""; }
+
+void ReverseStrings(std::vector<std::string>& strings) {
+  std::reverse(strings.begin(), strings.end());
+}
+
+bool DisableHelp(const std::string& path, std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return true;
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
+  static const std::string kOn = "var help = \"true\";";
+  static const std::string kOff = "var help = \"false\";";
+  for (std::size_t at = text.find(kOn); at != std::string::npos;
+       at = text.find(kOn, at + kOff.size())) {
+    text.replace(at, kOn.size(), kOff);
+  }
+  // Through a temporary file, so a full disk cannot leave half a script.
+  const std::string temp = path + ".kalvane-tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.flush();
+    if (!out) {
+      std::error_code ec;
+      fs::remove(temp, ec);
+      if (error) *error = path + ": cannot write";
+      return false;
+    }
+  }
+  std::error_code ec;
+  fs::rename(temp, path, ec);
+  if (ec) {
+    fs::remove(temp, ec);
+    if (error) *error = path + ": " + ec.message();
+    return false;
+  }
+  return true;
+}
+
+bool MobileToolsPresentIn(const std::string& folder) {
+  std::error_code ec;
+  return fs::is_regular_file(folder + "swfcombine", ec) &&
+         fs::is_regular_file(folder + "jpeg2swf", ec) &&
+         fs::is_directory(folder + "template_m", ec) &&
+         fs::is_regular_file(folder + "template_m/velmobile.swf", ec);
+}
+
+bool MobileToolsPresent() { return MobileToolsPresentIn(GetAppFolder()); }
+
+bool CopyNewFile(const std::string& source, const std::string& target) {
+  const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  // O_EXCL: refuses an existing target, also one created meanwhile.
+  const int out = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (out < 0) {
+    close(in);
+    return false;
+  }
+  bool ok = true;
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = read(in, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = write(out, buffer + done, static_cast<std::size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) {
+        ok = false;
+        break;
+      }
+      done += w;
+    }
+    if (!ok) break;
+  }
+  close(in);
+  if (close(out) != 0) ok = false;
+  if (!ok) unlink(target.c_str());
+  return ok;
+}
+
+}  // namespace kalvane

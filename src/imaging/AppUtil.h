@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kalvane {
+
+class TLayerManagement;
+
+// Folders. Results end with "/".
+std::string GetAppFolder();       // folder of the running program
+std::string GetTemplateFolder();  // GetAppFolder() + "template/"
+std::string GetTempFolder();      // the system's temporary folder
+// GetTempFolder() + "Kalvane-<uid>/": per user, so nobody else can plant
+// files in it. Not created here; see PrepareExportTempFolder.
+std::string GetExportTempFolder();
+// Creates the export folder (mode 0700) when missing and checks that it is
+// a real folder of ours. Returns false with the reason otherwise.
+bool PrepareExportTempFolder(std::string* error = nullptr);
+// $XDG_CONFIG_HOME/Kalvane/ (default ~/.config/Kalvane/), created when missing.
+std::string GetUserDataFolder();
+
+// Extension, lower-cased, exactly one of .bmp .jpg .gif .png .tif.
+bool IsImageFile(const std::string& path);
+// Both take "\" and "/" as separators, so Windows paths work too.
+std::string ExtractName(const std::string& path);
+std::string GetFolderOf(const std::string& path);  // with its trailing separator
+bool IsNewItemName(const std::string& name, const TLayerManagement& items);
+// Scale that fits the image into 600 x 600 without enlarging; -1.0 when the
+// file is missing or its size cannot be read.
+double GetFitScale(const std::string& path);
+
+// File attributes as the folder listing compares them. On this platform a
+// folder is read-only when its owner may not write it and hidden when its
+// name starts with "."; system and archive are never set.
+enum TFileAttribute : int {
+  faReadOnly = 0x01,
+  faHidden = 0x02,
+  faSysFile = 0x04,
+  faDirectory = 0x10,
+  faArchive = 0x20,
+};
+int GetFileAttributesOf(const std::string& path);
+// Entries whose attribute set equals `attributes` exactly; "." and ".."
+// never. Missing folders give an empty list.
+std::vector<std::string> ListFolders(const std::string& folder, int attributes);
+// Every entry that is not a folder.
+std::vector<std::string> ListFiles(const std::string& folder);
+// Size in bytes, or -1 when nothing is there. 64-bit: large files are fine.
+std::int64_t GetFileSizeOf(const std::string& path);
+
+std::string QuoteText(const std::string& text);
+void ReverseStrings(std::vector<std::string>& strings);
+// Rewrites `var help = "true";` to `var help = "false";` throughout a page
+// script. A missing file is left alone (returns true); a failed write
+// returns false with the reason and leaves the file as it was.
+bool DisableHelp(const std::string& path, std::string* error = nullptr);
+// The two movie tools and template_m/velmobile.swf beside the program.
+bool MobileToolsPresent();
+bool MobileToolsPresentIn(const std::string& folder);
+// Copies the file; refuses (false) when the target exists or anything fails,
+// and then leaves no partial target behind.
+bool CopyNewFile(const std::string& source, const std::string& target);
+
+}  // namespace kalvane

@@ -1,0 +1,373 @@
+#include "imaging/ImageKit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <vector>
+#include <vips/vips8>
+
+#include "imaging/Round.h"
+
+namespace kalvane {
+
+using vips::VError;
+using vips::VImage;
+
+struct TIKImage::Impl {
+  VImage image;
+  std::string error;
+};
+
+TIKImage::TIKImage() = default;
+TIKImage::~TIKImage() = default;
+TIKImage::TIKImage(TIKImage&&) noexcept = default;
+TIKImage& TIKImage::operator=(TIKImage&&) noexcept = default;
+TIKImage::TIKImage(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+TIKImage TIKImage::Failed(std::string error) {
+  auto impl = std::make_unique<Impl>();
+  impl->error = std::move(error);
+  return TIKImage(std::move(impl));
+}
+
+bool TIKImage::IsEmpty() const { return !impl_ || impl_->image.get_image() == nullptr; }
+int TIKImage::Width() const { return IsEmpty() ? 0 : impl_->image.width(); }
+int TIKImage::Height() const { return IsEmpty() ? 0 : impl_->image.height(); }
+
+const std::string& TIKImage::Error() const {
+  static const std::string kNone;
+  static const std::string kEmpty = "no image";
+  if (!impl_) return kEmpty;
+  return impl_->image.get_image() ? kNone : impl_->error;
+}
+
+namespace {
+
+const std::vector<double> kWhite = {255.0, 255.0, 255.0};
+
+TIKImage Wrap(VImage image) {
+  auto impl = std::make_unique<TIKImage::Impl>();
+  impl->image = std::move(image);
+  return TIKImage(std::move(impl));
+}
+
+std::string Trimmed(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+// Runs a libvips step; any libvips error becomes a failed image.
+template <typename F>
+TIKImage Guard(const char* what, F&& step) {
+  IKInitialize();
+  try {
+    return Wrap(step());
+  } catch (const VError& e) {
+    vips_error_clear();
+    return TIKImage::Failed(std::string(what) + ": " + Trimmed(e.what()));
+  }
+}
+
+const VImage* Source(const TIKImage& image) {
+  return image.IsEmpty() ? nullptr : &image.impl()->image;
+}
+
+TIKImage NoInput(const TIKImage& image, const char* what) {
+  return TIKImage::Failed(std::string(what) + ": " +
+                          (image.Error().empty() ? "no image" : image.Error()));
+}
+
+// Any decoded image to 8-bit sRGB with three bands, alpha flattened on white.
+VImage ToSRGB8(VImage in) {
+  const VipsInterpretation kind = vips_image_guess_interpretation(in.get_image());
+  const bool cmyk = kind == VIPS_INTERPRETATION_CMYK;
+  if (cmyk) {
+    in = in.colourspace(VIPS_INTERPRETATION_sRGB);
+  }
+  if (vips_image_hasalpha(in.get_image())) {
+    const double max_alpha = in.format() == VIPS_FORMAT_USHORT ? 65535.0 : 255.0;
+    in = in.flatten(VImage::option()
+                        ->set("background", std::vector<double>{max_alpha, max_alpha, max_alpha})
+                        ->set("max_alpha", max_alpha));
+  }
+  if (!cmyk && in.interpretation() != VIPS_INTERPRETATION_sRGB) {
+    in = in.colourspace(VIPS_INTERPRETATION_sRGB);
+  }
+  if (in.bands() > 3) in = in.extract_band(0, VImage::option()->set("n", 3));
+  if (in.bands() == 2) in = in.extract_band(0);
+  if (in.bands() == 1) in = VImage::bandjoin(std::vector<VImage>{in, in, in});
+  if (in.format() != VIPS_FORMAT_UCHAR) {
+    in = in.format() == VIPS_FORMAT_USHORT ? (in >> 8).cast(VIPS_FORMAT_UCHAR)
+                                           : in.cast(VIPS_FORMAT_UCHAR);
+  }
+  return in;
+}
+
+// Crops or pads (with white) to exactly width x height.
+VImage ExactSize(VImage in, int width, int height) {
+  if (in.width() == width && in.height() == height) return in;
+  return in.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_WHITE));
+}
+
+// Materialises a pipeline so later steps do not re-read the file.
+VImage InMemory(VImage in) { return in.copy_memory(); }
+
+// Only the formats the program takes are decoded. libvips picks its loader
+// by content, and its ImageMagick fallback would also parse formats that are
+// not images at all, so that fallback may only see BMP files.
+bool AllowedLoader(const std::string& path, std::string* error) {
+  const char* loader = vips_foreign_find_load(path.c_str());
+  if (!loader) {
+    vips_error_clear();
+    if (error) *error = path + ": not a readable image";
+    return false;
+  }
+  const std::string name = loader;
+  for (const char* allowed : {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadSpng",
+                              "VipsForeignLoadTiff", "VipsForeignLoadNsgif", "VipsForeignLoadGif"}) {
+    if (name.rfind(allowed, 0) == 0) return true;
+  }
+  if (name.rfind("VipsForeignLoadMagick", 0) == 0) {
+    char magic[2] = {};
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+      const std::size_t n = std::fread(magic, 1, 2, f);
+      std::fclose(f);
+      if (n == 2 && magic[0] == 'B' && magic[1] == 'M') return true;
+    }
+  }
+  if (error) *error = path + ": unsupported image format (" + name + ")";
+  return false;
+}
+
+std::string CheckHeader(const std::string& path, TIKFileInfo* info) {
+  std::string error;
+  auto header = IKFileType(path, &error);
+  if (!header) return error;
+  if (header->width <= 0 || header->height <= 0) return path + ": image has no pixels";
+  if (static_cast<long long>(header->width) * header->height > kIKMaxPixels) {
+    return path + ": image too large (" + std::to_string(header->width) + "x" +
+           std::to_string(header->height) + " pixels)";
+  }
+  if (info) *info = *header;
+  return {};
+}
+
+}  // namespace
+
+void IKInitialize() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    if (VIPS_INIT("kalvane") != 0) vips_error_exit("cannot start libvips");
+    // The operation cache would hand back stale pixels for a file that was
+    // rewritten on disk (frames, re-exported photos); nothing here repeats
+    // work that the cache would save.
+    vips_cache_set_max(0);
+    vips_cache_set_max_mem(0);
+    // Decoding problems come back to the caller as errors; libvips' own
+    // warnings on stderr would only repeat them.
+    g_log_set_handler(
+        "VIPS", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE),
+        [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+  });
+}
+
+void IKShutdown() { vips_shutdown(); }
+
+void IKSetConcurrency(int threads) {
+  IKInitialize();
+  vips_concurrency_set(std::max(threads, 1));
+}
+
+std::optional<TIKFileInfo> IKFileType(const std::string& path, std::string* error) {
+  IKInitialize();
+  if (!AllowedLoader(path, error)) return std::nullopt;
+  try {
+    VImage header = VImage::new_from_file(
+        path.c_str(), VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+    return TIKFileInfo{header.width(), header.height()};
+  } catch (const VError& e) {
+    vips_error_clear();
+    if (error) *error = path + ": not a readable image (" + Trimmed(e.what()) + ")";
+    return std::nullopt;
+  }
+}
+
+TIKImage IKFileLoad(const std::string& path) {
+  IKInitialize();
+  if (std::string error = CheckHeader(path, nullptr); !error.empty()) {
+    return TIKImage::Failed(error);
+  }
+  return Guard((path + ": cannot decode").c_str(), [&] {
+    VImage in = VImage::new_from_file(path.c_str(),
+                                      VImage::option()->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
+    return InMemory(ToSRGB8(in));
+  });
+}
+
+TIKImage IKFileLoadScaled(const std::string& path, int width, int height) {
+  IKInitialize();
+  if (width <= 0 || height <= 0) return TIKImage::Failed(path + ": empty target size");
+  if (std::string error = CheckHeader(path, nullptr); !error.empty()) {
+    return TIKImage::Failed(error);
+  }
+  return Guard((path + ": cannot decode").c_str(), [&] {
+    VImage thumb = VImage::thumbnail(path.c_str(), width,
+                                     VImage::option()
+                                         ->set("height", height)
+                                         ->set("size", VIPS_SIZE_FORCE)
+                                         ->set("no_rotate", true)
+                                         ->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
+    return InMemory(ExactSize(ToSRGB8(thumb), width, height));
+  });
+}
+
+TIKFileInfo IKGetImageType(const TIKImage& image) { return {image.Width(), image.Height()}; }
+
+TIKImage IKResizeEx(const TIKImage& image, int width, int height) {
+  const VImage* in = Source(image);
+  if (!in) return NoInput(image, "resize");
+  if (width <= 0 || height <= 0) return TIKImage::Failed("resize: empty target size");
+  return Guard("resize", [&] {
+    const double h = static_cast<double>(width) / in->width();
+    const double v = static_cast<double>(height) / in->height();
+    VImage out = in->resize(h, VImage::option()->set("vscale", v));
+    return InMemory(ExactSize(out, width, height));
+  });
+}
+
+TIKImage IKRotationEx(const TIKImage& image, int angle) {
+  const VImage* in = Source(image);
+  if (!in) return NoInput(image, "rotate");
+  return Guard("rotate", [&] {
+    const int turn = ((angle % 36000) + 36000) % 36000;
+    // libvips' rot turns clockwise; ours turn counter-clockwise.
+    switch (turn) {
+      case 0:
+        return in->copy();
+      case 9000:
+        return InMemory(in->rot(VIPS_ANGLE_D270));
+      case 18000:
+        return InMemory(in->rot(VIPS_ANGLE_D180));
+      case 27000:
+        return InMemory(in->rot(VIPS_ANGLE_D90));
+      default:
+        break;
+    }
+    // libvips' rotate also turns clockwise for positive angles.
+    VImage out = in->rotate(-turn / 100.0, VImage::option()->set("background", kWhite));
+    return InMemory(out.cast(VIPS_FORMAT_UCHAR));
+  });
+}
+
+TIKImage IKCutRectImage(const TIKImage& image, TIKRect rect) {
+  const VImage* in = Source(image);
+  if (!in) return NoInput(image, "cut");
+  const long long w = static_cast<long long>(rect.right) - rect.left;
+  const long long h = static_cast<long long>(rect.bottom) - rect.top;
+  if (w <= 0 || h <= 0 || w * h > kIKMaxPixels) {
+    return TIKImage::Failed("cut: rectangle " + std::to_string(w) + "x" + std::to_string(h) +
+                            " is empty or too large");
+  }
+  return Guard("cut", [&] {
+    return InMemory(in->embed(-rect.left, -rect.top, static_cast<int>(w), static_cast<int>(h),
+                              VImage::option()->set("extend", VIPS_EXTEND_WHITE)));
+  });
+}
+
+TIKImage IKSetGray(const TIKImage& image) {
+  const VImage* in = Source(image);
+  if (!in) return NoInput(image, "greyscale");
+  return Guard("greyscale", [&] {
+    // Rec. 601 luma, the weights classic imaging libraries use.
+    VImage luma =
+        in->recomb(VImage::new_matrixv(3, 1, 0.299, 0.587, 0.114)).rint().cast(VIPS_FORMAT_UCHAR);
+    return InMemory(VImage::bandjoin(std::vector<VImage>{luma, luma, luma}));
+  });
+}
+
+bool IKJpegFileSave(const std::string& path, const TIKImage& image, int quality,
+                    std::string* error) {
+  const VImage* in = Source(image);
+  IKInitialize();
+  if (!in) {
+    if (error) *error = path + ": no image to save";
+    return false;
+  }
+  try {
+    in->jpegsave(path.c_str(), VImage::option()
+                                   ->set("Q", std::clamp(quality, 1, 100))
+                                   ->set("interlace", false)
+                                   ->set("strip", true));
+    return true;
+  } catch (const VError& e) {
+    vips_error_clear();
+    if (error) *error = path + ": cannot write JPEG (" + Trimmed(e.what()) + ")";
+    return false;
+  }
+}
+
+TIKImage IKDibFromBitmap(const TBitmap24& bitmap) {
+  if (bitmap.IsEmpty()) return TIKImage::Failed("bitmap is empty");
+  const int w = bitmap.Width(), h = bitmap.Height();
+  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * h * 3);
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* s = bitmap.Row(y);
+    std::uint8_t* d = rgb.data() + static_cast<std::size_t>(y) * w * 3;
+    for (int x = 0; x < w; ++x, s += 3, d += 3) {
+      d[0] = s[2];
+      d[1] = s[1];
+      d[2] = s[0];
+    }
+  }
+  return Guard("bitmap", [&] {
+    VipsImage* copy =
+        vips_image_new_from_memory_copy(rgb.data(), rgb.size(), w, h, 3, VIPS_FORMAT_UCHAR);
+    if (!copy) throw VError();
+    VImage image(copy);
+    return image.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+  });
+}
+
+TBitmap24 IKBitmapFromDib(const TIKImage& image) {
+  const VImage* in = Source(image);
+  if (!in) return {};
+  IKInitialize();
+  TBitmap24 out;
+  try {
+    std::size_t size = 0;
+    void* mem = in->write_to_memory(&size);
+    std::unique_ptr<void, void (*)(void*)> owner(mem, g_free);
+    const int w = in->width(), h = in->height();
+    if (size != static_cast<std::size_t>(w) * h * 3) return {};
+    out.SetSize(w, h);
+    const auto* src = static_cast<const std::uint8_t*>(mem);
+    for (int y = 0; y < h; ++y) {
+      std::uint8_t* d = out.Row(y);
+      const std::uint8_t* s = src + static_cast<std::size_t>(y) * w * 3;
+      for (int x = 0; x < w; ++x, s += 3, d += 3) {
+        d[0] = s[2];
+        d[1] = s[1];
+        d[2] = s[0];
+      }
+    }
+  } catch (const VError&) {
+    vips_error_clear();
+    return {};
+  }
+  return out;
+}
+
+void IKImageOut(TBitmap24& target, const TIKImage& image, TIKRect rect) {
+  const int rw = rect.right - rect.left, rh = rect.bottom - rect.top;
+  if (image.IsEmpty() || rw <= 0 || rh <= 0) return;
+  const double k = std::min(static_cast<double>(rw) / image.Width(),
+                            static_cast<double>(rh) / image.Height());
+  const int w = std::clamp(RoundInt(image.Width() * k), 1, rw);
+  const int h = std::clamp(RoundInt(image.Height() * k), 1, rh);
+  const TBitmap24 fitted = IKBitmapFromDib(IKResizeEx(image, w, h));
+  target.Draw(fitted, rect.left + (rw - w) / 2, rect.top + (rh - h) / 2);
+}
+
+}  // namespace kalvane

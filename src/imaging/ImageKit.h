@@ -1,0 +1,91 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "imaging/Bitmap24.h"
+
+namespace kalvane {
+
+// The image operations the program needs (decode, scale, rotate, cut,
+// greyscale, JPEG write, thumbnail drawing), over libvips. Every image that
+// leaves here is 8-bit sRGB with three bands: alpha is flattened onto white,
+// 16-bit, grey, palette and CMYK inputs are converted. libvips errors are
+// caught here; a failed operation gives an empty image that carries the
+// reason.
+
+struct TIKFileInfo {
+  int width = 0;
+  int height = 0;
+};
+
+struct TIKRect {  // left, top, right, bottom; right and bottom exclusive
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// Images larger than this many pixels are refused before decoding, so a
+// damaged or hostile header cannot make us allocate gigabytes.
+inline constexpr long long kIKMaxPixels = 1LL << 28;
+
+class TIKImage {
+ public:
+  TIKImage();
+  ~TIKImage();
+  TIKImage(TIKImage&&) noexcept;
+  TIKImage& operator=(TIKImage&&) noexcept;
+  TIKImage(const TIKImage&) = delete;
+  TIKImage& operator=(const TIKImage&) = delete;
+
+  static TIKImage Failed(std::string error);
+
+  bool IsEmpty() const;
+  explicit operator bool() const { return !IsEmpty(); }
+  int Width() const;
+  int Height() const;
+  // Why the operation that made this image failed; empty on success.
+  const std::string& Error() const;
+
+  struct Impl;
+  explicit TIKImage(std::unique_ptr<Impl> impl);
+  const Impl* impl() const { return impl_.get(); }
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// Starts the library once per process (later calls do nothing); every
+// operation below calls it, so explicit use is only needed to set options.
+void IKInitialize();
+void IKShutdown();
+// Worker threads libvips may use per pipeline; 1 for single-threaded runs.
+void IKSetConcurrency(int threads);
+
+// Width and height from the file's header, without decoding the pixels.
+std::optional<TIKFileInfo> IKFileType(const std::string& path, std::string* error = nullptr);
+// The whole decoded file.
+TIKImage IKFileLoad(const std::string& path);
+// Decoded straight to exactly width x height: shrink-on-load where the
+// format allows it, then an exact resize. Truncated files are refused.
+TIKImage IKFileLoadScaled(const std::string& path, int width, int height);
+TIKFileInfo IKGetImageType(const TIKImage& image);
+// Scaled to exactly width x height (aspect not kept).
+TIKImage IKResizeEx(const TIKImage& image, int width, int height);
+// Rotated by hundredths of a degree, positive counter-clockwise. Quarter
+// turns are lossless; other angles rotate about the centre onto white and
+// give the bounding box of the turned image.
+TIKImage IKRotationEx(const TIKImage& image, int angle);
+// The part inside the rectangle; what lies outside the image is white.
+TIKImage IKCutRectImage(const TIKImage& image, TIKRect rect);
+// Greyscale copy of the same size; the three bytes of a pixel are equal.
+TIKImage IKSetGray(const TIKImage& image);
+// Baseline JPEG. Returns false with the reason on failure.
+bool IKJpegFileSave(const std::string& path, const TIKImage& image, int quality,
+                    std::string* error = nullptr);
+TIKImage IKDibFromBitmap(const TBitmap24& bitmap);
+TBitmap24 IKBitmapFromDib(const TIKImage& image);
+// Draws the image into the rectangle of the target, fitted inside it with its
+// aspect kept and centred. Pixels outside the target are clipped.
+void IKImageOut(TBitmap24& target, const TIKImage& image, TIKRect rect);
+
+}  // namespace kalvane

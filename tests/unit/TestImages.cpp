@@ -1,0 +1,71 @@
+#include "TestImages.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <vips/vips8>
+
+#include "imaging/ImageKit.h"
+
+namespace kalvane::test {
+
+using vips::VImage;
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "kalvane-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+namespace {
+void Save(const VImage& image, const std::string& path) {
+  const std::string ext = path.substr(path.rfind('.'));
+  if (ext == ".jpg") {
+    image.jpegsave(path.c_str(), VImage::option()->set("Q", 95));
+  } else if (ext == ".bmp" || ext == ".gif") {
+    image.magicksave(path.c_str(), VImage::option()->set("format", ext.substr(1).c_str()));
+  } else {
+    image.write_to_file(path.c_str());
+  }
+}
+}  // namespace
+
+void WriteGradient(const std::string& path, int width, int height) {
+  IKInitialize();
+  VImage xy = VImage::xyz(width, height);
+  VImage r = (xy[0] % 256).cast(VIPS_FORMAT_UCHAR);
+  VImage g = (xy[1] % 256).cast(VIPS_FORMAT_UCHAR);
+  VImage b = (xy[0] * 0 + 77).cast(VIPS_FORMAT_UCHAR);
+  Save(VImage::bandjoin(std::vector<VImage>{r, g, b}).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)),
+       path);
+}
+
+void WriteSolid(const std::string& path, int width, int height, int r, int g, int b) {
+  IKInitialize();
+  VImage image = VImage::black(width, height, VImage::option()->set("bands", 3))
+                     .linear({0, 0, 0}, {double(r), double(g), double(b)})
+                     .cast(VIPS_FORMAT_UCHAR)
+                     .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+  Save(image, path);
+}
+
+void WriteMarker(const std::string& path, int width, int height, int x, int y, int s) {
+  IKInitialize();
+  VImage marked = (VImage::black(width, height, VImage::option()->set("bands", 3)) + 255)
+                      .cast(VIPS_FORMAT_UCHAR)
+                      .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+                      .copy_memory();
+  marked.draw_rect({0, 0, 0}, x, y, s, s, VImage::option()->set("fill", true));
+  Save(marked, path);
+}
+
+std::string SamplesDir() { return KALVANE_SAMPLES_DIR; }
+
+}  // namespace kalvane::test

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+namespace kalvane::test {
+
+// A fresh folder under the temporary folder, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& Path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Writes a w x h image whose pixel (x, y) is (r, g, b) = (x mod 256,
+// y mod 256, 77). The format follows the extension (.png .jpg .tif .gif
+// .bmp); JPEG is quality 95.
+void WriteGradient(const std::string& path, int width, int height);
+// A w x h image of one colour.
+void WriteSolid(const std::string& path, int width, int height, int r, int g, int b);
+// A white w x h image with a black square of size s at (x, y).
+void WriteMarker(const std::string& path, int width, int height, int x, int y, int s);
+std::string SamplesDir();
+
+}  // namespace kalvane::test

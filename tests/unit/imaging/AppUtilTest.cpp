@@ -1,0 +1,162 @@
+#include "imaging/AppUtil.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "TestImages.h"
+#include "document/LayerManagement.h"
+
+namespace kalvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> v) {
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+TEST(AppUtilNames, ImageExtensionsAreTheFiveShortOnes) {
+  EXPECT_TRUE(IsImageFile("PHOTO.JPG"));
+  EXPECT_TRUE(IsImageFile("/a/b.c/x.Tif"));
+  for (const char* ext : {".bmp", ".gif", ".png"}) EXPECT_TRUE(IsImageFile(std::string("p") + ext));
+  EXPECT_FALSE(IsImageFile("photo.jpeg"));
+  EXPECT_FALSE(IsImageFile("photo.tiff"));
+  EXPECT_FALSE(IsImageFile("jpg"));
+  EXPECT_FALSE(IsImageFile("folder.jpg/photo"));
+}
+
+TEST(AppUtilNames, WindowsAndUnixPathsSplitAtTheLastSeparator) {
+  EXPECT_EQ(ExtractName("C:\\photos\\cup\\001.jpg"), "001.jpg");
+  EXPECT_EQ(ExtractName("/home/u/cup/001.jpg"), "001.jpg");
+  EXPECT_EQ(ExtractName("001.jpg"), "001.jpg");
+  EXPECT_EQ(GetFolderOf("C:\\photos\\cup\\001.jpg"), "C:\\photos\\cup\\");
+  EXPECT_EQ(GetFolderOf("/home/u/cup/001.jpg"), "/home/u/cup/");
+  EXPECT_EQ(GetFolderOf("001.jpg"), "");
+  EXPECT_EQ(QuoteText("a b"), "\"a b\"");
+  std::vector<std::string> list{"1", "2", "3"};
+  ReverseStrings(list);
+  EXPECT_EQ(list, (std::vector<std::string>{"3", "2", "1"}));
+}
+
+TEST(AppUtilNames, NewItemNameComparesExactly) {
+  TempDir dir;
+  test::WriteSolid(dir.File("a.png"), 4, 4, 0, 0, 0);
+  TLayerManagement list;
+  EXPECT_TRUE(IsNewItemName("a.png", list));
+  list.AddItem("a.png", dir.File("a.png"));
+  EXPECT_FALSE(IsNewItemName("a.png", list));
+  EXPECT_TRUE(IsNewItemName("A.png", list));
+}
+
+TEST(AppUtilImages, FitScaleFitsSixHundredWithoutEnlarging) {
+  TempDir dir;
+  test::WriteSolid(dir.File("a.png"), 1200, 900, 0, 0, 0);
+  test::WriteSolid(dir.File("b.png"), 800, 600, 0, 0, 0);
+  test::WriteSolid(dir.File("c.png"), 300, 200, 0, 0, 0);
+  test::WriteSolid(dir.File("d.png"), 900, 1200, 0, 0, 0);
+  EXPECT_DOUBLE_EQ(GetFitScale(dir.File("a.png")), 0.5);
+  EXPECT_DOUBLE_EQ(GetFitScale(dir.File("b.png")), 0.75);
+  EXPECT_DOUBLE_EQ(GetFitScale(dir.File("c.png")), 1.0);
+  EXPECT_DOUBLE_EQ(GetFitScale(dir.File("d.png")), 0.5);
+  EXPECT_EQ(GetFitScale(dir.File("missing.png")), -1.0);
+  std::ofstream(dir.File("junk.png")) << "junk";
+  EXPECT_EQ(GetFitScale(dir.File("junk.png")), -1.0);
+}
+
+TEST(AppUtilFiles, FolderListingMatchesTheAttributeSetExactly) {
+  TempDir dir;
+  for (const char* name : {"plain", ".hidden", "locked"}) fs::create_directory(dir.File(name));
+  chmod(dir.File("locked").c_str(), 0555);
+  std::ofstream(dir.File("file.txt")) << "x";
+  EXPECT_EQ(ListFolders(dir.Path(), faDirectory), (std::vector<std::string>{"plain"}));
+  EXPECT_EQ(ListFolders(dir.Path(), faDirectory | faReadOnly),
+            (std::vector<std::string>{"locked"}));
+  EXPECT_EQ(ListFolders(dir.Path(), faDirectory | faHidden),
+            (std::vector<std::string>{".hidden"}));
+  EXPECT_EQ(Sorted(ListFiles(dir.Path())), (std::vector<std::string>{"file.txt"}));
+  EXPECT_TRUE(ListFolders(dir.File("nowhere"), faDirectory).empty());
+  chmod(dir.File("locked").c_str(), 0755);
+}
+
+TEST(AppUtilFiles, SizeOfMissingIsMinusOne) {
+  TempDir dir;
+  std::ofstream(dir.File("five")) << "12345";
+  EXPECT_EQ(GetFileSizeOf(dir.File("five")), 5);
+  EXPECT_EQ(GetFileSizeOf(dir.File("none")), -1);
+}
+
+TEST(AppUtilFiles, DisableHelpSwitchesEveryHelpLineOff) {
+  TempDir dir;
+  const std::string js = dir.File("velzoom.js");
+  std::ofstream(js) << "var help = \"true\";\r\nvar x = 1; var help = \"true\";\nvar help = \"TRUE\";\n";
+  ASSERT_TRUE(DisableHelp(js));
+  EXPECT_EQ(Read(js),
+            "var help = \"false\";\r\nvar x = 1; var help = \"false\";\nvar help = \"TRUE\";\n");
+  const std::string other = dir.File("other.js");
+  std::ofstream(other) << "var themeColor = \"ff0000\";\n";
+  ASSERT_TRUE(DisableHelp(other));
+  EXPECT_EQ(Read(other), "var themeColor = \"ff0000\";\n");
+  EXPECT_TRUE(DisableHelp(dir.File("missing.js")));
+  EXPECT_FALSE(fs::exists(dir.File("missing.js")));
+}
+
+TEST(AppUtilFiles, CopyNewFileNeverOverwrites) {
+  TempDir dir;
+  std::ofstream(dir.File("src")) << "new";
+  std::ofstream(dir.File("dst")) << "old";
+  EXPECT_FALSE(CopyNewFile(dir.File("src"), dir.File("dst")));
+  EXPECT_EQ(Read(dir.File("dst")), "old");
+  EXPECT_TRUE(CopyNewFile(dir.File("src"), dir.File("fresh")));
+  EXPECT_EQ(Read(dir.File("fresh")), "new");
+  EXPECT_FALSE(CopyNewFile(dir.File("absent"), dir.File("other")));
+  EXPECT_FALSE(fs::exists(dir.File("other")));
+}
+
+TEST(AppUtilFolders, MobileToolsNeedAllFourPieces) {
+  TempDir dir;
+  const std::string f = dir.Path() + "/";
+  std::ofstream(f + "jpeg2swf") << "";
+  std::ofstream(f + "swfcombine") << "";
+  EXPECT_FALSE(MobileToolsPresentIn(f));
+  fs::create_directory(f + "template_m");
+  EXPECT_FALSE(MobileToolsPresentIn(f));
+  std::ofstream(f + "template_m/velmobile.swf") << "";
+  EXPECT_TRUE(MobileToolsPresentIn(f));
+}
+
+TEST(AppUtilFolders, FoldersEndWithASlashAndArePrivateWhereTheyMustBe) {
+  EXPECT_EQ(GetAppFolder().back(), '/');
+  EXPECT_TRUE(fs::exists(GetAppFolder() + "kalvane_unit_tests"));
+  EXPECT_EQ(GetTemplateFolder(), GetAppFolder() + "template/");
+  EXPECT_EQ(GetExportTempFolder().rfind(GetTempFolder(), 0), 0u);
+
+  std::string error;
+  ASSERT_TRUE(PrepareExportTempFolder(&error)) << error;
+  struct stat st {};
+  ASSERT_EQ(stat(GetExportTempFolder().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+  TempDir dir;
+  const char* old = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved = old ? old : "";
+  setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+  EXPECT_EQ(GetUserDataFolder(), dir.Path() + "/Kalvane/");
+  EXPECT_TRUE(fs::is_directory(dir.Path() + "/Kalvane"));
+  if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
+}
+
+}  // namespace
+}  // namespace kalvane

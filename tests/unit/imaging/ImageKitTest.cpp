@@ -1,0 +1,258 @@
+#include "imaging/ImageKit.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <vips/vips8>
+
+#include "TestImages.h"
+
+namespace kalvane {
+namespace {
+
+using test::TempDir;
+using vips::VImage;
+
+TBitmap24 LoadBitmap(const std::string& path) { return IKBitmapFromDib(IKFileLoad(path)); }
+
+// Where the black marker of a white image ended up (centre of dark pixels).
+std::pair<double, double> MarkerCentre(const TBitmap24& b) {
+  double sx = 0, sy = 0, n = 0;
+  for (int y = 0; y < b.Height(); ++y)
+    for (int x = 0; x < b.Width(); ++x)
+      if (b.GetPixel(x, y).r < 100) sx += x, sy += y, n += 1;
+  return {sx / n, sy / n};
+}
+
+TEST(ImageKitFormats, EveryAcceptedFormatLoadsAsEightBitRgb) {
+  TempDir dir;
+  for (const char* ext : {".png", ".jpg", ".tif", ".gif", ".bmp"}) {
+    SCOPED_TRACE(ext);
+    const std::string path = dir.File(std::string("g") + ext);
+    test::WriteGradient(path, 40, 30);
+    const auto info = IKFileType(path);
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ(info->width, 40);
+    EXPECT_EQ(info->height, 30);
+    const TBitmap24 b = LoadBitmap(path);
+    ASSERT_EQ(b.Width(), 40);
+    ASSERT_EQ(b.Height(), 30);
+    // pixel (x, y) = (x, y, 77) in RGB; lossy formats within a tolerance
+    const auto p = b.GetPixel(20, 10);
+    EXPECT_NEAR(p.r, 20, 6);
+    EXPECT_NEAR(p.g, 10, 6);
+    EXPECT_NEAR(p.b, 77, 6);
+  }
+}
+
+TEST(ImageKitFormats, AlphaIsFlattenedOntoWhite) {
+  TempDir dir;
+  const std::string path = dir.File("alpha.png");
+  // red, fully transparent on the left half, opaque on the right
+  VImage rgb = VImage::black(10, 4, VImage::option()->set("bands", 3)).linear({0, 0, 0}, {255, 0, 0});
+  VImage alpha = (VImage::xyz(10, 4)[0] >= 5).cast(VIPS_FORMAT_UCHAR);
+  rgb.bandjoin(alpha).cast(VIPS_FORMAT_UCHAR)
+      .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+      .pngsave(path.c_str());
+  const TBitmap24 b = LoadBitmap(path);
+  ASSERT_EQ(b.Width(), 10);
+  EXPECT_EQ(b.GetPixel(1, 1), (TBitmap24::Pixel{255, 255, 255}));
+  EXPECT_EQ(b.GetPixel(8, 1), (TBitmap24::Pixel{0, 0, 255}));
+}
+
+TEST(ImageKitFormats, SixteenBitAndCmykComeOutAsEightBitSrgb) {
+  TempDir dir;
+  const std::string deep = dir.File("deep.png");
+  (VImage::black(8, 8, VImage::option()->set("bands", 3)) + std::vector<double>{65535, 32896, 0})
+      .cast(VIPS_FORMAT_USHORT)
+      .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16))
+      .pngsave(deep.c_str());
+  auto p = LoadBitmap(deep).GetPixel(3, 3);
+  EXPECT_EQ(p.r, 255);
+  EXPECT_NEAR(p.g, 128, 1);
+  EXPECT_EQ(p.b, 0);
+
+  const std::string cmyk = dir.File("cmyk.jpg");
+  // no ink at all is white paper
+  (VImage::black(8, 8, VImage::option()->set("bands", 4)))
+      .cast(VIPS_FORMAT_UCHAR)
+      .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_CMYK))
+      .jpegsave(cmyk.c_str());
+  const TBitmap24 c = LoadBitmap(cmyk);
+  ASSERT_EQ(c.Width(), 8);
+  p = c.GetPixel(3, 3);
+  EXPECT_GT(p.r, 230);
+  EXPECT_GT(p.g, 230);
+  EXPECT_GT(p.b, 230);
+}
+
+TEST(ImageKitBadInput, MissingEmptyTruncatedAndForeignFilesFailWithAReason) {
+  TempDir dir;
+  const std::string empty = dir.File("empty.jpg");
+  std::ofstream(empty).close();
+  const std::string text = dir.File("text.png");
+  std::ofstream(text) << "this is not an image\n";
+  const std::string svg = dir.File("drawing.jpg");  // a vector drawing under an image name
+  std::ofstream(svg) << "<svg xmlns='http://www.w3.org/2000/svg' width='10' height='10'/>";
+  const std::string cut = dir.File("cut.jpg");
+  test::WriteGradient(cut, 300, 200);
+  std::filesystem::resize_file(cut, std::filesystem::file_size(cut) / 2);
+
+  for (const std::string& path : {dir.File("missing.jpg"), empty, text, svg, cut}) {
+    SCOPED_TRACE(path);
+    const TIKImage full = IKFileLoad(path);
+    EXPECT_TRUE(full.IsEmpty());
+    EXPECT_NE(full.Error().find(path), std::string::npos) << full.Error();
+    const TIKImage small = IKFileLoadScaled(path, 30, 20);
+    EXPECT_TRUE(small.IsEmpty());
+    EXPECT_FALSE(small.Error().empty());
+  }
+}
+
+TEST(ImageKitBadInput, AbsurdDeclaredSizeIsRefusedBeforeDecoding) {
+  TempDir dir;
+  const std::string path = dir.File("huge.png");
+  // A PNG signature and an IHDR claiming 60000 x 60000, then nothing.
+  const unsigned char header[] = {0x89, 'P',  'N',  'G',  0x0D, 0x0A, 0x1A, 0x0A, 0,    0,
+                                  0,    13,   'I',  'H',  'D',  'R',  0,    0,    0xEA, 0x60,
+                                  0,    0,    0xEA, 0x60, 8,    2,    0,    0,    0,    0xC5,
+                                  0x9B, 0x8A, 0x5D};
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(header), sizeof header);
+  const auto info = IKFileType(path);
+  if (info) {
+    EXPECT_EQ(info->width, 60000);
+  }
+  const TIKImage image = IKFileLoadScaled(path, 600, 600);
+  EXPECT_TRUE(image.IsEmpty());
+  EXPECT_TRUE(IKFileLoad(path).IsEmpty());
+}
+
+TEST(ImageKitScaling, LoadScaledAndResizeGiveExactlyTheRequestedSize) {
+  TempDir dir;
+  const std::string path = dir.File("photo.jpg");
+  test::WriteGradient(path, 1001, 751);
+  for (auto [w, h] : {std::pair{500, 376}, {300, 225}, {7, 3}, {1001, 751}}) {
+    const TIKImage image = IKFileLoadScaled(path, w, h);
+    EXPECT_EQ(image.Width(), w);
+    EXPECT_EQ(image.Height(), h);
+  }
+  const TIKImage full = IKFileLoad(path);
+  const TIKImage stretched = IKResizeEx(full, 123, 457);
+  EXPECT_EQ(IKGetImageType(stretched).width, 123);
+  EXPECT_EQ(IKGetImageType(stretched).height, 457);
+}
+
+TEST(ImageKitRotation, QuarterTurnIsToTheLeftAndLossless) {
+  // 4 x 2 gradient; after a quarter turn to the left (counter-clockwise) the
+  // top-right pixel (3, 0) is the top-left one and the image is 2 x 4.
+  TBitmap24 b(4, 2);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x)
+      b.SetPixel(x, y, {static_cast<std::uint8_t>(10 * x + y), 0, 0});
+  const TBitmap24 left = IKBitmapFromDib(IKRotationEx(IKDibFromBitmap(b), 9000));
+  ASSERT_EQ(left.Width(), 2);
+  ASSERT_EQ(left.Height(), 4);
+  EXPECT_EQ(left.GetPixel(0, 0).b, 30);  // was (3, 0)
+  EXPECT_EQ(left.GetPixel(1, 0).b, 31);  // was (3, 1)
+  EXPECT_EQ(left.GetPixel(0, 3).b, 0);   // was (0, 0)
+
+  const TBitmap24 right = IKBitmapFromDib(IKRotationEx(IKDibFromBitmap(b), -9000));
+  EXPECT_EQ(right.GetPixel(0, 0).b, 1);   // was (0, 1)
+  EXPECT_EQ(right.GetPixel(1, 3).b, 30);  // was (3, 0)
+
+  const TBitmap24 half = IKBitmapFromDib(IKRotationEx(IKDibFromBitmap(b), 18000));
+  EXPECT_EQ(half.GetPixel(0, 0).b, 31);
+  // 27000 is -9000, and a whole turn changes nothing
+  const TBitmap24 three = IKBitmapFromDib(IKRotationEx(IKDibFromBitmap(b), 27000));
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 2; ++x) EXPECT_EQ(three.GetPixel(x, y), right.GetPixel(x, y));
+  const TBitmap24 whole = IKBitmapFromDib(IKRotationEx(IKDibFromBitmap(b), -36000));
+  EXPECT_EQ(whole.GetPixel(3, 1), b.GetPixel(3, 1));
+}
+
+TEST(ImageKitRotation, OtherAnglesTurnLeftOntoWhiteInTheBoundingBox) {
+  TempDir dir;
+  const std::string path = dir.File("marker.png");
+  // marker right of the centre on a 200 x 100 image
+  test::WriteMarker(path, 200, 100, 160, 45, 10);
+  const TIKImage image = IKFileLoad(path);
+  const TBitmap24 turned = IKBitmapFromDib(IKRotationEx(image, 4500));
+  // bounding box of a 200 x 100 rectangle turned by 45 degrees: about 212 x 212
+  EXPECT_NEAR(turned.Width(), 212, 2);
+  EXPECT_NEAR(turned.Height(), 212, 2);
+  // corners outside the photo are white
+  EXPECT_EQ(turned.GetPixel(0, 0), (TBitmap24::Pixel{255, 255, 255}));
+  // turning left lifts a point right of the centre above the centre
+  const auto [cx, cy] = MarkerCentre(turned);
+  EXPECT_GT(cx, turned.Width() / 2.0 + 20);
+  EXPECT_LT(cy, turned.Height() / 2.0 - 20);
+}
+
+TEST(ImageKitOperations, CutFillsOutsideWithWhite) {
+  TBitmap24 b(4, 4);
+  b.Fill(0, 0, 0);
+  const TBitmap24 cut = IKBitmapFromDib(IKCutRectImage(IKDibFromBitmap(b), {-2, 1, 3, 7}));
+  ASSERT_EQ(cut.Width(), 5);
+  ASSERT_EQ(cut.Height(), 6);
+  EXPECT_EQ(cut.GetPixel(0, 0), (TBitmap24::Pixel{255, 255, 255}));  // left of the image
+  EXPECT_EQ(cut.GetPixel(2, 0), (TBitmap24::Pixel{0, 0, 0}));        // image (0, 1)
+  EXPECT_EQ(cut.GetPixel(4, 5), (TBitmap24::Pixel{255, 255, 255}));  // below it
+  EXPECT_TRUE(IKCutRectImage(IKDibFromBitmap(b), {2, 2, 2, 3}).IsEmpty());
+}
+
+TEST(ImageKitOperations, GreyHasEqualBytesAndLuma) {
+  TBitmap24 b(2, 1);
+  b.SetPixel(0, 0, {0, 0, 255});  // pure red
+  b.SetPixel(1, 0, {255, 255, 255});
+  const TBitmap24 g = IKBitmapFromDib(IKSetGray(IKDibFromBitmap(b)));
+  const auto red = g.GetPixel(0, 0);
+  EXPECT_EQ(red.r, red.g);
+  EXPECT_EQ(red.g, red.b);
+  EXPECT_NEAR(red.r, 76, 1);  // 0.299 * 255
+  EXPECT_EQ(g.GetPixel(1, 0).r, 255);
+}
+
+TEST(ImageKitOperations, BitmapRoundTripKeepsBgrOrderAndPaddedRows) {
+  TBitmap24 b(3, 2);  // 9 bytes a row, stride 12
+  EXPECT_EQ(b.Stride(), 12u);
+  b.SetPixel(2, 1, {1, 2, 3});
+  b.SetPixel(0, 0, {200, 100, 50});
+  const TBitmap24 back = IKBitmapFromDib(IKDibFromBitmap(b));
+  EXPECT_EQ(back.GetPixel(2, 1), (TBitmap24::Pixel{1, 2, 3}));
+  EXPECT_EQ(back.GetPixel(0, 0), (TBitmap24::Pixel{200, 100, 50}));
+}
+
+TEST(ImageKitOperations, JpegSaveWritesBaselineAtTheQuality) {
+  TempDir dir;
+  TBitmap24 b(64, 48);
+  b.Fill(10, 200, 30);
+  const std::string path = dir.File("frame.jpg");
+  std::string error;
+  ASSERT_TRUE(IKJpegFileSave(path, IKDibFromBitmap(b), 85, &error)) << error;
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes.substr(0, 2), "\xFF\xD8");
+  EXPECT_NE(bytes.find("\xFF\xC0"), std::string::npos);  // baseline frame header
+  EXPECT_EQ(bytes.find("\xFF\xC2"), std::string::npos);  // not progressive
+  EXPECT_FALSE(IKJpegFileSave(dir.File("no/such/folder/x.jpg"), IKDibFromBitmap(b), 85, &error));
+  EXPECT_NE(error.find("no/such/folder"), std::string::npos);
+}
+
+TEST(ImageKitOperations, ImageOutFitsInsideTheRectangleKeepingAspect) {
+  TBitmap24 target(110, 90);
+  target.FillWhite();
+  TBitmap24 wide(200, 100);
+  wide.Fill(0, 0, 0);
+  IKImageOut(target, IKDibFromBitmap(wide), {3, 3, 99, 80});
+  // 96 x 77 rectangle: the 2:1 picture becomes 96 x 48, centred vertically
+  EXPECT_EQ(target.GetPixel(3, 40).r, 0);
+  EXPECT_EQ(target.GetPixel(98, 40).r, 0);
+  EXPECT_EQ(target.GetPixel(50, 10).r, 255);
+  EXPECT_EQ(target.GetPixel(2, 40).r, 255);
+  EXPECT_EQ(target.GetPixel(99, 40).r, 255);
+}
+
+}  // namespace
+}  // namespace kalvane
