@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -21,11 +22,19 @@ bool FileExists(const std::string& path) {
 // d for every |s - t| in 0..255, so the blends do no floating point per pixel.
 std::array<int, 256> DifferenceTable(double factor) {
   std::array<int, 256> table{};
-  for (int i = 0; i < 256; ++i) table[static_cast<std::size_t>(i)] = RoundInt(i * factor);
+  for (int i = 0; i < 256; ++i)
+    table[static_cast<std::size_t>(i)] = RoundInt(i * factor);
   return table;
 }
 
-inline std::uint8_t ClampByte(int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); }
+std::uint64_t NextGeneration() {
+  static std::atomic<std::uint64_t> counter{0};
+  return ++counter;
+}
+
+inline std::uint8_t ClampByte(int v) {
+  return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+}
 
 }  // namespace
 
@@ -50,6 +59,7 @@ bool TLayerItemObject::LoadFromFile(const std::string& path) {
     return false;
   }
   FileName = path;
+  Generation = NextGeneration();
   DisplayBitmap.reset();
   MonoBitmap.reset();
   Error.clear();
@@ -58,7 +68,7 @@ bool TLayerItemObject::LoadFromFile(const std::string& path) {
   if (!info) return false;
   const int w = std::max(RoundInt(info->width * Scale), 1);
   const int h = std::max(RoundInt(info->height * Scale), 1);
-  const TIKImage scaled = IKFileLoadScaled(path, w, h);
+  const TIKImage scaled = IKFileLoadScaled(path, *info, w, h);
   if (scaled.IsEmpty()) {
     Error = scaled.Error();
     return false;
@@ -71,6 +81,7 @@ bool TLayerItemObject::LoadFromFile(const std::string& path) {
     return false;
   }
   LightenMono(*mono);
+  Generation = NextGeneration();
   DisplayBitmap = std::move(display);
   MonoBitmap = std::move(mono);
   Rotate(Rotation);
@@ -79,16 +90,19 @@ bool TLayerItemObject::LoadFromFile(const std::string& path) {
 
 void LightenMono(TBitmap24& bitmap) {
   std::array<std::uint8_t, 256> table{};
-  for (int c = 0; c < 256; ++c) table[static_cast<std::size_t>(c)] = ClampByte(c < 176 ? c + 80 : 255);
+  for (int c = 0; c < 256; ++c)
+    table[static_cast<std::size_t>(c)] = ClampByte(c < 176 ? c + 80 : 255);
   const std::size_t bytes = static_cast<std::size_t>(bitmap.Width()) * 3;
   for (int y = 0; y < bitmap.Height(); ++y) {
     std::uint8_t* row = bitmap.Row(y);
-    for (std::size_t i = 0; i < bytes; ++i) row[i] = table[row[i]];
+    for (std::size_t i = 0; i < bytes; ++i)
+      row[i] = table[row[i]];
   }
 }
 
 void TLayerItemObject::Rotate(std::int32_t difference) {
   if (!DisplayBitmap || difference == 0) return;
+  Generation = NextGeneration();
   for (TBitmap24* bitmap : {DisplayBitmap.get(), MonoBitmap.get()}) {
     if (!bitmap) continue;
     TBitmap24 turned = IKBitmapFromDib(IKRotationEx(IKDibFromBitmap(*bitmap), difference));
@@ -113,8 +127,8 @@ template <bool kRed>
 void TLayerItemObject::BlendMono(TBitmap24& target, double factor) const {
   if (!MonoBitmap) return;
   const TBitmap24& source = *MonoBitmap;
-  const TClip c = ClipPlacement(source.Width(), source.Height(), Offset.X, Offset.Y,
-                                target.Width(), target.Height());
+  const TClip c = ClipPlacement(source.Width(), source.Height(), Offset.X, Offset.Y, target.Width(),
+                                target.Height());
   if (c.Empty()) return;
   const std::array<int, 256> table = DifferenceTable(factor);
   for (int y = c.y0; y < c.y1; ++y) {

@@ -47,6 +47,10 @@ class TLayerItemObject {
   const std::string& LoadError() const { return Error; }
   bool HasImage() const { return DisplayBitmap != nullptr; }
 
+  // Changes whenever the copies change (load, rotation); unique across items,
+  // so the overlay can tell which items it has already drawn.
+  std::uint64_t ImageGeneration() const { return Generation; }
+
   const std::string& GetFileName() const { return FileName; }
   const TBitmap24* GetDisplayBitmap() const { return DisplayBitmap.get(); }
   const TBitmap24* GetMonoBitmap() const { return MonoBitmap.get(); }
@@ -74,6 +78,7 @@ class TLayerItemObject {
   std::int32_t Rotation = 0;
   double Scale = 0.3;
   std::string Error;
+  std::uint64_t Generation = 0;
 };
 
 // Lightens a greyscale copy in place: c + 80 below 176, else 255.

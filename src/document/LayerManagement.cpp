@@ -79,7 +79,8 @@ TLayerItemObject* TLayerManagement::InsertItem(const std::string& name, int posi
 }
 
 void TLayerManagement::Renumber(std::size_t from) {
-  for (std::size_t i = from; i < Items.size(); ++i) Items[i]->SetIndex(static_cast<int>(i));
+  for (std::size_t i = from; i < Items.size(); ++i)
+    Items[i]->SetIndex(static_cast<int>(i));
 }
 
 void TLayerManagement::Delete(int index) {
@@ -208,7 +209,8 @@ bool TLayerManagement::GetMonoVisibleByName(const std::string& name) const {
 void TLayerManagement::SetMonoVisibleAll(bool visible) {
   {
     Guard g(Lock);
-    for (auto& item : Items) item->SetMonoVisible(visible);
+    for (auto& item : Items)
+      item->SetMonoVisible(visible);
   }
   Changed();
 }
@@ -231,7 +233,8 @@ void TLayerManagement::SetRotation(std::int32_t angle) {
     std::int32_t reduced = angle;
     if (reduced > 36000) reduced -= 36000;
     if (reduced < -36000) reduced += 36000;
-    for (auto& item : Items) item->SetRotation(reduced);
+    for (auto& item : Items)
+      item->SetRotation(reduced);
   }
   Changed();
 }
@@ -245,7 +248,8 @@ void TLayerManagement::SetItemScale(double scale) {
   if (!(scale > 0.0 && scale <= 1.0)) return;
   Guard g(Lock);
   ItemScale = scale;
-  for (auto& item : Items) item->SetScale(scale);
+  for (auto& item : Items)
+    item->SetScale(scale);
 }
 
 double TLayerManagement::GetItemScale() const {
@@ -286,7 +290,13 @@ void TLayerManagement::FitBitmaps() {
   if (OverlayBitmap.Width() != w || OverlayBitmap.Height() != h) {
     OverlayBitmap.SetSize(w, h);
     OverlayBitmap.FillWhite();
+    OverlayValid = false;
   }
+}
+
+TLayerManagement::TOverlayEntry TLayerManagement::OverlayEntryOf(const TLayerItemObject& item) {
+  return {&item, item.ImageGeneration(), item.GetOffset(),
+          item.GetMonoVisible() && !item.GetSelected()};
 }
 
 void TLayerManagement::BuildOverlay() {
@@ -294,10 +304,24 @@ void TLayerManagement::BuildOverlay() {
   if (!HasWorkBitmap || Items.empty()) return;
   FitBitmaps();
   CanvasLock lock(OverlayBitmap);
-  OverlayBitmap.FillWhite();
-  for (const auto& item : Items) {
-    if (item->GetMonoVisible() && !item->GetSelected()) item->DrawMonoDark(OverlayBitmap, Density);
+  std::size_t kept = 0;
+  if (OverlayValid && OverlayDensity == Density && OverlayDrawn.size() <= Items.size()) {
+    while (kept < OverlayDrawn.size() && OverlayDrawn[kept] == OverlayEntryOf(*Items[kept])) {
+      ++kept;
+    }
+    if (kept < OverlayDrawn.size()) kept = 0;
   }
+  if (kept == 0) {
+    OverlayBitmap.FillWhite();
+    OverlayDrawn.clear();
+  }
+  for (std::size_t i = kept; i < Items.size(); ++i) {
+    const TOverlayEntry entry = OverlayEntryOf(*Items[i]);
+    if (entry.drawn) Items[i]->DrawMonoDark(OverlayBitmap, Density);
+    OverlayDrawn.push_back(entry);
+  }
+  OverlayValid = true;
+  OverlayDensity = Density;
 }
 
 void TLayerManagement::Render() {
@@ -331,7 +355,8 @@ void TLayerManagement::Changed() {
 
 void BlendOverlay(const TBitmap24& overlay, TBitmap24& work) {
   std::array<int, 256> table{};
-  for (int i = 0; i < 256; ++i) table[static_cast<std::size_t>(i)] = RoundInt(i * 0.8);
+  for (int i = 0; i < 256; ++i)
+    table[static_cast<std::size_t>(i)] = RoundInt(i * 0.8);
   const int w = std::min(overlay.Width(), work.Width());
   const int h = std::min(overlay.Height(), work.Height());
   for (int y = 0; y < h; ++y) {

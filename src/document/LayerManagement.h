@@ -84,6 +84,15 @@ class TLayerManagement {
 
  private:
   void FitBitmaps();
+  // What BuildOverlay drew for one item, to know whether it still holds.
+  struct TOverlayEntry {
+    const TLayerItemObject* item = nullptr;
+    std::uint64_t generation = 0;
+    TPoint offset;
+    bool drawn = false;
+    bool operator==(const TOverlayEntry&) const = default;
+  };
+  static TOverlayEntry OverlayEntryOf(const TLayerItemObject& item);
   void Renumber(std::size_t from);
   void ClearSelectionLocked();
   TLayerItemObject* GetSelectedLocked() const;
@@ -99,6 +108,12 @@ class TLayerManagement {
   double ItemScale = 0.3;
   double Density = 0.3;
   bool AutoOverlay = true;
+  // The overlay is the sequential blend of the items in list order, so when
+  // the items drawn last time are still the first ones, unchanged, only the
+  // rest need drawing. That keeps loading linear instead of quadratic.
+  std::vector<TOverlayEntry> OverlayDrawn;
+  double OverlayDensity = 0.0;
+  bool OverlayValid = false;
 };
 
 // Blends the overlay into the work bitmap (same size): every byte of a work

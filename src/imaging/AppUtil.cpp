@@ -27,7 +27,9 @@ std::string WithSlash(std::string folder) {
   return folder;
 }
 
-std::size_t LastSeparator(const std::string& path) { return path.find_last_of("/\\"); }
+std::size_t LastSeparator(const std::string& path) {
+  return path.find_last_of("/\\");
+}
 
 }  // namespace
 
@@ -38,7 +40,9 @@ std::string GetAppFolder() {
   return WithSlash(exe.parent_path().string());
 }
 
-std::string GetTemplateFolder() { return GetAppFolder() + "template/"; }
+std::string GetTemplateFolder() {
+  return GetAppFolder() + "template/";
+}
 
 std::string GetTempFolder() {
   std::error_code ec;
@@ -154,7 +158,9 @@ std::int64_t GetFileSizeOf(const std::string& path) {
   return static_cast<std::int64_t>(st.st_size);
 }
 
-std::string QuoteText(const std::string& text) { return "\"" + text + "\""; }
+std::string QuoteText(const std::string& text) {
+  return "\"" + text + "\"";
+}
 
 void ReverseStrings(std::vector<std::string>& strings) {
   std::reverse(strings.begin(), strings.end());
@@ -202,7 +208,9 @@ bool MobileToolsPresentIn(const std::string& folder) {
          fs::is_regular_file(folder + "template_m/velmobile.swf", ec);
 }
 
-bool MobileToolsPresent() { return MobileToolsPresentIn(GetAppFolder()); }
+bool MobileToolsPresent() {
+  return MobileToolsPresentIn(GetAppFolder());
+}
 
 bool CopyNewFile(const std::string& source, const std::string& target) {
   const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);

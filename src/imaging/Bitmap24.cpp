@@ -12,7 +12,9 @@ std::size_t StrideFor(int width) {
 }
 }  // namespace
 
-TBitmap24::TBitmap24(int width, int height) { SetSize(width, height); }
+TBitmap24::TBitmap24(int width, int height) {
+  SetSize(width, height);
+}
 
 TBitmap24::TBitmap24(const TBitmap24& other)
     : width_(other.width_), height_(other.height_), stride_(other.stride_), data_(other.data_) {}
@@ -65,7 +67,8 @@ void TBitmap24::Fill(std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
     row[3 * x + 1] = green;
     row[3 * x + 2] = red;
   }
-  for (int y = 1; y < height_; ++y) std::memcpy(Row(y), row, stride_);
+  for (int y = 1; y < height_; ++y)
+    std::memcpy(Row(y), row, stride_);
 }
 
 TClip ClipPlacement(int w, int h, int x, int y, int tw, int th) {

@@ -32,9 +32,15 @@ TIKImage TIKImage::Failed(std::string error) {
   return TIKImage(std::move(impl));
 }
 
-bool TIKImage::IsEmpty() const { return !impl_ || impl_->image.get_image() == nullptr; }
-int TIKImage::Width() const { return IsEmpty() ? 0 : impl_->image.width(); }
-int TIKImage::Height() const { return IsEmpty() ? 0 : impl_->image.height(); }
+bool TIKImage::IsEmpty() const {
+  return !impl_ || impl_->image.get_image() == nullptr;
+}
+int TIKImage::Width() const {
+  return IsEmpty() ? 0 : impl_->image.width();
+}
+int TIKImage::Height() const {
+  return IsEmpty() ? 0 : impl_->image.height();
+}
 
 const std::string& TIKImage::Error() const {
   static const std::string kNone;
@@ -54,7 +60,8 @@ TIKImage Wrap(VImage image) {
 }
 
 std::string Trimmed(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+    text.pop_back();
   return text;
 }
 
@@ -112,7 +119,16 @@ VImage ExactSize(VImage in, int width, int height) {
 }
 
 // Materialises a pipeline so later steps do not re-read the file.
-VImage InMemory(VImage in) { return in.copy_memory(); }
+VImage InMemory(VImage in) {
+  return in.copy_memory();
+}
+
+// An 8-bit sRGB image copied from packed RGB bytes.
+VImage FromMemory(const std::uint8_t* rgb, std::size_t size, int width, int height) {
+  VipsImage* copy = vips_image_new_from_memory_copy(rgb, size, width, height, 3, VIPS_FORMAT_UCHAR);
+  if (!copy) throw VError();
+  return VImage(copy).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
 
 // Only the formats the program takes are decoded. libvips picks its loader
 // by content, and its ImageMagick fallback would also parse formats that are
@@ -125,8 +141,9 @@ bool AllowedLoader(const std::string& path, std::string* error) {
     return false;
   }
   const std::string name = loader;
-  for (const char* allowed : {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadSpng",
-                              "VipsForeignLoadTiff", "VipsForeignLoadNsgif", "VipsForeignLoadGif"}) {
+  for (const char* allowed :
+       {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadSpng", "VipsForeignLoadTiff",
+        "VipsForeignLoadNsgif", "VipsForeignLoadGif"}) {
     if (name.rfind(allowed, 0) == 0) return true;
   }
   if (name.rfind("VipsForeignLoadMagick", 0) == 0) {
@@ -141,16 +158,12 @@ bool AllowedLoader(const std::string& path, std::string* error) {
   return false;
 }
 
-std::string CheckHeader(const std::string& path, TIKFileInfo* info) {
-  std::string error;
-  auto header = IKFileType(path, &error);
-  if (!header) return error;
-  if (header->width <= 0 || header->height <= 0) return path + ": image has no pixels";
-  if (static_cast<long long>(header->width) * header->height > kIKMaxPixels) {
-    return path + ": image too large (" + std::to_string(header->width) + "x" +
-           std::to_string(header->height) + " pixels)";
+std::string CheckSize(const std::string& path, const TIKFileInfo& header) {
+  if (header.width <= 0 || header.height <= 0) return path + ": image has no pixels";
+  if (static_cast<long long>(header.width) * header.height > kIKMaxPixels) {
+    return path + ": image too large (" + std::to_string(header.width) + "x" +
+           std::to_string(header.height) + " pixels)";
   }
-  if (info) *info = *header;
   return {};
 }
 
@@ -173,7 +186,9 @@ void IKInitialize() {
   });
 }
 
-void IKShutdown() { vips_shutdown(); }
+void IKShutdown() {
+  vips_shutdown();
+}
 
 void IKSetConcurrency(int threads) {
   IKInitialize();
@@ -184,8 +199,8 @@ std::optional<TIKFileInfo> IKFileType(const std::string& path, std::string* erro
   IKInitialize();
   if (!AllowedLoader(path, error)) return std::nullopt;
   try {
-    VImage header = VImage::new_from_file(
-        path.c_str(), VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+    VImage header = VImage::new_from_file(path.c_str(),
+                                          VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
     return TIKFileInfo{header.width(), header.height()};
   } catch (const VError& e) {
     vips_error_clear();
@@ -196,9 +211,10 @@ std::optional<TIKFileInfo> IKFileType(const std::string& path, std::string* erro
 
 TIKImage IKFileLoad(const std::string& path) {
   IKInitialize();
-  if (std::string error = CheckHeader(path, nullptr); !error.empty()) {
-    return TIKImage::Failed(error);
-  }
+  std::string error;
+  const auto header = IKFileType(path, &error);
+  if (!header) return TIKImage::Failed(error);
+  if (error = CheckSize(path, *header); !error.empty()) return TIKImage::Failed(error);
   return Guard((path + ": cannot decode").c_str(), [&] {
     VImage in = VImage::new_from_file(path.c_str(),
                                       VImage::option()->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
@@ -208,10 +224,17 @@ TIKImage IKFileLoad(const std::string& path) {
 
 TIKImage IKFileLoadScaled(const std::string& path, int width, int height) {
   IKInitialize();
+  std::string error;
+  const auto header = IKFileType(path, &error);
+  if (!header) return TIKImage::Failed(error);
+  return IKFileLoadScaled(path, *header, width, height);
+}
+
+TIKImage IKFileLoadScaled(const std::string& path, const TIKFileInfo& header, int width,
+                          int height) {
+  IKInitialize();
   if (width <= 0 || height <= 0) return TIKImage::Failed(path + ": empty target size");
-  if (std::string error = CheckHeader(path, nullptr); !error.empty()) {
-    return TIKImage::Failed(error);
-  }
+  if (std::string error = CheckSize(path, header); !error.empty()) return TIKImage::Failed(error);
   return Guard((path + ": cannot decode").c_str(), [&] {
     VImage thumb = VImage::thumbnail(path.c_str(), width,
                                      VImage::option()
@@ -223,7 +246,9 @@ TIKImage IKFileLoadScaled(const std::string& path, int width, int height) {
   });
 }
 
-TIKFileInfo IKGetImageType(const TIKImage& image) { return {image.Width(), image.Height()}; }
+TIKFileInfo IKGetImageType(const TIKImage& image) {
+  return {image.Width(), image.Height()};
+}
 
 TIKImage IKResizeEx(const TIKImage& image, int width, int height) {
   const VImage* in = Source(image);
@@ -280,10 +305,18 @@ TIKImage IKSetGray(const TIKImage& image) {
   const VImage* in = Source(image);
   if (!in) return NoInput(image, "greyscale");
   return Guard("greyscale", [&] {
-    // Rec. 601 luma, the weights classic imaging libraries use.
-    VImage luma =
-        in->recomb(VImage::new_matrixv(3, 1, 0.299, 0.587, 0.114)).rint().cast(VIPS_FORMAT_UCHAR);
-    return InMemory(VImage::bandjoin(std::vector<VImage>{luma, luma, luma}));
+    // Rec. 601 luma, the weights classic imaging libraries use, in fixed
+    // point (weights sum to 2^16, so white stays 255).
+    const VImage mem = in->copy_memory();
+    const auto* src = static_cast<const std::uint8_t*>(mem.data());
+    const std::size_t pixels = static_cast<std::size_t>(mem.width()) * mem.height();
+    std::vector<std::uint8_t> grey(pixels * 3);
+    for (std::size_t i = 0; i < pixels; ++i) {
+      const std::uint32_t y =
+          (19595u * src[3 * i] + 38470u * src[3 * i + 1] + 7471u * src[3 * i + 2] + 32768u) >> 16;
+      grey[3 * i] = grey[3 * i + 1] = grey[3 * i + 2] = static_cast<std::uint8_t>(y);
+    }
+    return FromMemory(grey.data(), grey.size(), mem.width(), mem.height());
   });
 }
 
@@ -321,13 +354,7 @@ TIKImage IKDibFromBitmap(const TBitmap24& bitmap) {
       d[2] = s[0];
     }
   }
-  return Guard("bitmap", [&] {
-    VipsImage* copy =
-        vips_image_new_from_memory_copy(rgb.data(), rgb.size(), w, h, 3, VIPS_FORMAT_UCHAR);
-    if (!copy) throw VError();
-    VImage image(copy);
-    return image.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-  });
+  return Guard("bitmap", [&] { return FromMemory(rgb.data(), rgb.size(), w, h); });
 }
 
 TBitmap24 IKBitmapFromDib(const TIKImage& image) {
@@ -336,13 +363,13 @@ TBitmap24 IKBitmapFromDib(const TIKImage& image) {
   IKInitialize();
   TBitmap24 out;
   try {
-    std::size_t size = 0;
-    void* mem = in->write_to_memory(&size);
-    std::unique_ptr<void, void (*)(void*)> owner(mem, g_free);
-    const int w = in->width(), h = in->height();
-    if (size != static_cast<std::size_t>(w) * h * 3) return {};
+    // Images here are almost always in memory already; then this reads
+    // their pixels in place instead of running another pipeline.
+    const VImage mem = in->copy_memory();
+    const int w = mem.width(), h = mem.height();
+    if (mem.bands() != 3 || mem.format() != VIPS_FORMAT_UCHAR) return {};
+    const auto* src = static_cast<const std::uint8_t*>(mem.data());
     out.SetSize(w, h);
-    const auto* src = static_cast<const std::uint8_t*>(mem);
     for (int y = 0; y < h; ++y) {
       std::uint8_t* d = out.Row(y);
       const std::uint8_t* s = src + static_cast<std::size_t>(y) * w * 3;
@@ -362,8 +389,8 @@ TBitmap24 IKBitmapFromDib(const TIKImage& image) {
 void IKImageOut(TBitmap24& target, const TIKImage& image, TIKRect rect) {
   const int rw = rect.right - rect.left, rh = rect.bottom - rect.top;
   if (image.IsEmpty() || rw <= 0 || rh <= 0) return;
-  const double k = std::min(static_cast<double>(rw) / image.Width(),
-                            static_cast<double>(rh) / image.Height());
+  const double k =
+      std::min(static_cast<double>(rw) / image.Width(), static_cast<double>(rh) / image.Height());
   const int w = std::clamp(RoundInt(image.Width() * k), 1, rw);
   const int h = std::clamp(RoundInt(image.Height() * k), 1, rh);
   const TBitmap24 fitted = IKBitmapFromDib(IKResizeEx(image, w, h));

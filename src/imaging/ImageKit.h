@@ -68,6 +68,9 @@ TIKImage IKFileLoad(const std::string& path);
 // Decoded straight to exactly width x height: shrink-on-load where the
 // format allows it, then an exact resize. Truncated files are refused.
 TIKImage IKFileLoadScaled(const std::string& path, int width, int height);
+// The same with the header the caller has already read by IKFileType.
+TIKImage IKFileLoadScaled(const std::string& path, const TIKFileInfo& header, int width,
+                          int height);
 TIKFileInfo IKGetImageType(const TIKImage& image);
 // Scaled to exactly width x height (aspect not kept).
 TIKImage IKResizeEx(const TIKImage& image, int width, int height);

@@ -43,7 +43,8 @@ void WriteGradient(const std::string& path, int width, int height) {
   VImage r = (xy[0] % 256).cast(VIPS_FORMAT_UCHAR);
   VImage g = (xy[1] % 256).cast(VIPS_FORMAT_UCHAR);
   VImage b = (xy[0] * 0 + 77).cast(VIPS_FORMAT_UCHAR);
-  Save(VImage::bandjoin(std::vector<VImage>{r, g, b}).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)),
+  Save(VImage::bandjoin(std::vector<VImage>{r, g, b})
+           .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)),
        path);
 }
 
@@ -66,6 +67,8 @@ void WriteMarker(const std::string& path, int width, int height, int x, int y, i
   Save(marked, path);
 }
 
-std::string SamplesDir() { return KALVANE_SAMPLES_DIR; }
+std::string SamplesDir() {
+  return KALVANE_SAMPLES_DIR;
+}
 
 }  // namespace kalvane::test

@@ -31,7 +31,8 @@ std::vector<std::string> Sorted(std::vector<std::string> v) {
 TEST(AppUtilNames, ImageExtensionsAreTheFiveShortOnes) {
   EXPECT_TRUE(IsImageFile("PHOTO.JPG"));
   EXPECT_TRUE(IsImageFile("/a/b.c/x.Tif"));
-  for (const char* ext : {".bmp", ".gif", ".png"}) EXPECT_TRUE(IsImageFile(std::string("p") + ext));
+  for (const char* ext : {".bmp", ".gif", ".png"})
+    EXPECT_TRUE(IsImageFile(std::string("p") + ext));
   EXPECT_FALSE(IsImageFile("photo.jpeg"));
   EXPECT_FALSE(IsImageFile("photo.tiff"));
   EXPECT_FALSE(IsImageFile("jpg"));
@@ -78,14 +79,14 @@ TEST(AppUtilImages, FitScaleFitsSixHundredWithoutEnlarging) {
 
 TEST(AppUtilFiles, FolderListingMatchesTheAttributeSetExactly) {
   TempDir dir;
-  for (const char* name : {"plain", ".hidden", "locked"}) fs::create_directory(dir.File(name));
+  for (const char* name : {"plain", ".hidden", "locked"})
+    fs::create_directory(dir.File(name));
   chmod(dir.File("locked").c_str(), 0555);
   std::ofstream(dir.File("file.txt")) << "x";
   EXPECT_EQ(ListFolders(dir.Path(), faDirectory), (std::vector<std::string>{"plain"}));
   EXPECT_EQ(ListFolders(dir.Path(), faDirectory | faReadOnly),
             (std::vector<std::string>{"locked"}));
-  EXPECT_EQ(ListFolders(dir.Path(), faDirectory | faHidden),
-            (std::vector<std::string>{".hidden"}));
+  EXPECT_EQ(ListFolders(dir.Path(), faDirectory | faHidden), (std::vector<std::string>{".hidden"}));
   EXPECT_EQ(Sorted(ListFiles(dir.Path())), (std::vector<std::string>{"file.txt"}));
   EXPECT_TRUE(ListFolders(dir.File("nowhere"), faDirectory).empty());
   chmod(dir.File("locked").c_str(), 0755);
@@ -101,7 +102,8 @@ TEST(AppUtilFiles, SizeOfMissingIsMinusOne) {
 TEST(AppUtilFiles, DisableHelpSwitchesEveryHelpLineOff) {
   TempDir dir;
   const std::string js = dir.File("velzoom.js");
-  std::ofstream(js) << "var help = \"true\";\r\nvar x = 1; var help = \"true\";\nvar help = \"TRUE\";\n";
+  std::ofstream(js)
+      << "var help = \"true\";\r\nvar x = 1; var help = \"true\";\nvar help = \"TRUE\";\n";
   ASSERT_TRUE(DisableHelp(js));
   EXPECT_EQ(Read(js),
             "var help = \"false\";\r\nvar x = 1; var help = \"false\";\nvar help = \"TRUE\";\n");
@@ -155,7 +157,10 @@ TEST(AppUtilFolders, FoldersEndWithASlashAndArePrivateWhereTheyMustBe) {
   setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
   EXPECT_EQ(GetUserDataFolder(), dir.Path() + "/Kalvane/");
   EXPECT_TRUE(fs::is_directory(dir.Path() + "/Kalvane"));
-  if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
+  if (old)
+    setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  else
+    unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

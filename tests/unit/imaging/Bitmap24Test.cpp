@@ -36,7 +36,8 @@ TEST(Bitmap24, FillColourFillsEveryPixelButNotThePadding) {
   TBitmap24 b(3, 2);
   b.Fill(10, 20, 30);
   for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 3; ++x) EXPECT_EQ(b.GetPixel(x, y), (Px{10, 20, 30}));
+    for (int x = 0; x < 3; ++x)
+      EXPECT_EQ(b.GetPixel(x, y), (Px{10, 20, 30}));
 }
 
 }  // namespace

@@ -15,7 +15,9 @@ namespace {
 using test::TempDir;
 using vips::VImage;
 
-TBitmap24 LoadBitmap(const std::string& path) { return IKBitmapFromDib(IKFileLoad(path)); }
+TBitmap24 LoadBitmap(const std::string& path) {
+  return IKBitmapFromDib(IKFileLoad(path));
+}
 
 // Where the black marker of a white image ended up (centre of dark pixels).
 std::pair<double, double> MarkerCentre(const TBitmap24& b) {
@@ -51,9 +53,11 @@ TEST(ImageKitFormats, AlphaIsFlattenedOntoWhite) {
   TempDir dir;
   const std::string path = dir.File("alpha.png");
   // red, fully transparent on the left half, opaque on the right
-  VImage rgb = VImage::black(10, 4, VImage::option()->set("bands", 3)).linear({0, 0, 0}, {255, 0, 0});
+  VImage rgb =
+      VImage::black(10, 4, VImage::option()->set("bands", 3)).linear({0, 0, 0}, {255, 0, 0});
   VImage alpha = (VImage::xyz(10, 4)[0] >= 5).cast(VIPS_FORMAT_UCHAR);
-  rgb.bandjoin(alpha).cast(VIPS_FORMAT_UCHAR)
+  rgb.bandjoin(alpha)
+      .cast(VIPS_FORMAT_UCHAR)
       .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
       .pngsave(path.c_str());
   const TBitmap24 b = LoadBitmap(path);
@@ -115,10 +119,9 @@ TEST(ImageKitBadInput, AbsurdDeclaredSizeIsRefusedBeforeDecoding) {
   TempDir dir;
   const std::string path = dir.File("huge.png");
   // A PNG signature and an IHDR claiming 60000 x 60000, then nothing.
-  const unsigned char header[] = {0x89, 'P',  'N',  'G',  0x0D, 0x0A, 0x1A, 0x0A, 0,    0,
-                                  0,    13,   'I',  'H',  'D',  'R',  0,    0,    0xEA, 0x60,
-                                  0,    0,    0xEA, 0x60, 8,    2,    0,    0,    0,    0xC5,
-                                  0x9B, 0x8A, 0x5D};
+  const unsigned char header[] = {0x89, 'P',  'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0,    0,    0,
+                                  13,   'I',  'H', 'D', 'R',  0,    0,    0xEA, 0x60, 0,    0,
+                                  0xEA, 0x60, 8,   2,   0,    0,    0,    0xC5, 0x9B, 0x8A, 0x5D};
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(header), sizeof header);
   const auto info = IKFileType(path);
   if (info) {
@@ -167,7 +170,8 @@ TEST(ImageKitRotation, QuarterTurnIsToTheLeftAndLossless) {
   // 27000 is -9000, and a whole turn changes nothing
   const TBitmap24 three = IKBitmapFromDib(IKRotationEx(IKDibFromBitmap(b), 27000));
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 2; ++x) EXPECT_EQ(three.GetPixel(x, y), right.GetPixel(x, y));
+    for (int x = 0; x < 2; ++x)
+      EXPECT_EQ(three.GetPixel(x, y), right.GetPixel(x, y));
   const TBitmap24 whole = IKBitmapFromDib(IKRotationEx(IKDibFromBitmap(b), -36000));
   EXPECT_EQ(whole.GetPixel(3, 1), b.GetPixel(3, 1));
 }

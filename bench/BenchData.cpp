@@ -1,0 +1,96 @@
+#include "BenchData.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <vips/vips8>
+
+#include "imaging/AppUtil.h"
+#include "imaging/ImageKit.h"
+
+namespace kalvane::bench {
+
+namespace fs = std::filesystem;
+using vips::VImage;
+
+namespace {
+
+std::string DataFolder(const std::string& name) {
+  const std::string folder = GetAppFolder() + "data/" + name + "/";
+  fs::create_directories(folder);
+  return folder;
+}
+
+// Makes `count` files with `make(i, path)` unless they are already there.
+template <typename F>
+std::vector<std::string> Generated(const std::string& set, int count, F make) {
+  const std::string folder = DataFolder(set);
+  std::vector<std::string> files;
+  for (int i = 0; i < count; ++i) {
+    const std::string path = folder + "photo_" + std::to_string(i) + ".jpg";
+    if (!fs::exists(path)) make(i, path);
+    files.push_back(path);
+  }
+  return files;
+}
+
+}  // namespace
+
+std::vector<std::string> SampleFiles() {
+  std::vector<std::string> files;
+  const std::string folder = std::string(KALVANE_SAMPLES_DIR) + "/turntable/";
+  for (const std::string& name : ListFiles(folder)) {
+    if (IsImageFile(name)) files.push_back(folder + name);
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::vector<std::string> LargeFiles() {
+  IKInitialize();
+  const std::vector<std::string> samples = SampleFiles();
+  return Generated("large-4000x3000", 36, [&](int i, const std::string& path) {
+    VImage base =
+        VImage::new_from_file(samples[static_cast<std::size_t>(i) % samples.size()].c_str());
+    VImage big = base.resize(2.5);
+    VImage noise = VImage::gaussnoise(big.width(), big.height(),
+                                      VImage::option()->set("sigma", 3.0)->set("mean", 0.0));
+    VImage camera = (big + VImage::bandjoin(std::vector<VImage>{noise, noise, noise}))
+                        .cast(VIPS_FORMAT_UCHAR)
+                        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    camera.jpegsave(path.c_str(), VImage::option()->set("Q", 92)->set("interlace", false));
+  });
+}
+
+std::vector<std::string> SquareFiles() {
+  IKInitialize();
+  const std::vector<std::string> samples = SampleFiles();
+  return Generated("square-600", 36, [&](int i, const std::string& path) {
+    VImage square =
+        VImage::thumbnail(samples[static_cast<std::size_t>(i) % samples.size()].c_str(), 600,
+                          VImage::option()->set("height", 600)->set("size", VIPS_SIZE_FORCE));
+    square.jpegsave(path.c_str());
+  });
+}
+
+namespace {
+std::mutex records_lock;
+std::map<std::string, double>& Records() {
+  static std::map<std::string, double> records;
+  return records;
+}
+}  // namespace
+
+void Record(const std::string& name, double seconds_per_unit) {
+  std::lock_guard lock(records_lock);
+  Records()[name] = seconds_per_unit;
+}
+
+double Recorded(const std::string& name) {
+  std::lock_guard lock(records_lock);
+  const auto it = Records().find(name);
+  return it == Records().end() ? 0.0 : it->second;
+}
+
+}  // namespace kalvane::bench

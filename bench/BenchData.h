@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kalvane::bench {
+
+// The photos of the bundled sample project.
+std::vector<std::string> SampleFiles();
+// 36 camera-like 4000 x 3000 baseline JPEGs made from the samples (enlarged,
+// with sensor-like noise), generated once into the build tree.
+std::vector<std::string> LargeFiles();
+// 36 photos of exactly 600 x 600, for the render benchmark.
+std::vector<std::string> SquareFiles();
+
+// Seconds per unit of each named measurement, for the ratio table at the end.
+void Record(const std::string& name, double seconds_per_unit);
+double Recorded(const std::string& name);
+
+}  // namespace kalvane::bench
