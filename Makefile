@@ -31,7 +31,8 @@ bench: build
 	./$(BUILD)/bench/kalvane_bench
 
 # Renders the sample photographs again (POV-Ray); they are committed.
-samples: deps
+samples:
+	@scripts/install-deps samples
 	tools/samples/make-samples data/samples/turntable
 
 clean:

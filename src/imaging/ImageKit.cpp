@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <utility>
 #include <vector>
 #include <vips/vips8>
 
@@ -134,6 +135,12 @@ VImage FromMemory(const std::uint8_t* rgb, std::size_t size, int width, int heig
 // by content, and its ImageMagick fallback would also parse formats that are
 // not images at all, so that fallback may only see BMP files.
 bool AllowedLoader(const std::string& path, std::string* error) {
+  // libvips reads "name[options]" as options for the loader; such a name is
+  // never one of our image files.
+  if (!path.empty() && path.back() == ']') {
+    if (error) *error = path + ": not an image file name";
+    return false;
+  }
   const char* loader = vips_foreign_find_load(path.c_str());
   if (!loader) {
     vips_error_clear();
@@ -201,7 +208,16 @@ std::optional<TIKFileInfo> IKFileType(const std::string& path, std::string* erro
   try {
     VImage header = VImage::new_from_file(path.c_str(),
                                           VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
-    return TIKFileInfo{header.width(), header.height()};
+    TIKFileInfo info{header.width(), header.height()};
+    // Photos are shown upright as the camera's orientation tag says, so the
+    // size is the upright one.
+    int orientation = 1;
+    if (vips_image_get_typeof(header.get_image(), VIPS_META_ORIENTATION) != 0 &&
+        vips_image_get_int(header.get_image(), VIPS_META_ORIENTATION, &orientation) == 0 &&
+        orientation >= 5 && orientation <= 8) {
+      std::swap(info.width, info.height);
+    }
+    return info;
   } catch (const VError& e) {
     vips_error_clear();
     if (error) *error = path + ": not a readable image (" + Trimmed(e.what()) + ")";
@@ -218,7 +234,7 @@ TIKImage IKFileLoad(const std::string& path) {
   return Guard((path + ": cannot decode").c_str(), [&] {
     VImage in = VImage::new_from_file(path.c_str(),
                                       VImage::option()->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
-    return InMemory(ToSRGB8(in));
+    return InMemory(ToSRGB8(in.autorot()));
   });
 }
 
@@ -240,7 +256,6 @@ TIKImage IKFileLoadScaled(const std::string& path, const TIKFileInfo& header, in
                                      VImage::option()
                                          ->set("height", height)
                                          ->set("size", VIPS_SIZE_FORCE)
-                                         ->set("no_rotate", true)
                                          ->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
     return InMemory(ExactSize(ToSRGB8(thumb), width, height));
   });

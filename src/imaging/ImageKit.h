@@ -62,6 +62,8 @@ void IKShutdown();
 void IKSetConcurrency(int threads);
 
 // Width and height from the file's header, without decoding the pixels.
+// Photos whose orientation tag says they were shot turned are reported, and
+// decoded below, upright.
 std::optional<TIKFileInfo> IKFileType(const std::string& path, std::string* error = nullptr);
 // The whole decoded file.
 TIKImage IKFileLoad(const std::string& path);

@@ -60,10 +60,11 @@ TEST(ImageKitFormats, AlphaIsFlattenedOntoWhite) {
       .cast(VIPS_FORMAT_UCHAR)
       .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
       .pngsave(path.c_str());
-  const TBitmap24 b = LoadBitmap(path);
-  ASSERT_EQ(b.Width(), 10);
-  EXPECT_EQ(b.GetPixel(1, 1), (TBitmap24::Pixel{255, 255, 255}));
-  EXPECT_EQ(b.GetPixel(8, 1), (TBitmap24::Pixel{0, 0, 255}));
+  for (const TBitmap24& b : {LoadBitmap(path), IKBitmapFromDib(IKFileLoadScaled(path, 10, 4))}) {
+    ASSERT_EQ(b.Width(), 10);
+    EXPECT_EQ(b.GetPixel(1, 1), (TBitmap24::Pixel{255, 255, 255}));
+    EXPECT_EQ(b.GetPixel(8, 1), (TBitmap24::Pixel{0, 0, 255}));
+  }
 }
 
 TEST(ImageKitFormats, SixteenBitAndCmykComeOutAsEightBitSrgb) {
@@ -73,10 +74,13 @@ TEST(ImageKitFormats, SixteenBitAndCmykComeOutAsEightBitSrgb) {
       .cast(VIPS_FORMAT_USHORT)
       .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16))
       .pngsave(deep.c_str());
-  auto p = LoadBitmap(deep).GetPixel(3, 3);
-  EXPECT_EQ(p.r, 255);
-  EXPECT_NEAR(p.g, 128, 1);
-  EXPECT_EQ(p.b, 0);
+  TBitmap24::Pixel p{};
+  for (const TBitmap24& b : {LoadBitmap(deep), IKBitmapFromDib(IKFileLoadScaled(deep, 4, 4))}) {
+    p = b.GetPixel(3, 3);
+    EXPECT_EQ(p.r, 255);
+    EXPECT_NEAR(p.g, 128, 1);
+    EXPECT_EQ(p.b, 0);
+  }
 
   const std::string cmyk = dir.File("cmyk.jpg");
   // no ink at all is white paper
@@ -84,12 +88,39 @@ TEST(ImageKitFormats, SixteenBitAndCmykComeOutAsEightBitSrgb) {
       .cast(VIPS_FORMAT_UCHAR)
       .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_CMYK))
       .jpegsave(cmyk.c_str());
-  const TBitmap24 c = LoadBitmap(cmyk);
-  ASSERT_EQ(c.Width(), 8);
-  p = c.GetPixel(3, 3);
-  EXPECT_GT(p.r, 230);
-  EXPECT_GT(p.g, 230);
-  EXPECT_GT(p.b, 230);
+  for (const TBitmap24& c : {LoadBitmap(cmyk), IKBitmapFromDib(IKFileLoadScaled(cmyk, 4, 4))}) {
+    ASSERT_EQ(c.Height(), c.Width());
+    p = c.GetPixel(3, 3);
+    EXPECT_GT(p.r, 230);
+    EXPECT_GT(p.g, 230);
+    EXPECT_GT(p.b, 230);
+  }
+}
+
+TEST(ImageKitFormats, CameraOrientationIsHonouredEverywhere) {
+  TempDir dir;
+  const std::string path = dir.File("portrait.jpg");
+  // stored 40 x 20 with the marker top-left; the tag says: turn a quarter
+  // clockwise to show it upright (orientation 6)
+  test::WriteMarker(path, 40, 20, 0, 0, 8);
+  VImage tagged = VImage::new_from_file(path.c_str()).copy();
+  tagged.set(VIPS_META_ORIENTATION, 6);
+  const std::string turned = dir.File("turned.jpg");
+  tagged.jpegsave(turned.c_str(), VImage::option()->set("Q", 95));
+
+  const auto info = IKFileType(turned);
+  ASSERT_TRUE(info.has_value());
+  EXPECT_EQ(info->width, 20);
+  EXPECT_EQ(info->height, 40);
+  const TBitmap24 full = LoadBitmap(turned);
+  ASSERT_EQ(full.Width(), 20);
+  ASSERT_EQ(full.Height(), 40);
+  EXPECT_LT(full.GetPixel(17, 2).r, 60);  // marker now top-right
+  EXPECT_GT(full.GetPixel(2, 2).r, 200);
+  const TBitmap24 small = IKBitmapFromDib(IKFileLoadScaled(turned, 10, 20));
+  ASSERT_EQ(small.Width(), 10);
+  EXPECT_LT(small.GetPixel(8, 1).r, 90);
+  EXPECT_GT(small.GetPixel(1, 1).r, 180);
 }
 
 TEST(ImageKitBadInput, MissingEmptyTruncatedAndForeignFilesFailWithAReason) {
