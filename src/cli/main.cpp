@@ -67,9 +67,14 @@ int Load(std::vector<std::string> args) {
   TBitmap24 work;
   TLayerManagement items;
   items.SetWorkBitmap(&work);
-  // As the loaders do for an empty project: the first photo fits 600 x 600.
-  const double scale = GetFitScale(files.front());
-  if (scale > 0) items.SetItemScale(scale);
+  // As the loaders do for an empty project: the first photo fits 600 x 600
+  // (the first readable one: a broken file has no size).
+  for (const std::string& file : files) {
+    if (const double scale = GetFitScale(file); scale > 0) {
+      items.SetItemScale(scale);
+      break;
+    }
+  }
 
   int rejected = 0;
   for (const std::string& file : files) {
@@ -79,12 +84,14 @@ int Load(std::vector<std::string> args) {
       ++rejected;
       continue;
     }
-    TLayerItemObject* item = items.AddItem(name, file);
+    // Decoded before it joins the list, so a file that fails is never added.
+    std::unique_ptr<TLayerItemObject> item = items.CreateItem(name, file);
     if (!item->HasImage()) {
       std::cerr << "kalvane-cli: " << item->LoadError() << "\n";
-      items.Delete(item->GetIndex());
       ++rejected;
+      continue;
     }
+    items.InsertCreated(std::move(item), items.Count());
   }
   if (items.Count() > 0) items.SelectIndex(0);
   items.Render();

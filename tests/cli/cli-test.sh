@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# kalvane-cli as a user runs it: exit codes, messages, bad files among good.
+# usage: cli-test.sh PATH/TO/kalvane-cli SAMPLES_DIR
+set -u
+cli=$1
+samples=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failed=0
+
+expect() { # name expected-status expected-output-regex command...
+  local name=$1 want=$2 pattern=$3
+  shift 3
+  local out status
+  out=$("$@" 2>&1)
+  status=$?
+  if [ "$status" -ne "$want" ] || ! grep -q -E -- "$pattern" <<<"$out"; then
+    echo "FAIL $name: status $status (want $want), output:"
+    echo "$out" | head -20
+    failed=$((failed + 1))
+  else
+    echo "ok   $name"
+  fi
+}
+
+expect "help" 0 "usage: kalvane-cli load" "$cli" --help
+expect "no arguments is bad usage" 2 "usage:" "$cli"
+expect "unknown command is bad usage" 2 "unknown command 'frobnicate'" "$cli" frobnicate
+expect "missing folder fails" 1 "/nonexistent/photos: no such file or folder" \
+  "$cli" load /nonexistent/photos
+
+cp "$samples/turntable/turntable_00.jpg" "$samples/turntable/turntable_01.jpg" "$work/"
+printf 'not a jpeg' > "$work/broken.jpg"
+head -c 5000 "$samples/turntable/turntable_02.jpg" > "$work/truncated.jpg"
+printf 'notes' > "$work/notes.txt"
+printf 'not a png' > "$work/aaa.png"  # first in name order
+expect "bad files are reported and skipped" 0 "items: 2 \(not registered: 3\)" "$cli" load "$work"
+expect "the scale comes from the first readable photo" 0 "item scale: 0.375" "$cli" load "$work"
+expect "the reason names the file" 0 "broken.jpg: not a readable image" "$cli" load "$work"
+expect "a duplicate name is refused" 0 "an item named turntable_00.jpg is already loaded" \
+  "$cli" load "$work/turntable_00.jpg" "$work/turntable_00.jpg"
+
+mkdir "$work/empty"
+expect "a folder without images fails" 1 "no image files" "$cli" load "$work/empty"
+
+[ $failed -eq 0 ] && echo "cli: all passed"
+exit $failed
