@@ -138,30 +138,25 @@ void TLayerManagement::ClearSelection() {
   ClearSelectionLocked();
 }
 
-void TLayerManagement::SelectIndex(int index) {
+void TLayerManagement::SelectWhere(const std::function<bool(const TLayerItemObject&)>& match) {
   {
     Guard g(Lock);
     if (!Items.empty()) {
       ClearSelectionLocked();
       for (auto& item : Items) {
-        if (item->GetIndex() == index) item->SetSelected(true);
+        if (match(*item)) item->SetSelected(true);
       }
     }
   }
   Changed();
 }
 
+void TLayerManagement::SelectIndex(int index) {
+  SelectWhere([index](const TLayerItemObject& item) { return item.GetIndex() == index; });
+}
+
 void TLayerManagement::SelectName(const std::string& name) {
-  {
-    Guard g(Lock);
-    if (!Items.empty()) {
-      ClearSelectionLocked();
-      for (auto& item : Items) {
-        if (item->GetItemName() == name) item->SetSelected(true);
-      }
-    }
-  }
-  Changed();
+  SelectWhere([&name](const TLayerItemObject& item) { return item.GetItemName() == name; });
 }
 
 TLayerItemObject* TLayerManagement::GetSelectedLocked() const {

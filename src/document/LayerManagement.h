@@ -95,6 +95,8 @@ class TLayerManagement {
   static TOverlayEntry OverlayEntryOf(const TLayerItemObject& item);
   void Renumber(std::size_t from);
   void ClearSelectionLocked();
+  // Clears the selection, then selects every item that matches; notifies.
+  void SelectWhere(const std::function<bool(const TLayerItemObject&)>& match);
   TLayerItemObject* GetSelectedLocked() const;
 
   mutable std::recursive_mutex Lock;
