@@ -20,7 +20,16 @@ void PrintLoadRatio(const std::string& set) {
 
 }  // namespace
 
+namespace kalvane::bench {
+int WritePcMovie(int count, const std::string& out);
+double PeakMemoryWriting(const char* self, int count);
+}  // namespace kalvane::bench
+
 int main(int argc, char** argv) {
+  // The memory benchmark runs the writer in a process of its own.
+  if (argc == 4 && std::string(argv[1]) == "--write-pc-movie") {
+    return kalvane::bench::WritePcMovie(std::stoi(argv[2]), argv[3]);
+  }
   kalvane::IKInitialize();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
@@ -34,6 +43,17 @@ int main(int argc, char** argv) {
     std::printf("\nRender, monochrome mode, 600x600, 36 items (goal: < 2 ms)\n");
     std::printf("  %.3f ms a call = %.1f %% of the 40 ms drag tick\n", render * 1000,
                 render * 1000 / 40.0 * 100);
+  }
+  const double swf = Recorded("swf MB/s"), cat = Recorded("cat MB/s");
+  if (swf > 0 && cat > 0) {
+    std::printf("\nPC data movie, 1000 frames of 200 KB (goal: >= 80 %% of cat)\n");
+    std::printf("  kalvane %.0f MB/s   cat %.0f MB/s   ratio %.2f\n", swf, cat, swf / cat);
+    std::printf("  peak memory of the writer process:");
+    for (int frames : {1, 100, 1000}) {
+      std::printf(" %.1f MB for %d frames%s",
+                  kalvane::bench::PeakMemoryWriting("/proc/self/exe", frames), frames,
+                  frames == 1000 ? "\n" : ",");
+    }
   }
   return 0;
 }
