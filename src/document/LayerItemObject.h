@@ -4,15 +4,10 @@
 #include <memory>
 #include <string>
 
+#include "document/Geometry.h"
 #include "imaging/Bitmap24.h"
 
 namespace kalvane {
-
-struct TPoint {
-  std::int32_t X = 0;
-  std::int32_t Y = 0;
-  bool operator==(const TPoint&) const = default;
-};
 
 // One photograph of the sequence: where it comes from, where it sits on the
 // work canvas, and its display copy and lightened greyscale copy.

@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "document/LayerManagement.h"
+#include "imaging/AtomicFile.h"
 #include "imaging/ImageKit.h"
 
 namespace kalvane {
@@ -178,26 +179,7 @@ bool DisableHelp(const std::string& path, std::string* error) {
     text.replace(at, kOn.size(), kOff);
   }
   // Through a temporary file, so a full disk cannot leave half a script.
-  const std::string temp = path + ".kalvane-tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    if (!out) {
-      std::error_code ec;
-      fs::remove(temp, ec);
-      if (error) *error = path + ": cannot write";
-      return false;
-    }
-  }
-  std::error_code ec;
-  fs::rename(temp, path, ec);
-  if (ec) {
-    fs::remove(temp, ec);
-    if (error) *error = path + ": " + ec.message();
-    return false;
-  }
-  return true;
+  return WriteFileAtomically(path, text, error);
 }
 
 bool MobileToolsPresentIn(const std::string& folder) {

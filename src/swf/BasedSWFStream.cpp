@@ -1,15 +1,10 @@
 #include "swf/BasedSWFStream.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
+#include "imaging/AtomicFile.h"
 #include "imaging/Round.h"
 #include "swf/BitsEngine.h"
 
@@ -94,34 +89,12 @@ void TBasedSWFStream::SaveToStream(TByteStream& target) {
 }
 
 void TBasedSWFStream::SaveToFile(const std::string& name) {
-  std::string temp = name + ".XXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) {
-    throw TSwfError(name + ": cannot create (" + std::strerror(errno) + ")");
-  }
-  bool open = true;
-  try {
-    TFileStream file(fd, name);
-    SaveToStream(file);
-    file.Flush();
-    // mkstemp makes the file private; give it the mode a new file gets.
-    const mode_t mask = umask(0);
-    umask(mask);
-    if (fchmod(fd, 0666 & ~mask) != 0 || fsync(fd) != 0) {
-      throw TSwfError(name + ": cannot write (" + std::strerror(errno) + ")");
-    }
-    open = false;
-    if (close(fd) != 0) throw TSwfError(name + ": cannot write (" + std::strerror(errno) + ")");
-  } catch (...) {
-    if (open) close(fd);
-    unlink(temp.c_str());
-    throw;
-  }
-  if (rename(temp.c_str(), name.c_str()) != 0) {
-    const std::string reason = std::strerror(errno);
-    unlink(temp.c_str());
-    throw TSwfError(name + ": cannot replace (" + reason + ")");
-  }
+  TAtomicFile file(name);
+  if (!file.Ok()) throw TSwfError(file.Error());
+  TFileStream stream(file.Handle(), name);
+  SaveToStream(stream);
+  stream.Flush();
+  if (!file.Commit()) throw TSwfError(file.Error());
 }
 
 }  // namespace kalvane

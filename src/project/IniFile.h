@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kalvane {
+
+// An initialization file as private-profile services read and write it:
+// [section] headers and key=value lines, section and key names compared
+// without regard to ASCII case, the first of duplicate sections or keys
+// winning. Text is UTF-8; a file that is not valid UTF-8 is taken as
+// Shift-JIS (CP932), as projects written on Japanese Windows are.
+class TIniFile {
+ public:
+  // Files larger than this are not read at all (every value its default):
+  // no project or settings file comes near it.
+  static constexpr std::uint64_t kMaxFileSize = 16u << 20;
+
+  static TIniFile Parse(const std::string& bytes);
+  // A missing or unreadable file gives an empty one.
+  static TIniFile Load(const std::string& path);
+
+  bool HasSection(const std::string& section) const;
+  std::optional<std::string> Read(const std::string& section, const std::string& key) const;
+  std::string ReadString(const std::string& section, const std::string& key,
+                         const std::string& fallback) const;
+  // Whole text as a decimal integer, or 0x/0X hexadecimal; else the default.
+  std::int32_t ReadInteger(const std::string& section, const std::string& key,
+                           std::int32_t fallback) const;
+  // A real number with "." as decimal separator; else the default.
+  double ReadFloat(const std::string& section, const std::string& key, double fallback) const;
+  // Anything but 0 is true.
+  bool ReadBool(const std::string& section, const std::string& key, bool fallback) const;
+
+  // Replaces the first such key, or appends it to the section (appended
+  // itself when missing). Other lines stay as they were.
+  void Write(const std::string& section, const std::string& key, const std::string& value);
+  void WriteInteger(const std::string& section, const std::string& key, std::int64_t value);
+  void WriteFloat(const std::string& section, const std::string& key, double value);
+
+  const std::vector<std::string>& SectionNames() const { return Order; }
+  std::string ToText() const;
+  // Through a temporary file in the same folder, flushed to disk, then
+  // renamed over the old file. False, with the reason, on any failure; the
+  // old file is then untouched.
+  bool Save(const std::string& path, std::string* error = nullptr) const;
+
+ private:
+  struct Entry {
+    std::string key;
+    std::string value;
+  };
+  struct Section {
+    std::string name;
+    std::vector<Entry> entries;
+  };
+  const Section* Find(const std::string& section) const;
+  std::vector<Section> Sections;
+  std::vector<std::string> Order;
+};
+
+// The general real format of the project file: up to 15 significant
+// digits, fixed notation from 0.00001 up to 15 integer digits, otherwise
+// scientific with an E (0.05, 0.660146699266504, 1E-6, 1.5E20).
+std::string FormatReal(double value);
+// Whole-string integer parse of the project file (decimal or 0x hex).
+std::optional<std::int32_t> ParseInteger(const std::string& text);
+std::optional<double> ParseReal(const std::string& text);
+
+}  // namespace kalvane

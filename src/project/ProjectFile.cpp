@@ -1,0 +1,120 @@
+#include "project/ProjectFile.h"
+
+#include <algorithm>
+
+#include "document/GuideManagement.h"
+#include "document/LayerManagement.h"
+#include "imaging/AtomicFile.h"
+
+namespace kalvane {
+
+namespace {
+
+// One more than the largest N of the sections named prefix + N (N written
+// without leading zeros); 0 when there are none.
+std::int32_t SectionsNumbered(const TIniFile& file, const std::string& prefix) {
+  std::int64_t limit = 0;
+  for (const std::string& name : file.SectionNames()) {
+    if (name.size() <= prefix.size() || name.size() > prefix.size() + 10) continue;
+    std::string head = name.substr(0, prefix.size());
+    std::transform(head.begin(), head.end(), head.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::string want = prefix;
+    std::transform(want.begin(), want.end(), want.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string number = name.substr(prefix.size());
+    if (head != want || number.find_first_not_of("0123456789") != std::string::npos ||
+        (number.size() > 1 && number[0] == '0')) {
+      continue;
+    }
+    limit = std::max<std::int64_t>(limit, std::stoll(number) + 1);
+  }
+  return static_cast<std::int32_t>(std::min<std::int64_t>(limit, INT32_MAX));
+}
+
+}  // namespace
+
+TProjectContent ReadProjectContent(const TIniFile& file) {
+  TProjectContent content;
+  const std::int32_t guideCount = file.ReadInteger("guideLine", "count", -1);
+  if (guideCount > 0) {
+    const std::int32_t last = std::min(guideCount, SectionsNumbered(file, "guideItem"));
+    for (std::int32_t j = 0; j < last; ++j) {
+      const std::string section = "guideItem" + std::to_string(j);
+      TProjectGuideEntry entry;
+      entry.Orientation = file.ReadInteger(section, "type", -1);
+      entry.RelPos = file.ReadFloat(section, "scale", -1.0);
+      if (entry.Orientation != -1 && entry.RelPos != -1.0) content.Guides.push_back(entry);
+    }
+  }
+  content.Box = {file.ReadFloat("trimBox", "p1x", 0.05), file.ReadFloat("trimBox", "p1y", 0.05),
+                 file.ReadFloat("trimBox", "p2x", 0.95), file.ReadFloat("trimBox", "p2y", 0.95)};
+  content.ItemCount = file.ReadInteger("project", "itemCount", -1);
+  const std::int32_t last = std::min(content.ItemCount, SectionsNumbered(file, "projectItem"));
+  for (std::int32_t i = 0; i < last; ++i) {
+    const std::string section = "projectItem" + std::to_string(i);
+    TProjectItemEntry entry;
+    entry.Index = i;
+    entry.Name = file.ReadString(section, "name", "");
+    entry.X = file.ReadInteger(section, "x", 0);
+    entry.Y = file.ReadInteger(section, "y", 0);
+    if (!entry.Name.empty()) content.Items.push_back(std::move(entry));
+  }
+  content.Rotation = file.ReadInteger("project", "itemRotate", 0);
+  return content;
+}
+
+void AddProjectGuides(TGuideManagement& guides, const std::vector<TProjectGuideEntry>& entries) {
+  for (const TProjectGuideEntry& entry : entries)
+    guides.AddAtRelPos(entry.Orientation, entry.RelPos);
+}
+
+std::string TPrjSave::Text() const {
+  if (!Window) return {};
+  TIniFile file;
+  TLayerManagement& items = Window->LayerItems();
+  const int n = items.Count();
+  file.WriteInteger("project", "itemCount", n);
+  file.WriteInteger("project", "itemRotate", items.GetRotation());
+  for (int i = 0; i < n; ++i) {
+    const TLayerItemObject* item = items.GetItem(i);
+    const std::string section = "projectItem" + std::to_string(i);
+    file.Write(section, "name", item->GetFileName());
+    file.WriteFloat(section, "x", item->GetOffset().X);
+    file.WriteFloat(section, "y", item->GetOffset().Y);
+  }
+  TGuideManagement& guides = Window->GuideLines();
+  file.WriteInteger("guideLine", "count", guides.Count());
+  for (int j = 0; j < guides.Count(); ++j) {
+    const std::string section = "guideItem" + std::to_string(j);
+    file.WriteInteger(section, "type", guides.GetGuide(j)->GetOrientation());
+    file.WriteFloat(section, "scale", guides.GetGuide(j)->GetRelPos());
+  }
+  const TRelBox box = Window->TrimBox().GetRelBox();
+  file.WriteFloat("trimBox", "p1x", box.p1x);
+  file.WriteFloat("trimBox", "p1y", box.p1y);
+  file.WriteFloat("trimBox", "p2x", box.p2x);
+  file.WriteFloat("trimBox", "p2y", box.p2y);
+  return file.ToText();
+}
+
+bool TPrjSave::Save(const std::string& path, std::string* error) const {
+  if (!Window || path.empty()) {
+    if (error) *error = "no project to save";
+    return false;
+  }
+  return WriteFileAtomically(path, Text(), error);
+}
+
+void TPrjFormat::Reset() {
+  if (!Window) return;
+  Window->HideItemPanel();
+  Window->GuideLines().Clear();
+  Window->LayerItems().SetRotation(0);
+  Window->LayerItems().Clear();
+  Window->TrimBox().SetRelBox(kDefaultRelBox);
+  Window->ForgetProjectPath();
+  Window->RepaintWorkArea();
+}
+
+}  // namespace kalvane

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "document/BandManagement.h"
+#include "project/IniFile.h"
+#include "project/ProjectDocument.h"
+
+namespace kalvane {
+
+// A project file taken apart in the reader's order, with its defaults: what
+// the loaders then apply (guides, box, items, rotation last).
+struct TProjectGuideEntry {
+  std::int32_t Orientation = -1;  // 1 horizontal, 0 vertical; others end up vertical
+  double RelPos = -1.0;
+};
+struct TProjectItemEntry {
+  std::int32_t Index = 0;  // its projectItem section number
+  std::string Name;        // the stored path, as written (maybe a Windows path)
+  std::int32_t X = 0;
+  std::int32_t Y = 0;
+};
+struct TProjectContent {
+  std::vector<TProjectGuideEntry> Guides;  // skipped entries left out
+  TRelBox Box = kDefaultRelBox;
+  std::int32_t ItemCount = -1;
+  std::vector<TProjectItemEntry> Items;  // entries without a name left out
+  std::int32_t Rotation = 0;
+};
+
+// Reads only sections that exist, so a count of two billion over three
+// sections costs three reads.
+TProjectContent ReadProjectContent(const TIniFile& file);
+// Adds the guides in file order.
+void AddProjectGuides(TGuideManagement& guides, const std::vector<TProjectGuideEntry>& entries);
+
+// Writes the project: sections and keys in a fixed order, reals in the
+// general format, offsets as whole numbers.
+class TPrjSave {
+ public:
+  void SetMainWindow(IProjectDocument* window) {
+    if (window) Window = window;
+  }
+  // The file's text; empty without a window.
+  std::string Text() const;
+  // Replaces the file only with a complete new one. False, with the
+  // reason, when nothing could be written (also without a window or path).
+  bool Save(const std::string& path, std::string* error = nullptr) const;
+
+ private:
+  IProjectDocument* Window = nullptr;
+};
+
+// Empties the project: before an open and for a new project.
+class TPrjFormat {
+ public:
+  void SetMainWindow(IProjectWindow* window) {
+    if (window) Window = window;
+  }
+  void Reset();
+
+ private:
+  IProjectWindow* Window = nullptr;
+};
+
+}  // namespace kalvane

@@ -1,0 +1,122 @@
+#include "project/SystemStatus.h"
+
+#include <filesystem>
+
+#include "imaging/AppUtil.h"
+#include "project/IniFile.h"
+
+namespace kalvane {
+
+TSystemStatus::TSystemStatus()
+    : TSystemStatus(GetUserDataFolder() + "velinit", GetTemplateFolder()) {}
+
+TSystemStatus::TSystemStatus(std::string settingsPath, std::string templateFolder)
+    : SettingsPath(std::move(settingsPath)), TemplateFolder(std::move(templateFolder)) {}
+
+namespace {
+
+void WriteBounds(TIniFile& file, const char* section, const TWindowBounds& b) {
+  file.WriteInteger(section, "Left", b.Left);
+  file.WriteInteger(section, "Top", b.Top);
+  file.WriteInteger(section, "Right", b.Left + b.Width);
+  file.WriteInteger(section, "Bottom", b.Top + b.Height);
+}
+
+// Each key on its own: a missing Right keeps the width, and so on.
+void ApplyBounds(const TIniFile& file, const char* section, IWindowPlacement& window) {
+  const int left = file.ReadInteger(section, "Left", -1);
+  const int top = file.ReadInteger(section, "Top", -1);
+  const int right = file.ReadInteger(section, "Right", -1);
+  const int bottom = file.ReadInteger(section, "Bottom", -1);
+  if (left != -1) {
+    window.SetLeft(left);
+    if (right != -1) window.SetWidth(right - left);
+  }
+  if (top != -1) {
+    window.SetTop(top);
+    if (bottom != -1) window.SetHeight(bottom - top);
+  }
+}
+
+}  // namespace
+
+bool TSystemStatus::SaveSettings(std::string* error) {
+  if (!MainWindow || !TemplateWindow) return true;
+  TIniFile file = TIniFile::Load(SettingsPath);
+  if (MainWindow->IsNormalState()) {
+    WriteBounds(file, "main", MainWindow->Bounds());
+    WriteBounds(file, "template", TemplateWindow->Bounds());
+  }
+  file.WriteInteger("template", "afteropen", TemplateWindow->AfterOpen() ? 1 : 0);
+  file.WriteInteger("template", "usehelp", TemplateWindow->UseHelp() ? 1 : 0);
+  file.WriteInteger("template", "SelectTheme", TemplateWindow->SelectedTheme());
+  file.WriteInteger("template", "SelectItem", TemplateWindow->SelectedItem());
+  return file.Save(SettingsPath, error);
+}
+
+void TSystemStatus::LoadSettings() {
+  std::error_code ec;
+  if (!MainWindow || !TemplateWindow || !std::filesystem::exists(SettingsPath, ec)) return;
+  const TIniFile file = TIniFile::Load(SettingsPath);
+  ApplyBounds(file, "main", *MainWindow);
+  if (!std::filesystem::is_directory(TemplateFolder, ec)) return;
+  ApplyBounds(file, "template", *TemplateWindow);
+  TemplateWindow->SetUseHelp(file.ReadBool("template", "usehelp", true));
+  TemplateWindow->SetAfterOpen(file.ReadBool("template", "afteropen", true));
+  TemplateWindow->SelectTheme(file.ReadInteger("template", "SelectTheme", 0));
+  TemplateWindow->SelectItem(file.ReadInteger("template", "SelectItem", -1));
+}
+
+void TFormManagement::MarkSaved() {
+  if (!MainWindow) return;
+  MainWindow->SetCommandEnabled("btnSave", false);
+  MainWindow->SetCommandEnabled("FM3", false);
+  Saved = true;
+}
+
+void TFormManagement::MarkModified() {
+  if (!MainWindow) return;
+  if (MainWindow->IsCommandEnabled("btnSave") && MainWindow->IsCommandEnabled("FM3")) return;
+  MainWindow->SetCommandEnabled("btnSave", true);
+  MainWindow->SetCommandEnabled("FM3", true);
+  Saved = false;
+}
+
+void TFormManagement::UpdateCommandStates() {
+  if (!MainWindow) return;
+  ICommandView& w = *MainWindow;
+  const bool items = w.ItemCount() > 0;
+  for (const char* name : {"flmLayer", "pboxDrag"})
+    w.SetControlVisible(name, items);
+  for (const char* name : {"btnNewProject", "FM1", "btnSaveAs", "FM4", "btnFlashExport", "FM5",
+                           "btnDesignExport", "FM7", "btnMFlashExport", "FM9"}) {
+    w.SetCommandEnabled(name, items);
+  }
+  for (const char* name : {"LM2", "LM3", "LM4", "LM5", "LM6", "LM9", "LM10"}) {
+    w.SetCommandEnabled(name, items);
+  }
+  const bool mono = items && w.IsButtonDown("btnLayerMono");
+  w.SetCommandEnabled("LM7", mono);
+  w.SetCommandEnabled("LM8", mono);
+  if (!items && w.IsButtonDown("btnLayerMono")) {
+    // monochrome display goes off with the last item
+    w.SetButtonDown("btnLayerMono", false);
+    w.ClickButton("btnLayerMono");
+  }
+  for (const char* name :
+       {"btnLayerTrash", "btnLayerTrashAll", "btnLayerUp", "btnLayerDown", "btnLayerReverse",
+        "btnLayerRotate1", "btnLayerRotate2", "btnLayerMono"}) {
+    w.SetCommandEnabled(name, items);
+  }
+  for (const char* name :
+       {"W1", "btnImageLock", "btnTrimShow", "btnTrimLock", "btnGuideShow", "btnGuideLock"}) {
+    w.SetCommandEnabled(name, items);
+  }
+  w.ShowTrimBox(items && w.IsButtonDown("btnTrimShow"));
+  w.ShowGuides(items && w.IsButtonDown("btnGuideShow"));
+  for (const char* name : {"btnHTMLPreview", "btnPreview", "cmbFrameRate", "OM1", "OM2"}) {
+    w.SetCommandEnabled(name, items);
+  }
+}
+
+}  // namespace kalvane

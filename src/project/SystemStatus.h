@@ -1,0 +1,54 @@
+#pragma once
+
+#include <string>
+
+#include "project/SettingsWindows.h"
+
+namespace kalvane {
+
+// The per-user settings file "velinit": where the main and template
+// windows were and the template window's choices.
+class TSystemStatus {
+ public:
+  // The file and the template folder beside the program by default.
+  TSystemStatus();
+  TSystemStatus(std::string settingsPath, std::string templateFolder);
+
+  void SetMainWindow(IMainWindowSettings* window) {
+    if (window) MainWindow = window;
+  }
+  void SetTemplateWindow(ITemplateWindowSettings* window) {
+    if (window) TemplateWindow = window;
+  }
+  const std::string& GetSettingsPath() const { return SettingsPath; }
+
+  // Positions only while the main window is in its normal state; the
+  // choices always. Other keys in the file are kept.
+  bool SaveSettings(std::string* error = nullptr);
+  void LoadSettings();
+
+ private:
+  IMainWindowSettings* MainWindow = nullptr;
+  ITemplateWindowSettings* TemplateWindow = nullptr;
+  std::string SettingsPath;
+  std::string TemplateFolder;
+};
+
+// The saved/modified state of the project and the commands that depend on
+// whether it has items.
+class TFormManagement {
+ public:
+  void SetMainWindow(ICommandView* window) {
+    if (window) MainWindow = window;
+  }
+  void MarkSaved();
+  void MarkModified();
+  bool IsSaved() const { return Saved; }
+  void UpdateCommandStates();
+
+ private:
+  ICommandView* MainWindow = nullptr;
+  bool Saved = true;
+};
+
+}  // namespace kalvane
