@@ -1,0 +1,204 @@
+#include "project/ProjectFile.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "TestImages.h"
+#include "document/GuideManagement.h"
+#include "document/LayerManagement.h"
+#include "imaging/AppUtil.h"
+
+namespace kalvane {
+namespace {
+
+class TFakePanel : public IControlParent {
+ public:
+  TSize ClientSize() const override { return {460, 360}; }
+};
+
+class TFakeWindow : public IProjectWindow {
+ public:
+  TFakeWindow() {
+    items.SetWorkBitmap(&work);
+    items.SetItemScale(1.0);
+    guides.SetParent(&panel);
+    guides.SetOrigin(28, 28);
+    guides.SetAreaSize(400, 300);
+    box.SetParent(&panel);
+    box.SetRelBox(kDefaultRelBox);
+  }
+  TLayerManagement& LayerItems() override { return items; }
+  TGuideManagement& GuideLines() override { return guides; }
+  TBandManagement& TrimBox() override { return box; }
+  void HideItemPanel() override { calls += "hide;"; }
+  void ForgetProjectPath() override { calls += "forget;"; }
+  void RepaintWorkArea() override { calls += "repaint;"; }
+
+  TFakePanel panel;
+  TBitmap24 work;
+  TLayerManagement items;
+  TGuideManagement guides;
+  TBandManagement box;
+  std::string calls;
+};
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class ProjectFile : public testing::Test {
+ protected:
+  std::string Photo(const std::string& name) {
+    const std::string path = dir.File(name);
+    test::WriteSolid(path, 20, 10, 90, 90, 90);
+    return path;
+  }
+  void AddItem(const std::string& name, TPoint offset) {
+    window.items.AddItem(name, Photo(name));
+    window.items.FindByName(name)->SetOffset(offset);
+  }
+  test::TempDir dir;
+  TFakeWindow window;
+  TPrjSave save;
+};
+
+TEST_F(ProjectFile, TheWholeTextInItsOrder) {
+  AddItem("001.png", {0, 0});
+  AddItem("002.png", {-3, 2});
+  window.items.SetRotation(9000);
+  window.guides.AddAtRelPos(1, 0.5);
+  save.SetMainWindow(&window);
+  const std::string path = dir.File("cup.vpj");
+  std::string error;
+  ASSERT_TRUE(save.Save(path, &error)) << error;
+  EXPECT_EQ(ReadAll(path),
+            "[project]\nitemCount=2\nitemRotate=9000\n"
+            "[projectItem0]\nname=" +
+                dir.File("001.png") +
+                "\nx=0\ny=0\n"
+                "[projectItem1]\nname=" +
+                dir.File("002.png") +
+                "\nx=-3\ny=2\n"
+                "[guideLine]\ncount=1\n[guideItem0]\ntype=1\nscale=0.5\n"
+                "[trimBox]\np1x=0.05\np1y=0.05\np2x=0.95\np2y=0.95\n");
+}
+
+TEST_F(ProjectFile, AnEmptyProjectAndNothingToSaveTo) {
+  std::string error;
+  EXPECT_FALSE(save.Save(dir.File("x.vpj"), &error));  // no window
+  save.SetMainWindow(&window);
+  EXPECT_FALSE(save.Save("", &error));
+  window.box.SetRelBox({0.1, 0.2, 0.3, 0.660146699266504});
+  EXPECT_EQ(save.Text(),
+            "[project]\nitemCount=0\nitemRotate=0\n[guideLine]\ncount=0\n"
+            "[trimBox]\np1x=0.1\np1y=0.2\np2x=0.3\np2y=0.660146699266504\n");
+}
+
+TEST_F(ProjectFile, SavingOverABiggerProjectLeavesNothingOfIt) {
+  const std::string path = dir.File("cup.vpj");
+  std::ofstream(path) << "[project]\nitemCount=5\n[projectItem4]\nname=old.jpg\n[extra]\nk=v\n";
+  save.SetMainWindow(&window);
+  ASSERT_TRUE(save.Save(path));
+  const TIniFile file = TIniFile::Load(path);
+  EXPECT_FALSE(file.HasSection("projectItem4"));
+  EXPECT_FALSE(file.HasSection("extra"));
+  EXPECT_EQ(file.ReadInteger("project", "itemCount", -1), 0);
+}
+
+TEST_F(ProjectFile, WrittenThenReadGivesTheSameProject) {
+  AddItem("a.png", {5, -6});
+  AddItem("b.png", {-7, 8});
+  window.items.SetRotation(-9000);
+  window.guides.AddAtRelPos(0, 0.25);
+  window.guides.AddAtRelPos(1, 2.0 / 3.0);
+  window.box.SetRelBox({0.1, 0.15, 0.85, 0.9});
+  save.SetMainWindow(&window);
+  const TProjectContent c = ReadProjectContent(TIniFile::Parse(save.Text()));
+  ASSERT_EQ(c.Items.size(), 2u);
+  EXPECT_EQ(c.Items[1].Name, dir.File("b.png"));
+  EXPECT_EQ(c.Items[1].X, -7);
+  EXPECT_EQ(c.Items[1].Y, 8);
+  EXPECT_EQ(c.Rotation, -9000);
+  ASSERT_EQ(c.Guides.size(), 2u);
+  EXPECT_EQ(c.Guides[1].Orientation, 1);
+  EXPECT_NEAR(c.Guides[1].RelPos, 2.0 / 3.0, 1e-15);
+  EXPECT_EQ(c.Box, (TRelBox{0.1, 0.15, 0.85, 0.9}));
+}
+
+TEST(ProjectReader, TheWindowsExampleWithItsDefaults) {
+  const TProjectContent c = ReadProjectContent(
+      TIniFile::Parse("[project]\r\nitemCount=2\r\nitemRotate=9000\r\n[projectItem0]\r\n"
+                      "name=C:\\photos\\cup\\001.jpg\r\nx=0\r\ny=0\r\n[projectItem1]\r\n"
+                      "name=C:\\photos\\cup\\002.jpg\r\nx=-3\r\ny=2\r\n[guideLine]\r\ncount=1\r\n"
+                      "[guideItem0]\r\ntype=1\r\nscale=0.5\r\n"));
+  ASSERT_EQ(c.Items.size(), 2u);
+  EXPECT_EQ(c.Items[0].Name, "C:\\photos\\cup\\001.jpg");
+  EXPECT_EQ(ExtractName(c.Items[1].Name), "002.jpg");
+  EXPECT_EQ(c.Items[1].X, -3);
+  EXPECT_EQ(c.Rotation, 9000);
+  ASSERT_EQ(c.Guides.size(), 1u);
+  EXPECT_EQ(c.Box, kDefaultRelBox);  // no trimBox section
+}
+
+TEST(ProjectReader, MissingAndUnreadableValues) {
+  const TProjectContent c = ReadProjectContent(TIniFile::Parse(
+      "[project]\nitemCount=3\nitemRotate=45000\n"
+      "[projectItem0]\nname=a.jpg\nx=12.5\ny=0x10\n"
+      "[projectItem2]\nname=c.jpg\n"
+      "[projectItem3]\nname=beyond-the-count.jpg\n"
+      "[guideLine]\ncount=4\n[guideItem0]\ntype=-1\nscale=0.5\n[guideItem1]\ntype=1\n"
+      "[guideItem2]\ntype=7\nscale=0.3\n[guideItem3]\ntype=0\nscale=abc\n"
+      "[trimBox]\np1x=0.2\np2y=nonsense\n"));
+  ASSERT_EQ(c.Items.size(), 2u);  // projectItem1 is missing
+  EXPECT_EQ(c.Items[0].X, 0);     // 12.5 is not an integer
+  EXPECT_EQ(c.Items[0].Y, 16);    // 0x10
+  EXPECT_EQ(c.Items[1].Index, 2);
+  EXPECT_EQ(c.Rotation, 45000);
+  ASSERT_EQ(c.Guides.size(), 1u);  // -1 type, missing scale, unreadable scale skipped
+  EXPECT_EQ(c.Guides[0].Orientation, 7);
+  EXPECT_EQ(c.Box, (TRelBox{0.2, 0.05, 0.95, 0.95}));
+  EXPECT_EQ(ReadProjectContent(TIniFile()).ItemCount, -1);
+}
+
+TEST(ProjectReader, ElevenItemsAndAHugeCount) {
+  std::string text = "[project]\nitemCount=2147483647\n";
+  for (int i = 0; i < 11; ++i) {
+    text += "[projectItem" + std::to_string(i) + "]\nname=" + std::to_string(i) + ".jpg\n";
+  }
+  text += "[projectItem010]\nname=leading-zero.jpg\n";
+  const TProjectContent c = ReadProjectContent(TIniFile::Parse(text));
+  ASSERT_EQ(c.Items.size(), 11u);
+  EXPECT_EQ(c.Items[10].Name, "10.jpg");
+  EXPECT_EQ(c.ItemCount, 2147483647);
+}
+
+TEST(ProjectReader, GuidesWithOddTypesComeOutVertical) {
+  TFakePanel panel;
+  TGuideManagement guides;
+  guides.SetParent(&panel);
+  AddProjectGuides(guides, {{7, 0.3}, {1, 0.5}});
+  ASSERT_EQ(guides.Count(), 2);
+  EXPECT_EQ(guides.GetGuide(0)->GetOrientation(), 0);
+  EXPECT_EQ(guides.GetGuide(1)->GetOrientation(), 1);
+}
+
+TEST_F(ProjectFile, ResetEmptiesTheProject) {
+  AddItem("a.png", {1, 1});
+  window.items.SetRotation(9000);
+  window.guides.AddAtRelPos(1, 0.5);
+  window.box.SetRelBox({0.2, 0.2, 0.4, 0.4});
+  TPrjFormat format;
+  format.Reset();  // no window: nothing
+  format.SetMainWindow(&window);
+  format.Reset();
+  EXPECT_EQ(window.items.Count(), 0);
+  EXPECT_EQ(window.items.GetRotation(), 0);
+  EXPECT_EQ(window.guides.Count(), 0);
+  EXPECT_EQ(window.box.GetRelBox(), kDefaultRelBox);
+  EXPECT_EQ(window.calls, "hide;forget;repaint;");
+}
+
+}  // namespace
+}  // namespace kalvane

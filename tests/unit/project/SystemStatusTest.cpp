@@ -1,0 +1,259 @@
+#include "project/SystemStatus.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "TestImages.h"
+#include "project/IniFile.h"
+
+namespace kalvane {
+namespace {
+
+class TFakeMain : public IMainWindowSettings {
+ public:
+  TWindowBounds Bounds() const override { return B; }
+  void SetLeft(int v) override { B.Left = v; }
+  void SetTop(int v) override { B.Top = v; }
+  void SetWidth(int v) override { B.Width = v; }
+  void SetHeight(int v) override { B.Height = v; }
+  bool IsNormalState() const override { return Normal; }
+  TWindowBounds B{10, 20, 800, 600};
+  bool Normal = true;
+};
+
+class TFakeTemplate : public ITemplateWindowSettings {
+ public:
+  TWindowBounds Bounds() const override { return B; }
+  void SetLeft(int v) override { B.Left = v; }
+  void SetTop(int v) override { B.Top = v; }
+  void SetWidth(int v) override { B.Width = v; }
+  void SetHeight(int v) override { B.Height = v; }
+  bool AfterOpen() const override { return After; }
+  void SetAfterOpen(bool on) override { After = on; }
+  bool UseHelp() const override { return Help; }
+  void SetUseHelp(bool on) override { Help = on; }
+  int SelectedTheme() const override { return Theme; }
+  void SelectTheme(int i) override {
+    Theme = i;
+    Log += "theme" + std::to_string(i) + ";";
+  }
+  int SelectedItem() const override { return Item; }
+  void SelectItem(int i) override {
+    Item = i;
+    Log += "item" + std::to_string(i) + ";";
+  }
+  TWindowBounds B{100, 120, 640, 480};
+  bool After = true, Help = true;
+  int Theme = 0, Item = -1;
+  std::string Log;
+};
+
+class Settings : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directory(dir.File("template"));
+    status = std::make_unique<TSystemStatus>(dir.File("velinit"), dir.File("template"));
+    status->SetMainWindow(&main);
+    status->SetTemplateWindow(&templ);
+  }
+  test::TempDir dir;
+  TFakeMain main;
+  TFakeTemplate templ;
+  std::unique_ptr<TSystemStatus> status;
+};
+
+TEST_F(Settings, RoundTrip) {
+  templ.After = false;
+  templ.Theme = 2;
+  templ.Item = 5;
+  ASSERT_TRUE(status->SaveSettings());
+  const TIniFile file = TIniFile::Load(dir.File("velinit"));
+  EXPECT_EQ(file.ReadInteger("main", "Right", 0), 810);
+  EXPECT_EQ(file.ReadInteger("main", "Bottom", 0), 620);
+  EXPECT_EQ(file.ReadInteger("template", "afteropen", -1), 0);
+  EXPECT_EQ(file.ReadInteger("template", "usehelp", -1), 1);
+
+  TFakeMain otherMain;
+  TFakeTemplate otherTempl;
+  TSystemStatus again(dir.File("velinit"), dir.File("template"));
+  again.SetMainWindow(&otherMain);
+  again.SetTemplateWindow(&otherTempl);
+  otherMain.B = {};
+  again.LoadSettings();
+  EXPECT_EQ(otherMain.B, (TWindowBounds{10, 20, 800, 600}));
+  EXPECT_EQ(otherTempl.B, (TWindowBounds{100, 120, 640, 480}));
+  EXPECT_FALSE(otherTempl.After);
+  EXPECT_EQ(otherTempl.Log, "theme2;item5;");
+}
+
+TEST_F(Settings, MaximizedWritesOnlyTheChoices) {
+  ASSERT_TRUE(status->SaveSettings());
+  main.Normal = false;
+  main.B = {0, 0, 1920, 1080};
+  templ.B = {1, 1, 1, 1};
+  templ.Theme = 3;
+  ASSERT_TRUE(status->SaveSettings());
+  const TIniFile file = TIniFile::Load(dir.File("velinit"));
+  EXPECT_EQ(file.ReadInteger("main", "Left", 0), 10);  // as stored before
+  EXPECT_EQ(file.ReadInteger("template", "Left", 0), 100);
+  EXPECT_EQ(file.ReadInteger("template", "SelectTheme", 0), 3);
+}
+
+TEST_F(Settings, MissingKeysAreSkippedOneByOne) {
+  std::ofstream(dir.File("velinit")) << "[main]\nLeft=100\nBottom=900\n";
+  status->LoadSettings();
+  EXPECT_EQ(main.B, (TWindowBounds{100, 20, 800, 600}));  // no Right, no Top
+  EXPECT_TRUE(templ.After);
+  EXPECT_EQ(templ.Log, "theme0;item-1;");  // the defaults
+}
+
+TEST_F(Settings, WithoutATemplateFolderTheTemplateWindowIsLeftAlone) {
+  std::ofstream(dir.File("velinit")) << "[template]\nLeft=5\nTop=5\nusehelp=0\nSelectTheme=2\n";
+  TSystemStatus noTemplates(dir.File("velinit"), dir.File("nowhere"));
+  noTemplates.SetMainWindow(&main);
+  noTemplates.SetTemplateWindow(&templ);
+  noTemplates.LoadSettings();
+  EXPECT_EQ(templ.B, (TWindowBounds{100, 120, 640, 480}));
+  EXPECT_TRUE(templ.Help);
+  EXPECT_EQ(templ.Log, "");
+}
+
+TEST_F(Settings, NothingWithoutBothWindowsOrWithoutAFile) {
+  status->LoadSettings();  // no file yet
+  EXPECT_EQ(templ.Log, "");
+  TSystemStatus lonely(dir.File("velinit"), dir.File("template"));
+  lonely.SetMainWindow(&main);
+  EXPECT_TRUE(lonely.SaveSettings());
+  EXPECT_FALSE(std::filesystem::exists(dir.File("velinit")));
+}
+
+// Commands by name: enabled, visible, down; clicks recorded.
+class TFakeCommands : public ICommandView {
+ public:
+  int ItemCount() const override { return Items; }
+  void SetCommandEnabled(const char* n, bool on) override { Enabled[n] = on; }
+  bool IsCommandEnabled(const char* n) const override {
+    auto it = Enabled.find(n);
+    return it != Enabled.end() && it->second;
+  }
+  void SetControlVisible(const char* n, bool on) override { Visible[n] = on; }
+  bool IsButtonDown(const char* n) const override { return Down.count(n) > 0; }
+  void SetButtonDown(const char* n, bool down) override {
+    if (down) {
+      Down.insert(n);
+    } else {
+      Down.erase(n);
+    }
+  }
+  void ClickButton(const char* n) override { Clicks += std::string(n) + ";"; }
+  void ShowTrimBox(bool on) override { TrimBox = on; }
+  void ShowGuides(bool on) override { Guides = on; }
+  int Items = 0;
+  std::map<std::string, bool> Enabled, Visible;
+  std::set<std::string> Down;
+  std::string Clicks;
+  bool TrimBox = false, Guides = false;
+};
+
+const char* kItemCommands[] = {"btnNewProject",
+                               "FM1",
+                               "btnSaveAs",
+                               "FM4",
+                               "btnFlashExport",
+                               "FM5",
+                               "btnDesignExport",
+                               "FM7",
+                               "btnMFlashExport",
+                               "FM9",
+                               "LM2",
+                               "LM3",
+                               "LM4",
+                               "LM5",
+                               "LM6",
+                               "LM9",
+                               "LM10",
+                               "btnLayerTrash",
+                               "btnLayerTrashAll",
+                               "btnLayerUp",
+                               "btnLayerDown",
+                               "btnLayerReverse",
+                               "btnLayerRotate1",
+                               "btnLayerRotate2",
+                               "btnLayerMono",
+                               "W1",
+                               "btnImageLock",
+                               "btnTrimShow",
+                               "btnTrimLock",
+                               "btnGuideShow",
+                               "btnGuideLock",
+                               "btnHTMLPreview",
+                               "btnPreview",
+                               "cmbFrameRate",
+                               "OM1",
+                               "OM2"};
+
+TEST(CommandStates, WithItemsEverythingIsOn) {
+  TFakeCommands w;
+  w.Items = 3;
+  w.Down = {"btnTrimShow"};
+  TFormManagement form;
+  form.SetMainWindow(&w);
+  form.UpdateCommandStates();
+  for (const char* name : kItemCommands)
+    EXPECT_TRUE(w.IsCommandEnabled(name)) << name;
+  EXPECT_FALSE(w.IsCommandEnabled("LM7"));  // monochrome is off
+  EXPECT_TRUE(w.Visible["flmLayer"]);
+  EXPECT_TRUE(w.Visible["pboxDrag"]);
+  EXPECT_TRUE(w.TrimBox);
+  EXPECT_FALSE(w.Guides);
+  EXPECT_EQ(w.Enabled.count("btnSave"), 0u);  // not its business
+  w.Down.insert("btnLayerMono");
+  form.UpdateCommandStates();
+  EXPECT_TRUE(w.IsCommandEnabled("LM7"));
+  EXPECT_TRUE(w.IsCommandEnabled("LM8"));
+}
+
+TEST(CommandStates, TheLastItemGoneSwitchesAllOffAndMonochromeToo) {
+  TFakeCommands w;
+  w.Items = 0;
+  w.Down = {"btnLayerMono", "btnTrimShow", "btnGuideShow"};
+  TFormManagement form;
+  form.SetMainWindow(&w);
+  form.UpdateCommandStates();
+  for (const char* name : kItemCommands)
+    EXPECT_FALSE(w.IsCommandEnabled(name)) << name;
+  EXPECT_FALSE(w.IsCommandEnabled("LM7"));
+  EXPECT_FALSE(w.IsButtonDown("btnLayerMono"));
+  EXPECT_EQ(w.Clicks, "btnLayerMono;");
+  EXPECT_FALSE(w.Visible["flmLayer"]);
+  EXPECT_FALSE(w.TrimBox);
+  EXPECT_FALSE(w.Guides);
+}
+
+TEST(SavedState, ModifiedOnceAndSavedAgain) {
+  TFakeCommands w;
+  TFormManagement form;
+  form.MarkModified();  // no window: nothing
+  EXPECT_TRUE(form.IsSaved());
+  form.SetMainWindow(&w);
+  form.MarkSaved();
+  EXPECT_FALSE(w.IsCommandEnabled("btnSave"));
+  form.MarkModified();
+  EXPECT_FALSE(form.IsSaved());
+  EXPECT_TRUE(w.IsCommandEnabled("btnSave"));
+  EXPECT_TRUE(w.IsCommandEnabled("FM3"));
+  w.Enabled.clear();  // the second call sees both on and changes nothing
+  w.Enabled["btnSave"] = w.Enabled["FM3"] = true;
+  form.MarkModified();
+  EXPECT_EQ(w.Enabled.size(), 2u);
+  form.MarkSaved();
+  EXPECT_TRUE(form.IsSaved());
+  EXPECT_FALSE(w.IsCommandEnabled("FM3"));
+}
+
+}  // namespace
+}  // namespace kalvane
