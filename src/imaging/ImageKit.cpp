@@ -261,6 +261,107 @@ TIKImage IKFileLoadScaled(const std::string& path, const TIKFileInfo& header, in
   });
 }
 
+namespace {
+
+bool IsJpegLoader(const std::string& path) {
+  const char* loader = vips_foreign_find_load(path.c_str());
+  if (!loader) vips_error_clear();
+  return loader && std::string(loader).rfind("VipsForeignLoadJpeg", 0) == 0;
+}
+
+int OrientationOf(const std::string& path) {
+  try {
+    VImage header = VImage::new_from_file(path.c_str(),
+                                          VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+    int orientation = 1;
+    if (vips_image_get_typeof(header.get_image(), VIPS_META_ORIENTATION) != 0) {
+      vips_image_get_int(header.get_image(), VIPS_META_ORIENTATION, &orientation);
+    }
+    return orientation;
+  } catch (const VError&) {
+    vips_error_clear();
+    return 1;
+  }
+}
+
+// The rectangle of the photo turned by q quarter turns to the left, in the
+// unturned photo of size w x h.
+TIKRect UnturnedRect(TIKRect r, int q, int w, int h) {
+  switch (q) {
+    case 1:
+      return {w - r.bottom, r.left, w - r.top, r.right};
+    case 2:
+      return {w - r.right, h - r.bottom, w - r.left, h - r.top};
+    case 3:
+      return {r.top, h - r.right, r.bottom, h - r.left};
+    default:
+      return r;
+  }
+}
+
+}  // namespace
+
+TIKImage IKTrimFrame(const std::string& path, int angle, TIKRect rect, int width, int height) {
+  IKInitialize();
+  if (width <= 0 || height <= 0) return TIKImage::Failed(path + ": empty frame size");
+  if (rect.right <= rect.left || rect.bottom <= rect.top) {
+    return TIKImage::Failed(path + ": empty trimming rectangle");
+  }
+  std::string error;
+  const auto header = IKFileType(path, &error);
+  if (!header) return TIKImage::Failed(error);
+  if (error = CheckSize(path, *header); !error.empty()) return TIKImage::Failed(error);
+  const int turn = ((angle % 36000) + 36000) % 36000;
+  if (turn % 9000 != 0 || OrientationOf(path) != 1) {
+    // The general way: whole photo, turned, cut, scaled.
+    return IKResizeEx(IKCutRectImage(IKRotationEx(IKFileLoad(path), angle), rect), width, height);
+  }
+  const int q = turn / 9000;
+  const TIKRect source = UnturnedRect(rect, q, header->width, header->height);
+  const long long cw = static_cast<long long>(source.right) - source.left;
+  const long long ch = static_cast<long long>(source.bottom) - source.top;
+  if (cw * ch > kIKMaxPixels) return TIKImage::Failed(path + ": trimming rectangle too large");
+  // Before the turn the frame is height x width for odd quarter turns.
+  const int ow = q % 2 ? height : width, oh = q % 2 ? width : height;
+  int shrink = 1;
+  if (IsJpegLoader(path)) {
+    for (int n : {8, 4, 2}) {
+      if (cw >= static_cast<long long>(ow) * n && ch >= static_cast<long long>(oh) * n) {
+        shrink = n;
+        break;
+      }
+    }
+  }
+  return Guard((path + ": cannot make the frame").c_str(), [&] {
+    auto options = VImage::option()
+                       ->set("access", VIPS_ACCESS_SEQUENTIAL)
+                       ->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
+    if (shrink > 1) options->set("shrink", shrink);
+    VImage in = ToSRGB8(VImage::new_from_file(path.c_str(), options));
+    const double fx = static_cast<double>(in.width()) / header->width;
+    const double fy = static_cast<double>(in.height()) / header->height;
+    const int x0 = RoundInt(source.left * fx), y0 = RoundInt(source.top * fy);
+    const int x1 = std::max(RoundInt(source.right * fx), x0 + 1);
+    const int y1 = std::max(RoundInt(source.bottom * fy), y0 + 1);
+    VImage cut =
+        in.embed(-x0, -y0, x1 - x0, y1 - y0, VImage::option()->set("extend", VIPS_EXTEND_WHITE));
+    VImage scaled = InMemory(
+        ExactSize(cut.resize(static_cast<double>(ow) / (x1 - x0),
+                             VImage::option()->set("vscale", static_cast<double>(oh) / (y1 - y0))),
+                  ow, oh));
+    switch (q) {
+      case 1:
+        return InMemory(scaled.rot(VIPS_ANGLE_D270));
+      case 2:
+        return InMemory(scaled.rot(VIPS_ANGLE_D180));
+      case 3:
+        return InMemory(scaled.rot(VIPS_ANGLE_D90));
+      default:
+        return scaled;
+    }
+  });
+}
+
 TIKFileInfo IKGetImageType(const TIKImage& image) {
   return {image.Width(), image.Height()};
 }

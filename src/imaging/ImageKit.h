@@ -74,6 +74,14 @@ TIKImage IKFileLoadScaled(const std::string& path, int width, int height);
 TIKImage IKFileLoadScaled(const std::string& path, const TIKFileInfo& header, int width,
                           int height);
 TIKFileInfo IKGetImageType(const TIKImage& image);
+// The frame of an export in one pass: the photo turned by `angle`, the part
+// inside `rect` (in the turned photo's pixels; white outside it) scaled to
+// exactly width x height. For quarter turns the rectangle is mapped into
+// the unturned photo, cut there and scaled (decoding JPEGs at a fraction of
+// their size when the frame is that much smaller) before the small result
+// is turned. Same picture as IKFileLoad, IKRotationEx, IKCutRectImage and
+// IKResizeEx in turn, up to resampling.
+TIKImage IKTrimFrame(const std::string& path, int angle, TIKRect rect, int width, int height);
 // Scaled to exactly width x height (aspect not kept).
 TIKImage IKResizeEx(const TIKImage& image, int width, int height);
 // Rotated by hundredths of a degree, positive counter-clockwise. Quarter

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kalvane::cli {
+
+constexpr int kDone = 0;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+int Load(std::vector<std::string> args);
+int Info(const std::vector<std::string>& args);
+int Export(const std::vector<std::string>& args);
+
+}  // namespace kalvane::cli

@@ -1,0 +1,140 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "document/LayerItemObject.h"
+#include "imaging/OrderedWork.h"
+#include "project/LoaderSeams.h"
+
+namespace kalvane {
+
+// A file the loader could not turn into an item, and why.
+struct TRejectedFile {
+  std::string Path;
+  std::string Reason;
+};
+
+// What both loaders share: the worker thread, the progress dialog, the
+// cancel flag, and decoding several photos at once while adding them to
+// the item list in order.
+class TLoadThread {
+ public:
+  virtual ~TLoadThread();
+
+  void SetMainWindow(ILoaderWindow* window) {
+    if (window) Window = window;
+  }
+  void SetDispatcher(IGuiDispatcher* gui) {
+    if (gui) Gui = gui;
+  }
+  // Questions, messages and the find dialog.
+  void SetDialogs(IDialogs* dialogs) {
+    if (dialogs) Dialogs = dialogs;
+  }
+  void Cancel() { Cancelled = true; }
+  bool IsCancelled() const { return Cancelled; }
+  const std::vector<TRejectedFile>& Rejected() const { return RejectedFiles; }
+
+  // The body, then the end handler, on this thread (the command line and
+  // tests).
+  void Run();
+  // The body on a worker thread; the end handler and then `onEnd` run on
+  // the GUI thread through the dispatcher. Wait() joins the worker.
+  void Start(std::function<void()> onEnd = nullptr);
+  void Wait();
+
+ protected:
+  virtual void Body() = 0;
+  virtual void Finished() = 0;
+
+  void OnGui(const std::function<void()>& step) { Gui->RunSync(step); }
+  void ShowProgress(int minimum, int maximum);
+  void HideProgress();
+  void StepProgress();
+  // Chooses the item scale from the first photo of an empty project.
+  void ChooseScale(const std::string& path);
+  bool IsNewName(const std::string& name) const;
+  // Decodes on a worker; `added` runs with the item once it is in the list.
+  void Schedule(const std::string& name, const std::string& path, std::function<int()> position,
+                std::function<void(TLayerItemObject&)> added = nullptr);
+  void FinishScheduled();
+  void Reject(const std::string& path, const std::string& reason);
+  // "登録できなかったファイルがN個ありました。…" when N > 0 (GUI thread).
+  void ReportRejected(int count);
+
+  ILoaderWindow* Window = nullptr;
+  IDialogs* Dialogs = nullptr;
+  IGuiDispatcher* Gui = &Direct;
+  std::unique_ptr<IProgress> Progress;
+  std::atomic<bool> Cancelled{false};
+  std::vector<TRejectedFile> RejectedFiles;
+
+ private:
+  TDirectDispatcher Direct;
+  std::thread Worker;
+  bool ScaleChosen = false;
+  std::set<std::string> ScheduledNames;
+  struct TDecoded {
+    std::string Path;
+    std::unique_ptr<TLayerItemObject> Item;
+    std::function<int()> Position;
+    std::function<void(TLayerItemObject&)> Added;
+  };
+  void Deliver(TDecoded& decoded);
+  TOrderedWork<std::shared_ptr<TDecoded>> Decoding;
+};
+
+// Opens a project file: guides, box, every listed photo (asking for the
+// ones that moved), then the rotation.
+class TPrjLoadThread : public TLoadThread {
+ public:
+  void SetFindDialog(IDialogs* dialogs) { SetDialogs(dialogs); }
+  void SetProjectPath(const std::string& path) {
+    if (!path.empty()) ProjectPath = path;
+  }
+  const std::string& GetSearchFolder() const { return SearchFolder; }
+  // The stored path of the photo the user did not find, if that ended it.
+  const std::string& GetMissingPath() const { return MissingPath; }
+
+ protected:
+  void Body() override;
+  void Finished() override;
+
+ private:
+  std::string Resolve(const std::string& stored, bool moreFollow);
+
+  std::string ProjectPath;
+  std::string SearchFolder;
+  std::string MissingPath;
+};
+
+// Adds photos the user picked or dropped: appended to an empty project, or
+// inserted after the current item. The caller sorts them (and reverses
+// them for insert mode, so they end up ascending after the anchor).
+class TPrjItemLoadThread : public TLoadThread {
+ public:
+  void SetFiles(std::vector<std::string> files) { Files = std::move(files); }
+  void SetInsertMode(bool insert) { InsertMode = insert; }
+  int GetRejectedCount() const { return RejectedCount; }
+
+ protected:
+  void Body() override;
+  void Finished() override;
+
+ private:
+  std::vector<std::string> Files;
+  bool InsertMode = false;
+  int RejectedCount = 0;
+};
+
+// The project's display name in the window caption.
+std::string ProjectCaption(const std::string& projectPath);
+std::string RejectedMessage(int count);
+
+}  // namespace kalvane
