@@ -13,7 +13,9 @@ build: deps
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	./$(BUILD)/kalvane-cli load
+	@mkdir -p out
+	./$(BUILD)/kalvane-cli export $(BUILD)/samples/turntable/turntable-aligned.vpj -o out/veldata.swf
+	@echo "The sample project's PC data movie is in $(CURDIR)/out/veldata.swf"
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

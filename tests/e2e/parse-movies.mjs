@@ -71,7 +71,9 @@ function checkPcLayout(file, movie, entry) {
   }
 }
 
-const manifest = JSON.parse(fs.readFileSync(path.join(folder, "manifest.json"), "utf8"));
+const manifest = fs.readdirSync(folder)
+  .filter((f) => /^manifest.*\.json$/.test(f))
+  .flatMap((f) => JSON.parse(fs.readFileSync(path.join(folder, f), "utf8")));
 const files = fs.readdirSync(folder).filter((f) => f.endsWith(".swf")).sort();
 check(files.length > 0, "no movies to read");
 for (const entry of manifest) check(files.includes(entry.file), `${entry.file} was not written`);

@@ -1,0 +1,151 @@
+#include "imaging/ImageTrimToJpeg.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vips/vips8>
+
+#include "TestImages.h"
+
+namespace kalvane {
+namespace {
+
+using Px = TBitmap24::Pixel;
+using vips::VImage;
+
+TFrameInputs Inputs(double s, int W, int H, double l, double t, double r, double b, int w,
+                    int angle = 0) {
+  return {s, W, H, l, t, r, b, angle, w};
+}
+
+TEST(FramePlanner, HeightFollowsTheCropsAspect) {
+  TFramePlanner planner(Inputs(1.0, 400, 300, 0, 0, 1, 1, 500));
+  ASSERT_TRUE(planner.Check(nullptr));
+  const TFramePlan plan = planner.Plan(12, "/p/a.jpg", 0, 0, "/tmp/k/");
+  EXPECT_EQ(plan.Crop.right - plan.Crop.left, 400);
+  EXPECT_EQ(plan.Width, 500);
+  EXPECT_EQ(plan.Height, 375);
+  EXPECT_EQ(plan.FileName, "/tmp/k/12.jpg");
+}
+
+TEST(FramePlanner, TheLimitLowersTheWidthForLaterFrames) {
+  // crop 1000 x 2000 source pixels at width 2500 would be 2500 x 5000
+  TFramePlanner planner(Inputs(1.0, 1000, 2000, 0, 0, 1, 1, 2500));
+  const TFramePlan first = planner.Plan(0, "a", 0, 0, "");
+  EXPECT_EQ(first.Width, 1250);
+  EXPECT_EQ(first.Height, 2500);
+  EXPECT_EQ(planner.Width(), 1250);
+  const TFramePlan second = planner.Plan(1, "b", 0, 0, "");
+  EXPECT_EQ(second.Width, 1250);
+  EXPECT_EQ(second.Height, 2500);
+}
+
+TEST(FramePlanner, BoxInSourcePixelsAndOffsetsShiftTheCrop) {
+  // work bitmap 600 x 450 at scale 0.375 of a 1600 x 1200 photo
+  TFramePlanner planner(Inputs(0.375, 600, 450, 0.1, 0.15, 0.9, 0.95, 500));
+  EXPECT_EQ(planner.SourceBox().left, 160);  // 0.1 / 0.375 * 600
+  EXPECT_EQ(planner.SourceBox().top, 180);
+  EXPECT_EQ(planner.SourceBox().right, 1440);
+  EXPECT_EQ(planner.SourceBox().bottom, 1140);
+  const TFramePlan still = planner.Plan(0, "a", 0, 0, "");
+  const TFramePlan moved = planner.Plan(1, "b", -3, 3, "");  // display pixels
+  EXPECT_EQ(moved.Crop.left - still.Crop.left, 8);           // 3 / 0.375
+  EXPECT_EQ(moved.Crop.top - still.Crop.top, -8);
+  EXPECT_EQ(moved.Crop.right - moved.Crop.left, still.Crop.right - still.Crop.left);
+  EXPECT_EQ(still.Height, 375);
+}
+
+TEST(FramePlanner, ABoxWithoutWidthOrHeightIsRefused) {
+  std::string error;
+  EXPECT_FALSE(TFramePlanner(Inputs(1.0, 400, 300, 0.5, 0.1, 0.5, 0.9, 500)).Check(&error));
+  EXPECT_NE(error.find("no width or no height"), std::string::npos);
+  EXPECT_FALSE(TFramePlanner(Inputs(1.0, 400, 300, 0.1, 0.4, 0.9, 0.4, 500)).Check(&error));
+  EXPECT_FALSE(TFramePlanner(Inputs(1.0, 400, 300, 0.1, 0.1, 0.9, 0.9, 0)).Check(&error));
+}
+
+// A 400 x 300 photo in four colours: red top-left, green top-right, blue
+// bottom-left, black bottom-right.
+std::string Quadrants(const test::TempDir& dir, const std::string& name) {
+  VImage x = VImage::xyz(400, 300)[0] >= 200, y = VImage::xyz(400, 300)[1] >= 150;
+  VImage r = ((x == 0) & (y == 0)).ifthenelse(255, 0);
+  VImage g = ((x != 0) & (y == 0)).ifthenelse(255, 0);
+  VImage b = ((x == 0) & (y != 0)).ifthenelse(255, 0);
+  const std::string path = dir.File(name);
+  VImage::bandjoin(std::vector<VImage>{r, g, b})
+      .cast(VIPS_FORMAT_UCHAR)
+      .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+      .write_to_file(path.c_str());
+  return path;
+}
+
+bool Near(Px p, Px want, int tolerance = 40) {
+  return std::abs(p.r - want.r) <= tolerance && std::abs(p.g - want.g) <= tolerance &&
+         std::abs(p.b - want.b) <= tolerance;
+}
+
+TEST(FrameStep, TheTurnedPhotoIsCutWithWhiteOutside) {
+  test::TempDir dir;
+  for (const char* name : {"q.png", "q.jpg"}) {
+    SCOPED_TRACE(name);
+    const std::string photo = Quadrants(dir, name);
+    // turned a quarter left the photo is 300 x 400: green top-left, black
+    // top-right, red bottom-left, blue bottom-right; 20 white columns left
+    TFramePlan plan{0, photo, 9000, {-20, 0, 300, 400}, 160, 200, dir.File("0.jpg")};
+    std::string error;
+    ASSERT_TRUE(TImageTrimToJpeg().MakeFrame(plan, &error)) << error;
+    const TBitmap24 frame = IKBitmapFromDib(IKFileLoad(plan.FileName));
+    ASSERT_EQ(frame.Width(), 160);
+    ASSERT_EQ(frame.Height(), 200);
+    EXPECT_TRUE(Near(frame.GetPixel(4, 100), {255, 255, 255})) << "white outside";
+    EXPECT_TRUE(Near(frame.GetPixel(50, 20), {0, 255, 0}));
+    EXPECT_TRUE(Near(frame.GetPixel(50, 180), {0, 0, 255}));  // B, G, R: red
+    EXPECT_TRUE(Near(frame.GetPixel(150, 20), {0, 0, 0}));
+    EXPECT_TRUE(Near(frame.GetPixel(150, 180), {255, 0, 0}));  // blue
+  }
+}
+
+TEST(FrameStep, OneWayOrTheOtherTheSamePicture) {
+  // the cut-first path against rotate, cut and scale of the whole photo
+  test::TempDir dir;
+  test::WriteGradient(dir.File("g.jpg"), 1600, 1200);
+  for (int angle : {0, 9000, 18000, -9000}) {
+    SCOPED_TRACE(angle);
+    const TIKRect rect{100, 50, 900, 650};
+    const TBitmap24 fast = IKBitmapFromDib(IKTrimFrame(dir.File("g.jpg"), angle, rect, 200, 150));
+    const TBitmap24 slow = IKBitmapFromDib(IKResizeEx(
+        IKCutRectImage(IKRotationEx(IKFileLoad(dir.File("g.jpg")), angle), rect), 200, 150));
+    ASSERT_EQ(fast.Width(), 200);
+    ASSERT_EQ(slow.Height(), 150);
+    double total = 0;
+    for (int y = 0; y < 150; ++y)
+      for (int x = 0; x < 200; ++x) {
+        total += std::abs(fast.GetPixel(x, y).r - slow.GetPixel(x, y).r) +
+                 std::abs(fast.GetPixel(x, y).g - slow.GetPixel(x, y).g);
+      }
+    EXPECT_LT(total / (200 * 150 * 2), 4.0);
+  }
+}
+
+TEST(FrameStep, TrimToJpegReplacesAnOldFrame) {
+  test::TempDir dir;
+  const std::string frame = dir.File("12.jpg");
+  std::FILE* f = std::fopen(frame.c_str(), "w");
+  std::fputs("an old frame", f);
+  std::fclose(f);
+  TBitmap24 photo(64, 48);
+  photo.Fill(0, 0, 255);
+  ASSERT_TRUE(TImageTrimToJpeg().TrimToJpeg(IKDibFromBitmap(photo), {0, 0, 32, 24}, frame, 20, 15));
+  EXPECT_EQ(IKFileType(frame)->width, 20);
+  EXPECT_EQ(IKFileType(frame)->height, 15);
+}
+
+TEST(FrameStep, AMissingPhotoFailsWithItsName) {
+  test::TempDir dir;
+  std::string error;
+  TFramePlan plan{3, dir.File("gone.jpg"), 0, {0, 0, 10, 10}, 10, 10, dir.File("3.jpg")};
+  EXPECT_FALSE(TImageTrimToJpeg().MakeFrame(plan, &error));
+  EXPECT_NE(error.find("gone.jpg"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kalvane

@@ -1,0 +1,124 @@
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "document/BandManagement.h"
+#include "document/GuideManagement.h"
+#include "document/LayerManagement.h"
+#include "export/Progress.h"
+#include "project/LoaderSeams.h"
+#include "project/ProjectFile.h"
+
+namespace kalvane::test {
+
+// Dialogs answered from a script; every question is recorded.
+class TScriptedDialogs : public IDialogs {
+ public:
+  bool AskYesNo(const std::string& caption, const std::string& text) override {
+    Log.push_back("ask:" + caption + ":" + text);
+    const bool answer = YesNo.empty() ? false : YesNo.front();
+    if (!YesNo.empty()) YesNo.pop_front();
+    return answer;
+  }
+  void Warn(const std::string& caption, const std::string& text) override {
+    Log.push_back("warn:" + caption + ":" + text);
+  }
+  void Inform(const std::string& caption, const std::string& text) override {
+    Log.push_back("inform:" + caption + ":" + text);
+  }
+  std::optional<std::string> OpenFile(const std::string& title, const std::string& filter,
+                                      const std::string&) override {
+    Log.push_back("open:" + title);
+    Filter = filter;
+    if (Files.empty()) return std::nullopt;
+    std::optional<std::string> answer = Files.front();
+    Files.pop_front();
+    return answer;
+  }
+  int Count(const std::string& prefix) const {
+    int n = 0;
+    for (const std::string& line : Log)
+      n += line.rfind(prefix, 0) == 0 ? 1 : 0;
+    return n;
+  }
+  std::deque<bool> YesNo;
+  std::deque<std::optional<std::string>> Files;  // nullopt: the user cancels
+  std::vector<std::string> Log;
+  std::string Filter;
+};
+
+// A progress reporter that records and may press cancel at a given step.
+class TRecordingProgress : public TProgressModel {
+ public:
+  explicit TRecordingProgress(std::vector<std::string>* log, int cancelAt = -1)
+      : Log(log), CancelAt(cancelAt) {}
+  void Setup(const std::string& c, const std::string& m, int lo, int hi) override {
+    Log->push_back("setup:" + c + ":" + m + ":" + std::to_string(lo) + ".." + std::to_string(hi));
+    TProgressModel::Setup(c, m, lo, hi);
+  }
+  void ShowProgress() override {
+    Log->push_back("show");
+    TProgressModel::ShowProgress();
+  }
+  void HideProgress() override {
+    Log->push_back("hide");
+    TProgressModel::HideProgress();
+  }
+  void SetPosition(int value) override {
+    TProgressModel::SetPosition(value);
+    if (value == CancelAt) CancelPressed();
+  }
+
+ private:
+  std::vector<std::string>* Log;
+  int CancelAt;
+};
+
+class TFakeLoaderWindow : public ILoaderWindow, public IControlParent {
+ public:
+  TFakeLoaderWindow() {
+    Items.SetWorkBitmap(&Work);
+    Guides.SetParent(this);
+    Box.SetParent(this);
+    Box.SetRelBox(kDefaultRelBox);
+  }
+  TSize ClientSize() const override { return {640, 480}; }
+  TLayerManagement& LayerItems() override { return Items; }
+  TGuideManagement& GuideLines() override { return Guides; }
+  TBandManagement& TrimBox() override { return Box; }
+  void HideItemPanel() override { Log.push_back("hidePanel"); }
+  void ForgetProjectPath() override { Log.push_back("forget"); }
+  void RepaintWorkArea() override {}
+  void SetItemPanelRefresh(bool on) override { Log.push_back(on ? "refreshOn" : "refreshOff"); }
+  void ShowItemPanel() override { Log.push_back("showPanel"); }
+  void SetCaption(const std::string& c) override { Caption = c; }
+  void RepaintWindow() override {}
+  void UpdateCommandStates() override { Log.push_back("commands"); }
+  void MarkSaved() override { Saved = true; }
+  void MarkModified() override { Saved = false; }
+  void ResetProject() override {
+    Log.push_back("reset");
+    TPrjFormat format;
+    format.SetMainWindow(this);
+    format.Reset();
+  }
+  void FocusWindow() override { Log.push_back("focus"); }
+  std::unique_ptr<IProgress> CreateProgress() override {
+    return std::make_unique<TRecordingProgress>(&Log, CancelAt);
+  }
+
+  TBitmap24 Work;
+  TLayerManagement Items;
+  TGuideManagement Guides;
+  TBandManagement Box;
+  std::vector<std::string> Log;
+  std::string Caption = "untouched";
+  std::optional<bool> Saved;
+  int CancelAt = -1;
+};
+
+}  // namespace kalvane::test
