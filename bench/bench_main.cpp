@@ -44,6 +44,23 @@ int main(int argc, char** argv) {
     std::printf("  %.3f ms a call = %.1f %% of the 40 ms drag tick\n", render * 1000,
                 render * 1000 / 40.0 * 100);
   }
+  const double ours = Recorded("export kalvane"), vipsFps = Recorded("export vips"),
+               magick = Recorded("export convert");
+  if (ours > 0 && vipsFps > 0 && magick > 0) {
+    std::printf("\nExport, 36 photos of 4000x3000 turned left, width 500\n");
+    std::printf(
+        "  kalvane %.1f frames/s   vips tools (2 at a time) %.1f   convert (2 at a time) %.1f\n",
+        ours, vipsFps, magick);
+    std::printf("  ratio to vips tools %.2f (goal >= 1)   to convert %.2f (goal >= 5)\n",
+                ours / vipsFps, ours / magick);
+  }
+  const double load = Recorded("project kalvane"), thumbs = Recorded("project vipsthumbnail");
+  if (load > 0 && thumbs > 0) {
+    std::printf("\nProject load, same 36 photos (goal: no slower than vipsthumbnail x2)\n");
+    std::printf(
+        "  kalvane %.1f ms/photo   vipsthumbnail (2 at a time) %.1f ms/photo   ratio %.2f\n",
+        load * 1000, thumbs * 1000, load / thumbs);
+  }
   const double swf = Recorded("swf MB/s"), cat = Recorded("cat MB/s");
   if (swf > 0 && cat > 0) {
     std::printf("\nPC data movie, 1000 frames of 200 KB (goal: >= 80 %% of cat)\n");

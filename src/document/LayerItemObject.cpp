@@ -74,7 +74,8 @@ bool TLayerItemObject::LoadFromFile(const std::string& path) {
     return false;
   }
   auto display = std::make_unique<TBitmap24>(IKBitmapFromDib(scaled));
-  auto mono = std::make_unique<TBitmap24>(IKBitmapFromDib(IKSetGray(scaled)));
+  // The greyscale of the scaled image, taken from the display copy's rows.
+  auto mono = std::make_unique<TBitmap24>(IKSetGray(*display));
   if (display->IsEmpty() || mono->Width() != display->Width() ||
       mono->Height() != display->Height()) {
     Error = path + ": cannot convert the decoded image";
@@ -105,7 +106,11 @@ void TLayerItemObject::Rotate(std::int32_t difference) {
   Generation = NextGeneration();
   for (TBitmap24* bitmap : {DisplayBitmap.get(), MonoBitmap.get()}) {
     if (!bitmap) continue;
-    TBitmap24 turned = IKBitmapFromDib(IKRotationEx(IKDibFromBitmap(*bitmap), difference));
+    // Quarter turns directly on the rows: the same pixels, without the
+    // round trip through the image library.
+    TBitmap24 turned = difference % 9000 == 0
+                           ? TurnQuarters(*bitmap, difference / 9000)
+                           : IKBitmapFromDib(IKRotationEx(IKDibFromBitmap(*bitmap), difference));
     // A failed turn keeps the old copy rather than leaving the item blank.
     if (!turned.IsEmpty()) *bitmap = std::move(turned);
   }

@@ -92,6 +92,35 @@ void TBitmap24::Draw(const TBitmap24& source, int x, int y) {
   }
 }
 
+TBitmap24 TurnQuarters(const TBitmap24& source, int quarters) {
+  const int q = ((quarters % 4) + 4) % 4;
+  if (q == 0) return source;
+  const int w = source.Width(), h = source.Height();
+  TBitmap24 out(q == 2 ? w : h, q == 2 ? h : w);
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* s = source.Row(y);
+    for (int x = 0; x < w; ++x, s += 3) {
+      // where source pixel (x, y) lands
+      int tx = 0, ty = 0;
+      if (q == 1) {
+        tx = y;
+        ty = w - 1 - x;
+      } else if (q == 2) {
+        tx = w - 1 - x;
+        ty = h - 1 - y;
+      } else {
+        tx = h - 1 - y;
+        ty = x;
+      }
+      std::uint8_t* d = out.Row(ty) + static_cast<std::size_t>(tx) * 3;
+      d[0] = s[0];
+      d[1] = s[1];
+      d[2] = s[2];
+    }
+  }
+  return out;
+}
+
 TBitmap24::Pixel TBitmap24::GetPixel(int x, int y) const {
   const std::uint8_t* p = Row(y) + static_cast<std::size_t>(x) * 3;
   return {p[0], p[1], p[2]};

@@ -62,6 +62,10 @@ class TBitmap24 {
   mutable std::recursive_mutex canvas_;
 };
 
+// The bitmap turned by quarters quarter turns to the left (counter-
+// clockwise); lossless. Negative values turn to the right.
+TBitmap24 TurnQuarters(const TBitmap24& source, int quarters);
+
 // Holds a bitmap's canvas lock for one drawing step.
 class CanvasLock {
  public:

@@ -131,38 +131,34 @@ VImage FromMemory(const std::uint8_t* rgb, std::size_t size, int width, int heig
   return VImage(copy).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
 }
 
-// Only the formats the program takes are decoded. libvips picks its loader
-// by content, and its ImageMagick fallback would also parse formats that are
-// not images at all, so that fallback may only see BMP files.
+// Only the formats the program takes are decoded, told by their first
+// bytes. libvips picks its loader by content too, and its ImageMagick
+// fallback would also parse formats that are not images at all; this check
+// keeps everything else away from it (and is cheaper than asking libvips).
 bool AllowedLoader(const std::string& path, std::string* error) {
+  auto fail = [&](const char* why) {
+    if (error) *error = path + ": " + why;
+    return false;
+  };
   // libvips reads "name[options]" as options for the loader; such a name is
   // never one of our image files.
-  if (!path.empty() && path.back() == ']') {
-    if (error) *error = path + ": not an image file name";
-    return false;
+  if (!path.empty() && path.back() == ']') return fail("not an image file name");
+  unsigned char m[8] = {};
+  std::size_t n = 0;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    n = std::fread(m, 1, sizeof m, f);
+    std::fclose(f);
+  } else {
+    return fail("cannot open the file");
   }
-  const char* loader = vips_foreign_find_load(path.c_str());
-  if (!loader) {
-    vips_error_clear();
-    if (error) *error = path + ": not a readable image";
-    return false;
-  }
-  const std::string name = loader;
-  for (const char* allowed :
-       {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadSpng", "VipsForeignLoadTiff",
-        "VipsForeignLoadNsgif", "VipsForeignLoadGif"}) {
-    if (name.rfind(allowed, 0) == 0) return true;
-  }
-  if (name.rfind("VipsForeignLoadMagick", 0) == 0) {
-    char magic[2] = {};
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-      const std::size_t n = std::fread(magic, 1, 2, f);
-      std::fclose(f);
-      if (n == 2 && magic[0] == 'B' && magic[1] == 'M') return true;
-    }
-  }
-  if (error) *error = path + ": unsupported image format (" + name + ")";
-  return false;
+  const bool jpeg = n >= 3 && m[0] == 0xFF && m[1] == 0xD8 && m[2] == 0xFF;
+  const bool png = n >= 8 && std::memcmp(m, "\x89PNG\r\n\x1A\n", 8) == 0;
+  const bool gif = n >= 4 && std::memcmp(m, "GIF8", 4) == 0;
+  const bool tiff = n >= 4 && (std::memcmp(m, "II*\0", 4) == 0 || std::memcmp(m, "MM\0*", 4) == 0);
+  const bool bmp = n >= 2 && m[0] == 'B' && m[1] == 'M';
+  if (jpeg || png || gif || tiff || bmp) return true;
+  return fail(n == 0 ? "empty file, not a readable image"
+                     : "not a readable image (not JPEG, PNG, TIFF, GIF or BMP)");
 }
 
 std::string CheckSize(const std::string& path, const TIKFileInfo& header) {
@@ -417,23 +413,39 @@ TIKImage IKCutRectImage(const TIKImage& image, TIKRect rect) {
   });
 }
 
+namespace {
+// Rec. 601 luma, the weights classic imaging libraries use, in fixed point
+// (the weights sum to 2^16, so white stays 255).
+inline std::uint8_t Luma(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+  return static_cast<std::uint8_t>((19595u * r + 38470u * g + 7471u * b + 32768u) >> 16);
+}
+}  // namespace
+
 TIKImage IKSetGray(const TIKImage& image) {
   const VImage* in = Source(image);
   if (!in) return NoInput(image, "greyscale");
   return Guard("greyscale", [&] {
-    // Rec. 601 luma, the weights classic imaging libraries use, in fixed
-    // point (weights sum to 2^16, so white stays 255).
     const VImage mem = in->copy_memory();
     const auto* src = static_cast<const std::uint8_t*>(mem.data());
     const std::size_t pixels = static_cast<std::size_t>(mem.width()) * mem.height();
     std::vector<std::uint8_t> grey(pixels * 3);
     for (std::size_t i = 0; i < pixels; ++i) {
-      const std::uint32_t y =
-          (19595u * src[3 * i] + 38470u * src[3 * i + 1] + 7471u * src[3 * i + 2] + 32768u) >> 16;
-      grey[3 * i] = grey[3 * i + 1] = grey[3 * i + 2] = static_cast<std::uint8_t>(y);
+      grey[3 * i] = grey[3 * i + 1] = grey[3 * i + 2] =
+          Luma(src[3 * i], src[3 * i + 1], src[3 * i + 2]);
     }
     return FromMemory(grey.data(), grey.size(), mem.width(), mem.height());
   });
+}
+
+TBitmap24 IKSetGray(const TBitmap24& bitmap) {
+  TBitmap24 out(bitmap.Width(), bitmap.Height());
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    const std::uint8_t* s = bitmap.Row(y);
+    std::uint8_t* d = out.Row(y);
+    for (int x = 0; x < bitmap.Width(); ++x, s += 3, d += 3)
+      d[0] = d[1] = d[2] = Luma(s[2], s[1], s[0]);
+  }
+  return out;
 }
 
 bool IKJpegFileSave(const std::string& path, const TIKImage& image, int quality,

@@ -92,6 +92,8 @@ TIKImage IKRotationEx(const TIKImage& image, int angle);
 TIKImage IKCutRectImage(const TIKImage& image, TIKRect rect);
 // Greyscale copy of the same size; the three bytes of a pixel are equal.
 TIKImage IKSetGray(const TIKImage& image);
+// The same greyscale straight from a bitmap's rows.
+TBitmap24 IKSetGray(const TBitmap24& bitmap);
 // Baseline JPEG. Returns false with the reason on failure.
 bool IKJpegFileSave(const std::string& path, const TIKImage& image, int quality,
                     std::string* error = nullptr);

@@ -87,16 +87,16 @@ bool TLoadThread::IsNewName(const std::string& name) const {
 
 void TLoadThread::Schedule(const std::string& name, const std::string& path,
                            std::function<int()> position,
-                           std::function<void(TLayerItemObject&)> added) {
+                           std::function<void(TLayerItemObject&)> prepare) {
   ScheduledNames.insert(name);
   TLayerManagement& items = Window->LayerItems();
   Decoding.Add(
-      [&items, name, path, position = std::move(position), added = std::move(added)] {
+      [&items, name, path, position = std::move(position), prepare = std::move(prepare)] {
         auto decoded = std::make_shared<TDecoded>();
         decoded->Path = path;
         decoded->Item = items.CreateItem(name, path);
         decoded->Position = position;
-        decoded->Added = added;
+        decoded->Prepare = prepare;
         return decoded;
       },
       [this](std::shared_ptr<TDecoded> decoded) { Deliver(*decoded); });
@@ -107,9 +107,10 @@ void TLoadThread::Deliver(TDecoded& decoded) {
     Reject(decoded.Path, decoded.Item->LoadError());
     return;
   }
-  TLayerItemObject* item =
-      Window->LayerItems().InsertCreated(std::move(decoded.Item), decoded.Position());
-  if (decoded.Added) decoded.Added(*item);
+  // Prepared before it joins the list, so the overlay that the insertion
+  // builds already shows it in place.
+  if (decoded.Prepare) decoded.Prepare(*decoded.Item);
+  Window->LayerItems().InsertCreated(std::move(decoded.Item), decoded.Position());
 }
 
 void TLoadThread::FinishScheduled() {
@@ -173,6 +174,11 @@ void TPrjLoadThread::Body() {
     }
   });
   ShowProgress(1 < itemCount ? 1 : 0, itemCount > 0 ? itemCount : 0);
+  // The rotation is applied to the whole list at the end. Storing it now, in
+  // the still empty list, lets each photo be turned as it is decoded, on
+  // the workers; the final SetRotation then finds every item turned already
+  // and leaves the same items as turning them all at the end.
+  if (Window->LayerItems().Count() == 0) Window->LayerItems().SetRotation(content.Rotation);
 
   // Entries past the last projectItem section hold nothing; a count of two
   // billion must not step the bar two billion times.

@@ -84,10 +84,10 @@ class TLoadThread {
     std::string Path;
     std::unique_ptr<TLayerItemObject> Item;
     std::function<int()> Position;
-    std::function<void(TLayerItemObject&)> Added;
+    std::function<void(TLayerItemObject&)> Prepare;
   };
   void Deliver(TDecoded& decoded);
-  TOrderedWork<std::shared_ptr<TDecoded>> Decoding;
+  TOrderedWork<std::shared_ptr<TDecoded>> Decoding{TOrderedWork<int>::DefaultWorkers() + 1};
 };
 
 // Opens a project file: guides, box, every listed photo (asking for the

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "imaging/ImageKit.h"
+
 namespace kalvane {
 namespace {
 
@@ -38,6 +40,23 @@ TEST(Bitmap24, FillColourFillsEveryPixelButNotThePadding) {
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 3; ++x)
       EXPECT_EQ(b.GetPixel(x, y), (Px{10, 20, 30}));
+}
+
+TEST(Bitmap24, QuarterTurnsMatchTheImageKit) {
+  TBitmap24 b(5, 3);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x)
+      b.SetPixel(x, y, {static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 9});
+  for (int q : {1, 2, 3, -1, 4}) {
+    SCOPED_TRACE(q);
+    const TBitmap24 ours = TurnQuarters(b, q);
+    const TBitmap24 kit = IKBitmapFromDib(IKRotationEx(IKDibFromBitmap(b), q * 9000));
+    ASSERT_EQ(ours.Width(), kit.Width());
+    ASSERT_EQ(ours.Height(), kit.Height());
+    for (int y = 0; y < ours.Height(); ++y)
+      for (int x = 0; x < ours.Width(); ++x)
+        EXPECT_EQ(ours.GetPixel(x, y), kit.GetPixel(x, y));
+  }
 }
 
 }  // namespace

@@ -247,6 +247,9 @@ TEST(ImageKitOperations, GreyHasEqualBytesAndLuma) {
   EXPECT_EQ(red.g, red.b);
   EXPECT_NEAR(red.r, 76, 1);  // 0.299 * 255
   EXPECT_EQ(g.GetPixel(1, 0).r, 255);
+  const TBitmap24 rows = IKSetGray(b);  // the same from the rows
+  EXPECT_EQ(rows.GetPixel(0, 0), red);
+  EXPECT_EQ(rows.GetPixel(1, 0), g.GetPixel(1, 0));
 }
 
 TEST(ImageKitOperations, BitmapRoundTripKeepsBgrOrderAndPaddedRows) {

@@ -1,0 +1,252 @@
+// Exporting 36 photos of 4000 x 3000 at width 500 (offsets, a quarter turn
+// to the left) against the vips command-line tools and ImageMagick doing
+// the same turn, cut, scale and save per frame, two frames at a time; and
+// loading the same project against vipsthumbnail, two processes at a time.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "BenchData.h"
+#include "document/BandManagement.h"
+#include "document/GuideManagement.h"
+#include "document/LayerManagement.h"
+#include "export/LayerToSwf.h"
+#include "imaging/AppUtil.h"
+#include "imaging/ImageKit.h"
+#include "imaging/ImageTrimToJpeg.h"
+#include "imaging/Round.h"
+#include "project/LoadThread.h"
+#include "project/ProjectFile.h"
+
+namespace kalvane::bench {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+class TBenchWindow : public ILoaderWindow, public IControlParent {
+ public:
+  TBenchWindow() {
+    Items.SetWorkBitmap(&Work);
+    Guides.SetParent(this);
+    Box.SetParent(this);
+  }
+  TSize ClientSize() const override { return {800, 600}; }
+  TLayerManagement& LayerItems() override { return Items; }
+  TGuideManagement& GuideLines() override { return Guides; }
+  TBandManagement& TrimBox() override { return Box; }
+  void HideItemPanel() override {}
+  void ForgetProjectPath() override {}
+  void RepaintWorkArea() override {}
+  void SetItemPanelRefresh(bool) override {}
+  void ShowItemPanel() override {}
+  void SetCaption(const std::string&) override {}
+  void RepaintWindow() override {}
+  void UpdateCommandStates() override {}
+  void MarkSaved() override {}
+  void MarkModified() override {}
+  void ResetProject() override {}
+  void FocusWindow() override {}
+  std::unique_ptr<IProgress> CreateProgress() override {
+    return std::make_unique<TProgressModel>();
+  }
+  TBitmap24 Work;
+  TLayerManagement Items;
+  TGuideManagement Guides;
+  TBandManagement Box;
+};
+
+class TNoDialogs : public IDialogs {
+ public:
+  bool AskYesNo(const std::string&, const std::string&) override { return false; }
+  void Warn(const std::string&, const std::string&) override {}
+  void Inform(const std::string&, const std::string&) override {}
+  std::optional<std::string> OpenFile(const std::string&, const std::string&,
+                                      const std::string&) override {
+    return std::nullopt;
+  }
+};
+
+std::string Folder(const std::string& name) {
+  const std::string folder = GetAppFolder() + "data/" + name + "/";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  return folder;
+}
+
+// The large photos as a project: small hand-held offsets, turned left.
+const std::string& ProjectFile() {
+  static const std::string path = [] {
+    const auto& files = LargeFiles();
+    std::string text =
+        "[project]\nitemCount=" + std::to_string(files.size()) + "\nitemRotate=9000\n";
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      text += "[projectItem" + std::to_string(i) + "]\nname=" + files[i] +
+              "\nx=" + std::to_string(static_cast<int>(i % 5) - 2) +
+              "\ny=" + std::to_string(static_cast<int>(i % 3) - 1) + "\n";
+    }
+    text += "[trimBox]\np1x=0.1\np1y=0.1\np2x=0.9\np2y=0.9\n";
+    const std::string file = GetAppFolder() + "data/large.vpj";
+    std::ofstream(file) << text;
+    return file;
+  }();
+  return path;
+}
+
+std::unique_ptr<TBenchWindow> LoadProject() {
+  auto window = std::make_unique<TBenchWindow>();
+  TNoDialogs dialogs;
+  TPrjLoadThread loader;
+  loader.SetMainWindow(window.get());
+  loader.SetFindDialog(&dialogs);
+  loader.SetProjectPath(ProjectFile());
+  loader.Run();
+  window->Items.Render();
+  return window;
+}
+
+// The frames the export makes, planned the same way, for the peers.
+std::vector<TFramePlan> Plans(TBenchWindow& w) {
+  const TRelBox box = w.Box.GetRelBox();
+  TFramePlanner planner({w.Items.GetItemScale(), w.Work.Width(), w.Work.Height(), box.p1x, box.p1y,
+                         box.p2x, box.p2y, w.Items.GetRotation(), 500});
+  std::vector<TFramePlan> plans;
+  for (int i = 0; i < w.Items.Count(); ++i) {
+    const TLayerItemObject* item = w.Items.GetItem(i);
+    plans.push_back(
+        planner.Plan(i, item->GetFileName(), item->GetOffset().X, item->GetOffset().Y, ""));
+  }
+  return plans;
+}
+
+double TimeCommand(const std::string& command) {
+  const auto start = Clock::now();
+  if (std::system(command.c_str()) != 0) return -1;
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Runs one shell line per frame, two at a time.
+std::string TwoAtATime(const std::string& scriptPath, const std::vector<std::string>& lines) {
+  std::ofstream script(scriptPath);
+  for (const std::string& line : lines)
+    script << line << "\n";
+  return "tr '\\n' '\\0' < '" + scriptPath + "' | xargs -0 -P 2 -I{} sh -c '{}'";
+}
+
+void BM_Export(benchmark::State& state) {
+  auto window = LoadProject();
+  const std::string out = Folder("export-ours");
+  double total = 0;
+  for (auto _ : state) {
+    TLayerToSwf exporter;
+    exporter.SetItems(&window->Items);
+    exporter.SetTrimBox(&window->Box);
+    exporter.SetWorkSize(window->Work.Width(), window->Work.Height());
+    exporter.SetSwfWidth(500);
+    exporter.SetFrameFolder(out);
+    const auto start = Clock::now();
+    if (!exporter.Execute(out + "veldata.swf").Written) state.SkipWithError("export failed");
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    state.SetIterationTime(seconds);
+    total += seconds;
+  }
+  const double fps = window->Items.Count() / (total / state.iterations());
+  state.counters["frames_per_s"] = fps;
+  Record("export kalvane", fps);
+}
+
+void BM_ExportPeer(benchmark::State& state) {
+  const bool magick = state.range(0) == 1;
+  auto window = LoadProject();
+  const std::string out = Folder(magick ? "export-magick" : "export-vips");
+  std::vector<std::string> lines;
+  for (const TFramePlan& p : Plans(*window)) {
+    const std::string n = std::to_string(p.Index);
+    const int w = p.Crop.right - p.Crop.left, h = p.Crop.bottom - p.Crop.top;
+    if (magick) {
+      lines.push_back("/usr/bin/convert " + p.Source + " -rotate -90 -crop " + std::to_string(w) +
+                      "x" + std::to_string(h) + "+" + std::to_string(p.Crop.left) + "+" +
+                      std::to_string(p.Crop.top) + " +repage -resize " + std::to_string(p.Width) +
+                      "x" + std::to_string(p.Height) + "! -quality 85 " + out + n + ".jpg");
+    } else {
+      const std::string r = out + n + "-r.v", c = out + n + "-c.v";
+      lines.push_back("vips rot " + p.Source + " " + r + " d270 && vips crop " + r + " " + c + " " +
+                      std::to_string(p.Crop.left) + " " + std::to_string(p.Crop.top) + " " +
+                      std::to_string(w) + " " + std::to_string(h) + " && vips resize " + c + " " +
+                      out + n + ".jpg[Q=85] " + std::to_string(double(p.Width) / w) + " --vscale " +
+                      std::to_string(double(p.Height) / h) + " && rm " + r + " " + c);
+    }
+  }
+  const std::string command = TwoAtATime(out + "frames.sh", lines);
+  double total = 0;
+  for (auto _ : state) {
+    const double seconds = TimeCommand(command);
+    if (seconds < 0) state.SkipWithError("peer failed");
+    state.SetIterationTime(seconds);
+    total += seconds;
+  }
+  const double fps = lines.size() / (total / state.iterations());
+  state.counters["frames_per_s"] = fps;
+  Record(magick ? "export convert" : "export vips", fps);
+}
+
+void BM_LoadProject(benchmark::State& state) {
+  ProjectFile();
+  double total = 0;
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    auto window = LoadProject();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (window->Items.Count() != static_cast<int>(LargeFiles().size())) {
+      state.SkipWithError("items missing");
+    }
+    state.SetIterationTime(seconds);
+    total += seconds;
+  }
+  Record("project kalvane", total / state.iterations() / LargeFiles().size());
+}
+
+void BM_LoadProjectPeer(benchmark::State& state) {
+  const auto& files = LargeFiles();
+  const double scale = GetFitScale(files.front());
+  const auto info = IKFileType(files.front());
+  const std::string size = std::to_string(RoundInt(info->width * scale)) + "x" +
+                           std::to_string(RoundInt(info->height * scale)) + "!";
+  const std::string out = Folder("thumbs-two");
+  std::vector<std::string> lines;
+  const std::size_t half = (files.size() + 1) / 2;
+  for (std::size_t part = 0; part < 2; ++part) {
+    std::string line = "vipsthumbnail --no-rotate -s '" + size + "' -o '" + out + "%s.v'";
+    for (std::size_t i = part * half; i < std::min(files.size(), (part + 1) * half); ++i) {
+      line += " " + files[i];
+    }
+    lines.push_back(line);
+  }
+  const std::string command = TwoAtATime(out + "thumbs.sh", lines);
+  double total = 0;
+  for (auto _ : state) {
+    const double seconds = TimeCommand(command);
+    if (seconds < 0) state.SkipWithError("vipsthumbnail failed");
+    state.SetIterationTime(seconds);
+    total += seconds;
+  }
+  Record("project vipsthumbnail", total / state.iterations() / files.size());
+}
+
+BENCHMARK(BM_Export)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_ExportPeer)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3);
+BENCHMARK(BM_LoadProject)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_LoadProjectPeer)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);
+
+}  // namespace
+}  // namespace kalvane::bench
