@@ -67,9 +67,8 @@ int main(int argc, char** argv) {
     std::printf("  kalvane %.0f MB/s   cat %.0f MB/s   ratio %.2f\n", swf, cat, swf / cat);
     std::printf("  peak memory of the writer process:");
     for (int frames : {1, 100, 1000}) {
-      std::printf(" %.1f MB for %d frames%s",
-                  kalvane::bench::PeakMemoryWriting("/proc/self/exe", frames), frames,
-                  frames == 1000 ? "\n" : ",");
+      std::printf(" %.1f MB for %d frames%s", kalvane::bench::PeakMemoryWriting(argv[0], frames),
+                  frames, frames == 1000 ? "\n" : ",");
     }
   }
   return 0;
