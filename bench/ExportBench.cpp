@@ -20,6 +20,7 @@
 #include "imaging/ImageKit.h"
 #include "imaging/ImageTrimToJpeg.h"
 #include "imaging/Round.h"
+#include "project/HeadlessWindow.h"
 #include "project/LoadThread.h"
 #include "project/ProjectFile.h"
 
@@ -28,38 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-class TBenchWindow : public ILoaderWindow, public IControlParent {
- public:
-  TBenchWindow() {
-    Items.SetWorkBitmap(&Work);
-    Guides.SetParent(this);
-    Box.SetParent(this);
-  }
-  TSize ClientSize() const override { return {800, 600}; }
-  TLayerManagement& LayerItems() override { return Items; }
-  TGuideManagement& GuideLines() override { return Guides; }
-  TBandManagement& TrimBox() override { return Box; }
-  void HideItemPanel() override {}
-  void ForgetProjectPath() override {}
-  void RepaintWorkArea() override {}
-  void SetItemPanelRefresh(bool) override {}
-  void ShowItemPanel() override {}
-  void SetCaption(const std::string&) override {}
-  void RepaintWindow() override {}
-  void UpdateCommandStates() override {}
-  void MarkSaved() override {}
-  void MarkModified() override {}
-  void ResetProject() override {}
-  void FocusWindow() override {}
-  std::unique_ptr<IProgress> CreateProgress() override {
-    return std::make_unique<TProgressModel>();
-  }
-  TBitmap24 Work;
-  TLayerManagement Items;
-  TGuideManagement Guides;
-  TBandManagement Box;
-};
 
 class TNoDialogs : public IDialogs {
  public:
@@ -98,26 +67,27 @@ const std::string& ProjectFile() {
   return path;
 }
 
-std::unique_ptr<TBenchWindow> LoadProject() {
-  auto window = std::make_unique<TBenchWindow>();
+std::unique_ptr<THeadlessWindow> LoadProject() {
+  auto window = std::make_unique<THeadlessWindow>();
   TNoDialogs dialogs;
   TPrjLoadThread loader;
   loader.SetMainWindow(window.get());
   loader.SetFindDialog(&dialogs);
   loader.SetProjectPath(ProjectFile());
   loader.Run();
-  window->Items.Render();
+  window->LayerItems().Render();
   return window;
 }
 
 // The frames the export makes, planned the same way, for the peers.
-std::vector<TFramePlan> Plans(TBenchWindow& w) {
-  const TRelBox box = w.Box.GetRelBox();
-  TFramePlanner planner({w.Items.GetItemScale(), w.Work.Width(), w.Work.Height(), box.p1x, box.p1y,
-                         box.p2x, box.p2y, w.Items.GetRotation(), 500});
+std::vector<TFramePlan> Plans(THeadlessWindow& w) {
+  const TRelBox box = w.TrimBox().GetRelBox();
+  TFramePlanner planner({w.LayerItems().GetItemScale(), w.WorkBitmap().Width(),
+                         w.WorkBitmap().Height(), box.p1x, box.p1y, box.p2x, box.p2y,
+                         w.LayerItems().GetRotation(), 500});
   std::vector<TFramePlan> plans;
-  for (int i = 0; i < w.Items.Count(); ++i) {
-    const TLayerItemObject* item = w.Items.GetItem(i);
+  for (int i = 0; i < w.LayerItems().Count(); ++i) {
+    const TLayerItemObject* item = w.LayerItems().GetItem(i);
     plans.push_back(
         planner.Plan(i, item->GetFileName(), item->GetOffset().X, item->GetOffset().Y, ""));
   }
@@ -144,9 +114,9 @@ void BM_Export(benchmark::State& state) {
   double total = 0;
   for (auto _ : state) {
     TLayerToSwf exporter;
-    exporter.SetItems(&window->Items);
-    exporter.SetTrimBox(&window->Box);
-    exporter.SetWorkSize(window->Work.Width(), window->Work.Height());
+    exporter.SetItems(&window->LayerItems());
+    exporter.SetTrimBox(&window->TrimBox());
+    exporter.SetWorkSize(window->WorkBitmap().Width(), window->WorkBitmap().Height());
     exporter.SetSwfWidth(500);
     exporter.SetFrameFolder(out);
     const auto start = Clock::now();
@@ -155,7 +125,7 @@ void BM_Export(benchmark::State& state) {
     state.SetIterationTime(seconds);
     total += seconds;
   }
-  const double fps = window->Items.Count() / (total / state.iterations());
+  const double fps = window->LayerItems().Count() / (total / state.iterations());
   state.counters["frames_per_s"] = fps;
   Record("export kalvane", fps);
 }
@@ -202,7 +172,7 @@ void BM_LoadProject(benchmark::State& state) {
     const auto start = Clock::now();
     auto window = LoadProject();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    if (window->Items.Count() != static_cast<int>(LargeFiles().size())) {
+    if (window->LayerItems().Count() != static_cast<int>(LargeFiles().size())) {
       state.SkipWithError("items missing");
     }
     state.SetIterationTime(seconds);

@@ -6,8 +6,6 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "project/ProjectFile.h"
-
 namespace kalvane::cli {
 
 namespace {
@@ -33,19 +31,6 @@ class TTerminalProgress : public TProgressModel {
 };
 
 }  // namespace
-
-TCliWindow::TCliWindow() {
-  Items.SetWorkBitmap(&Work);
-  Guides.SetParent(this);
-  Box.SetParent(this);
-  Box.SetRelBox(kDefaultRelBox);
-}
-
-void TCliWindow::ResetProject() {
-  TPrjFormat format;
-  format.SetMainWindow(this);
-  format.Reset();
-}
 
 std::unique_ptr<IProgress> TCliWindow::CreateProgress() {
   return MakeTerminalProgress();

@@ -10,6 +10,7 @@
 #include "document/GuideManagement.h"
 #include "document/LayerManagement.h"
 #include "export/Progress.h"
+#include "project/HeadlessWindow.h"
 #include "project/LoaderSeams.h"
 #include "project/ProjectFile.h"
 
@@ -78,45 +79,29 @@ class TRecordingProgress : public TProgressModel {
   int CancelAt;
 };
 
-class TFakeLoaderWindow : public ILoaderWindow, public IControlParent {
+// The headless document, recording what the loaders ask of the window.
+class TFakeLoaderWindow : public THeadlessWindow {
  public:
-  TFakeLoaderWindow() {
-    Items.SetWorkBitmap(&Work);
-    Guides.SetParent(this);
-    Box.SetParent(this);
-    Box.SetRelBox(kDefaultRelBox);
-  }
-  TSize ClientSize() const override { return {640, 480}; }
-  TLayerManagement& LayerItems() override { return Items; }
-  TGuideManagement& GuideLines() override { return Guides; }
-  TBandManagement& TrimBox() override { return Box; }
   void HideItemPanel() override { Log.push_back("hidePanel"); }
   void ForgetProjectPath() override { Log.push_back("forget"); }
-  void RepaintWorkArea() override {}
   void SetItemPanelRefresh(bool on) override { Log.push_back(on ? "refreshOn" : "refreshOff"); }
   void ShowItemPanel() override { Log.push_back("showPanel"); }
-  void SetCaption(const std::string& c) override { Caption = c; }
-  void RepaintWindow() override {}
   void UpdateCommandStates() override { Log.push_back("commands"); }
   void MarkSaved() override { Saved = true; }
   void MarkModified() override { Saved = false; }
   void ResetProject() override {
     Log.push_back("reset");
-    TPrjFormat format;
-    format.SetMainWindow(this);
-    format.Reset();
+    THeadlessWindow::ResetProject();
   }
   void FocusWindow() override { Log.push_back("focus"); }
   std::unique_ptr<IProgress> CreateProgress() override {
     return std::make_unique<TRecordingProgress>(&Log, CancelAt);
   }
 
-  TBitmap24 Work;
-  TLayerManagement Items;
-  TGuideManagement Guides;
-  TBandManagement Box;
+  TLayerManagement& Items = LayerItems();
+  TGuideManagement& Guides = GuideLines();
+  TBandManagement& Box = TrimBox();
   std::vector<std::string> Log;
-  std::string Caption = "untouched";
   std::optional<bool> Saved;
   int CancelAt = -1;
 };
