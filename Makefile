@@ -15,7 +15,11 @@ build: deps
 run: build
 	@mkdir -p out
 	./$(BUILD)/kalvane-cli export $(BUILD)/samples/turntable/turntable-aligned.vpj -o out/veldata.swf
-	@echo "The sample project's PC data movie is in $(CURDIR)/out/veldata.swf"
+	./$(BUILD)/kalvane-cli design $(BUILD)/samples/turntable/turntable-aligned.vpj \
+	  --design shop/framed -o out/site
+	@echo
+	@echo "The PC data movie is out/veldata.swf; the page set is in out/site/."
+	@echo "To look at it:  ./$(BUILD)/kalvane-cli serve out/site   and open the address it prints."
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -13,3 +13,31 @@ foreach(source ${projects})
   file(COPY_FILE ${target}.new ${target} ONLY_IF_DIFFERENT)
   file(REMOVE ${target}.new)
 endforeach()
+
+# Design templates and the HTML preview's viewer. Every design gets its own
+# velzoom.js: the one viewer with the design's colours (from its design.ini,
+# which itself is not installed: the export copies every file of a design).
+file(COPY ${SRC}/template DESTINATION ${DST} PATTERN "design.ini" EXCLUDE)
+file(COPY ${SRC}/velzoom DESTINATION ${DST})
+file(READ ${SRC}/viewer/velzoom.js viewer)
+
+function(write_if_changed path content)
+  file(WRITE ${path}.new "${content}")
+  file(COPY_FILE ${path}.new ${path} ONLY_IF_DIFFERENT)
+  file(REMOVE ${path}.new)
+endfunction()
+
+file(GLOB designs ${SRC}/template/*/*/design.ini)
+foreach(ini ${designs})
+  file(STRINGS ${ini} settings REGEX "^(themeColor|bgcolor)=")
+  set(js "${viewer}")
+  foreach(setting ${settings})
+    string(REGEX MATCH "^([A-Za-z]+)=(.*)$" _ "${setting}")
+    string(REGEX REPLACE "var ${CMAKE_MATCH_1} = \"[^\"]*\";" "var ${CMAKE_MATCH_1} = \"${CMAKE_MATCH_2}\";"
+           js "${js}")
+  endforeach()
+  file(RELATIVE_PATH rel ${SRC} ${ini})
+  get_filename_component(folder ${DST}/${rel} DIRECTORY)
+  write_if_changed(${folder}/velzoom.js "${js}")
+endforeach()
+write_if_changed(${DST}/velzoom/velzoom.js "${viewer}")

@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "cli/CliWindow.h"
+#include "export/DesignExport.h"
 #include "export/LayerToSwf.h"
 #include "imaging/AppUtil.h"
 #include "project/LoadThread.h"
@@ -120,52 +121,70 @@ int Info(const std::vector<std::string>& args) {
   return kDone;
 }
 
-int Export(const std::vector<std::string>& args) {
-  std::string project, output, search;
-  int width = TSwfExportWidth::kDefault;
+namespace {
+
+// The options export and design share.
+struct TExportOptions {
+  std::string Project, Output, Search, Design;
+  int Width = TSwfExportWidth::kDefault;
+  bool Help = true;
+};
+
+int ParseOptions(const std::vector<std::string>& args, bool design, TExportOptions& o) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     const bool hasValue = i + 1 < args.size();
     if (a == "-o" || a == "--output") {
-      if (!hasValue) return BadUsage(a + " needs a file name");
-      output = args[++i];
+      if (!hasValue) return BadUsage(a + " needs " + (design ? "a folder" : "a file name"));
+      o.Output = args[++i];
     } else if (a == "--width") {
       if (!hasValue) return BadUsage("--width needs a number");
       const std::string& v = args[++i];
-      const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), width);
-      if (ec != std::errc() || end != v.data() + v.size() || width < 1 ||
-          width > TSwfExportWidth::kMaximum) {
+      const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), o.Width);
+      if (ec != std::errc() || end != v.data() + v.size() || o.Width < 1 ||
+          o.Width > TSwfExportWidth::kMaximum) {
         return BadUsage("--width must be a whole number from 1 to 2500");
       }
     } else if (a == "--search") {
       if (!hasValue) return BadUsage("--search needs a folder");
-      search = args[++i];
+      o.Search = args[++i];
       std::error_code ec;
-      if (!fs::is_directory(search, ec)) return Fail(search + ": no such folder");
+      if (!fs::is_directory(o.Search, ec)) return Fail(o.Search + ": no such folder");
+    } else if (design && a == "--design") {
+      if (!hasValue) return BadUsage("--design needs THEME/DESIGN");
+      o.Design = args[++i];
+    } else if (design && a == "--no-help") {
+      o.Help = false;
     } else if (!a.empty() && a[0] == '-') {
       return BadUsage("unknown option " + a);
-    } else if (project.empty()) {
-      project = a;
+    } else if (o.Project.empty()) {
+      o.Project = a;
     } else {
       return BadUsage("more than one project file");
     }
   }
-  if (project.empty()) return BadUsage("export needs a project file");
-  if (output.empty()) return BadUsage("export needs -o OUT.swf");
-  if (!ReadableFile(project)) return Fail(project + ": no such project file");
+  if (o.Project.empty()) return BadUsage("a project file is needed");
+  if (o.Output.empty())
+    return BadUsage(design ? "design needs -o FOLDER" : "export needs -o OUT.swf");
+  if (design && o.Design.empty()) return BadUsage("design needs --design THEME/DESIGN");
+  if (!ReadableFile(o.Project)) return Fail(o.Project + ": no such project file");
+  return kDone;
+}
 
+// Opens the project and writes its PC data movie to `movie`.
+int WriteMovie(const TExportOptions& o, const std::string& movie) {
   TCliWindow window;
-  TBatchDialogs dialogs(search);
+  TBatchDialogs dialogs(o.Search);
   TPrjLoadThread loader;
   loader.SetMainWindow(&window);
   loader.SetFindDialog(&dialogs);
-  loader.SetProjectPath(project);
+  loader.SetProjectPath(o.Project);
   loader.Run();
   if (loader.IsCancelled()) {
-    return Fail(
-        ExtractName(loader.GetMissingPath()) + ": image not found (stored as " +
-        loader.GetMissingPath() + ")" +
-        (search.empty() ? "; give the folder it moved to with --search DIR" : " nor in " + search));
+    return Fail(ExtractName(loader.GetMissingPath()) + ": image not found (stored as " +
+                loader.GetMissingPath() + ")" +
+                (o.Search.empty() ? "; give the folder it moved to with --search DIR"
+                                  : " nor in " + o.Search));
   }
   if (!loader.Rejected().empty()) {
     for (const TRejectedFile& r : loader.Rejected())
@@ -181,12 +200,97 @@ int Export(const std::vector<std::string>& args) {
   exporter.SetItems(&items);
   exporter.SetTrimBox(&window.TrimBox());
   exporter.SetWorkSize(window.WorkBitmap().Width(), window.WorkBitmap().Height());
-  exporter.SetSwfWidth(width);
+  exporter.SetSwfWidth(o.Width);
   exporter.SetMobile(false);
-  const TExportResult result = exporter.Execute(output);
-  if (!result.Written) return Fail(output + ": no movie written: " + result.Error);
-  std::printf("wrote %s: %zu frames of %d x %d pixels\n", output.c_str(), result.Frames.size(),
+  const TExportResult result = exporter.Execute(movie);
+  if (!result.Written) return Fail(movie + ": no movie written: " + result.Error);
+  std::printf("wrote %s: %zu frames of %d x %d pixels\n", movie.c_str(), result.Frames.size(),
               result.Width, result.Height);
+  return kDone;
+}
+
+}  // namespace
+
+int Export(const std::vector<std::string>& args) {
+  TExportOptions o;
+  if (const int rc = ParseOptions(args, false, o); rc != kDone) return rc;
+  return WriteMovie(o, o.Output);
+}
+
+int Designs(const std::vector<std::string>& args) {
+  if (!args.empty()) return BadUsage("designs takes no arguments");
+  const std::string folder = GetTemplateFolder();
+  const std::vector<std::string> themes = TDesignExport::Themes(folder);
+  if (themes.empty()) return Fail(folder + ": no design templates installed");
+  for (const std::string& theme : themes) {
+    for (const std::string& design : TDesignExport::Designs(folder + theme)) {
+      std::printf("%s/%s\n", theme.c_str(), design.c_str());
+    }
+  }
+  return kDone;
+}
+
+int Design(const std::vector<std::string>& args) {
+  TExportOptions o;
+  if (const int rc = ParseOptions(args, true, o); rc != kDone) return rc;
+  const std::string design = GetTemplateFolder() + o.Design;
+  std::error_code ec;
+  if (o.Design.find("..") != std::string::npos || !fs::is_directory(design, ec) ||
+      !fs::exists(design + "/prev.jpg", ec)) {
+    return BadUsage(o.Design + ": no such design (kalvane-cli designs lists them)");
+  }
+  fs::create_directories(o.Output, ec);
+  if (ec) return Fail(o.Output + ": cannot create the folder (" + ec.message() + ")");
+  const TDesignResult copied = TDesignExport::CopyDesign(design, o.Output, o.Help);
+  if (!copied.Ok) return Fail(copied.Error);
+  const std::string folder = o.Output.back() == '/' ? o.Output : o.Output + "/";
+  if (const int rc = WriteMovie(o, folder + "veldata.swf"); rc != kDone) return rc;
+  std::printf(
+      "page set in %s: open velzoom.html through a web server, for example\n"
+      "  kalvane-cli serve %s\n",
+      folder.c_str(), folder.c_str());
+  return kDone;
+}
+
+}  // namespace kalvane::cli
+
+#include <csignal>
+
+#include "export/LocalServer.h"
+
+namespace kalvane::cli {
+
+int Serve(const std::vector<std::string>& args) {
+  std::string folder;
+  int port = 8631;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--port" && i + 1 < args.size()) {
+      const std::string& v = args[++i];
+      const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), port);
+      if (ec != std::errc() || end != v.data() + v.size() || port < 0 || port > 65535) {
+        return BadUsage("--port must be 0 to 65535");
+      }
+    } else if (folder.empty() && args[i][0] != '-') {
+      folder = args[i];
+    } else {
+      return BadUsage("serve takes FOLDER [--port N]");
+    }
+  }
+  if (folder.empty()) return BadUsage("serve needs a folder");
+  // Blocked before the server thread starts, so sigwait below receives them.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  TLocalServer server;
+  std::string error;
+  if (!server.Start(folder, static_cast<std::uint16_t>(port), &error)) return Fail(error);
+  std::printf("serving %s at %s (Ctrl+C ends)\n", folder.c_str(),
+              server.Url("velzoom.html").c_str());
+  std::fflush(stdout);
+  int received = 0;
+  sigwait(&signals, &received);
   return kDone;
 }
 

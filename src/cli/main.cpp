@@ -11,6 +11,10 @@ void PrintUsage(std::ostream& out) {
   out << "usage: kalvane-cli load [IMAGE|FOLDER ...]\n"
          "       kalvane-cli info PROJECT.vpj\n"
          "       kalvane-cli export PROJECT.vpj -o OUT.swf [--width N] [--search DIR]\n"
+         "       kalvane-cli designs\n"
+         "       kalvane-cli design PROJECT.vpj --design THEME/DESIGN -o FOLDER [--width N]\n"
+         "                          [--search DIR] [--no-help]\n"
+         "       kalvane-cli serve FOLDER [--port N]\n"
          "       kalvane-cli --help\n"
          "\n"
          "load    Loads photographs into an item list as the editor does and reports\n"
@@ -23,6 +27,11 @@ void PrintUsage(std::ostream& out) {
          "        the trimming box, N pixels wide (default 500, at most 2500).\n"
          "        --search DIR looks for moved images in DIR; without it a missing\n"
          "        image is an error.\n"
+         "designs Lists the installed design templates as THEME/DESIGN.\n"
+         "design  Writes a complete page set into FOLDER: the design's files and the\n"
+         "        data movie veldata.swf (--no-help: no operation help in the viewer).\n"
+         "serve   Serves FOLDER on http://127.0.0.1 so a browser can open a page set\n"
+         "        (browsers do not let pages opened from disk read their data files).\n"
          "\n"
          "Exit status: 0 done, 1 failed, 2 bad usage.\n";
 }
@@ -45,6 +54,9 @@ int main(int argc, char** argv) {
   if (command == "load") return Load(args);
   if (command == "info") return Info(args);
   if (command == "export") return Export(args);
+  if (command == "designs") return Designs(args);
+  if (command == "design") return Design(args);
+  if (command == "serve") return Serve(args);
   std::cerr << "kalvane-cli: unknown command '" << command << "'\n";
   PrintUsage(std::cerr);
   return kUsage;

@@ -1,0 +1,586 @@
+// Kalvane viewer: shows a turntable data movie as an object the visitor
+// turns. One file, no framework; it reads the SWF data movie itself.
+// The three lines below are rewritten by the design export.
+var help = "true";
+var themeColor = "#c0392b";
+var bgcolor = "#ffffff";
+
+(function () {
+  "use strict";
+
+  // ---- settings ------------------------------------------------------------
+
+  // Colours arrive with or without "#" (the export strips it).
+  function colour(value, fallback) {
+    var v = String(value == null ? "" : value).trim();
+    if (/^#?([0-9a-f]{3}|[0-9a-f]{4}|[0-9a-f]{6}|[0-9a-f]{8})$/i.test(v)) {
+      return v.charAt(0) === "#" ? v : "#" + v;
+    }
+    if (v && window.CSS && CSS.supports && CSS.supports("color", v)) return v;
+    return fallback;
+  }
+  var HELP = String(typeof help === "undefined" ? "true" : help) === "true";
+  var ACCENT = colour(typeof themeColor === "undefined" ? "" : themeColor, "#c0392b");
+  var BACKGROUND = colour(typeof bgcolor === "undefined" ? "" : bgcolor, "#ffffff");
+
+  var TEXT = {
+    help: "ドラッグまたは ← → キーで回転 ・ ダブルクリック/ピンチ/ホイール(選択中)で拡大 ・ 拡大中はドラッグで移動",
+    helpEn: "Drag or use ← → to turn · double-click, pinch or wheel (when selected) to zoom · drag to pan when zoomed",
+    close: "閉じる",
+    play: "再生",
+    pause: "停止",
+    zoomIn: "拡大",
+    zoomOut: "縮小",
+    fullscreen: "全画面",
+    helpButton: "操作方法",
+    loading: "読み込み中",
+    label: "360°ビュー：ドラッグまたは矢印キーで回転できます",
+    fileProtocol: "このページはディスクから直接開かれているため、ブラウザがデータファイルを読み込めません。" +
+      "Webサーバーに置いて開くか、Kalvane から開いてください。",
+    fileProtocolEn: "This page was opened straight from disk, so the browser will not let it read its data file. " +
+      "Put the folder on a web server, or open it from Kalvane.",
+    failed: "データファイルを読み込めませんでした",
+    noFrames: "データファイルに画像がありません"
+  };
+
+  // ---- SWF reading -----------------------------------------------------------
+
+  // Bytes that grow as they arrive; tags are read once complete.
+  function Buffer() {
+    this.data = new Uint8Array(1 << 16);
+    this.length = 0;
+  }
+  Buffer.prototype.append = function (chunk) {
+    if (this.length + chunk.length > this.data.length) {
+      var size = this.data.length;
+      while (size < this.length + chunk.length) size *= 2;
+      var grown = new Uint8Array(size);
+      grown.set(this.data.subarray(0, this.length));
+      this.data = grown;
+    }
+    this.data.set(chunk, this.length);
+    this.length += chunk.length;
+  };
+
+  function u16(d, p) { return d[p] | (d[p + 1] << 8); }
+  function u32(d, p) { return (d[p] | (d[p + 1] << 8) | (d[p + 2] << 16)) + d[p + 3] * 16777216; }
+
+  // Reads bits most significant first.
+  function Bits(d, p) { this.d = d; this.p = p; this.bit = 0; }
+  Bits.prototype.u = function (n) {
+    var v = 0;
+    for (var i = 0; i < n; i++) {
+      var b = (this.d[this.p] >> (7 - this.bit)) & 1;
+      v = v * 2 + b;
+      if (++this.bit === 8) { this.bit = 0; this.p++; }
+    }
+    return v;
+  };
+  Bits.prototype.align = function () { if (this.bit) { this.bit = 0; this.p++; } return this.p; };
+  function rectEnd(d, p) { var b = new Bits(d, p); var n = b.u(5); b.u(4 * n); return b.align(); }
+  function matrixEnd(d, p) {
+    var b = new Bits(d, p);
+    if (b.u(1)) { b.u(b.u(5) * 2); }
+    if (b.u(1)) { b.u(b.u(5) * 2); }
+    b.u(b.u(5) * 2);
+    return b.align();
+  }
+
+  // One JPEG stream out of the ways writers have stored it: doubled start
+  // or end markers, the old FF D9 FF D8 prefix, an end and start pair
+  // between the tables and the image.
+  function cleanJpeg(d) {
+    var s = 0, e = d.length;
+    if (e - s >= 4 && d[0] === 0xFF && d[1] === 0xD9 && d[2] === 0xFF && d[3] === 0xD8) s = 2;
+    while (e - s >= 4 && d[s] === 0xFF && d[s + 1] === 0xD8 && d[s + 2] === 0xFF && d[s + 3] === 0xD8) s += 2;
+    while (e - s >= 4 && d[e - 4] === 0xFF && d[e - 3] === 0xD9 && d[e - 2] === 0xFF && d[e - 1] === 0xD9) e -= 2;
+    var out = d.subarray(s, e);
+    // walk the segments before the scan and drop an inner FF D9 FF D8
+    var p = 2, parts = [], from = 0;
+    while (p + 4 <= out.length && out[p] === 0xFF) {
+      var m = out[p + 1];
+      if (m === 0xD9 && out[p + 2] === 0xFF && out[p + 3] === 0xD8) {
+        parts.push(out.subarray(from, p)); from = p + 4; p += 4; continue;
+      }
+      if (m === 0xDA || m === 0xD9) break;
+      if (m === 0xFF) { p++; continue; }
+      p += 2 + ((out[p + 2] << 8) | out[p + 3]);
+    }
+    if (!parts.length) return out;
+    parts.push(out.subarray(from));
+    var total = 0, i;
+    for (i = 0; i < parts.length; i++) total += parts[i].length;
+    var joined = new Uint8Array(total), at = 0;
+    for (i = 0; i < parts.length; i++) { joined.set(parts[i], at); at += parts[i].length; }
+    return joined;
+  }
+
+  // Reads the tag sequence as it arrives and reports each frame's JPEG in
+  // frame order (the bitmap that fills the character shown at the lowest
+  // depth); movies without placements give their bitmaps in order.
+  function MovieReader(onFrame) {
+    this.buf = new Buffer();
+    this.pos = -1;          // where the next tag starts; -1 before the header
+    this.frameCount = 0;
+    this.bitmaps = {};      // character id -> Blob
+    this.bitmapOrder = [];
+    this.shapeFill = {};    // shape id -> bitmap id
+    this.depths = {};       // depth -> character id
+    this.frames = 0;
+    this.done = false;
+    this.onFrame = onFrame;
+  }
+  MovieReader.prototype.feed = function (chunk) {
+    this.buf.append(chunk);
+    var d = this.buf.data, len = this.buf.length;
+    if (this.pos < 0) {
+      // the frame rectangle (its size is in its first 5 bits), rate, count
+      if (len < 1) return;
+      var p = Math.ceil((5 + 4 * (d[0] >> 3)) / 8);
+      if (p + 4 > len) return;
+      this.frameCount = u16(d, p + 2);
+      this.pos = p + 4;
+    }
+    while (!this.done && this.pos + 2 <= len) {
+      var head = u16(d, this.pos), code = head >> 6, size = head & 63, body = this.pos + 2;
+      if (size === 63) {
+        if (this.pos + 6 > len) return;
+        size = u32(d, this.pos + 2);
+        body = this.pos + 6;
+      }
+      if (body + size > len) return;
+      this.tag(code, d, body, size);
+      this.pos = body + size;
+    }
+  };
+  MovieReader.prototype.tag = function (code, d, p, size) {
+    if (code === 0) { this.finish(); return; }
+    if (code === 21 || code === 35 || code === 6) {
+      var id = u16(d, p), start = p + 2, end = p + size;
+      if (code === 35) { end = start + 4 + u32(d, start); start += 4; }
+      var jpeg = cleanJpeg(d.slice(start, end));
+      this.bitmaps[id] = new Blob([jpeg], { type: "image/jpeg" });
+      this.bitmapOrder.push(id);
+    } else if (code === 2 || code === 22 || code === 32 || code === 83) {
+      var shape = u16(d, p), q = rectEnd(d, p + 2);
+      if (code === 83) q = rectEnd(d, q) + 1;
+      var count = d[q++];
+      if (count === 0xFF && code !== 2) { count = u16(d, q); q += 2; }
+      for (var i = 0; i < count && q < p + size; i++) {
+        var type = d[q++];
+        if (type >= 0x40 && type <= 0x43) { this.shapeFill[shape] = u16(d, q); break; }
+        if (type === 0) { q += code === 32 || code === 83 ? 4 : 3; continue; }
+        break;  // gradients: nothing more to learn here
+      }
+    } else if (code === 26) {
+      var flags = d[p], depth = u16(d, p + 1);
+      if (flags & 2) this.depths[depth] = u16(d, p + 3);
+    } else if (code === 5 || code === 28) {
+      delete this.depths[u16(d, p + (code === 5 ? 2 : 0))];
+    } else if (code === 1) {
+      var depths = Object.keys(this.depths).map(Number).sort(function (a, b) { return a - b; });
+      var shown = depths.length ? this.depths[depths[0]] : undefined;
+      var bitmap = this.shapeFill[shown] !== undefined ? this.shapeFill[shown] : shown;
+      if (this.bitmaps[bitmap]) { this.frames++; this.onFrame(this.bitmaps[bitmap]); }
+    }
+  };
+  MovieReader.prototype.finish = function () {
+    if (this.done) return;
+    this.done = true;
+    if (this.frames === 0) {
+      for (var i = 0; i < this.bitmapOrder.length; i++) { this.frames++; this.onFrame(this.bitmaps[this.bitmapOrder[i]]); }
+    }
+  };
+
+  // Fetches the movie and feeds the reader as bytes arrive; compressed
+  // movies go through the browser's own inflater.
+  function loadMovie(url, reader, onBytes) {
+    return fetch(url).then(function (response) {
+      if (!response.ok) throw new Error(response.status + " " + response.statusText);
+      var total = Number(response.headers.get("content-length")) || 0;
+      var raw = response.body.getReader(), head = new Uint8Array(0), got = 0;
+      function readHead() {
+        return raw.read().then(function (r) {
+          if (r.done) throw new Error("not a SWF movie");
+          got += r.value.length;
+          onBytes(got, total);
+          var joined = new Uint8Array(head.length + r.value.length);
+          joined.set(head); joined.set(r.value, head.length); head = joined;
+          return head.length >= 8 ? head : readHead();
+        });
+      }
+      return readHead().then(function (first) {
+        var sig = String.fromCharCode(first[0], first[1], first[2]);
+        if (sig !== "FWS" && sig !== "CWS") throw new Error("not a SWF movie");
+        var rest = first.subarray(8);
+        var body = new ReadableStream({
+          start: function (c) { if (rest.length) c.enqueue(rest); },
+          pull: function (c) {
+            return raw.read().then(function (r) {
+              if (r.done) { c.close(); return; }
+              got += r.value.length; onBytes(got, total); c.enqueue(r.value);
+            });
+          }
+        });
+        if (sig === "CWS") body = body.pipeThrough(new DecompressionStream("deflate"));
+        var chunks = body.getReader();
+        function pump() {
+          return chunks.read().then(function (r) {
+            if (r.done) { reader.finish(); return; }
+            reader.feed(r.value);
+            return pump();
+          });
+        }
+        return pump();
+      });
+    });
+  }
+
+  // ---- the viewer ------------------------------------------------------------
+
+  var STYLE = "" +
+    ".vz{position:relative;width:100%;background:var(--vz-bg);user-select:none;-webkit-user-select:none;" +
+    "outline:none;overflow:hidden;line-height:1.4;font:13px/1.4 system-ui,sans-serif;border-radius:inherit}" +
+    ".vz:focus-visible{box-shadow:0 0 0 3px var(--vz-accent)}" +
+    ".vz canvas{display:block;width:100%;height:100%;touch-action:pan-y;cursor:grab}" +
+    ".vz.vz-zoomed canvas{touch-action:none;cursor:move}.vz.vz-dragging canvas{cursor:grabbing}" +
+    ".vz-bar{position:absolute;right:8px;bottom:8px;display:flex;gap:6px;opacity:.92}" +
+    ".vz-bar button{width:34px;height:34px;border:0;border-radius:50%;background:var(--vz-accent);color:#fff;" +
+    "font:600 15px/34px system-ui,sans-serif;cursor:pointer;padding:0}" +
+    ".vz-bar button:focus-visible{outline:2px solid #fff;outline-offset:-4px}" +
+    ".vz-progress{position:absolute;left:0;bottom:0;height:4px;background:var(--vz-accent);width:0;transition:width .2s}" +
+    ".vz-status{position:absolute;left:10px;top:8px;padding:2px 8px;border-radius:10px;background:rgba(0,0,0,.55);color:#fff;font-size:12px}" +
+    ".vz-help,.vz-message{position:absolute;inset:0;display:flex;align-items:center;justify-content:center;text-align:center;" +
+    "padding:16px;background:rgba(0,0,0,.62);color:#fff}" +
+    ".vz-help[hidden],.vz-message[hidden],.vz-status[hidden]{display:none}" +
+    ".vz-help div,.vz-message div{max-width:30em}.vz-help p,.vz-message p{margin:.4em 0}" +
+    ".vz-help button{margin-top:.6em;border:0;border-radius:4px;padding:.4em 1.2em;background:var(--vz-accent);color:#fff;cursor:pointer}" +
+    ".vz:fullscreen{display:flex;align-items:center;background:var(--vz-bg)}";
+
+  function el(tag, cls, parent) {
+    var e = document.createElement(tag);
+    if (cls) e.className = cls;
+    if (parent) parent.appendChild(e);
+    return e;
+  }
+
+  function Viewer(root, url) {
+    var self = this;
+    this.root = root;
+    this.frames = [];        // Blob per frame
+    this.cache = new Map();  // frame -> ImageBitmap, least recently used first
+    this.current = 0;
+    this.zoom = 1;
+    this.panX = 0; this.panY = 0;
+    this.aspect = 0;
+    this.complete = false;
+    this.pointers = new Map();
+    root.classList.add("vz");
+    root.style.setProperty("--vz-accent", ACCENT);
+    root.style.setProperty("--vz-bg", BACKGROUND);
+    root.tabIndex = 0;
+    root.setAttribute("role", "application");
+    root.setAttribute("aria-roledescription", "360°");
+    if (!root.getAttribute("aria-label")) root.setAttribute("aria-label", TEXT.label);
+    root.dataset.state = "loading";
+    root.dataset.frame = "0";
+    root.dataset.frames = "0";
+    this.canvas = el("canvas", "", root);
+    this.ctx = this.canvas.getContext("2d");
+    this.status = el("div", "vz-status", root);
+    this.status.textContent = TEXT.loading;
+    this.progress = el("div", "vz-progress", root);
+    var bar = el("div", "vz-bar", root);
+    this.playButton = this.button(bar, "▶", TEXT.play, function () { self.togglePlay(); });
+    this.button(bar, "−", TEXT.zoomOut, function () { self.setZoom(self.zoom / 1.5); });
+    this.button(bar, "+", TEXT.zoomIn, function () { self.setZoom(self.zoom * 1.5); });
+    if (root.requestFullscreen) this.button(bar, "⤢", TEXT.fullscreen, function () { self.toggleFullscreen(); });
+    if (HELP) {
+      this.button(bar, "?", TEXT.helpButton, function () { self.showHelp(self.helpBox.hidden); });
+      this.helpBox = el("div", "vz-help", root);
+      var box = el("div", "", this.helpBox);
+      el("p", "", box).textContent = TEXT.help;
+      el("p", "", box).textContent = TEXT.helpEn;
+      var close = el("button", "", box);
+      close.type = "button";
+      close.textContent = TEXT.close;
+      close.addEventListener("click", function (e) { e.stopPropagation(); self.showHelp(false); });
+      this.helpBox.addEventListener("pointerdown", function (e) { if (e.target === self.helpBox) self.showHelp(false); });
+    }
+    this.message = el("div", "vz-message", root);
+    this.message.hidden = true;
+    this.fit();
+    if (window.ResizeObserver) new ResizeObserver(function () { self.fit(); self.draw(); }).observe(root);
+    this.listen();
+    if (location.protocol === "file:") { this.fail(TEXT.fileProtocol, TEXT.fileProtocolEn); return; }
+    var reader = new MovieReader(function (blob) { self.addFrame(blob); });
+    loadMovie(url, reader, function (got, total) {
+      if (total) self.progress.style.width = Math.min(100, got / total * 100) + "%";
+    }).then(function () {
+      self.loaded(reader.frames);
+    }, function (error) {
+      self.fail(TEXT.failed + " (" + url + ": " + error.message + ")");
+    });
+  }
+
+  Viewer.prototype.button = function (bar, text, label, action) {
+    var b = el("button", "", bar);
+    b.type = "button";
+    b.textContent = text;
+    b.title = label;
+    b.setAttribute("aria-label", label);
+    b.addEventListener("click", function (e) { e.stopPropagation(); action(); });
+    b.addEventListener("pointerdown", function (e) { e.stopPropagation(); });
+    return b;
+  };
+
+  Viewer.prototype.fail = function (text, second) {
+    this.root.dataset.state = "error";
+    this.status.hidden = true;
+    this.progress.style.width = "0";
+    this.message.hidden = false;
+    this.message.textContent = "";
+    var box = el("div", "", this.message);
+    el("p", "", box).textContent = text;
+    if (second) el("p", "", box).textContent = second;
+    if (this.helpBox) this.helpBox.hidden = true;
+  };
+
+  Viewer.prototype.addFrame = function (blob) {
+    var self = this, index = this.frames.length;
+    this.frames.push(blob);
+    this.root.dataset.frames = String(this.frames.length);
+    if (index === 0) {
+      this.bitmap(0).then(function (image) {
+        if (!image) return;
+        self.aspect = image.height / image.width;
+        self.fit();
+        self.draw();
+        self.root.dataset.state = self.complete ? "ready" : "first-frame";
+        if (HELP && self.helpBox && !self.helpShownOnce) { self.helpShownOnce = true; self.showHelp(true); }
+      });
+    }
+  };
+
+  Viewer.prototype.loaded = function (count) {
+    this.complete = true;
+    this.progress.style.width = "0";
+    this.status.hidden = true;
+    if (!count) { this.fail(TEXT.noFrames); return; }
+    if (this.root.dataset.state !== "error") this.root.dataset.state = this.aspect ? "ready" : "first-frame";
+    var reduce = window.matchMedia && matchMedia("(prefers-reduced-motion: reduce)").matches;
+    if (!reduce && count > 1 && !this.touched) this.intro();
+    this.preload();
+  };
+
+  // Decoded frames are kept for the neighbourhood only, so a movie of a
+  // thousand large frames does not fill the memory.
+  Viewer.prototype.bitmap = function (i) {
+    var self = this, hit = this.cache.get(i);
+    if (hit) { this.cache.delete(i); this.cache.set(i, hit); return hit.then ? hit : Promise.resolve(hit); }
+    var pending = createImageBitmap(this.frames[i]).then(function (image) {
+      if (self.cache.get(i) === pending) self.cache.set(i, image);
+      return image;
+    }, function () { self.cache.delete(i); return null; });
+    this.cache.set(i, pending);
+    while (this.cache.size > 64) {
+      var oldest = this.cache.keys().next().value, value = this.cache.get(oldest);
+      this.cache.delete(oldest);
+      if (value && value.close) value.close();
+    }
+    return pending;
+  };
+
+  Viewer.prototype.preload = function () {
+    var self = this, n = this.frames.length, i = 0;
+    var step = function () {
+      if (i >= Math.min(n, 64)) return;
+      var f = (self.current + i++) % n;
+      self.bitmap(f).then(function () { (window.requestIdleCallback || setTimeout)(step); });
+    };
+    step();
+  };
+
+  Viewer.prototype.fit = function () {
+    var width = this.root.clientWidth || 300;
+    var aspect = this.aspect || 0.75;
+    if (!document.fullscreenElement) this.root.style.height = Math.round(width * aspect) + "px";
+    var ratio = window.devicePixelRatio || 1;
+    var w = Math.max(1, Math.round(this.root.clientWidth * ratio));
+    var h = Math.max(1, Math.round(this.root.clientHeight * ratio));
+    if (this.canvas.width !== w || this.canvas.height !== h) { this.canvas.width = w; this.canvas.height = h; }
+  };
+
+  Viewer.prototype.draw = function () {
+    var self = this, i = this.current;
+    if (!this.frames.length) return;
+    var hit = this.cache.get(i);
+    if (hit && !hit.then) { this.paint(hit); return; }
+    this.bitmap(i).then(function (image) { if (image && self.current === i) self.paint(image); });
+  };
+
+  Viewer.prototype.paint = function (image) {
+    var c = this.canvas, ctx = this.ctx;
+    ctx.fillStyle = BACKGROUND;
+    ctx.fillRect(0, 0, c.width, c.height);
+    var scale = Math.min(c.width / image.width, c.height / image.height) * this.zoom;
+    var w = image.width * scale, h = image.height * scale;
+    this.clampPan(w, h);
+    ctx.imageSmoothingQuality = "high";
+    ctx.drawImage(image, (c.width - w) / 2 + this.panX, (c.height - h) / 2 + this.panY, w, h);
+    this.root.dataset.frame = String(this.current);
+    this.root.dataset.drawn = String(this.current);
+  };
+
+  Viewer.prototype.clampPan = function (w, h) {
+    var mx = Math.max(0, (w - this.canvas.width) / 2), my = Math.max(0, (h - this.canvas.height) / 2);
+    this.panX = Math.max(-mx, Math.min(mx, this.panX));
+    this.panY = Math.max(-my, Math.min(my, this.panY));
+  };
+
+  Viewer.prototype.turn = function (by) {
+    var n = this.frames.length;
+    if (!n) return;
+    this.current = ((this.current + by) % n + n) % n;
+    this.root.dataset.frame = String(this.current);
+    this.draw();
+  };
+
+  Viewer.prototype.setZoom = function (z, cx, cy) {
+    z = Math.max(1, Math.min(6, z));
+    if (cx !== undefined) {
+      // keep the point under the pointer where it is
+      var ratio = window.devicePixelRatio || 1, c = this.canvas;
+      var px = cx * ratio - c.width / 2 - this.panX, py = cy * ratio - c.height / 2 - this.panY;
+      this.panX -= px * (z / this.zoom - 1);
+      this.panY -= py * (z / this.zoom - 1);
+    }
+    this.zoom = z;
+    if (z === 1) { this.panX = 0; this.panY = 0; }
+    this.root.classList.toggle("vz-zoomed", z > 1);
+    this.draw();
+  };
+
+  Viewer.prototype.stop = function () {
+    this.touched = true;
+    if (this.timer) { clearInterval(this.timer); this.timer = 0; }
+    this.root.dataset.playing = "0";
+    this.playButton.textContent = "▶";
+    this.playButton.title = TEXT.play;
+    this.playButton.setAttribute("aria-label", TEXT.play);
+  };
+
+  Viewer.prototype.play = function (frames) {
+    var self = this, left = frames;
+    if (this.timer) clearInterval(this.timer);
+    this.root.dataset.playing = "1";
+    this.playButton.textContent = "❚❚";
+    this.playButton.title = TEXT.pause;
+    this.playButton.setAttribute("aria-label", TEXT.pause);
+    this.timer = setInterval(function () {
+      self.turn(1);
+      if (left !== undefined && --left <= 0) { self.stop(); self.touched = false; }
+    }, Math.max(40, Math.min(110, 2400 / Math.max(this.frames.length, 1))));
+  };
+
+  Viewer.prototype.togglePlay = function () { if (this.timer) this.stop(); else this.play(); };
+  Viewer.prototype.intro = function () { this.play(this.frames.length); };
+
+  Viewer.prototype.showHelp = function (on) {
+    if (!this.helpBox) return;
+    this.helpBox.hidden = !on;
+    this.root.dataset.help = on ? "shown" : "hidden";
+  };
+
+  Viewer.prototype.toggleFullscreen = function () {
+    if (document.fullscreenElement) document.exitFullscreen();
+    else this.root.requestFullscreen().catch(function () {});
+  };
+
+  Viewer.prototype.listen = function () {
+    var self = this, root = this.root, canvas = this.canvas;
+    var stepPx = function () { return Math.max(3, Math.min(40, root.clientWidth / Math.max(self.frames.length, 1))); };
+    var carry = 0, pinch = 0;
+    canvas.addEventListener("pointerdown", function (e) {
+      if (e.button !== 0 && e.pointerType === "mouse") return;
+      self.stop();
+      self.showHelp(false);
+      root.focus({ preventScroll: true });
+      canvas.setPointerCapture(e.pointerId);
+      self.pointers.set(e.pointerId, { x: e.clientX, y: e.clientY });
+      root.classList.add("vz-dragging");
+      if (self.pointers.size === 2) pinch = distance();
+    });
+    function distance() {
+      var p = Array.from(self.pointers.values());
+      return Math.hypot(p[0].x - p[1].x, p[0].y - p[1].y) || 1;
+    }
+    canvas.addEventListener("pointermove", function (e) {
+      var last = self.pointers.get(e.pointerId);
+      if (!last) return;
+      var dx = e.clientX - last.x, dy = e.clientY - last.y;
+      last.x = e.clientX; last.y = e.clientY;
+      if (self.pointers.size === 2) {
+        var now = distance();
+        self.setZoom(self.zoom * now / pinch);
+        pinch = now;
+        return;
+      }
+      if (self.zoom > 1) {
+        var ratio = window.devicePixelRatio || 1;
+        self.panX += dx * ratio; self.panY += dy * ratio;
+        self.draw();
+        return;
+      }
+      carry += dx;
+      var step = stepPx(), frames = Math.trunc(carry / step);
+      if (frames) { carry -= frames * step; self.turn(-frames); }
+    });
+    var end = function (e) {
+      self.pointers.delete(e.pointerId);
+      if (!self.pointers.size) { root.classList.remove("vz-dragging"); carry = 0; }
+    };
+    canvas.addEventListener("pointerup", end);
+    canvas.addEventListener("pointercancel", end);
+    canvas.addEventListener("dblclick", function (e) {
+      var r = canvas.getBoundingClientRect();
+      self.setZoom(self.zoom > 1 ? 1 : 2.5, e.clientX - r.left, e.clientY - r.top);
+    });
+    // The wheel zooms only once the viewer is selected, so the page still
+    // scrolls past it.
+    canvas.addEventListener("wheel", function (e) {
+      if (document.activeElement !== root && !document.fullscreenElement) return;
+      e.preventDefault();
+      var r = canvas.getBoundingClientRect();
+      self.setZoom(self.zoom * (e.deltaY < 0 ? 1.15 : 1 / 1.15), e.clientX - r.left, e.clientY - r.top);
+    }, { passive: false });
+    root.addEventListener("keydown", function (e) {
+      var handled = true;
+      if (e.key === "ArrowLeft") { self.stop(); self.turn(-1); }
+      else if (e.key === "ArrowRight") { self.stop(); self.turn(1); }
+      else if (e.key === "+" || e.key === "=") self.setZoom(self.zoom * 1.5);
+      else if (e.key === "-") self.setZoom(self.zoom / 1.5);
+      else if (e.key === " " && e.target === root) self.togglePlay();
+      else if (e.key === "Escape") { self.showHelp(false); self.setZoom(1); }
+      else if (e.key === "Home") { self.stop(); self.turn(-self.current); }
+      else handled = false;
+      if (handled) e.preventDefault();
+    });
+    document.addEventListener("fullscreenchange", function () { self.fit(); self.draw(); });
+  };
+
+  function start() {
+    var roots = document.querySelectorAll("[data-velzoom]");
+    if (!document.getElementById("vz-style")) {
+      var style = document.createElement("style");
+      style.id = "vz-style";
+      style.textContent = STYLE;
+      document.head.appendChild(style);
+    }
+    for (var i = 0; i < roots.length; i++) {
+      if (!roots[i].velzoom) roots[i].velzoom = new Viewer(roots[i], roots[i].getAttribute("data-velzoom") || "veldata.swf");
+    }
+  }
+  if (document.readyState === "loading") document.addEventListener("DOMContentLoaded", start);
+  else start();
+})();

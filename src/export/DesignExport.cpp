@@ -1,0 +1,88 @@
+#include "export/DesignExport.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "imaging/AppUtil.h"
+#include "imaging/AtomicFile.h"
+
+namespace kalvane {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string WithSlash(std::string folder) {
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder;
+}
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> TDesignExport::Themes(const std::string& templateFolder) {
+  std::vector<std::string> themes = ListFolders(WithSlash(templateFolder), faDirectory);
+  std::erase(themes, std::string("preview"));
+  std::sort(themes.begin(), themes.end());
+  return themes;
+}
+
+std::vector<std::string> TDesignExport::Designs(const std::string& themeFolder) {
+  std::vector<std::string> designs = ListFolders(WithSlash(themeFolder), faDirectory);
+  std::sort(designs.begin(), designs.end());
+  return designs;
+}
+
+std::string TDesignExport::StripColourHashes(const std::string& script) {
+  std::string text = script;
+  ReplaceAll(text, "var themeColor = \"#", "var themeColor = \"");
+  ReplaceAll(text, "var bgcolor = \"#", "var bgcolor = \"");
+  return text;
+}
+
+TDesignResult TDesignExport::CopyDesign(const std::string& designFolder,
+                                        const std::string& outputFolder, bool useHelp) {
+  TDesignResult result;
+  const std::string from = WithSlash(designFolder), to = WithSlash(outputFolder);
+  std::error_code ec;
+  if (!fs::is_directory(from, ec)) {
+    result.Error = designFolder + ": no such design";
+    return result;
+  }
+  if (!fs::is_directory(to, ec)) {
+    result.Error = outputFolder + ": no such folder";
+    return result;
+  }
+  for (const std::string& name : ListFiles(from)) {
+    if (name == "prev.jpg" || name == "prev.html") continue;
+    fs::remove(to + name, ec);
+    if (!CopyNewFile(from + name, to + name)) {
+      result.Error = to + name + ": cannot copy the design's file there";
+      return result;
+    }
+    result.Copied.push_back(name);
+    if (name != "velzoom.js") continue;
+    std::ifstream in(to + name, std::ios::binary);
+    const std::string script((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+    in.close();
+    std::string error;
+    if (!WriteFileAtomically(to + name, StripColourHashes(script), &error) ||
+        (!useHelp && !DisableHelp(to + name, &error))) {
+      result.Error = error;
+      return result;
+    }
+  }
+  result.Ok = true;
+  return result;
+}
+
+}  // namespace kalvane

@@ -1,0 +1,92 @@
+#include "export/DesignExport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "TestImages.h"
+
+namespace kalvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class DesignFiles : public testing::Test {
+ protected:
+  void SetUp() override {
+    design = dir.File("template/shop/framed/");
+    fs::create_directories(design + "images");
+    std::ofstream(design + "prev.jpg") << "thumbnail";
+    std::ofstream(design + "prev.html") << "preview";
+    std::ofstream(design + "velzoom.html") << "<html>page</html>";
+    std::ofstream(design + "style.css") << "body{}";
+    std::ofstream(design + "images/bg.png") << "in a sub-folder";
+    std::ofstream(design + "velzoom.js")
+        << "var help = \"true\";\r\nvar themeColor = \"#FF0000\"; // accent\r\n"
+           "var bgcolor = \"#faf8f5\";\r\nvar other = \"#123456\";\r\n";
+    out = dir.File("site/");
+    fs::create_directories(out);
+  }
+  test::TempDir dir;
+  std::string design, out;
+};
+
+TEST_F(DesignFiles, CopiesAllButThePreviewAndRewritesTheScript) {
+  const TDesignResult r = TDesignExport::CopyDesign(design, out, true);
+  ASSERT_TRUE(r.Ok) << r.Error;
+  EXPECT_TRUE(fs::exists(out + "velzoom.html"));
+  EXPECT_TRUE(fs::exists(out + "style.css"));
+  EXPECT_FALSE(fs::exists(out + "prev.jpg"));
+  EXPECT_FALSE(fs::exists(out + "prev.html"));
+  EXPECT_FALSE(fs::exists(out + "images"));  // sub-folders are not copied
+  EXPECT_EQ(Read(out + "velzoom.js"),
+            "var help = \"true\";\r\nvar themeColor = \"FF0000\"; // accent\r\n"
+            "var bgcolor = \"faf8f5\";\r\nvar other = \"#123456\";\r\n");
+  EXPECT_EQ(Read(design + "velzoom.js").find("\"#FF0000\"") != std::string::npos, true);
+}
+
+TEST_F(DesignFiles, HelpOffAndOldFilesReplaced) {
+  std::ofstream(out + "velzoom.html") << "an older page";
+  std::ofstream(out + "veldata.swf") << "kept: the movie is written after";
+  const TDesignResult r = TDesignExport::CopyDesign(design, out, false);
+  ASSERT_TRUE(r.Ok) << r.Error;
+  EXPECT_EQ(Read(out + "velzoom.html"), "<html>page</html>");
+  EXPECT_NE(Read(out + "velzoom.js").find("var help = \"false\";"), std::string::npos);
+  EXPECT_EQ(Read(out + "velzoom.js").find("var help = \"true\";"), std::string::npos);
+  // a second export into the same folder replaces each file again
+  ASSERT_TRUE(TDesignExport::CopyDesign(design, out, true).Ok);
+  EXPECT_NE(Read(out + "velzoom.js").find("var help = \"true\";"), std::string::npos);
+}
+
+TEST_F(DesignFiles, ThemesLeaveOutThePreviewFolder) {
+  const std::string templates = dir.File("template/");
+  fs::create_directories(templates + "preview");
+  fs::create_directories(templates + "simple/light");
+  fs::create_directories(templates + "simple/dark");
+  EXPECT_EQ(TDesignExport::Themes(templates), (std::vector<std::string>{"shop", "simple"}));
+  EXPECT_EQ(TDesignExport::Designs(templates + "simple"),
+            (std::vector<std::string>{"dark", "light"}));
+}
+
+TEST_F(DesignFiles, MissingFoldersAreErrors) {
+  EXPECT_FALSE(TDesignExport::CopyDesign(dir.File("nowhere"), out, true).Ok);
+  const TDesignResult r = TDesignExport::CopyDesign(design, dir.File("no/such/out"), true);
+  EXPECT_FALSE(r.Ok);
+  EXPECT_NE(r.Error.find("no/such/out"), std::string::npos);
+}
+
+TEST(DesignScript, OnlyTheTwoColourLinesLoseTheirHash) {
+  EXPECT_EQ(TDesignExport::StripColourHashes("var themeColor = \"#abc\";var bgcolor = \"#def\";"),
+            "var themeColor = \"abc\";var bgcolor = \"def\";");
+  EXPECT_EQ(TDesignExport::StripColourHashes("var themecolor = \"#abc\";"),
+            "var themecolor = \"#abc\";");
+}
+
+}  // namespace
+}  // namespace kalvane
