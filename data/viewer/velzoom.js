@@ -115,10 +115,13 @@ var bgcolor = "#ffffff";
     return joined;
   }
 
-  // Reads the tag sequence as it arrives and reports each frame's JPEG in
-  // frame order (the bitmap that fills the character shown at the lowest
-  // depth); movies without placements give their bitmaps in order.
-  function MovieReader(onFrame) {
+  // Reads the tag sequence as it arrives. Each JPEG is handed on as soon as
+  // its tag is complete (data movies define every bitmap before the first
+  // frame, so waiting for the frames would show nothing until the end). At
+  // the end the frame order is checked against the placements: the bitmap
+  // filling the character shown at the lowest depth in each frame. Movies
+  // without placements keep their bitmaps' order.
+  function MovieReader(onBitmap, onOrder) {
     this.buf = new Buffer();
     this.pos = -1;          // where the next tag starts; -1 before the header
     this.frameCount = 0;
@@ -126,9 +129,10 @@ var bgcolor = "#ffffff";
     this.bitmapOrder = [];
     this.shapeFill = {};    // shape id -> bitmap id
     this.depths = {};       // depth -> character id
-    this.frames = 0;
+    this.order = [];        // bitmap id shown in each frame
     this.done = false;
-    this.onFrame = onFrame;
+    this.onBitmap = onBitmap;
+    this.onOrder = onOrder;
   }
   MovieReader.prototype.feed = function (chunk) {
     this.buf.append(chunk);
@@ -144,13 +148,20 @@ var bgcolor = "#ffffff";
     while (!this.done && this.pos + 2 <= len) {
       var head = u16(d, this.pos), code = head >> 6, size = head & 63, body = this.pos + 2;
       if (size === 63) {
-        if (this.pos + 6 > len) return;
+        if (this.pos + 6 > len) break;
         size = u32(d, this.pos + 2);
         body = this.pos + 6;
       }
-      if (body + size > len) return;
+      if (body + size > len) break;
       this.tag(code, d, body, size);
       this.pos = body + size;
+    }
+    // Tags read are copied out; drop their bytes so a long movie is not held
+    // twice.
+    if (this.pos > 0 && this.pos > this.buf.length / 2) {
+      this.buf.data.copyWithin(0, this.pos, this.buf.length);
+      this.buf.length -= this.pos;
+      this.pos = 0;
     }
   };
   MovieReader.prototype.tag = function (code, d, p, size) {
@@ -161,6 +172,7 @@ var bgcolor = "#ffffff";
       var jpeg = cleanJpeg(d.slice(start, end));
       this.bitmaps[id] = new Blob([jpeg], { type: "image/jpeg" });
       this.bitmapOrder.push(id);
+      this.onBitmap(this.bitmaps[id]);
     } else if (code === 2 || code === 22 || code === 32 || code === 83) {
       var shape = u16(d, p), q = rectEnd(d, p + 2);
       if (code === 83) q = rectEnd(d, q) + 1;
@@ -181,15 +193,21 @@ var bgcolor = "#ffffff";
       var depths = Object.keys(this.depths).map(Number).sort(function (a, b) { return a - b; });
       var shown = depths.length ? this.depths[depths[0]] : undefined;
       var bitmap = this.shapeFill[shown] !== undefined ? this.shapeFill[shown] : shown;
-      if (this.bitmaps[bitmap]) { this.frames++; this.onFrame(this.bitmaps[bitmap]); }
+      if (this.bitmaps[bitmap]) this.order.push(bitmap);
     }
   };
   MovieReader.prototype.finish = function () {
     if (this.done) return;
     this.done = true;
-    if (this.frames === 0) {
-      for (var i = 0; i < this.bitmapOrder.length; i++) { this.frames++; this.onFrame(this.bitmaps[this.bitmapOrder[i]]); }
+    var same = this.order.length === this.bitmapOrder.length;
+    for (var i = 0; same && i < this.order.length; i++) same = this.order[i] === this.bitmapOrder[i];
+    if (this.order.length && !same) {
+      var self = this;
+      this.onOrder(this.order.map(function (id) { return self.bitmaps[id]; }));
     }
+  };
+  MovieReader.prototype.frames = function () {
+    return this.order.length || this.bitmapOrder.length;
   };
 
   // Fetches the movie and feeds the reader as bytes arrive; compressed
@@ -313,11 +331,12 @@ var bgcolor = "#ffffff";
     if (window.ResizeObserver) new ResizeObserver(function () { self.fit(); self.draw(); }).observe(root);
     this.listen();
     if (location.protocol === "file:") { this.fail(TEXT.fileProtocol, TEXT.fileProtocolEn); return; }
-    var reader = new MovieReader(function (blob) { self.addFrame(blob); });
+    var reader = new MovieReader(function (blob) { self.addFrame(blob); },
+                                 function (frames) { self.setFrames(frames); });
     loadMovie(url, reader, function (got, total) {
       if (total) self.progress.style.width = Math.min(100, got / total * 100) + "%";
     }).then(function () {
-      self.loaded(reader.frames);
+      self.loaded(reader.frames());
     }, function (error) {
       self.fail(TEXT.failed + " (" + url + ": " + error.message + ")");
     });
@@ -360,6 +379,16 @@ var bgcolor = "#ffffff";
         if (HELP && self.helpBox && !self.helpShownOnce) { self.helpShownOnce = true; self.showHelp(true); }
       });
     }
+  };
+
+  // The placements gave another order than the bitmaps arrived in.
+  Viewer.prototype.setFrames = function (frames) {
+    this.cache.forEach(function (v) { if (v && v.close) v.close(); });
+    this.cache.clear();
+    this.frames = frames;
+    this.current = 0;
+    this.root.dataset.frames = String(frames.length);
+    this.draw();
   };
 
   Viewer.prototype.loaded = function (count) {

@@ -256,9 +256,45 @@ int Design(const std::vector<std::string>& args) {
 
 #include <csignal>
 
+#include "export/HtmlPreview.h"
 #include "export/LocalServer.h"
 
 namespace kalvane::cli {
+
+namespace {
+
+// Serves the folder until Ctrl+C, after printing the address of `page`.
+int ServeUntilStopped(const std::string& folder, int port, const std::string& page) {
+  // Blocked before the server thread starts, so sigwait below receives them.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  TLocalServer server;
+  std::string error;
+  if (!server.Start(folder, static_cast<std::uint16_t>(port), &error)) return Fail(error);
+  std::printf("serving %s at %s (Ctrl+C ends)\n", folder.c_str(), server.Url(page).c_str());
+  std::fflush(stdout);
+  int received = 0;
+  sigwait(&signals, &received);
+  return kDone;
+}
+
+}  // namespace
+
+int Preview(const std::vector<std::string>& args) {
+  TExportOptions o;
+  std::vector<std::string> rest = args;
+  rest.push_back("-o");
+  rest.push_back("(preview)");
+  if (const int rc = ParseOptions(rest, false, o); rc != kDone) return rc;
+  const THtmlPreview preview;
+  std::string error;
+  if (!preview.PrepareFolder(&error)) return Fail(error);
+  if (const int rc = WriteMovie(o, preview.MoviePath()); rc != kDone) return rc;
+  return ServeUntilStopped(preview.Folder(), 0, THtmlPreview::kPage);
+}
 
 int Serve(const std::vector<std::string>& args) {
   std::string folder;

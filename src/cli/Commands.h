@@ -15,5 +15,6 @@ int Export(const std::vector<std::string>& args);
 int Designs(const std::vector<std::string>& args);
 int Design(const std::vector<std::string>& args);
 int Serve(const std::vector<std::string>& args);
+int Preview(const std::vector<std::string>& args);
 
 }  // namespace kalvane::cli

@@ -15,6 +15,7 @@ void PrintUsage(std::ostream& out) {
          "       kalvane-cli design PROJECT.vpj --design THEME/DESIGN -o FOLDER [--width N]\n"
          "                          [--search DIR] [--no-help]\n"
          "       kalvane-cli serve FOLDER [--port N]\n"
+         "       kalvane-cli preview PROJECT.vpj [--width N] [--search DIR]\n"
          "       kalvane-cli --help\n"
          "\n"
          "load    Loads photographs into an item list as the editor does and reports\n"
@@ -32,6 +33,8 @@ void PrintUsage(std::ostream& out) {
          "        data movie veldata.swf (--no-help: no operation help in the viewer).\n"
          "serve   Serves FOLDER on http://127.0.0.1 so a browser can open a page set\n"
          "        (browsers do not let pages opened from disk read their data files).\n"
+         "preview The HTML preview: the data movie tmp.swf next to the viewer page\n"
+         "        tmp.html in the temporary folder, served as serve does.\n"
          "\n"
          "Exit status: 0 done, 1 failed, 2 bad usage.\n";
 }
@@ -57,6 +60,7 @@ int main(int argc, char** argv) {
   if (command == "designs") return Designs(args);
   if (command == "design") return Design(args);
   if (command == "serve") return Serve(args);
+  if (command == "preview") return Preview(args);
   std::cerr << "kalvane-cli: unknown command '" << command << "'\n";
   PrintUsage(std::cerr);
   return kUsage;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -56,11 +57,99 @@ void PcMovie(const std::vector<std::string>& frames, int w, int h, const std::st
   if (!r.Written) throw std::runtime_error(r.Error);
 }
 
+// A JPEG tag whose image data is given byte for byte, the way other
+// writers stored it.
+class TRawJpegTag : public TSWFObject {
+ public:
+  TRawJpegTag(std::uint16_t id, std::vector<std::uint8_t> data) : Id(id), Data(std::move(data)) {
+    TagCode = 21;
+  }
+  void WriteBody(TBitsEngine& be) override {
+    be.PutUI16(Id);
+    be.Stream().Write(Data.data(), Data.size());
+  }
+
+ private:
+  std::uint16_t Id;
+  std::vector<std::uint8_t> Data;
+};
+
+// Solid frames in red, green and blue, 160 x 120.
+std::vector<std::string> ColourFrames(const std::string& out) {
+  std::vector<std::string> frames;
+  const TBitmap24::Pixel colours[] = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}};
+  for (int i = 0; i < 3; ++i) {
+    TBitmap24 b(160, 120);
+    b.Fill(colours[i].b, colours[i].g, colours[i].r);
+    const std::string path = out + "/colour-" + std::to_string(i) + ".jpg";
+    if (!IKJpegFileSave(path, IKDibFromBitmap(b), 90)) throw std::runtime_error(path);
+    frames.push_back(path);
+  }
+  return frames;
+}
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Movies from elsewhere for the viewer: JPEG data as older writers stored
+// it, a compressed movie, and placements in another order than the bitmaps.
+void ViewerCases(const std::string& out) {
+  fs::create_directories(out);
+  const std::vector<std::string> colours = ColourFrames(out);
+  auto save = [&](TFlashMovie& movie, const std::string& name) {
+    fs::create_directories(out + "/" + name);
+    movie.BuildBody();
+    movie.SaveToFile(out + "/" + name + "/veldata.swf");
+  };
+  {  // red with doubled markers, green led by FF D9 FF D8, blue plain; no placements
+    TFlashMovie movie(0, 0, 20 * 160, 20 * 120, 12, false);
+    movie.SetSwfVersion(6);
+    std::vector<std::uint8_t> red = ReadBytes(colours[0]), green = ReadBytes(colours[1]);
+    red.insert(red.begin(), {0xFF, 0xD8});
+    red.insert(red.end(), {0xFF, 0xD9});
+    green.insert(green.begin(), {0xFF, 0xD9, 0xFF, 0xD8});
+    movie.AddObject(std::make_unique<TRawJpegTag>(1, red));
+    movie.AddObject(std::make_unique<TRawJpegTag>(2, green));
+    movie.AddObject(std::make_unique<TRawJpegTag>(3, ReadBytes(colours[2])));
+    movie.ShowFrame(3);
+    save(movie, "legacy");
+  }
+  for (const bool reversed : {false, true}) {
+    TFlashMovie movie(0, 0, 20 * 160, 20 * 120, 1, false);
+    movie.SetSwfVersion(6);
+    movie.SetPixelUnits(true);
+    movie.SetCompressed(!reversed);
+    std::vector<TFlashShape*> shapes;
+    for (const std::string& frame : colours) {
+      TFlashImage* image = movie.AddImageFromFile(frame);
+      shapes.push_back(movie.AddRectShape(0, 0, 160, 120));
+      shapes.back()->SetBitmapFill(*image, 1, 1, 1);
+    }
+    if (reversed) std::reverse(shapes.begin(), shapes.end());
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
+      movie.PlaceObject(shapes[i], 1)->SetMove(i > 0);
+      movie.ShowFrame(1);
+    }
+    save(movie, reversed ? "reordered" : "compressed");
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--viewer-cases") {
+    try {
+      ViewerCases(argv[2]);
+      return 0;
+    } catch (const std::exception& e) {
+      std::cerr << "write-movies: " << e.what() << "\n";
+      return 1;
+    }
+  }
   if (argc != 3) {
-    std::cerr << "usage: write-movies SAMPLES_FOLDER OUT_FOLDER\n";
+    std::cerr << "usage: write-movies SAMPLES_FOLDER OUT_FOLDER | --viewer-cases OUT_FOLDER\n";
     return 2;
   }
   const std::string samples = argv[1], out = argv[2];

@@ -5,7 +5,7 @@ import { spawn } from "node:child_process";
 import path from "node:path";
 import { chromium } from "playwright-core";
 
-const [cli, withHelp, withoutHelp] = process.argv.slice(2);
+const [cli, withHelp, withoutHelp, cases, project] = process.argv.slice(2);
 let passed = 0;
 let failed = 0;
 function check(ok, what) {
@@ -13,11 +13,18 @@ function check(ok, what) {
   else { failed++; console.error(`FAIL ${what}`); }
 }
 
+// The folder's address (what serve prints, less the page).
 function serve(folder) {
+  return run(["serve", folder, "--port", "0"])
+    .then((s) => ({ child: s.child, url: s.url.replace(/[^/]*$/, "") }));
+}
+
+// Starts kalvane-cli and waits for the address it serves at.
+function run(args) {
   return new Promise((resolve, reject) => {
-    const child = spawn(cli, ["serve", folder, "--port", "0"]);
+    const child = spawn(cli, args);
     child.stdout.on("data", (data) => {
-      const url = String(data).match(/http:\/\/127\.0\.0\.1:\d+\//);
+      const url = String(data).match(/http:\/\/127\.0\.0\.1:\d+\/\S*/);
       if (url) resolve({ child, url: url[0] });
     });
     child.on("exit", (code) => reject(new Error(`serve ended with ${code}`)));
@@ -112,6 +119,46 @@ async function site(folder, expect, name) {
 // The colours come from the designs' rewritten velzoom.js lines (no "#").
 await site(withHelp, { help: true, bg: "rgb(250, 248, 245)", accent: "rgb(138, 90, 43)" }, "shop/framed");
 await site(withoutHelp, { help: false, bg: "rgb(22, 24, 29)", accent: "rgb(240, 180, 41)" }, "simple/dark");
+
+// Movies from elsewhere: every frame decodes, in the placements' order.
+const centre = (page) => page.evaluate(() => {
+  const c = document.querySelector("[data-velzoom] canvas");
+  const [r, g, b] = c.getContext("2d").getImageData(c.width >> 1, c.height >> 1, 1, 1).data;
+  return r > 150 && g < 100 && b < 100 ? "red" : g > 150 && r < 100 && b < 100 ? "green"
+    : b > 150 && r < 100 && g < 100 ? "blue" : `rgb(${r},${g},${b})`;
+});
+for (const [name, expected] of [["legacy", ["red", "green", "blue"]],
+  ["compressed", ["red", "green", "blue"]], ["reordered", ["blue", "green", "red"]]]) {
+  const server = await serve(path.join(cases, name));
+  const { page, problems, context } = await open(server.url + "velzoom.html", { reducedMotion: "reduce" });
+  await page.waitForFunction(() => document.querySelector("[data-velzoom]").dataset.state === "ready",
+    null, { timeout: 20000 });
+  const seen = [];
+  await page.focus("[data-velzoom]");
+  for (let i = 0; i < 3; i++) {
+    await page.waitForFunction((f) => document.querySelector("[data-velzoom]").dataset.drawn === String(f), i);
+    seen.push(await centre(page));
+    await page.keyboard.press("ArrowRight");
+  }
+  check(JSON.stringify(seen) === JSON.stringify(expected), `${name}: frames ${seen.join(", ")}`);
+  check(problems.length === 0, `${name}: console errors: ${problems.join(" | ")}`);
+  await context.close();
+  server.child.kill();
+}
+
+// The HTML preview: tmp.swf next to tmp.html, served by the program.
+{
+  const preview = await run(["preview", project, "--width", "200"]);
+  check(preview.url.endsWith("/tmp.html"), `preview serves tmp.html: ${preview.url}`);
+  const { page, problems, hosts, context } = await open(preview.url, { reducedMotion: "reduce" });
+  await page.waitForFunction(() => document.querySelector("[data-velzoom]").dataset.state === "ready",
+    null, { timeout: 20000 });
+  check(await page.$eval("[data-velzoom]", (e) => e.dataset.frames) === "24", "preview: 24 frames");
+  check(problems.length === 0, `preview: console errors: ${problems.join(" | ")}`);
+  check([...hosts].every((h) => h.startsWith("127.0.0.1")), "preview: nothing from elsewhere");
+  await context.close();
+  preview.child.kill();
+}
 
 // Opened straight from disk: the page says why it cannot work and what to do.
 {

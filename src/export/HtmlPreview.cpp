@@ -1,0 +1,53 @@
+#include "export/HtmlPreview.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "imaging/AppUtil.h"
+
+namespace kalvane {
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string WithSlash(std::string folder) {
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder;
+}
+}  // namespace
+
+THtmlPreview::THtmlPreview()
+    : THtmlPreview(GetAppFolder() + "velzoom/", GetExportTempFolder() + "prev/") {}
+
+THtmlPreview::THtmlPreview(std::string viewerFolder, std::string previewFolder)
+    : Viewer(WithSlash(std::move(viewerFolder))), Preview(WithSlash(std::move(previewFolder))) {}
+
+bool THtmlPreview::PrepareFolder(std::string* error) const {
+  auto fail = [error](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  // The export's folder is private to the user; the preview folder inside
+  // it is made the same way.
+  const std::string parent = fs::path(Preview.substr(0, Preview.size() - 1)).parent_path().string();
+  if (parent + "/" == GetExportTempFolder() && !PrepareExportTempFolder(error)) return false;
+  if (mkdir(Preview.c_str(), 0700) != 0 && errno != EEXIST) {
+    return fail(Preview + ": " + std::strerror(errno));
+  }
+  std::error_code ec;
+  for (const char* name : {kPage, "velzoom.swf", "velzoom.js"})
+    fs::remove(Preview + name, ec);
+  for (const char* name : {kPage, "velzoom.swf", "velzoom.js"}) {
+    const bool optional = std::string(name) == "velzoom.swf";
+    if (optional && !fs::exists(Viewer + name, ec)) continue;
+    if (!CopyNewFile(Viewer + name, Preview + name)) {
+      return fail(Viewer + name + ": cannot copy it into " + Preview);
+    }
+  }
+  return true;
+}
+
+}  // namespace kalvane

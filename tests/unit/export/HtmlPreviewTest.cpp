@@ -1,0 +1,50 @@
+#include "export/HtmlPreview.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "TestImages.h"
+
+namespace kalvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(HtmlPreview, TheViewerIsCopiedAfreshEachTime) {
+  test::TempDir dir;
+  fs::create_directories(dir.File("velzoom"));
+  std::ofstream(dir.File("velzoom/tmp.html")) << "page";
+  std::ofstream(dir.File("velzoom/velzoom.js")) << "script";
+  THtmlPreview preview(dir.File("velzoom"), dir.File("prev"));
+  std::string error;
+  ASSERT_TRUE(preview.PrepareFolder(&error)) << error;
+  EXPECT_EQ(Read(preview.PagePath()), "page");
+  EXPECT_EQ(Read(dir.File("prev/velzoom.js")), "script");
+  EXPECT_FALSE(fs::exists(dir.File("prev/velzoom.swf")));  // there is none to copy
+  EXPECT_EQ(preview.MoviePath(), dir.File("prev/tmp.swf"));
+
+  std::ofstream(dir.File("velzoom/velzoom.js")) << "newer script";
+  std::ofstream(dir.File("prev/velzoom.js")) << "edited copy";
+  std::ofstream(dir.File("prev/tmp.swf")) << "old movie";
+  ASSERT_TRUE(preview.PrepareFolder(&error)) << error;
+  EXPECT_EQ(Read(dir.File("prev/velzoom.js")), "newer script");
+  EXPECT_EQ(Read(dir.File("prev/tmp.swf")), "old movie");  // the exporter replaces it
+}
+
+TEST(HtmlPreview, AMissingViewerIsAnError) {
+  test::TempDir dir;
+  THtmlPreview preview(dir.File("nowhere"), dir.File("prev"));
+  std::string error;
+  EXPECT_FALSE(preview.PrepareFolder(&error));
+  EXPECT_NE(error.find("tmp.html"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kalvane
