@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 
 #include "cli/CliWindow.h"
 #include "export/DesignExport.h"
+#include "export/HtmlPreview.h"
 #include "export/LayerToSwf.h"
+#include "export/LocalServer.h"
 #include "imaging/AppUtil.h"
 #include "project/LoadThread.h"
 #include "project/ProjectFile.h"
@@ -252,15 +255,6 @@ int Design(const std::vector<std::string>& args) {
   return kDone;
 }
 
-}  // namespace kalvane::cli
-
-#include <csignal>
-
-#include "export/HtmlPreview.h"
-#include "export/LocalServer.h"
-
-namespace kalvane::cli {
-
 namespace {
 
 // Serves the folder until Ctrl+C, after printing the address of `page`.
@@ -313,21 +307,7 @@ int Serve(const std::vector<std::string>& args) {
     }
   }
   if (folder.empty()) return BadUsage("serve needs a folder");
-  // Blocked before the server thread starts, so sigwait below receives them.
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  TLocalServer server;
-  std::string error;
-  if (!server.Start(folder, static_cast<std::uint16_t>(port), &error)) return Fail(error);
-  std::printf("serving %s at %s (Ctrl+C ends)\n", folder.c_str(),
-              server.Url("velzoom.html").c_str());
-  std::fflush(stdout);
-  int received = 0;
-  sigwait(&signals, &received);
-  return kDone;
+  return ServeUntilStopped(folder, port, "velzoom.html");
 }
 
 }  // namespace kalvane::cli

@@ -43,5 +43,27 @@ expect "a duplicate name is refused" 0 "items: 1 \(not registered: 1\)" \
 mkdir "$work/empty"
 expect "a folder without images fails" 1 "no image files" "$cli" load "$work/empty"
 
+expect "designs are listed" 0 "shop/framed" "$cli" designs
+project="$samples/turntable/turntable.vpj"
+expect "design needs a design" 2 "design needs --design" "$cli" design "$project" -o "$work/site"
+expect "an unknown design is bad usage" 2 "no such design" \
+  "$cli" design "$project" --design shop/nothing -o "$work/site"
+expect "no way out of the template folder" 2 "no such design" \
+  "$cli" design "$project" --design ../../samples -o "$work/site"
+expect "a page set is written" 0 "page set in" \
+  "$cli" design "$project" --design simple/light -o "$work/site" --search "$samples/turntable" \
+  --width 200 --no-help
+for f in velzoom.html velzoom.js style.css veldata.swf; do
+  [ -f "$work/site/$f" ] || { echo "FAIL page set lacks $f"; failed=$((failed + 1)); }
+done
+for f in prev.jpg prev.html design.ini; do
+  [ -e "$work/site/$f" ] && { echo "FAIL page set holds $f"; failed=$((failed + 1)); }
+done
+grep -q 'var help = "false";' "$work/site/velzoom.js" || { echo "FAIL help not switched off"; failed=$((failed + 1)); }
+expect "a missing photo names itself" 1 "turntable_00.jpg: image not found" \
+  "$cli" design "$project" --design simple/light -o "$work/site2"
+expect "serving a missing folder fails" 1 "no such folder" "$cli" serve "$work/nowhere"
+expect "a bad width is bad usage" 2 "--width must be" "$cli" export "$project" -o "$work/x.swf" --width 0
+
 [ $failed -eq 0 ] && echo "cli: all passed"
 exit $failed
