@@ -52,7 +52,6 @@ class TBandCorner {
   void MouseUp(TMouseButton button, int x, int y);
   bool Dragging() const { return IsDragging; }
   bool TimerActive() const { return TimerOn; }
-  TPoint Target() const { return TargetPos; }
 
   // Limits a proposed top-left position.
   virtual TPoint Constrain(TPoint p) const;

@@ -43,7 +43,6 @@ class TGuideManagement {
   void RulerPress(int orientation, TMouseButton button, int coordinate);
   void RulerMove(int coordinate);
   void RulerRelease();
-  bool RulerDragging() const { return RulerGuide != nullptr; }
 
  private:
   TGuideShape* Add(int orientation, const std::function<void(TGuideShape&)>& place);

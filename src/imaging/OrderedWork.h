@@ -38,13 +38,6 @@ class TOrderedWork {
     while (!Pending.empty())
       DeliverOldest(deliver);
   }
-  // Waits for the running jobs and drops their results.
-  void Abandon() {
-    for (auto& job : Pending)
-      job.wait();
-    Pending.clear();
-  }
-  bool Empty() const { return Pending.empty(); }
 
  private:
   void DeliverOldest(const std::function<void(Result)>& deliver) {

@@ -113,12 +113,6 @@ void TSegmentedStream::CopyTo(
   }
 }
 
-std::vector<std::uint8_t> TSegmentedStream::ToBytes() const {
-  TMemoryStream memory;
-  CopyTo(memory);
-  return memory.Data();
-}
-
 TFileStream::TFileStream(int fd, std::string name) : Fd(fd), Name(std::move(name)) {
   Buffer.reserve(kChunk);
 }

@@ -53,8 +53,6 @@ class TSegmentedStream : public TByteStream {
   // Calls `progress(done, total)` after each segment when given.
   void CopyTo(TByteStream& target,
               const std::function<void(std::uint64_t, std::uint64_t)>* progress = nullptr) const;
-  // The bytes, files read in; for tests and small bodies.
-  std::vector<std::uint8_t> ToBytes() const;
 
  private:
   struct Segment {
