@@ -1,5 +1,9 @@
 #include "export/LayerToSwf.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <charconv>
 
@@ -34,6 +38,24 @@ class TShownProgress {
   IProgress* P;
 };
 
+// An exclusive lock on a file, held until destruction.
+class TFolderLock {
+ public:
+  TFolderLock() = default;
+  TFolderLock(const TFolderLock&) = delete;
+  TFolderLock& operator=(const TFolderLock&) = delete;
+  ~TFolderLock() {
+    if (Fd >= 0) close(Fd);  // closing releases the lock
+  }
+  void Take(const std::string& path) {
+    Fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (Fd >= 0) flock(Fd, LOCK_EX);
+  }
+
+ private:
+  int Fd = -1;
+};
+
 struct TFrameDone {
   bool Ok = false;
   std::string Error;
@@ -62,10 +84,15 @@ TExportResult TLayerToSwf::Execute(const std::string& fileName) {
   }
 
   std::string folder = FrameFolder;
+  TFolderLock lock;
   if (folder.empty()) {
     std::string error;
     if (!PrepareExportTempFolder(&error)) return fail(error);
     folder = GetExportTempFolder();
+    // Frames keep their plain names (0.jpg, 1.jpg, ...) in the user's one
+    // export folder; a second export running at the same time waits here
+    // instead of overwriting this one's frames.
+    lock.Take(folder + ".export-lock");
   } else if (folder.back() != '/') {
     folder += '/';
   }

@@ -94,6 +94,8 @@ class TLoadThread {
 // ones that moved), then the rotation.
 class TPrjLoadThread : public TLoadThread {
  public:
+  // The worker uses this object's body: it must end before this part goes.
+  ~TPrjLoadThread() override { Wait(); }
   void SetFindDialog(IDialogs* dialogs) { SetDialogs(dialogs); }
   void SetProjectPath(const std::string& path) {
     if (!path.empty()) ProjectPath = path;
@@ -119,6 +121,7 @@ class TPrjLoadThread : public TLoadThread {
 // them for insert mode, so they end up ascending after the anchor).
 class TPrjItemLoadThread : public TLoadThread {
  public:
+  ~TPrjItemLoadThread() override { Wait(); }
   void SetFiles(std::vector<std::string> files) { Files = std::move(files); }
   void SetInsertMode(bool insert) { InsertMode = insert; }
   int GetRejectedCount() const { return RejectedCount; }

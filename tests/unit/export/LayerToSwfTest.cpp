@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "TestImages.h"
 #include "document/BandManagement.h"
@@ -124,6 +125,31 @@ TEST_F(Export, FailuresAreReportedAndTheProgressIsHidden) {
   noWidth.SetSwfWidth(0);  // ignored: no width set
   EXPECT_FALSE(noWidth.IsReady());
   EXPECT_FALSE(noWidth.Execute(dir.File("veldata.swf")).Written);
+}
+
+TEST_F(Export, TwoExportsAtOnceDoNotMixTheirFrames) {
+  // Both use the user's one export folder; the second waits for the first.
+  std::vector<TExportResult> results(2);
+  std::vector<std::thread> exports;
+  for (int i = 0; i < 2; ++i) {
+    exports.emplace_back([&, i] {
+      TLayerToSwf e;
+      e.SetItems(&items);
+      e.SetTrimBox(&box);
+      e.SetWorkSize(work.Width(), work.Height());
+      e.SetSwfWidth(i == 0 ? 320 : 200);
+      results[static_cast<std::size_t>(i)] =
+          e.Execute(dir.File("movie" + std::to_string(i) + ".swf"));
+    });
+  }
+  for (std::thread& t : exports)
+    t.join();
+  for (const TExportResult& r : results) {
+    EXPECT_TRUE(r.Written) << r.Error;
+  }
+  // each movie holds frames of its own width
+  EXPECT_NE(Bytes(dir.File("movie0.swf")), Bytes(dir.File("movie1.swf")));
+  EXPECT_EQ(results[1].Width, 200);
 }
 
 TEST(ExportWidth, TheDialogsRules) {
