@@ -39,5 +39,13 @@ foreach(ini ${designs})
   file(RELATIVE_PATH rel ${SRC} ${ini})
   get_filename_component(folder ${DST}/${rel} DIRECTORY)
   write_if_changed(${folder}/velzoom.js "${js}")
+  # The template window's preview of the design: its page with the
+  # thumbnail where the viewer would be (a design folder has no movie).
+  file(READ ${folder}/velzoom.html page)
+  string(REGEX REPLACE "<div class=\"viewer\"[^>]*data-velzoom=[^>]*></div>"
+         "<img class=\"viewer\" src=\"prev.jpg\" alt=\"\" style=\"display:block;width:100%;height:auto\">"
+         page "${page}")
+  string(REPLACE "<script src=\"velzoom.js\"></script>" "" page "${page}")
+  write_if_changed(${folder}/prev.html "${page}")
 endforeach()
 write_if_changed(${DST}/velzoom/velzoom.js "${viewer}")

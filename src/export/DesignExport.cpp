@@ -14,11 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string WithSlash(std::string folder) {
-  if (!folder.empty() && folder.back() != '/') folder += '/';
-  return folder;
-}
-
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
   for (std::size_t at = text.find(from); at != std::string::npos;
        at = text.find(from, at + to.size())) {
@@ -29,14 +24,14 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
 }  // namespace
 
 std::vector<std::string> TDesignExport::Themes(const std::string& templateFolder) {
-  std::vector<std::string> themes = ListFolders(WithSlash(templateFolder), faDirectory);
+  std::vector<std::string> themes = ListFolders(WithTrailingSlash(templateFolder), faDirectory);
   std::erase(themes, std::string("preview"));
   std::sort(themes.begin(), themes.end());
   return themes;
 }
 
 std::vector<std::string> TDesignExport::Designs(const std::string& themeFolder) {
-  std::vector<std::string> designs = ListFolders(WithSlash(themeFolder), faDirectory);
+  std::vector<std::string> designs = ListFolders(WithTrailingSlash(themeFolder), faDirectory);
   std::sort(designs.begin(), designs.end());
   return designs;
 }
@@ -51,7 +46,7 @@ std::string TDesignExport::StripColourHashes(const std::string& script) {
 TDesignResult TDesignExport::CopyDesign(const std::string& designFolder,
                                         const std::string& outputFolder, bool useHelp) {
   TDesignResult result;
-  const std::string from = WithSlash(designFolder), to = WithSlash(outputFolder);
+  const std::string from = WithTrailingSlash(designFolder), to = WithTrailingSlash(outputFolder);
   std::error_code ec;
   if (!fs::is_directory(from, ec)) {
     result.Error = designFolder + ": no such design";

@@ -12,18 +12,12 @@ namespace kalvane {
 
 namespace fs = std::filesystem;
 
-namespace {
-std::string WithSlash(std::string folder) {
-  if (!folder.empty() && folder.back() != '/') folder += '/';
-  return folder;
-}
-}  // namespace
-
 THtmlPreview::THtmlPreview()
     : THtmlPreview(GetAppFolder() + "velzoom/", GetExportTempFolder() + "prev/") {}
 
 THtmlPreview::THtmlPreview(std::string viewerFolder, std::string previewFolder)
-    : Viewer(WithSlash(std::move(viewerFolder))), Preview(WithSlash(std::move(previewFolder))) {}
+    : Viewer(WithTrailingSlash(std::move(viewerFolder))),
+      Preview(WithTrailingSlash(std::move(previewFolder))) {}
 
 bool THtmlPreview::PrepareFolder(std::string* error) const {
   auto fail = [error](const std::string& why) {

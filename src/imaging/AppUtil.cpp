@@ -23,22 +23,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string WithSlash(std::string folder) {
-  if (folder.empty() || folder.back() != '/') folder += '/';
-  return folder;
-}
-
 std::size_t LastSeparator(const std::string& path) {
   return path.find_last_of("/\\");
 }
 
 }  // namespace
 
+std::string WithTrailingSlash(std::string folder) {
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder;
+}
+
 std::string GetAppFolder() {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (ec) return WithSlash(fs::current_path(ec).string());
-  return WithSlash(exe.parent_path().string());
+  if (ec) return WithTrailingSlash(fs::current_path(ec).string());
+  return WithTrailingSlash(exe.parent_path().string());
 }
 
 std::string GetTemplateFolder() {
@@ -49,7 +49,7 @@ std::string GetTempFolder() {
   std::error_code ec;
   fs::path temp = fs::temp_directory_path(ec);
   if (ec || temp.empty()) temp = "/tmp";
-  return WithSlash(temp.string());
+  return WithTrailingSlash(temp.string());
 }
 
 std::string GetExportTempFolder() {
@@ -86,7 +86,7 @@ std::string GetUserDataFolder() {
   const fs::path folder = base / "Kalvane";
   std::error_code ec;
   fs::create_directories(folder, ec);
-  return WithSlash(folder.string());
+  return WithTrailingSlash(folder.string());
 }
 
 bool IsImageFile(const std::string& path) {

@@ -21,6 +21,9 @@ bool PrepareExportTempFolder(std::string* error = nullptr);
 // $XDG_CONFIG_HOME/Kalvane/ (default ~/.config/Kalvane/), created when missing.
 std::string GetUserDataFolder();
 
+// The folder with one trailing "/" (empty stays empty).
+std::string WithTrailingSlash(std::string folder);
+
 // Extension, lower-cased, exactly one of .bmp .jpg .gif .png .tif.
 bool IsImageFile(const std::string& path);
 // Both take "\" and "/" as separators, so Windows paths work too.

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <vips/vips8>
 
@@ -69,6 +71,11 @@ void WriteMarker(const std::string& path, int width, int height, int x, int y, i
 
 std::string SamplesDir() {
   return KALVANE_SAMPLES_DIR;
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace kalvane::test

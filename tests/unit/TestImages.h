@@ -27,5 +27,7 @@ void WriteSolid(const std::string& path, int width, int height, int r, int g, in
 // A white w x h image with a black square of size s at (x, y).
 void WriteMarker(const std::string& path, int width, int height, int x, int y, int s);
 std::string SamplesDir();
+// A file's whole content; empty when it cannot be read.
+std::string ReadText(const std::string& path);
 
 }  // namespace kalvane::test

@@ -12,11 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class DesignFiles : public testing::Test {
  protected:
   void SetUp() override {
@@ -45,10 +40,10 @@ TEST_F(DesignFiles, CopiesAllButThePreviewAndRewritesTheScript) {
   EXPECT_FALSE(fs::exists(out + "prev.jpg"));
   EXPECT_FALSE(fs::exists(out + "prev.html"));
   EXPECT_FALSE(fs::exists(out + "images"));  // sub-folders are not copied
-  EXPECT_EQ(Read(out + "velzoom.js"),
+  EXPECT_EQ(test::ReadText(out + "velzoom.js"),
             "var help = \"true\";\r\nvar themeColor = \"FF0000\"; // accent\r\n"
             "var bgcolor = \"faf8f5\";\r\nvar other = \"#123456\";\r\n");
-  EXPECT_EQ(Read(design + "velzoom.js").find("\"#FF0000\"") != std::string::npos, true);
+  EXPECT_EQ(test::ReadText(design + "velzoom.js").find("\"#FF0000\"") != std::string::npos, true);
 }
 
 TEST_F(DesignFiles, HelpOffAndOldFilesReplaced) {
@@ -56,12 +51,12 @@ TEST_F(DesignFiles, HelpOffAndOldFilesReplaced) {
   std::ofstream(out + "veldata.swf") << "kept: the movie is written after";
   const TDesignResult r = TDesignExport::CopyDesign(design, out, false);
   ASSERT_TRUE(r.Ok) << r.Error;
-  EXPECT_EQ(Read(out + "velzoom.html"), "<html>page</html>");
-  EXPECT_NE(Read(out + "velzoom.js").find("var help = \"false\";"), std::string::npos);
-  EXPECT_EQ(Read(out + "velzoom.js").find("var help = \"true\";"), std::string::npos);
+  EXPECT_EQ(test::ReadText(out + "velzoom.html"), "<html>page</html>");
+  EXPECT_NE(test::ReadText(out + "velzoom.js").find("var help = \"false\";"), std::string::npos);
+  EXPECT_EQ(test::ReadText(out + "velzoom.js").find("var help = \"true\";"), std::string::npos);
   // a second export into the same folder replaces each file again
   ASSERT_TRUE(TDesignExport::CopyDesign(design, out, true).Ok);
-  EXPECT_NE(Read(out + "velzoom.js").find("var help = \"true\";"), std::string::npos);
+  EXPECT_NE(test::ReadText(out + "velzoom.js").find("var help = \"true\";"), std::string::npos);
 }
 
 TEST_F(DesignFiles, ThemesLeaveOutThePreviewFolder) {

@@ -12,11 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(HtmlPreview, TheViewerIsCopiedAfreshEachTime) {
   test::TempDir dir;
   fs::create_directories(dir.File("velzoom"));
@@ -25,8 +20,8 @@ TEST(HtmlPreview, TheViewerIsCopiedAfreshEachTime) {
   THtmlPreview preview(dir.File("velzoom"), dir.File("prev"));
   std::string error;
   ASSERT_TRUE(preview.PrepareFolder(&error)) << error;
-  EXPECT_EQ(Read(preview.PagePath()), "page");
-  EXPECT_EQ(Read(dir.File("prev/velzoom.js")), "script");
+  EXPECT_EQ(test::ReadText(preview.PagePath()), "page");
+  EXPECT_EQ(test::ReadText(dir.File("prev/velzoom.js")), "script");
   EXPECT_FALSE(fs::exists(dir.File("prev/velzoom.swf")));  // there is none to copy
   EXPECT_EQ(preview.MoviePath(), dir.File("prev/tmp.swf"));
 
@@ -34,8 +29,8 @@ TEST(HtmlPreview, TheViewerIsCopiedAfreshEachTime) {
   std::ofstream(dir.File("prev/velzoom.js")) << "edited copy";
   std::ofstream(dir.File("prev/tmp.swf")) << "old movie";
   ASSERT_TRUE(preview.PrepareFolder(&error)) << error;
-  EXPECT_EQ(Read(dir.File("prev/velzoom.js")), "newer script");
-  EXPECT_EQ(Read(dir.File("prev/tmp.swf")), "old movie");  // the exporter replaces it
+  EXPECT_EQ(test::ReadText(dir.File("prev/velzoom.js")), "newer script");
+  EXPECT_EQ(test::ReadText(dir.File("prev/tmp.swf")), "old movie");  // the exporter replaces it
 }
 
 TEST(HtmlPreview, AMissingViewerIsAnError) {

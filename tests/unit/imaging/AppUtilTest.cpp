@@ -18,11 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempDir;
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::vector<std::string> Sorted(std::vector<std::string> v) {
   std::sort(v.begin(), v.end());
   return v;
@@ -105,12 +100,12 @@ TEST(AppUtilFiles, DisableHelpSwitchesEveryHelpLineOff) {
   std::ofstream(js)
       << "var help = \"true\";\r\nvar x = 1; var help = \"true\";\nvar help = \"TRUE\";\n";
   ASSERT_TRUE(DisableHelp(js));
-  EXPECT_EQ(Read(js),
+  EXPECT_EQ(test::ReadText(js),
             "var help = \"false\";\r\nvar x = 1; var help = \"false\";\nvar help = \"TRUE\";\n");
   const std::string other = dir.File("other.js");
   std::ofstream(other) << "var themeColor = \"ff0000\";\n";
   ASSERT_TRUE(DisableHelp(other));
-  EXPECT_EQ(Read(other), "var themeColor = \"ff0000\";\n");
+  EXPECT_EQ(test::ReadText(other), "var themeColor = \"ff0000\";\n");
   EXPECT_TRUE(DisableHelp(dir.File("missing.js")));
   EXPECT_FALSE(fs::exists(dir.File("missing.js")));
 }
@@ -120,9 +115,9 @@ TEST(AppUtilFiles, CopyNewFileNeverOverwrites) {
   std::ofstream(dir.File("src")) << "new";
   std::ofstream(dir.File("dst")) << "old";
   EXPECT_FALSE(CopyNewFile(dir.File("src"), dir.File("dst")));
-  EXPECT_EQ(Read(dir.File("dst")), "old");
+  EXPECT_EQ(test::ReadText(dir.File("dst")), "old");
   EXPECT_TRUE(CopyNewFile(dir.File("src"), dir.File("fresh")));
-  EXPECT_EQ(Read(dir.File("fresh")), "new");
+  EXPECT_EQ(test::ReadText(dir.File("fresh")), "new");
   EXPECT_FALSE(CopyNewFile(dir.File("absent"), dir.File("other")));
   EXPECT_FALSE(fs::exists(dir.File("other")));
 }

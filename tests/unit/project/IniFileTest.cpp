@@ -13,11 +13,6 @@
 namespace kalvane {
 namespace {
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(ProjectReals, GeneralFormatWithFifteenDigits) {
   EXPECT_EQ(FormatReal(0.05), "0.05");
   EXPECT_EQ(FormatReal(0.660146699266504), "0.660146699266504");
@@ -135,7 +130,7 @@ TEST(IniFile, SaveReplacesTheFileOnlyWhenComplete) {
     EXPECT_FALSE(saved);
     EXPECT_NE(error.find("project.vpj"), std::string::npos) << error;
   }
-  EXPECT_EQ(ReadAll(path), "[project]\nitemCount=1\n");
+  EXPECT_EQ(test::ReadText(path), "[project]\nitemCount=1\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
   std::string error;
   ASSERT_TRUE(ini.Save(path, &error)) << error;

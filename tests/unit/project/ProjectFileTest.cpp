@@ -43,11 +43,6 @@ class TFakeWindow : public IProjectWindow {
   std::string calls;
 };
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class ProjectFile : public testing::Test {
  protected:
   std::string Photo(const std::string& name) {
@@ -73,7 +68,7 @@ TEST_F(ProjectFile, TheWholeTextInItsOrder) {
   const std::string path = dir.File("cup.vpj");
   std::string error;
   ASSERT_TRUE(save.Save(path, &error)) << error;
-  EXPECT_EQ(ReadAll(path),
+  EXPECT_EQ(test::ReadText(path),
             "[project]\nitemCount=2\nitemRotate=9000\n"
             "[projectItem0]\nname=" +
                 dir.File("001.png") +
