@@ -169,6 +169,32 @@ TEST(ProjectReader, ElevenItemsAndAHugeCount) {
   EXPECT_EQ(c.ItemCount, 2147483647);
 }
 
+TEST(ProjectReader, RandomBytesNeverBreakTheReader) {
+  // Fragments of a project mixed with noise, read under the sanitizers.
+  const std::string pieces[] = {"[project]", "itemCount=",  "0x7fffffff", "[projectItem",
+                                "]",         "name=",       "\r\n",       "\n",
+                                "=",         "[guideLine]", "count=9",    "[guideItem1]",
+                                "type=1",    "scale=1e308", "[trimBox]",  "p1x=-",
+                                "\xff\xfe",  "\x82\xa0",    "\0",         "  ",
+                                "\"",        "-2147483648"};
+  unsigned seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245 + 12345; };
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    for (int k = 0; k < 40; ++k) {
+      if (next() % 3 == 0) {
+        text += static_cast<char>(next() >> 16);
+      } else {
+        text += pieces[(next() >> 8) % std::size(pieces)];
+      }
+    }
+    const TProjectContent c = ReadProjectContent(TIniFile::Parse(text));
+    EXPECT_LE(c.Items.size(), 40u);
+    for (const TProjectGuideEntry& g : c.Guides)
+      EXPECT_NE(g.Orientation, -1);
+  }
+}
+
 TEST(ProjectReader, GuidesWithOddTypesComeOutVertical) {
   TFakePanel panel;
   TGuideManagement guides;

@@ -46,5 +46,24 @@ TEST(JpegProbe, UnknownForOtherFilesProgressiveAndBrokenChains) {
   }
 }
 
+TEST(JpegProbe, RandomMarkerChainsEndWithoutHarm) {
+  test::TempDir dir;
+  unsigned seed = 777;
+  auto next = [&seed] { return seed = seed * 1103515245 + 12345; };
+  for (int round = 0; round < 200; ++round) {
+    test::Bytes bytes = {0xFF, 0xD8};
+    for (int k = 0; k < 30; ++k) {
+      bytes.push_back(next() % 4 ? 0xFF : static_cast<std::uint8_t>(next() >> 16));
+      bytes.push_back(static_cast<std::uint8_t>(next() >> 16));
+    }
+    Write(dir.File("r.jpg"), bytes);
+    const auto size = ProbeJpegSize(dir.File("r.jpg"));
+    if (size) {
+      EXPECT_GT(size->width, 0);
+      EXPECT_GT(size->height, 0);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kalvane
