@@ -1,6 +1,8 @@
 #include "BenchData.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -81,6 +83,23 @@ std::map<std::string, double>& Records() {
   return records;
 }
 }  // namespace
+
+double TimeEach(benchmark::State& state, const std::function<bool()>& run) {
+  double total = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    if (!run()) state.SkipWithError("the measured work failed");
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    state.SetIterationTime(seconds);
+    total += seconds;
+  }
+  return state.iterations() ? total / static_cast<double>(state.iterations()) : 0;
+}
+
+double TimeCommandEach(benchmark::State& state, const std::string& command) {
+  return TimeEach(state, [&command] { return std::system(command.c_str()) == 0; });
+}
 
 void Record(const std::string& name, double seconds_per_unit) {
   std::lock_guard lock(records_lock);

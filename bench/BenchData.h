@@ -1,5 +1,8 @@
 #pragma once
 
+#include <benchmark/benchmark.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +15,13 @@ std::vector<std::string> SampleFiles();
 std::vector<std::string> LargeFiles();
 // 36 photos of exactly 600 x 600, for the render benchmark.
 std::vector<std::string> SquareFiles();
+
+// Times each iteration of `run` as the benchmark's manual time and returns
+// the mean seconds. `run` returns false on failure, which marks the
+// benchmark as failed.
+double TimeEach(benchmark::State& state, const std::function<bool()>& run);
+// A shell command timed the same way.
+double TimeCommandEach(benchmark::State& state, const std::string& command);
 
 // Seconds per unit of each named measurement, for the ratio table at the end.
 void Record(const std::string& name, double seconds_per_unit);

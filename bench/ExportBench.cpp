@@ -28,7 +28,6 @@ namespace kalvane::bench {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 class TNoDialogs : public IDialogs {
  public:
@@ -94,12 +93,6 @@ std::vector<TFramePlan> Plans(THeadlessWindow& w) {
   return plans;
 }
 
-double TimeCommand(const std::string& command) {
-  const auto start = Clock::now();
-  if (std::system(command.c_str()) != 0) return -1;
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 // Runs one shell line per frame, two at a time.
 std::string TwoAtATime(const std::string& scriptPath, const std::vector<std::string>& lines) {
   std::ofstream script(scriptPath);
@@ -111,21 +104,16 @@ std::string TwoAtATime(const std::string& scriptPath, const std::vector<std::str
 void BM_Export(benchmark::State& state) {
   auto window = LoadProject();
   const std::string out = Folder("export-ours");
-  double total = 0;
-  for (auto _ : state) {
+  const double seconds = TimeEach(state, [&] {
     TLayerToSwf exporter;
     exporter.SetItems(&window->LayerItems());
     exporter.SetTrimBox(&window->TrimBox());
     exporter.SetWorkSize(window->WorkBitmap().Width(), window->WorkBitmap().Height());
     exporter.SetSwfWidth(500);
     exporter.SetFrameFolder(out);
-    const auto start = Clock::now();
-    if (!exporter.Execute(out + "veldata.swf").Written) state.SkipWithError("export failed");
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    state.SetIterationTime(seconds);
-    total += seconds;
-  }
-  const double fps = window->LayerItems().Count() / (total / state.iterations());
+    return exporter.Execute(out + "veldata.swf").Written;
+  });
+  const double fps = window->LayerItems().Count() / seconds;
   state.counters["frames_per_s"] = fps;
   Record("export kalvane", fps);
 }
@@ -153,32 +141,17 @@ void BM_ExportPeer(benchmark::State& state) {
     }
   }
   const std::string command = TwoAtATime(out + "frames.sh", lines);
-  double total = 0;
-  for (auto _ : state) {
-    const double seconds = TimeCommand(command);
-    if (seconds < 0) state.SkipWithError("peer failed");
-    state.SetIterationTime(seconds);
-    total += seconds;
-  }
-  const double fps = lines.size() / (total / state.iterations());
+  const double fps = lines.size() / TimeCommandEach(state, command);
   state.counters["frames_per_s"] = fps;
   Record(magick ? "export convert" : "export vips", fps);
 }
 
 void BM_LoadProject(benchmark::State& state) {
   ProjectFile();
-  double total = 0;
-  for (auto _ : state) {
-    const auto start = Clock::now();
-    auto window = LoadProject();
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    if (window->LayerItems().Count() != static_cast<int>(LargeFiles().size())) {
-      state.SkipWithError("items missing");
-    }
-    state.SetIterationTime(seconds);
-    total += seconds;
-  }
-  Record("project kalvane", total / state.iterations() / LargeFiles().size());
+  const double seconds = TimeEach(state, [] {
+    return LoadProject()->LayerItems().Count() == static_cast<int>(LargeFiles().size());
+  });
+  Record("project kalvane", seconds / LargeFiles().size());
 }
 
 void BM_LoadProjectPeer(benchmark::State& state) {
@@ -198,14 +171,7 @@ void BM_LoadProjectPeer(benchmark::State& state) {
     lines.push_back(line);
   }
   const std::string command = TwoAtATime(out + "thumbs.sh", lines);
-  double total = 0;
-  for (auto _ : state) {
-    const double seconds = TimeCommand(command);
-    if (seconds < 0) state.SkipWithError("vipsthumbnail failed");
-    state.SetIterationTime(seconds);
-    total += seconds;
-  }
-  Record("project vipsthumbnail", total / state.iterations() / files.size());
+  Record("project vipsthumbnail", TimeCommandEach(state, command) / files.size());
 }
 
 BENCHMARK(BM_Export)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);

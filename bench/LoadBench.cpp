@@ -16,8 +16,6 @@
 namespace kalvane::bench {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 const std::vector<std::string>& Set(int which) {
   static const std::vector<std::string> samples = SampleFiles();
   static const std::vector<std::string> large = LargeFiles();
@@ -31,9 +29,7 @@ const char* SetName(int which) {
 void BM_LoadIntoItemList(benchmark::State& state) {
   const auto& files = Set(static_cast<int>(state.range(0)));
   IKSetConcurrency(1);
-  double total = 0;
-  for (auto _ : state) {
-    const auto start = Clock::now();
+  const double seconds = TimeEach(state, [&] {
     TBitmap24 work;
     TLayerManagement list;
     list.SetWorkBitmap(&work);
@@ -41,13 +37,9 @@ void BM_LoadIntoItemList(benchmark::State& state) {
     for (const std::string& file : files)
       list.AddItem(ExtractName(file), file);
     list.Render();
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    if (list.Count() != static_cast<int>(files.size()))
-      state.SkipWithError("a photo failed to load");
-    state.SetIterationTime(seconds);
-    total += seconds;
-  }
-  const double per_photo = total / static_cast<double>(state.iterations() * files.size());
+    return list.Count() == static_cast<int>(files.size());
+  });
+  const double per_photo = seconds / static_cast<double>(files.size());
   state.counters["ms_per_photo"] = per_photo * 1000;
   Record(std::string("load ") + SetName(static_cast<int>(state.range(0))), per_photo);
 }
@@ -64,15 +56,7 @@ void BM_VipsThumbnail(benchmark::State& state) {
       "VIPS_CONCURRENCY=1 vipsthumbnail --no-rotate -s '" + size + "' -o '" + out + "%s.v'";
   for (const std::string& file : files)
     command += " '" + file + "'";
-  double total = 0;
-  for (auto _ : state) {
-    const auto start = Clock::now();
-    if (std::system(command.c_str()) != 0) state.SkipWithError("vipsthumbnail failed");
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    state.SetIterationTime(seconds);
-    total += seconds;
-  }
-  const double per_photo = total / static_cast<double>(state.iterations() * files.size());
+  const double per_photo = TimeCommandEach(state, command) / static_cast<double>(files.size());
   state.counters["ms_per_photo"] = per_photo * 1000;
   Record(std::string("vipsthumbnail ") + SetName(static_cast<int>(state.range(0))), per_photo);
 }

@@ -72,8 +72,6 @@ int WritePcMovie(int count, const std::string& out) {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 std::uint64_t TotalBytes() {
   std::uint64_t total = 0;
   for (const std::string& f : FrameFiles())
@@ -89,15 +87,8 @@ void BM_MakePcSwf(benchmark::State& state) {
   list.SetSwfWidth(800);
   list.SetSwfHeight(600);
   const std::string out = GetAppFolder() + "data/bench-movie.swf";
-  double total = 0;
-  for (auto _ : state) {
-    const auto start = Clock::now();
-    if (!list.MakePcSwf(out).Written) state.SkipWithError("movie not written");
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    state.SetIterationTime(seconds);
-    total += seconds;
-  }
-  const double mbps = static_cast<double>(TotalBytes()) / 1e6 / (total / state.iterations());
+  const double seconds = TimeEach(state, [&] { return list.MakePcSwf(out).Written; });
+  const double mbps = static_cast<double>(TotalBytes()) / 1e6 / seconds;
   state.counters["MB_per_s"] = mbps;
   Record("swf MB/s", mbps);
 }
@@ -107,15 +98,7 @@ void BM_CatFrames(benchmark::State& state) {
   for (const std::string& f : FrameFiles())
     command += " '" + f + "'";
   command += " > '" + GetAppFolder() + "data/bench-cat.bin'";
-  double total = 0;
-  for (auto _ : state) {
-    const auto start = Clock::now();
-    if (std::system(command.c_str()) != 0) state.SkipWithError("cat failed");
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    state.SetIterationTime(seconds);
-    total += seconds;
-  }
-  const double mbps = static_cast<double>(TotalBytes()) / 1e6 / (total / state.iterations());
+  const double mbps = static_cast<double>(TotalBytes()) / 1e6 / TimeCommandEach(state, command);
   state.counters["MB_per_s"] = mbps;
   Record("cat MB/s", mbps);
 }

@@ -135,7 +135,7 @@ VImage FromMemory(const std::uint8_t* rgb, std::size_t size, int width, int heig
 // bytes. libvips picks its loader by content too, and its ImageMagick
 // fallback would also parse formats that are not images at all; this check
 // keeps everything else away from it (and is cheaper than asking libvips).
-bool AllowedLoader(const std::string& path, std::string* error) {
+bool AllowedLoader(const std::string& path, std::string* error, bool* isJpeg = nullptr) {
   auto fail = [&](const char* why) {
     if (error) *error = path + ": " + why;
     return false;
@@ -156,6 +156,7 @@ bool AllowedLoader(const std::string& path, std::string* error) {
   const bool gif = n >= 4 && std::memcmp(m, "GIF8", 4) == 0;
   const bool tiff = n >= 4 && (std::memcmp(m, "II*\0", 4) == 0 || std::memcmp(m, "MM\0*", 4) == 0);
   const bool bmp = n >= 2 && m[0] == 'B' && m[1] == 'M';
+  if (isJpeg) *isJpeg = jpeg;
   if (jpeg || png || gif || tiff || bmp) return true;
   return fail(n == 0 ? "empty file, not a readable image"
                      : "not a readable image (not JPEG, PNG, TIFF, GIF or BMP)");
@@ -198,27 +199,45 @@ void IKSetConcurrency(int threads) {
   vips_concurrency_set(std::max(threads, 1));
 }
 
-std::optional<TIKFileInfo> IKFileType(const std::string& path, std::string* error) {
+namespace {
+
+// What the file's header says, read once.
+struct THeader {
+  TIKFileInfo Stored;   // as the pixels are stored
+  int Orientation = 1;  // the camera's orientation tag, 1 when none
+  bool Jpeg = false;
+  // Photos are shown upright as the tag says, so this is the size shown.
+  TIKFileInfo Upright() const {
+    return Orientation >= 5 && Orientation <= 8 ? TIKFileInfo{Stored.height, Stored.width} : Stored;
+  }
+};
+
+std::optional<THeader> ReadHeader(const std::string& path, std::string* error) {
   IKInitialize();
-  if (!AllowedLoader(path, error)) return std::nullopt;
+  THeader h;
+  if (!AllowedLoader(path, error, &h.Jpeg)) return std::nullopt;
   try {
     VImage header = VImage::new_from_file(path.c_str(),
                                           VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
-    TIKFileInfo info{header.width(), header.height()};
-    // Photos are shown upright as the camera's orientation tag says, so the
-    // size is the upright one.
-    int orientation = 1;
+    h.Stored = {header.width(), header.height()};
     if (vips_image_get_typeof(header.get_image(), VIPS_META_ORIENTATION) != 0 &&
-        vips_image_get_int(header.get_image(), VIPS_META_ORIENTATION, &orientation) == 0 &&
-        orientation >= 5 && orientation <= 8) {
-      std::swap(info.width, info.height);
+        vips_image_get_int(header.get_image(), VIPS_META_ORIENTATION, &h.Orientation) != 0) {
+      h.Orientation = 1;
     }
-    return info;
+    return h;
   } catch (const VError& e) {
     vips_error_clear();
     if (error) *error = path + ": not a readable image (" + Trimmed(e.what()) + ")";
     return std::nullopt;
   }
+}
+
+}  // namespace
+
+std::optional<TIKFileInfo> IKFileType(const std::string& path, std::string* error) {
+  const auto header = ReadHeader(path, error);
+  if (!header) return std::nullopt;
+  return header->Upright();
 }
 
 TIKImage IKFileLoad(const std::string& path) {
@@ -259,27 +278,6 @@ TIKImage IKFileLoadScaled(const std::string& path, const TIKFileInfo& header, in
 
 namespace {
 
-bool IsJpegLoader(const std::string& path) {
-  const char* loader = vips_foreign_find_load(path.c_str());
-  if (!loader) vips_error_clear();
-  return loader && std::string(loader).rfind("VipsForeignLoadJpeg", 0) == 0;
-}
-
-int OrientationOf(const std::string& path) {
-  try {
-    VImage header = VImage::new_from_file(path.c_str(),
-                                          VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
-    int orientation = 1;
-    if (vips_image_get_typeof(header.get_image(), VIPS_META_ORIENTATION) != 0) {
-      vips_image_get_int(header.get_image(), VIPS_META_ORIENTATION, &orientation);
-    }
-    return orientation;
-  } catch (const VError&) {
-    vips_error_clear();
-    return 1;
-  }
-}
-
 // The rectangle of the photo turned by q quarter turns to the left, in the
 // unturned photo of size w x h.
 TIKRect UnturnedRect(TIKRect r, int q, int w, int h) {
@@ -304,11 +302,12 @@ TIKImage IKTrimFrame(const std::string& path, int angle, TIKRect rect, int width
     return TIKImage::Failed(path + ": empty trimming rectangle");
   }
   std::string error;
-  const auto header = IKFileType(path, &error);
-  if (!header) return TIKImage::Failed(error);
+  const auto read = ReadHeader(path, &error);
+  if (!read) return TIKImage::Failed(error);
+  const TIKFileInfo* header = &read->Stored;
   if (error = CheckSize(path, *header); !error.empty()) return TIKImage::Failed(error);
   const int turn = ((angle % 36000) + 36000) % 36000;
-  if (turn % 9000 != 0 || OrientationOf(path) != 1) {
+  if (turn % 9000 != 0 || read->Orientation != 1) {
     // The general way: whole photo, turned, cut, scaled.
     return IKResizeEx(IKCutRectImage(IKRotationEx(IKFileLoad(path), angle), rect), width, height);
   }
@@ -320,7 +319,7 @@ TIKImage IKTrimFrame(const std::string& path, int angle, TIKRect rect, int width
   // Before the turn the frame is height x width for odd quarter turns.
   const int ow = q % 2 ? height : width, oh = q % 2 ? width : height;
   int shrink = 1;
-  if (IsJpegLoader(path)) {
+  if (read->Jpeg) {
     for (int n : {8, 4, 2}) {
       if (cw >= static_cast<long long>(ow) * n && ch >= static_cast<long long>(oh) * n) {
         shrink = n;

@@ -107,26 +107,18 @@ void TBitsEngine::PutRect(std::int32_t left, std::int32_t top, std::int32_t righ
 }
 
 void TBitsEngine::PutMatrix(const TSWFMatrix& m) {
+  // Each part: its bit count in 5 bits, then the two values in that many.
+  auto pair = [this](std::int32_t a, std::int32_t b) {
+    const std::uint32_t n = BitsForSignedValues({a, b});
+    PutBits(n, 5);
+    PutSBits(a, n);
+    PutSBits(b, n);
+  };
   PutFlag(m.HasScale);
-  if (m.HasScale) {
-    const std::uint32_t n = BitsForSignedValues({m.ScaleX, m.ScaleY});
-    PutBits(n, 5);
-    PutSBits(m.ScaleX, n);
-    PutSBits(m.ScaleY, n);
-  }
+  if (m.HasScale) pair(m.ScaleX, m.ScaleY);
   PutFlag(m.HasSkew);
-  if (m.HasSkew) {
-    const std::uint32_t n = BitsForSignedValues({m.Skew0, m.Skew1});
-    PutBits(n, 5);
-    PutSBits(m.Skew0, n);
-    PutSBits(m.Skew1, n);
-  }
-  const std::uint32_t n = BitsForSignedValues({m.TranslateX, m.TranslateY});
-  PutBits(n, 5);
-  if (n > 0) {
-    PutSBits(m.TranslateX, n);
-    PutSBits(m.TranslateY, n);
-  }
+  if (m.HasSkew) pair(m.Skew0, m.Skew1);
+  pair(m.TranslateX, m.TranslateY);  // a zero translation is the 5 bits alone
   AlignToByte(true);
 }
 

@@ -34,7 +34,7 @@ TEST(Bitmap24, DrawClipsAtEveryEdge) {
   EXPECT_EQ(target.GetPixel(2, 3), (Px{255, 255, 255}));
 }
 
-TEST(Bitmap24, FillColourFillsEveryPixelButNotThePadding) {
+TEST(Bitmap24, FillColourFillsEveryPixel) {
   TBitmap24 b(3, 2);
   b.Fill(10, 20, 30);
   for (int y = 0; y < 2; ++y)

@@ -13,25 +13,29 @@
 namespace kalvane {
 namespace {
 
-class TFakeMain : public IMainWindowSettings {
+// A window's placement held in B.
+template <typename Window>
+class TFakePlacement : public Window {
  public:
+  explicit TFakePlacement(TWindowBounds b) : B(b) {}
   TWindowBounds Bounds() const override { return B; }
   void SetLeft(int v) override { B.Left = v; }
   void SetTop(int v) override { B.Top = v; }
   void SetWidth(int v) override { B.Width = v; }
   void SetHeight(int v) override { B.Height = v; }
+  TWindowBounds B;
+};
+
+class TFakeMain : public TFakePlacement<IMainWindowSettings> {
+ public:
+  TFakeMain() : TFakePlacement({10, 20, 800, 600}) {}
   bool IsNormalState() const override { return Normal; }
-  TWindowBounds B{10, 20, 800, 600};
   bool Normal = true;
 };
 
-class TFakeTemplate : public ITemplateWindowSettings {
+class TFakeTemplate : public TFakePlacement<ITemplateWindowSettings> {
  public:
-  TWindowBounds Bounds() const override { return B; }
-  void SetLeft(int v) override { B.Left = v; }
-  void SetTop(int v) override { B.Top = v; }
-  void SetWidth(int v) override { B.Width = v; }
-  void SetHeight(int v) override { B.Height = v; }
+  TFakeTemplate() : TFakePlacement({100, 120, 640, 480}) {}
   bool AfterOpen() const override { return After; }
   void SetAfterOpen(bool on) override { After = on; }
   bool UseHelp() const override { return Help; }
@@ -46,7 +50,6 @@ class TFakeTemplate : public ITemplateWindowSettings {
     Item = i;
     Log += "item" + std::to_string(i) + ";";
   }
-  TWindowBounds B{100, 120, 640, 480};
   bool After = true, Help = true;
   int Theme = 0, Item = -1;
   std::string Log;
