@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vips/vips8>
 
-#include "imaging/AppUtil.h"
+#include "base/AppUtil.h"
 #include "imaging/ImageKit.h"
 
 namespace kalvane::bench {

@@ -12,16 +12,16 @@
 #include <string>
 
 #include "BenchData.h"
+#include "base/AppUtil.h"
+#include "base/Round.h"
 #include "document/BandManagement.h"
 #include "document/GuideManagement.h"
 #include "document/LayerManagement.h"
+#include "export/FramePlanner.h"
 #include "export/LayerToSwf.h"
-#include "imaging/AppUtil.h"
 #include "imaging/ImageKit.h"
-#include "imaging/ImageTrimToJpeg.h"
-#include "imaging/Round.h"
-#include "project/HeadlessWindow.h"
 #include "project/LoadThread.h"
+#include "project/ProjectDocument.h"
 #include "project/ProjectFile.h"
 
 namespace kalvane::bench {
@@ -66,8 +66,8 @@ const std::string& ProjectFile() {
   return path;
 }
 
-std::unique_ptr<THeadlessWindow> LoadProject() {
-  auto window = std::make_unique<THeadlessWindow>();
+std::unique_ptr<TProjectDocument> LoadProject() {
+  auto window = std::make_unique<TProjectDocument>();
   TNoDialogs dialogs;
   TPrjLoadThread loader;
   loader.SetMainWindow(window.get());
@@ -79,7 +79,7 @@ std::unique_ptr<THeadlessWindow> LoadProject() {
 }
 
 // The frames the export makes, planned the same way, for the peers.
-std::vector<TFramePlan> Plans(THeadlessWindow& w) {
+std::vector<TFramePlan> Plans(TProjectDocument& w) {
   const TRelBox box = w.TrimBox().GetRelBox();
   TFramePlanner planner({w.LayerItems().GetItemScale(), w.WorkBitmap().Width(),
                          w.WorkBitmap().Height(), box.p1x, box.p1y, box.p2x, box.p2y,
@@ -111,7 +111,7 @@ void BM_Export(benchmark::State& state) {
     exporter.SetWorkSize(window->WorkBitmap().Width(), window->WorkBitmap().Height());
     exporter.SetSwfWidth(500);
     exporter.SetFrameFolder(out);
-    return exporter.Execute(out + "veldata.swf").Written;
+    return exporter.Execute(out + "veldata.swf").Ok();
   });
   const double fps = window->LayerItems().Count() / seconds;
   state.counters["frames_per_s"] = fps;

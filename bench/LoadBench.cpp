@@ -8,10 +8,10 @@
 #include <string>
 
 #include "BenchData.h"
+#include "base/AppUtil.h"
+#include "base/Round.h"
 #include "document/LayerManagement.h"
-#include "imaging/AppUtil.h"
 #include "imaging/ImageKit.h"
-#include "imaging/Round.h"
 
 namespace kalvane::bench {
 namespace {

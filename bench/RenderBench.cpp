@@ -6,8 +6,8 @@
 #include <chrono>
 
 #include "BenchData.h"
+#include "base/AppUtil.h"
 #include "document/LayerManagement.h"
-#include "imaging/AppUtil.h"
 
 namespace kalvane::bench {
 namespace {

@@ -12,8 +12,8 @@
 #include <vips/vips8>
 
 #include "BenchData.h"
+#include "base/AppUtil.h"
 #include "export/SwfList.h"
-#include "imaging/AppUtil.h"
 #include "imaging/ImageKit.h"
 
 namespace kalvane::bench {
@@ -57,8 +57,8 @@ int WritePcMovie(int count, const std::string& out) {
     list.Add(FrameFiles()[static_cast<std::size_t>(i)]);
   list.SetSwfWidth(800);
   list.SetSwfHeight(600);
-  const TSwfResult r = list.MakePcSwf(out);
-  if (!r.Written) std::fprintf(stderr, "%s\n", r.Error.c_str());
+  const TResult r = list.MakePcSwf(out);
+  if (!r.Ok()) std::fprintf(stderr, "%s\n", r.Error.c_str());
   // The high-water mark of this process image (getrusage would also count
   // what the parent had before exec).
   std::FILE* status = std::fopen("/proc/self/status", "r");
@@ -67,7 +67,7 @@ int WritePcMovie(int count, const std::string& out) {
     if (std::strncmp(line, "VmHWM:", 6) == 0) std::printf("%s", line + 6);
   }
   if (status) std::fclose(status);
-  return r.Written ? 0 : 1;
+  return r.Ok() ? 0 : 1;
 }
 
 namespace {
@@ -87,7 +87,7 @@ void BM_MakePcSwf(benchmark::State& state) {
   list.SetSwfWidth(800);
   list.SetSwfHeight(600);
   const std::string out = GetAppFolder() + "data/bench-movie.swf";
-  const double seconds = TimeEach(state, [&] { return list.MakePcSwf(out).Written; });
+  const double seconds = TimeEach(state, [&] { return list.MakePcSwf(out).Ok(); });
   const double mbps = static_cast<double>(TotalBytes()) / 1e6 / seconds;
   state.counters["MB_per_s"] = mbps;
   Record("swf MB/s", mbps);

@@ -8,13 +8,14 @@
 #include <filesystem>
 #include <iostream>
 
-#include "cli/CliWindow.h"
+#include "base/AppUtil.h"
+#include "cli/CliView.h"
 #include "export/DesignExport.h"
+#include "export/ExportService.h"
 #include "export/HtmlPreview.h"
-#include "export/LayerToSwf.h"
 #include "export/LocalServer.h"
-#include "imaging/AppUtil.h"
 #include "project/LoadThread.h"
+#include "project/ProjectDocument.h"
 #include "project/ProjectFile.h"
 
 namespace kalvane::cli {
@@ -40,7 +41,7 @@ bool CollectImages(const std::vector<std::string>& args, std::vector<std::string
     if (fs::is_directory(arg, ec)) {
       std::vector<std::string> names = ListFiles(arg);
       std::sort(names.begin(), names.end());
-      const std::string folder = arg.back() == '/' ? arg : arg + "/";
+      const std::string folder = WithTrailingSlash(arg);
       for (const std::string& name : names) {
         if (IsImageFile(name)) files.push_back(folder + name);
       }
@@ -68,14 +69,15 @@ int Load(std::vector<std::string> args) {
   if (files.empty()) return Fail("no image files (.bmp .jpg .gif .png .tif) to load");
 
   const auto start = std::chrono::steady_clock::now();
-  TCliWindow window;
+  TCliView view;
+  TProjectDocument document(&view);
   TBatchDialogs dialogs("");
   TPrjItemLoadThread loader;
-  loader.SetMainWindow(&window);
+  loader.SetMainWindow(&document);
   loader.SetDialogs(&dialogs);
   loader.SetFiles(files);
   loader.Run();
-  TLayerManagement& items = window.LayerItems();
+  TLayerManagement& items = document.LayerItems();
   items.Render();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -91,7 +93,8 @@ int Load(std::vector<std::string> args) {
     std::printf("  %3d  %-32s %4d x %-4d\n", i, item->GetItemName().c_str(), display->Width(),
                 display->Height());
   }
-  std::printf("work bitmap: %d x %d\n", window.WorkBitmap().Width(), window.WorkBitmap().Height());
+  std::printf("work bitmap: %d x %d\n", document.WorkBitmap().Width(),
+              document.WorkBitmap().Height());
   std::printf("time: %.3f s (%.1f ms a photo)\n", seconds,
               1000.0 * seconds / static_cast<double>(files.size()));
   return items.Count() > 0 ? kDone : kFailed;
@@ -174,15 +177,19 @@ int ParseOptions(const std::vector<std::string>& args, bool design, TExportOptio
   return kDone;
 }
 
-// Opens the project and writes its PC data movie to `movie`.
-int WriteMovie(const TExportOptions& o, const std::string& movie) {
-  TCliWindow window;
+// Opens the project as the editor does, without display copies (the
+// export needs only each photo's size), and runs one export of it.
+int RunExport(const TExportOptions& o, TExportRequest request) {
+  TCliView view;
+  TProjectDocument document(&view);
+  document.LayerItems().SetDisplayCopies(false);
   TBatchDialogs dialogs(o.Search);
   TPrjLoadThread loader;
-  loader.SetMainWindow(&window);
+  loader.SetMainWindow(&document);
   loader.SetFindDialog(&dialogs);
   loader.SetProjectPath(o.Project);
   loader.Run();
+  if (!loader.Failure().empty()) return Fail(o.Project + ": " + loader.Failure());
   if (loader.IsCancelled()) {
     return Fail(ExtractName(loader.GetMissingPath()) + ": image not found (stored as " +
                 loader.GetMissingPath() + ")" +
@@ -194,21 +201,19 @@ int WriteMovie(const TExportOptions& o, const std::string& movie) {
       std::cerr << "kalvane-cli: " << r.Reason << "\n";
     return Fail("some images could not be read");
   }
-  TLayerManagement& items = window.LayerItems();
-  items.Render();  // fits the work bitmap, whose size the box refers to
 
   std::unique_ptr<TProgressModel> progress = MakeTerminalProgress();
-  TLayerToSwf exporter;
-  exporter.SetProgress(progress.get());
-  exporter.SetItems(&items);
-  exporter.SetTrimBox(&window.TrimBox());
-  exporter.SetWorkSize(window.WorkBitmap().Width(), window.WorkBitmap().Height());
-  exporter.SetSwfWidth(o.Width);
-  exporter.SetMobile(false);
-  const TExportResult result = exporter.Execute(movie);
-  if (!result.Written) return Fail(movie + ": no movie written: " + result.Error);
-  std::printf("wrote %s: %zu frames of %d x %d pixels\n", movie.c_str(), result.Frames.size(),
-              result.Width, result.Height);
+  TDirectDispatcher direct;
+  TExportService service(document, direct);
+  service.SetProgress(progress.get());
+  request.Width = o.Width;
+  const TExportOutcome result = service.Run(request);
+  if (!result.Ok()) {
+    return Fail((result.Movie.empty() ? request.Output : result.Movie) +
+                ": no movie written: " + result.Error);
+  }
+  std::printf("wrote %s: %zu frames of %d x %d pixels\n", result.Movie.c_str(),
+              result.Frames.size(), result.Width, result.Height);
   return kDone;
 }
 
@@ -217,7 +222,9 @@ int WriteMovie(const TExportOptions& o, const std::string& movie) {
 int Export(const std::vector<std::string>& args) {
   TExportOptions o;
   if (const int rc = ParseOptions(args, false, o); rc != kDone) return rc;
-  return WriteMovie(o, o.Output);
+  TExportRequest request;
+  request.Output = o.Output;
+  return RunExport(o, request);
 }
 
 int Designs(const std::vector<std::string>& args) {
@@ -242,12 +249,13 @@ int Design(const std::vector<std::string>& args) {
       !fs::exists(design + "/prev.jpg", ec)) {
     return BadUsage(o.Design + ": no such design (kalvane-cli designs lists them)");
   }
-  fs::create_directories(o.Output, ec);
-  if (ec) return Fail(o.Output + ": cannot create the folder (" + ec.message() + ")");
-  const TDesignResult copied = TDesignExport::CopyDesign(design, o.Output, o.Help);
-  if (!copied.Ok) return Fail(copied.Error);
-  const std::string folder = o.Output.back() == '/' ? o.Output : o.Output + "/";
-  if (const int rc = WriteMovie(o, folder + "veldata.swf"); rc != kDone) return rc;
+  TExportRequest request;
+  request.Kind = TExportKind::PageSet;
+  request.Output = o.Output;
+  request.Design = design;
+  request.UseHelp = o.Help;
+  if (const int rc = RunExport(o, request); rc != kDone) return rc;
+  const std::string folder = WithTrailingSlash(o.Output);
   std::printf(
       "page set in %s: open velzoom.html through a web server, for example\n"
       "  kalvane-cli serve %s\n",
@@ -283,11 +291,10 @@ int Preview(const std::vector<std::string>& args) {
   rest.push_back("-o");
   rest.push_back("(preview)");
   if (const int rc = ParseOptions(rest, false, o); rc != kDone) return rc;
-  const THtmlPreview preview;
-  std::string error;
-  if (!preview.PrepareFolder(&error)) return Fail(error);
-  if (const int rc = WriteMovie(o, preview.MoviePath()); rc != kDone) return rc;
-  return ServeUntilStopped(preview.Folder(), 0, THtmlPreview::kPage);
+  TExportRequest request;
+  request.Kind = TExportKind::HtmlPreview;
+  if (const int rc = RunExport(o, request); rc != kDone) return rc;
+  return ServeUntilStopped(THtmlPreview().Folder(), 0, THtmlPreview::kPage);
 }
 
 int Serve(const std::vector<std::string>& args) {

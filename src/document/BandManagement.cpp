@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "imaging/Round.h"
+#include "base/Round.h"
 
 namespace kalvane {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "base/Round.h"
 #include "document/GuideManagement.h"
-#include "imaging/Round.h"
 
 namespace kalvane {
 

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/Round.h"
 #include "imaging/ImageKit.h"
-#include "imaging/Round.h"
 
 namespace kalvane {
 
@@ -53,7 +53,7 @@ void TLayerItemObject::SetScale(double scale) {
   if (scale > 0.0 && scale <= 1.0) Scale = scale;
 }
 
-bool TLayerItemObject::LoadFromFile(const std::string& path) {
+bool TLayerItemObject::LoadFromFile(const std::string& path, bool copies) {
   if (!FileExists(path)) {
     Error = path + ": file not found";
     return false;
@@ -63,9 +63,14 @@ bool TLayerItemObject::LoadFromFile(const std::string& path) {
   DisplayBitmap.reset();
   MonoBitmap.reset();
   Error.clear();
+  Header = {};
 
   const auto info = IKFileType(path, &Error);
   if (!info) return false;
+  if (!copies) {
+    Header = {info->width, info->height};
+    return true;
+  }
   const int w = std::max(RoundInt(info->width * Scale), 1);
   const int h = std::max(RoundInt(info->height * Scale), 1);
   const TIKImage scaled = IKFileLoadScaled(path, *info, w, h);
@@ -85,8 +90,18 @@ bool TLayerItemObject::LoadFromFile(const std::string& path) {
   Generation = NextGeneration();
   DisplayBitmap = std::move(display);
   MonoBitmap = std::move(mono);
+  Header = {info->width, info->height};
   Rotate(Rotation);
   return true;
+}
+
+TSize TLayerItemObject::DisplaySize() const {
+  if (DisplayBitmap) return {DisplayBitmap->Width(), DisplayBitmap->Height()};
+  if (Header.Width <= 0 || Header.Height <= 0) return {};
+  const int w = std::max(RoundInt(Header.Width * Scale), 1);
+  const int h = std::max(RoundInt(Header.Height * Scale), 1);
+  const TIKFileInfo turned = IKRotatedSize(w, h, Rotation);
+  return {turned.width, turned.height};
 }
 
 void LightenMono(TBitmap24& bitmap) {

@@ -38,9 +38,14 @@ class TLayerItemObject {
   // Builds both copies from the file. Returns false, with LoadError() saying
   // why, when the file is missing (nothing changes then) or cannot be
   // decoded (the item is then left without copies).
-  bool LoadFromFile(const std::string& path);
+  // `copies` false reads only the header: the item knows its size but has
+  // no copies (an export without a window needs nothing more).
+  bool LoadFromFile(const std::string& path, bool copies = true);
   const std::string& LoadError() const { return Error; }
   bool HasImage() const { return DisplayBitmap != nullptr; }
+  // The display copy's size, also for an item loaded without copies;
+  // 0 x 0 for a file that could not be read.
+  TSize DisplaySize() const;
 
   // Changes whenever the copies change (load, rotation); unique across items,
   // so the overlay can tell which items it has already drawn.
@@ -74,6 +79,7 @@ class TLayerItemObject {
   double Scale = 0.3;
   std::string Error;
   std::uint64_t Generation = 0;
+  TSize Header;  // the upright photo's size in source pixels
 };
 
 // Lightens a greyscale copy in place: c + 80 below 176, else 255.

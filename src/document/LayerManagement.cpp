@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "imaging/Round.h"
+#include "base/Round.h"
 
 namespace kalvane {
 
@@ -19,6 +19,11 @@ void TLayerManagement::SetWorkBitmap(TBitmap24* bitmap) {
   Guard g(Lock);
   WorkBitmap = bitmap;
   HasWorkBitmap = true;
+}
+
+void TLayerManagement::SetDisplayCopies(bool on) {
+  Guard g(Lock);
+  DisplayCopies = on;
 }
 
 int TLayerManagement::Count() const {
@@ -44,13 +49,15 @@ std::unique_ptr<TLayerItemObject> TLayerManagement::CreateItem(const std::string
                                                                const std::string& path) const {
   auto item = std::make_unique<TLayerItemObject>();
   item->SetItemName(name);
+  bool copies = true;
   {
     Guard g(Lock);
     item->SetRotation(Rotation);
     item->SetScale(ItemScale);
+    copies = DisplayCopies;
   }
   // Decoding runs without the list lock so the GUI can keep rendering.
-  item->LoadFromFile(path);
+  item->LoadFromFile(path, copies);
   return item;
 }
 
@@ -265,18 +272,22 @@ double TLayerManagement::GetDensity() const {
   return Density;
 }
 
-void TLayerManagement::FitBitmaps() {
-  if (!WorkBitmap) return;
+TSize TLayerManagement::WorkSize() const {
+  Guard g(Lock);
   int w = 0, h = 0;
   for (const auto& item : Items) {
-    // An item without a display copy (its file could not be decoded) takes
-    // no room.
-    if (const TBitmap24* display = item->GetDisplayBitmap()) {
-      w = std::max(w, display->Width());
-      h = std::max(h, display->Height());
-    }
+    // An item whose file could not be read takes no room.
+    const TSize size = item->DisplaySize();
+    w = std::max(w, size.Width);
+    h = std::max(h, size.Height);
   }
   if (w == 0 || h == 0) w = h = 100;
+  return {w, h};
+}
+
+void TLayerManagement::FitBitmaps() {
+  if (!WorkBitmap) return;
+  const auto [w, h] = WorkSize();
   {
     CanvasLock lock(*WorkBitmap);
     WorkBitmap->SetSize(w, h);
@@ -346,6 +357,10 @@ void TLayerManagement::Changed() {
   for (auto& handler : handlers) {
     if (handler) handler(*this);
   }
+}
+
+bool IsNewItemName(const std::string& name, const TLayerManagement& items) {
+  return items.FindByName(name) == nullptr;
 }
 
 void BlendOverlay(const TBitmap24& overlay, TBitmap24& work) {

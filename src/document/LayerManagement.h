@@ -19,11 +19,12 @@ using TChangeHandler = std::function<void(TLayerManagement& sender)>;
 // The ordered items of the project, the selection, the settings every item
 // shares, and the composition of the work bitmap and the monochrome overlay.
 //
-// Threads: a loader thread may add items while the GUI thread renders or
-// reads the list. The list is guarded by its own lock and every drawing step
-// holds the canvas lock of the bitmap it draws into. Listeners are called
-// with no lock held, so they may wait for the GUI thread. Item pointers stay
-// valid until Delete, Clear or destruction, which only the GUI thread calls.
+// Threads: loader threads decode items (CreateItem) on workers; every change
+// of the list, and so every listener call, happens on the GUI thread. The
+// list is guarded by its own lock and every drawing step holds the canvas
+// lock of the bitmap it draws into; where both are held the list lock is
+// taken first. Listeners are called with no lock held. Code that reads
+// items while another thread may change them holds a TLockedView.
 class TLayerManagement {
  public:
   static constexpr int kListenerSlots = 5;
@@ -36,6 +37,8 @@ class TLayerManagement {
   void SetChangeHandler(int slot, TChangeHandler handler);
 
   void SetWorkBitmap(TBitmap24* bitmap);
+  // Off: created items read only their photo's header (no display copies).
+  void SetDisplayCopies(bool on);
   int Count() const;
   TLayerItemObject* GetItem(int index) const;
   TLayerItemObject* FindByName(const std::string& name) const;
@@ -79,6 +82,26 @@ class TLayerManagement {
   void Render();
   void Changed();
   void BuildOverlay();
+  // The work bitmap's size: the largest display copy (by its header for
+  // items without copies), 100 x 100 without any.
+  TSize WorkSize() const;
+
+  // The list held still: items can be read, and the work and overlay
+  // bitmaps painted, while no other thread changes them.
+  class TLockedView {
+   public:
+    explicit TLockedView(const TLayerManagement& list) : List(list), Hold(list.Lock) {}
+    int Count() const { return static_cast<int>(List.Items.size()); }
+    const TLayerItemObject& operator[](int i) const {
+      return *List.Items[static_cast<std::size_t>(i)];
+    }
+    const TLayerItemObject* Selected() const { return List.GetSelectedLocked(); }
+
+   private:
+    const TLayerManagement& List;
+    std::lock_guard<std::recursive_mutex> Hold;
+  };
+  TLockedView LockedView() const { return TLockedView(*this); }
 
   const TBitmap24& GetOverlayBitmap() const { return OverlayBitmap; }
 
@@ -110,6 +133,7 @@ class TLayerManagement {
   double ItemScale = 0.3;
   double Density = 0.3;
   bool AutoOverlay = true;
+  bool DisplayCopies = true;
   // The overlay is the sequential blend of the items in list order, so when
   // the items drawn last time are still the first ones, unchanged, only the
   // rest need drawing. That keeps loading linear instead of quadratic.
@@ -117,6 +141,9 @@ class TLayerManagement {
   double OverlayDensity = 0.0;
   bool OverlayValid = false;
 };
+
+// No item of the list has that name.
+bool IsNewItemName(const std::string& name, const TLayerManagement& items);
 
 // Blends the overlay into the work bitmap (same size): every byte of a work
 // pixel drops by Round(|overlay red - work red| * 0.8), not below 0.

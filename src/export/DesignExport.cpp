@@ -5,8 +5,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "imaging/AppUtil.h"
-#include "imaging/AtomicFile.h"
+#include "base/AppUtil.h"
+#include "base/AtomicFile.h"
 
 namespace kalvane {
 
@@ -49,18 +49,19 @@ TDesignResult TDesignExport::CopyDesign(const std::string& designFolder,
   const std::string from = WithTrailingSlash(designFolder), to = WithTrailingSlash(outputFolder);
   std::error_code ec;
   if (!fs::is_directory(from, ec)) {
-    result.Error = designFolder + ": no such design";
+    result.SetFailure(TErrorCode::NotFound, designFolder + ": no such design");
     return result;
   }
   if (!fs::is_directory(to, ec)) {
-    result.Error = outputFolder + ": no such folder";
+    result.SetFailure(TErrorCode::NotFound, outputFolder + ": no such folder");
     return result;
   }
   for (const std::string& name : ListFiles(from)) {
     if (name == "prev.jpg" || name == "prev.html") continue;
     fs::remove(to + name, ec);
     if (!CopyNewFile(from + name, to + name)) {
-      result.Error = to + name + ": cannot copy the design's file there";
+      result.SetFailure(TErrorCode::WriteFailed,
+                        to + name + ": cannot copy the design's file there");
       return result;
     }
     result.Copied.push_back(name);
@@ -72,12 +73,26 @@ TDesignResult TDesignExport::CopyDesign(const std::string& designFolder,
     std::string error;
     if (!WriteFileAtomically(to + name, StripColourHashes(script), &error) ||
         (!useHelp && !DisableHelp(to + name, &error))) {
-      result.Error = error;
+      result.SetFailure(TErrorCode::WriteFailed, error);
       return result;
     }
   }
-  result.Ok = true;
   return result;
+}
+
+bool DisableHelp(const std::string& path, std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return true;
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
+  static const std::string kOn = "var help = \"true\";";
+  static const std::string kOff = "var help = \"false\";";
+  for (std::size_t at = text.find(kOn); at != std::string::npos;
+       at = text.find(kOn, at + kOff.size())) {
+    text.replace(at, kOn.size(), kOff);
+  }
+  // Through a temporary file, so a full disk cannot leave half a script.
+  return WriteFileAtomically(path, text, error);
 }
 
 }  // namespace kalvane

@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "base/Result.h"
+
 namespace kalvane {
 
 // What copying a design came to.
-struct TDesignResult {
-  bool Ok = false;
-  std::string Error;
+struct TDesignResult : TResult {
   std::vector<std::string> Copied;  // file names, in the order copied
 };
 
@@ -28,5 +28,10 @@ class TDesignExport {
   // `var themeColor = "#` and `var bgcolor = "#` without the "#".
   static std::string StripColourHashes(const std::string& script);
 };
+
+// Rewrites `var help = "true";` to `var help = "false";` throughout a page
+// script. A missing file is left alone (returns true); a failed write
+// returns false with the reason and leaves the file as it was.
+bool DisableHelp(const std::string& path, std::string* error = nullptr);
 
 }  // namespace kalvane

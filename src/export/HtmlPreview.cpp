@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "imaging/AppUtil.h"
+#include "base/AppUtil.h"
 
 namespace kalvane {
 

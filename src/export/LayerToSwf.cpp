@@ -1,18 +1,17 @@
 #include "export/LayerToSwf.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <charconv>
 
+#include "base/AppUtil.h"
+#include "base/OrderedWork.h"
+#include "base/Texts.h"
 #include "document/BandManagement.h"
 #include "document/LayerManagement.h"
+#include "export/ExportFolderLock.h"
+#include "export/ExportTexts.h"
+#include "export/FramePlanner.h"
 #include "export/SwfList.h"
-#include "imaging/AppUtil.h"
-#include "imaging/ImageTrimToJpeg.h"
-#include "imaging/OrderedWork.h"
 
 namespace kalvane {
 
@@ -21,7 +20,7 @@ namespace {
 // Hides the reporter however the export ends.
 class TShownProgress {
  public:
-  TShownProgress(IProgress* progress, int count) : P(progress) {
+  TShownProgress(IProgress* progress, int count) : P(progress), Count(count) {
     if (!P) return;
     P->SetCancellable(false);
     P->Setup(kProgressCaption, kExportMessage, 0, count);
@@ -33,27 +32,19 @@ class TShownProgress {
   void Step() {
     if (P) P->StepIt();
   }
+  // Another export holds the folder: say so until it is free.
+  void Waiting() {
+    if (P) P->Setup(kProgressCaption, kWaitingForExportMessage, 0, Count);
+    Waited = true;
+  }
+  void Working() {
+    if (P && Waited) P->Setup(kProgressCaption, kExportMessage, 0, Count);
+  }
 
  private:
   IProgress* P;
-};
-
-// An exclusive lock on a file, held until destruction.
-class TFolderLock {
- public:
-  TFolderLock() = default;
-  TFolderLock(const TFolderLock&) = delete;
-  TFolderLock& operator=(const TFolderLock&) = delete;
-  ~TFolderLock() {
-    if (Fd >= 0) close(Fd);  // closing releases the lock
-  }
-  void Take(const std::string& path) {
-    Fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (Fd >= 0) flock(Fd, LOCK_EX);
-  }
-
- private:
-  int Fd = -1;
+  int Count;
+  bool Waited = false;
 };
 
 struct TFrameDone {
@@ -67,86 +58,129 @@ bool TLayerToSwf::IsReady() const {
   return Items && TrimBox && WorkWidth > 0 && WorkHeight > 0 && SwfWidth > 0 && Items->Count() > 0;
 }
 
-TExportResult TLayerToSwf::Execute(const std::string& fileName) {
+TExportResult TLayerToSwf::Plan(TExportPlan& plan) const {
   TExportResult result;
-  auto fail = [&result](const std::string& why) {
-    result.Error = why;
+  plan = {};
+  if (!Items || Items->Count() == 0) {
+    result.SetFailure(TErrorCode::NoItems, "the project has no items");
     return result;
-  };
-  if (!Items || Items->Count() == 0) return fail("the project has no items");
-  if (SwfWidth <= 0) return fail("the width must be above 0");
-  if (!IsReady()) return fail("the export is not set up");
-  if (Mobile) return fail("the mobile movie is made by the mobile export");
-  if (Items->Count() > TSwfList::kMaxFrames) {
+  }
+  if (SwfWidth <= 0) {
+    result.SetFailure(TErrorCode::BadSetting, "the width must be above 0");
+    return result;
+  }
+  if (!IsReady()) {
+    result.SetFailure(TErrorCode::BadSetting, "the export is not set up");
+    return result;
+  }
+  if (Mobile) {
+    result.SetFailure(TErrorCode::BadSetting, "the mobile movie is made by the mobile export");
+    return result;
+  }
+  // The list as it is now, held still while it is read.
+  const TLayerManagement::TLockedView items = Items->LockedView();
+  const int count = items.Count();
+  if (count > TSwfList::kMaxFrames) {
     // Checked before the frames are made: a movie holds at most 1000.
-    return fail(std::to_string(Items->Count()) + " items: a movie holds at most " +
-                std::to_string(TSwfList::kMaxFrames) + " frames");
+    result.SetFailure(TErrorCode::TooManyItems,
+                      std::to_string(count) + " items: a movie holds at most " +
+                          std::to_string(TSwfList::kMaxFrames) + " frames");
+    return result;
   }
-
-  std::string folder = FrameFolder;
-  TFolderLock lock;
+  std::string folder = WithTrailingSlash(FrameFolder);
   if (folder.empty()) {
-    std::string error;
-    if (!PrepareExportTempFolder(&error)) return fail(error);
     folder = GetExportTempFolder();
-    // Frames keep their plain names (0.jpg, 1.jpg, ...) in the user's one
-    // export folder; a second export running at the same time waits here
-    // instead of overwriting this one's frames.
-    lock.Take(folder + ".export-lock");
-  } else if (folder.back() != '/') {
-    folder += '/';
+    plan.SharedFolder = true;
   }
-
   const TRelBox box = TrimBox->GetRelBox();
   TFramePlanner planner({Items->GetItemScale(), WorkWidth, WorkHeight, box.p1x, box.p1y, box.p2x,
                          box.p2y, Items->GetRotation(), SwfWidth});
   std::string error;
-  if (!planner.Check(&error)) return fail(error);
-
+  if (!planner.Check(&error)) {
+    result.SetFailure(TErrorCode::BadSetting, error);
+    return result;
+  }
   // Every frame's geometry first (it needs no pixels), in item order.
-  std::vector<TFramePlan> plans;
-  const int count = Items->Count();
   int h = 100;
   for (int i = 0; i < count; ++i) {
-    const TLayerItemObject* item = Items->GetItem(i);
-    plans.push_back(
-        planner.Plan(i, item->GetFileName(), item->GetOffset().X, item->GetOffset().Y, folder));
-    h = plans.back().Height;
+    const TLayerItemObject& item = items[i];
+    plan.Frames.push_back(
+        planner.Plan(i, item.GetFileName(), item.GetOffset().X, item.GetOffset().Y, folder));
+    h = plan.Frames.back().Height;
   }
-  SwfWidth = planner.Width();
+  plan.Width = planner.Width();
+  plan.Height = h;
+  return result;
+}
 
+TExportResult TLayerToSwf::Make(const TExportPlan& plan, const std::string& fileName) const {
+  TExportResult result;
+  const int count = static_cast<int>(plan.Frames.size());
   TShownProgress progress(Progress, count);
+  TExportFolderLock lock;
+  if (plan.SharedFolder) {
+    std::string error;
+    if (!PrepareExportTempFolder(&error)) {
+      result.SetFailure(TErrorCode::WriteFailed, error);
+      return result;
+    }
+    // Frames keep their plain names (0.jpg, 1.jpg, ...) in the user's one
+    // export folder; a second export running at the same time waits here
+    // instead of overwriting this one's frames.
+    const TResult locked = lock.Take(
+        GetExportTempFolder(), [&progress] { progress.Waiting(); }, CancelFlag);
+    if (!locked.Ok()) {
+      static_cast<TResult&>(result) = locked;
+      return result;
+    }
+    progress.Working();
+  }
+
   TSwfList list;
   const TImageTrimToJpeg trimmer;
   TOrderedWork<TFrameDone> work;
-  std::string frameError;
+  TResult frameError;
   auto deliver = [&](TFrameDone done) {
     progress.Step();
-    if (!done.Ok && frameError.empty()) frameError = done.Error;
+    if (!done.Ok && frameError.Ok()) frameError.SetFailure(TErrorCode::Unreadable, done.Error);
   };
-  for (const TFramePlan& plan : plans) {
-    list.Add(plan.FileName);
+  for (const TFramePlan& frame : plan.Frames) {
+    if (IsCancelled() || !frameError.Ok()) break;
+    list.Add(frame.FileName);
     work.Add(
-        [&trimmer, plan] {
+        [&trimmer, frame] {
           TFrameDone done;
-          done.Ok = trimmer.MakeFrame(plan, &done.Error);
+          done.Ok = trimmer.MakeFrame(frame, &done.Error);
           return done;
         },
         deliver);
   }
   work.Finish(deliver);
-  if (!frameError.empty()) return fail(frameError);
+  if (IsCancelled()) {
+    result.SetFailure(TErrorCode::Cancelled, "the export was cancelled");
+    return result;
+  }
+  if (!frameError.Ok()) {
+    static_cast<TResult&>(result) = frameError;
+    return result;
+  }
   for (int i = 0; i < list.Count(); ++i)
     result.Frames.push_back(list[i]);
 
-  list.SetSwfWidth(SwfWidth);
-  list.SetSwfHeight(h);
-  const TSwfResult written = list.MakePcSwf(fileName);
+  list.SetSwfWidth(plan.Width);
+  list.SetSwfHeight(plan.Height);
+  const TResult written = list.MakePcSwf(fileName);
   result.Width = list.Width();
   result.Height = list.Height();
-  if (!written.Written) return fail(written.Error);
-  result.Written = true;
+  if (!written.Ok()) static_cast<TResult&>(result) = written;
   return result;
+}
+
+TExportResult TLayerToSwf::Execute(const std::string& fileName) const {
+  TExportPlan plan;
+  TExportResult result = Plan(plan);
+  if (!result.Ok()) return result;
+  return Make(plan, fileName);
 }
 
 int TSwfExportWidth::FromText(const std::string& text) {

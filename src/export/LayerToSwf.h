@@ -1,10 +1,14 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "export/Progress.h"
+#include "base/Result.h"
+#include "base/Seams.h"
+#include "imaging/ImageTrimToJpeg.h"
 
 namespace kalvane {
 
@@ -12,12 +16,19 @@ class TLayerManagement;
 class TBandManagement;
 
 // What an export came to.
-struct TExportResult {
-  bool Written = false;
-  std::string Error;                // why not, when not written
+struct TExportResult : TResult {
   std::vector<std::string> Frames;  // the frame files made, in item order
   int Width = 0;                    // the movie's size
   int Height = 0;
+};
+
+// Everything an export needs of the document, taken at its start: after
+// that the document may change (or go) without touching the export.
+struct TExportPlan {
+  std::vector<TFramePlan> Frames;  // in item order
+  int Width = 0;                   // the movie's size
+  int Height = 0;
+  bool SharedFolder = false;  // the user's one export folder, which needs the lock
 };
 
 // The export engine every export shares: one JPEG frame per item, cut to
@@ -27,13 +38,14 @@ struct TExportResult {
 class TLayerToSwf {
  public:
   // The reporter the export shows; optional (nothing is shown without it).
+  // It is called on the thread that makes the frames.
   void SetProgress(IProgress* progress) {
     if (progress) Progress = progress;
   }
-  void SetItems(TLayerManagement* items) {
+  void SetItems(const TLayerManagement* items) {
     if (items) Items = items;
   }
-  void SetTrimBox(TBandManagement* box) {
+  void SetTrimBox(const TBandManagement* box) {
     if (box) TrimBox = box;
   }
   void SetWorkSize(std::int32_t width, std::int32_t height) {
@@ -49,21 +61,30 @@ class TLayerToSwf {
   void SetMobile(bool mobile) { Mobile = mobile; }
   // Folder for the frame files; the export's temporary folder by default.
   void SetFrameFolder(const std::string& folder) { FrameFolder = folder; }
+  // Checked between frames and while waiting for another export.
+  void SetCancelFlag(const std::atomic<bool>* cancel) { CancelFlag = cancel; }
   bool IsReady() const;
 
-  // Makes the frames and the movie. The progress is hidden again in every
-  // case; the result says whether a movie was written, and if not, why.
-  TExportResult Execute(const std::string& fileName);
+  // Checks the settings and plans every frame from the document (on the
+  // thread that owns it).
+  TExportResult Plan(TExportPlan& plan) const;
+  // Makes the frames and the movie of a plan; needs nothing else.
+  TExportResult Make(const TExportPlan& plan, const std::string& fileName) const;
+  // Both in turn. The progress is hidden again in every case; the result
+  // says whether a movie was written, and if not, why.
+  TExportResult Execute(const std::string& fileName) const;
 
  private:
+  bool IsCancelled() const { return CancelFlag && *CancelFlag; }
   IProgress* Progress = nullptr;
-  TLayerManagement* Items = nullptr;
-  TBandManagement* TrimBox = nullptr;
+  const TLayerManagement* Items = nullptr;
+  const TBandManagement* TrimBox = nullptr;
   std::int32_t WorkWidth = 0;
   std::int32_t WorkHeight = 0;
   std::int32_t SwfWidth = 0;
   bool Mobile = false;
   std::string FrameFolder;
+  const std::atomic<bool>* CancelFlag = nullptr;
 };
 
 // The width box of the export dialog: 100 to 2500, 500 at first.

@@ -1,6 +1,6 @@
 #include "export/SwfList.h"
 
-#include "imaging/Round.h"
+#include "base/Round.h"
 #include "swf/FlashMovie.h"
 
 namespace kalvane {
@@ -18,11 +18,12 @@ int TSwfList::FrameCount(double t) {
   return frames == 0 ? 1 : frames;
 }
 
-TSwfResult TSwfList::MakePcSwf(const std::string& fileName) const {
-  if (Files.empty()) return {false, "there are no frames to write"};
+TResult TSwfList::MakePcSwf(const std::string& fileName) const {
+  if (Files.empty()) return TResult::Fail(TErrorCode::NoItems, "there are no frames to write");
   if (Count() > kMaxFrames) {
-    return {false, std::to_string(Count()) + " frames: a movie holds at most " +
-                       std::to_string(kMaxFrames)};
+    return TResult::Fail(
+        TErrorCode::TooManyItems,
+        std::to_string(Count()) + " frames: a movie holds at most " + std::to_string(kMaxFrames));
   }
   try {
     TFlashMovie movie(0, 0, 20 * FrameWidth, 20 * FrameHeight, 1.0, false);
@@ -44,9 +45,9 @@ TSwfResult TSwfList::MakePcSwf(const std::string& fileName) const {
     movie.BuildBody();
     movie.SaveToFile(fileName);
   } catch (const TSwfError& e) {
-    return {false, e.what()};
+    return TResult::Fail(TErrorCode::WriteFailed, e.what());
   }
-  return {true, {}};
+  return {};
 }
 
 }  // namespace kalvane

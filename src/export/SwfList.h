@@ -4,13 +4,9 @@
 #include <string>
 #include <vector>
 
-namespace kalvane {
+#include "base/Result.h"
 
-// What writing a movie came to: written, or why not.
-struct TSwfResult {
-  bool Written = false;
-  std::string Error;  // empty when written
-};
+namespace kalvane {
 
 // The frame files of an export, in frame order, and the movie size.
 class TSwfList {
@@ -35,7 +31,7 @@ class TSwfList {
   // without touching the file; the old file is replaced only by a complete
   // new one. Frame files are noted while the movie is built and copied into
   // it one at a time, so memory does not grow with the frame count.
-  TSwfResult MakePcSwf(const std::string& fileName) const;
+  TResult MakePcSwf(const std::string& fileName) const;
 
  private:
   std::vector<std::string> Files;

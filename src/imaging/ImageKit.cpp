@@ -4,12 +4,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <utility>
 #include <vector>
 #include <vips/vips8>
 
-#include "imaging/Round.h"
+#include "base/Round.h"
 
 namespace kalvane {
 
@@ -397,6 +398,22 @@ TIKImage IKRotationEx(const TIKImage& image, int angle) {
   });
 }
 
+TIKFileInfo IKRotatedSize(int width, int height, int angle) {
+  const int turn = ((angle % 36000) + 36000) % 36000;
+  if (turn % 9000 == 0)
+    return turn % 18000 ? TIKFileInfo{height, width} : TIKFileInfo{width, height};
+  // The same operation on a blank image of that size: libvips works out
+  // the size without computing a pixel.
+  IKInitialize();
+  try {
+    const VImage out = VImage::black(width, height).rotate(-turn / 100.0);
+    return {out.width(), out.height()};
+  } catch (const VError&) {
+    vips_error_clear();
+    return {width, height};
+  }
+}
+
 TIKImage IKCutRectImage(const TIKImage& image, TIKRect rect) {
   const VImage* in = Source(image);
   if (!in) return NoInput(image, "cut");
@@ -522,6 +539,15 @@ void IKImageOut(TBitmap24& target, const TIKImage& image, TIKRect rect) {
   const int h = std::clamp(RoundInt(image.Height() * k), 1, rh);
   const TBitmap24 fitted = IKBitmapFromDib(IKResizeEx(image, w, h));
   target.Draw(fitted, rect.left + (rw - w) / 2, rect.top + (rh - h) / 2);
+}
+
+double GetFitScale(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return -1.0;
+  const auto info = IKFileType(path);
+  if (!info || info->width <= 0 || info->height <= 0) return -1.0;
+  const double scale = std::min(600.0 / info->width, 600.0 / info->height);
+  return scale > 1.0 ? 1.0 : scale;
 }
 
 }  // namespace kalvane

@@ -65,6 +65,9 @@ void IKSetConcurrency(int threads);
 // Photos whose orientation tag says they were shot turned are reported, and
 // decoded below, upright.
 std::optional<TIKFileInfo> IKFileType(const std::string& path, std::string* error = nullptr);
+// Scale that fits the image into 600 x 600 without enlarging; -1.0 when the
+// file is missing or its size cannot be read.
+double GetFitScale(const std::string& path);
 // The whole decoded file.
 TIKImage IKFileLoad(const std::string& path);
 // Decoded straight to exactly width x height: shrink-on-load where the
@@ -82,6 +85,8 @@ TIKFileInfo IKGetImageType(const TIKImage& image);
 // is turned. Same picture as IKFileLoad, IKRotationEx, IKCutRectImage and
 // IKResizeEx in turn, up to resampling.
 TIKImage IKTrimFrame(const std::string& path, int angle, TIKRect rect, int width, int height);
+// The size IKRotationEx gives an image of width x height.
+TIKFileInfo IKRotatedSize(int width, int height, int angle);
 // Scaled to exactly width x height (aspect not kept).
 TIKImage IKResizeEx(const TIKImage& image, int width, int height);
 // Rotated by hundredths of a degree, positive counter-clockwise. Quarter

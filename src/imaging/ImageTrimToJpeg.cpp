@@ -1,55 +1,8 @@
 #include "imaging/ImageTrimToJpeg.h"
 
-#include <algorithm>
 #include <cstdio>
 
-#include "imaging/Round.h"
-
 namespace kalvane {
-
-TFramePlanner::TFramePlanner(const TFrameInputs& in) : In(in), FrameWidth(in.Width) {
-  const double s = In.ItemScale;
-  Box = {RoundInt(In.Left / s * In.WorkWidth), RoundInt(In.Top / s * In.WorkHeight),
-         RoundInt(In.Right / s * In.WorkWidth), RoundInt(In.Bottom / s * In.WorkHeight)};
-}
-
-bool TFramePlanner::Check(std::string* error) const {
-  auto fail = [error](const std::string& why) {
-    if (error) *error = why;
-    return false;
-  };
-  if (!(In.ItemScale > 0)) return fail("the item scale is not set");
-  if (In.Width <= 0) return fail("the frame width must be above 0");
-  if (Box.right <= Box.left || Box.bottom <= Box.top) {
-    return fail("the trimming box has no width or no height (" +
-                std::to_string(Box.right - Box.left) + " x " +
-                std::to_string(Box.bottom - Box.top) + " source pixels)");
-  }
-  return true;
-}
-
-TFramePlan TFramePlanner::Plan(int index, const std::string& source, int offsetX, int offsetY,
-                               const std::string& folder) {
-  const double s = In.ItemScale;
-  TFramePlan plan;
-  plan.Index = index;
-  plan.Source = source;
-  plan.Rotation = In.Rotation;
-  plan.Crop = {RoundInt(Box.left - offsetX / s), RoundInt(Box.top - offsetY / s),
-               RoundInt(Box.right - offsetX / s), RoundInt(Box.bottom - offsetY / s)};
-  const double ratio = static_cast<double>(plan.Crop.right - plan.Crop.left) / FrameWidth;
-  int h = ratio > 0 ? RoundInt((plan.Crop.bottom - plan.Crop.top) / ratio) : 0;
-  if (FrameWidth > kMaxSide || h > kMaxSide) {
-    const double k =
-        std::min(static_cast<double>(kMaxSide) / FrameWidth, static_cast<double>(kMaxSide) / h);
-    FrameWidth = RoundInt(FrameWidth * k);
-    h = RoundInt(h * k);
-  }
-  plan.Width = FrameWidth;
-  plan.Height = std::max(h, 1);
-  plan.FileName = folder + std::to_string(index) + ".jpg";
-  return plan;
-}
 
 bool TImageTrimToJpeg::TrimToJpeg(const TIKImage& image, TIKRect rect, const std::string& fileName,
                                   int width, int height, std::string* error) const {

@@ -13,7 +13,7 @@
 #include <limits>
 #include <vector>
 
-#include "imaging/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 namespace kalvane {
 

@@ -2,9 +2,14 @@
 
 #include <filesystem>
 
+#include <exception>
+
+#include "base/AppUtil.h"
+#include "base/Texts.h"
 #include "document/LayerManagement.h"
-#include "imaging/AppUtil.h"
+#include "imaging/ImageKit.h"
 #include "project/ProjectFile.h"
+#include "project/ProjectTexts.h"
 
 namespace kalvane {
 
@@ -17,42 +22,57 @@ bool FileExists(const std::string& path) {
 
 }  // namespace
 
-std::string ProjectCaption(const std::string& projectPath) {
-  return "Kalvane (" + projectPath + ")";
-}
-
-std::string RejectedMessage(int count) {
-  return "登録できなかったファイルが" + std::to_string(count) +
-         "個ありました。\r同一ファイル名などのアイテムは登録出来ません。";
-}
-
 TLoadThread::~TLoadThread() {
-  Wait();
+  if (!Worker.joinable()) return;
+  // The worker holds this loader until its last step, so the loader goes
+  // either on the worker itself or after the worker has let go of it.
+  if (Worker.get_id() == std::this_thread::get_id()) {
+    Worker.detach();
+  } else {
+    Worker.join();
+  }
+}
+
+void TLoadThread::GuardedBody() {
+  try {
+    Body();
+  } catch (const std::exception& e) {
+    FailureText = e.what();
+  } catch (...) {
+    FailureText = "unknown error";
+  }
+  if (FailureText.empty()) return;
+  Cancelled = true;
+  try {
+    HideProgress();
+  } catch (...) {
+  }
 }
 
 void TLoadThread::Run() {
-  Body();
+  Running = true;
+  GuardedBody();
   Finished();
+  Running = false;
 }
 
 void TLoadThread::Start(std::function<void()> onEnd) {
-  Wait();
-  Worker = std::thread([this, onEnd = std::move(onEnd)] {
-    Body();
-    OnGui([&] {
-      Finished();
+  if (Running) return;
+  Running = true;
+  if (Worker.joinable()) Worker.join();  // an earlier run, long finished
+  Worker = std::thread([self = shared_from_this(), onEnd = std::move(onEnd)] {
+    self->GuardedBody();
+    self->OnGui([&] {
+      self->Finished();
+      self->Running = false;
       if (onEnd) onEnd();
     });
   });
 }
 
-void TLoadThread::Wait() {
-  if (Worker.joinable()) Worker.join();
-}
-
 void TLoadThread::ShowProgress(int minimum, int maximum) {
   OnGui([&] {
-    Progress = Window->CreateProgress();
+    Progress = Doc->View().CreateProgress();
     Progress->SetOnCancel([this] { Cancel(); });
     Progress->Setup(kProgressCaption, kLoadMessage, minimum, maximum);
     Progress->ShowProgress();
@@ -73,23 +93,23 @@ void TLoadThread::StepProgress() {
 }
 
 void TLoadThread::ChooseScale(const std::string& path) {
-  if (ScaleChosen || Window->LayerItems().Count() > 0) return;
+  if (ScaleChosen || Doc->LayerItems().Count() > 0) return;
   const double scale = GetFitScale(path);
   if (scale > 0) {
-    Window->LayerItems().SetItemScale(scale);
+    Doc->LayerItems().SetItemScale(scale);
     ScaleChosen = true;
   }
 }
 
 bool TLoadThread::IsNewName(const std::string& name) const {
-  return IsNewItemName(name, Window->LayerItems()) && ScheduledNames.count(name) == 0;
+  return IsNewItemName(name, Doc->LayerItems()) && ScheduledNames.count(name) == 0;
 }
 
 void TLoadThread::Schedule(const std::string& name, const std::string& path,
                            std::function<int()> position,
                            std::function<void(TLayerItemObject&)> prepare) {
   ScheduledNames.insert(name);
-  TLayerManagement& items = Window->LayerItems();
+  const TLayerManagement& items = Doc->LayerItems();
   Decoding.Add(
       [&items, name, path, position = std::move(position), prepare = std::move(prepare)] {
         auto decoded = std::make_shared<TDecoded>();
@@ -103,14 +123,14 @@ void TLoadThread::Schedule(const std::string& name, const std::string& path,
 }
 
 void TLoadThread::Deliver(TDecoded& decoded) {
-  if (!decoded.Item->HasImage()) {
+  if (!decoded.Item->LoadError().empty()) {
     Reject(decoded.Path, decoded.Item->LoadError());
     return;
   }
   // Prepared before it joins the list, so the overlay that the insertion
   // builds already shows it in place.
   if (decoded.Prepare) decoded.Prepare(*decoded.Item);
-  Window->LayerItems().InsertCreated(std::move(decoded.Item), decoded.Position());
+  OnGui([&] { Doc->LayerItems().InsertCreated(std::move(decoded.Item), decoded.Position()); });
 }
 
 void TLoadThread::FinishScheduled() {
@@ -131,7 +151,7 @@ void TLoadThread::ReportRejected(int count) {
 std::string TPrjLoadThread::Resolve(const std::string& stored, bool moreFollow) {
   if (FileExists(stored)) return stored;
   const std::string f = ExtractName(stored);
-  const std::string title = f + "が見つかりません。適切なファイルを指示してください。";
+  const std::string title = MissingPhotoTitle(f);
   if (!SearchFolder.empty()) {
     const std::string candidate = SearchFolder + f;
     if (FileExists(candidate)) return candidate;
@@ -150,7 +170,7 @@ std::string TPrjLoadThread::Resolve(const std::string& stored, bool moreFollow) 
   }
   if (moreFollow) {
     if (Progress) Progress->HideProgress();
-    if (Dialogs->AskYesNo(kQuestionCaption, "以後の画像ファイルも同じフォルダから検索しますか？")) {
+    if (Dialogs->AskYesNo(kQuestionCaption, kSearchSameFolderQuestion)) {
       SearchFolder = GetFolderOf(*picked);
     }
     if (Progress) Progress->ShowProgress();
@@ -161,15 +181,15 @@ std::string TPrjLoadThread::Resolve(const std::string& stored, bool moreFollow) 
 }
 
 void TPrjLoadThread::Body() {
-  if (!Window || !Dialogs || ProjectPath.empty()) return;
+  if (!Doc || !Dialogs || ProjectPath.empty()) return;
   const TProjectContent content = ReadProjectContent(TIniFile::Load(ProjectPath));
   const std::int32_t itemCount = content.ItemCount;
   OnGui([&] {
-    AddProjectGuides(Window->GuideLines(), content.Guides);
-    Window->TrimBox().SetRelBox(content.Box);
+    AddProjectGuides(Doc->GuideLines(), content.Guides);
+    Doc->TrimBox().SetRelBox(content.Box);
     if (itemCount != -1 && itemCount != 0) {
-      Window->HideItemPanel();
-      Window->SetItemPanelRefresh(false);
+      Doc->View().HideItemPanel();
+      Doc->View().SetItemPanelRefresh(false);
       SearchFolder.clear();
     }
   });
@@ -178,7 +198,7 @@ void TPrjLoadThread::Body() {
   // the still empty list, lets each photo be turned as it is decoded, on
   // the workers; the final SetRotation then finds every item turned already
   // and leaves the same items as turning them all at the end.
-  if (Window->LayerItems().Count() == 0) Window->LayerItems().SetRotation(content.Rotation);
+  if (Doc->LayerItems().Count() == 0) Doc->LayerItems().SetRotation(content.Rotation);
 
   // Entries past the last projectItem section hold nothing; a count of two
   // billion must not step the bar two billion times.
@@ -201,7 +221,7 @@ void TPrjLoadThread::Body() {
       const std::string name = ExtractName(resolved);
       if (IsNewName(name)) {
         const TPoint offset{entry.X, entry.Y};
-        TLayerManagement& items = Window->LayerItems();
+        const TLayerManagement& items = Doc->LayerItems();
         Schedule(
             name, resolved, [&items] { return items.Count(); },
             [offset](TLayerItemObject& item) { item.SetOffset(offset); });
@@ -213,41 +233,45 @@ void TPrjLoadThread::Body() {
   HideProgress();
   OnGui([&] {
     ReportRejected(static_cast<int>(RejectedFiles.size()));
-    Window->RepaintWindow();
-    Window->LayerItems().SelectIndex(0);
-    Window->LayerItems().SetRotation(content.Rotation);
-    Window->SetItemPanelRefresh(true);
-    Window->ShowItemPanel();
-    Window->SetCaption(ProjectCaption(ProjectPath));
+    Doc->View().RepaintWindow();
+    Doc->LayerItems().SelectIndex(0);
+    Doc->LayerItems().SetRotation(content.Rotation);
+    Doc->View().SetItemPanelRefresh(true);
+    Doc->View().ShowItemPanel();
+    Doc->SetProjectPath(ProjectPath);
+    Doc->View().SetCaption(ProjectCaption(ProjectPath));
   });
 }
 
 void TPrjLoadThread::Finished() {
-  if (!Window) return;
+  if (!Doc) return;
   const bool moved = !SearchFolder.empty();
   if (Cancelled) {
-    Window->ResetProject();
-    Window->UpdateCommandStates();
-    Window->SetCaption("Kalvane ");
+    Doc->Reset();
+    Doc->UpdateCommandStates();
+    Doc->View().SetCaption(kNoProjectCaption);
   } else {
-    Window->UpdateCommandStates();
+    Doc->UpdateCommandStates();
   }
   if (moved) {
-    Window->MarkModified();
+    Doc->MarkModified();
   } else {
-    Window->MarkSaved();
+    Doc->MarkSaved();
   }
-  if (!Cancelled) Window->FocusWindow();
+  if (!FailureText.empty() && Dialogs) {
+    Dialogs->Warn(kQuestionCaption, LoadFailedMessage(FailureText));
+  }
+  if (!Cancelled) Doc->View().FocusWindow();
 }
 
 // ---- adding images ---------------------------------------------------------
 
 void TPrjItemLoadThread::Body() {
-  if (!Window) return;
+  if (!Doc) return;
   Cancelled = false;
   ShowProgress(0, static_cast<int>(Files.size()));
-  TLayerManagement& items = Window->LayerItems();
-  TLayerItemObject* anchor = InsertMode ? items.GetSelected() : nullptr;
+  const TLayerManagement& items = Doc->LayerItems();
+  const TLayerItemObject* anchor = InsertMode ? items.GetSelected() : nullptr;
   RejectedCount = 0;
   for (const std::string& path : Files) {
     StepProgress();
@@ -271,13 +295,16 @@ void TPrjItemLoadThread::Body() {
 }
 
 void TPrjItemLoadThread::Finished() {
-  if (!Window) return;
-  if (!Window->LayerItems().GetSelected()) Window->LayerItems().SelectIndex(0);
-  Window->SetItemPanelRefresh(true);
-  Window->ShowItemPanel();
-  Window->UpdateCommandStates();
-  Window->MarkModified();
-  Window->FocusWindow();
+  if (!Doc) return;
+  if (!Doc->LayerItems().GetSelected()) Doc->LayerItems().SelectIndex(0);
+  Doc->View().SetItemPanelRefresh(true);
+  Doc->View().ShowItemPanel();
+  Doc->UpdateCommandStates();
+  Doc->MarkModified();
+  if (!FailureText.empty() && Dialogs) {
+    Dialogs->Warn(kQuestionCaption, LoadFailedMessage(FailureText));
+  }
+  Doc->View().FocusWindow();
 }
 
 }  // namespace kalvane

@@ -8,9 +8,10 @@
 #include <thread>
 #include <vector>
 
+#include "base/OrderedWork.h"
+#include "base/Seams.h"
 #include "document/LayerItemObject.h"
-#include "imaging/OrderedWork.h"
-#include "project/LoaderSeams.h"
+#include "project/ProjectDocument.h"
 
 namespace kalvane {
 
@@ -22,13 +23,14 @@ struct TRejectedFile {
 
 // What both loaders share: the worker thread, the progress dialog, the
 // cancel flag, and decoding several photos at once while adding them to
-// the item list in order.
-class TLoadThread {
+// the item list in order. Every change of the document, and so every
+// listener call, happens on the GUI thread through the dispatcher.
+class TLoadThread : public std::enable_shared_from_this<TLoadThread> {
  public:
   virtual ~TLoadThread();
 
-  void SetMainWindow(ILoaderWindow* window) {
-    if (window) Window = window;
+  void SetMainWindow(TProjectDocument* document) {
+    if (document) Doc = document;
   }
   void SetDispatcher(IGuiDispatcher* gui) {
     if (gui) Gui = gui;
@@ -39,19 +41,25 @@ class TLoadThread {
   }
   void Cancel() { Cancelled = true; }
   bool IsCancelled() const { return Cancelled; }
+  bool IsRunning() const { return Running; }
   const std::vector<TRejectedFile>& Rejected() const { return RejectedFiles; }
+  // Why the load broke off on an error of its own (no memory, no thread);
+  // empty otherwise. Such a load ends as a cancelled one does.
+  const std::string& Failure() const { return FailureText; }
 
-  // The body, then the end handler, on this thread (the command line and
-  // tests).
+  // The body, then the end handler, on this thread (the command line).
   void Run();
   // The body on a worker thread; the end handler and then `onEnd` run on
-  // the GUI thread through the dispatcher. Wait() joins the worker.
+  // the GUI thread through the dispatcher. The loader must be owned by a
+  // shared_ptr: the worker holds it until the end, so the GUI thread never
+  // waits for the worker, and letting go of the loader early is safe.
   void Start(std::function<void()> onEnd = nullptr);
-  void Wait();
 
  protected:
   virtual void Body() = 0;
   virtual void Finished() = 0;
+  // The body with its errors caught: they end the load as a cancel does.
+  void GuardedBody();
 
   void OnGui(const std::function<void()>& step) { Gui->RunSync(step); }
   void ShowProgress(int minimum, int maximum);
@@ -68,16 +76,18 @@ class TLoadThread {
   // "登録できなかったファイルがN個ありました。…" when N > 0 (GUI thread).
   void ReportRejected(int count);
 
-  ILoaderWindow* Window = nullptr;
+  TProjectDocument* Doc = nullptr;
   IDialogs* Dialogs = nullptr;
   IGuiDispatcher* Gui = &Direct;
   std::unique_ptr<IProgress> Progress;
   std::atomic<bool> Cancelled{false};
   std::vector<TRejectedFile> RejectedFiles;
+  std::string FailureText;
 
  private:
   TDirectDispatcher Direct;
   std::thread Worker;
+  std::atomic<bool> Running{false};
   bool ScaleChosen = false;
   std::set<std::string> ScheduledNames;
   struct TDecoded {
@@ -94,8 +104,6 @@ class TLoadThread {
 // ones that moved), then the rotation.
 class TPrjLoadThread : public TLoadThread {
  public:
-  // The worker uses this object's body: it must end before this part goes.
-  ~TPrjLoadThread() override { Wait(); }
   void SetFindDialog(IDialogs* dialogs) { SetDialogs(dialogs); }
   void SetProjectPath(const std::string& path) {
     if (!path.empty()) ProjectPath = path;
@@ -121,7 +129,6 @@ class TPrjLoadThread : public TLoadThread {
 // them for insert mode, so they end up ascending after the anchor).
 class TPrjItemLoadThread : public TLoadThread {
  public:
-  ~TPrjItemLoadThread() override { Wait(); }
   void SetFiles(std::vector<std::string> files) { Files = std::move(files); }
   void SetInsertMode(bool insert) { InsertMode = insert; }
   int GetRejectedCount() const { return RejectedCount; }
@@ -135,9 +142,5 @@ class TPrjItemLoadThread : public TLoadThread {
   bool InsertMode = false;
   int RejectedCount = 0;
 };
-
-// The project's display name in the window caption.
-std::string ProjectCaption(const std::string& projectPath);
-std::string RejectedMessage(int count);
 
 }  // namespace kalvane

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 
+#include "base/AtomicFile.h"
 #include "document/GuideManagement.h"
 #include "document/LayerManagement.h"
-#include "imaging/AtomicFile.h"
+#include "project/ProjectDocument.h"
 
 namespace kalvane {
 
@@ -72,7 +73,7 @@ void AddProjectGuides(TGuideManagement& guides, const std::vector<TProjectGuideE
 std::string TPrjSave::Text() const {
   if (!Window) return {};
   TIniFile file;
-  TLayerManagement& items = Window->LayerItems();
+  const TLayerManagement& items = Window->LayerItems();
   const int n = items.Count();
   file.WriteInteger("project", "itemCount", n);
   file.WriteInteger("project", "itemRotate", items.GetRotation());
@@ -83,7 +84,7 @@ std::string TPrjSave::Text() const {
     file.WriteFloat(section, "x", item->GetOffset().X);
     file.WriteFloat(section, "y", item->GetOffset().Y);
   }
-  TGuideManagement& guides = Window->GuideLines();
+  const TGuideManagement& guides = Window->GuideLines();
   file.WriteInteger("guideLine", "count", guides.Count());
   for (int j = 0; j < guides.Count(); ++j) {
     const std::string section = "guideItem" + std::to_string(j);
@@ -108,13 +109,13 @@ bool TPrjSave::Save(const std::string& path, std::string* error) const {
 
 void TPrjFormat::Reset() {
   if (!Window) return;
-  Window->HideItemPanel();
+  Window->View().HideItemPanel();
   Window->GuideLines().Clear();
   Window->LayerItems().SetRotation(0);
   Window->LayerItems().Clear();
   Window->TrimBox().SetRelBox(kDefaultRelBox);
-  Window->ForgetProjectPath();
-  Window->RepaintWorkArea();
+  Window->SetProjectPath("");
+  Window->View().RepaintWorkArea();
 }
 
 }  // namespace kalvane

@@ -5,10 +5,12 @@
 #include <vector>
 
 #include "document/BandManagement.h"
+#include "document/GuideManagement.h"
 #include "project/IniFile.h"
-#include "project/ProjectDocument.h"
 
 namespace kalvane {
+
+class TProjectDocument;
 
 // A project file taken apart in the reader's order, with its defaults: what
 // the loaders then apply (guides, box, items, rotation last).
@@ -40,8 +42,8 @@ void AddProjectGuides(TGuideManagement& guides, const std::vector<TProjectGuideE
 // general format, offsets as whole numbers.
 class TPrjSave {
  public:
-  void SetMainWindow(IProjectDocument* window) {
-    if (window) Window = window;
+  void SetMainWindow(const TProjectDocument* document) {
+    if (document) Window = document;
   }
   // The file's text; empty without a window.
   std::string Text() const;
@@ -50,19 +52,19 @@ class TPrjSave {
   bool Save(const std::string& path, std::string* error = nullptr) const;
 
  private:
-  IProjectDocument* Window = nullptr;
+  const TProjectDocument* Window = nullptr;
 };
 
 // Empties the project: before an open and for a new project.
 class TPrjFormat {
  public:
-  void SetMainWindow(IProjectWindow* window) {
-    if (window) Window = window;
+  void SetMainWindow(TProjectDocument* document) {
+    if (document) Window = document;
   }
   void Reset();
 
  private:
-  IProjectWindow* Window = nullptr;
+  TProjectDocument* Window = nullptr;
 };
 
 }  // namespace kalvane

@@ -34,21 +34,4 @@ class TSystemStatus {
   std::string TemplateFolder;
 };
 
-// The saved/modified state of the project and the commands that depend on
-// whether it has items.
-class TFormManagement {
- public:
-  void SetMainWindow(ICommandView* window) {
-    if (window) MainWindow = window;
-  }
-  void MarkSaved();
-  void MarkModified();
-  bool IsSaved() const { return Saved; }
-  void UpdateCommandStates();
-
- private:
-  ICommandView* MainWindow = nullptr;
-  bool Saved = true;
-};
-
 }  // namespace kalvane

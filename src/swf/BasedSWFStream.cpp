@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "imaging/AtomicFile.h"
-#include "imaging/Round.h"
+#include "base/AtomicFile.h"
+#include "base/Round.h"
 #include "swf/BitsEngine.h"
 
 namespace kalvane {

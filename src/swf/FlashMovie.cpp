@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "imaging/Round.h"
+#include "base/Round.h"
 #include "swf/SWFControlTags.h"
 
 namespace kalvane {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "imaging/Round.h"
+#include "base/Round.h"
 #include "swf/FlashImage.h"
 #include "swf/FlashMovie.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/AppUtil.h"
 #include "export/SwfList.h"
-#include "imaging/AppUtil.h"
 #include "imaging/ImageKit.h"
 #include "swf/FlashMovie.h"
 #include "swf/SWFControlTags.h"
@@ -53,8 +53,8 @@ void PcMovie(const std::vector<std::string>& frames, int w, int h, const std::st
     list.Add(f);
   list.SetSwfWidth(w);
   list.SetSwfHeight(h);
-  const TSwfResult r = list.MakePcSwf(path);
-  if (!r.Written) throw std::runtime_error(r.Error);
+  const TResult r = list.MakePcSwf(path);
+  if (!r.Ok()) throw std::runtime_error(r.Error);
 }
 
 // A JPEG tag whose image data is given byte for byte, the way other

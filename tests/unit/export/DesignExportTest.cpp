@@ -34,7 +34,7 @@ class DesignFiles : public testing::Test {
 
 TEST_F(DesignFiles, CopiesAllButThePreviewAndRewritesTheScript) {
   const TDesignResult r = TDesignExport::CopyDesign(design, out, true);
-  ASSERT_TRUE(r.Ok) << r.Error;
+  ASSERT_TRUE(r.Ok()) << r.Error;
   EXPECT_TRUE(fs::exists(out + "velzoom.html"));
   EXPECT_TRUE(fs::exists(out + "style.css"));
   EXPECT_FALSE(fs::exists(out + "prev.jpg"));
@@ -50,12 +50,12 @@ TEST_F(DesignFiles, HelpOffAndOldFilesReplaced) {
   std::ofstream(out + "velzoom.html") << "an older page";
   std::ofstream(out + "veldata.swf") << "kept: the movie is written after";
   const TDesignResult r = TDesignExport::CopyDesign(design, out, false);
-  ASSERT_TRUE(r.Ok) << r.Error;
+  ASSERT_TRUE(r.Ok()) << r.Error;
   EXPECT_EQ(test::ReadText(out + "velzoom.html"), "<html>page</html>");
   EXPECT_NE(test::ReadText(out + "velzoom.js").find("var help = \"false\";"), std::string::npos);
   EXPECT_EQ(test::ReadText(out + "velzoom.js").find("var help = \"true\";"), std::string::npos);
   // a second export into the same folder replaces each file again
-  ASSERT_TRUE(TDesignExport::CopyDesign(design, out, true).Ok);
+  ASSERT_TRUE(TDesignExport::CopyDesign(design, out, true).Ok());
   EXPECT_NE(test::ReadText(out + "velzoom.js").find("var help = \"true\";"), std::string::npos);
 }
 
@@ -70,9 +70,9 @@ TEST_F(DesignFiles, ThemesLeaveOutThePreviewFolder) {
 }
 
 TEST_F(DesignFiles, MissingFoldersAreErrors) {
-  EXPECT_FALSE(TDesignExport::CopyDesign(dir.File("nowhere"), out, true).Ok);
+  EXPECT_FALSE(TDesignExport::CopyDesign(dir.File("nowhere"), out, true).Ok());
   const TDesignResult r = TDesignExport::CopyDesign(design, dir.File("no/such/out"), true);
-  EXPECT_FALSE(r.Ok);
+  EXPECT_FALSE(r.Ok());
   EXPECT_NE(r.Error.find("no/such/out"), std::string::npos);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -9,7 +10,7 @@
 #include "TestImages.h"
 #include "document/BandManagement.h"
 #include "document/LayerManagement.h"
-#include "imaging/ImageTrimToJpeg.h"
+#include "export/FramePlanner.h"
 #include "swf/JpegProbe.h"
 
 namespace kalvane {
@@ -31,6 +32,15 @@ class TCountingProgress : public TProgressModel {
 std::vector<std::uint8_t> Bytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The width of every baseline JPEG frame in a movie, from its SOF0 marker.
+std::vector<int> JpegWidths(const std::vector<std::uint8_t>& b) {
+  std::vector<int> widths;
+  for (std::size_t i = 0; i + 8 < b.size(); ++i) {
+    if (b[i] == 0xFF && b[i + 1] == 0xC0) widths.push_back(b[i + 7] << 8 | b[i + 8]);
+  }
+  return widths;
 }
 
 class Export : public testing::Test {
@@ -64,7 +74,7 @@ class Export : public testing::Test {
 TEST_F(Export, FramesInItemOrderAndTheMovie) {
   std::ofstream(dir.File("frames/1.jpg")) << "left over from an earlier export";
   const TExportResult r = exporter.Execute(dir.File("veldata.swf"));
-  ASSERT_TRUE(r.Written) << r.Error;
+  ASSERT_TRUE(r.Ok()) << r.Error;
   ASSERT_EQ(r.Frames.size(), 3u);
   EXPECT_EQ(r.Frames[1], dir.File("frames/1.jpg"));
   EXPECT_EQ(r.Width, 320);
@@ -86,7 +96,7 @@ TEST_F(Export, FramesInItemOrderAndTheMovie) {
 
 TEST_F(Export, FramesMadeAtOnceEqualFramesMadeOneByOne) {
   const TExportResult r = exporter.Execute(dir.File("veldata.swf"));
-  ASSERT_TRUE(r.Written) << r.Error;
+  ASSERT_TRUE(r.Ok()) << r.Error;
   TFramePlanner planner(
       {items.GetItemScale(), work.Width(), work.Height(), 0.1, 0.1, 0.9, 0.9, 0, 320});
   for (int i = 0; i < 3; ++i) {
@@ -101,21 +111,21 @@ TEST_F(Export, FramesMadeAtOnceEqualFramesMadeOneByOne) {
 TEST_F(Export, FailuresAreReportedAndTheProgressIsHidden) {
   std::filesystem::remove(dir.File("photo1.jpg"));
   TExportResult r = exporter.Execute(dir.File("veldata.swf"));
-  EXPECT_FALSE(r.Written);
+  EXPECT_FALSE(r.Ok());
   EXPECT_NE(r.Error.find("photo1.jpg"), std::string::npos) << r.Error;
   EXPECT_EQ(progress.Hidden, 1);
   EXPECT_FALSE(std::filesystem::exists(dir.File("veldata.swf")));
 
   box.SetRelBox({0.5, 0.1, 0.5, 0.9});
   r = exporter.Execute(dir.File("veldata.swf"));
-  EXPECT_FALSE(r.Written);
+  EXPECT_FALSE(r.Ok());
   EXPECT_NE(r.Error.find("trimming box"), std::string::npos);
 
   TLayerToSwf empty;
   TLayerManagement none;
   empty.SetItems(&none);
   r = empty.Execute(dir.File("veldata.swf"));
-  EXPECT_FALSE(r.Written);
+  EXPECT_FALSE(r.Ok());
   EXPECT_EQ(r.Error, "the project has no items");
 
   TLayerToSwf noWidth;
@@ -124,7 +134,7 @@ TEST_F(Export, FailuresAreReportedAndTheProgressIsHidden) {
   noWidth.SetWorkSize(100, 100);
   noWidth.SetSwfWidth(0);  // ignored: no width set
   EXPECT_FALSE(noWidth.IsReady());
-  EXPECT_FALSE(noWidth.Execute(dir.File("veldata.swf")).Written);
+  EXPECT_FALSE(noWidth.Execute(dir.File("veldata.swf")).Ok());
 }
 
 TEST_F(Export, TwoExportsAtOnceDoNotMixTheirFrames) {
@@ -145,11 +155,20 @@ TEST_F(Export, TwoExportsAtOnceDoNotMixTheirFrames) {
   for (std::thread& t : exports)
     t.join();
   for (const TExportResult& r : results) {
-    EXPECT_TRUE(r.Written) << r.Error;
+    EXPECT_TRUE(r.Ok()) << r.Error;
   }
-  // each movie holds frames of its own width
-  EXPECT_NE(Bytes(dir.File("movie0.swf")), Bytes(dir.File("movie1.swf")));
-  EXPECT_EQ(results[1].Width, 200);
+  // Each movie holds its own three frames, none of the other's width.
+  EXPECT_EQ(JpegWidths(Bytes(dir.File("movie0.swf"))), (std::vector<int>{320, 320, 320}));
+  EXPECT_EQ(JpegWidths(Bytes(dir.File("movie1.swf"))), (std::vector<int>{200, 200, 200}));
+}
+
+TEST_F(Export, CancelledBetweenFramesWritesNoMovie) {
+  std::atomic<bool> cancel{true};
+  exporter.SetCancelFlag(&cancel);
+  const TExportResult r = exporter.Execute(dir.File("veldata.swf"));
+  EXPECT_EQ(r.Code, TErrorCode::Cancelled);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("veldata.swf")));
+  EXPECT_EQ(progress.Hidden, 1);
 }
 
 TEST(ExportWidth, TheDialogsRules) {

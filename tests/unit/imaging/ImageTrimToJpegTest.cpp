@@ -13,56 +13,6 @@ namespace {
 using Px = TBitmap24::Pixel;
 using vips::VImage;
 
-TFrameInputs Inputs(double s, int W, int H, double l, double t, double r, double b, int w,
-                    int angle = 0) {
-  return {s, W, H, l, t, r, b, angle, w};
-}
-
-TEST(FramePlanner, HeightFollowsTheCropsAspect) {
-  TFramePlanner planner(Inputs(1.0, 400, 300, 0, 0, 1, 1, 500));
-  ASSERT_TRUE(planner.Check(nullptr));
-  const TFramePlan plan = planner.Plan(12, "/p/a.jpg", 0, 0, "/tmp/k/");
-  EXPECT_EQ(plan.Crop.right - plan.Crop.left, 400);
-  EXPECT_EQ(plan.Width, 500);
-  EXPECT_EQ(plan.Height, 375);
-  EXPECT_EQ(plan.FileName, "/tmp/k/12.jpg");
-}
-
-TEST(FramePlanner, TheLimitLowersTheWidthForLaterFrames) {
-  // crop 1000 x 2000 source pixels at width 2500 would be 2500 x 5000
-  TFramePlanner planner(Inputs(1.0, 1000, 2000, 0, 0, 1, 1, 2500));
-  const TFramePlan first = planner.Plan(0, "a", 0, 0, "");
-  EXPECT_EQ(first.Width, 1250);
-  EXPECT_EQ(first.Height, 2500);
-  EXPECT_EQ(planner.Width(), 1250);
-  const TFramePlan second = planner.Plan(1, "b", 0, 0, "");
-  EXPECT_EQ(second.Width, 1250);
-  EXPECT_EQ(second.Height, 2500);
-}
-
-TEST(FramePlanner, BoxInSourcePixelsAndOffsetsShiftTheCrop) {
-  // work bitmap 600 x 450 at scale 0.375 of a 1600 x 1200 photo
-  TFramePlanner planner(Inputs(0.375, 600, 450, 0.1, 0.15, 0.9, 0.95, 500));
-  EXPECT_EQ(planner.SourceBox().left, 160);  // 0.1 / 0.375 * 600
-  EXPECT_EQ(planner.SourceBox().top, 180);
-  EXPECT_EQ(planner.SourceBox().right, 1440);
-  EXPECT_EQ(planner.SourceBox().bottom, 1140);
-  const TFramePlan still = planner.Plan(0, "a", 0, 0, "");
-  const TFramePlan moved = planner.Plan(1, "b", -3, 3, "");  // display pixels
-  EXPECT_EQ(moved.Crop.left - still.Crop.left, 8);           // 3 / 0.375
-  EXPECT_EQ(moved.Crop.top - still.Crop.top, -8);
-  EXPECT_EQ(moved.Crop.right - moved.Crop.left, still.Crop.right - still.Crop.left);
-  EXPECT_EQ(still.Height, 375);
-}
-
-TEST(FramePlanner, ABoxWithoutWidthOrHeightIsRefused) {
-  std::string error;
-  EXPECT_FALSE(TFramePlanner(Inputs(1.0, 400, 300, 0.5, 0.1, 0.5, 0.9, 500)).Check(&error));
-  EXPECT_NE(error.find("no width or no height"), std::string::npos);
-  EXPECT_FALSE(TFramePlanner(Inputs(1.0, 400, 300, 0.1, 0.4, 0.9, 0.4, 500)).Check(&error));
-  EXPECT_FALSE(TFramePlanner(Inputs(1.0, 400, 300, 0.1, 0.1, 0.9, 0.9, 0)).Check(&error));
-}
-
 // A 400 x 300 photo in four colours: red top-left, green top-right, blue
 // bottom-left, black bottom-right.
 std::string Quadrants(const test::TempDir& dir, const std::string& name) {

@@ -7,7 +7,7 @@
 
 #include "LoaderFakes.h"
 #include "TestImages.h"
-#include "imaging/AppUtil.h"
+#include "base/AppUtil.h"
 
 namespace kalvane {
 namespace {
@@ -39,7 +39,7 @@ class Loading : public testing::Test {
     return path;
   }
   void LoadProject(const std::string& path) {
-    loader.SetMainWindow(&window);
+    loader.SetMainWindow(&window.Doc);
     loader.SetFindDialog(&dialogs);
     loader.SetProjectPath(path);
     loader.Run();
@@ -71,7 +71,7 @@ TEST_F(Loading, AProjectComesBackInOrderWithItsRotationLast) {
   EXPECT_EQ(window.Guides.Count(), 1);
   EXPECT_EQ(window.Box.GetRelBox(), (TRelBox{0.1, 0.2, 0.8, 0.9}));
   EXPECT_EQ(window.Caption, "Kalvane (" + path + ")");
-  EXPECT_EQ(window.Saved, true);
+  EXPECT_TRUE(window.Saved());
   EXPECT_EQ(window.Items.GetItemScale(), 1.0);  // 40 x 30 fits 600 x 600
   EXPECT_EQ(window.Log.front(), "hidePanel");
   EXPECT_NE(std::find(window.Log.begin(), window.Log.end(),
@@ -102,7 +102,7 @@ TEST_F(Loading, MovedPhotosAreSearchedInTheFolderTheUserAccepts) {
             "画像ファイル(*.jpg;*.png;*.tif;*.gif;*.bmp)|*.jpg;*.png;*.tif;*.gif;*.bmp");
   EXPECT_EQ(loader.GetSearchFolder(), dir.File("moved/"));
   EXPECT_EQ(window.Items.GetItem(1)->GetFileName(), b);
-  EXPECT_EQ(window.Saved, false);  // new paths: a save would record them
+  EXPECT_FALSE(window.Saved());  // new paths: a save would record them
   // the progress was hidden for the question and shown again
   const auto hide = std::find(window.Log.begin(), window.Log.end(), "hide");
   ASSERT_NE(hide, window.Log.end());
@@ -132,7 +132,7 @@ TEST_F(Loading, GivingUpOnAMovedPhotoDiscardsTheProject) {
   EXPECT_EQ(window.Items.Count(), 0);
   EXPECT_EQ(window.Guides.Count(), 0);
   EXPECT_EQ(window.Caption, "Kalvane ");
-  EXPECT_EQ(window.Saved, true);  // no folder was remembered
+  EXPECT_TRUE(window.Saved());  // no folder was remembered
 }
 
 TEST_F(Loading, CancelInTheMiddleDiscardsTheProject) {
@@ -141,7 +141,7 @@ TEST_F(Loading, CancelInTheMiddleDiscardsTheProject) {
   EXPECT_TRUE(loader.IsCancelled());
   EXPECT_EQ(window.Items.Count(), 0);
   EXPECT_EQ(window.Caption, "Kalvane ");
-  EXPECT_NE(std::find(window.Log.begin(), window.Log.end(), "reset"), window.Log.end());
+  EXPECT_NE(std::find(window.Log.begin(), window.Log.end(), "repaint"), window.Log.end());
 }
 
 TEST_F(Loading, DuplicateNamesAreSkippedSilentlyAndBrokenPhotosReported) {
@@ -182,24 +182,11 @@ TEST_F(Loading, AHugeCountOverFewSectionsLoadsPromptly) {
   EXPECT_EQ(Order(), (Names{"a.png"}));
 }
 
-TEST_F(Loading, OnAWorkerThreadWithTheEndHandlerAfter) {
-  const std::string path = Project({Photo("p", "a.png"), Photo("p", "b.png")});
-  loader.SetMainWindow(&window);
-  loader.SetFindDialog(&dialogs);
-  loader.SetProjectPath(path);
-  bool ended = false;
-  loader.Start([&] { ended = true; });
-  loader.Wait();
-  EXPECT_TRUE(ended);
-  EXPECT_EQ(window.Items.Count(), 2);
-  EXPECT_EQ(window.Log.back(), "focus");
-}
-
 class Adding : public Loading {
  protected:
   void Add(std::vector<std::string> files, bool insert) {
     TPrjItemLoadThread adder;
-    adder.SetMainWindow(&window);
+    adder.SetMainWindow(&window.Doc);
     adder.SetDialogs(&dialogs);
     adder.SetFiles(std::move(files));
     adder.SetInsertMode(insert);
@@ -215,7 +202,7 @@ TEST_F(Adding, InsertedAfterTheCurrentItemInAscendingOrder) {
   // the window sorts a, b, c and reverses them for insert mode
   Add({Photo("q", "c.png"), Photo("q", "b.png"), Photo("q", "a.png")}, true);
   EXPECT_EQ(Order(), (Names{"0.png", "1.png", "2.png", "a.png", "b.png", "c.png", "3.png"}));
-  EXPECT_EQ(window.Saved, false);
+  EXPECT_FALSE(window.Saved());
   EXPECT_EQ(window.Items.GetSelected()->GetItemName(), "2.png");
 }
 

@@ -6,12 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "document/BandManagement.h"
-#include "document/GuideManagement.h"
-#include "document/LayerManagement.h"
-#include "export/Progress.h"
-#include "project/HeadlessWindow.h"
-#include "project/LoaderSeams.h"
+#include "base/Seams.h"
+#include "project/ProjectDocument.h"
 #include "project/ProjectFile.h"
 
 namespace kalvane::test {
@@ -79,31 +75,34 @@ class TRecordingProgress : public TProgressModel {
   int CancelAt;
 };
 
-// The headless document, recording what the loaders ask of the window.
-class TFakeLoaderWindow : public THeadlessWindow {
+// A view recording what the loaders ask of the window.
+class TRecordingView : public THeadlessView {
  public:
   void HideItemPanel() override { Log.push_back("hidePanel"); }
-  void ForgetProjectPath() override { Log.push_back("forget"); }
+  void RepaintWorkArea() override { Log.push_back("repaint"); }
   void SetItemPanelRefresh(bool on) override { Log.push_back(on ? "refreshOn" : "refreshOff"); }
   void ShowItemPanel() override { Log.push_back("showPanel"); }
-  void UpdateCommandStates() override { Log.push_back("commands"); }
-  void MarkSaved() override { Saved = true; }
-  void MarkModified() override { Saved = false; }
-  void ResetProject() override {
-    Log.push_back("reset");
-    THeadlessWindow::ResetProject();
-  }
   void FocusWindow() override { Log.push_back("focus"); }
   std::unique_ptr<IProgress> CreateProgress() override {
     return std::make_unique<TRecordingProgress>(&Log, CancelAt);
   }
-
-  TLayerManagement& Items = LayerItems();
-  TGuideManagement& Guides = GuideLines();
-  TBandManagement& Box = TrimBox();
   std::vector<std::string> Log;
-  std::optional<bool> Saved;
   int CancelAt = -1;
+};
+
+// A project document with a recording view, as a window would own it.
+// It starts modified, so a load that marks it saved shows.
+struct TFakeLoaderWindow {
+  TFakeLoaderWindow() { Doc.MarkModified(); }
+  TRecordingView View;
+  TProjectDocument Doc{&View};
+  TLayerManagement& Items = Doc.LayerItems();
+  TGuideManagement& Guides = Doc.GuideLines();
+  TBandManagement& Box = Doc.TrimBox();
+  std::vector<std::string>& Log = View.Log;
+  std::string& Caption = View.Caption;
+  int& CancelAt = View.CancelAt;
+  bool Saved() const { return Doc.IsSaved(); }
 };
 
 }  // namespace kalvane::test

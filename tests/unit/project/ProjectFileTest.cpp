@@ -5,9 +5,10 @@
 #include <fstream>
 
 #include "TestImages.h"
+#include "base/AppUtil.h"
 #include "document/GuideManagement.h"
 #include "document/LayerManagement.h"
-#include "imaging/AppUtil.h"
+#include "project/ProjectDocument.h"
 
 namespace kalvane {
 namespace {
@@ -17,30 +18,27 @@ class TFakePanel : public IControlParent {
   TSize ClientSize() const override { return {460, 360}; }
 };
 
-class TFakeWindow : public IProjectWindow {
+class TCallView : public THeadlessView {
  public:
+  void HideItemPanel() override { calls += "hide;"; }
+  void RepaintWorkArea() override { calls += "repaint;"; }
+  std::string calls;
+};
+
+// The document as a window owns it, with the window's panel and view.
+struct TFakeWindow {
   TFakeWindow() {
-    items.SetWorkBitmap(&work);
+    doc.SetControlParent(&panel);
     items.SetItemScale(1.0);
-    guides.SetParent(&panel);
     guides.SetOrigin(28, 28);
     guides.SetAreaSize(400, 300);
-    box.SetParent(&panel);
-    box.SetRelBox(kDefaultRelBox);
   }
-  TLayerManagement& LayerItems() override { return items; }
-  TGuideManagement& GuideLines() override { return guides; }
-  TBandManagement& TrimBox() override { return box; }
-  void HideItemPanel() override { calls += "hide;"; }
-  void ForgetProjectPath() override { calls += "forget;"; }
-  void RepaintWorkArea() override { calls += "repaint;"; }
-
   TFakePanel panel;
-  TBitmap24 work;
-  TLayerManagement items;
-  TGuideManagement guides;
-  TBandManagement box;
-  std::string calls;
+  TCallView view;
+  TProjectDocument doc{&view};
+  TLayerManagement& items = doc.LayerItems();
+  TGuideManagement& guides = doc.GuideLines();
+  TBandManagement& box = doc.TrimBox();
 };
 
 class ProjectFile : public testing::Test {
@@ -64,7 +62,7 @@ TEST_F(ProjectFile, TheWholeTextInItsOrder) {
   AddItem("002.png", {-3, 2});
   window.items.SetRotation(9000);
   window.guides.AddAtRelPos(1, 0.5);
-  save.SetMainWindow(&window);
+  save.SetMainWindow(&window.doc);
   const std::string path = dir.File("cup.vpj");
   std::string error;
   ASSERT_TRUE(save.Save(path, &error)) << error;
@@ -83,7 +81,7 @@ TEST_F(ProjectFile, TheWholeTextInItsOrder) {
 TEST_F(ProjectFile, AnEmptyProjectAndNothingToSaveTo) {
   std::string error;
   EXPECT_FALSE(save.Save(dir.File("x.vpj"), &error));  // no window
-  save.SetMainWindow(&window);
+  save.SetMainWindow(&window.doc);
   EXPECT_FALSE(save.Save("", &error));
   window.box.SetRelBox({0.1, 0.2, 0.3, 0.660146699266504});
   EXPECT_EQ(save.Text(),
@@ -94,7 +92,7 @@ TEST_F(ProjectFile, AnEmptyProjectAndNothingToSaveTo) {
 TEST_F(ProjectFile, SavingOverABiggerProjectLeavesNothingOfIt) {
   const std::string path = dir.File("cup.vpj");
   std::ofstream(path) << "[project]\nitemCount=5\n[projectItem4]\nname=old.jpg\n[extra]\nk=v\n";
-  save.SetMainWindow(&window);
+  save.SetMainWindow(&window.doc);
   ASSERT_TRUE(save.Save(path));
   const TIniFile file = TIniFile::Load(path);
   EXPECT_FALSE(file.HasSection("projectItem4"));
@@ -109,7 +107,7 @@ TEST_F(ProjectFile, WrittenThenReadGivesTheSameProject) {
   window.guides.AddAtRelPos(0, 0.25);
   window.guides.AddAtRelPos(1, 2.0 / 3.0);
   window.box.SetRelBox({0.1, 0.15, 0.85, 0.9});
-  save.SetMainWindow(&window);
+  save.SetMainWindow(&window.doc);
   const TProjectContent c = ReadProjectContent(TIniFile::Parse(save.Text()));
   ASSERT_EQ(c.Items.size(), 2u);
   EXPECT_EQ(c.Items[1].Name, dir.File("b.png"));
@@ -210,15 +208,17 @@ TEST_F(ProjectFile, ResetEmptiesTheProject) {
   window.items.SetRotation(9000);
   window.guides.AddAtRelPos(1, 0.5);
   window.box.SetRelBox({0.2, 0.2, 0.4, 0.4});
+  window.doc.SetProjectPath("/p/cup.vpj");
   TPrjFormat format;
   format.Reset();  // no window: nothing
-  format.SetMainWindow(&window);
+  format.SetMainWindow(&window.doc);
   format.Reset();
   EXPECT_EQ(window.items.Count(), 0);
   EXPECT_EQ(window.items.GetRotation(), 0);
   EXPECT_EQ(window.guides.Count(), 0);
   EXPECT_EQ(window.box.GetRelBox(), kDefaultRelBox);
-  EXPECT_EQ(window.calls, "hide;forget;repaint;");
+  EXPECT_EQ(window.view.calls, "hide;repaint;");
+  EXPECT_EQ(window.doc.ProjectPath(), "");
 }
 
 }  // namespace

@@ -127,8 +127,8 @@ TEST_F(MovieFiles, PcDataMovieByteForByte) {
   list.SetSwfWidth(500);
   list.SetSwfHeight(375);
   const std::string out = dir.File("veldata.swf");
-  const TSwfResult result = list.MakePcSwf(out);
-  ASSERT_TRUE(result.Written) << result.Error;
+  const TResult result = list.MakePcSwf(out);
+  ASSERT_TRUE(result.Ok()) << result.Error;
 
   auto shape = [](int id, int bitmap) {
     Bytes b = test::FromHex("A6 05");
@@ -166,7 +166,7 @@ TEST_F(MovieFiles, OneFrameMovieAndVersionSix) {
   list.Add(Frame("0.jpg", 120, 90));
   list.SetSwfWidth(120);
   list.SetSwfHeight(90);
-  ASSERT_TRUE(list.MakePcSwf(dir.File("one.swf")).Written);
+  ASSERT_TRUE(list.MakePcSwf(dir.File("one.swf")).Ok());
   const Bytes b = test::ReadFile(dir.File("one.swf"));
   EXPECT_EQ(b[3], 6);  // although nothing in it needs more than 3
   EXPECT_EQ(b[b.size() - 2], 0);
@@ -177,15 +177,15 @@ TEST_F(MovieFiles, TooManyOrNoFramesWriteNothingAndLeaveTheOldFile) {
   const std::string out = dir.File("veldata.swf");
   std::ofstream(out) << "previous";
   TSwfList none;
-  TSwfResult r = none.MakePcSwf(out);
-  EXPECT_FALSE(r.Written);
+  TResult r = none.MakePcSwf(out);
+  EXPECT_FALSE(r.Ok());
   EXPECT_FALSE(r.Error.empty());
   TSwfList many;
   const std::string frame = Frame("f.jpg", 16, 16);
   for (int i = 0; i < 1001; ++i)
     many.Add(frame);
   r = many.MakePcSwf(out);
-  EXPECT_FALSE(r.Written);
+  EXPECT_FALSE(r.Ok());
   EXPECT_NE(r.Error.find("1000"), std::string::npos);
   EXPECT_EQ(test::ReadFile(out).size(), 8u);
 }
@@ -197,8 +197,8 @@ TEST_F(MovieFiles, AFrameThatCannotBeReadFailsWithItsNameAndKeepsTheOldMovie) {
   list.Add(Frame("0.jpg"));
   test::WriteJpeg(dir.File("1.jpg"), 500, 375, true);  // progressive
   list.Add(dir.File("1.jpg"));
-  const TSwfResult r = list.MakePcSwf(out);
-  EXPECT_FALSE(r.Written);
+  const TResult r = list.MakePcSwf(out);
+  EXPECT_FALSE(r.Ok());
   EXPECT_NE(r.Error.find("1.jpg"), std::string::npos) << r.Error;
   EXPECT_EQ(test::ReadFile(out).size(), 8u);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3);

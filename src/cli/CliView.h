@@ -4,13 +4,13 @@
 #include <optional>
 #include <string>
 
-#include "export/Progress.h"
-#include "project/HeadlessWindow.h"
+#include "base/Seams.h"
+#include "project/ProjectView.h"
 
 namespace kalvane::cli {
 
-// The headless document with its progress drawn on the terminal.
-class TCliWindow : public THeadlessWindow {
+// No window: the progress is drawn on the terminal.
+class TCliView : public THeadlessView {
  public:
   std::unique_ptr<IProgress> CreateProgress() override;
 };

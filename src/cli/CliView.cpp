@@ -1,10 +1,12 @@
-#include "cli/CliWindow.h"
+#include "cli/CliView.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+
+#include "base/AppUtil.h"
 
 namespace kalvane::cli {
 
@@ -32,7 +34,7 @@ class TTerminalProgress : public TProgressModel {
 
 }  // namespace
 
-std::unique_ptr<IProgress> TCliWindow::CreateProgress() {
+std::unique_ptr<IProgress> TCliView::CreateProgress() {
   return MakeTerminalProgress();
 }
 
@@ -41,9 +43,8 @@ std::unique_ptr<TProgressModel> MakeTerminalProgress() {
   return std::make_unique<TProgressModel>();
 }
 
-TBatchDialogs::TBatchDialogs(std::string searchFolder) : Folder(std::move(searchFolder)) {
-  if (!Folder.empty() && Folder.back() != '/') Folder += '/';
-}
+TBatchDialogs::TBatchDialogs(std::string searchFolder)
+    : Folder(WithTrailingSlash(std::move(searchFolder))) {}
 
 void TBatchDialogs::Warn(const std::string&, const std::string& text) {
   std::string line = text;

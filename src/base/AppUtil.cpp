@@ -1,4 +1,4 @@
-#include "imaging/AppUtil.h"
+#include "base/AppUtil.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,13 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
-
-#include "document/LayerManagement.h"
-#include "imaging/AtomicFile.h"
-#include "imaging/ImageKit.h"
 
 namespace kalvane {
 
@@ -109,19 +103,6 @@ std::string GetFolderOf(const std::string& path) {
   return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
 }
 
-bool IsNewItemName(const std::string& name, const TLayerManagement& items) {
-  return items.FindByName(name) == nullptr;
-}
-
-double GetFitScale(const std::string& path) {
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) return -1.0;
-  const auto info = IKFileType(path);
-  if (!info || info->width <= 0 || info->height <= 0) return -1.0;
-  const double scale = std::min(600.0 / info->width, 600.0 / info->height);
-  return scale > 1.0 ? 1.0 : scale;
-}
-
 int GetFileAttributesOf(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return -1;
@@ -165,33 +146,6 @@ std::string QuoteText(const std::string& text) {
 
 void ReverseStrings(std::vector<std::string>& strings) {
   std::reverse(strings.begin(), strings.end());
-}
-
-bool DisableHelp(const std::string& path, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return true;
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  in.close();
-  static const std::string kOn = "var help = \"true\";";
-  static const std::string kOff = "var help = \"false\";";
-  for (std::size_t at = text.find(kOn); at != std::string::npos;
-       at = text.find(kOn, at + kOff.size())) {
-    text.replace(at, kOn.size(), kOff);
-  }
-  // Through a temporary file, so a full disk cannot leave half a script.
-  return WriteFileAtomically(path, text, error);
-}
-
-bool MobileToolsPresentIn(const std::string& folder) {
-  std::error_code ec;
-  return fs::is_regular_file(folder + "swfcombine", ec) &&
-         fs::is_regular_file(folder + "jpeg2swf", ec) &&
-         fs::is_directory(folder + "template_m", ec) &&
-         fs::is_regular_file(folder + "template_m/velmobile.swf", ec);
-}
-
-bool MobileToolsPresent() {
-  return MobileToolsPresentIn(GetAppFolder());
 }
 
 bool CopyNewFile(const std::string& source, const std::string& target) {

@@ -6,8 +6,6 @@
 
 namespace kalvane {
 
-class TLayerManagement;
-
 // Folders. Results end with "/".
 std::string GetAppFolder();       // folder of the running program
 std::string GetTemplateFolder();  // GetAppFolder() + "template/"
@@ -29,10 +27,6 @@ bool IsImageFile(const std::string& path);
 // Both take "\" and "/" as separators, so Windows paths work too.
 std::string ExtractName(const std::string& path);
 std::string GetFolderOf(const std::string& path);  // with its trailing separator
-bool IsNewItemName(const std::string& name, const TLayerManagement& items);
-// Scale that fits the image into 600 x 600 without enlarging; -1.0 when the
-// file is missing or its size cannot be read.
-double GetFitScale(const std::string& path);
 
 // File attributes as the folder listing compares them. On this platform a
 // folder is read-only when its owner may not write it and hidden when its
@@ -55,13 +49,6 @@ std::int64_t GetFileSizeOf(const std::string& path);
 
 std::string QuoteText(const std::string& text);
 void ReverseStrings(std::vector<std::string>& strings);
-// Rewrites `var help = "true";` to `var help = "false";` throughout a page
-// script. A missing file is left alone (returns true); a failed write
-// returns false with the reason and leaves the file as it was.
-bool DisableHelp(const std::string& path, std::string* error = nullptr);
-// The two movie tools and template_m/velmobile.swf beside the program.
-bool MobileToolsPresent();
-bool MobileToolsPresentIn(const std::string& folder);
 // Copies the file; refuses (false) when the target exists or anything fails,
 // and then leaves no partial target behind.
 bool CopyNewFile(const std::string& source, const std::string& target);

@@ -1,4 +1,4 @@
-#include "imaging/AppUtil.h"
+#include "base/AppUtil.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,6 +11,9 @@
 
 #include "TestImages.h"
 #include "document/LayerManagement.h"
+#include "export/DesignExport.h"
+#include "export/MobileTools.h"
+#include "imaging/ImageKit.h"
 
 namespace kalvane {
 namespace {

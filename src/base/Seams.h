@@ -1,9 +1,45 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
+// The seams between the core and whatever drives it (the editor's windows,
+// the command line, tests): each is a small interface the core calls and
+// the driver implements.
 namespace kalvane {
+
+// Runs functions on the GUI thread. RunSync waits for the step (a worker
+// that needs an answer); Post does not (progress and results, so a worker
+// never waits for the GUI). Steps run in the order given. Called on the GUI
+// thread itself, both run the step at once.
+class IGuiDispatcher {
+ public:
+  virtual ~IGuiDispatcher() = default;
+  virtual void RunSync(const std::function<void()>& step) = 0;
+  virtual void Post(std::function<void()> step) = 0;
+};
+
+// Everything on the calling thread: the command line, which has no GUI.
+class TDirectDispatcher : public IGuiDispatcher {
+ public:
+  void RunSync(const std::function<void()>& step) override { step(); }
+  void Post(std::function<void()> step) override { step(); }
+};
+
+// Questions, messages and file pickers. The window shows modal boxes
+// (with the system beep first); tests answer from a script.
+class IDialogs {
+ public:
+  virtual ~IDialogs() = default;
+  virtual bool AskYesNo(const std::string& caption, const std::string& text) = 0;
+  virtual void Warn(const std::string& caption, const std::string& text) = 0;
+  virtual void Inform(const std::string& caption, const std::string& text) = 0;
+  // A file to open; nothing when the user cancels. `fileName` is the name
+  // being looked for, which the dialog may offer.
+  virtual std::optional<std::string> OpenFile(const std::string& title, const std::string& filter,
+                                              const std::string& fileName) = 0;
+};
 
 // The progress reporter of long operations: caption, message, range,
 // position and an optional cancel button. The window shows it in a small
@@ -70,10 +106,5 @@ class TProgressModel : public IProgress {
  private:
   std::function<void()> OnCancel;
 };
-
-// The captions and messages of the progress dialog.
-inline constexpr const char* kProgressCaption = "しばらくお待ちください";
-inline constexpr const char* kExportMessage = "コンテンツデータ作成中...";
-inline constexpr const char* kLoadMessage = "データ読み込み中...";
 
 }  // namespace kalvane

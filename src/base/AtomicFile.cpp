@@ -1,4 +1,4 @@
-#include "imaging/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

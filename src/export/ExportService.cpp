@@ -1,0 +1,181 @@
+#include "export/ExportService.h"
+
+#include <filesystem>
+
+#include "base/AppUtil.h"
+#include "export/DesignExport.h"
+#include "export/HtmlPreview.h"
+#include "project/ProjectDocument.h"
+
+namespace kalvane {
+
+namespace {
+
+// The GUI thread's reporter, reached from a worker by posted steps that
+// are dropped once the service is gone.
+class TPostedProgress : public IProgress {
+ public:
+  TPostedProgress(IGuiDispatcher& gui, IProgress* target, std::weak_ptr<int> alive)
+      : Gui(gui), Target(target), Alive(std::move(alive)) {}
+  void Setup(const std::string& caption, const std::string& message, int minimum,
+             int maximum) override {
+    Send([=](IProgress& p) { p.Setup(caption, message, minimum, maximum); });
+  }
+  void ShowProgress() override {
+    Send([](IProgress& p) { p.ShowProgress(); });
+  }
+  void HideProgress() override {
+    Send([](IProgress& p) { p.HideProgress(); });
+  }
+  void SetPosition(int value) override {
+    Position = value;
+    Send([value](IProgress& p) { p.SetPosition(value); });
+  }
+  int GetPosition() const override { return Position; }
+  void SetCancellable(bool cancellable) override {
+    Send([cancellable](IProgress& p) { p.SetCancellable(cancellable); });
+  }
+  void SetOnCancel(std::function<void()>) override {}
+
+ private:
+  void Send(std::function<void(IProgress&)> step) {
+    if (!Target) return;
+    Gui.Post([target = Target, alive = Alive, step = std::move(step)] {
+      if (alive.lock()) step(*target);
+    });
+  }
+  IGuiDispatcher& Gui;
+  IProgress* Target;
+  std::weak_ptr<int> Alive;
+  int Position = 0;
+};
+
+}  // namespace
+
+struct TExportService::TJob {
+  TExportRequest Request;
+  TLayerToSwf Exporter;
+  TExportPlan Plan;
+};
+
+TExportService::TExportService(TProjectDocument& document, IGuiDispatcher& gui)
+    : Doc(document), Gui(gui) {}
+
+TExportService::~TExportService() {
+  Cancel();
+  Alive.reset();
+  if (Worker.joinable()) Worker.join();
+}
+
+TExportOutcome TExportService::Prepare(const TExportRequest& request, TJob& job) const {
+  job.Request = request;
+  const TSize work = Doc.WorkSize();
+  job.Exporter.SetItems(&Doc.LayerItems());
+  job.Exporter.SetTrimBox(&Doc.TrimBox());
+  job.Exporter.SetWorkSize(work.Width, work.Height);
+  job.Exporter.SetSwfWidth(request.Width);
+  job.Exporter.SetFrameFolder(request.FrameFolder);
+  TExportOutcome outcome;
+  if (request.Width <= 0) {
+    outcome.SetFailure(TErrorCode::BadSetting, "the width must be above 0");
+    return outcome;
+  }
+  if (request.Kind != TExportKind::HtmlPreview && request.Output.empty()) {
+    outcome.SetFailure(TErrorCode::BadSetting, "no output was given");
+    return outcome;
+  }
+  static_cast<TExportResult&>(outcome) = job.Exporter.Plan(job.Plan);
+  // The exporter no longer needs the document: the plan holds the frames.
+  job.Exporter.SetItems(nullptr);
+  return outcome;
+}
+
+TExportOutcome TExportService::Produce(TJob& job, IProgress* progress) {
+  const TExportRequest& request = job.Request;
+  TExportOutcome outcome;
+  switch (request.Kind) {
+    case TExportKind::PcMovie:
+      outcome.Movie = request.Output;
+      break;
+    case TExportKind::PageSet: {
+      std::error_code ec;
+      std::filesystem::create_directories(request.Output, ec);
+      if (ec) {
+        outcome.SetFailure(TErrorCode::WriteFailed,
+                           request.Output + ": cannot create the folder (" + ec.message() + ")");
+        return outcome;
+      }
+      const TDesignResult copied =
+          TDesignExport::CopyDesign(request.Design, request.Output, request.UseHelp);
+      if (!copied.Ok()) {
+        static_cast<TResult&>(outcome) = copied;
+        return outcome;
+      }
+      const std::string folder = WithTrailingSlash(request.Output);
+      outcome.Movie = folder + "veldata.swf";
+      outcome.Page = folder + "velzoom.html";
+      break;
+    }
+    case TExportKind::HtmlPreview: {
+      const THtmlPreview preview;
+      std::string error;
+      if (!preview.PrepareFolder(&error)) {
+        outcome.SetFailure(TErrorCode::WriteFailed, error);
+        return outcome;
+      }
+      outcome.Movie = preview.MoviePath();
+      outcome.Page = preview.PagePath();
+      break;
+    }
+  }
+  job.Exporter.SetProgress(progress);
+  static_cast<TExportResult&>(outcome) = job.Exporter.Make(job.Plan, outcome.Movie);
+  return outcome;
+}
+
+TExportOutcome TExportService::Run(const TExportRequest& request) {
+  TJob job;
+  Cancelled = false;
+  job.Exporter.SetCancelFlag(&Cancelled);
+  TExportOutcome outcome = Prepare(request, job);
+  if (!outcome.Ok()) return outcome;
+  return Produce(job, Progress);
+}
+
+bool TExportService::Start(const TExportRequest& request,
+                           std::function<void(const TExportOutcome&)> done) {
+  if (Running) {
+    TExportOutcome busy;
+    busy.SetFailure(TErrorCode::Busy, "an export is already running");
+    if (done) done(busy);
+    return false;
+  }
+  auto job = std::make_shared<TJob>();
+  Cancelled = false;
+  job->Exporter.SetCancelFlag(&Cancelled);
+  TExportOutcome planned = Prepare(request, *job);
+  if (!planned.Ok()) {
+    if (done) done(planned);
+    return false;
+  }
+  if (Worker.joinable()) Worker.join();  // the last export, already at its end
+  Running = true;
+  Worker = std::thread(
+      [this, job, done = std::move(done), alive = std::weak_ptr<int>(Alive), progress = Progress] {
+        TPostedProgress posted(Gui, progress, alive);
+        TExportOutcome outcome;
+        try {
+          outcome = Produce(*job, &posted);
+        } catch (const std::exception& e) {
+          outcome.SetFailure(TErrorCode::Internal, e.what());
+        }
+        Gui.Post([this, alive, done, outcome = std::move(outcome)] {
+          if (!alive.lock()) return;
+          Running = false;
+          if (done) done(outcome);
+        });
+      });
+  return true;
+}
+
+}  // namespace kalvane

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "base/Result.h"
+#include "base/Seams.h"
+#include "export/LayerToSwf.h"
+
+namespace kalvane {
+
+class TProjectDocument;
+
+enum class TExportKind {
+  PcMovie,      // the data movie alone, at Output
+  PageSet,      // a design's files and veldata.swf, in the folder Output
+  HtmlPreview,  // the preview folder: the viewer page and tmp.swf
+};
+
+struct TExportRequest {
+  TExportKind Kind = TExportKind::PcMovie;
+  std::string Output;
+  int Width = TSwfExportWidth::kDefault;
+  std::string Design;       // the design's folder, for a page set
+  bool UseHelp = true;      // the viewer's operation help, for a page set
+  std::string FrameFolder;  // where frames go; the user's export folder when empty
+};
+
+// What an export of the service came to: the exporter's result, and the
+// movie and the page it wrote.
+struct TExportOutcome : TExportResult {
+  std::string Movie;
+  std::string Page;  // the page to open; empty for a movie alone
+};
+
+// Every export of a project, for the editor and the command line alike.
+// The frames are planned from the document on the calling thread; the
+// files are then made either there (Run) or on a worker (Start), whose
+// progress and result reach the GUI thread through the dispatcher without
+// the worker ever waiting for it.
+class TExportService {
+ public:
+  TExportService(TProjectDocument& document, IGuiDispatcher& gui);
+  // Cancels a running export and waits for the frame it is making.
+  ~TExportService();
+  TExportService(const TExportService&) = delete;
+  TExportService& operator=(const TExportService&) = delete;
+
+  // The reporter shown while an export runs; called on the GUI thread.
+  void SetProgress(IProgress* progress) { Progress = progress; }
+
+  TExportOutcome Run(const TExportRequest& request);
+  // False (with the reason in `done`, called at once) when the export
+  // cannot start; otherwise `done` runs on the GUI thread at the end.
+  bool Start(const TExportRequest& request, std::function<void(const TExportOutcome&)> done);
+  void Cancel() { Cancelled = true; }
+  bool IsRunning() const { return Running; }
+
+ private:
+  struct TJob;
+  TExportOutcome Prepare(const TExportRequest& request, TJob& job) const;
+  static TExportOutcome Produce(TJob& job, IProgress* progress);
+
+  TProjectDocument& Doc;
+  IGuiDispatcher& Gui;
+  IProgress* Progress = nullptr;
+  std::atomic<bool> Cancelled{false};
+  std::atomic<bool> Running{false};
+  // Steps posted by the worker run only while this is alive.
+  std::shared_ptr<int> Alive = std::make_shared<int>(0);
+  std::thread Worker;
+};
+
+}  // namespace kalvane

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+
+#include "imaging/ImageTrimToJpeg.h"
+
+namespace kalvane {
+
+// What the frame step needs to know once per export.
+struct TFrameInputs {
+  double ItemScale = 0.3;                           // s: work pixels per source pixel
+  int WorkWidth = 0, WorkHeight = 0;                // W, H of the work bitmap
+  double Left = 0, Top = 0, Right = 0, Bottom = 0;  // the trimming box, fractions
+  int Rotation = 0;                                 // A, hundredths of a degree
+  int Width = 0;                                    // w, the requested frame width
+};
+
+// The geometry of the frame step: the box in source pixels once per
+// export, then each item's crop rectangle, height and the 2500 limit that
+// lowers the width for the rest of the export. Needs no pixels, so an
+// export can plan every frame first and make them all at once.
+class TFramePlanner {
+ public:
+  static constexpr int kMaxSide = 2500;
+
+  explicit TFramePlanner(const TFrameInputs& in);
+  // False, with the reason, for a box of no width or height, or no scale.
+  bool Check(std::string* error) const;
+  TIKRect SourceBox() const { return Box; }
+  // Plans item i (offset in work pixels); may lower the width for this and
+  // every later frame.
+  TFramePlan Plan(int index, const std::string& source, int offsetX, int offsetY,
+                  const std::string& folder);
+  int Width() const { return FrameWidth; }
+
+ private:
+  TFrameInputs In;
+  TIKRect Box;
+  int FrameWidth;
+};
+
+}  // namespace kalvane
