@@ -1,9 +1,10 @@
 # The two everyday commands: `make run` and `make test`.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps build test-asan build-asan bench samples clean
+.PHONY: run test deps build test-asan build-asan test-tsan build-tsan bench samples clean
 
 deps:
 	@scripts/install-deps
@@ -33,6 +34,17 @@ build-asan: deps
 test-asan: build-asan
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+build-tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVANE_TSAN=ON \
+	  -DKALVANE_BENCH=OFF >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS)
+
+# The suite under ThreadSanitizer; libvips and GLib are not built with it,
+# so races inside them are not reported (tests/tsan.supp).
+test-tsan: build-tsan
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
+	  ctest --output-on-failure -j $(JOBS)
+
 bench: build
 	./$(BUILD)/bench/kalvane_bench
 
@@ -42,4 +54,4 @@ samples:
 	tools/samples/make-samples data/samples/turntable
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
