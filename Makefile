@@ -42,7 +42,7 @@ build-tsan: deps
 # The suite under ThreadSanitizer; libvips and GLib are not built with it,
 # so races inside them are not reported (tests/tsan.supp).
 test-tsan: build-tsan
-	cd $(TSAN_BUILD) && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1 ignore_noninstrumented_modules=1" \
 	  ctest --output-on-failure -j $(JOBS)
 
 bench: build

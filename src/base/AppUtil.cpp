@@ -50,12 +50,11 @@ std::string GetExportTempFolder() {
   return GetTempFolder() + "Kalvane-" + std::to_string(getuid()) + "/";
 }
 
-bool PrepareExportTempFolder(std::string* error) {
+TResult PrepareExportTempFolder() {
   const std::string folder = GetExportTempFolder();
   const std::string path = folder.substr(0, folder.size() - 1);
   auto fail = [&](const std::string& why) {
-    if (error) *error = path + ": " + why;
-    return false;
+    return TResult::Fail(TErrorCode::WriteFailed, path + ": " + why);
   };
   if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return fail(std::strerror(errno));
   struct stat st {};
@@ -65,7 +64,7 @@ bool PrepareExportTempFolder(std::string* error) {
   if ((st.st_mode & 0777) != 0700 && chmod(path.c_str(), 0700) != 0) {
     return fail(std::strerror(errno));
   }
-  return true;
+  return {};
 }
 
 std::string GetUserDataFolder() {

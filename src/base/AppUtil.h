@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Result.h"
+
 namespace kalvane {
 
 // Folders. Results end with "/".
@@ -15,7 +17,7 @@ std::string GetTempFolder();      // the system's temporary folder
 std::string GetExportTempFolder();
 // Creates the export folder (mode 0700) when missing and checks that it is
 // a real folder of ours. Returns false with the reason otherwise.
-bool PrepareExportTempFolder(std::string* error = nullptr);
+TResult PrepareExportTempFolder();
 // $XDG_CONFIG_HOME/Kalvane/ (default ~/.config/Kalvane/), created when missing.
 std::string GetUserDataFolder();
 

@@ -6,8 +6,30 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string>
 
 namespace kalvane {
+
+namespace {
+
+// The process's umask, read once before main. Setting it to read it would
+// leave a moment in which files that other threads create are
+// world-writable; Linux reports it without changing it.
+mode_t ReadUmask() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("Umask:", 0) == 0)
+      return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+  }
+  const mode_t mask = umask(0);  // no /proc: still before any thread starts
+  umask(mask);
+  return mask;
+}
+
+const mode_t kUmask = ReadUmask();
+
+}  // namespace
 
 TAtomicFile::TAtomicFile(std::string path) : Path(std::move(path)), Temp(Path + ".XXXXXX") {
   Fd = mkstemp(Temp.data());
@@ -29,9 +51,7 @@ bool TAtomicFile::Fail(const char* what) {
 bool TAtomicFile::Commit() {
   if (Fd < 0 || Done) return false;
   // mkstemp makes the file private; give it the mode a new file gets.
-  const mode_t mask = umask(0);
-  umask(mask);
-  if (fchmod(Fd, 0666 & ~mask) != 0 || fsync(Fd) != 0) return Fail("cannot write");
+  if (fchmod(Fd, 0666 & ~kUmask) != 0 || fsync(Fd) != 0) return Fail("cannot write");
   const int fd = Fd;
   Fd = -1;
   if (close(fd) != 0) return Fail("cannot write");
@@ -40,7 +60,7 @@ bool TAtomicFile::Commit() {
   return true;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error) {
+TResult WriteFileAtomically(const std::string& path, const std::string& bytes) {
   TAtomicFile file(path);
   const char* data = bytes.data();
   std::size_t left = bytes.size();
@@ -49,15 +69,15 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, std:
     const ssize_t n = write(file.Handle(), data, left);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      if (error) *error = path + ": cannot write (" + std::strerror(errno) + ")";
-      return false;
+      return TResult::Fail(TErrorCode::WriteFailed,
+                           path + ": cannot write (" + std::strerror(errno) + ")");
     }
     data += n;
     left -= static_cast<std::size_t>(n);
   }
   if (ok) ok = file.Commit();
-  if (!ok && error) *error = file.Error();
-  return ok;
+  if (!ok) return TResult::Fail(TErrorCode::WriteFailed, file.Error());
+  return {};
 }
 
 }  // namespace kalvane

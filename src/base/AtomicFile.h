@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "base/Result.h"
+
 namespace kalvane {
 
 // A file that replaces `path` only when it is complete: written under a
@@ -34,6 +36,6 @@ class TAtomicFile {
 };
 
 // The whole of `bytes` as the new content of `path`, atomically.
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error);
+TResult WriteFileAtomically(const std::string& path, const std::string& bytes);
 
 }  // namespace kalvane

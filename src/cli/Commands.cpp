@@ -274,8 +274,10 @@ int ServeUntilStopped(const std::string& folder, int port, const std::string& pa
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   TLocalServer server;
-  std::string error;
-  if (!server.Start(folder, static_cast<std::uint16_t>(port), &error)) return Fail(error);
+  if (const TResult started = server.Start(folder, static_cast<std::uint16_t>(port));
+      !started.Ok()) {
+    return Fail(started.Error);
+  }
   std::printf("serving %s at %s (Ctrl+C ends)\n", folder.c_str(), server.Url(page).c_str());
   std::fflush(stdout);
   int received = 0;

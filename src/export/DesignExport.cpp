@@ -70,19 +70,19 @@ TDesignResult TDesignExport::CopyDesign(const std::string& designFolder,
     const std::string script((std::istreambuf_iterator<char>(in)),
                              std::istreambuf_iterator<char>());
     in.close();
-    std::string error;
-    if (!WriteFileAtomically(to + name, StripColourHashes(script), &error) ||
-        (!useHelp && !DisableHelp(to + name, &error))) {
-      result.SetFailure(TErrorCode::WriteFailed, error);
+    TResult written = WriteFileAtomically(to + name, StripColourHashes(script));
+    if (written.Ok() && !useHelp) written = DisableHelp(to + name);
+    if (!written.Ok()) {
+      static_cast<TResult&>(result) = written;
       return result;
     }
   }
   return result;
 }
 
-bool DisableHelp(const std::string& path, std::string* error) {
+TResult DisableHelp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return true;
+  if (!in) return {};
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   in.close();
   static const std::string kOn = "var help = \"true\";";
@@ -92,7 +92,7 @@ bool DisableHelp(const std::string& path, std::string* error) {
     text.replace(at, kOn.size(), kOff);
   }
   // Through a temporary file, so a full disk cannot leave half a script.
-  return WriteFileAtomically(path, text, error);
+  return WriteFileAtomically(path, text);
 }
 
 }  // namespace kalvane

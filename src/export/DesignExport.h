@@ -32,6 +32,6 @@ class TDesignExport {
 // Rewrites `var help = "true";` to `var help = "false";` throughout a page
 // script. A missing file is left alone (returns true); a failed write
 // returns false with the reason and leaves the file as it was.
-bool DisableHelp(const std::string& path, std::string* error = nullptr);
+TResult DisableHelp(const std::string& path);
 
 }  // namespace kalvane

@@ -118,9 +118,8 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress) {
     }
     case TExportKind::HtmlPreview: {
       const THtmlPreview preview;
-      std::string error;
-      if (!preview.PrepareFolder(&error)) {
-        outcome.SetFailure(TErrorCode::WriteFailed, error);
+      if (const TResult prepared = preview.PrepareFolder(); !prepared.Ok()) {
+        static_cast<TResult&>(outcome) = prepared;
         return outcome;
       }
       outcome.Movie = preview.MoviePath();

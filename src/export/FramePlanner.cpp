@@ -12,11 +12,8 @@ TFramePlanner::TFramePlanner(const TFrameInputs& in) : In(in), FrameWidth(in.Wid
          RoundInt(In.Right / s * In.WorkWidth), RoundInt(In.Bottom / s * In.WorkHeight)};
 }
 
-bool TFramePlanner::Check(std::string* error) const {
-  auto fail = [error](const std::string& why) {
-    if (error) *error = why;
-    return false;
-  };
+TResult TFramePlanner::Check() const {
+  auto fail = [](const std::string& why) { return TResult::Fail(TErrorCode::BadSetting, why); };
   if (!(In.ItemScale > 0)) return fail("the item scale is not set");
   if (In.Width <= 0) return fail("the frame width must be above 0");
   if (Box.right <= Box.left || Box.bottom <= Box.top) {
@@ -24,7 +21,7 @@ bool TFramePlanner::Check(std::string* error) const {
                 std::to_string(Box.right - Box.left) + " x " +
                 std::to_string(Box.bottom - Box.top) + " source pixels)");
   }
-  return true;
+  return {};
 }
 
 TFramePlan TFramePlanner::Plan(int index, const std::string& source, int offsetX, int offsetY,

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "base/Result.h"
+
 #include "imaging/ImageTrimToJpeg.h"
 
 namespace kalvane {
@@ -25,7 +27,7 @@ class TFramePlanner {
 
   explicit TFramePlanner(const TFrameInputs& in);
   // False, with the reason, for a box of no width or height, or no scale.
-  bool Check(std::string* error) const;
+  TResult Check() const;
   TIKRect SourceBox() const { return Box; }
   // Plans item i (offset in work pixels); may lower the width for this and
   // every later frame.

@@ -19,15 +19,14 @@ THtmlPreview::THtmlPreview(std::string viewerFolder, std::string previewFolder)
     : Viewer(WithTrailingSlash(std::move(viewerFolder))),
       Preview(WithTrailingSlash(std::move(previewFolder))) {}
 
-bool THtmlPreview::PrepareFolder(std::string* error) const {
-  auto fail = [error](const std::string& why) {
-    if (error) *error = why;
-    return false;
-  };
+TResult THtmlPreview::PrepareFolder() const {
+  auto fail = [](const std::string& why) { return TResult::Fail(TErrorCode::WriteFailed, why); };
   // The export's folder is private to the user; the preview folder inside
   // it is made the same way.
   const std::string parent = fs::path(Preview.substr(0, Preview.size() - 1)).parent_path().string();
-  if (parent + "/" == GetExportTempFolder() && !PrepareExportTempFolder(error)) return false;
+  if (parent + "/" == GetExportTempFolder()) {
+    if (TResult made = PrepareExportTempFolder(); !made.Ok()) return made;
+  }
   if (mkdir(Preview.c_str(), 0700) != 0 && errno != EEXIST) {
     return fail(Preview + ": " + std::strerror(errno));
   }
@@ -41,7 +40,7 @@ bool THtmlPreview::PrepareFolder(std::string* error) const {
       return fail(Viewer + name + ": cannot copy it into " + Preview);
     }
   }
-  return true;
+  return {};
 }
 
 }  // namespace kalvane

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "base/Result.h"
+
 namespace kalvane {
 
 // The folder of the HTML preview: the viewer page and script copied afresh
@@ -19,7 +21,7 @@ class THtmlPreview {
   // Creates the folder when missing, removes the old viewer files and copies
   // tmp.html, velzoom.swf (when there is one) and velzoom.js. False, with
   // the reason, when the page or the script cannot be put there.
-  bool PrepareFolder(std::string* error = nullptr) const;
+  TResult PrepareFolder() const;
   std::string PagePath() const { return Preview + kPage; }
   std::string MoviePath() const { return Preview + kMovie; }
   const std::string& Folder() const { return Preview; }

@@ -47,11 +47,6 @@ class TShownProgress {
   bool Waited = false;
 };
 
-struct TFrameDone {
-  bool Ok = false;
-  std::string Error;
-};
-
 }  // namespace
 
 bool TLayerToSwf::IsReady() const {
@@ -95,9 +90,8 @@ TExportResult TLayerToSwf::Plan(TExportPlan& plan) const {
   const TRelBox box = TrimBox->GetRelBox();
   TFramePlanner planner({Items->GetItemScale(), WorkWidth, WorkHeight, box.p1x, box.p1y, box.p2x,
                          box.p2y, Items->GetRotation(), SwfWidth});
-  std::string error;
-  if (!planner.Check(&error)) {
-    result.SetFailure(TErrorCode::BadSetting, error);
+  if (const TResult checked = planner.Check(); !checked.Ok()) {
+    static_cast<TResult&>(result) = checked;
     return result;
   }
   // Every frame's geometry first (it needs no pixels), in item order.
@@ -119,9 +113,8 @@ TExportResult TLayerToSwf::Make(const TExportPlan& plan, const std::string& file
   TShownProgress progress(Progress, count);
   TExportFolderLock lock;
   if (plan.SharedFolder) {
-    std::string error;
-    if (!PrepareExportTempFolder(&error)) {
-      result.SetFailure(TErrorCode::WriteFailed, error);
+    if (const TResult prepared = PrepareExportTempFolder(); !prepared.Ok()) {
+      static_cast<TResult&>(result) = prepared;
       return result;
     }
     // Frames keep their plain names (0.jpg, 1.jpg, ...) in the user's one
@@ -138,22 +131,16 @@ TExportResult TLayerToSwf::Make(const TExportPlan& plan, const std::string& file
 
   TSwfList list;
   const TImageTrimToJpeg trimmer;
-  TOrderedWork<TFrameDone> work;
+  TOrderedWork<TResult> work;
   TResult frameError;
-  auto deliver = [&](TFrameDone done) {
+  auto deliver = [&](TResult done) {
     progress.Step();
-    if (!done.Ok && frameError.Ok()) frameError.SetFailure(TErrorCode::Unreadable, done.Error);
+    if (!done.Ok() && frameError.Ok()) frameError = std::move(done);
   };
   for (const TFramePlan& frame : plan.Frames) {
     if (IsCancelled() || !frameError.Ok()) break;
     list.Add(frame.FileName);
-    work.Add(
-        [&trimmer, frame] {
-          TFrameDone done;
-          done.Ok = trimmer.MakeFrame(frame, &done.Error);
-          return done;
-        },
-        deliver);
+    work.Add([&trimmer, frame] { return trimmer.MakeFrame(frame); }, deliver);
   }
   work.Finish(deliver);
   if (IsCancelled()) {

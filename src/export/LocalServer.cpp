@@ -85,12 +85,9 @@ TLocalServer::~TLocalServer() {
   Stop();
 }
 
-bool TLocalServer::Start(const std::string& folder, std::uint16_t port, std::string* error) {
+TResult TLocalServer::Start(const std::string& folder, std::uint16_t port) {
   Stop();
-  auto fail = [error](const std::string& why) {
-    if (error) *error = why;
-    return false;
-  };
+  auto fail = [](const std::string& why) { return TResult::Fail(TErrorCode::NotFound, why); };
   std::error_code ec;
   const fs::path root = fs::canonical(folder, ec);
   if (ec || !fs::is_directory(root, ec)) return fail(folder + ": no such folder");
@@ -120,7 +117,7 @@ bool TLocalServer::Start(const std::string& folder, std::uint16_t port, std::str
   BoundPort = ntohs(address.sin_port);
   Running = true;
   Acceptor = std::thread([this] { AcceptLoop(); });
-  return true;
+  return {};
 }
 
 void TLocalServer::AcceptLoop() {

@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "base/Result.h"
+
 namespace kalvane {
 
 // Serves one folder's files on the loopback address, so a browser can open
@@ -33,7 +35,7 @@ class TLocalServer {
 
   // Port 0 takes any free port. False, with the reason, on failure (also
   // for a folder that cannot be served, such as "/").
-  bool Start(const std::string& folder, std::uint16_t port = 0, std::string* error = nullptr);
+  TResult Start(const std::string& folder, std::uint16_t port = 0);
   void Stop();
   std::uint16_t Port() const { return BoundPort; }
   // http://127.0.0.1:PORT/ + path

@@ -464,24 +464,20 @@ TBitmap24 IKSetGray(const TBitmap24& bitmap) {
   return out;
 }
 
-bool IKJpegFileSave(const std::string& path, const TIKImage& image, int quality,
-                    std::string* error) {
+TResult IKJpegFileSave(const std::string& path, const TIKImage& image, int quality) {
   const VImage* in = Source(image);
   IKInitialize();
-  if (!in) {
-    if (error) *error = path + ": no image to save";
-    return false;
-  }
+  if (!in) return TResult::Fail(TErrorCode::Unreadable, path + ": no image to save");
   try {
     in->jpegsave(path.c_str(), VImage::option()
                                    ->set("Q", std::clamp(quality, 1, 100))
                                    ->set("interlace", false)
                                    ->set("strip", true));
-    return true;
+    return {};
   } catch (const VError& e) {
     vips_error_clear();
-    if (error) *error = path + ": cannot write JPEG (" + Trimmed(e.what()) + ")";
-    return false;
+    return TResult::Fail(TErrorCode::WriteFailed,
+                         path + ": cannot write JPEG (" + Trimmed(e.what()) + ")");
   }
 }
 

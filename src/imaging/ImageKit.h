@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "base/Result.h"
 #include "imaging/Bitmap24.h"
 
 namespace kalvane {
@@ -100,8 +101,7 @@ TIKImage IKSetGray(const TIKImage& image);
 // The same greyscale straight from a bitmap's rows.
 TBitmap24 IKSetGray(const TBitmap24& bitmap);
 // Baseline JPEG. Returns false with the reason on failure.
-bool IKJpegFileSave(const std::string& path, const TIKImage& image, int quality,
-                    std::string* error = nullptr);
+TResult IKJpegFileSave(const std::string& path, const TIKImage& image, int quality);
 TIKImage IKDibFromBitmap(const TBitmap24& bitmap);
 TBitmap24 IKBitmapFromDib(const TIKImage& image);
 // Draws the image into the rectangle of the target, fitted inside it with its

@@ -22,10 +22,10 @@ class TImageTrimToJpeg {
  public:
   static constexpr int kQuality = 85;
   // From the turned photo: the rectangle scaled to exactly width x height.
-  bool TrimToJpeg(const TIKImage& image, TIKRect rect, const std::string& fileName, int width,
-                  int height, std::string* error = nullptr) const;
+  TResult TrimToJpeg(const TIKImage& image, TIKRect rect, const std::string& fileName, int width,
+                     int height) const;
   // A planned frame straight from its photo file.
-  bool MakeFrame(const TFramePlan& plan, std::string* error = nullptr) const;
+  TResult MakeFrame(const TFramePlan& plan) const;
 };
 
 }  // namespace kalvane

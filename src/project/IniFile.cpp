@@ -226,8 +226,8 @@ std::string TIniFile::ToText() const {
   return text;
 }
 
-bool TIniFile::Save(const std::string& path, std::string* error) const {
-  return WriteFileAtomically(path, ToText(), error);
+TResult TIniFile::Save(const std::string& path) const {
+  return WriteFileAtomically(path, ToText());
 }
 
 std::string FormatReal(double value) {

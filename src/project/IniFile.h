@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Result.h"
+
 namespace kalvane {
 
 // An initialization file as private-profile services read and write it:
@@ -45,7 +47,7 @@ class TIniFile {
   // Through a temporary file in the same folder, flushed to disk, then
   // renamed over the old file. False, with the reason, on any failure; the
   // old file is then untouched.
-  bool Save(const std::string& path, std::string* error = nullptr) const;
+  TResult Save(const std::string& path) const;
 
  private:
   struct Entry {

@@ -99,12 +99,9 @@ std::string TPrjSave::Text() const {
   return file.ToText();
 }
 
-bool TPrjSave::Save(const std::string& path, std::string* error) const {
-  if (!Window || path.empty()) {
-    if (error) *error = "no project to save";
-    return false;
-  }
-  return WriteFileAtomically(path, Text(), error);
+TResult TPrjSave::Save(const std::string& path) const {
+  if (!Window || path.empty()) return TResult::Fail(TErrorCode::BadSetting, "no project to save");
+  return WriteFileAtomically(path, Text());
 }
 
 void TPrjFormat::Reset() {

@@ -49,7 +49,7 @@ class TPrjSave {
   std::string Text() const;
   // Replaces the file only with a complete new one. False, with the
   // reason, when nothing could be written (also without a window or path).
-  bool Save(const std::string& path, std::string* error = nullptr) const;
+  TResult Save(const std::string& path) const;
 
  private:
   const TProjectDocument* Window = nullptr;

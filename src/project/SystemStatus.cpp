@@ -40,8 +40,8 @@ void ApplyBounds(const TIniFile& file, const char* section, IWindowPlacement& wi
 
 }  // namespace
 
-bool TSystemStatus::SaveSettings(std::string* error) {
-  if (!MainWindow || !TemplateWindow) return true;
+TResult TSystemStatus::SaveSettings() {
+  if (!MainWindow || !TemplateWindow) return {};
   TIniFile file = TIniFile::Load(SettingsPath);
   if (MainWindow->IsNormalState()) {
     WriteBounds(file, "main", MainWindow->Bounds());
@@ -51,7 +51,7 @@ bool TSystemStatus::SaveSettings(std::string* error) {
   file.WriteInteger("template", "usehelp", TemplateWindow->UseHelp() ? 1 : 0);
   file.WriteInteger("template", "SelectTheme", TemplateWindow->SelectedTheme());
   file.WriteInteger("template", "SelectItem", TemplateWindow->SelectedItem());
-  return file.Save(SettingsPath, error);
+  return file.Save(SettingsPath);
 }
 
 void TSystemStatus::LoadSettings() {

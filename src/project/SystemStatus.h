@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "base/Result.h"
+
 #include "project/SettingsWindows.h"
 
 namespace kalvane {
@@ -24,7 +26,7 @@ class TSystemStatus {
 
   // Positions only while the main window is in its normal state; the
   // choices always. Other keys in the file are kept.
-  bool SaveSettings(std::string* error = nullptr);
+  TResult SaveSettings();
   void LoadSettings();
 
  private:

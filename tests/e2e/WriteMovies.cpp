@@ -38,9 +38,9 @@ std::vector<std::string> Frames(const std::string& samples, const std::string& o
     const std::string source = samples + "/" + names[static_cast<std::size_t>(i) % names.size()];
     const std::string frame =
         out + "/frame-" + std::to_string(w) + "-" + std::to_string(i) + ".jpg";
-    std::string error;
-    if (!IKJpegFileSave(frame, IKFileLoadScaled(source, w, h), 85, &error)) {
-      throw std::runtime_error(error);
+    if (const TResult saved = IKJpegFileSave(frame, IKFileLoadScaled(source, w, h), 85);
+        !saved.Ok()) {
+      throw std::runtime_error(saved.Error);
     }
     frames.push_back(frame);
   }
@@ -82,7 +82,7 @@ std::vector<std::string> ColourFrames(const std::string& out) {
     TBitmap24 b(160, 120);
     b.Fill(colours[i].b, colours[i].g, colours[i].r);
     const std::string path = out + "/colour-" + std::to_string(i) + ".jpg";
-    if (!IKJpegFileSave(path, IKDibFromBitmap(b), 90)) throw std::runtime_error(path);
+    if (!IKJpegFileSave(path, IKDibFromBitmap(b), 90).Ok()) throw std::runtime_error(path);
     frames.push_back(path);
   }
   return frames;

@@ -1,8 +1,23 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 
+#include "base/Result.h"
+
 namespace kalvane::test {
+
+// Assertions on results: Ok shows the error of a failure; Failed keeps it.
+inline testing::AssertionResult Ok(const TResult& r) {
+  if (r.Ok()) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << r.Error;
+}
+inline testing::AssertionResult Failed(const TResult& r, std::string* error = nullptr) {
+  if (error) *error = r.Error;
+  if (r.Ok()) return testing::AssertionFailure() << "succeeded";
+  return testing::AssertionSuccess();
+}
 
 // A fresh folder under the temporary folder, removed with everything in it.
 class TempDir {

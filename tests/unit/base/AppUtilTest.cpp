@@ -102,14 +102,14 @@ TEST(AppUtilFiles, DisableHelpSwitchesEveryHelpLineOff) {
   const std::string js = dir.File("velzoom.js");
   std::ofstream(js)
       << "var help = \"true\";\r\nvar x = 1; var help = \"true\";\nvar help = \"TRUE\";\n";
-  ASSERT_TRUE(DisableHelp(js));
+  ASSERT_TRUE(test::Ok(DisableHelp(js)));
   EXPECT_EQ(test::ReadText(js),
             "var help = \"false\";\r\nvar x = 1; var help = \"false\";\nvar help = \"TRUE\";\n");
   const std::string other = dir.File("other.js");
   std::ofstream(other) << "var themeColor = \"ff0000\";\n";
-  ASSERT_TRUE(DisableHelp(other));
+  ASSERT_TRUE(test::Ok(DisableHelp(other)));
   EXPECT_EQ(test::ReadText(other), "var themeColor = \"ff0000\";\n");
-  EXPECT_TRUE(DisableHelp(dir.File("missing.js")));
+  EXPECT_TRUE(test::Ok(DisableHelp(dir.File("missing.js"))));
   EXPECT_FALSE(fs::exists(dir.File("missing.js")));
 }
 
@@ -143,8 +143,7 @@ TEST(AppUtilFolders, FoldersEndWithASlashAndArePrivateWhereTheyMustBe) {
   EXPECT_EQ(GetTemplateFolder(), GetAppFolder() + "template/");
   EXPECT_EQ(GetExportTempFolder().rfind(GetTempFolder(), 0), 0u);
 
-  std::string error;
-  ASSERT_TRUE(PrepareExportTempFolder(&error)) << error;
+  ASSERT_TRUE(test::Ok(PrepareExportTempFolder()));
   struct stat st {};
   ASSERT_EQ(stat(GetExportTempFolder().c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);

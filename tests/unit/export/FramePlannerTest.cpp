@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestImages.h"
+
 namespace kalvane {
 namespace {
 
@@ -12,7 +14,7 @@ TFrameInputs Inputs(double s, int W, int H, double l, double t, double r, double
 
 TEST(FramePlanner, HeightFollowsTheCropsAspect) {
   TFramePlanner planner(Inputs(1.0, 400, 300, 0, 0, 1, 1, 500));
-  ASSERT_TRUE(planner.Check(nullptr));
+  ASSERT_TRUE(test::Ok(planner.Check()));
   const TFramePlan plan = planner.Plan(12, "/p/a.jpg", 0, 0, "/tmp/k/");
   EXPECT_EQ(plan.Crop.right - plan.Crop.left, 400);
   EXPECT_EQ(plan.Width, 500);
@@ -49,10 +51,13 @@ TEST(FramePlanner, BoxInSourcePixelsAndOffsetsShiftTheCrop) {
 
 TEST(FramePlanner, ABoxWithoutWidthOrHeightIsRefused) {
   std::string error;
-  EXPECT_FALSE(TFramePlanner(Inputs(1.0, 400, 300, 0.5, 0.1, 0.5, 0.9, 500)).Check(&error));
+  EXPECT_TRUE(
+      test::Failed(TFramePlanner(Inputs(1.0, 400, 300, 0.5, 0.1, 0.5, 0.9, 500)).Check(), &error));
   EXPECT_NE(error.find("no width or no height"), std::string::npos);
-  EXPECT_FALSE(TFramePlanner(Inputs(1.0, 400, 300, 0.1, 0.4, 0.9, 0.4, 500)).Check(&error));
-  EXPECT_FALSE(TFramePlanner(Inputs(1.0, 400, 300, 0.1, 0.1, 0.9, 0.9, 0)).Check(&error));
+  EXPECT_TRUE(
+      test::Failed(TFramePlanner(Inputs(1.0, 400, 300, 0.1, 0.4, 0.9, 0.4, 500)).Check(), &error));
+  EXPECT_TRUE(
+      test::Failed(TFramePlanner(Inputs(1.0, 400, 300, 0.1, 0.1, 0.9, 0.9, 0)).Check(), &error));
 }
 
 }  // namespace

@@ -18,8 +18,7 @@ TEST(HtmlPreview, TheViewerIsCopiedAfreshEachTime) {
   std::ofstream(dir.File("velzoom/tmp.html")) << "page";
   std::ofstream(dir.File("velzoom/velzoom.js")) << "script";
   THtmlPreview preview(dir.File("velzoom"), dir.File("prev"));
-  std::string error;
-  ASSERT_TRUE(preview.PrepareFolder(&error)) << error;
+  ASSERT_TRUE(test::Ok(preview.PrepareFolder()));
   EXPECT_EQ(test::ReadText(preview.PagePath()), "page");
   EXPECT_EQ(test::ReadText(dir.File("prev/velzoom.js")), "script");
   EXPECT_FALSE(fs::exists(dir.File("prev/velzoom.swf")));  // there is none to copy
@@ -28,7 +27,7 @@ TEST(HtmlPreview, TheViewerIsCopiedAfreshEachTime) {
   std::ofstream(dir.File("velzoom/velzoom.js")) << "newer script";
   std::ofstream(dir.File("prev/velzoom.js")) << "edited copy";
   std::ofstream(dir.File("prev/tmp.swf")) << "old movie";
-  ASSERT_TRUE(preview.PrepareFolder(&error)) << error;
+  ASSERT_TRUE(test::Ok(preview.PrepareFolder()));
   EXPECT_EQ(test::ReadText(dir.File("prev/velzoom.js")), "newer script");
   EXPECT_EQ(test::ReadText(dir.File("prev/tmp.swf")), "old movie");  // the exporter replaces it
 }
@@ -37,7 +36,7 @@ TEST(HtmlPreview, AMissingViewerIsAnError) {
   test::TempDir dir;
   THtmlPreview preview(dir.File("nowhere"), dir.File("prev"));
   std::string error;
-  EXPECT_FALSE(preview.PrepareFolder(&error));
+  EXPECT_TRUE(test::Failed(preview.PrepareFolder(), &error));
   EXPECT_NE(error.find("tmp.html"), std::string::npos);
 }
 

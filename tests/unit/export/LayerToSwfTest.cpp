@@ -103,7 +103,7 @@ TEST_F(Export, FramesMadeAtOnceEqualFramesMadeOneByOne) {
     TFramePlan plan =
         planner.Plan(i, items.GetItem(i)->GetFileName(), items.GetItem(i)->GetOffset().X,
                      items.GetItem(i)->GetOffset().Y, dir.File("one-"));
-    ASSERT_TRUE(TImageTrimToJpeg().MakeFrame(plan));
+    ASSERT_TRUE(test::Ok(TImageTrimToJpeg().MakeFrame(plan)));
     EXPECT_EQ(Bytes(plan.FileName), Bytes(r.Frames[static_cast<std::size_t>(i)])) << i;
   }
 }

@@ -56,7 +56,7 @@ class Server : public testing::Test {
     std::ofstream(dir.File("site/veldata.swf")) << "FWS";
     std::ofstream(dir.File("secret.txt")) << "outside";
     std::filesystem::create_symlink(dir.File("secret.txt"), dir.File("site/link.txt"));
-    ASSERT_TRUE(server.Start(dir.File("site"), 0, &error)) << error;
+    ASSERT_TRUE(test::Ok(server.Start(dir.File("site"), 0)));
   }
   test::TempDir dir;
   TLocalServer server;
@@ -140,9 +140,9 @@ TEST_F(Server, StopsAndRefusesAMissingFolder) {
   server.Stop();
   EXPECT_EQ(Get(port, "GET / HTTP/1.1\r\n\r\n"), "no connection");
   TLocalServer other;
-  EXPECT_FALSE(other.Start(dir.File("nowhere"), 0, &error));
+  EXPECT_TRUE(test::Failed(other.Start(dir.File("nowhere"), 0), &error));
   EXPECT_NE(error.find("nowhere"), std::string::npos);
-  EXPECT_FALSE(other.Start("/", 0, &error));  // not the whole file system
+  EXPECT_TRUE(test::Failed(other.Start("/", 0), &error));  // not the whole file system
   EXPECT_NE(error.find("whole file system"), std::string::npos);
 }
 

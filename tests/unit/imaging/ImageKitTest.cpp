@@ -268,13 +268,14 @@ TEST(ImageKitOperations, JpegSaveWritesBaselineAtTheQuality) {
   b.Fill(10, 200, 30);
   const std::string path = dir.File("frame.jpg");
   std::string error;
-  ASSERT_TRUE(IKJpegFileSave(path, IKDibFromBitmap(b), 85, &error)) << error;
+  ASSERT_TRUE(test::Ok(IKJpegFileSave(path, IKDibFromBitmap(b), 85)));
   std::ifstream in(path, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(bytes.substr(0, 2), "\xFF\xD8");
   EXPECT_NE(bytes.find("\xFF\xC0"), std::string::npos);  // baseline frame header
   EXPECT_EQ(bytes.find("\xFF\xC2"), std::string::npos);  // not progressive
-  EXPECT_FALSE(IKJpegFileSave(dir.File("no/such/folder/x.jpg"), IKDibFromBitmap(b), 85, &error));
+  EXPECT_TRUE(test::Failed(IKJpegFileSave(dir.File("no/such/folder/x.jpg"), IKDibFromBitmap(b), 85),
+                           &error));
   EXPECT_NE(error.find("no/such/folder"), std::string::npos);
 }
 

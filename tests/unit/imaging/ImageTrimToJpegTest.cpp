@@ -42,7 +42,7 @@ TEST(FrameStep, TheTurnedPhotoIsCutWithWhiteOutside) {
     // top-right, red bottom-left, blue bottom-right; 20 white columns left
     TFramePlan plan{0, photo, 9000, {-20, 0, 300, 400}, 160, 200, dir.File("0.jpg")};
     std::string error;
-    ASSERT_TRUE(TImageTrimToJpeg().MakeFrame(plan, &error)) << error;
+    ASSERT_TRUE(test::Ok(TImageTrimToJpeg().MakeFrame(plan)));
     const TBitmap24 frame = IKBitmapFromDib(IKFileLoad(plan.FileName));
     ASSERT_EQ(frame.Width(), 160);
     ASSERT_EQ(frame.Height(), 200);
@@ -84,7 +84,8 @@ TEST(FrameStep, TrimToJpegReplacesAnOldFrame) {
   std::fclose(f);
   TBitmap24 photo(64, 48);
   photo.Fill(0, 0, 255);
-  ASSERT_TRUE(TImageTrimToJpeg().TrimToJpeg(IKDibFromBitmap(photo), {0, 0, 32, 24}, frame, 20, 15));
+  ASSERT_TRUE(test::Ok(
+      TImageTrimToJpeg().TrimToJpeg(IKDibFromBitmap(photo), {0, 0, 32, 24}, frame, 20, 15)));
   EXPECT_EQ(IKFileType(frame)->width, 20);
   EXPECT_EQ(IKFileType(frame)->height, 15);
 }
@@ -93,7 +94,7 @@ TEST(FrameStep, AMissingPhotoFailsWithItsName) {
   test::TempDir dir;
   std::string error;
   TFramePlan plan{3, dir.File("gone.jpg"), 0, {0, 0, 10, 10}, 10, 10, dir.File("3.jpg")};
-  EXPECT_FALSE(TImageTrimToJpeg().MakeFrame(plan, &error));
+  EXPECT_TRUE(test::Failed(TImageTrimToJpeg().MakeFrame(plan), &error));
   EXPECT_NE(error.find("gone.jpg"), std::string::npos);
 }
 

@@ -123,19 +123,18 @@ TEST(IniFile, SaveReplacesTheFileOnlyWhenComplete) {
     struct rlimit limit = old;
     limit.rlim_cur = 65536;
     setrlimit(RLIMIT_FSIZE, &limit);
-    std::string error;
-    const bool saved = ini.Save(path, &error);
+    const TResult saved = ini.Save(path);
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_FALSE(saved);
-    EXPECT_NE(error.find("project.vpj"), std::string::npos) << error;
+    EXPECT_FALSE(saved.Ok());
+    EXPECT_NE(saved.Error.find("project.vpj"), std::string::npos) << saved.Error;
   }
   EXPECT_EQ(test::ReadText(path), "[project]\nitemCount=1\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
   std::string error;
-  ASSERT_TRUE(ini.Save(path, &error)) << error;
+  ASSERT_TRUE(test::Ok(ini.Save(path)));
   EXPECT_EQ(TIniFile::Load(path).ReadInteger("project", "itemCount", 0), 2);
-  EXPECT_FALSE(ini.Save(dir.File("no/folder/x.vpj"), &error));
+  EXPECT_TRUE(test::Failed(ini.Save(dir.File("no/folder/x.vpj")), &error));
   EXPECT_NE(error.find("no/folder/x.vpj"), std::string::npos);
 }
 

@@ -65,7 +65,7 @@ TEST_F(ProjectFile, TheWholeTextInItsOrder) {
   save.SetMainWindow(&window.doc);
   const std::string path = dir.File("cup.vpj");
   std::string error;
-  ASSERT_TRUE(save.Save(path, &error)) << error;
+  ASSERT_TRUE(test::Ok(save.Save(path)));
   EXPECT_EQ(test::ReadText(path),
             "[project]\nitemCount=2\nitemRotate=9000\n"
             "[projectItem0]\nname=" +
@@ -80,9 +80,9 @@ TEST_F(ProjectFile, TheWholeTextInItsOrder) {
 
 TEST_F(ProjectFile, AnEmptyProjectAndNothingToSaveTo) {
   std::string error;
-  EXPECT_FALSE(save.Save(dir.File("x.vpj"), &error));  // no window
+  EXPECT_TRUE(test::Failed(save.Save(dir.File("x.vpj")), &error));  // no window
   save.SetMainWindow(&window.doc);
-  EXPECT_FALSE(save.Save("", &error));
+  EXPECT_TRUE(test::Failed(save.Save(""), &error));
   window.box.SetRelBox({0.1, 0.2, 0.3, 0.660146699266504});
   EXPECT_EQ(save.Text(),
             "[project]\nitemCount=0\nitemRotate=0\n[guideLine]\ncount=0\n"
@@ -93,7 +93,7 @@ TEST_F(ProjectFile, SavingOverABiggerProjectLeavesNothingOfIt) {
   const std::string path = dir.File("cup.vpj");
   std::ofstream(path) << "[project]\nitemCount=5\n[projectItem4]\nname=old.jpg\n[extra]\nk=v\n";
   save.SetMainWindow(&window.doc);
-  ASSERT_TRUE(save.Save(path));
+  ASSERT_TRUE(test::Ok(save.Save(path)));
   const TIniFile file = TIniFile::Load(path);
   EXPECT_FALSE(file.HasSection("projectItem4"));
   EXPECT_FALSE(file.HasSection("extra"));

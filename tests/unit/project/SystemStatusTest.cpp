@@ -73,7 +73,7 @@ TEST_F(Settings, RoundTrip) {
   templ.After = false;
   templ.Theme = 2;
   templ.Item = 5;
-  ASSERT_TRUE(status->SaveSettings());
+  ASSERT_TRUE(test::Ok(status->SaveSettings()));
   const TIniFile file = TIniFile::Load(dir.File("velinit"));
   EXPECT_EQ(file.ReadInteger("main", "Right", 0), 810);
   EXPECT_EQ(file.ReadInteger("main", "Bottom", 0), 620);
@@ -94,12 +94,12 @@ TEST_F(Settings, RoundTrip) {
 }
 
 TEST_F(Settings, MaximizedWritesOnlyTheChoices) {
-  ASSERT_TRUE(status->SaveSettings());
+  ASSERT_TRUE(test::Ok(status->SaveSettings()));
   main.Normal = false;
   main.B = {0, 0, 1920, 1080};
   templ.B = {1, 1, 1, 1};
   templ.Theme = 3;
-  ASSERT_TRUE(status->SaveSettings());
+  ASSERT_TRUE(test::Ok(status->SaveSettings()));
   const TIniFile file = TIniFile::Load(dir.File("velinit"));
   EXPECT_EQ(file.ReadInteger("main", "Left", 0), 10);  // as stored before
   EXPECT_EQ(file.ReadInteger("template", "Left", 0), 100);
@@ -130,7 +130,7 @@ TEST_F(Settings, NothingWithoutBothWindowsOrWithoutAFile) {
   EXPECT_EQ(templ.Log, "");
   TSystemStatus lonely(dir.File("velinit"), dir.File("template"));
   lonely.SetMainWindow(&main);
-  EXPECT_TRUE(lonely.SaveSettings());
+  EXPECT_TRUE(test::Ok(lonely.SaveSettings()));
   EXPECT_FALSE(std::filesystem::exists(dir.File("velinit")));
 }
 
