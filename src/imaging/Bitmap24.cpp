@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 namespace kalvane {
@@ -16,11 +17,19 @@ TBitmap24::TBitmap24(int width, int height) {
   SetSize(width, height);
 }
 
-TBitmap24::TBitmap24(const TBitmap24& other)
-    : width_(other.width_), height_(other.height_), stride_(other.stride_), data_(other.data_) {}
+// Copies hold the source's canvas lock, so a bitmap another thread is
+// drawing into is copied whole, never half drawn.
+TBitmap24::TBitmap24(const TBitmap24& other) {
+  CanvasLock lock(other);
+  width_ = other.width_;
+  height_ = other.height_;
+  stride_ = other.stride_;
+  data_ = other.data_;
+}
 
 TBitmap24& TBitmap24::operator=(const TBitmap24& other) {
   if (this != &other) {
+    std::scoped_lock locks(canvas_, other.canvas_);  // both, in no fixed order, without deadlock
     width_ = other.width_;
     height_ = other.height_;
     stride_ = other.stride_;

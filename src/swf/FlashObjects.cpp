@@ -4,18 +4,9 @@
 
 namespace kalvane {
 
-void TFlashObject::CopyFrom(const TBasedSWFObject&) {}
-
 void TFlashObject::SetOwner(TFlashMovie* owner) {
   OwnerMovie = owner;
   OwnerChanged();
-}
-
-void TFlashIDObject::CopyFrom(const TBasedSWFObject& source) {
-  const auto* other = dynamic_cast<const TFlashIDObject*>(&source);
-  if (!other) return;
-  if (!Owner()) SetOwner(other->Owner());
-  SetCharId(other->GetCharId());
 }
 
 std::int32_t TFlashVisualObject::UnitMultiplier() const {

@@ -12,7 +12,6 @@ class TFlashMovie;
 // A movie object (level 1): it knows its movie and writes its own tags.
 class TFlashObject : public TBasedSWFObject {
  public:
-  void CopyFrom(const TBasedSWFObject& source) override;
   int ObjectLevel() const override { return 1; }
   virtual void OwnerChanged() {}
   void SetOwner(TFlashMovie* owner);
@@ -25,7 +24,6 @@ class TFlashObject : public TBasedSWFObject {
 // A movie object with a character id.
 class TFlashIDObject : public TFlashObject {
  public:
-  void CopyFrom(const TBasedSWFObject& source) override;
   virtual std::uint16_t GetCharId() const { return CharId; }
   virtual void SetCharId(std::uint16_t id) { CharId = id; }
 

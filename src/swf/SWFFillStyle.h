@@ -15,7 +15,6 @@ class TSWFFillStyle {
   bool HasAlpha = false;  // set by the shape that writes it
   std::uint8_t FillType = 0;
 
-  virtual void CopyFrom(const TSWFFillStyle& source);
   virtual void WriteRecord(TBitsEngine& be) const = 0;
 };
 
@@ -34,7 +33,6 @@ class TSWFImageFill : public TSWFFillStyle {
   std::uint16_t BitmapId = 0;
   TSWFMatrix Matrix;
 
-  void CopyFrom(const TSWFFillStyle& source) override;
   void WriteRecord(TBitsEngine& be) const override;
 };
 

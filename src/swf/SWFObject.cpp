@@ -5,10 +5,6 @@
 
 namespace kalvane {
 
-void TSWFObject::CopyFrom(const TBasedSWFObject& source) {
-  if (const auto* tag = dynamic_cast<const TSWFObject*>(&source)) BodySize = tag->BodySize;
-}
-
 bool NeedsLongHeader(std::uint16_t code, std::uint64_t bodySize) {
   return bodySize >= 63 || code == 20 || code == 36 || code == 60;
 }

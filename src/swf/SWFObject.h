@@ -11,7 +11,6 @@ namespace kalvane {
 class TBasedSWFObject {
  public:
   virtual ~TBasedSWFObject() = default;
-  virtual void CopyFrom(const TBasedSWFObject& source) = 0;
   virtual int ObjectLevel() const = 0;
   virtual int RequiredVersion() const { return 1; }
   virtual void WriteTag(TBitsEngine& be) = 0;
@@ -23,12 +22,10 @@ class TSWFObject : public TBasedSWFObject {
   std::uint32_t BodySize = 0;
   std::uint16_t TagCode = 0;
 
-  void CopyFrom(const TBasedSWFObject& source) override;
   int ObjectLevel() const override { return 0; }
   // Builds the body first (files in it only by reference), then writes the
   // short or long header and the body.
   void WriteTag(TBitsEngine& be) override;
-  virtual void ReadTag(TBitsEngine&) {}
   virtual void WriteBody(TBitsEngine&) {}
 };
 

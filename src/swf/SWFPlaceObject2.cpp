@@ -24,21 +24,11 @@ void TSWFPlaceObject2::SetName(const std::string& name) {
   PlaceFlagHasName = !name.empty();
 }
 
-void TSWFPlaceObject2::SetClipDepth(std::uint16_t depth) {
-  ClipDepth = depth;
-  PlaceFlagHasClipDepth = true;
-}
-
-void TSWFPlaceObject2::SetRatio(std::uint16_t ratio) {
-  Ratio = ratio;
-  PlaceFlagHasRatio = true;
-}
-
 void TSWFPlaceObject2::WriteBody(TBitsEngine& be) {
   be.PutFlag(false);  // clip actions
-  be.PutFlag(PlaceFlagHasClipDepth);
+  be.PutFlag(false);  // clip depth
   be.PutFlag(PlaceFlagHasName);
-  be.PutFlag(PlaceFlagHasRatio);
+  be.PutFlag(false);  // ratio
   be.PutFlag(PlaceFlagHasColorTransform);
   be.PutFlag(PlaceFlagHasMatrix);
   be.PutFlag(PlaceFlagHasCharacter);
@@ -47,9 +37,7 @@ void TSWFPlaceObject2::WriteBody(TBitsEngine& be) {
   if (PlaceFlagHasCharacter) be.PutUI16(CharacterId);
   if (PlaceFlagHasMatrix) be.PutMatrix(*MatrixRecord);
   if (PlaceFlagHasColorTransform) ColorTransformRecord->Write(be);
-  if (PlaceFlagHasRatio) be.PutUI16(Ratio);
   if (PlaceFlagHasName) be.PutString(InstanceName, true, true);
-  if (PlaceFlagHasClipDepth) be.PutUI16(ClipDepth);
 }
 
 }  // namespace kalvane

@@ -15,8 +15,8 @@ class TSWFBasedPlaceObject : public TSWFObject {
   std::uint16_t Depth = 0;
 };
 
-// PlaceObject2 (26). Clip actions are not written by this program, so the
-// has-clip-actions flag is never set.
+// PlaceObject2 (26). Clip actions, clip depth and ratio are not used by
+// this program, so their flags are never set.
 class TSWFPlaceObject2 : public TSWFBasedPlaceObject {
  public:
   TSWFPlaceObject2() { TagCode = 26; }
@@ -25,8 +25,6 @@ class TSWFPlaceObject2 : public TSWFBasedPlaceObject {
   TSWFMatrix& Matrix();
   TSWFColorTransform& ColorTransform();
   void SetName(const std::string& name);
-  void SetClipDepth(std::uint16_t depth);
-  void SetRatio(std::uint16_t ratio);
   void SetMove(bool move) { PlaceFlagMove = move; }
 
   bool HasCharacter() const { return PlaceFlagHasCharacter; }
@@ -41,18 +39,14 @@ class TSWFPlaceObject2 : public TSWFBasedPlaceObject {
   void WriteBody(TBitsEngine& be) override;
 
  private:
-  std::uint16_t ClipDepth = 0;
   std::unique_ptr<TSWFColorTransform> ColorTransformRecord;
   std::unique_ptr<TSWFMatrix> MatrixRecord;
   std::string InstanceName;
   bool PlaceFlagHasCharacter = false;
-  bool PlaceFlagHasClipDepth = false;
   bool PlaceFlagHasColorTransform = false;
   bool PlaceFlagHasMatrix = false;
   bool PlaceFlagHasName = false;
-  bool PlaceFlagHasRatio = false;
   bool PlaceFlagMove = false;
-  std::uint16_t Ratio = 0;
 };
 
 }  // namespace kalvane

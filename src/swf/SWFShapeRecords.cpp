@@ -4,20 +4,8 @@
 
 namespace kalvane {
 
-void TSWFShapeRecord::CopyFrom(const TSWFShapeRecord& source) {
-  Kind = source.Kind;
-}
-
 void TSWFEndShapeRecord::WriteRecord(TBitsEngine& be) {
   be.PutBits(0, 6);
-}
-
-void TSWFStraightEdgeRecord::CopyFrom(const TSWFShapeRecord& source) {
-  TSWFShapeRecord::CopyFrom(source);
-  if (const auto* edge = dynamic_cast<const TSWFStraightEdgeRecord*>(&source)) {
-    X = edge->X;
-    Y = edge->Y;
-  }
 }
 
 void TSWFStraightEdgeRecord::WriteRecord(TBitsEngine& be) {
@@ -69,25 +57,6 @@ TLineStyles& TSWFStyleChangeRecord::NewLineStyles() {
   return *LineStyles;
 }
 
-void TSWFStyleChangeRecord::CopyFrom(const TSWFShapeRecord& source) {
-  TSWFStraightEdgeRecord::CopyFrom(source);
-  const auto* style = dynamic_cast<const TSWFStyleChangeRecord*>(&source);
-  if (!style) return;
-  FillBits = style->FillBits;
-  LineBits = style->LineBits;
-  Fill0Id = style->Fill0Id;
-  Fill1Id = style->Fill1Id;
-  LineId = style->LineId;
-  StateFillStyle0 = style->StateFillStyle0;
-  StateFillStyle1 = style->StateFillStyle1;
-  StateLineStyle = style->StateLineStyle;
-  StateMoveTo = style->StateMoveTo;
-  StateNewStyles = style->StateNewStyles;
-  HasAlpha = style->HasAlpha;
-  FillStyles = style->FillStyles ? std::make_unique<TFillStyles>(*style->FillStyles) : nullptr;
-  LineStyles = style->LineStyles ? std::make_unique<TLineStyles>(*style->LineStyles) : nullptr;
-}
-
 void TSWFStyleChangeRecord::WriteRecord(TBitsEngine& be) {
   const bool anyStyle = StateFillStyle0 || StateFillStyle1 || StateLineStyle;
   const bool moveTo = anyStyle ? StateMoveTo : true;
@@ -117,16 +86,6 @@ void TSWFStyleChangeRecord::WriteRecord(TBitsEngine& be) {
     LineBits = static_cast<std::uint8_t>(BitsForUnsigned(lines.size()));
     be.PutBits(FillBits, 4);
     be.PutBits(LineBits, 4);
-  }
-}
-
-void TSWFCurvedEdgeRecord::CopyFrom(const TSWFShapeRecord& source) {
-  TSWFShapeRecord::CopyFrom(source);
-  if (const auto* curve = dynamic_cast<const TSWFCurvedEdgeRecord*>(&source)) {
-    ControlX = curve->ControlX;
-    ControlY = curve->ControlY;
-    AnchorX = curve->AnchorX;
-    AnchorY = curve->AnchorY;
   }
 }
 

@@ -22,7 +22,6 @@ class TSWFShapeRecord {
   explicit TSWFShapeRecord(TShapeRecordKind kind) : Kind(kind) {}
   virtual ~TSWFShapeRecord() = default;
   TShapeRecordKind Kind;
-  virtual void CopyFrom(const TSWFShapeRecord& source);
   virtual void WriteRecord(TBitsEngine& be) = 0;
 };
 
@@ -39,7 +38,6 @@ class TSWFStraightEdgeRecord : public TSWFShapeRecord {
       : TSWFShapeRecord(TShapeRecordKind::StraightEdge), X(dx), Y(dy) {}
   std::int32_t X;
   std::int32_t Y;
-  void CopyFrom(const TSWFShapeRecord& source) override;
   // Nothing for (0, 0); horizontal and vertical lines use the short form.
   void WriteRecord(TBitsEngine& be) override;
 
@@ -75,7 +73,6 @@ class TSWFStyleChangeRecord : public TSWFStraightEdgeRecord {
   TLineStyles& NewLineStyles();
   bool CarriesNewStyles() const { return StateNewStyles; }
 
-  void CopyFrom(const TSWFShapeRecord& source) override;
   void WriteRecord(TBitsEngine& be) override;
 
  private:
@@ -93,7 +90,6 @@ class TSWFCurvedEdgeRecord : public TSWFShapeRecord {
         AnchorX(ax),
         AnchorY(ay) {}
   std::int32_t ControlX, ControlY, AnchorX, AnchorY;
-  void CopyFrom(const TSWFShapeRecord& source) override;
   void WriteRecord(TBitsEngine& be) override;
 };
 
