@@ -4,12 +4,15 @@
 // loading the same project against vipsthumbnail, two processes at a time.
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vips/vips8>
 
 #include "BenchData.h"
 #include "base/AppUtil.h"
@@ -17,6 +20,7 @@
 #include "document/BandManagement.h"
 #include "document/GuideManagement.h"
 #include "document/LayerManagement.h"
+#include "export/ExportService.h"
 #include "export/FramePlanner.h"
 #include "export/LayerToSwf.h"
 #include "imaging/ImageKit.h"
@@ -146,6 +150,52 @@ void BM_ExportPeer(benchmark::State& state) {
   Record(magick ? "export convert" : "export vips", fps);
 }
 
+// What kalvane-cli export does: the project loaded with headers only, then
+// the PC data movie.
+void BM_HeadlessExport(benchmark::State& state) {
+  ProjectFile();  // the photos are made before the clock runs
+  const std::string out = Folder("export-headless");
+  const double seconds = TimeEach(state, [&] {
+    TProjectDocument document;
+    document.LayerItems().SetDisplayCopies(false);
+    TNoDialogs dialogs;
+    TPrjLoadThread loader;
+    loader.SetMainWindow(&document);
+    loader.SetFindDialog(&dialogs);
+    loader.SetProjectPath(ProjectFile());
+    loader.Run();
+    TDirectDispatcher direct;
+    TExportService service(document, direct);
+    TExportRequest request;
+    request.Output = out + "veldata.swf";
+    request.FrameFolder = out;
+    return service.Run(request).Ok();
+  });
+  Record("headless export", seconds);
+}
+
+// Every photo decoded at full size, two at a time: the floor the goal names.
+void BM_FullDecodePeer(benchmark::State& state) {
+  const auto& files = LargeFiles();
+  const double seconds = TimeEach(state, [&] {
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> ok{true};
+    auto decode = [&] {
+      for (std::size_t i; (i = next++) < files.size();) {
+        // Every pixel decoded and read once, nothing else done with it.
+        const vips::VImage image = vips::VImage::new_from_file(
+            files[i].c_str(), vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+        if (image.avg() < 0) ok = false;
+      }
+    };
+    std::thread other(decode);
+    decode();
+    other.join();
+    return ok.load();
+  });
+  Record("full decode", seconds);
+}
+
 void BM_LoadProject(benchmark::State& state) {
   ProjectFile();
   const double seconds = TimeEach(state, [] {
@@ -181,6 +231,8 @@ BENCHMARK(BM_ExportPeer)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->MinTime(3);
+BENCHMARK(BM_HeadlessExport)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_FullDecodePeer)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_LoadProject)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_LoadProjectPeer)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);
 
