@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "base/AppUtil.h"
+#include "cli/BatchDialogs.h"
 #include "cli/CliView.h"
 #include "export/DesignExport.h"
 #include "export/ExportService.h"

@@ -4,7 +4,7 @@
 
 #include <atomic>
 #include <fstream>
-#include <thread>
+#include <future>
 
 #include "TestImages.h"
 
@@ -350,27 +350,31 @@ TEST_F(ItemList, CreatedItemsCanBeCheckedBeforeTheyAreAdded) {
   EXPECT_EQ(notified, 1);
 }
 
-TEST_F(ItemList, LoaderThreadAddsWhileTheGuiThreadRenders) {
+TEST_F(ItemList, ItemsDecodedOnWorkersJoinOnTheGuiThreadWhileItPaints) {
   for (int i = 0; i < 12; ++i)
     Photo("p" + std::to_string(i) + ".png", 40 + i, 30);
   list.SetMonoMode(1);
-  std::atomic<bool> done{false};
-  std::thread loader([&] {
-    for (int i = 0; i < 12; ++i) {
-      const std::string name = "p" + std::to_string(i) + ".png";
-      list.AddItem(name, dir.File(name));
-      if (i == 0) list.SelectIndex(0);
-    }
-    done = true;
-  });
-  int renders = 0;
-  while (!done || renders == 0) {
-    list.Render();
-    CanvasLock lock(work);  // as the window does while it paints
-    EXPECT_TRUE(work.Width() == 100 || work.Width() >= 40);
-    ++renders;
+  std::vector<std::future<std::unique_ptr<TLayerItemObject>>> decoding;
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = "p" + std::to_string(i) + ".png";
+    decoding.push_back(std::async(std::launch::async,
+                                  [this, name] { return list.CreateItem(name, dir.File(name)); }));
   }
-  loader.join();
+  for (auto& decoded : decoding) {
+    list.Render();
+    {
+      // What the canvas paints: the list held still, the bitmap fitted to it.
+      const TLayerManagement::TLockedView view = list.LockedView();
+      CanvasLock lock(work);
+      int widest = 100;
+      for (int i = 0; i < view.Count(); ++i)
+        widest = i == 0 ? view[i].GetDisplayBitmap()->Width()
+                        : std::max(widest, view[i].GetDisplayBitmap()->Width());
+      EXPECT_EQ(work.Width(), widest);
+    }
+    list.InsertCreated(decoded.get(), list.Count());
+    if (list.Count() == 1) list.SelectIndex(0);
+  }
   list.Render();
   EXPECT_EQ(list.Count(), 12);
   EXPECT_EQ(work.Width(), 51);
