@@ -19,6 +19,7 @@ endforeach()
 # which itself is not installed: the export copies every file of a design).
 file(COPY ${SRC}/template DESTINATION ${DST} PATTERN "design.ini" EXCLUDE)
 file(COPY ${SRC}/velzoom DESTINATION ${DST})
+file(COPY ${SRC}/help ${SRC}/icons DESTINATION ${DST})
 file(READ ${SRC}/viewer/velzoom.js viewer)
 
 function(write_if_changed path content)

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QFrame>
+#include <QImage>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QMenu;
+class QScrollArea;
+
+namespace kalvane {
+class TLayerManagement;
+}
+
+namespace kalvane::ui {
+
+// One row of the item list: thumbnail, name and, in monochrome mode, the
+// check image of the item's overlay flag.
+class TflmLayerItem : public QFrame {
+  Q_OBJECT
+ public:
+  explicit TflmLayerItem(QWidget* parent);
+  void SetRowSelected(bool selected);
+  bool RowSelected() const { return Selected; }
+  void SetRowItemName(const std::string& name);
+  const std::string& GetRowItemName() const { return itemName; }
+  void SetRowCheck(bool on);
+  void SetCheckVisible(bool visible);
+  // Kept until the item's display copy changes.
+  void SetThumbnail(const QImage& thumbnail, std::uint64_t generation);
+  std::uint64_t ThumbnailGeneration() const { return Generation; }
+
+  std::function<void(TflmLayerItem&, Qt::MouseButton)> OnRowClick;
+  std::function<void(TflmLayerItem&)> OnCheckClick;
+  QMenu* pmenuItem;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void callClickEvent(Qt::MouseButton button);
+  QLabel* imgPreview;
+  QLabel* lblCaption;
+  QLabel* imgCheck;
+  std::string itemName;
+  bool Selected = false;
+  bool Checked = false;
+  std::uint64_t Generation = 0;
+};
+
+// The item list panel: one row per item, in list order.
+class TflmLayerList : public QFrame {
+  Q_OBJECT
+ public:
+  static constexpr int kRowHeight = 109;
+  explicit TflmLayerList(QWidget* parent);
+  void SetLayerManagement(TLayerManagement* list);
+  void SetAutoRefresh(bool on);
+  bool AutoRefresh() const { return autoRefresh; }
+  void RefreshRows();
+  void ScrollToCurrent();
+  int RowCount() const { return static_cast<int>(rows.size()); }
+  TflmLayerItem* Row(int i) const { return rows[static_cast<std::size_t>(i)]; }
+  QScrollArea* scrLayerList;
+  // The main window's item commands, for the rows' popup menu.
+  std::function<void()> AddImages, DeleteItem, MoveUp, MoveDown;
+
+ private:
+  void AddRows(int count);
+  void RowClick(TflmLayerItem& row);
+  void CheckClick(TflmLayerItem& row);
+  TLayerManagement* layerManagement = nullptr;
+  bool autoRefresh = false;
+  std::vector<TflmLayerItem*> rows;
+  int rowCounter = 0;
+  QWidget* content;
+};
+
+}  // namespace kalvane::ui

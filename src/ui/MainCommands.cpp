@@ -1,0 +1,277 @@
+// The main window's item, work-area, application and export commands.
+#include <QAbstractButton>
+#include <QAction>
+#include <QCollator>
+#include <QSlider>
+#include <QWidget>
+#include <filesystem>
+
+#include "base/AppUtil.h"
+#include "base/Texts.h"
+#include "export/ExportTexts.h"
+#include "export/HtmlPreview.h"
+#include "project/LoadThread.h"
+#include "ui/LayerList.h"
+#include "ui/MainWindow.h"
+#include "ui/ProgressDialog.h"
+#include "ui/Texts.h"
+#include "ui/WorkArea.h"
+
+namespace kalvane::ui {
+
+namespace {
+
+bool IsFile(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(path, ec);
+}
+
+}  // namespace
+
+void TfrmMain::ItemsChanged() {
+  SetCommandEnabled("WM7", false);
+  document->LayerItems().Render();
+  pnlMain->pboxMain->update();
+}
+
+void TfrmMain::ToggleFromMenu(const char* button) {
+  if (auto* b = findChild<QAbstractButton*>(button)) b->setChecked(!b->isChecked());
+  ButtonClicked(button);
+}
+
+void TfrmMain::ButtonClicked(const std::string& name) {
+  const bool down = IsButtonDown(name.c_str());
+  TProjectDocument& doc = *document;
+  if (name == "btnImageLock") {
+    imageLocked = down;
+  } else if (name == "btnTrimShow") {
+    doc.TrimBox().SetVisible(down);
+  } else if (name == "btnTrimLock") {
+    doc.TrimBox().SetLocked(down);
+  } else if (name == "btnGuideShow") {
+    doc.GuideLines().SetVisible(down);
+  } else if (name == "btnGuideLock") {
+    doc.GuideLines().SetLocked(down);
+  } else if (name == "btnLayerMono") {
+    btnLayerMonoClick();
+  }
+}
+
+// ---- items --------------------------------------------------------------------
+
+void TfrmMain::btnLayerNewClick() {
+  std::vector<std::string> files = Dialogs->PickImages();
+  if (!files.empty()) AddImages(std::move(files));
+}
+
+void TfrmMain::AddImages(std::vector<std::string> files) {
+  if (LoaderRunning()) return;
+  const bool hadItems = document->LayerItems().Count() > 0;
+  QCollator collator;  // the user's locale
+  collator.setCaseSensitivity(Qt::CaseInsensitive);
+  collator.setNumericMode(true);
+  std::sort(files.begin(), files.end(), [&collator](const std::string& a, const std::string& b) {
+    return collator.compare(QString::fromStdString(a), QString::fromStdString(b)) < 0;
+  });
+  if (hadItems) ReverseStrings(files);
+  HideItemPanel();
+  SetItemPanelRefresh(false);
+  auto adder = std::make_shared<TPrjItemLoadThread>();
+  adder->SetFiles(std::move(files));
+  adder->SetInsertMode(hadItems);
+  StartLoader(adder);
+}
+
+void TfrmMain::btnLayerTrashClick() {
+  TLayerManagement& items = document->LayerItems();
+  if (items.Count() == 0) return;
+  if (!Dialogs->AskOkCancel(kQuestionCaption, kAskDeleteItem)) return;
+  if (const TLayerItemObject* current = items.GetSelected()) items.Delete(current->GetIndex());
+  document->UpdateCommandStates();
+  if (items.Count() == 0) {
+    document->MarkSaved();
+  } else {
+    document->MarkModified();
+  }
+}
+
+void TfrmMain::btnLayerTrashAllClick() {
+  if (document->LayerItems().Count() == 0) return;
+  if (!Dialogs->AskOkCancel(kQuestionCaption, kAskDeleteAll)) return;
+  document->LayerItems().Clear();
+  document->UpdateCommandStates();
+  document->MarkSaved();
+}
+
+void TfrmMain::btnLayerUpClick() {
+  TLayerManagement& items = document->LayerItems();
+  if (items.Count() == 0) return;
+  if (const TLayerItemObject* current = items.GetSelected()) items.Move(current->GetIndex(), 0);
+  document->MarkModified();
+}
+
+void TfrmMain::btnLayerDownClick() {
+  TLayerManagement& items = document->LayerItems();
+  if (items.Count() == 0) return;
+  if (const TLayerItemObject* current = items.GetSelected()) items.Move(current->GetIndex(), 1);
+  document->MarkModified();
+}
+
+void TfrmMain::btnLayerReverseClick() {
+  if (document->LayerItems().Count() == 0) return;
+  document->LayerItems().Reverse();
+  document->MarkModified();
+}
+
+void TfrmMain::btnLayerRotate1Click() {
+  TLayerManagement& items = document->LayerItems();
+  if (items.Count() == 0) return;
+  items.SetRotation(items.GetRotation() + 9000);
+  document->MarkModified();
+}
+
+void TfrmMain::btnLayerRotate2Click() {
+  TLayerManagement& items = document->LayerItems();
+  if (items.Count() == 0) return;
+  items.SetRotation(items.GetRotation() - 9000);
+  document->MarkModified();
+}
+
+void TfrmMain::btnLayerMonoClick() {
+  const bool on = IsButtonDown("btnLayerMono");
+  SetItemPanelRefresh(false);
+  document->LayerItems().SetMonoMode(on ? 1 : 0);
+  for (const char* name : {"btnAllVisible", "btnAllUnVisible", "tBarNoudo"})
+    SetControlVisible(name, on);
+  Actions["LM6"]->setChecked(on);
+  SetCommandEnabled("LM7", on);
+  SetCommandEnabled("LM8", on);
+  if (on) {
+    tBarNoudo->setFocus();
+  } else if (QWidget* focused = focusWidget()) {
+    focused->clearFocus();
+  }
+  SetItemPanelRefresh(true);
+}
+
+void TfrmMain::btnAllVisibleClick() {
+  SetItemPanelRefresh(false);
+  document->LayerItems().SetMonoVisibleAll(true);
+  SetItemPanelRefresh(true);
+}
+
+void TfrmMain::btnAllUnVisibleClick() {
+  SetItemPanelRefresh(false);
+  document->LayerItems().SetMonoVisibleAll(false);
+  SetItemPanelRefresh(true);
+}
+
+void TfrmMain::tBarNoudoChange(int position) {
+  document->LayerItems().SetDensity(position / 100.0);
+  document->LayerItems().Render();
+  pnlMain->pboxMain->update();
+}
+
+void TfrmMain::WM6Click() {
+  if (document->GuideLines().Count() == 0) return;
+  if (Dialogs->AskOkCancel(kQuestionCaption, kAskDeleteGuides)) document->GuideLines().Clear();
+}
+
+// ---- application ----------------------------------------------------------------
+
+void TfrmMain::OM3Click() {
+  Dialogs->ShowAbout();
+}
+
+void TfrmMain::OM4Click() {
+  // Flash players are gone; our page sets show their movies themselves.
+  const std::string help = GetAppFolder() + "help/index.html";
+  if (IsFile(help)) {
+    Dialogs->OpenDocument(help + "#viewing");
+  } else {
+    Dialogs->Warn(kQuestionCaption, kNoHelp);
+  }
+}
+
+void TfrmMain::OM5Click() {
+  const std::string help = GetAppFolder() + "help/index.html";
+  if (IsFile(help)) {
+    Dialogs->OpenDocument(help);
+  } else {
+    Dialogs->Warn(kQuestionCaption, kNoHelp);
+  }
+}
+
+void TfrmMain::OM7Click() {
+  const std::optional<std::string> path = Dialogs->PickProject(GetAppFolder() + "samples");
+  if (path) OpenProject(*path, true);
+}
+
+void TfrmMain::OM8Click() {
+  const std::string tool = GetAppFolder() + "fotomill";
+  std::error_code ec;
+  const auto status = std::filesystem::status(tool, ec);
+  const bool runnable =
+      !ec && std::filesystem::is_regular_file(status) &&
+      (status.permissions() & std::filesystem::perms::owner_exec) != std::filesystem::perms::none;
+  if (runnable) {
+    Dialogs->StartProgram(tool);
+  } else {
+    Dialogs->Warn(kQuestionCaption, kNoConverter);
+  }
+}
+
+// ---- exports ----------------------------------------------------------------------
+
+void TfrmMain::btnFlashExportClick() {
+  if (document->LayerItems().Count() == 0 || ExportRunning()) return;
+  const std::optional<int> width = Dialogs->AskExportWidth();
+  if (!width) return;
+  const std::optional<std::string> file = Dialogs->PickSaveFile(kSwfFilter, "veldata.swf", "swf");
+  if (!file) return;
+  repaint();
+  TExportRequest request;
+  request.Output = *file;
+  request.Width = *width;
+  ExportProgress = std::make_unique<TExecProgress>(this);
+  Exporter.SetProgress(ExportProgress.get());
+  Exporter.Start(request,
+                 [this](const TExportOutcome& outcome) { ExportEnded(outcome, kPcExportDone); });
+}
+
+void TfrmMain::btnHTMLPreviewClick() {
+  if (document->LayerItems().Count() == 0 || ExportRunning()) return;
+  const std::optional<int> width = Dialogs->AskExportWidth();
+  if (!width) return;
+  TExportRequest request;
+  request.Kind = TExportKind::HtmlPreview;
+  request.Width = *width;
+  ExportProgress = std::make_unique<TExecProgress>(this);
+  Exporter.SetProgress(ExportProgress.get());
+  Exporter.Start(request, [this](const TExportOutcome& outcome) { ExportEnded(outcome, ""); });
+}
+
+void TfrmMain::ExportEnded(const TExportOutcome& outcome, const std::string& done) {
+  setEnabled(true);
+  if (!outcome.Ok()) {
+    if (outcome.Code != TErrorCode::Cancelled) {
+      Dialogs->ShowError(kErrorCaption, std::string(kPcExportFailed) + "\r" +
+                                            ExportFailureText(outcome.Code) + "\r" + outcome.Error);
+    }
+  } else if (!outcome.Page.empty()) {
+    // A page opened from disk may not read its data file: the preview
+    // folder is served on the loopback address while the editor runs.
+    const std::string folder = GetFolderOf(outcome.Page);
+    const TResult served = PreviewServer.Port() != 0 ? TResult{} : PreviewServer.Start(folder);
+    if (served.Ok()) {
+      Dialogs->OpenDocument(PreviewServer.Url(ExtractName(outcome.Page)));
+    } else {
+      Dialogs->ShowError(kErrorCaption, served.Error);
+    }
+  } else if (!done.empty()) {
+    Dialogs->Inform(kDoneCaption, done);
+  }
+  if (CloseWhenIdle) close();
+}
+
+}  // namespace kalvane::ui

@@ -1,0 +1,472 @@
+#include "ui/MainWindow.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QMenuBar>
+#include <QSlider>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "base/AppUtil.h"
+#include "base/Round.h"
+#include "project/LoadThread.h"
+#include "project/ProjectTexts.h"
+#include "ui/LayerList.h"
+#include "ui/ProgressDialog.h"
+#include "ui/QtDialogs.h"
+#include "ui/SwfExportDialog.h"
+#include "ui/Texts.h"
+#include "ui/WorkArea.h"
+
+namespace kalvane::ui {
+
+namespace {
+
+QString U(const char* text) {
+  return QString::fromUtf8(text);
+}
+
+QIcon StandardIcon(QStyle::StandardPixmap pixmap) {
+  return QApplication::style()->standardIcon(pixmap);
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
+                   const std::vector<std::string>& arguments)
+    : document(std::make_unique<TProjectDocument>()),
+      WidthDialog(new TfrmSwfExportDialog(this)),
+      Status(settingsPath.empty() ? GetUserDataFolder() + "velinit" : settingsPath,
+             GetTemplateFolder()),
+      Exporter(*document, Dispatcher) {
+  setObjectName("frmMain");
+  if (!dialogs) OwnDialogs = std::make_unique<TQtDialogs>(this, WidthDialog);
+  Dialogs = dialogs ? dialogs : OwnDialogs.get();
+  QApplication::setApplicationName(kAppTitle);
+  setAcceptDrops(true);
+  setMinimumSize(642, 452);
+  resize(642, 480);
+
+  BuildMenus();
+  BuildToolBars();
+  BuildPanels();
+
+  TProjectDocument& doc = *document;
+  doc.SetView(this);
+  doc.SetControlParent(pnlMain);
+  doc.GuideLines().SetOrigin(TWorkArea::kOrigin, TWorkArea::kOrigin);
+  doc.GuideLines().SetMarginStart(25);
+  doc.GuideLines().SetMarginEnd(5);
+  doc.TrimBox().SetOrigin(TWorkArea::kOrigin, TWorkArea::kOrigin);
+  flmLayer->SetLayerManagement(&doc.LayerItems());
+  doc.LayerItems().SetChangeHandler(2, [this](TLayerManagement&) { ItemsChanged(); });
+  doc.LayerItems().SetMonoMode(0);
+  doc.LayerItems().SetItemScale(0.4);
+  flmLayer->SetAutoRefresh(true);
+  doc.LayerItems().SelectIndex(0);
+
+  Status.SetMainWindow(this);
+  Status.SetTemplateWindow(&TemplateSettings);
+  SetCaption(kNoProjectCaption);
+  tBarNoudo->setValue(RoundInt(doc.LayerItems().GetDensity() * 100));
+  if (arguments.size() == 1) commandLineFile = arguments.front();
+  doc.SetCommandView(this);
+  doc.UpdateCommandStates();
+  doc.MarkSaved();
+}
+
+TfrmMain::~TfrmMain() {
+  // The document's listeners point into this window's panels.
+  document->LayerItems().SetChangeHandler(1, nullptr);
+  document->LayerItems().SetChangeHandler(2, nullptr);
+}
+
+QAction* TfrmMain::Action(const char* name, const char* caption, const QKeySequence& shortcut) {
+  auto* action = new QAction(U(caption), this);
+  action->setObjectName(name);
+  if (!shortcut.isEmpty()) action->setShortcut(shortcut);
+  Actions[name] = action;
+  return action;
+}
+
+QToolButton* TfrmMain::Button(const char* name, const char* hint, const QIcon& icon,
+                              QAction* action) {
+  auto* button = new QToolButton(this);
+  button->setObjectName(name);
+  button->setToolTip(U(hint));
+  button->setIcon(icon);
+  button->setAutoRaise(true);
+  if (action) connect(button, &QToolButton::clicked, action, &QAction::trigger);
+  return button;
+}
+
+QToolButton* TfrmMain::Toggle(const char* name, const char* caption, const char* hint, bool down) {
+  auto* button = new QToolButton(this);
+  button->setObjectName(name);
+  button->setText(U(caption));
+  button->setToolTip(U(hint));
+  button->setCheckable(true);
+  button->setChecked(down);
+  button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  button->setMinimumHeight(44);
+  button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  connect(button, &QToolButton::clicked, this, [this, n = std::string(name)] { ButtonClicked(n); });
+  return button;
+}
+
+void TfrmMain::BuildMenus() {
+  QMenuBar* bar = menuBar();
+  bar->setObjectName("mnuMain");
+  auto connectTo = [this](QAction* action, void (TfrmMain::*handler)()) {
+    connect(action, &QAction::triggered, this, handler);
+    return action;
+  };
+  QMenu* file = bar->addMenu(U("ファイル(&F)"));
+  file->menuAction()->setObjectName("F1");
+  file->addAction(
+      connectTo(Action("FM1", "プロジェクトの新規作成(&N)"), &TfrmMain::btnNewProjectClick));
+  file->addSeparator()->setObjectName("FS1");
+  file->addAction(connectTo(Action("FM2", "プロジェクトファイルを開く(&O)", QKeySequence("Ctrl+O")),
+                            &TfrmMain::btnProjectOpenClick));
+  file->addAction(
+      connectTo(Action("FM3", "上書き保存(&S)", QKeySequence("Ctrl+S")), &TfrmMain::btnSaveClick));
+  file->addAction(connectTo(Action("FM4", "名前を付けて保存(&A)"), &TfrmMain::btnSaveAsClick));
+  file->addSeparator()->setObjectName("FS2");
+  file->addAction(connectTo(Action("FM5", "(PC)データデータファイルを書き出し"),
+                            &TfrmMain::btnFlashExportClick));
+  file->addAction(Action("FM7", "(PC)テンプレートデザインデータを書き出し"));
+  file->addSeparator()->setObjectName("FS4");
+  file->addAction(Action("FM9", "(携帯)データファイルを書き出し"));
+  file->addSeparator()->setObjectName("FS3");
+  QAction* quit = Action("FM6", "終了(&Q)", QKeySequence("Ctrl+Q"));
+  connect(quit, &QAction::triggered, this, &QWidget::close);
+  file->addAction(quit);
+
+  QMenu* items = bar->addMenu(U("アイテム(&L)"));
+  items->menuAction()->setObjectName("L1");
+  items->addAction(connectTo(Action("LM1", "新規アイテム画像の追加(&N)", QKeySequence("Ctrl+N")),
+                             &TfrmMain::btnLayerNewClick));
+  items->addAction(connectTo(Action("LM2", "選択したアイテムを削除(&D)", QKeySequence("Ctrl+Del")),
+                             &TfrmMain::btnLayerTrashClick));
+  items->addAction(connectTo(Action("LM10", "プロジェクトアイテムを全て削除(&E)"),
+                             &TfrmMain::btnLayerTrashAllClick));
+  items->addSeparator()->setObjectName("LS3");
+  QMenu* current = items->addMenu(U("現在の選択アイテム(&I)"));
+  current->menuAction()->setObjectName("LM3");
+  Actions["LM3"] = current->menuAction();
+  current->addAction(
+      connectTo(Action("LM3_1", "上へ(&U)", QKeySequence("Ctrl+U")), &TfrmMain::btnLayerUpClick));
+  current->addAction(
+      connectTo(Action("LM3_2", "下へ(&D)", QKeySequence("Ctrl+D")), &TfrmMain::btnLayerDownClick));
+  items->addAction(connectTo(Action("LM9", "順番を逆にする(&V)", QKeySequence("Ctrl+T")),
+                             &TfrmMain::btnLayerReverseClick));
+  items->addSeparator()->setObjectName("LS2");
+  items->addAction(connectTo(Action("LM4", "左に90°回転(&L)", QKeySequence("Ctrl+L")),
+                             &TfrmMain::btnLayerRotate1Click));
+  items->addAction(connectTo(Action("LM5", "右に90°回転(&R)", QKeySequence("Ctrl+R")),
+                             &TfrmMain::btnLayerRotate2Click));
+  items->addSeparator()->setObjectName("LS1");
+  QAction* mono = Action("LM6", "モノクロ表示(&M)", QKeySequence("Ctrl+X"));
+  mono->setCheckable(true);
+  connect(mono, &QAction::triggered, this, [this] { ToggleFromMenu("btnLayerMono"); });
+  items->addAction(mono);
+  items->addAction(connectTo(Action("LM7", "全表示(&A)"), &TfrmMain::btnAllVisibleClick));
+  items->addAction(connectTo(Action("LM8", "全解除(&U)"), &TfrmMain::btnAllUnVisibleClick));
+
+  QMenu* work = bar->addMenu(U("ワークエリア(&W)"));
+  work->menuAction()->setObjectName("W1");
+  Actions["W1"] = work->menuAction();
+  work->addAction(Action("WM7", "画像移動のやり直し(&Z)", QKeySequence("Ctrl+Z")));
+  work->addSeparator()->setObjectName("WS4");
+  const std::pair<const char*, const char*> toggles[] = {{"WM1", "btnImageLock"},
+                                                         {"WM2", "btnTrimShow"},
+                                                         {"WM3", "btnTrimLock"},
+                                                         {"WM4", "btnGuideShow"},
+                                                         {"WM5", "btnGuideLock"}};
+  const char* captions[] = {"画像ロック(&R)", "ボックス表示(&S)", "ボックスロック(&L)",
+                            "ガイド表示(&Y)", "ガイドロック(&E)"};
+  const char* keys[] = {"Ctrl+I", "Ctrl+K", "Ctrl+B", "Ctrl+J", "Ctrl+G"};
+  for (int i = 0; i < 5; ++i) {
+    QAction* a = Action(toggles[i].first, captions[i], QKeySequence(keys[i]));
+    connect(a, &QAction::triggered, this, [this, b = toggles[i].second] { ToggleFromMenu(b); });
+    work->addAction(a);
+    if (i == 0) work->addSeparator()->setObjectName("WS1");
+    if (i == 2) work->addSeparator()->setObjectName("WS2");
+  }
+  work->addSeparator()->setObjectName("WS3");
+  work->addAction(connectTo(Action("WM6", "全てのガイドを削除(&A)"), &TfrmMain::WM6Click));
+
+  QMenu* app = bar->addMenu(U("アプリケーション(&O)"));
+  app->menuAction()->setObjectName("O1");
+  app->addAction(connectTo(Action("OM1", "HTMLプレビュー(&H)", QKeySequence("Ctrl+H")),
+                           &TfrmMain::btnHTMLPreviewClick));
+  app->addAction(Action("OM2", "簡易プレビュー(&P)", QKeySequence("Ctrl+A")));
+  app->addSeparator()->setObjectName("N1");
+  app->addAction(
+      connectTo(Action("OM8", "画像ファイル一括変換ツールの起動(&I)"), &TfrmMain::OM8Click));
+
+  QMenu* help = bar->addMenu(U("ヘルプ(&H)"));
+  help->menuAction()->setObjectName("H1");
+  help->addAction(connectTo(Action("OM7", "サンプルプロジェクトを開く(&O)"), &TfrmMain::OM7Click));
+  help->addAction(connectTo(Action("OM5", "ヘルプ(&H)", QKeySequence("F1")), &TfrmMain::OM5Click));
+  help->addSeparator()->setObjectName("HS1");
+  help->addAction(
+      connectTo(Action("OM4", "FlashPlayerダウンロードページへ(&D)"), &TfrmMain::OM4Click));
+  help->addSeparator()->setObjectName("HS2");
+  help->addAction(
+      connectTo(Action("OM3", "このアプリケーションについて...(&A)"), &TfrmMain::OM3Click));
+}
+
+void TfrmMain::BuildToolBars() {
+  QToolBar* tbarMain = addToolBar(U("メイン"));
+  tbarMain->setObjectName("tbarMain");
+  tbarMain->setMovable(false);
+  tbarMain->setIconSize(QSize(16, 16));
+  tbarMain->addWidget(Button("btnNewProject", "プロジェクトを新規に作成します",
+                             StandardIcon(QStyle::SP_FileIcon), Actions["FM1"]));
+  tbarMain->addSeparator()->setObjectName("spButton1");
+  tbarMain->addWidget(Button("btnProjectOpen", "プロジェクトファイルを開きます",
+                             StandardIcon(QStyle::SP_DialogOpenButton), Actions["FM2"]));
+  tbarMain->addWidget(Button("btnSave", "現在のプロジェクトを上書き保存します",
+                             StandardIcon(QStyle::SP_DialogSaveButton), Actions["FM3"]));
+  tbarMain->addWidget(Button("btnSaveAs", "現在のプロジェクトを名前を付けて保存します",
+                             StandardIcon(QStyle::SP_DriveFDIcon), Actions["FM4"]));
+  tbarMain->addSeparator()->setObjectName("spButton2");
+  tbarMain->addWidget(Button("btnFlashExport", "PC用データファイルを書き出します",
+                             StandardIcon(QStyle::SP_ArrowDown), Actions["FM5"]));
+  tbarMain->addWidget(Button("btnDesignExport", "PC用テンプレートデザインデータを書き出します",
+                             StandardIcon(QStyle::SP_DirIcon), Actions["FM7"]));
+  QAction* spMobile = tbarMain->addSeparator();
+  spMobile->setObjectName("spMobile");
+  Actions["spMobile"] = spMobile;
+  Actions["btnMFlashExport"] =
+      tbarMain->addWidget(Button("btnMFlashExport", "携帯用データファイルを書き出します",
+                                 StandardIcon(QStyle::SP_ComputerIcon), Actions["FM9"]));
+  auto* spacer = new QWidget(this);
+  spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+  tbarMain->addWidget(spacer);
+  tbarMain->addWidget(Button("btnHTMLPreview", "HTMLプレビューを実行します",
+                             StandardIcon(QStyle::SP_DesktopIcon), Actions["OM1"]));
+  QToolButton* preview = Button("btnPreview", "簡易プレビューを実行します",
+                                StandardIcon(QStyle::SP_MediaPlay), nullptr);
+  preview->setCheckable(true);
+  tbarMain->addWidget(preview);
+  cmbFrameRate = new QComboBox(this);
+  cmbFrameRate->setObjectName("cmbFrameRate");
+  cmbFrameRate->setToolTip(U("簡易プレビュー時の速度を設定します"));
+  for (const char* rate : {"1", "3", "5", "8", "10", "12", "15", "18", "20", "24", "30"})
+    cmbFrameRate->addItem(rate);
+  cmbFrameRate->setCurrentText("8");
+  cmbFrameRate->setMaxVisibleItems(12);
+  cmbFrameRate->setMinimumWidth(48);
+  tbarMain->addWidget(cmbFrameRate);
+}
+
+void TfrmMain::BuildPanels() {
+  auto* central = new QWidget(this);
+  central->setObjectName("pnlClient");
+  setCentralWidget(central);
+  auto* pnlLayer = new QWidget(central);
+  pnlLayer->setObjectName("pnlLayer");
+  pnlLayer->setFixedWidth(193);
+  auto* tbarLayer1 = new QToolBar(pnlLayer);
+  tbarLayer1->setObjectName("tbarLayer1");
+  tbarLayer1->setIconSize(QSize(16, 16));
+  tbarLayer1->addWidget(Button("btnLayerNew", "現在のプロジェクトにアイテムを追加します",
+                               StandardIcon(QStyle::SP_FileDialogNewFolder), Actions["LM1"]));
+  tbarLayer1->addWidget(Button("btnLayerTrash", "選択されたアイテムを削除します",
+                               StandardIcon(QStyle::SP_TrashIcon), Actions["LM2"]));
+  tbarLayer1->addWidget(Button("btnLayerTrashAll", "現在のプロジェクトアイテムを全て削除します",
+                               StandardIcon(QStyle::SP_DialogDiscardButton), Actions["LM10"]));
+  auto* tbarLayer2 = new QToolBar(pnlLayer);
+  tbarLayer2->setObjectName("tbarLayer2");
+  tbarLayer2->setIconSize(QSize(16, 16));
+  tbarLayer2->addWidget(Button("btnLayerUp", "選択されたアイテムの位置を一つ上に移動します",
+                               StandardIcon(QStyle::SP_ArrowUp), Actions["LM3_1"]));
+  tbarLayer2->addWidget(Button("btnLayerDown", "選択されたアイテムの位置を一つ下に移動します",
+                               StandardIcon(QStyle::SP_ArrowDown), Actions["LM3_2"]));
+  tbarLayer2->addWidget(Button("btnLayerReverse", "アイテムの順番を逆転させます",
+                               StandardIcon(QStyle::SP_BrowserReload), Actions["LM9"]));
+  tbarLayer2->addSeparator();
+  tbarLayer2->addWidget(Button("btnLayerRotate1", "全てのアイテムを反時計回りに90°回転します",
+                               StandardIcon(QStyle::SP_ArrowBack), Actions["LM4"]));
+  tbarLayer2->addWidget(Button("btnLayerRotate2", "全てのアイテムを時計回りに90°回転します",
+                               StandardIcon(QStyle::SP_ArrowForward), Actions["LM5"]));
+  flmLayer = new TflmLayerList(pnlLayer);
+  flmLayer->AddImages = [this] { btnLayerNewClick(); };
+  flmLayer->DeleteItem = [this] { btnLayerTrashClick(); };
+  flmLayer->MoveUp = [this] { btnLayerUpClick(); };
+  flmLayer->MoveDown = [this] { btnLayerDownClick(); };
+
+  QToolButton* mono =
+      Toggle("btnLayerMono", "モノクロ表示", "メイン画面のモノクロ表示モードをON/OFFします", false);
+  mono->setFixedWidth(72);
+  mono->setMinimumHeight(50);
+  auto* all = new QToolButton(pnlLayer);
+  all->setObjectName("btnAllVisible");
+  all->setText(U("全表示"));
+  all->setToolTip(U("モノクロ表示対象アイテムを全てに設定します"));
+  connect(all, &QToolButton::clicked, this, &TfrmMain::btnAllVisibleClick);
+  auto* none = new QToolButton(pnlLayer);
+  none->setObjectName("btnAllUnVisible");
+  none->setText(U("全解除"));
+  none->setToolTip(U("モノクロ表示対象アイテムを全て解除します"));
+  connect(none, &QToolButton::clicked, this, &TfrmMain::btnAllUnVisibleClick);
+  tBarNoudo = new QSlider(Qt::Horizontal, pnlLayer);
+  tBarNoudo->setObjectName("tBarNoudo");
+  tBarNoudo->setRange(3, 70);
+  tBarNoudo->setPageStep(10);
+  tBarNoudo->setTickInterval(5);
+  tBarNoudo->setTickPosition(QSlider::TicksAbove);
+  connect(tBarNoudo, &QSlider::valueChanged, this, &TfrmMain::tBarNoudoChange);
+  for (QWidget* w : std::initializer_list<QWidget*>{all, none, tBarNoudo})
+    w->hide();
+  auto* monoRow = new QGridLayout;
+  monoRow->addWidget(mono, 0, 0, 2, 1);
+  monoRow->addWidget(all, 0, 1);
+  monoRow->addWidget(none, 0, 2);
+  monoRow->addWidget(tBarNoudo, 1, 1, 1, 2);
+  auto* layerLayout = new QVBoxLayout(pnlLayer);
+  layerLayout->setContentsMargins(1, 1, 1, 1);
+  layerLayout->setSpacing(1);
+  layerLayout->addWidget(tbarLayer1);
+  layerLayout->addWidget(tbarLayer2);
+  layerLayout->addWidget(flmLayer, 1);
+  layerLayout->addLayout(monoRow);
+
+  pnlMain = new TWorkArea(*document, central);
+  auto* toggles = new QHBoxLayout;
+  toggles->addWidget(Toggle("btnImageLock", "画像ロック", "画像の移動をロックします", true));
+  toggles->addWidget(Toggle("btnTrimShow", "ボックス表示", "トリミングボックスを表示します", true));
+  toggles->addWidget(
+      Toggle("btnTrimLock", "ボックスロック", "トリミングボックスをロックします", false));
+  toggles->addWidget(Toggle("btnGuideShow", "ガイド表示", "ガイドラインを表示します", true));
+  toggles->addWidget(Toggle("btnGuideLock", "ガイドロック", "ガイドラインをロックします", false));
+  toggles->addStretch();
+  auto* right = new QVBoxLayout;
+  right->addWidget(pnlMain, 1);
+  right->addLayout(toggles);
+  auto* layout = new QHBoxLayout(central);
+  layout->setContentsMargins(0, 0, 2, 2);
+  layout->setSpacing(3);
+  layout->addWidget(pnlLayer);
+  layout->addLayout(right, 1);
+  statusBar()->setObjectName("sbarMain");
+}
+
+// ---- IProjectView -----------------------------------------------------------
+
+void TfrmMain::SetCaption(const std::string& caption) {
+  setWindowTitle(QString::fromStdString(caption));
+}
+
+void TfrmMain::SetItemPanelRefresh(bool on) {
+  flmLayer->SetAutoRefresh(on);
+}
+
+void TfrmMain::ShowItemPanel() {
+  flmLayer->show();
+}
+
+void TfrmMain::HideItemPanel() {
+  flmLayer->hide();
+}
+
+void TfrmMain::RepaintWorkArea() {
+  pnlMain->pboxMain->update();
+}
+
+void TfrmMain::RepaintWindow() {
+  repaint();
+}
+
+void TfrmMain::FocusWindow() {
+  activateWindow();
+}
+
+std::unique_ptr<IProgress> TfrmMain::CreateProgress() {
+  return std::make_unique<TExecProgress>(this);
+}
+
+// ---- ICommandView -----------------------------------------------------------
+
+QWidget* TfrmMain::Control(const char* name) const {
+  return findChild<QWidget*>(QString::fromLatin1(name));
+}
+
+int TfrmMain::ItemCount() const {
+  return document->LayerItems().Count();
+}
+
+void TfrmMain::SetCommandEnabled(const char* name, bool enabled) {
+  if (auto it = Actions.find(name); it != Actions.end()) it->second->setEnabled(enabled);
+  if (QWidget* w = Control(name)) w->setEnabled(enabled);
+}
+
+bool TfrmMain::IsCommandEnabled(const char* name) const {
+  if (auto it = Actions.find(name); it != Actions.end()) return it->second->isEnabled();
+  const QWidget* w = Control(name);
+  return w && w->isEnabled();
+}
+
+void TfrmMain::SetControlVisible(const char* name, bool visible) {
+  if (auto it = Actions.find(name); it != Actions.end()) it->second->setVisible(visible);
+  if (QWidget* w = Control(name)) w->setVisible(visible);
+}
+
+bool TfrmMain::IsButtonDown(const char* name) const {
+  const auto* b = findChild<QAbstractButton*>(QString::fromLatin1(name));
+  return b && b->isChecked();
+}
+
+void TfrmMain::SetButtonDown(const char* name, bool down) {
+  if (auto* b = findChild<QAbstractButton*>(QString::fromLatin1(name))) b->setChecked(down);
+}
+
+void TfrmMain::ClickButton(const char* name) {
+  ButtonClicked(name);
+}
+
+void TfrmMain::ShowTrimBox(bool visible) {
+  document->TrimBox().SetVisible(visible);
+}
+
+void TfrmMain::ShowGuides(bool visible) {
+  document->GuideLines().SetVisible(visible);
+}
+
+// ---- IMainWindowSettings ----------------------------------------------------
+
+TWindowBounds TfrmMain::Bounds() const {
+  const QRect g = geometry();
+  return {g.x(), g.y(), g.width(), g.height()};
+}
+
+void TfrmMain::SetLeft(int left) {
+  move(left, y());
+}
+
+void TfrmMain::SetTop(int top) {
+  move(x(), top);
+}
+
+void TfrmMain::SetWidth(int width) {
+  resize(std::max(width, minimumWidth()), height());
+}
+
+void TfrmMain::SetHeight(int height) {
+  resize(width(), std::max(height, minimumHeight()));
+}
+
+bool TfrmMain::IsNormalState() const {
+  return !isMaximized() && !isMinimized() && !isFullScreen();
+}
+
+}  // namespace kalvane::ui

@@ -1,0 +1,163 @@
+#pragma once
+
+#include <QMainWindow>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "export/ExportService.h"
+#include "export/LocalServer.h"
+#include "project/ProjectDocument.h"
+#include "project/SettingsWindows.h"
+#include "project/SystemStatus.h"
+#include "ui/QtDispatcher.h"
+#include "ui/TemplateSettings.h"
+#include "ui/WindowDialogs.h"
+
+class QAction;
+class QAbstractButton;
+class QComboBox;
+class QSlider;
+class QToolBar;
+class QToolButton;
+
+namespace kalvane {
+class TLoadThread;
+}
+
+namespace kalvane::ui {
+
+class TflmLayerList;
+class TWorkArea;
+class TfrmSwfExportDialog;
+class TExecProgress;
+
+// The main window: the command surface over the one project document. It
+// shows the document (IProjectView), carries the commands TFormManagement
+// enables (ICommandView) and has its place kept in the settings.
+class TfrmMain : public QMainWindow,
+                 public IProjectView,
+                 public ICommandView,
+                 public IMainWindowSettings {
+  Q_OBJECT
+ public:
+  // `dialogs`: the questions and pickers (Qt's own when none is given);
+  // `settingsPath`: the settings file (the user's when empty).
+  explicit TfrmMain(IWindowDialogs* dialogs = nullptr, const std::string& settingsPath = "",
+                    const std::vector<std::string>& arguments = {});
+  ~TfrmMain() override;
+
+  TProjectDocument& Document() { return *document; }
+  bool LoaderRunning() const { return Loader != nullptr; }
+  bool ExportRunning() const { return Exporter.IsRunning(); }
+  bool ImageLocked() const { return imageLocked; }
+
+  // IProjectView
+  void SetCaption(const std::string& caption) override;
+  void SetItemPanelRefresh(bool on) override;
+  void ShowItemPanel() override;
+  void HideItemPanel() override;
+  void RepaintWorkArea() override;
+  void RepaintWindow() override;
+  void FocusWindow() override;
+  std::unique_ptr<IProgress> CreateProgress() override;
+  // ICommandView
+  int ItemCount() const override;
+  void SetCommandEnabled(const char* name, bool enabled) override;
+  bool IsCommandEnabled(const char* name) const override;
+  void SetControlVisible(const char* name, bool visible) override;
+  bool IsButtonDown(const char* name) const override;
+  void SetButtonDown(const char* name, bool down) override;
+  void ClickButton(const char* name) override;
+  void ShowTrimBox(bool visible) override;
+  void ShowGuides(bool visible) override;
+  // IMainWindowSettings
+  TWindowBounds Bounds() const override;
+  void SetLeft(int left) override;
+  void SetTop(int top) override;
+  void SetWidth(int width) override;
+  void SetHeight(int height) override;
+  bool IsNormalState() const override;
+
+  // Commands (menu items and buttons run the same handler).
+  void btnNewProjectClick();
+  void btnProjectOpenClick();
+  void btnSaveClick();
+  void btnSaveAsClick();
+  void btnFlashExportClick();
+  void btnHTMLPreviewClick();
+  void btnLayerNewClick();
+  void btnLayerTrashClick();
+  void btnLayerTrashAllClick();
+  void btnLayerUpClick();
+  void btnLayerDownClick();
+  void btnLayerReverseClick();
+  void btnLayerRotate1Click();
+  void btnLayerRotate2Click();
+  void btnLayerMonoClick();
+  void btnAllVisibleClick();
+  void btnAllUnVisibleClick();
+  void tBarNoudoChange(int position);
+  void WM6Click();
+  void OM3Click();
+  void OM4Click();
+  void OM5Click();
+  void OM7Click();
+  void OM8Click();
+  // The project flows.
+  void OpenProject(const std::string& path, bool ask = true);
+  void AddImages(std::vector<std::string> files);
+  void DropFiles(const std::vector<std::string>& paths);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void BuildToolBars();
+  void BuildPanels();
+  QAction* Action(const char* name, const char* caption, const QKeySequence& shortcut = {});
+  QToolButton* Button(const char* name, const char* hint, const QIcon& icon, QAction* action);
+  QToolButton* Toggle(const char* name, const char* caption, const char* hint, bool down);
+  void ToggleFromMenu(const char* button);
+  void ButtonClicked(const std::string& name);
+  void ItemsChanged();
+  void StartLoader(std::shared_ptr<TLoadThread> loader);
+  void LoaderEnded();
+  bool SaveTo(const std::string& path);
+  void OpenCommandLineFile();
+  void CheckMobileTools();
+  void ShowFirstRunWelcome();
+  void ExportEnded(const TExportOutcome& outcome, const std::string& done);
+  QWidget* Control(const char* name) const;
+
+  std::unique_ptr<TProjectDocument> document;
+  TQtDispatcher Dispatcher;
+  std::unique_ptr<IWindowDialogs> OwnDialogs;
+  IWindowDialogs* Dialogs;
+  TfrmSwfExportDialog* WidthDialog;
+  TSystemStatus Status;
+  TTemplateSettings TemplateSettings;
+  TExportService Exporter;
+  std::unique_ptr<TExecProgress> ExportProgress;
+  TLocalServer PreviewServer;
+  std::shared_ptr<TLoadThread> Loader;
+  std::map<std::string, QAction*> Actions;
+
+  TWorkArea* pnlMain;
+  TflmLayerList* flmLayer;
+  QSlider* tBarNoudo;
+  QComboBox* cmbFrameRate;
+
+  std::string commandLineFile;
+  bool imageLocked = true;
+  bool CloseWhenIdle = false;
+  bool FirstShow = true;
+};
+
+}  // namespace kalvane::ui

@@ -1,0 +1,210 @@
+// The main window's project flows: start-up, new, open, save, close, drops
+// and the loaders.
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
+#include <filesystem>
+#include <fstream>
+
+#include "base/AppUtil.h"
+#include "base/Texts.h"
+#include "export/MobileTools.h"
+#include "project/LoadThread.h"
+#include "project/ProjectFile.h"
+#include "project/ProjectTexts.h"
+#include "ui/MainWindow.h"
+#include "ui/Texts.h"
+
+namespace kalvane::ui {
+
+void TfrmMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!FirstShow) return;
+  FirstShow = false;
+  Status.LoadSettings();
+  CheckMobileTools();
+  // Questions and the project named on the command line come once the
+  // window is on the screen.
+  QTimer::singleShot(0, this, [this] {
+    ShowFirstRunWelcome();
+    OpenCommandLineFile();
+  });
+}
+
+void TfrmMain::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) OpenCommandLineFile();
+}
+
+void TfrmMain::OpenCommandLineFile() {
+  if (commandLineFile.empty()) return;
+  const std::string path = commandLineFile;
+  commandLineFile.clear();
+  repaint();
+  OpenProject(path, false);
+}
+
+void TfrmMain::CheckMobileTools() {
+  if (MobileToolsPresent()) return;
+  for (const char* name : {"btnMFlashExport", "spMobile", "FM9", "FS4"}) {
+    SetControlVisible(name, false);
+    if (QAction* separator = findChild<QAction*>(name)) separator->setVisible(false);
+  }
+}
+
+void TfrmMain::ShowFirstRunWelcome() {
+  const std::string marker = GetUserDataFolder() + "velStart";
+  std::error_code ec;
+  if (std::filesystem::exists(marker, ec)) return;
+  std::ofstream(marker) << "install\n";
+  if (Dialogs->AskYesNo(kQuestionCaption, kWelcome)) OM5Click();
+}
+
+// ---- project files ----------------------------------------------------------------
+
+void TfrmMain::btnNewProjectClick() {
+  if (document->LayerItems().Count() == 0 || LoaderRunning()) return;
+  if (!Dialogs->AskOkCancel(kQuestionCaption, kAskNewProject)) return;
+  document->Reset();
+  document->UpdateCommandStates();
+  document->MarkSaved();
+  SetCaption(kNoProjectCaption);
+}
+
+void TfrmMain::btnProjectOpenClick() {
+  if (LoaderRunning()) return;
+  if (document->LayerItems().Count() > 0 && !document->IsSaved() &&
+      !Dialogs->AskOkCancel(kQuestionCaption, kAskOpenProject)) {
+    return;
+  }
+  const std::optional<std::string> path = Dialogs->PickProject("");
+  if (path) OpenProject(*path, false);
+}
+
+void TfrmMain::OpenProject(const std::string& path, bool ask) {
+  if (LoaderRunning()) return;
+  if (ask && document->LayerItems().Count() > 0 && !document->IsSaved() &&
+      !Dialogs->AskOkCancel(kQuestionCaption, kAskOpenProject)) {
+    return;
+  }
+  document->Reset();
+  document->UpdateCommandStates();
+  auto loader = std::make_shared<TPrjLoadThread>();
+  loader->SetProjectPath(path);
+  document->SetProjectPath(path);
+  commandLineFile.clear();
+  StartLoader(loader);
+}
+
+void TfrmMain::StartLoader(std::shared_ptr<TLoadThread> loader) {
+  loader->SetMainWindow(document.get());
+  loader->SetDispatcher(&Dispatcher);
+  loader->SetDialogs(Dialogs);
+  Loader = loader;
+  loader->Start([this] { LoaderEnded(); });
+}
+
+void TfrmMain::LoaderEnded() {
+  Loader.reset();
+  setEnabled(true);  // whatever the progress window did
+  if (CloseWhenIdle) close();
+}
+
+bool TfrmMain::SaveTo(const std::string& path) {
+  TPrjSave save;
+  save.SetMainWindow(document.get());
+  const TResult saved = save.Save(path);
+  if (!saved.Ok()) {
+    Dialogs->ShowError(kErrorCaption, std::string(kProjectSaveFailed) + "\r" + saved.Error);
+    return false;
+  }
+  document->SetProjectPath(path);
+  SetCaption(ProjectCaption(path));
+  return true;
+}
+
+void TfrmMain::btnSaveClick() {
+  if (document->LayerItems().Count() == 0) return;
+  std::string path = document->ProjectPath();
+  std::error_code ec;
+  if (path.empty() || !std::filesystem::exists(path, ec)) {
+    const std::optional<std::string> picked = Dialogs->PickSaveFile(kProjectFilter, "", "vpj");
+    if (!picked) return;
+    path = *picked;
+  }
+  if (SaveTo(path)) document->MarkSaved();
+}
+
+void TfrmMain::btnSaveAsClick() {
+  if (document->LayerItems().Count() == 0) return;
+  const std::optional<std::string> picked = Dialogs->PickSaveFile(kProjectFilter, "", "vpj");
+  if (picked) SaveTo(*picked);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  // Work on a worker ends first; the window closes when it has.
+  if (LoaderRunning() || ExportRunning()) {
+    CloseWhenIdle = true;
+    if (Loader) Loader->Cancel();
+    if (ExportRunning()) Exporter.Cancel();
+    event->ignore();
+    return;
+  }
+  CloseWhenIdle = false;
+  bool close = true;
+  if (!document->IsSaved()) {
+    switch (Dialogs->AskYesNoCancel(kQuestionCaption, kAskSaveOnClose)) {
+      case TAnswer::Yes:
+        btnSaveClick();
+        close = document->IsSaved();
+        break;
+      case TAnswer::No:
+        break;
+      case TAnswer::Cancel:
+        close = false;
+        break;
+    }
+  }
+  Status.SaveSettings();
+  if (close) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+// ---- dropped files ----------------------------------------------------------------
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls() && !LoaderRunning()) event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+  }
+  event->acceptProposedAction();
+  DropFiles(paths);
+}
+
+void TfrmMain::DropFiles(const std::vector<std::string>& paths) {
+  if (paths.empty() || LoaderRunning()) return;
+  raise();
+  activateWindow();
+  const std::string& first = paths.front();
+  if (paths.size() == 1 && first.size() >= 4 && first.compare(first.size() - 4, 4, ".vpj") == 0) {
+    OpenProject(first, true);
+    return;
+  }
+  std::vector<std::string> images;
+  for (const std::string& path : paths) {
+    if (IsImageFile(path)) images.push_back(path);
+  }
+  if (!images.empty()) AddImages(std::move(images));
+}
+
+}  // namespace kalvane::ui

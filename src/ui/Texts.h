@@ -1,0 +1,52 @@
+#pragma once
+
+// The editor's own words: captions, hints, questions and messages.
+namespace kalvane::ui {
+
+inline constexpr const char* kAppTitle = "Kalvane";
+inline constexpr const char* kDoneCaption = "処理完了";
+inline constexpr const char* kErrorCaption = "エラー";
+
+// Questions and messages of the main window.
+inline constexpr const char* kAskDeleteItem = "アクティブアイテムを削除します。よろしいですか？";
+inline constexpr const char* kAskDeleteAll =
+    "プロジェクトアイテムを全て削除します。よろしいですか？\r（取り消しは出来ません。再度確認して下"
+    "さい）";
+inline constexpr const char* kAskDeleteGuides =
+    "全てのガイドラインを削除します。復旧はできません。よろしいですか？";
+inline constexpr const char* kNoConverter =
+    "画像ファイル一括変換ツールが見つかりません\rKalvane を再インストールしてください";
+inline constexpr const char* kNoHelp = "ヘルプファイルが見つかりません";
+inline constexpr const char* kAskNewProject =
+    "現在のデータを破棄し、プロジェクトを新規作成します。よろしいですか？";
+inline constexpr const char* kAskOpenProject =
+    "現在のデータを破棄し、別プロジェクトをロードします。よろしいですか？";
+inline constexpr const char* kAskSaveOnClose =
+    "プロジェクトデータが保存されていません。保存しますか？";
+inline constexpr const char* kWelcome =
+    "Kalvane "
+    "をインストールして頂き、誠に有り難うございます。\r\r初めてご使用の方はヘルプドキュメントの"
+    "チュートリアルを\r一読される事をお勧めします。\r\rヘルプドキュメントを開きますか？\r（※ヘルプ"
+    "は"
+    "メニューからいつでも開けます）";
+inline constexpr const char* kPcExportDone = "PC用データファイルの書き出しが完了しました";
+inline constexpr const char* kPcExportFailed = "PC用データファイルを書き出せませんでした。";
+inline constexpr const char* kProjectSaveFailed = "プロジェクトファイルを保存できませんでした。";
+inline constexpr const char* kNoDisplay = "画面がないため、エディタを起動できません。";
+
+// File dialogs.
+inline constexpr const char* kPickImagesTitle =
+    "プロジェクトに追加する画像ファイルを選択してください";
+inline constexpr const char* kPickProjectTitle = "プロジェクトファイルを選択してください";
+inline constexpr const char* kProjectFilter = "プロジェクトファイル(*.vpj)|*.vpj";
+inline constexpr const char* kSwfFilter = "swfファイル(*.swf)|*.swf";
+
+// The export width dialog.
+inline constexpr const char* kWidthCaption = "データファイル作成設定";
+inline constexpr const char* kWidthMessage =
+    "作成するデータファイルの幅サイズ（解像度）を指定してください";
+inline constexpr const char* kWidthNote = "（※コンテンツの高さ解像度は自動的に計算されます）";
+inline constexpr const char* kOk = "OK";
+inline constexpr const char* kCancel = "キャンセル";
+
+}  // namespace kalvane::ui

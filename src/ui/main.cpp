@@ -1,0 +1,39 @@
+// kalvane: the editor.
+#include <QApplication>
+#include <QGuiApplication>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+#include "imaging/ImageKit.h"
+#include "ui/AboutDialog.h"
+#include "ui/MainWindow.h"
+#include "ui/Texts.h"
+
+int main(int argc, char** argv) {
+  using namespace kalvane::ui;
+  QApplication app(argc, argv);
+  QApplication::setApplicationVersion(KALVANE_VERSION);
+  QApplication::setWindowIcon(QIcon(QApplication::applicationDirPath() + "/icons/kalvane.svg"));
+  kalvane::IKInitialize();
+  std::vector<std::string> arguments;
+  for (const QString& argument : QApplication::arguments().mid(1))
+    arguments.push_back(argument.toStdString());
+  TfrmMain window(nullptr, "", arguments);
+  // The splash shows for 2.5 s while the event loop runs; tests and
+  // scripts skip it.
+  if (std::getenv("KALVANE_NO_SPLASH")) {
+    window.show();
+  } else {
+    auto* splash = new TfrmAbout;
+    splash->setAttribute(Qt::WA_DeleteOnClose);
+    splash->show();
+    QTimer::singleShot(2500, &window, [splash, &window] {
+      splash->close();
+      window.show();
+    });
+  }
+  const int status = QApplication::exec();
+  kalvane::IKShutdown();
+  return status;
+}
