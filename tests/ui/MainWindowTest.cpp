@@ -1,0 +1,328 @@
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+#include "ScriptedWindowDialogs.h"
+#include "TestImages.h"
+#include "base/Texts.h"
+#include "project/ProjectTexts.h"
+#include "ui/LayerList.h"
+#include "ui/MainWindow.h"
+#include "ui/SwfExportDialog.h"
+#include "ui/Texts.h"
+
+using kalvane::TErrorCode;
+using kalvane::test::TScriptedWindowDialogs;
+using kalvane::ui::TAnswer;
+using kalvane::ui::TfrmMain;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Runs the event loop until `done` holds: the loaders and exports hand
+// their steps to this thread, so each wait ends with their work.
+template <typename F>
+void PumpUntil(F done) {
+  while (!done())
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<kalvane::test::TempDir> dir;
+  std::unique_ptr<TScriptedWindowDialogs> dialogs;
+  std::unique_ptr<TfrmMain> window;
+
+  std::string Photo(const std::string& name, int w = 40, int h = 30) {
+    const std::string path = dir->File(name);
+    fs::create_directories(fs::path(path).parent_path());
+    kalvane::test::WriteSolid(path, w, h, 120, 120, 120);
+    return path;
+  }
+  template <typename T = QWidget>
+  T* Find(const char* name) {
+    T* control = window->findChild<T*>(name);
+    if (!control) qFatal("no control %s", name);
+    return control;
+  }
+  bool Enabled(const char* name) { return window->IsCommandEnabled(name); }
+  void Trigger(const char* action) { Find<QAction>(action)->trigger(); }
+  void WaitForLoader() {
+    PumpUntil([this] { return !window->LoaderRunning(); });
+  }
+  std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    auto& items = window->Document().LayerItems();
+    for (int i = 0; i < items.Count(); ++i)
+      names.push_back(items.GetItem(i)->GetItemName());
+    return names;
+  }
+  void Add(std::vector<std::string> files) {
+    dialogs->Images.push_back(std::move(files));
+    Trigger("LM1");
+    WaitForLoader();
+  }
+  std::string Project(const std::vector<std::string>& paths) {
+    std::string text = "[project]\nitemCount=" + std::to_string(paths.size()) + "\n";
+    for (std::size_t i = 0; i < paths.size(); ++i)
+      text += "[projectItem" + std::to_string(i) + "]\nname=" + paths[i] + "\nx=3\ny=-2\n";
+    const std::string path = dir->File("p.vpj");
+    std::ofstream(path) << text;
+    return path;
+  }
+
+ private slots:
+  void init() {
+    dir = std::make_unique<kalvane::test::TempDir>();
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir->File("config")));
+    dialogs = std::make_unique<TScriptedWindowDialogs>();
+    window = std::make_unique<TfrmMain>(dialogs.get(), dir->File("velinit"));
+  }
+  void cleanup() {
+    window.reset();
+    dialogs.reset();
+    dir.reset();
+  }
+
+  void startsEmptyWithItemCommandsOff() {
+    QCOMPARE(window->windowTitle(), QString("Kalvane "));
+    for (const char* name : {"btnFlashExport", "FM5", "LM2", "btnLayerTrash", "btnSaveAs", "W1",
+                             "btnLayerMono", "OM1", "btnSave", "FM3"})
+      QVERIFY2(!Enabled(name), name);
+    for (const char* name : {"FM2", "btnProjectOpen", "LM1", "btnLayerNew", "OM8"})
+      QVERIFY2(Enabled(name), name);
+    for (const char* name : {"btnImageLock", "btnTrimShow", "btnGuideShow"})
+      QVERIFY2(window->IsButtonDown(name), name);
+    QVERIFY(!window->IsButtonDown("btnTrimLock"));
+    QCOMPARE(Find<QSlider>("tBarNoudo")->value(), 30);
+    QVERIFY(Find("tBarNoudo")->isHidden());
+    QVERIFY(window->Document().IsSaved());
+  }
+
+  void addsSortedIntoAnEmptyProjectAndReversedAfterTheCurrentItem() {
+    Add({Photo("p/c.png"), Photo("p/a.png"), Photo("p/B.png")});
+    QCOMPARE(Names(), (std::vector<std::string>{"a.png", "B.png", "c.png"}));
+    QVERIFY(!window->Document().IsSaved());
+    QVERIFY(Enabled("btnFlashExport") && Enabled("btnSave") && Enabled("W1"));
+    window->Document().LayerItems().SelectIndex(1);
+    Add({Photo("q/y.png"), Photo("q/x.png")});
+    QCOMPARE(Names(), (std::vector<std::string>{"a.png", "B.png", "x.png", "y.png", "c.png"}));
+    QVERIFY(window->isEnabled());
+    // the item list panel shows one row per item, named by a counter
+    auto* panel = Find<kalvane::ui::TflmLayerList>("flmLayer");
+    QCOMPARE(panel->RowCount(), 5);
+    QCOMPARE(panel->Row(0)->objectName(), QString("layerAbsolute0"));
+    QCOMPARE(panel->Row(1)->GetRowItemName(), std::string("B.png"));
+  }
+
+  void deletesWithTheirSavedStates() {
+    Add({Photo("a.png"), Photo("b.png"), Photo("c.png")});
+    dialogs->OkCancel = {false, true};
+    Trigger("LM2");  // cancelled
+    QCOMPARE(window->Document().LayerItems().Count(), 3);
+    Trigger("LM2");
+    QCOMPARE(window->Document().LayerItems().Count(), 2);
+    QVERIFY(!window->Document().IsSaved());
+    QCOMPARE(dialogs->Log.back(), "okcancel:確認:アクティブアイテムを削除します。よろしいですか？");
+    dialogs->OkCancel = {true};
+    Trigger("LM10");
+    QCOMPARE(window->Document().LayerItems().Count(), 0);
+    QVERIFY(window->Document().IsSaved());  // so closing asks nothing
+    QVERIFY(!Enabled("btnLayerTrash"));
+    QVERIFY(window->close());
+    QCOMPARE(dialogs->Count("yesnocancel"), 0);
+  }
+
+  void ordersAndTurnsMarkModified() {
+    Add({Photo("a.png"), Photo("b.png")});
+    window->Document().MarkSaved();
+    Trigger("LM3_1");  // up on the first item: nothing moves, still modified
+    QCOMPARE(Names(), (std::vector<std::string>{"a.png", "b.png"}));
+    QVERIFY(!window->Document().IsSaved());
+    for (int i = 0; i < 4; ++i)
+      Trigger("LM4");
+    QCOMPARE(window->Document().LayerItems().GetRotation(), 36000);
+    Trigger("LM5");
+    QCOMPARE(window->Document().LayerItems().GetRotation(), 27000);
+    Trigger("LM9");
+    QCOMPARE(Names(), (std::vector<std::string>{"b.png", "a.png"}));
+  }
+
+  void monochromeModeShowsAndEnablesItsControls() {
+    Add({Photo("a.png"), Photo("b.png")});
+    Find<QAbstractButton>("btnLayerMono")->click();
+    QCOMPARE(window->Document().LayerItems().GetMonoMode(), 1);
+    QVERIFY(!Find("btnAllVisible")->isHidden() && !Find("tBarNoudo")->isHidden());
+    QVERIFY(Enabled("LM7") && Enabled("LM8"));
+    QVERIFY(Find<QAction>("LM6")->isChecked());
+    Trigger("LM6");  // the menu item flips the button
+    QVERIFY(!window->IsButtonDown("btnLayerMono"));
+    QCOMPARE(window->Document().LayerItems().GetMonoMode(), 0);
+    QVERIFY(Find("btnAllVisible")->isHidden());
+    QVERIFY(!Enabled("LM7"));
+    QVERIFY(window->Document().IsSaved() == false);  // from the adding, not the mode
+  }
+
+  void savesAndAsksOnClose() {
+    Add({Photo("a.png")});
+    const std::string path = dir->File("cup.vpj");
+    dialogs->SaveFiles = {path};
+    Trigger("FM3");
+    QVERIFY(fs::exists(path));
+    QVERIFY(window->Document().IsSaved());
+    QCOMPARE(window->windowTitle(), QString::fromStdString("Kalvane (" + path + ")"));
+    Trigger("LM9");  // modified
+    dialogs->SaveFiles = {dir->File("other.vpj")};
+    Trigger("FM4");  // save as keeps the state
+    QVERIFY(!window->Document().IsSaved());
+    dialogs->YesNoCancel = {TAnswer::Cancel, TAnswer::Yes, TAnswer::No};
+    QVERIFY(!window->close());
+    // Yes saves to the project's file, which now exists: no dialog
+    QVERIFY(window->close());
+    QVERIFY(window->Document().IsSaved());
+    QVERIFY(fs::exists(dir->File("velinit")));  // settings written on every close
+  }
+
+  void yesWithACancelledSaveDialogKeepsTheWindow() {
+    Add({Photo("a.png")});
+    dialogs->YesNoCancel = {TAnswer::Yes};
+    QVERIFY(!window->close());
+    QCOMPARE(dialogs->Count("save:"), 1);
+    QVERIFY(fs::exists(dir->File("velinit")));
+  }
+
+  void newAndOpenAskOnlyWhenTheyWouldLoseWork() {
+    Trigger("FM1");  // empty: nothing asked
+    QCOMPARE(dialogs->Count("okcancel"), 0);
+    Add({Photo("a.png")});
+    window->Document().MarkSaved();
+    dialogs->Projects = {std::nullopt};
+    Trigger("FM2");  // saved: no question, the dialog cancelled
+    QCOMPARE(dialogs->Count("okcancel"), 0);
+    QCOMPARE(window->Document().LayerItems().Count(), 1);
+    Trigger("LM9");
+    dialogs->OkCancel = {false};
+    Trigger("FM2");  // modified: asked, declined
+    QCOMPARE(dialogs->Count("okcancel"), 1);
+    QCOMPARE(dialogs->Count("project:"), 1);
+    dialogs->OkCancel = {true};
+    Trigger("FM1");  // new asks even when saved, and empties
+    QCOMPARE(window->Document().LayerItems().Count(), 0);
+    QVERIFY(window->Document().IsSaved());
+  }
+
+  void aMovedPhotoIsFoundThroughTheDialogs() {
+    const std::string a = Photo("moved/a.png"), b = Photo("moved/b.png");
+    const std::string project = Project({"C:\\old\\a.png", "C:\\old\\b.png"});
+    dialogs->Files = {a};
+    dialogs->YesNo = {true};
+    window->OpenProject(project, true);
+    WaitForLoader();
+    QCOMPARE(Names(), (std::vector<std::string>{"a.png", "b.png"}));
+    QCOMPARE(window->Document().LayerItems().GetItem(1)->GetFileName(), b);
+    QVERIFY(!window->Document().IsSaved());  // the new paths need saving
+    QCOMPARE(window->windowTitle(), QString::fromStdString("Kalvane (" + project + ")"));
+    QVERIFY(window->isEnabled());
+  }
+
+  void aCancelledLoadLeavesAnEmptyEnabledWindow() {
+    const std::string project = Project({"/gone/a.png", "/gone/b.png"});
+    dialogs->Files = {std::nullopt};
+    window->OpenProject(project, true);
+    WaitForLoader();
+    QCOMPARE(window->Document().LayerItems().Count(), 0);
+    QCOMPARE(window->windowTitle(), QString("Kalvane "));
+    QVERIFY(window->isEnabled());
+    QVERIFY(!Enabled("btnFlashExport"));
+  }
+
+  void dropsOpenOneProjectOrAddTheImages() {
+    const std::string a = Photo("a.png");
+    const std::string project = Project({a});
+    const std::string upper = dir->File("P.VPJ");
+    fs::copy_file(project, upper);
+    window->DropFiles({upper});  // not a project by its extension, not an image
+    QVERIFY(!window->LoaderRunning());
+    QCOMPARE(window->Document().LayerItems().Count(), 0);
+    window->DropFiles({project});
+    WaitForLoader();
+    QCOMPARE(Names(), (std::vector<std::string>{"a.png"}));
+    window->DropFiles({project, Photo("b.png"), dir->File("notes.txt"), Photo("c.jpeg")});
+    WaitForLoader();
+    QCOMPARE(Names(), (std::vector<std::string>{"a.png", "b.png"}));
+  }
+
+  void theWidthDialogsRules() {
+    kalvane::ui::TfrmSwfExportDialog dialog;
+    auto* box = dialog.findChild<QSpinBox*>("edtSwfWidth");
+    QCOMPARE(dialog.Width(), 500);
+    box->findChild<QLineEdit*>()->setText("3000");
+    dialog.btnOKClick();
+    QVERIFY(dialog.Confirmed());
+    QCOMPARE(dialog.Width(), 2500);
+    box->findChild<QLineEdit*>()->setText("abc");
+    dialog.btnOKClick();
+    QCOMPARE(dialog.Width(), 100);
+    box->findChild<QLineEdit*>()->setText("50");
+    QTest::keyClick(box, Qt::Key_Return);  // Enter: as typed
+    QCOMPARE(dialog.Width(), 50);
+    dialog.btnCancelClick();
+    QVERIFY(!dialog.Confirmed());
+  }
+
+  void theExportTellsFailureAndSuccess() {
+    Add({Photo("a.png", 400, 300), Photo("b.png", 400, 300)});
+    fs::remove(dir->File("b.png"));
+    dialogs->Widths = {300};
+    dialogs->SaveFiles = {dir->File("veldata.swf")};
+    Trigger("FM5");
+    PumpUntil([this] { return !window->ExportRunning(); });
+    QCOMPARE(dialogs->Count("error:"), 1);
+    QCOMPARE(dialogs->Count("inform:"), 0);
+    QVERIFY(dialogs->Log.back().find("b.png") != std::string::npos);
+    QVERIFY(!fs::exists(dir->File("veldata.swf")));
+
+    Photo("b.png", 400, 300);
+    dialogs->Widths = {300};
+    dialogs->SaveFiles = {dir->File("veldata.swf")};
+    Trigger("FM5");
+    PumpUntil([this] { return !window->ExportRunning(); });
+    QCOMPARE(dialogs->Log.back(), "inform:処理完了:PC用データファイルの書き出しが完了しました");
+    QVERIFY(fs::exists(dir->File("veldata.swf")));
+    QVERIFY(window->isEnabled());
+
+    dialogs->Widths = {std::nullopt};  // cancelled: nothing written or asked
+    Trigger("FM5");
+    QCOMPARE(dialogs->Count("save:"), 2);
+  }
+
+  void theApplicationCommands() {
+    Trigger("OM8");  // no conversion tool beside the test program
+    QVERIFY(dialogs->Log.back().rfind("warn:確認:画像ファイル一括変換ツールが見つかりません", 0) ==
+            0);
+    Trigger("OM3");
+    QCOMPARE(dialogs->Log.back(), "about");
+    dialogs->Projects = {std::nullopt};
+    Trigger("OM7");
+    QVERIFY(dialogs->Log.back().find("samples") != std::string::npos);
+  }
+};
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  MainWindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "MainWindowTest.moc"
