@@ -444,9 +444,10 @@ void TfrmMain::ShowGuides(bool visible) {
 
 // ---- IMainWindowSettings ----------------------------------------------------
 
+// The place as move() takes it (the frame's corner) and the size as
+// resize() takes it, so what is saved comes back the same.
 TWindowBounds TfrmMain::Bounds() const {
-  const QRect g = geometry();
-  return {g.x(), g.y(), g.width(), g.height()};
+  return {x(), y(), width(), height()};
 }
 
 void TfrmMain::SetLeft(int left) {

@@ -306,6 +306,42 @@ class MainWindowTest : public QObject {
     QCOMPARE(dialogs->Count("save:"), 2);
   }
 
+  void firstStartWelcomesAndTheCommandLineProjectOpens() {
+    const std::string project = Project({Photo("a.png")});
+    window = std::make_unique<TfrmMain>(dialogs.get(), dir->File("velinit"),
+                                        std::vector<std::string>{project});
+    window->show();
+    PumpUntil([this] {
+      return dialogs->Count("yesno:") == 1 && !window->LoaderRunning() &&
+             window->Document().LayerItems().Count() == 1;
+    });
+    QVERIFY(dialogs->Log.front().find("Kalvane をインストールして頂き") != std::string::npos);
+    QVERIFY(fs::exists(dir->File("config/Kalvane/velStart")));
+    QCOMPARE(window->windowTitle(), QString::fromStdString("Kalvane (" + project + ")"));
+    QVERIFY(window->Document().IsSaved());
+    // the next start asks nothing; two arguments open nothing
+    window = std::make_unique<TfrmMain>(dialogs.get(), dir->File("velinit"),
+                                        std::vector<std::string>{project, project});
+    window->show();
+    QCoreApplication::processEvents();
+    QCOMPARE(dialogs->Count("yesno:"), 1);
+    QVERIFY(!window->LoaderRunning());
+    QCOMPARE(window->Document().LayerItems().Count(), 0);
+  }
+
+  void theWindowsPlaceIsKept() {
+    window->show();
+    QCoreApplication::processEvents();
+    window->move(40, 50);
+    window->resize(800, 600);
+    QVERIFY(window->close());
+    window = std::make_unique<TfrmMain>(dialogs.get(), dir->File("velinit"));
+    window->show();
+    QCoreApplication::processEvents();
+    QCOMPARE(window->pos(), QPoint(40, 50));
+    QCOMPARE(window->size(), QSize(800, 600));
+  }
+
   void theApplicationCommands() {
     Trigger("OM8");  // no conversion tool beside the test program
     QVERIFY(dialogs->Log.back().rfind("warn:確認:画像ファイル一括変換ツールが見つかりません", 0) ==
