@@ -2,7 +2,11 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCollator>
+#include <QKeyEvent>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
+#include <QWheelEvent>
 #include <QWidget>
 #include <filesystem>
 
@@ -29,9 +33,40 @@ bool IsFile(const std::string& path) {
 }  // namespace
 
 void TfrmMain::ItemsChanged() {
-  SetCommandEnabled("WM7", false);
+  pnlMain->ClearUndo();
   document->LayerItems().Render();
   pnlMain->pboxMain->update();
+}
+
+void TfrmMain::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Left:
+      pnlMain->Nudge(-1, 0);
+      break;
+    case Qt::Key_Up:
+      pnlMain->Nudge(0, -1);
+      break;
+    case Qt::Key_Right:
+      pnlMain->Nudge(1, 0);
+      break;
+    case Qt::Key_Down:
+      pnlMain->Nudge(0, 1);
+      break;
+    default:
+      break;
+  }
+  QMainWindow::keyPressEvent(event);
+}
+
+void TfrmMain::wheelEvent(QWheelEvent* event) {
+  // Turns that reach the window scroll the item list, unless the density
+  // bar has the focus (it takes its own).
+  if (document->LayerItems().Count() > 0 && !tBarNoudo->hasFocus()) {
+    QScrollBar* bar = flmLayer->scrLayerList->verticalScrollBar();
+    const int step = event->angleDelta().y() < 0 ? bar->singleStep() : -bar->singleStep();
+    if (event->angleDelta().y() != 0) bar->setValue(bar->value() + step);
+  }
+  QMainWindow::wheelEvent(event);
 }
 
 void TfrmMain::ToggleFromMenu(const char* button) {
@@ -55,6 +90,7 @@ void TfrmMain::ButtonClicked(const std::string& name) {
   } else if (name == "btnLayerMono") {
     btnLayerMonoClick();
   }
+  pnlMain->SyncControls();
 }
 
 // ---- items --------------------------------------------------------------------
@@ -175,6 +211,7 @@ void TfrmMain::tBarNoudoChange(int position) {
 void TfrmMain::WM6Click() {
   if (document->GuideLines().Count() == 0) return;
   if (Dialogs->AskOkCancel(kQuestionCaption, kAskDeleteGuides)) document->GuideLines().Clear();
+  pnlMain->SyncControls();
 }
 
 // ---- application ----------------------------------------------------------------

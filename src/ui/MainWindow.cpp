@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QMenu>
 #include <QMenuBar>
 #include <QSlider>
 #include <QStatusBar>
@@ -65,6 +66,13 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   doc.GuideLines().SetMarginStart(25);
   doc.GuideLines().SetMarginEnd(5);
   doc.TrimBox().SetOrigin(TWorkArea::kOrigin, TWorkArea::kOrigin);
+  doc.GuideLines().OnGuideEndDrag = [this](TGuideManagement&) { document->MarkModified(); };
+  doc.TrimBox().OnChange = [this](TBandManagement&) { document->MarkModified(); };
+  pnlMain->ImageLocked = [this] { return imageLocked; };
+  pnlMain->SetUndoEnabled = [this](bool on) { SetCommandEnabled("WM7", on); };
+  pnlMain->OnPopup = [this](const QPoint& at) { pmenuWorkArea->popup(at); };
+  connect(Actions["WM7"], &QAction::triggered, this, [this] { pnlMain->UndoMove(); });
+  SetCommandEnabled("WM7", false);
   flmLayer->SetLayerManagement(&doc.LayerItems());
   doc.LayerItems().SetChangeHandler(2, [this](TLayerManagement&) { ItemsChanged(); });
   doc.LayerItems().SetMonoMode(0);
@@ -381,6 +389,7 @@ void TfrmMain::HideItemPanel() {
 
 void TfrmMain::RepaintWorkArea() {
   pnlMain->pboxMain->update();
+  pnlMain->SyncControls();
 }
 
 void TfrmMain::RepaintWindow() {

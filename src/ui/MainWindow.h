@@ -18,6 +18,7 @@
 class QAction;
 class QAbstractButton;
 class QComboBox;
+class QMenu;
 class QSlider;
 class QToolBar;
 class QToolButton;
@@ -52,6 +53,8 @@ class TfrmMain : public QMainWindow,
   bool LoaderRunning() const { return Loader != nullptr; }
   bool ExportRunning() const { return Exporter.IsRunning(); }
   bool ImageLocked() const { return imageLocked; }
+  TWorkArea& WorkArea() { return *pnlMain; }
+  TflmLayerList& LayerList() { return *flmLayer; }
 
   // IProjectView
   void SetCaption(const std::string& caption) override;
@@ -116,6 +119,8 @@ class TfrmMain : public QMainWindow,
   void changeEvent(QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   void BuildMenus();
@@ -153,6 +158,7 @@ class TfrmMain : public QMainWindow,
   TflmLayerList* flmLayer;
   QSlider* tBarNoudo;
   QComboBox* cmbFrameRate;
+  QMenu* pmenuWorkArea;
 
   std::string commandLineFile;
   bool imageLocked = true;

@@ -110,6 +110,7 @@ void TfrmMain::StartLoader(std::shared_ptr<TLoadThread> loader) {
 void TfrmMain::LoaderEnded() {
   Loader.reset();
   setEnabled(true);  // whatever the progress window did
+  RepaintWorkArea();
   if (CloseWhenIdle) close();
 }
 

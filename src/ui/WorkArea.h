@@ -1,14 +1,18 @@
 #pragma once
 
+#include <QEvent>
+#include <QFrame>
+#include <QTimer>
 #include <QWidget>
+#include <functional>
+#include <vector>
 
 #include "document/Geometry.h"
 
-class QFrame;
-
 namespace kalvane {
 class TProjectDocument;
-}
+class TBandCorner;
+}  // namespace kalvane
 
 namespace kalvane::ui {
 
@@ -33,26 +37,80 @@ class TCanvas : public QWidget {
   int drawnWidth = 0, drawnHeight = 0;
 };
 
+// A widget that hands its mouse events to the work area.
+class TMouseTarget : public QFrame {
+  Q_OBJECT
+ public:
+  using THandler = std::function<void(QMouseEvent&)>;
+  explicit TMouseTarget(QWidget* parent) : QFrame(parent) {}
+  THandler OnPress, OnMove, OnRelease;
+  std::function<void(QPainter&)> OnPaint;
+
+ protected:
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
+};
+
 // The work area panel: the two rulers and their corner, the white frame,
-// the canvas and the input layer above it. The guides and the trimming
-// box lie on this panel with their origin at the canvas's top-left.
+// the canvas and the input layer above it, and above those the trimming
+// box and the guide lines, each a widget over its model's rectangle.
 class TWorkArea : public QWidget, public IControlParent {
   Q_OBJECT
  public:
   static constexpr int kOrigin = 28;
+  static constexpr int kNoUndo = 9999999;
   TWorkArea(TProjectDocument& document, QWidget* parent);
   TSize ClientSize() const override { return {width(), height()}; }
+
+  // What the work area needs of the window.
+  std::function<bool()> ImageLocked;
+  std::function<bool()> PreviewIdle = [] { return true; };
+  std::function<void(bool)> SetUndoEnabled;
+  std::function<void(const QPoint&)> OnPopup;
+
+  // Image drag, the 40 ms timer, the one-step undo and the arrow keys.
+  void timDragTimer();
+  void UndoMove();
+  void ClearUndo();
+  bool CanUndo() const { return undoOffset.X != kNoUndo && undoOffset.Y != kNoUndo; }
+  void Nudge(int dx, int dy);
+  bool Dragging() const { return dragging; }
+  // The box and the guides placed again from their models.
+  void SyncControls();
+
   TCanvas* pboxMain;
-  QWidget* pboxDrag;
+  TMouseTarget* pboxDrag;
+  TMouseTarget* shpHoGuide;
+  TMouseTarget* shpVerGuide;
+  QTimer timDrag;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void DragPress(QMouseEvent& e);
+  void DragMove(QMouseEvent& e);
+  void DragRelease(QMouseEvent& e);
+  void Repaint();
+  void BuildBox();
+  void SyncGuides();
+  void SyncBox();
+  void CornerEvent(TBandCorner& corner, QMouseEvent& e, QEvent::Type type);
+
+  TProjectDocument& Document;
   QFrame* shpDummy;
-  QFrame* shpHoGuide;
-  QFrame* shpVerGuide;
   QFrame* shpMain;
+  QPoint dragStartMouse;
+  TPoint dragStartOffset, dragOffset, undoOffset{kNoUndo, kNoUndo};
+  bool dragging = false;
+  bool dragMoved = false;
+  std::vector<TMouseTarget*> guideWidgets;
+  std::vector<QWidget*> edgeWidgets, shadeWidgets;
+  std::vector<TMouseTarget*> cornerWidgets;  // four corners, then the move handle
+  std::vector<QTimer*> cornerTimers;
+  TSize lastProposed;
 };
 
 }  // namespace kalvane::ui
