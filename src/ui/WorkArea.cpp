@@ -366,6 +366,7 @@ void TWorkArea::SyncGuides() {
   // may be handling the release that deleted its guide.
   while (static_cast<int>(guideWidgets.size()) > guides.Count()) {
     guideWidgets.back()->hide();
+    guideWidgets.back()->setObjectName(QString());
     guideWidgets.back()->deleteLater();
     guideWidgets.pop_back();
   }

@@ -1,0 +1,286 @@
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTest>
+#include <filesystem>
+
+#include "ScriptedWindowDialogs.h"
+#include "TestImages.h"
+#include "ui/LayerList.h"
+#include "ui/MainWindow.h"
+#include "ui/WorkArea.h"
+
+using kalvane::TPoint;
+using kalvane::test::TScriptedWindowDialogs;
+using kalvane::ui::TfrmMain;
+using kalvane::ui::TWorkArea;
+
+namespace {
+
+void Mouse(QWidget* w, QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons held) {
+  QMouseEvent e(type, p, w->mapToGlobal(p), button, held, Qt::NoModifier);
+  QCoreApplication::sendEvent(w, &e);
+}
+void Press(QWidget* w, QPoint p, Qt::MouseButton b = Qt::LeftButton) {
+  Mouse(w, QEvent::MouseButtonPress, p, b, b);
+}
+void Move(QWidget* w, QPoint p) {
+  Mouse(w, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);
+}
+void Release(QWidget* w, QPoint p) {
+  Mouse(w, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
+}
+template <typename F>
+void PumpUntil(F done) {
+  while (!done())
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+}  // namespace
+
+class WorkAreaTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<kalvane::test::TempDir> dir;
+  std::unique_ptr<TScriptedWindowDialogs> dialogs;
+  std::unique_ptr<TfrmMain> window;
+
+  kalvane::TLayerManagement& Items() { return window->Document().LayerItems(); }
+  TWorkArea& Area() { return window->WorkArea(); }
+  TPoint Offset() { return Items().GetSelected()->GetOffset(); }
+  bool UndoEnabled() { return window->IsCommandEnabled("WM7"); }
+  void Add(const std::vector<std::string>& names, int w = 80, int h = 60) {
+    std::vector<std::string> files;
+    for (const std::string& name : names) {
+      files.push_back(dir->File(name));
+      kalvane::test::WriteSolid(files.back(), w, h, 90, 90, 90);
+    }
+    window->AddImages(files);
+    PumpUntil([this] { return !window->LoaderRunning(); });
+    QCoreApplication::processEvents();  // the panel shown again is laid out
+  }
+  // A drag on the canvas by (dx, dy) canvas pixels, with one timer tick.
+  void Drag(int dx, int dy) {
+    QWidget* drag = Area().pboxDrag;
+    Press(drag, {50, 50});
+    if (dx || dy) Move(drag, {50 + dx, 50 + dy});
+    Area().timDragTimer();
+    Release(drag, {50 + dx, 50 + dy});
+  }
+  void Unlock() {
+    if (window->ImageLocked()) window->findChild<QAbstractButton*>("btnImageLock")->click();
+  }
+
+ private slots:
+  void init() {
+    dir = std::make_unique<kalvane::test::TempDir>();
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir->File("config")));
+    dialogs = std::make_unique<TScriptedWindowDialogs>();
+    window = std::make_unique<TfrmMain>(dialogs.get(), dir->File("velinit"));
+    window->resize(900, 700);
+    window->show();
+    QCoreApplication::processEvents();
+  }
+  void cleanup() {
+    window.reset();
+    dialogs.reset();
+    dir.reset();
+  }
+
+  void theCanvasScaleAndDrawnSize() {
+    kalvane::TProjectDocument document;
+    TWorkArea area(document, nullptr);
+    area.resize(444, 331);  // the canvas at its design size, 409 x 297
+    area.show();
+    QCOMPARE(area.pboxMain->size(), QSize(409, 297));
+    area.pboxMain->grab();
+    QCOMPARE(area.pboxMain->CanvasScale(), 2.97);
+    QCOMPARE(area.pboxMain->DrawnSize(), (kalvane::TSize{297, 297}));
+    QCOMPARE(document.GuideLines().Count(), 0);
+    QCOMPARE(document.TrimBox().GetAreaSize(), (kalvane::TSize{297, 297}));
+    kalvane::test::WriteSolid(dir->File("wide.png"), 818, 400, 10, 10, 10);
+    document.LayerItems().SetItemScale(1.0);
+    document.LayerItems().AddItem("wide.png", dir->File("wide.png"));
+    document.LayerItems().SelectIndex(0);
+    document.LayerItems().Render();
+    area.pboxMain->grab();
+    QCOMPARE(area.pboxMain->CanvasScale(), 0.5);
+    QCOMPARE(area.pboxMain->DrawnSize(), (kalvane::TSize{409, 200}));
+  }
+
+  void dragsAndTheirUndo() {
+    Add({"a.png", "b.png"});
+    window->Document().MarkSaved();
+    Drag(0, 0);  // locked: nothing
+    QCOMPARE(Offset(), (TPoint{0, 0}));
+    Unlock();
+    Drag(0, 0);  // no movement: no undo, not modified
+    QVERIFY(!UndoEnabled());
+    QVERIFY(window->Document().IsSaved());
+    const double scale = Area().pboxMain->CanvasScale();
+    Drag(static_cast<int>(10 * scale), 0);
+    QCOMPARE(Offset(), (TPoint{10, 0}));
+    QVERIFY(UndoEnabled());
+    QVERIFY(!window->Document().IsSaved());
+    Drag(0, static_cast<int>(4 * scale));
+    QCOMPARE(Offset(), (TPoint{10, 4}));
+    window->findChild<QAction*>("WM7")->trigger();  // back to before the second drag only
+    QCOMPARE(Offset(), (TPoint{10, 0}));
+    QVERIFY(!UndoEnabled());
+    window->findChild<QAction*>("WM7")->trigger();
+    QCOMPARE(Offset(), (TPoint{10, 0}));
+
+    Drag(static_cast<int>(5 * scale), 0);
+    QTest::keyClick(window.get(), Qt::Key_Down);
+    QTest::keyClick(window.get(), Qt::Key_Down);
+    QCOMPARE(Offset(), (TPoint{15, 2}));
+    window->findChild<QAction*>("WM7")->trigger();  // the nudges go with the drag
+    QCOMPARE(Offset(), (TPoint{10, 0}));
+
+    Drag(static_cast<int>(5 * scale), 0);
+    Items().SelectIndex(1);  // a change of the list empties the undo
+    QVERIFY(!UndoEnabled());
+    window->findChild<QAction*>("WM7")->trigger();
+    QCOMPARE(Items().GetItem(0)->GetOffset(), (TPoint{15, 0}));
+  }
+
+  void lockedImagesIgnoreKeysButThePressTakesTheFocus() {
+    Add({"a.png"});
+    auto* bar = window->findChild<QSlider*>("tBarNoudo");
+    window->findChild<QAbstractButton*>("btnLayerMono")->click();
+    QVERIFY(bar->hasFocus());
+    Press(Area().pboxDrag, {20, 20});
+    Release(Area().pboxDrag, {20, 20});
+    QVERIFY(!bar->hasFocus());
+    QTest::keyClick(window.get(), Qt::Key_Right);
+    QCOMPARE(Offset(), (TPoint{0, 0}));
+    Unlock();
+    QTest::keyClick(window.get(), Qt::Key_Right);
+    QCOMPARE(Offset(), (TPoint{1, 0}));
+    QVERIFY(!window->Document().IsSaved());
+  }
+
+  void guidesFromTheRulers() {
+    Add({"a.png"});
+    auto& guides = window->Document().GuideLines();
+    QWidget* top = Area().shpHoGuide;
+    Press(top, {40, 10});
+    QCOMPARE(guides.Count(), 1);
+    QCOMPARE(guides.GetGuide(0)->GetPosition(), 13);  // the ruler's top is panel y 3
+    window->Document().MarkSaved();
+    Release(top, {40, 10});  // over the ruler: gone again
+    QCOMPARE(guides.Count(), 0);
+    QVERIFY(!window->Document().IsSaved());
+
+    QWidget* left = Area().shpVerGuide;
+    Press(left, {10, 40});
+    Move(left, {100, 40});
+    Release(left, {100, 40});
+    QCOMPARE(guides.Count(), 1);
+    QCOMPARE(guides.GetGuide(0)->GetOrientation(), 0);
+    QCOMPARE(guides.GetGuide(0)->GetPosition(), 102);
+    auto* line = Area().findChild<QWidget*>("guide0");
+    QVERIFY(line && line->isVisible());
+
+    window->findChild<QAbstractButton*>("btnGuideLock")->click();
+    Press(top, {40, 10});
+    Release(top, {40, 10});
+    QCOMPARE(guides.Count(), 1);  // locked: the rulers do nothing
+    window->findChild<QAbstractButton*>("btnGuideLock")->click();
+    window->findChild<QAbstractButton*>("btnGuideShow")->click();
+    QVERIFY(!line->isVisible());
+    Press(top, {40, 10});
+    QCOMPARE(guides.Count(), 1);  // hidden: nothing either
+  }
+
+  void theBoxOnScreenFollowsItsModel() {
+    Add({"a.png"});
+    auto& box = window->Document().TrimBox();
+    auto* corner = Area().findChild<QWidget*>(QString::fromStdString(box.Corner(0).Name()));
+    QVERIFY(corner && corner->isVisible());
+    const auto bounds = box.Corner(0).Bounds();
+    QCOMPARE(corner->geometry(), QRect(bounds.Left, bounds.Top, bounds.Width, bounds.Height));
+    window->findChild<QAbstractButton*>("btnTrimShow")->click();
+    QVERIFY(!corner->isVisible());
+    QVERIFY(!box.GetVisible());
+  }
+
+  void rowsAreNamedByACounterThatNeverGoesBack() {
+    Add({"a.png", "b.png", "c.png"});
+    auto& panel = window->LayerList();
+    Items().SelectIndex(2);
+    dialogs->OkCancel = {true};
+    window->btnLayerTrashClick();
+    QCOMPARE(panel.RowCount(), 2);
+    Add({"d.png"});
+    QCOMPARE(panel.RowCount(), 3);
+    QCOMPARE(panel.Row(2)->objectName(), QString("layerAbsolute3"));
+  }
+
+  void selectingScrollsTheRowIntoView() {
+    std::vector<std::string> names;
+    for (int i = 0; i < 12; ++i)
+      names.push_back("p" + std::to_string(10 + i) + ".png");
+    Add(names, 40, 30);
+    auto& panel = window->LayerList();
+    QScrollBar* bar = panel.scrLayerList->verticalScrollBar();
+    QVERIFY(bar->isVisible());
+    Items().SelectIndex(11);  // below: becomes the bottom row
+    const int h = kalvane::ui::TflmLayerList::kRowHeight;
+    const int visible = panel.scrLayerList->viewport()->height();
+    QCOMPARE(bar->value(), std::min(bar->maximum(), (11 - visible / h + 1) * h));
+    Items().SelectIndex(1);  // above: becomes the top row
+    QCOMPARE(bar->value(), 1 * h);
+  }
+
+  void sameNamedItemsAndTheCheckImage() {
+    std::filesystem::create_directories(dir->File("one"));
+    std::filesystem::create_directories(dir->File("two"));
+    Add({"one/a.png"});
+    // a second a.png from another folder is refused by the loader, so the
+    // list gets it directly, as an older project might hold it
+    kalvane::test::WriteSolid(dir->File("two/a.png"), 80, 60, 90, 90, 90);
+    Items().AddItem("a.png", dir->File("two/a.png"));
+    auto& panel = window->LayerList();
+    QCOMPARE(panel.RowCount(), 2);
+    QTest::mouseClick(panel.Row(0), Qt::LeftButton);
+    QVERIFY(Items().GetItem(0)->GetSelected() && Items().GetItem(1)->GetSelected());
+    window->findChild<QAbstractButton*>("btnLayerMono")->click();
+    auto* check = panel.Row(0)->findChild<QWidget*>("imgCheck");
+    QVERIFY(check->isVisible());
+    QTest::mouseClick(check, Qt::LeftButton);
+    QVERIFY(Items().GetItem(0)->GetMonoVisible());
+    QVERIFY(!Items().GetItem(1)->GetMonoVisible());  // the later one of that name
+  }
+
+  void theWheelScrollsTheListUnlessTheBarHasTheFocus() {
+    std::vector<std::string> names;
+    for (int i = 0; i < 10; ++i)
+      names.push_back("w" + std::to_string(i) + ".png");
+    Add(names, 40, 30);
+    QScrollBar* bar = window->LayerList().scrLayerList->verticalScrollBar();
+    bar->setValue(0);
+    QWheelEvent towards({50, 50}, {50, 50}, {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                        Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(window.get(), &towards);
+    QCOMPARE(bar->value(), bar->singleStep());
+    window->findChild<QAbstractButton*>("btnLayerMono")->click();  // the bar takes the focus
+    const int before = bar->value();
+    QCoreApplication::sendEvent(window.get(), &towards);
+    QCOMPARE(bar->value(), before);
+  }
+};
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  WorkAreaTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "WorkAreaTest.moc"
