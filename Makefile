@@ -51,6 +51,7 @@ test-tsan: build-tsan
 
 bench: build
 	./$(BUILD)/bench/kalvane_bench
+	./$(BUILD)/bench/kalvane_ui_bench
 
 # Renders the sample photographs again (POV-Ray); they are committed.
 samples:

@@ -339,6 +339,10 @@ void TLayerManagement::Render() {
   const TLayerItemObject* selected = GetSelectedLocked();
   if (!selected) return;
   if (MonoMode == 1) {
+    if (OverlayStale) {
+      BuildOverlay();
+      OverlayStale = false;
+    }
     selected->DrawMonoRed(*WorkBitmap, 1.0);
     CanvasLock overlay(OverlayBitmap);
     BlendOverlay(OverlayBitmap, *WorkBitmap);
@@ -351,7 +355,11 @@ void TLayerManagement::Changed() {
   std::array<TChangeHandler, kListenerSlots> handlers;
   {
     Guard g(Lock);
-    if (AutoOverlay) BuildOverlay();
+    // Only the monochrome mode shows the overlay; in colour mode it is
+    // brought up to date when that mode renders, so a selection change
+    // among hundreds of items costs no blending.
+    if (AutoOverlay && MonoMode == 1) BuildOverlay();
+    OverlayStale = AutoOverlay && MonoMode != 1;
     handlers = ChangeHandlers;
   }
   for (auto& handler : handlers) {

@@ -140,6 +140,7 @@ class TLayerManagement {
   std::vector<TOverlayEntry> OverlayDrawn;
   double OverlayDensity = 0.0;
   bool OverlayValid = false;
+  bool OverlayStale = false;  // changes came while the overlay was not shown
 };
 
 // No item of the list has that name.

@@ -18,7 +18,7 @@ namespace {
 
 constexpr int kThumbWidth = 102, kThumbHeight = 83;
 
-QPixmap CheckImage(bool on) {
+QPixmap DrawCheckImage(bool on) {
   QPixmap pixmap(14, 14);
   pixmap.fill(QColor(0xE0, 0xDF, 0xE3));
   QPainter p(&pixmap);
@@ -31,6 +31,11 @@ QPixmap CheckImage(bool on) {
     p.drawRect(3, 3, 8, 8);
   }
   return pixmap;
+}
+
+const QPixmap& CheckImage(bool on) {
+  static const QPixmap images[2] = {DrawCheckImage(false), DrawCheckImage(true)};
+  return images[on ? 1 : 0];
 }
 
 // The display copy fitted into the thumbnail with a 3-pixel white margin.
@@ -77,11 +82,17 @@ TflmLayerItem::TflmLayerItem(QWidget* parent) : QFrame(parent) {
   line->setGeometry(0, TflmLayerList::kRowHeight - 2, 200, 2);
   pmenuItem = new QMenu(this);
   pmenuItem->setObjectName("pmenuItem");
-  SetRowSelected(false);
-  SetRowCheck(false);
+  ApplySelected(false);
+  imgCheck->setPixmap(CheckImage(false));
 }
 
+// Rows show what their item holds; a property that did not change is not
+// set again, so a selection change among hundreds of rows touches two.
 void TflmLayerItem::SetRowSelected(bool selected) {
+  if (selected != Selected) ApplySelected(selected);
+}
+
+void TflmLayerItem::ApplySelected(bool selected) {
   Selected = selected;
   QPalette p = palette();
   const QPalette system = QApplication::palette();
@@ -94,17 +105,19 @@ void TflmLayerItem::SetRowSelected(bool selected) {
 }
 
 void TflmLayerItem::SetRowItemName(const std::string& name) {
+  if (name == itemName) return;
   itemName = name;
   lblCaption->setText(QString::fromStdString(name));
 }
 
 void TflmLayerItem::SetRowCheck(bool on) {
+  if (on == Checked) return;
   Checked = on;
   imgCheck->setPixmap(CheckImage(on));
 }
 
 void TflmLayerItem::SetCheckVisible(bool visible) {
-  imgCheck->setVisible(visible);
+  if (visible != imgCheck->isVisibleTo(this)) imgCheck->setVisible(visible);
 }
 
 void TflmLayerItem::SetThumbnail(const QImage& thumbnail, std::uint64_t generation) {
@@ -208,7 +221,7 @@ void TflmLayerList::RefreshRows() {
     delete rows.back();
     rows.pop_back();
   }
-  content->resize(180, n * kRowHeight);
+  if (content->height() != n * kRowHeight) content->resize(180, n * kRowHeight);
   const bool mono = layerManagement->GetMonoMode() == 1;
   {
     const TLayerManagement::TLockedView view = layerManagement->LockedView();

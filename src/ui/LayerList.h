@@ -43,6 +43,7 @@ class TflmLayerItem : public QFrame {
 
  private:
   void callClickEvent(Qt::MouseButton button);
+  void ApplySelected(bool selected);
   QLabel* imgPreview;
   QLabel* lblCaption;
   QLabel* imgCheck;

@@ -258,6 +258,18 @@ TEST_F(ItemList, MonoRenderDarkensTheRedItemByTheOverlay) {
   EXPECT_EQ(work.GetPixel(3, 3), (Px{180, 180, 255}));
 }
 
+TEST_F(ItemList, ChangesInColourModeReachTheOverlayWhenMonochromeRenders) {
+  list.AddItem("a.png", Photo("a.png", 30, 20, 100));
+  list.AddItem("b.png", Photo("b.png", 30, 20, 100));
+  list.SelectIndex(0);
+  list.SetMonoMode(1);
+  list.SetMonoMode(0);
+  list.SetMonoVisibleByName("b.png", false);  // changed while the overlay is not shown
+  list.SetMonoMode(1);
+  list.Render();
+  EXPECT_EQ(work.GetPixel(3, 3), (Px{180, 180, 255}));
+}
+
 TEST_F(ItemList, RenderDoesNotRebuildTheOverlay) {
   list.AddItem("a.png", Photo("a.png", 30, 20, 100));
   list.AddItem("b.png", Photo("b.png", 30, 20, 100));
@@ -295,6 +307,7 @@ bool SamePixels(const TBitmap24& a, const TBitmap24& b) {
 }
 
 TEST_F(ItemList, OverlayAlwaysEqualsAFullRebuild) {
+  list.SetMonoMode(1);  // the mode that shows it, where every change keeps it up to date
   const int greys[] = {60, 100, 140, 30, 90};
   auto check = [&](const char* step) {
     SCOPED_TRACE(step);

@@ -1,0 +1,148 @@
+// The work area's hot paths in the real widgets (offscreen): a drag tick
+// and a selection change. Prints median and worst times against the goals.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "BenchData.h"
+#include "base/AppUtil.h"
+#include "imaging/ImageKit.h"
+#include "ui/LayerList.h"
+#include "ui/MainWindow.h"
+#include "ui/WindowDialogs.h"
+#include "ui/WorkArea.h"
+
+namespace {
+
+using namespace kalvane;
+
+// Answers nothing: the benchmark asks no questions.
+class TSilentDialogs : public ui::IWindowDialogs {
+ public:
+  bool AskYesNo(const std::string&, const std::string&) override { return false; }
+  void Warn(const std::string&, const std::string&) override {}
+  void Inform(const std::string&, const std::string&) override {}
+  std::optional<std::string> OpenFile(const std::string&, const std::string&,
+                                      const std::string&) override {
+    return std::nullopt;
+  }
+  bool AskOkCancel(const std::string&, const std::string&) override { return false; }
+  ui::TAnswer AskYesNoCancel(const std::string&, const std::string&) override {
+    return ui::TAnswer::No;
+  }
+  void ShowError(const std::string&, const std::string&) override {}
+  std::vector<std::string> PickImages() override { return {}; }
+  std::optional<std::string> PickProject(const std::string&) override { return std::nullopt; }
+  std::optional<std::string> PickSaveFile(const std::string&, const std::string&,
+                                          const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<int> AskExportWidth() override { return std::nullopt; }
+  void OpenDocument(const std::string&) override {}
+  void StartProgram(const std::string&) override {}
+  void ShowAbout() override {}
+};
+
+struct TStats {
+  double Median = 0, Worst = 0;
+};
+
+TStats Stats(std::vector<double> ms) {
+  std::sort(ms.begin(), ms.end());
+  return {ms[ms.size() / 2], ms.back()};
+}
+
+// `count` photos with names of their own, linking to the large set.
+std::vector<std::string> Photos(int count) {
+  const auto& large = bench::LargeFiles();
+  const std::string folder = GetAppFolder() + "data/many-" + std::to_string(count) + "/";
+  std::filesystem::create_directories(folder);
+  std::vector<std::string> files;
+  for (int i = 0; i < count; ++i) {
+    const std::string path = folder + "shot_" + std::to_string(1000 + i) + ".jpg";
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
+      std::filesystem::create_symlink(large[static_cast<std::size_t>(i) % large.size()], path, ec);
+    files.push_back(path);
+  }
+  return files;
+}
+
+std::unique_ptr<ui::TfrmMain> Loaded(ui::IWindowDialogs& dialogs, int count) {
+  auto window = std::make_unique<ui::TfrmMain>(&dialogs, GetTempFolder() + "kalvane-bench-velinit");
+  window->resize(1000, 800);
+  window->show();
+  window->AddImages(Photos(count));
+  while (window->LoaderRunning())
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  QCoreApplication::processEvents();
+  return window;
+}
+
+TStats DragTicks(ui::TfrmMain& window, bool mono) {
+  TProjectDocument& document = window.Document();
+  document.LayerItems().SetMonoMode(mono ? 1 : 0);
+  ui::TWorkArea area(document, nullptr);
+  area.resize(1280 + 35, 960 + 34);  // a 1280 x 960 canvas
+  area.show();
+  QCoreApplication::processEvents();
+  TLayerItemObject* current = document.LayerItems().GetSelected();
+  std::vector<double> ms;
+  QElapsedTimer clock;
+  for (int tick = 0; tick < 200; ++tick) {
+    clock.start();
+    current->SetOffset({tick % 40 - 20, tick % 30 - 15});
+    document.LayerItems().Render();
+    area.pboxMain->repaint();
+    ms.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+  }
+  document.LayerItems().SetMonoMode(0);
+  return Stats(ms);
+}
+
+TStats SelectionChanges(ui::TfrmMain& window) {
+  ui::TflmLayerList& panel = window.LayerList();
+  std::vector<double> ms;
+  QElapsedTimer clock;
+  for (int i = 0; i < 60; ++i) {
+    ui::TflmLayerItem* row = panel.Row((i * 7) % panel.RowCount());
+    clock.start();
+    QTest::mouseClick(row, Qt::LeftButton);
+    window.WorkArea().pboxMain->repaint();
+    ms.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+  }
+  return Stats(ms);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(GetTempFolder() + "kalvane-bench-config"));
+  QApplication app(argc, argv);
+  IKInitialize();
+  TSilentDialogs dialogs;
+  {
+    auto window = Loaded(dialogs, 36);
+    const TStats normal = DragTicks(*window, false), mono = DragTicks(*window, true);
+    std::printf(
+        "\nDrag tick, 36 items of 4000x3000, 1280x960 canvas, 200 ticks (goal: worst < 10 ms)\n");
+    std::printf("  normal      median %6.2f ms   worst %6.2f ms\n", normal.Median, normal.Worst);
+    std::printf("  monochrome  median %6.2f ms   worst %6.2f ms\n", mono.Median, mono.Worst);
+    const TStats select = SelectionChanges(*window);
+    std::printf(
+        "\nSelection change, click to rebuilt panel and repainted canvas (goal: < 16 ms at 300)\n");
+    std::printf("  36 items    median %6.2f ms   worst %6.2f ms\n", select.Median, select.Worst);
+  }
+  {
+    auto window = Loaded(dialogs, 300);
+    const TStats select = SelectionChanges(*window);
+    std::printf("  300 items   median %6.2f ms   worst %6.2f ms\n", select.Median, select.Worst);
+  }
+  return 0;
+}
