@@ -258,6 +258,36 @@ class WorkAreaTest : public QObject {
     QVERIFY(!Items().GetItem(1)->GetMonoVisible());  // the later one of that name
   }
 
+  void aDayOfWorkIsSavedAndReopenedExactly() {
+    Add({"a.png", "b.png"});
+    Unlock();
+    const double scale = Area().pboxMain->CanvasScale();
+    Items().SelectIndex(1);
+    Drag(static_cast<int>(6 * scale), 0);
+    QTest::keyClick(window.get(), Qt::Key_Up);
+    Press(Area().shpHoGuide, {40, 10});
+    Move(Area().shpHoGuide, {40, 90});
+    Release(Area().shpHoGuide, {40, 90});
+    auto& box = window->Document().TrimBox();
+    box.SetRelBox({0.125, 0.25, 0.75, 0.875});
+    const std::string project = dir->File("day.vpj");
+    dialogs->SaveFiles = {project};
+    window->btnSaveClick();
+    const double guide = window->Document().GuideLines().GetGuide(0)->GetRelPos();
+
+    window = std::make_unique<TfrmMain>(dialogs.get(), dir->File("velinit"));
+    window->resize(900, 700);
+    window->show();
+    window->OpenProject(project, false);
+    PumpUntil([this] { return !window->LoaderRunning(); });
+    QCOMPARE(Items().GetItem(1)->GetOffset(), (TPoint{6, -1}));
+    QCOMPARE(window->Document().GuideLines().Count(), 1);
+    QCOMPARE(window->Document().GuideLines().GetGuide(0)->GetRelPos(), guide);
+    QCOMPARE(window->Document().TrimBox().GetRelBox(),
+             (kalvane::TRelBox{0.125, 0.25, 0.75, 0.875}));
+    QVERIFY(window->Document().IsSaved());
+  }
+
   void theWheelScrollsTheListUnlessTheBarHasTheFocus() {
     std::vector<std::string> names;
     for (int i = 0; i < 10; ++i)
