@@ -2,6 +2,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCollator>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -89,6 +90,8 @@ void TfrmMain::ButtonClicked(const std::string& name) {
     doc.GuideLines().SetLocked(down);
   } else if (name == "btnLayerMono") {
     btnLayerMonoClick();
+  } else if (name == "btnPreview") {
+    btnPreviewClick();
   }
   pnlMain->SyncControls();
 }
@@ -272,8 +275,32 @@ void TfrmMain::btnFlashExportClick() {
   request.Width = *width;
   ExportProgress = std::make_unique<TExecProgress>(this);
   Exporter.SetProgress(ExportProgress.get());
-  Exporter.Start(request,
-                 [this](const TExportOutcome& outcome) { ExportEnded(outcome, kPcExportDone); });
+  Exporter.Start(request, [this](const TExportOutcome& outcome) {
+    ExportEnded(outcome, kPcExportDone, kPcExportFailed);
+  });
+}
+
+// ---- the simple preview --------------------------------------------------------
+
+void TfrmMain::btnPreviewClick() {
+  if (IsButtonDown("btnPreview")) {
+    cmbFrameRate->setFocus();
+    cmbFrameRateChange();
+    DataPreview.SetIdle(false);
+    DataPreview.StartPlayback();
+  } else {
+    DataPreview.StopPlayback();
+    DataPreview.SetIdle(true);
+    if (QWidget* focused = focusWidget()) focused->clearFocus();
+  }
+}
+
+void TfrmMain::OM2Click() {
+  ToggleFromMenu("btnPreview");
+}
+
+void TfrmMain::cmbFrameRateChange() {
+  DataPreview.SetInterval(PreviewInterval(cmbFrameRate->currentText().toStdString()));
 }
 
 void TfrmMain::btnHTMLPreviewClick() {
@@ -285,15 +312,17 @@ void TfrmMain::btnHTMLPreviewClick() {
   request.Width = *width;
   ExportProgress = std::make_unique<TExecProgress>(this);
   Exporter.SetProgress(ExportProgress.get());
-  Exporter.Start(request, [this](const TExportOutcome& outcome) { ExportEnded(outcome, ""); });
+  Exporter.Start(
+      request, [this](const TExportOutcome& outcome) { ExportEnded(outcome, "", kPreviewFailed); });
 }
 
-void TfrmMain::ExportEnded(const TExportOutcome& outcome, const std::string& done) {
+void TfrmMain::ExportEnded(const TExportOutcome& outcome, const std::string& done,
+                           const std::string& failed) {
   setEnabled(true);
   if (!outcome.Ok()) {
     if (outcome.Code != TErrorCode::Cancelled) {
-      Dialogs->ShowError(kErrorCaption, std::string(kPcExportFailed) + "\r" +
-                                            ExportFailureText(outcome.Code) + "\r" + outcome.Error);
+      Dialogs->ShowError(kErrorCaption,
+                         failed + "\r" + ExportFailureText(outcome.Code) + "\r" + outcome.Error);
     }
   } else if (!outcome.Page.empty()) {
     // A page opened from disk may not read its data file: the preview

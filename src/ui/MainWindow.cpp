@@ -69,6 +69,8 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   doc.GuideLines().OnGuideEndDrag = [this](TGuideManagement&) { document->MarkModified(); };
   doc.TrimBox().OnChange = [this](TBandManagement&) { document->MarkModified(); };
   pnlMain->ImageLocked = [this] { return imageLocked; };
+  pnlMain->PreviewIdle = [this] { return DataPreview.IsIdle(); };
+  DataPreview.SetMainWindow(this);
   pnlMain->SetUndoEnabled = [this](bool on) { SetCommandEnabled("WM7", on); };
   pnlMain->OnPopup = [this](const QPoint& at) { pmenuWorkArea->popup(at); };
   connect(Actions["WM7"], &QAction::triggered, this, [this] { pnlMain->UndoMove(); });
@@ -138,6 +140,7 @@ void TfrmMain::BuildMenus() {
   };
   QMenu* file = bar->addMenu(U("ファイル(&F)"));
   file->menuAction()->setObjectName("F1");
+  Actions["F1"] = file->menuAction();
   file->addAction(
       connectTo(Action("FM1", "プロジェクトの新規作成(&N)"), &TfrmMain::btnNewProjectClick));
   file->addSeparator()->setObjectName("FS1");
@@ -159,6 +162,7 @@ void TfrmMain::BuildMenus() {
 
   QMenu* items = bar->addMenu(U("アイテム(&L)"));
   items->menuAction()->setObjectName("L1");
+  Actions["L1"] = items->menuAction();
   items->addAction(connectTo(Action("LM1", "新規アイテム画像の追加(&N)", QKeySequence("Ctrl+N")),
                              &TfrmMain::btnLayerNewClick));
   items->addAction(connectTo(Action("LM2", "選択したアイテムを削除(&D)", QKeySequence("Ctrl+Del")),
@@ -215,13 +219,15 @@ void TfrmMain::BuildMenus() {
   app->menuAction()->setObjectName("O1");
   app->addAction(connectTo(Action("OM1", "HTMLプレビュー(&H)", QKeySequence("Ctrl+H")),
                            &TfrmMain::btnHTMLPreviewClick));
-  app->addAction(Action("OM2", "簡易プレビュー(&P)", QKeySequence("Ctrl+A")));
+  app->addAction(
+      connectTo(Action("OM2", "簡易プレビュー(&P)", QKeySequence("Ctrl+A")), &TfrmMain::OM2Click));
   app->addSeparator()->setObjectName("N1");
   app->addAction(
       connectTo(Action("OM8", "画像ファイル一括変換ツールの起動(&I)"), &TfrmMain::OM8Click));
 
   QMenu* help = bar->addMenu(U("ヘルプ(&H)"));
   help->menuAction()->setObjectName("H1");
+  Actions["H1"] = help->menuAction();
   help->addAction(connectTo(Action("OM7", "サンプルプロジェクトを開く(&O)"), &TfrmMain::OM7Click));
   help->addAction(connectTo(Action("OM5", "ヘルプ(&H)", QKeySequence("F1")), &TfrmMain::OM5Click));
   help->addSeparator()->setObjectName("HS1");
@@ -265,6 +271,7 @@ void TfrmMain::BuildToolBars() {
   QToolButton* preview = Button("btnPreview", "簡易プレビューを実行します",
                                 StandardIcon(QStyle::SP_MediaPlay), nullptr);
   preview->setCheckable(true);
+  connect(preview, &QToolButton::clicked, this, &TfrmMain::btnPreviewClick);
   tbarMain->addWidget(preview);
   cmbFrameRate = new QComboBox(this);
   cmbFrameRate->setObjectName("cmbFrameRate");
@@ -274,6 +281,7 @@ void TfrmMain::BuildToolBars() {
   cmbFrameRate->setCurrentText("8");
   cmbFrameRate->setMaxVisibleItems(12);
   cmbFrameRate->setMinimumWidth(48);
+  connect(cmbFrameRate, &QComboBox::currentTextChanged, this, &TfrmMain::cmbFrameRateChange);
   tbarMain->addWidget(cmbFrameRate);
 }
 

@@ -11,6 +11,7 @@
 #include "project/ProjectDocument.h"
 #include "project/SettingsWindows.h"
 #include "project/SystemStatus.h"
+#include "ui/DataPreview.h"
 #include "ui/QtDispatcher.h"
 #include "ui/TemplateSettings.h"
 #include "ui/WindowDialogs.h"
@@ -53,6 +54,8 @@ class TfrmMain : public QMainWindow,
   bool LoaderRunning() const { return Loader != nullptr; }
   bool ExportRunning() const { return Exporter.IsRunning(); }
   bool ImageLocked() const { return imageLocked; }
+  void SetImageLocked(bool locked) { imageLocked = locked; }
+  TDataPreview& Preview() { return DataPreview; }
   TWorkArea& WorkArea() { return *pnlMain; }
   TflmLayerList& LayerList() { return *flmLayer; }
 
@@ -90,6 +93,9 @@ class TfrmMain : public QMainWindow,
   void btnSaveAsClick();
   void btnFlashExportClick();
   void btnHTMLPreviewClick();
+  void btnPreviewClick();
+  void OM2Click();
+  void cmbFrameRateChange();
   void btnLayerNewClick();
   void btnLayerTrashClick();
   void btnLayerTrashAllClick();
@@ -138,7 +144,10 @@ class TfrmMain : public QMainWindow,
   void OpenCommandLineFile();
   void CheckMobileTools();
   void ShowFirstRunWelcome();
-  void ExportEnded(const TExportOutcome& outcome, const std::string& done);
+  // `done` is the completion message (none for a page to open), `failed`
+  // the first line of a failure.
+  void ExportEnded(const TExportOutcome& outcome, const std::string& done,
+                   const std::string& failed);
   QWidget* Control(const char* name) const;
 
   std::unique_ptr<TProjectDocument> document;
@@ -151,6 +160,7 @@ class TfrmMain : public QMainWindow,
   TExportService Exporter;
   std::unique_ptr<TExecProgress> ExportProgress;
   TLocalServer PreviewServer;
+  TDataPreview DataPreview;
   std::shared_ptr<TLoadThread> Loader;
   std::map<std::string, QAction*> Actions;
 

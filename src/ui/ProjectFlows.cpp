@@ -194,6 +194,11 @@ void TfrmMain::dropEvent(QDropEvent* event) {
 
 void TfrmMain::DropFiles(const std::vector<std::string>& paths) {
   if (paths.empty() || LoaderRunning()) return;
+  if (!DataPreview.IsIdle()) {
+    // The list the preview walks is about to change: it stops first.
+    SetButtonDown("btnPreview", false);
+    btnPreviewClick();
+  }
   raise();
   activateWindow();
   const std::string& first = paths.front();

@@ -31,6 +31,7 @@ inline constexpr const char* kWelcome =
     "メニューからいつでも開けます）";
 inline constexpr const char* kPcExportDone = "PC用データファイルの書き出しが完了しました";
 inline constexpr const char* kPcExportFailed = "PC用データファイルを書き出せませんでした。";
+inline constexpr const char* kPreviewFailed = "HTMLプレビューを作成できませんでした。";
 inline constexpr const char* kProjectSaveFailed = "プロジェクトファイルを保存できませんでした。";
 inline constexpr const char* kNoDisplay = "画面がないため、エディタを起動できません。";
 

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+namespace kalvane::ui {
+
+class TfrmMain;
+
+// The simple preview: plays the items in the work area one after another,
+// in list order and round again, with the outside of the trimming box
+// shaded and nearly every command off until it stops.
+class TDataPreview : public QObject {
+  Q_OBJECT
+ public:
+  explicit TDataPreview(QObject* parent = nullptr);
+  void SetMainWindow(TfrmMain* window) {
+    if (window) Main = window;
+  }
+  // Only values above 9 ms are taken; effective at once, also while playing.
+  void SetInterval(int ms);
+  int Interval() const { return interval; }
+  void StartPlayback();
+  void StopPlayback();
+  void SetIdle(bool idle);
+  bool IsIdle() const { return idle; }
+  bool Playing() const { return Timer.isActive(); }
+  int NextIndex() const { return nextIndex; }
+  // One frame: the next item shown, the one after it chosen.
+  void Tick();
+
+ private:
+  void DisableControls();
+  void RestoreControls();
+
+  TfrmMain* Main = nullptr;
+  bool idle = true;
+  bool controlsSaved = false;
+  QTimer Timer;
+  int nextIndex = 0;
+  int interval = 100;
+  bool savedAllVisible = false, savedAllUnVisible = false, savedBoxVisible = false,
+       savedGuidesVisible = false, savedImageLocked = true, savedSave = false;
+};
+
+// 1000 / rate, halves to even; 0 for a rate that is not a number above 0.
+int PreviewInterval(const std::string& rate);
+
+}  // namespace kalvane::ui

@@ -1,0 +1,202 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QMouseEvent>
+#include <QTest>
+#include <filesystem>
+
+#include "ScriptedWindowDialogs.h"
+#include "TestImages.h"
+#include "base/AppUtil.h"
+#include "ui/DataPreview.h"
+#include "ui/MainWindow.h"
+#include "ui/WorkArea.h"
+
+using kalvane::test::TScriptedWindowDialogs;
+using kalvane::ui::TfrmMain;
+namespace fs = std::filesystem;
+
+namespace {
+
+template <typename F>
+void PumpUntil(F done) {
+  while (!done())
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+// The whole answer to one GET on the loopback address.
+std::string Get(int port, const std::string& path) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<std::uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    close(fd);
+    return "";
+  }
+  const std::string request =
+      "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n";
+  send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+  std::string response;
+  char buffer[4096];
+  for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
+    response.append(buffer, static_cast<std::size_t>(n));
+  close(fd);
+  return response;
+}
+
+}  // namespace
+
+class PreviewTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<kalvane::test::TempDir> dir;
+  std::unique_ptr<TScriptedWindowDialogs> dialogs;
+  std::unique_ptr<TfrmMain> window;
+
+  kalvane::TLayerManagement& Items() { return window->Document().LayerItems(); }
+  QAbstractButton* Button(const char* name) { return window->findChild<QAbstractButton*>(name); }
+  void Add(int n) {
+    std::vector<std::string> files;
+    for (int i = 0; i < n; ++i) {
+      files.push_back(dir->File("p" + std::to_string(i) + ".png"));
+      kalvane::test::WriteSolid(files.back(), 80, 60, 40 * i, 90, 90);
+    }
+    window->AddImages(files);
+    PumpUntil([this] { return !window->LoaderRunning(); });
+  }
+  int Shown() { return Items().GetSelected() ? Items().GetSelected()->GetIndex() : -1; }
+
+ private slots:
+  void init() {
+    dir = std::make_unique<kalvane::test::TempDir>();
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir->File("config")));
+    dialogs = std::make_unique<TScriptedWindowDialogs>();
+    window = std::make_unique<TfrmMain>(dialogs.get(), dir->File("velinit"));
+    window->resize(900, 700);
+    window->show();
+    QCoreApplication::processEvents();
+  }
+  void cleanup() {
+    window.reset();
+    dialogs.reset();
+    dir.reset();
+  }
+
+  void ratesAndTheirIntervals() {
+    QCOMPARE(kalvane::ui::PreviewInterval("8"), 125);
+    QCOMPARE(kalvane::ui::PreviewInterval("30"), 33);
+    QCOMPARE(kalvane::ui::PreviewInterval("3"), 333);
+    QCOMPARE(kalvane::ui::PreviewInterval("x"), 0);
+    Add(2);
+    Button("btnPreview")->click();
+    QCOMPARE(window->Preview().Interval(), 125);
+    window->findChild<QComboBox*>("cmbFrameRate")->setCurrentText("30");
+    QCOMPARE(window->Preview().Interval(), 33);  // at once, while playing
+    Button("btnPreview")->click();
+  }
+
+  void playsFromTheCurrentItemRoundAndStopsThere() {
+    Add(5);
+    Items().SelectIndex(2);
+    window->findChild<QAction*>("OM2")->trigger();
+    QVERIFY(window->IsButtonDown("btnPreview"));
+    std::vector<int> shown;
+    for (int i = 0; i < 6; ++i) {
+      window->Preview().Tick();
+      shown.push_back(Shown());
+    }
+    QCOMPARE(shown, (std::vector<int>{2, 3, 4, 0, 1, 2}));
+    window->Preview().Tick();  // shows 3
+    window->findChild<QAction*>("OM2")->trigger();
+    QVERIFY(window->Preview().IsIdle());
+    QCOMPARE(Shown(), 3);
+  }
+
+  void controlsAreOffWhilePlayingAndComeBackAsTheyWere() {
+    Add(3);
+    Button("btnTrimShow")->click();  // box hidden, guides shown
+    window->Document().MarkSaved();
+    auto& doc = window->Document();
+    Button("btnPreview")->click();
+    QVERIFY(!doc.GuideLines().GetVisible());
+    QVERIFY(doc.TrimBox().GetShadesVisible());
+    QVERIFY(window->ImageLocked());
+    for (const char* name : {"btnLayerNew", "btnSave", "btnFlashExport", "F1", "L1", "W1", "H1",
+                             "OM1", "btnHTMLPreview", "btnImageLock"})
+      QVERIFY2(!window->IsCommandEnabled(name), name);
+    QVERIFY(window->IsCommandEnabled("OM2") && window->IsCommandEnabled("btnPreview"));
+    QVERIFY(window->IsCommandEnabled("cmbFrameRate"));
+    // presses on the canvas and arrow keys do nothing while it plays
+    Button("btnImageLock")->setEnabled(true);
+    const kalvane::TPoint before = Items().GetSelected()->GetOffset();
+    QTest::keyClick(window.get(), Qt::Key_Left);
+    QCOMPARE(Items().GetSelected()->GetOffset(), before);
+    QVERIFY(!window->WorkArea().Dragging());
+    Button("btnPreview")->click();
+    QVERIFY(doc.GuideLines().GetVisible());
+    QVERIFY(!doc.TrimBox().GetVisible());
+    QVERIFY(!doc.TrimBox().GetShadesVisible());
+    QVERIFY(!window->IsCommandEnabled("btnSave"));  // it was saved before
+    QVERIFY(window->IsCommandEnabled("btnLayerNew") && window->IsCommandEnabled("F1"));
+    QVERIFY(window->ImageLocked());
+
+    window->btnLayerReverseClick();  // modified now
+    Button("btnPreview")->click();
+    Button("btnPreview")->click();
+    QVERIFY(window->IsCommandEnabled("btnSave"));
+  }
+
+  void aMissingPhotoIsPassedOver() {
+    Add(3);
+    Items().SelectIndex(0);
+    fs::remove(dir->File("p1.png"));
+    Button("btnPreview")->click();
+    std::vector<int> shown;
+    for (int i = 0; i < 4; ++i) {
+      window->Preview().Tick();
+      shown.push_back(Shown());
+    }
+    QCOMPARE(shown, (std::vector<int>{0, 2, 0, 2}));
+    Button("btnPreview")->click();
+  }
+
+  void theHtmlPreviewIsServedOnLoopbackOnly() {
+    Add(2);
+    dialogs->Widths = {std::nullopt};
+    window->findChild<QAction*>("OM1")->trigger();  // cancelled: nothing written
+    QVERIFY(!window->ExportRunning());
+    QCOMPARE(dialogs->Count("opendoc:"), 0);
+    for (int run = 0; run < 2; ++run) {
+      dialogs->Widths = {160};
+      window->findChild<QAction*>("OM1")->trigger();
+      PumpUntil([this] { return !window->ExportRunning(); });
+    }
+    QVERIFY2(dialogs->Count("opendoc:") == 2, dialogs->Log.back().c_str());
+    const std::string url = dialogs->Log.back().substr(std::string("opendoc:").size());
+    QVERIFY2(url.rfind("http://127.0.0.1:", 0) == 0, url.c_str());
+    QVERIFY(url.size() > 8 && url.substr(url.size() - 8) == "tmp.html");
+    const int port = std::stoi(url.substr(17));
+    QVERIFY(Get(port, "/tmp.html").rfind("HTTP/1.1 200", 0) == 0);
+    QVERIFY(Get(port, "/tmp.swf").rfind("HTTP/1.1 200", 0) == 0);
+    QVERIFY(Get(port, "/../velinit").rfind("HTTP/1.1 404", 0) == 0);
+    QVERIFY(fs::exists(kalvane::GetExportTempFolder() + "prev/tmp.swf"));
+  }
+};
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  PreviewTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "PreviewTest.moc"
