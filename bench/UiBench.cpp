@@ -42,6 +42,9 @@ class TSilentDialogs : public ui::IWindowDialogs {
                                           const std::string&) override {
     return std::nullopt;
   }
+  std::optional<std::string> PickFolder(const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
   std::optional<int> AskExportWidth() override { return std::nullopt; }
   void OpenDocument(const std::string&) override {}
   void StartProgram(const std::string&) override {}

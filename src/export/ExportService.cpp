@@ -99,6 +99,21 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress) {
       break;
     case TExportKind::PageSet: {
       std::error_code ec;
+      // Writing into the templates would delete a design's own files.
+      const auto inside = [](const std::string& path, const std::string& folder) {
+        std::error_code e;
+        const std::string p =
+            WithTrailingSlash(std::filesystem::weakly_canonical(path, e).string());
+        const std::string f =
+            WithTrailingSlash(std::filesystem::weakly_canonical(folder, e).string());
+        return !f.empty() && p.compare(0, f.size(), f) == 0;
+      };
+      if (inside(request.Output, GetTemplateFolder()) ||
+          (!request.Design.empty() && inside(request.Output, request.Design))) {
+        outcome.SetFailure(TErrorCode::BadSetting,
+                           request.Output + ": the page set cannot go into the design templates");
+        return outcome;
+      }
       std::filesystem::create_directories(request.Output, ec);
       if (ec) {
         outcome.SetFailure(TErrorCode::WriteFailed,

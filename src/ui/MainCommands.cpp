@@ -19,6 +19,7 @@
 #include "ui/LayerList.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressDialog.h"
+#include "ui/TemplateWindow.h"
 #include "ui/Texts.h"
 #include "ui/WorkArea.h"
 
@@ -276,7 +277,7 @@ void TfrmMain::btnFlashExportClick() {
   ExportProgress = std::make_unique<TExecProgress>(this);
   Exporter.SetProgress(ExportProgress.get());
   Exporter.Start(request, [this](const TExportOutcome& outcome) {
-    ExportEnded(outcome, kPcExportDone, kPcExportFailed);
+    ExportEnded(outcome, kPcExportDone, kPcExportFailed, false);
   });
 }
 
@@ -312,32 +313,67 @@ void TfrmMain::btnHTMLPreviewClick() {
   request.Width = *width;
   ExportProgress = std::make_unique<TExecProgress>(this);
   Exporter.SetProgress(ExportProgress.get());
-  Exporter.Start(
-      request, [this](const TExportOutcome& outcome) { ExportEnded(outcome, "", kPreviewFailed); });
+  Exporter.Start(request, [this](const TExportOutcome& outcome) {
+    ExportEnded(outcome, "", kPreviewFailed, true);
+  });
+}
+
+void TfrmMain::btnDesignExportClick() {
+  if (document->LayerItems().Count() == 0 || ExportRunning()) return;
+  TemplateWindow->exec();
+  const TfrmTemplate::TResult chosen = TemplateWindow->GetResult();
+  repaint();
+  if (chosen.Folder.empty()) return;
+  const std::optional<int> width = Dialogs->AskExportWidth();
+  if (!width) {
+    Dialogs->Inform(kQuestionCaption, kDesignExportCancelled);
+    return;
+  }
+  TExportRequest request;
+  request.Kind = TExportKind::PageSet;
+  request.Output = chosen.Folder;
+  request.Design = chosen.DesignFolder;
+  request.UseHelp = chosen.UseHelp;
+  request.Width = *width;
+  ExportProgress = std::make_unique<TExecProgress>(this);
+  Exporter.SetProgress(ExportProgress.get());
+  Exporter.Start(request, [this, open = chosen.OpenAfter](const TExportOutcome& outcome) {
+    ExportEnded(outcome, kDesignExportDone, kDesignExportFailed, open);
+  });
 }
 
 void TfrmMain::ExportEnded(const TExportOutcome& outcome, const std::string& done,
-                           const std::string& failed) {
+                           const std::string& failed, bool openPage) {
   setEnabled(true);
   if (!outcome.Ok()) {
     if (outcome.Code != TErrorCode::Cancelled) {
       Dialogs->ShowError(kErrorCaption,
                          failed + "\r" + ExportFailureText(outcome.Code) + "\r" + outcome.Error);
     }
-  } else if (!outcome.Page.empty()) {
-    // A page opened from disk may not read its data file: the preview
-    // folder is served on the loopback address while the editor runs.
-    const std::string folder = GetFolderOf(outcome.Page);
-    const TResult served = PreviewServer.Port() != 0 ? TResult{} : PreviewServer.Start(folder);
-    if (served.Ok()) {
-      Dialogs->OpenDocument(PreviewServer.Url(ExtractName(outcome.Page)));
-    } else {
-      Dialogs->ShowError(kErrorCaption, served.Error);
-    }
+  } else if (openPage && !outcome.Page.empty()) {
+    // A page opened from disk may not read its data file: its folder is
+    // served on the loopback address while the editor runs.
+    const bool preview = GetFolderOf(outcome.Page) == THtmlPreview().Folder();
+    OpenServed(preview ? PreviewServer : SiteServer, preview ? PreviewFolder : SiteFolder,
+               outcome.Page);
   } else if (!done.empty()) {
     Dialogs->Inform(kDoneCaption, done);
   }
   if (CloseWhenIdle) close();
+}
+
+void TfrmMain::OpenServed(TLocalServer& server, std::string& servedFolder,
+                          const std::string& page) {
+  const std::string folder = GetFolderOf(page);
+  if (servedFolder != folder || server.Port() == 0) {
+    const TResult started = server.Start(folder);
+    if (!started.Ok()) {
+      Dialogs->ShowError(kErrorCaption, started.Error);
+      return;
+    }
+    servedFolder = folder;
+  }
+  Dialogs->OpenDocument(server.Url(ExtractName(page)));
 }
 
 }  // namespace kalvane::ui

@@ -23,6 +23,7 @@
 #include "ui/ProgressDialog.h"
 #include "ui/QtDialogs.h"
 #include "ui/SwfExportDialog.h"
+#include "ui/TemplateWindow.h"
 #include "ui/Texts.h"
 #include "ui/WorkArea.h"
 
@@ -83,7 +84,8 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   doc.LayerItems().SelectIndex(0);
 
   Status.SetMainWindow(this);
-  Status.SetTemplateWindow(&TemplateSettings);
+  TemplateWindow = new TfrmTemplate(*Dialogs, GetTemplateFolder(), this);
+  Status.SetTemplateWindow(TemplateWindow);
   SetCaption(kNoProjectCaption);
   tBarNoudo->setValue(RoundInt(doc.LayerItems().GetDensity() * 100));
   if (arguments.size() == 1) commandLineFile = arguments.front();
@@ -152,7 +154,8 @@ void TfrmMain::BuildMenus() {
   file->addSeparator()->setObjectName("FS2");
   file->addAction(connectTo(Action("FM5", "(PC)データデータファイルを書き出し"),
                             &TfrmMain::btnFlashExportClick));
-  file->addAction(Action("FM7", "(PC)テンプレートデザインデータを書き出し"));
+  file->addAction(connectTo(Action("FM7", "(PC)テンプレートデザインデータを書き出し"),
+                            &TfrmMain::btnDesignExportClick));
   file->addSeparator()->setObjectName("FS4");
   file->addAction(Action("FM9", "(携帯)データファイルを書き出し"));
   file->addSeparator()->setObjectName("FS3");

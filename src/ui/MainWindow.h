@@ -13,7 +13,6 @@
 #include "project/SystemStatus.h"
 #include "ui/DataPreview.h"
 #include "ui/QtDispatcher.h"
-#include "ui/TemplateSettings.h"
 #include "ui/WindowDialogs.h"
 
 class QAction;
@@ -34,6 +33,7 @@ class TflmLayerList;
 class TWorkArea;
 class TfrmSwfExportDialog;
 class TExecProgress;
+class TfrmTemplate;
 
 // The main window: the command surface over the one project document. It
 // shows the document (IProjectView), carries the commands TFormManagement
@@ -92,6 +92,8 @@ class TfrmMain : public QMainWindow,
   void btnSaveClick();
   void btnSaveAsClick();
   void btnFlashExportClick();
+  void btnDesignExportClick();
+  TfrmTemplate& Template() { return *TemplateWindow; }
   void btnHTMLPreviewClick();
   void btnPreviewClick();
   void OM2Click();
@@ -147,7 +149,9 @@ class TfrmMain : public QMainWindow,
   // `done` is the completion message (none for a page to open), `failed`
   // the first line of a failure.
   void ExportEnded(const TExportOutcome& outcome, const std::string& done,
-                   const std::string& failed);
+                   const std::string& failed, bool openPage);
+  // The page opened in the browser from a loopback server of its folder.
+  void OpenServed(TLocalServer& server, std::string& servedFolder, const std::string& page);
   QWidget* Control(const char* name) const;
 
   std::unique_ptr<TProjectDocument> document;
@@ -156,7 +160,9 @@ class TfrmMain : public QMainWindow,
   IWindowDialogs* Dialogs;
   TfrmSwfExportDialog* WidthDialog;
   TSystemStatus Status;
-  TTemplateSettings TemplateSettings;
+  TfrmTemplate* TemplateWindow;
+  std::string SiteFolder, PreviewFolder;
+  TLocalServer SiteServer;
   TExportService Exporter;
   std::unique_ptr<TExecProgress> ExportProgress;
   TLocalServer PreviewServer;

@@ -136,6 +136,13 @@ std::optional<std::string> TQtDialogs::PickSaveFile(const std::string& filter,
   return picked.toStdString();
 }
 
+std::optional<std::string> TQtDialogs::PickFolder(const std::string& title,
+                                                  const std::string& start) {
+  const QString picked = QFileDialog::getExistingDirectory(Owner, Q(title), Q(start));
+  if (picked.isEmpty()) return std::nullopt;
+  return picked.toStdString();
+}
+
 std::optional<int> TQtDialogs::AskExportWidth() {
   if (!WidthDialog) return std::nullopt;
   WidthDialog->exec();

@@ -28,6 +28,8 @@ class TQtDialogs : public IWindowDialogs {
   std::optional<std::string> PickProject(const std::string& folder) override;
   std::optional<std::string> PickSaveFile(const std::string& filter, const std::string& defaultName,
                                           const std::string& defaultSuffix) override;
+  std::optional<std::string> PickFolder(const std::string& title,
+                                        const std::string& start) override;
   std::optional<int> AskExportWidth() override;
   void OpenDocument(const std::string& pathOrUrl) override;
   void StartProgram(const std::string& path) override;

@@ -35,6 +35,20 @@ inline constexpr const char* kPreviewFailed = "HTMLプレビューを作成で�
 inline constexpr const char* kProjectSaveFailed = "プロジェクトファイルを保存できませんでした。";
 inline constexpr const char* kNoDisplay = "画面がないため、エディタを起動できません。";
 
+// The template design window.
+inline constexpr const char* kTemplateCaption = "テンプレートデザインの選択";
+inline constexpr const char* kNoDesigns = "テーマの中にデザインがありません (Theme Select)";
+inline constexpr const char* kBrokenTheme =
+    "テーマ又はテーマファイルが正しくインストールされていません (Update List)";
+inline constexpr const char* kPickOutputFolder = "出力先フォルダを選択してください";
+inline constexpr const char* kDesignExportDone =
+    "テンプレートデザインデータの書き出しが完了しました";
+inline constexpr const char* kDesignExportFailed =
+    "テンプレートデザインデータを書き出せませんでした。";
+inline constexpr const char* kDesignExportCancelled =
+    "データファイルの幅が指定されなかったため、テンプレートデザインデータは書き出されませんでした"
+    "。";
+
 // File dialogs.
 inline constexpr const char* kPickImagesTitle =
     "プロジェクトに追加する画像ファイルを選択してください";

@@ -28,6 +28,9 @@ class IWindowDialogs : public IDialogs {
   virtual std::optional<std::string> PickSaveFile(const std::string& filter,
                                                   const std::string& defaultName,
                                                   const std::string& defaultSuffix) = 0;
+  // A folder, the dialog starting in `start`; nothing when cancelled.
+  virtual std::optional<std::string> PickFolder(const std::string& title,
+                                                const std::string& start) = 0;
   // The export width dialog; nothing when cancelled.
   virtual std::optional<int> AskExportWidth() = 0;
   // A page or file opened with the desktop's program for it.

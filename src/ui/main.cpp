@@ -1,4 +1,5 @@
 // kalvane: the editor.
+#include <unistd.h>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QTimer>
@@ -12,6 +13,10 @@
 
 int main(int argc, char** argv) {
   using namespace kalvane::ui;
+  // The template window's embedded browser needs these before the
+  // application object; as root its sandbox cannot start.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   QApplication app(argc, argv);
   QApplication::setApplicationVersion(KALVANE_VERSION);
   QApplication::setWindowIcon(QIcon(QApplication::applicationDirPath() + "/icons/kalvane.svg"));

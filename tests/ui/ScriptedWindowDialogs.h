@@ -52,6 +52,11 @@ class TScriptedWindowDialogs : public ui::IWindowDialogs {
     Log.push_back("save:" + filter + ":" + name);
     return Take(SaveFiles, std::optional<std::string>());
   }
+  std::optional<std::string> PickFolder(const std::string& title,
+                                        const std::string& start) override {
+    Log.push_back("folder:" + title + ":" + start);
+    return Take(Folders, std::optional<std::string>());
+  }
   std::optional<int> AskExportWidth() override {
     Log.push_back("width");
     return Take(Widths, std::optional<int>());
@@ -69,7 +74,7 @@ class TScriptedWindowDialogs : public ui::IWindowDialogs {
 
   std::deque<bool> YesNo, OkCancel;
   std::deque<ui::TAnswer> YesNoCancel;
-  std::deque<std::optional<std::string>> Files, Projects, SaveFiles;
+  std::deque<std::optional<std::string>> Files, Projects, SaveFiles, Folders;
   std::deque<std::vector<std::string>> Images;
   std::deque<std::optional<int>> Widths;
   std::vector<std::string> Log;

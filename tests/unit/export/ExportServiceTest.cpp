@@ -101,6 +101,13 @@ TEST_F(ExportServiceTest, FailuresAndCancelComeBackAsResults) {
   EXPECT_NE(missing.Error.find("photo2.jpg"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(request.Output));
 
+  TExportRequest pageSet = request;
+  pageSet.Kind = TExportKind::PageSet;
+  pageSet.Design = dir.File("design");
+  pageSet.Output = dir.File("design/out");  // would write over the design
+  std::filesystem::create_directories(pageSet.Output);
+  EXPECT_EQ(service.Run(pageSet).Code, TErrorCode::BadSetting);
+
   TProjectDocument empty;
   TExportService none(empty, gui);
   EXPECT_EQ(none.Run(request).Code, TErrorCode::NoItems);

@@ -1,0 +1,339 @@
+#include "ui/TemplateWindow.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QVBoxLayout>
+#include <QWebEngineView>
+#include <filesystem>
+
+#include "base/AppUtil.h"
+#include "base/Round.h"
+#include "base/Texts.h"
+#include "export/DesignExport.h"
+#include "ui/Texts.h"
+#include "ui/WindowDialogs.h"
+
+namespace kalvane::ui {
+
+namespace {
+
+constexpr int kEntryHeight = 108;
+
+QString U(const char* text) {
+  return QString::fromUtf8(text);
+}
+
+bool IsFolder(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_directory(path, ec);
+}
+
+bool IsFile(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(path, ec);
+}
+
+QPixmap Thumbnail(const std::string& picture) {
+  QPixmap canvas(105, 75);
+  canvas.fill(Qt::white);
+  const QImage image(QString::fromStdString(picture));
+  if (image.isNull()) return canvas;  // listed all the same, without a picture
+  const QImage scaled = image.scaled(DesignThumbnailSize(image.width(), image.height()),
+                                     Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  const QImage fitted = scaled.width() > 105 || scaled.height() > 75
+                            ? scaled.scaled(105, 75, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                            : scaled;
+  QPainter painter(&canvas);
+  painter.drawImage((105 - fitted.width()) / 2, (75 - fitted.height()) / 2, fitted);
+  return canvas;
+}
+
+}  // namespace
+
+QSize DesignThumbnailSize(int w, int h) {
+  if (w <= 0 || h <= 0) return {0, 0};
+  const double k = std::min(100.0 / w, 70.0 / h);
+  return {RoundInt(w * k), RoundInt(h * k)};
+}
+
+TflmDesignIem::TflmDesignIem(QWidget* parent) : QFrame(parent) {
+  setFixedSize(227, kEntryHeight);
+  setAutoFillBackground(true);
+  auto* Shape1 = new QFrame(this);
+  Shape1->setObjectName("Shape1");
+  Shape1->setGeometry(8, 8, 113, 83);
+  Shape1->setStyleSheet("QFrame#Shape1 { border: 1px solid black; background: white; }");
+  imgItem = new QLabel(this);
+  imgItem->setObjectName("imgItem");
+  imgItem->setGeometry(12, 12, 105, 75);
+  imgItem->setToolTip(U("このデザインを選択"));
+  lblCaption = new QLabel(this);
+  lblCaption->setObjectName("lblCaption");
+  lblCaption->setGeometry(130, 40, 95, 20);
+  auto* bvlLine = new QFrame(this);
+  bvlLine->setObjectName("bvlLine");
+  bvlLine->setFrameShape(QFrame::HLine);
+  bvlLine->setFrameShadow(QFrame::Sunken);
+  bvlLine->setGeometry(0, kEntryHeight - 2, 227, 2);
+  for (QWidget* part : std::initializer_list<QWidget*>{Shape1, imgItem, lblCaption})
+    part->installEventFilter(this);
+  SetSelected(false);
+}
+
+void TflmDesignIem::SetCaption(const QString& caption) {
+  lblCaption->setText(caption);
+}
+
+void TflmDesignIem::SetThumbnail(const QPixmap& thumbnail) {
+  imgItem->setPixmap(thumbnail);
+}
+
+void TflmDesignIem::SetSelected(bool on) {
+  selected = on;
+  QPalette p = palette();
+  p.setColor(QPalette::Window, on ? palette().color(QPalette::Highlight) : QColor(Qt::white));
+  setPalette(p);
+  QPalette caption = lblCaption->palette();
+  caption.setColor(QPalette::WindowText,
+                   on ? palette().color(QPalette::HighlightedText) : QColor(Qt::black));
+  lblCaption->setPalette(caption);
+}
+
+void TflmDesignIem::mousePressEvent(QMouseEvent*) {
+  if (OnSelect) OnSelect(*this);
+}
+
+bool TflmDesignIem::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress) {
+    mousePressEvent(static_cast<QMouseEvent*>(event));
+    return true;
+  }
+  return QFrame::eventFilter(watched, event);
+}
+
+TfrmTemplate::TfrmTemplate(IWindowDialogs& dialogs, const std::string& templateFolder,
+                           QWidget* parent)
+    : QDialog(parent), Dialogs(dialogs), TemplateFolder(WithTrailingSlash(templateFolder)) {
+  setObjectName("frmTemplate");
+  setWindowTitle(U(kTemplateCaption));
+  setMinimumSize(550, 400);
+  resize(642, 416);
+  auto* gboxTheme = new QGroupBox(U("テーマを選択"), this);
+  gboxTheme->setObjectName("gboxTheme");
+  lboxTheme = new QListWidget(gboxTheme);
+  lboxTheme->setObjectName("lboxTheme");
+  lboxTheme->setToolTip(U("デザインテーマを選択"));
+  QFont big = lboxTheme->font();
+  big.setPixelSize(16);
+  lboxTheme->setFont(big);
+  connect(lboxTheme, &QListWidget::itemClicked, this, [this] { lboxThemeClick(); });
+  (new QVBoxLayout(gboxTheme))->addWidget(lboxTheme);
+
+  auto* gboxDesign = new QGroupBox(U("デザインを選択"), this);
+  gboxDesign->setObjectName("gboxDesign");
+  sboxDesignList = new QScrollArea(gboxDesign);
+  sboxDesignList->setObjectName("sboxDesignList");
+  sboxDesignList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  designContent = new QWidget;
+  sboxDesignList->setWidget(designContent);
+  sboxDesignList->setFixedWidth(227 + 22);
+  (new QVBoxLayout(gboxDesign))->addWidget(sboxDesignList);
+
+  auto* gboxPreview = new QGroupBox(U("デザイン プレビュー"), this);
+  gboxPreview->setObjectName("gboxPreview");
+  // The browser starts with the window's first showing: until then it
+  // only keeps what it is to show.
+  pnlPreview = new QVBoxLayout(gboxPreview);
+
+  chkAfterOpen = new QCheckBox(U("データ作成後ブラウザで開く"), this);
+  chkAfterOpen->setObjectName("chkAfterOpen");
+  chkAfterOpen->setChecked(true);
+  chkAfterOpen->setToolTip(
+      U("チェックを入れると\"このデザインで作成\"ボタンクリック後、自動的にブラウザが起動します"));
+  chkUseHelp = new QCheckBox(U("ビューワーで操作ヘルプ機能を使う"), this);
+  chkUseHelp->setObjectName("chkUseHelp");
+  chkUseHelp->setChecked(true);
+  chkUseHelp->setToolTip(U("作成するコンテンツに操作ヘルプ機能を付加します"));
+  btnCreate = new QPushButton(U("このデザインで作成"), this);
+  btnCreate->setObjectName("btnCreate");
+  btnCreate->setDefault(true);
+  btnCreate->setToolTip(U("現在選択しているデザインでホームページ用のデータ一式を作成します"));
+  connect(btnCreate, &QPushButton::clicked, this, &TfrmTemplate::btnCreateClick);
+  btnCencel = new QPushButton(U(kCancel), this);
+  btnCencel->setObjectName("btnCencel");
+  btnCencel->setToolTip(U("データの作成をキャンセルします"));
+  connect(btnCencel, &QPushButton::clicked, this, &QDialog::reject);
+
+  auto* columns = new QHBoxLayout;
+  columns->addWidget(gboxTheme, 1);
+  columns->addWidget(gboxDesign);
+  columns->addWidget(gboxPreview, 2);
+  auto* bottom = new QHBoxLayout;
+  auto* checks = new QVBoxLayout;
+  checks->addWidget(chkAfterOpen);
+  checks->addWidget(chkUseHelp);
+  bottom->addLayout(checks);
+  bottom->addStretch();
+  bottom->addWidget(btnCreate);
+  bottom->addWidget(btnCencel);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(columns, 1);
+  layout->addLayout(bottom);
+  auto* sbarMain = new QStatusBar(this);
+  sbarMain->setObjectName("sbarMain");
+  layout->addWidget(sbarMain);
+
+  // FormCreate
+  lastFolder = WithTrailingSlash(QDir::homePath().toStdString());
+  ShowDefaultPreview();
+  for (const std::string& name : TDesignExport::Themes(TemplateFolder))
+    lboxTheme->addItem(QString::fromStdString(name));
+  ClearDesigns();
+  if (lboxTheme->count() > 0) {
+    lboxTheme->setCurrentRow(0);
+    lboxThemeClick();
+  }
+}
+
+void TfrmTemplate::showEvent(QShowEvent* event) {
+  Result = {};
+  if (!wBrows) {
+    wBrows = new QWebEngineView(this);
+    wBrows->setObjectName("wBrows");
+    pnlPreview->addWidget(wBrows);
+    if (!Shown.isEmpty()) wBrows->setUrl(Shown);
+  }
+  QDialog::showEvent(event);
+}
+
+void TfrmTemplate::Navigate(const QUrl& url) {
+  Shown = url;
+  if (wBrows) wBrows->setUrl(url);
+}
+
+void TfrmTemplate::ShowDefaultPreview() {
+  const std::string page = TemplateFolder + "preview/default.html";
+  if (IsFile(page)) Navigate(QUrl::fromLocalFile(QString::fromStdString(page)));
+}
+
+void TfrmTemplate::ClearDesigns() {
+  for (TflmDesignIem* entry : designItems)
+    delete entry;
+  designItems.clear();
+  selectedIndex = -1;
+  btnCreate->setEnabled(false);
+}
+
+void TfrmTemplate::lboxThemeClick() {
+  const QListWidgetItem* row = lboxTheme->currentItem();
+  if (!row) return;
+  const std::string theme = TemplateFolder + row->text().toStdString() + "/";
+  if (!IsFolder(theme)) return;
+  const std::vector<std::string> names = TDesignExport::Designs(theme);
+  FillDesigns(theme, names);
+  ShowDefaultPreview();
+  if (names.empty() && isVisible()) Dialogs.Inform(kQuestionCaption, kNoDesigns);
+}
+
+void TfrmTemplate::FillDesigns(const std::string& themeFolder,
+                               const std::vector<std::string>& names) {
+  sboxDesignList->hide();
+  ClearDesigns();
+  bool broken = false;
+  for (std::size_t n = 0; n < names.size(); ++n) {
+    const std::string folder = themeFolder + names[n] + "/";
+    if (!IsFolder(folder) || !IsFile(folder + "prev.jpg")) {
+      broken = true;
+      break;
+    }
+    auto* entry = new TflmDesignIem(designContent);
+    entry->setObjectName(QString("item%1").arg(n));
+    entry->SetCaption(QString::fromStdString(names[n]));
+    entry->SetDesignIndex(static_cast<int>(n));
+    entry->designPath = folder;
+    entry->OnSelect = [this](TflmDesignIem& e) { SelectDesign(e); };
+    entry->move(0, static_cast<int>(n) * kEntryHeight);
+    entry->SetThumbnail(Thumbnail(folder + "prev.jpg"));
+    entry->show();
+    designItems.push_back(entry);
+  }
+  designContent->resize(227, static_cast<int>(designItems.size()) * kEntryHeight);
+  sboxDesignList->show();
+  if (broken && isVisible()) Dialogs.Inform(kQuestionCaption, kBrokenTheme);
+}
+
+void TfrmTemplate::SelectDesign(TflmDesignIem& entry) {
+  for (TflmDesignIem* e : designItems)
+    e->SetSelected(false);
+  entry.SetSelected(true);
+  selectedIndex = entry.DesignIndex();
+  designFolder = entry.designPath;
+  Navigate(QUrl::fromLocalFile(QString::fromStdString(designFolder + "prev.html")));
+  btnCreate->setEnabled(true);
+  if (sboxDesignList->isVisible()) sboxDesignList->setFocus();
+}
+
+void TfrmTemplate::SelectDesignIndex(int index) {
+  if (index >= 0 && index < DesignCount()) SelectDesign(*Design(index));
+}
+
+void TfrmTemplate::btnCreateClick() {
+  Result = {};
+  const std::optional<std::string> folder = Dialogs.PickFolder(kPickOutputFolder, lastFolder);
+  if (!folder) return;
+  lastFolder = *folder;
+  Result.Folder = WithTrailingSlash(*folder);
+  Result.DesignFolder = designFolder;
+  Result.OpenAfter = chkAfterOpen->isChecked();
+  Result.UseHelp = chkUseHelp->isChecked();
+  accept();
+}
+
+TWindowBounds TfrmTemplate::Bounds() const {
+  return {x(), y(), width(), height()};
+}
+void TfrmTemplate::SetLeft(int left) {
+  move(left, y());
+}
+void TfrmTemplate::SetTop(int top) {
+  move(x(), top);
+}
+void TfrmTemplate::SetWidth(int w) {
+  resize(std::max(w, minimumWidth()), height());
+}
+void TfrmTemplate::SetHeight(int h) {
+  resize(width(), std::max(h, minimumHeight()));
+}
+bool TfrmTemplate::AfterOpen() const {
+  return chkAfterOpen->isChecked();
+}
+void TfrmTemplate::SetAfterOpen(bool on) {
+  chkAfterOpen->setChecked(on);
+}
+bool TfrmTemplate::UseHelp() const {
+  return chkUseHelp->isChecked();
+}
+void TfrmTemplate::SetUseHelp(bool on) {
+  chkUseHelp->setChecked(on);
+}
+int TfrmTemplate::SelectedTheme() const {
+  return lboxTheme->currentRow();
+}
+void TfrmTemplate::SelectTheme(int index) {
+  if (index < 0 || index >= lboxTheme->count()) return;
+  lboxTheme->setCurrentRow(index);
+  lboxThemeClick();
+}
+
+}  // namespace kalvane::ui

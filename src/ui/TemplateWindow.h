@@ -1,0 +1,126 @@
+#pragma once
+
+#include <QDialog>
+#include <QFrame>
+#include <QUrl>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "project/SettingsWindows.h"
+
+class QCheckBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QScrollArea;
+class QVBoxLayout;
+class QWebEngineView;
+
+namespace kalvane::ui {
+
+class IWindowDialogs;
+
+// One design of the template window: its thumbnail and name.
+class TflmDesignIem : public QFrame {
+  Q_OBJECT
+ public:
+  explicit TflmDesignIem(QWidget* parent);
+  void SetDesignIndex(int index) {
+    if (index >= 0) designIndex = index;
+  }
+  int DesignIndex() const { return designIndex; }
+  std::string designPath;
+  void SetCaption(const QString& caption);
+  void SetThumbnail(const QPixmap& thumbnail);
+  void SetSelected(bool selected);
+  bool Selected() const { return selected; }
+  std::function<void(TflmDesignIem&)> OnSelect;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  QLabel* imgItem;
+  QLabel* lblCaption;
+  int designIndex = 0;
+  bool selected = false;
+};
+
+// The template design window: themes, their designs with thumbnails, a
+// preview of the chosen design's page, and the output folder for the page
+// set. Its place and choices are kept in the settings.
+class TfrmTemplate : public QDialog, public ITemplateWindowSettings {
+  Q_OBJECT
+ public:
+  TfrmTemplate(IWindowDialogs& dialogs, const std::string& templateFolder, QWidget* parent);
+
+  // The folder chosen at the last "このデザインで作成" (empty: nothing to
+  // export), whether to open the page afterwards, and the help switch.
+  struct TResult {
+    std::string Folder;
+    std::string DesignFolder;
+    bool OpenAfter = false;
+    bool UseHelp = true;
+  };
+  TResult GetResult() const { return Result; }
+  int GetSelectedIndex() const { return selectedIndex; }
+  void SelectDesignIndex(int index);
+  int DesignCount() const { return static_cast<int>(designItems.size()); }
+  TflmDesignIem* Design(int i) const { return designItems[static_cast<std::size_t>(i)]; }
+  // What the preview browser was last asked to show.
+  QUrl PreviewUrl() const { return Shown; }
+
+  void lboxThemeClick();
+  void btnCreateClick();
+
+  // ITemplateWindowSettings
+  TWindowBounds Bounds() const override;
+  void SetLeft(int left) override;
+  void SetTop(int top) override;
+  void SetWidth(int width) override;
+  void SetHeight(int height) override;
+  bool AfterOpen() const override;
+  void SetAfterOpen(bool on) override;
+  bool UseHelp() const override;
+  void SetUseHelp(bool on) override;
+  int SelectedTheme() const override;
+  void SelectTheme(int index) override;
+  int SelectedItem() const override { return selectedIndex; }
+  void SelectItem(int index) override { SelectDesignIndex(index); }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void ShowDefaultPreview();
+  void Navigate(const QUrl& url);
+  void ClearDesigns();
+  void FillDesigns(const std::string& themeFolder, const std::vector<std::string>& names);
+  void SelectDesign(TflmDesignIem& entry);
+
+  IWindowDialogs& Dialogs;
+  std::string TemplateFolder;
+  QListWidget* lboxTheme;
+  QScrollArea* sboxDesignList;
+  QWidget* designContent;
+  QWebEngineView* wBrows = nullptr;
+  QVBoxLayout* pnlPreview;
+  QCheckBox* chkAfterOpen;
+  QCheckBox* chkUseHelp;
+  QPushButton* btnCreate;
+  QPushButton* btnCencel;
+  std::vector<TflmDesignIem*> designItems;
+  int selectedIndex = -1;
+  std::string designFolder;
+  std::string lastFolder;
+  TResult Result;
+  QUrl Shown;
+};
+
+// The thumbnail of a design's w x h picture: k = min(100 / w, 70 / h),
+// small pictures enlarged.
+QSize DesignThumbnailSize(int w, int h);
+
+}  // namespace kalvane::ui

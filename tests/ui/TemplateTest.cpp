@@ -1,0 +1,173 @@
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QListWidget>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+
+#include "ScriptedWindowDialogs.h"
+#include "TestImages.h"
+#include "base/AppUtil.h"
+#include "ui/MainWindow.h"
+#include "ui/TemplateWindow.h"
+
+using kalvane::test::TScriptedWindowDialogs;
+using kalvane::ui::TfrmMain;
+using kalvane::ui::TfrmTemplate;
+namespace fs = std::filesystem;
+
+namespace {
+
+template <typename F>
+void PumpUntil(F done) {
+  while (!done())
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+class TemplateTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<kalvane::test::TempDir> dir;
+  std::unique_ptr<TScriptedWindowDialogs> dialogs;
+
+  // A template folder: themes A (two designs) and B (one broken design),
+  // and the preview page that is no theme.
+  std::string Templates() {
+    const std::string root = dir->File("template/");
+    auto design = [&](const std::string& path, int w, int h) {
+      fs::create_directories(root + path);
+      kalvane::test::WriteSolid(root + path + "/prev.jpg", w, h, 200, 100, 50);
+      std::ofstream(root + path + "/prev.html") << "<p>" << path << "</p>";
+    };
+    design("A/one", 200, 100);
+    design("A/two", 50, 50);
+    fs::create_directories(root + "B/broken");
+    fs::create_directories(root + "preview");
+    std::ofstream(root + "preview/default.html") << "<p>choose</p>";
+    return root;
+  }
+
+ private slots:
+  void init() {
+    dir = std::make_unique<kalvane::test::TempDir>();
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir->File("config")));
+    dialogs = std::make_unique<TScriptedWindowDialogs>();
+  }
+  void cleanup() {
+    dialogs.reset();
+    dir.reset();
+  }
+
+  void thumbnailsFitAHundredBySeventy() {
+    QCOMPARE(kalvane::ui::DesignThumbnailSize(200, 100), QSize(100, 50));
+    QCOMPARE(kalvane::ui::DesignThumbnailSize(50, 50), QSize(70, 70));
+    QCOMPARE(kalvane::ui::DesignThumbnailSize(100, 140), QSize(50, 70));
+  }
+
+  void themesDesignsAndWhatThePreviewShows() {
+    const std::string root = Templates();
+    TfrmTemplate window(*dialogs, root, nullptr);
+    auto* themes = window.findChild<QListWidget*>("lboxTheme");
+    QCOMPARE(themes->count(), 2);  // "preview" is no theme
+    QCOMPARE(themes->item(0)->text(), QString("A"));
+    QCOMPARE(window.DesignCount(), 2);
+    QCOMPARE(window.Design(1)->objectName(), QString("item1"));
+    QCOMPARE(window.PreviewUrl().toLocalFile().toStdString(), root + "preview/default.html");
+    QVERIFY(!window.findChild<QAbstractButton*>("btnCreate")->isEnabled());
+    QTest::mouseClick(window.Design(1), Qt::LeftButton);
+    QCOMPARE(window.GetSelectedIndex(), 1);
+    QCOMPARE(window.PreviewUrl().toLocalFile().toStdString(), root + "A/two/prev.html");
+    QVERIFY(window.findChild<QAbstractButton*>("btnCreate")->isEnabled());
+    window.SelectTheme(1);  // B: its only design has no prev.jpg
+    QCOMPARE(window.DesignCount(), 0);
+    QCOMPARE(window.GetSelectedIndex(), -1);
+  }
+
+  void aPageSetFromTheChosenDesign() {
+    const std::string site = dir->File("site");
+    TfrmMain main(dialogs.get(), dir->File("velinit"));
+    const std::string photo = dir->File("a.png");
+    kalvane::test::WriteSolid(photo, 160, 120, 90, 90, 90);
+    main.AddImages({photo});
+    PumpUntil([&] { return !main.LoaderRunning(); });
+
+    // The window closes with the design chosen and no help in the viewer.
+    dialogs->Folders = {site};
+    dialogs->Widths = {120};
+    TfrmTemplate& window = main.Template();
+    QVERIFY(window.DesignCount() > 0);
+    QTimer::singleShot(0, &window, [&window] {
+      window.SelectDesignIndex(0);
+      window.findChild<QCheckBox*>("chkUseHelp")->setChecked(false);
+      window.findChild<QCheckBox*>("chkAfterOpen")->setChecked(false);
+      window.findChild<QAbstractButton*>("btnCreate")->click();
+    });
+    main.btnDesignExportClick();
+    PumpUntil([&] { return !main.ExportRunning(); });
+    QCOMPARE(dialogs->Log.back(),
+             "inform:処理完了:テンプレートデザインデータの書き出しが完了しました");
+    QVERIFY(fs::exists(site + "/veldata.swf"));
+    QVERIFY(fs::exists(site + "/velzoom.html"));
+    QVERIFY(!fs::exists(site + "/prev.jpg"));
+    const std::string script = Read(site + "/velzoom.js");
+    QVERIFY(script.find("var help = \"false\";") != std::string::npos);
+    QVERIFY(script.find("var help = \"true\";") == std::string::npos);
+    QVERIFY(script.find("var themeColor = \"#") == std::string::npos);
+
+    // Cancelled in the window, or at the width: nothing more is written.
+    fs::remove(site + "/veldata.swf");
+    QTimer::singleShot(0, &window,
+                       [&window] { window.findChild<QAbstractButton*>("btnCencel")->click(); });
+    main.btnDesignExportClick();
+    dialogs->Folders = {site};
+    dialogs->Widths = {std::nullopt};
+    QTimer::singleShot(0, &window, [&window] {
+      window.SelectDesignIndex(0);
+      window.findChild<QAbstractButton*>("btnCreate")->click();
+    });
+    main.btnDesignExportClick();
+    QVERIFY(!main.ExportRunning());
+    QVERIFY(!fs::exists(site + "/veldata.swf"));
+    QVERIFY(dialogs->Log.back().find("書き出されませんでした") != std::string::npos);
+  }
+
+  void theChoicesAreKept() {
+    {
+      TfrmMain main(dialogs.get(), dir->File("velinit"));
+      main.show();
+      QCoreApplication::processEvents();
+      main.Template().SelectTheme(1);
+      main.Template().SelectDesignIndex(0);
+      main.Template().SetUseHelp(false);
+      QVERIFY(main.close());
+    }
+    TfrmMain main(dialogs.get(), dir->File("velinit"));
+    main.show();
+    QCoreApplication::processEvents();
+    QCOMPARE(main.Template().SelectedTheme(), 1);
+    QCOMPARE(main.Template().GetSelectedIndex(), 0);
+    QVERIFY(!main.Template().UseHelp());
+    QVERIFY(main.Template().AfterOpen());
+  }
+};
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication app(argc, argv);
+  TemplateTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "TemplateTest.moc"
