@@ -348,7 +348,7 @@ void TWorkArea::SyncBox() {
     edge->setVisible(visible);
     QWidget* shade = shadeWidgets[static_cast<std::size_t>(i)];
     shade->setGeometry(RectOf(box.Shades()[static_cast<std::size_t>(i)]));
-    shade->setVisible(visible && box.GetShadesVisible());
+    shade->setVisible(box.GetShadesVisible());  // the preview shows them with the box hidden
   }
   for (int i = 0; i < 5; ++i) {
     TBandCorner& c = i < 4 ? box.Corner(i) : box.MoveHandle();

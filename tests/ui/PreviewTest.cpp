@@ -129,6 +129,8 @@ class PreviewTest : public QObject {
     Button("btnPreview")->click();
     QVERIFY(!doc.GuideLines().GetVisible());
     QVERIFY(doc.TrimBox().GetShadesVisible());
+    auto* shade = window->WorkArea().findChild<QWidget*>("shpShade0");
+    QVERIFY(shade && shade->isVisible());  // also with the box hidden
     QVERIFY(window->ImageLocked());
     for (const char* name : {"btnLayerNew", "btnSave", "btnFlashExport", "F1", "L1", "W1", "H1",
                              "OM1", "btnHTMLPreview", "btnImageLock"})
@@ -145,6 +147,7 @@ class PreviewTest : public QObject {
     QVERIFY(doc.GuideLines().GetVisible());
     QVERIFY(!doc.TrimBox().GetVisible());
     QVERIFY(!doc.TrimBox().GetShadesVisible());
+    QVERIFY(!shade->isVisible());
     QVERIFY(!window->IsCommandEnabled("btnSave"));  // it was saved before
     QVERIFY(window->IsCommandEnabled("btnLayerNew") && window->IsCommandEnabled("F1"));
     QVERIFY(window->ImageLocked());
