@@ -284,7 +284,7 @@ void TWorkArea::BuildBox() {
   for (int i = 0; i < 4; ++i) {
     auto* shade = new QWidget(this);
     shade->setObjectName(QString("shpShade%1").arg(i));
-    shade->setStyleSheet("background: rgba(0, 0, 0, 110);");
+    shade->setStyleSheet("background: black;");
     shade->setAttribute(Qt::WA_TransparentForMouseEvents);
     shadeWidgets.push_back(shade);
   }
