@@ -11,6 +11,7 @@
 #include "base/AppUtil.h"
 #include "cli/BatchDialogs.h"
 #include "cli/CliView.h"
+#include "document/AutoAlign.h"
 #include "export/DesignExport.h"
 #include "export/ExportService.h"
 #include "export/HtmlPreview.h"
@@ -178,12 +179,11 @@ int ParseOptions(const std::vector<std::string>& args, bool design, TExportOptio
   return kDone;
 }
 
-// Opens the project as the editor does, without display copies (the
-// export needs only each photo's size), and runs one export of it.
-int RunExport(const TExportOptions& o, TExportRequest request) {
-  TCliView view;
-  TProjectDocument document(&view);
-  document.LayerItems().SetDisplayCopies(false);
+// Opens the project as the editor does; kDone when every photo came in.
+int OpenProject(const std::string& project, const std::string& search, TProjectDocument& document) {
+  TExportOptions o;
+  o.Project = project;
+  o.Search = search;
   TBatchDialogs dialogs(o.Search);
   TPrjLoadThread loader;
   loader.SetMainWindow(&document);
@@ -202,6 +202,16 @@ int RunExport(const TExportOptions& o, TExportRequest request) {
       std::cerr << "kalvane-cli: " << r.Reason << "\n";
     return Fail("some images could not be read");
   }
+  return kDone;
+}
+
+// Opens the project without display copies (the export needs only each
+// photo's size) and runs one export of it.
+int RunExport(const TExportOptions& o, TExportRequest request) {
+  TCliView view;
+  TProjectDocument document(&view);
+  document.LayerItems().SetDisplayCopies(false);
+  if (const int rc = OpenProject(o.Project, o.Search, document); rc != kDone) return rc;
 
   std::unique_ptr<TProgressModel> progress = MakeTerminalProgress();
   TDirectDispatcher direct;
@@ -318,6 +328,58 @@ int Serve(const std::vector<std::string>& args) {
   }
   if (folder.empty()) return BadUsage("serve needs a folder");
   return ServeUntilStopped(folder, port, "velzoom.html");
+}
+
+int Align(const std::vector<std::string>& args) {
+  std::string project, output, search;
+  TAlignRegion region;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if ((a == "-o" || a == "--output") && hasValue) {
+      output = args[++i];
+    } else if (a == "--search" && hasValue) {
+      search = args[++i];
+    } else if (a == "--region" && hasValue) {
+      double v[4];
+      if (std::sscanf(args[++i].c_str(), "%lf,%lf,%lf,%lf", &v[0], &v[1], &v[2], &v[3]) != 4 ||
+          !(v[0] >= 0 && v[0] < v[2] && v[2] <= 1 && v[1] >= 0 && v[1] < v[3] && v[3] <= 1)) {
+        return BadUsage(
+            "--region takes L,T,R,B: fractions of the image, left < right, top < bottom");
+      }
+      region = {v[0], v[1], v[2], v[3]};
+    } else if (!a.empty() && a[0] != '-' && project.empty()) {
+      project = a;
+    } else {
+      return BadUsage("align takes PROJECT.vpj -o OUT.vpj [--region L,T,R,B] [--search DIR]");
+    }
+  }
+  if (project.empty() || output.empty()) return BadUsage("align needs a project and -o OUT.vpj");
+  if (!ReadableFile(project)) return Fail(project + ": no such project file");
+  TCliView view;
+  TProjectDocument document(&view);
+  if (const int rc = OpenProject(project, search, document); rc != kDone) return rc;
+  const auto start = std::chrono::steady_clock::now();
+  TAutoAlign align;
+  align.SetRegion(region);
+  const std::vector<TAlignment> found = align.Measure(document.LayerItems());
+  TAutoAlign::Apply(document.LayerItems(), found);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("  #  %-32s %12s %12s  confidence\n", "photo", "before", "after");
+  int untrusted = 0;
+  for (const TAlignment& a : found) {
+    std::printf("%3d  %-32s %5d,%-6d %5d,%-6d %8.1f%s\n", a.Index, a.Name.c_str(), a.Before.X,
+                a.Before.Y, a.After.X, a.After.Y, a.Confidence,
+                a.Trusted ? "" : "  not trusted: kept");
+    untrusted += a.Trusted ? 0 : 1;
+  }
+  TPrjSave save;
+  save.SetMainWindow(&document);
+  if (const TResult saved = save.Save(output); !saved.Ok()) return Fail(saved.Error);
+  std::printf("aligned %zu items in %.2f s (%d kept their offsets); wrote %s\n", found.size(),
+              seconds, untrusted, output.c_str());
+  return kDone;
 }
 
 }  // namespace kalvane::cli

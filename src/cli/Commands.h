@@ -16,5 +16,6 @@ int Designs(const std::vector<std::string>& args);
 int Design(const std::vector<std::string>& args);
 int Serve(const std::vector<std::string>& args);
 int Preview(const std::vector<std::string>& args);
+int Align(const std::vector<std::string>& args);
 
 }  // namespace kalvane::cli

@@ -16,6 +16,7 @@ void PrintUsage(std::ostream& out) {
          "                          [--search DIR] [--no-help]\n"
          "       kalvane-cli serve FOLDER [--port N]\n"
          "       kalvane-cli preview PROJECT.vpj [--width N] [--search DIR]\n"
+         "       kalvane-cli align PROJECT.vpj -o OUT.vpj [--region L,T,R,B] [--search DIR]\n"
          "       kalvane-cli --help\n"
          "\n"
          "load    Loads photographs into an item list as the editor does and reports\n"
@@ -35,6 +36,9 @@ void PrintUsage(std::ostream& out) {
          "        (browsers do not let pages opened from disk read their data files).\n"
          "preview The HTML preview: the data movie tmp.swf next to the viewer page\n"
          "        tmp.html in the temporary folder, served as serve does.\n"
+         "align   Finds the offsets that cancel the camera shake between the photos\n"
+         "        (each compared with the first) and writes the project with them;\n"
+         "        --region limits the comparison to part of the image (fractions).\n"
          "\n"
          "Exit status: 0 done, 1 failed, 2 bad usage.\n";
 }
@@ -61,6 +65,7 @@ int main(int argc, char** argv) {
   if (command == "design") return Design(args);
   if (command == "serve") return Serve(args);
   if (command == "preview") return Preview(args);
+  if (command == "align") return Align(args);
   std::cerr << "kalvane-cli: unknown command '" << command << "'\n";
   PrintUsage(std::cerr);
   return kUsage;

@@ -13,6 +13,7 @@
 
 #include "base/AppUtil.h"
 #include "base/Texts.h"
+#include "document/AutoAlign.h"
 #include "export/ExportTexts.h"
 #include "export/HtmlPreview.h"
 #include "project/LoadThread.h"
@@ -36,6 +37,8 @@ bool IsFile(const std::string& path) {
 
 void TfrmMain::ItemsChanged() {
   pnlMain->ClearUndo();
+  AlignUndo.clear();
+  UpdateAlignCommands();
   document->LayerItems().Render();
   pnlMain->pboxMain->update();
 }
@@ -216,6 +219,45 @@ void TfrmMain::WM6Click() {
   if (document->GuideLines().Count() == 0) return;
   if (Dialogs->AskOkCancel(kQuestionCaption, kAskDeleteGuides)) document->GuideLines().Clear();
   pnlMain->SyncControls();
+}
+
+void TfrmMain::UpdateAlignCommands() {
+  SetCommandEnabled("LM11", document->LayerItems().Count() >= 2);
+  SetCommandEnabled("LM12", !AlignUndo.empty());
+}
+
+void TfrmMain::AutoAlignClick() {
+  TLayerManagement& items = document->LayerItems();
+  if (items.Count() < 2 || !DataPreview.IsIdle()) return;
+  TExecProgress progress(this);
+  progress.SetCancellable(false);
+  progress.Setup(kProgressCaption, kAlignMessage, 0, items.Count());
+  progress.ShowProgress();
+  const std::vector<TAlignment> found = TAutoAlign().Measure(items, [&] { progress.StepIt(); });
+  progress.HideProgress();
+  AlignUndo.clear();
+  std::string kept;
+  for (const TAlignment& a : found) {
+    AlignUndo.emplace_back(a.Index, a.Before);
+    if (!a.Trusted) kept += "\r" + a.Name;
+  }
+  TAutoAlign::Apply(items, found);
+  items.Render();
+  pnlMain->pboxMain->update();
+  document->MarkModified();
+  UpdateAlignCommands();
+  if (!kept.empty()) Dialogs->Inform(kQuestionCaption, kAutoAlignNotTrusted + kept);
+}
+
+void TfrmMain::AutoAlignUndoClick() {
+  TLayerManagement& items = document->LayerItems();
+  for (const auto& [index, offset] : AlignUndo) {
+    if (TLayerItemObject* item = items.GetItem(index)) item->SetOffset(offset);
+  }
+  AlignUndo.clear();
+  items.Render();
+  pnlMain->pboxMain->update();
+  UpdateAlignCommands();
 }
 
 // ---- application ----------------------------------------------------------------

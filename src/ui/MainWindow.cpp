@@ -91,6 +91,7 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   if (arguments.size() == 1) commandLineFile = arguments.front();
   doc.SetCommandView(this);
   doc.UpdateCommandStates();
+  UpdateAlignCommands();
   doc.MarkSaved();
 }
 
@@ -194,6 +195,10 @@ void TfrmMain::BuildMenus() {
   items->addAction(mono);
   items->addAction(connectTo(Action("LM7", "全表示(&A)"), &TfrmMain::btnAllVisibleClick));
   items->addAction(connectTo(Action("LM8", "全解除(&U)"), &TfrmMain::btnAllUnVisibleClick));
+  items->addSeparator()->setObjectName("LS4");
+  items->addAction(connectTo(Action("LM11", "自動位置合わせ"), &TfrmMain::AutoAlignClick));
+  items->addAction(
+      connectTo(Action("LM12", "自動位置合わせを元に戻す"), &TfrmMain::AutoAlignUndoClick));
 
   QMenu* work = bar->addMenu(U("ワークエリア(&W)"));
   work->menuAction()->setObjectName("W1");

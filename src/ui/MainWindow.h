@@ -111,6 +111,8 @@ class TfrmMain : public QMainWindow,
   void btnAllUnVisibleClick();
   void tBarNoudoChange(int position);
   void WM6Click();
+  void AutoAlignClick();
+  void AutoAlignUndoClick();
   void OM3Click();
   void OM4Click();
   void OM5Click();
@@ -140,6 +142,7 @@ class TfrmMain : public QMainWindow,
   void ToggleFromMenu(const char* button);
   void ButtonClicked(const std::string& name);
   void ItemsChanged();
+  void UpdateAlignCommands();
   void StartLoader(std::shared_ptr<TLoadThread> loader);
   void LoaderEnded();
   bool SaveTo(const std::string& path);
@@ -169,6 +172,7 @@ class TfrmMain : public QMainWindow,
   TDataPreview DataPreview;
   std::shared_ptr<TLoadThread> Loader;
   std::map<std::string, QAction*> Actions;
+  std::vector<std::pair<int, TPoint>> AlignUndo;  // offsets before the last alignment
 
   TWorkArea* pnlMain;
   TflmLayerList* flmLayer;

@@ -35,6 +35,11 @@ inline constexpr const char* kPreviewFailed = "HTMLプレビューを作成で�
 inline constexpr const char* kProjectSaveFailed = "プロジェクトファイルを保存できませんでした。";
 inline constexpr const char* kNoDisplay = "画面がないため、エディタを起動できません。";
 
+// Automatic alignment.
+inline constexpr const char* kAlignMessage = "位置合わせ中...";
+inline constexpr const char* kAutoAlignNotTrusted =
+    "次のアイテムは位置を合わせられなかったため、元の位置のままにしました：";
+
 // The template design window.
 inline constexpr const char* kTemplateCaption = "テンプレートデザインの選択";
 inline constexpr const char* kNoDesigns = "テーマの中にデザインがありません (Theme Select)";

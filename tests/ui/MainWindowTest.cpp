@@ -342,6 +342,27 @@ class MainWindowTest : public QObject {
     QCOMPARE(window->size(), QSize(800, 600));
   }
 
+  void alignsTheSequenceAndTakesItBackAsAWhole() {
+    QVERIFY(!Enabled("LM11"));
+    const std::string samples =
+        QCoreApplication::applicationDirPath().toStdString() + "/samples/turntable/turntable.vpj";
+    window->OpenProject(samples, false);
+    WaitForLoader();
+    QVERIFY(Enabled("LM11") && !Enabled("LM12"));
+    Trigger("LM11");
+    auto& items = window->Document().LayerItems();
+    QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{-3, 3}));
+    QVERIFY(!window->Document().IsSaved());
+    QVERIFY(Enabled("LM12"));
+    Trigger("LM12");
+    QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{0, 0}));
+    QVERIFY(!Enabled("LM12"));
+    Trigger("LM11");
+    items.SelectIndex(2);  // a change of the list ends the undo
+    QVERIFY(!Enabled("LM12"));
+    QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{-3, 3}));
+  }
+
   void theApplicationCommands() {
     Trigger("OM8");  // no conversion tool beside the test program
     QVERIFY(dialogs->Log.back().rfind("warn:確認:画像ファイル一括変換ツールが見つかりません", 0) ==

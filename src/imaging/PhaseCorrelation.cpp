@@ -1,0 +1,153 @@
+#include "imaging/PhaseCorrelation.h"
+
+#include <fftw3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <mutex>
+#include <numbers>
+#include <vector>
+
+namespace kalvane {
+
+namespace {
+
+// FFTW's planner is not thread-safe; executing a plan is.
+std::mutex PlannerLock;
+
+struct TFloats {
+  explicit TFloats(std::size_t n) : P(fftwf_alloc_real(n)) {}
+  ~TFloats() { fftwf_free(P); }
+  TFloats(const TFloats&) = delete;
+  TFloats& operator=(const TFloats&) = delete;
+  float* P;
+};
+
+struct TComplex {
+  explicit TComplex(std::size_t n) : P(fftwf_alloc_complex(n)) {}
+  ~TComplex() { fftwf_free(P); }
+  TComplex(const TComplex&) = delete;
+  TComplex& operator=(const TComplex&) = delete;
+  fftwf_complex* P;
+};
+
+}  // namespace
+
+struct TPhaseCorrelator::TPlans {
+  TPlans(int w, int h)
+      : Real(static_cast<std::size_t>(w) * h),
+        Spectrum(SpectrumSize(w, h)),
+        Reference(SpectrumSize(w, h)) {
+    std::lock_guard<std::mutex> lock(PlannerLock);
+    // Estimated plans cost microseconds to make; measured ones a second.
+    Forward = fftwf_plan_dft_r2c_2d(h, w, Real.P, Spectrum.P, FFTW_ESTIMATE);
+    Inverse = fftwf_plan_dft_c2r_2d(h, w, Spectrum.P, Real.P, FFTW_ESTIMATE);
+  }
+  ~TPlans() {
+    std::lock_guard<std::mutex> lock(PlannerLock);
+    fftwf_destroy_plan(Forward);
+    fftwf_destroy_plan(Inverse);
+  }
+  static std::size_t SpectrumSize(int w, int h) {
+    return static_cast<std::size_t>(h) * (static_cast<std::size_t>(w) / 2 + 1);
+  }
+  TFloats Real;
+  TComplex Spectrum;
+  TComplex Reference;
+  fftwf_plan Forward = nullptr;
+  fftwf_plan Inverse = nullptr;
+};
+
+TPhaseCorrelator::TPhaseCorrelator(const TBitmap24& reference, TIKRect rect) {
+  Rect = {std::max(rect.left, 0), std::max(rect.top, 0), std::min(rect.right, reference.Width()),
+          std::min(rect.bottom, reference.Height())};
+  Width = Rect.right - Rect.left;
+  Height = Rect.bottom - Rect.top;
+  if (!Usable()) return;
+  Plans = std::make_unique<TPlans>(Width, Height);
+  TFloats in(static_cast<std::size_t>(Width) * Height);
+  Prepare(reference, in.P);
+  fftwf_execute_dft_r2c(Plans->Forward, in.P, Plans->Reference.P);
+}
+
+TPhaseCorrelator::~TPhaseCorrelator() = default;
+
+void TPhaseCorrelator::Prepare(const TBitmap24& bitmap, float* out) const {
+  const int w = Width, h = Height;
+  double sum = 0;
+  for (int y = 0; y < h; ++y) {
+    float* row = out + static_cast<std::size_t>(y) * w;
+    const int sy = Rect.top + y;
+    for (int x = 0; x < w; ++x) {
+      const int sx = Rect.left + x;
+      float v = 0;
+      if (sy < bitmap.Height() && sx < bitmap.Width()) {
+        const std::uint8_t* p = bitmap.Row(sy) + static_cast<std::size_t>(sx) * 3;
+        v = 0.114f * p[0] + 0.587f * p[1] + 0.299f * p[2];
+      }
+      row[x] = v;
+      sum += v;
+    }
+  }
+  const auto mean = static_cast<float>(sum / (static_cast<double>(w) * h));
+  // A Tukey window: flat over the middle, so the backdrop all round counts
+  // as much as the object in the centre, and falling to 0 at the edges.
+  auto taper = [](int i, int n) {
+    const double edge = 0.1 * (n - 1);
+    const double d = std::min(i, n - 1 - i);
+    return d >= edge ? 1.0 : 0.5 - 0.5 * std::cos(std::numbers::pi * d / edge);
+  };
+  std::vector<float> wx(static_cast<std::size_t>(w));
+  for (int x = 0; x < w; ++x)
+    wx[static_cast<std::size_t>(x)] = static_cast<float>(taper(x, w));
+  for (int y = 0; y < h; ++y) {
+    const auto wy = static_cast<float>(taper(y, h));
+    float* row = out + static_cast<std::size_t>(y) * w;
+    for (int x = 0; x < w; ++x)
+      row[x] = (row[x] - mean) * wx[static_cast<std::size_t>(x)] * wy;
+  }
+}
+
+TIKShift TPhaseCorrelator::Measure(const TBitmap24& image) const {
+  if (!Usable()) return {};
+  const int w = Width, h = Height;
+  const std::size_t n = TPlans::SpectrumSize(w, h);
+  TFloats real(static_cast<std::size_t>(w) * h);
+  TComplex spectrum(n);
+  Prepare(image, real.P);
+  fftwf_execute_dft_r2c(Plans->Forward, real.P, spectrum.P);
+  // The normalised cross-power spectrum: only the phase, which holds the
+  // shift, is kept.
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::complex<float> r(Plans->Reference.P[i][0], Plans->Reference.P[i][1]);
+    const std::complex<float> m(spectrum.P[i][0], spectrum.P[i][1]);
+    std::complex<float> q = r * std::conj(m);
+    const float length = std::abs(q);
+    q = length > 1e-12f ? q / length : std::complex<float>(0, 0);
+    spectrum.P[i][0] = q.real();
+    spectrum.P[i][1] = q.imag();
+  }
+  fftwf_execute_dft_c2r(Plans->Inverse, spectrum.P, real.P);
+  const std::size_t count = static_cast<std::size_t>(w) * h;
+  std::size_t best = 0;
+  double sum = 0, squares = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const double v = real.P[i];
+    sum += v;
+    squares += v * v;
+    if (real.P[i] > real.P[best]) best = i;
+  }
+  const double mean = sum / static_cast<double>(count);
+  const double spread =
+      std::sqrt(std::max(squares / static_cast<double>(count) - mean * mean, 0.0));
+  const int x = static_cast<int>(best % static_cast<std::size_t>(w));
+  const int y = static_cast<int>(best / static_cast<std::size_t>(w));
+  TIKShift shift;
+  shift.dx = x > w / 2 ? x - w : x;
+  shift.dy = y > h / 2 ? y - h : y;
+  shift.sharpness = spread > 0 ? (real.P[best] - mean) / spread : 0;
+  return shift;
+}
+
+}  // namespace kalvane

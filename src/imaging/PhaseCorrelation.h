@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+
+#include "imaging/Bitmap24.h"
+#include "imaging/ImageKit.h"
+
+namespace kalvane {
+
+// How far a picture lies from the reference: (dx, dy) moves it back onto
+// the reference. `sharpness` is the correlation peak's height in standard
+// deviations of the correlation surface: tens for a clear match, near 0
+// when there is nothing to measure.
+struct TIKShift {
+  int dx = 0;
+  int dy = 0;
+  double sharpness = 0;
+};
+
+// Phase correlation of many pictures against one reference, inside one
+// rectangle of each (clipped to the pictures). The reference's spectrum and
+// the transform plans (FFTW) are made once; Measure may run on several
+// threads at once.
+class TPhaseCorrelator {
+ public:
+  TPhaseCorrelator(const TBitmap24& reference, TIKRect rect);
+  ~TPhaseCorrelator();
+  TPhaseCorrelator(const TPhaseCorrelator&) = delete;
+  TPhaseCorrelator& operator=(const TPhaseCorrelator&) = delete;
+
+  bool Usable() const { return Width >= 16 && Height >= 16; }
+  TIKShift Measure(const TBitmap24& image) const;
+
+ private:
+  struct TPlans;
+  // Grey, less its mean, under a window that fades out at the edges (they
+  // would otherwise match themselves at no shift).
+  void Prepare(const TBitmap24& bitmap, float* out) const;
+  TIKRect Rect;
+  int Width = 0, Height = 0;
+  std::unique_ptr<TPlans> Plans;
+};
+
+}  // namespace kalvane

@@ -1,0 +1,106 @@
+#include "document/AutoAlign.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vips/vips8>
+
+#include "TestImages.h"
+#include "document/LayerManagement.h"
+
+namespace kalvane {
+namespace {
+
+using vips::VImage;
+
+// Photos of one textured backdrop, each displaced by a known whole number
+// of pixels, with an object in the middle that turns (changes) from photo
+// to photo, as on a turntable.
+class AutoAlignTest : public testing::Test {
+ protected:
+  static constexpr int kW = 240, kH = 180, kMargin = 30;
+  void SetUp() override {
+    list.SetWorkBitmap(&work);
+    list.SetItemScale(1.0);
+    backdrop = VImage::gaussnoise(kW + 2 * kMargin, kH + 2 * kMargin,
+                                  VImage::option()->set("sigma", 50.0)->set("mean", 128.0))
+                   .gaussblur(1.2)
+                   .cast(VIPS_FORMAT_UCHAR);
+  }
+  // Photo i: the backdrop moved right by dx and down by dy.
+  void AddPhoto(int i, int dx, int dy, bool blank = false) {
+    VImage photo = backdrop.crop(kMargin - dx, kMargin - dy, kW, kH).copy_memory();
+    std::vector<double> ink{static_cast<double>((i * 53) % 255)};
+    photo.draw_rect(ink, kW / 2 - 30 + (i * 7) % 20, kH / 2 - 25, 50, 50,
+                    VImage::option()->set("fill", true));
+    if (blank) photo = VImage::black(kW, kH) + 200;
+    const std::string name = "p" + std::to_string(i) + ".png";
+    photo.cast(VIPS_FORMAT_UCHAR).pngsave(dir.File(name).c_str());
+    list.AddItem(name, dir.File(name));
+  }
+  test::TempDir dir;
+  TBitmap24 work;
+  TLayerManagement list;
+  VImage backdrop;
+};
+
+TEST_F(AutoAlignTest, EveryShiftIsFoundExactlyAndNoErrorBuildsUpOverSeventyTwo) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> shake(-12, 12);
+  std::vector<TPoint> shifts;
+  for (int i = 0; i < 72; ++i) {
+    shifts.push_back(i == 0 ? TPoint{0, 0} : TPoint{shake(random), shake(random)});
+    AddPhoto(i, shifts.back().X, shifts.back().Y);
+  }
+  list.GetItem(0)->SetOffset({2, -1});  // the first item keeps its place
+  int steps = 0;
+  const std::vector<TAlignment> found = TAutoAlign().Measure(list, [&] { ++steps; });
+  ASSERT_EQ(found.size(), 72u);
+  EXPECT_EQ(steps, 72);
+  for (int i = 0; i < 72; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_TRUE(found[static_cast<std::size_t>(i)].Trusted);
+    EXPECT_EQ(found[static_cast<std::size_t>(i)].After,
+              (TPoint{2 - shifts[static_cast<std::size_t>(i)].X,
+                      -1 - shifts[static_cast<std::size_t>(i)].Y}));
+  }
+  TAutoAlign::Apply(list, found);
+  EXPECT_EQ(list.GetItem(71)->GetOffset(), found[71].After);
+}
+
+TEST_F(AutoAlignTest, APhotoWithNothingToMeasureKeepsItsOffsetAndIsNamed) {
+  AddPhoto(0, 0, 0);
+  AddPhoto(1, 5, -3, true);
+  AddPhoto(2, -4, 6);
+  list.GetItem(1)->SetOffset({9, 9});
+  const std::vector<TAlignment> found = TAutoAlign().Measure(list);
+  EXPECT_FALSE(found[1].Trusted);
+  EXPECT_EQ(found[1].Name, "p1.png");
+  EXPECT_LT(found[1].Confidence, TAutoAlign::kMinConfidence);
+  TAutoAlign::Apply(list, found);
+  EXPECT_EQ(list.GetItem(1)->GetOffset(), (TPoint{9, 9}));
+  EXPECT_EQ(list.GetItem(2)->GetOffset(), (TPoint{4, -6}));
+}
+
+TEST_F(AutoAlignTest, TheRegionDecidesWhatIsMeasured) {
+  // The left half holds the backdrop moved by (6, 0); the right half a
+  // second texture moved by (-8, 4), as a turning object would look.
+  const VImage other = backdrop.rot(VIPS_ANGLE_D180);
+  auto photo = [&](int i, TPoint left, TPoint right) {
+    const VImage l = backdrop.crop(kMargin - left.X, kMargin - left.Y, kW / 2, kH);
+    const VImage r = other.crop(kMargin - right.X + kW / 2, kMargin - right.Y, kW / 2, kH);
+    const std::string name = "r" + std::to_string(i) + ".png";
+    l.join(r, VIPS_DIRECTION_HORIZONTAL).pngsave(dir.File(name).c_str());
+    list.AddItem(name, dir.File(name));
+  };
+  photo(0, {0, 0}, {0, 0});
+  photo(1, {6, 0}, {-8, 4});
+  TAutoAlign align;
+  align.SetRegion({0.0, 0.0, 0.5, 1.0});
+  EXPECT_EQ(align.Measure(list)[1].After, (TPoint{-6, 0}));
+  align.SetRegion({0.5, 0.0, 1.0, 1.0});
+  EXPECT_EQ(align.Measure(list)[1].After, (TPoint{8, -4}));
+}
+
+}  // namespace
+}  // namespace kalvane
