@@ -19,6 +19,15 @@ TPoint TBandCorner::Centre() const {
   return {Left + RoundInt(Width * 0.5), Top + RoundInt(Height * 0.5)};
 }
 
+void TBandCorner::SetLocked(bool locked) {
+  if (locked && IsDragging) {
+    if (OnHandleUp) OnHandleUp(*this);
+    IsDragging = false;
+    TimerOn = false;
+  }
+  Locked = locked;
+}
+
 void TBandCorner::MouseDown(TMouseButton button, int x, int y) {
   if (button != TMouseButton::Left || Locked) return;
   MouseDownPoint = {x + Left, y + Top};

@@ -37,7 +37,8 @@ class TBandCorner {
 
   bool Visible = true;
   TCursorKind Cursor = TCursorKind::Default;
-  void SetLocked(bool locked) { Locked = locked; }
+  // A lock that comes during a drag ends it, as a release would.
+  void SetLocked(bool locked);
   bool GetLocked() const { return Locked; }
   void SetBoundsOrigin(TPoint origin) { BoundsOrigin = origin; }
   void SetBoundsSize(TSize size) { BoundsSize = size; }

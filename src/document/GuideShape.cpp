@@ -73,6 +73,14 @@ void TGuideShape::Layout() {
   }
 }
 
+void TGuideShape::SetLocked(bool locked) {
+  if (locked && IsDragging) {
+    IsDragging = false;
+    if (OnEndDrag) OnEndDrag(*this);
+  }
+  Locked = locked;
+}
+
 void TGuideShape::MouseDown(int x, int y) {
   if (Locked) return;
   if (OnBeginDrag) OnBeginDrag(*this);

@@ -35,7 +35,9 @@ class TGuideShape {
   int GetOrientation() const { return Orientation; }
   void SetMarginStart(int m);
   void SetMarginEnd(int m);
-  void SetLocked(bool locked) { Locked = locked; }
+  // A lock that comes during a drag ends it where the guide is (it is not
+  // deleted, even over a ruler: the release did not happen).
+  void SetLocked(bool locked);
   bool GetLocked() const { return Locked; }
   void Layout();
 

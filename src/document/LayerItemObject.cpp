@@ -39,7 +39,9 @@ inline std::uint8_t ClampByte(int v) {
 }  // namespace
 
 void TLayerItemObject::SetSelected(bool selected) {
-  if (FileExists(FileName)) Selected = selected;
+  // Clearing always works: an item whose photo went must not stay current
+  // for ever and take the drags meant for another.
+  if (!selected || FileExists(FileName)) Selected = selected;
 }
 
 void TLayerItemObject::SetRotation(std::int32_t angle) {

@@ -21,7 +21,8 @@ class TLayerItemObject {
   const std::string& GetItemName() const { return ItemName; }
   void SetIndex(std::int32_t index) { Index = index < 0 ? -1 : index; }
   std::int32_t GetIndex() const { return Index; }
-  // Ignored (also when clearing) unless a file exists at FileName.
+  // Selecting is ignored unless a file exists at FileName; clearing always
+  // takes effect.
   void SetSelected(bool selected);
   bool GetSelected() const { return Selected; }
   void SetMonoVisible(bool visible) { MonoVisible = visible; }

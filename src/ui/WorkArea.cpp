@@ -353,6 +353,7 @@ void TWorkArea::SyncBox() {
   for (int i = 0; i < 5; ++i) {
     TBandCorner& c = i < 4 ? box.Corner(i) : box.MoveHandle();
     TMouseTarget* w = cornerWidgets[static_cast<std::size_t>(i)];
+    if (!c.TimerActive()) cornerTimers[static_cast<std::size_t>(i)]->stop();
     w->setGeometry(RectOf(c.Bounds()));
     w->setVisible(visible && c.Visible);
     w->setCursor(box.GetLocked() ? Qt::ArrowCursor : CursorOf(c.Cursor));

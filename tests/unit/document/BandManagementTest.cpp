@@ -140,15 +140,22 @@ TEST_F(TrimBox, ABoxWiderThanTheAreaKeepsItsRightAndBottomLimits) {
   EXPECT_EQ(b.x1, b.x2 - 400);
 }
 
-TEST_F(TrimBox, LockIgnoresTheMouseEvenMidDrag) {
+TEST_F(TrimBox, ALockEndsADragAsAReleaseWould) {
   TBandCorner& corner = box.Corner(0);
   corner.MouseDown(TMouseButton::Left, 2, 2);
   box.SetLocked(true);
+  EXPECT_FALSE(corner.Dragging());
+  EXPECT_FALSE(corner.TimerActive());
   corner.MouseMove(50, 50);
   corner.TimerTick();
-  corner.MouseUp(TMouseButton::Left, 0, 0);
+  corner.MouseUp(TMouseButton::Left, 0, 0);  // ignored: locked
   EXPECT_EQ(box.GetScreenBox(), (TScreenBox{48, 43, 408, 313}));
-  EXPECT_EQ(changes, 0);
+  // unlocked again, a move without a press moves nothing: the drag is over
+  box.SetLocked(false);
+  corner.MouseMove(60, 60);
+  corner.TimerTick();
+  EXPECT_EQ(box.GetScreenBox(), (TScreenBox{48, 43, 408, 313}));
+  box.SetLocked(true);
   box.MoveHandle().MouseDown(TMouseButton::Left, 1, 1);
   EXPECT_FALSE(box.MoveHandle().Dragging());
 }

@@ -101,6 +101,19 @@ TEST_F(Guides, LockedGuidesIgnoreTheMouse) {
   EXPECT_EQ(ended, 0);
 }
 
+TEST_F(Guides, ALockEndsADragWhereTheGuideIs) {
+  TGuideShape* g = guides.AddAtRelPos(0, 0.5);
+  g->MouseDown(0, 0);
+  g->MouseMove(-40, 0);
+  guides.SetLocked(true);
+  EXPECT_FALSE(g->Dragging());
+  EXPECT_EQ(ended, 1);
+  guides.SetLocked(false);
+  g->MouseMove(-100, 0);  // no button: nothing
+  EXPECT_EQ(g->GetPosition(), 188);
+  EXPECT_EQ(guides.Count(), 1);
+}
+
 TEST_F(Guides, ARulerPullsANewGuide) {
   guides.RulerPress(1, TMouseButton::Left, 10);  // top ruler, 3 px inside the panel
   ASSERT_EQ(guides.Count(), 1);

@@ -106,7 +106,7 @@ TEST(LayerItemRotation, LoadingTurnsByTheStoredAngle) {
   EXPECT_EQ(item.GetDisplayBitmap()->Height(), 300);
 }
 
-TEST(LayerItemSelection, OnlyStoredWhileTheFileExists) {
+TEST(LayerItemSelection, SelectedOnlyWhileTheFileExistsButAlwaysCleared) {
   TempDir dir;
   TLayerItemObject item;
   item.SetSelected(true);
@@ -116,8 +116,10 @@ TEST(LayerItemSelection, OnlyStoredWhileTheFileExists) {
   item.SetSelected(true);
   EXPECT_TRUE(item.GetSelected());
   std::filesystem::remove(dir.File("a.png"));
-  item.SetSelected(false);  // file gone: ignored, also when clearing
-  EXPECT_TRUE(item.GetSelected());
+  item.SetSelected(false);  // file gone: clearing still works
+  EXPECT_FALSE(item.GetSelected());
+  item.SetSelected(true);
+  EXPECT_FALSE(item.GetSelected());
 }
 
 class LayerItemBlend : public testing::Test {
