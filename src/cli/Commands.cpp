@@ -105,8 +105,8 @@ int Load(std::vector<std::string> args) {
 int Info(const std::vector<std::string>& args) {
   if (args.size() != 1) return BadUsage("info takes one project file");
   const std::string& path = args[0];
-  if (!ReadableFile(path)) return Fail(path + ": no such project file");
-  const TProjectContent c = ReadProjectContent(TIniFile::Load(path));
+  TProjectContent c;
+  if (const TResult read = ReadProjectFile(path, c); !read.Ok()) return Fail(read.Error);
   std::printf("project: %s\n", path.c_str());
   std::printf("items: %zu (itemCount=%d)\n", c.Items.size(), c.ItemCount);
   int missing = 0;

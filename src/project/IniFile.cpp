@@ -95,7 +95,7 @@ TIniFile TIniFile::Parse(const std::string& raw) {
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
   if (!ValidUtf8(text)) text = FromCp932(text);
 
-  Section* current = nullptr;
+  std::size_t current = SIZE_MAX;
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t end = text.find('\n', start);
@@ -109,24 +109,23 @@ TIniFile TIniFile::Parse(const std::string& raw) {
       const std::size_t close = trimmed.find(']');
       if (close == std::string::npos) continue;
       const std::string name = Trim(trimmed.substr(1, close - 1));
-      current = nullptr;
-      for (Section& s : ini.Sections) {
-        if (SameName(s.name, name)) current = &s;  // later duplicates add to the first
-      }
-      if (!current) {
-        ini.Sections.push_back({name, {}});
-        ini.Order.push_back(name);
-        current = &ini.Sections.back();
+      // Later duplicates add to the first.
+      const auto found = ini.Index.find(Lower(name));
+      if (found != ini.Index.end()) {
+        current = found->second;
+      } else {
+        ini.Add(name);
+        current = ini.Sections.size() - 1;
       }
       continue;
     }
     const std::size_t eq = trimmed.find('=');
-    if (!current || eq == std::string::npos) continue;
+    if (current == SIZE_MAX || eq == std::string::npos) continue;
     std::string value = Trim(trimmed.substr(eq + 1));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
       value = value.substr(1, value.size() - 2);
     }
-    current->entries.push_back({Trim(trimmed.substr(0, eq)), value});
+    ini.Sections[current].entries.push_back({Trim(trimmed.substr(0, eq)), value});
   }
   return ini;
 }
@@ -145,10 +144,15 @@ TIniFile TIniFile::Load(const std::string& path) {
 }
 
 const TIniFile::Section* TIniFile::Find(const std::string& section) const {
-  for (const Section& s : Sections) {
-    if (SameName(s.name, section)) return &s;
-  }
-  return nullptr;
+  const auto found = Index.find(Lower(section));
+  return found == Index.end() ? nullptr : &Sections[found->second];
+}
+
+TIniFile::Section& TIniFile::Add(const std::string& name) {
+  Index.emplace(Lower(name), Sections.size());
+  Sections.push_back({name, {}});
+  Order.push_back(name);
+  return Sections.back();
 }
 
 bool TIniFile::HasSection(const std::string& section) const {
@@ -193,11 +197,7 @@ bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool
 
 void TIniFile::Write(const std::string& section, const std::string& key, const std::string& value) {
   Section* s = const_cast<Section*>(Find(section));
-  if (!s) {
-    Sections.push_back({section, {}});
-    Order.push_back(section);
-    s = &Sections.back();
-  }
+  if (!s) s = &Add(section);
   for (Entry& e : s->entries) {
     if (SameName(e.key, key)) {
       e.value = value;

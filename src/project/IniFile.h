@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/Result.h"
@@ -59,8 +60,12 @@ class TIniFile {
     std::vector<Entry> entries;
   };
   const Section* Find(const std::string& section) const;
+  Section& Add(const std::string& name);
   std::vector<Section> Sections;
   std::vector<std::string> Order;
+  // Section numbers by lower-cased name: lookups stay constant however
+  // many sections a file has.
+  std::unordered_map<std::string, std::size_t> Index;
 };
 
 // The general real format of the project file: up to 15 significant

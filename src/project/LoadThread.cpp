@@ -182,7 +182,12 @@ std::string TPrjLoadThread::Resolve(const std::string& stored, bool moreFollow) 
 
 void TPrjLoadThread::Body() {
   if (!Doc || !Dialogs || ProjectPath.empty()) return;
-  const TProjectContent content = ReadProjectContent(TIniFile::Load(ProjectPath));
+  TProjectContent content;
+  if (const TResult read = ReadProjectFile(ProjectPath, content); !read.Ok()) {
+    FailureText = read.Error;
+    Cancelled = true;
+    return;
+  }
   const std::int32_t itemCount = content.ItemCount;
   OnGui([&] {
     AddProjectGuides(Doc->GuideLines(), content.Guides);
@@ -200,15 +205,12 @@ void TPrjLoadThread::Body() {
   // and leaves the same items as turning them all at the end.
   if (Doc->LayerItems().Count() == 0) Doc->LayerItems().SetRotation(content.Rotation);
 
-  // Entries past the last projectItem section hold nothing; a count of two
-  // billion must not step the bar two billion times.
-  const std::int32_t last =
-      content.Items.empty() ? 0 : std::min(itemCount, content.Items.back().Index + 1);
-  std::size_t next = 0;
-  for (std::int32_t i = 0; i < last; ++i) {
+  // Only entries that exist are visited: a count of two billion over one
+  // section is one step.
+  for (const TProjectItemEntry& entry : content.Items) {
+    const std::int32_t i = entry.Index;
     StepProgress();
-    if (next < content.Items.size() && content.Items[next].Index == i) {
-      const TProjectItemEntry& entry = content.Items[next++];
+    {
       std::string resolved;
       OnGui([&] { resolved = Resolve(entry.Name, i + 1 != itemCount); });
       if (resolved.empty()) {

@@ -1,6 +1,8 @@
 #include "project/ProjectFile.h"
 
 #include <algorithm>
+#include <climits>
+#include <filesystem>
 
 #include "base/AtomicFile.h"
 #include "document/GuideManagement.h"
@@ -11,26 +13,30 @@ namespace kalvane {
 
 namespace {
 
-// One more than the largest N of the sections named prefix + N (N written
-// without leading zeros); 0 when there are none.
-std::int32_t SectionsNumbered(const TIniFile& file, const std::string& prefix) {
-  std::int64_t limit = 0;
+// The numbers N of the sections named prefix + N (N written without
+// leading zeros), ascending: the readers visit only sections that exist, so
+// a count of two billion over three sections costs three reads.
+std::vector<std::int32_t> SectionNumbers(const TIniFile& file, const std::string& prefix) {
+  std::vector<std::int32_t> numbers;
+  std::string want = prefix;
+  std::transform(want.begin(), want.end(), want.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   for (const std::string& name : file.SectionNames()) {
     if (name.size() <= prefix.size() || name.size() > prefix.size() + 10) continue;
     std::string head = name.substr(0, prefix.size());
     std::transform(head.begin(), head.end(), head.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    std::string want = prefix;
-    std::transform(want.begin(), want.end(), want.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     const std::string number = name.substr(prefix.size());
     if (head != want || number.find_first_not_of("0123456789") != std::string::npos ||
         (number.size() > 1 && number[0] == '0')) {
       continue;
     }
-    limit = std::max<std::int64_t>(limit, std::stoll(number) + 1);
+    const long long n = std::stoll(number);
+    if (n <= INT32_MAX) numbers.push_back(static_cast<std::int32_t>(n));
   }
-  return static_cast<std::int32_t>(std::min<std::int64_t>(limit, INT32_MAX));
+  std::sort(numbers.begin(), numbers.end());
+  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+  return numbers;
 }
 
 }  // namespace
@@ -39,8 +45,8 @@ TProjectContent ReadProjectContent(const TIniFile& file) {
   TProjectContent content;
   const std::int32_t guideCount = file.ReadInteger("guideLine", "count", -1);
   if (guideCount > 0) {
-    const std::int32_t last = std::min(guideCount, SectionsNumbered(file, "guideItem"));
-    for (std::int32_t j = 0; j < last; ++j) {
+    for (const std::int32_t j : SectionNumbers(file, "guideItem")) {
+      if (j >= guideCount) break;
       const std::string section = "guideItem" + std::to_string(j);
       TProjectGuideEntry entry;
       entry.Orientation = file.ReadInteger(section, "type", -1);
@@ -51,8 +57,8 @@ TProjectContent ReadProjectContent(const TIniFile& file) {
   content.Box = {file.ReadFloat("trimBox", "p1x", 0.05), file.ReadFloat("trimBox", "p1y", 0.05),
                  file.ReadFloat("trimBox", "p2x", 0.95), file.ReadFloat("trimBox", "p2y", 0.95)};
   content.ItemCount = file.ReadInteger("project", "itemCount", -1);
-  const std::int32_t last = std::min(content.ItemCount, SectionsNumbered(file, "projectItem"));
-  for (std::int32_t i = 0; i < last; ++i) {
+  for (const std::int32_t i : SectionNumbers(file, "projectItem")) {
+    if (i >= content.ItemCount) break;
     const std::string section = "projectItem" + std::to_string(i);
     TProjectItemEntry entry;
     entry.Index = i;
@@ -63,6 +69,24 @@ TProjectContent ReadProjectContent(const TIniFile& file) {
   }
   content.Rotation = file.ReadInteger("project", "itemRotate", 0);
   return content;
+}
+
+TResult ReadProjectFile(const std::string& path, TProjectContent& content) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    return TResult::Fail(TErrorCode::NotFound, path + ": no such project file");
+  }
+  const auto size = std::filesystem::file_size(path, ec);
+  if (ec || size > TIniFile::kMaxFileSize) {
+    return TResult::Fail(TErrorCode::Unreadable, path + ": too large to be a project file");
+  }
+  const TIniFile file = TIniFile::Load(path);
+  if (!file.HasSection("project")) {
+    return TResult::Fail(TErrorCode::Unreadable,
+                         path + ": not a project file (it has no [project] section)");
+  }
+  content = ReadProjectContent(file);
+  return {};
 }
 
 void AddProjectGuides(TGuideManagement& guides, const std::vector<TProjectGuideEntry>& entries) {

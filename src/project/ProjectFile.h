@@ -35,6 +35,9 @@ struct TProjectContent {
 // Reads only sections that exist, so a count of two billion over three
 // sections costs three reads.
 TProjectContent ReadProjectContent(const TIniFile& file);
+// The project file at `path`, refused (never read as an empty project) when
+// it is missing, too large, or has no [project] section.
+TResult ReadProjectFile(const std::string& path, TProjectContent& content);
 // Adds the guides in file order.
 void AddProjectGuides(TGuideManagement& guides, const std::vector<TProjectGuideEntry>& entries);
 

@@ -203,6 +203,37 @@ TEST(ProjectReader, GuidesWithOddTypesComeOutVertical) {
   EXPECT_EQ(guides.GetGuide(1)->GetOrientation(), 1);
 }
 
+TEST(ProjectReader, OnlySectionsThatExistAreVisited) {
+  // Two billion counted, one section each: read at once, not in minutes.
+  const TProjectContent c = ReadProjectContent(
+      TIniFile::Parse("[project]\nitemCount=2147483647\n[projectItem2147483646]\nname=a.jpg\n"
+                      "[guideLine]\ncount=2147483647\n[guideItem2147483000]\ntype=1\nscale=0.5\n"));
+  ASSERT_EQ(c.Items.size(), 1u);
+  EXPECT_EQ(c.Items[0].Index, 2147483646);
+  ASSERT_EQ(c.Guides.size(), 1u);
+  EXPECT_EQ(c.Guides[0].RelPos, 0.5);
+}
+
+TEST(ProjectReader, AFileThatIsNoProjectIsRefusedNotReadAsEmpty) {
+  test::TempDir dir;
+  TProjectContent c;
+  std::ofstream(dir.File("noise.vpj")) << "\x01\x02 not an ini file at all";
+  EXPECT_EQ(ReadProjectFile(dir.File("noise.vpj"), c).Code, TErrorCode::Unreadable);
+  std::ofstream(dir.File("other.ini")) << "[settings]\nkey=1\n";
+  EXPECT_EQ(ReadProjectFile(dir.File("other.ini"), c).Code, TErrorCode::Unreadable);
+  {
+    std::ofstream big(dir.File("big.vpj"));
+    big << "[project]\nitemCount=0\n" << std::string(TIniFile::kMaxFileSize, ';');
+  }
+  const TResult tooBig = ReadProjectFile(dir.File("big.vpj"), c);
+  EXPECT_EQ(tooBig.Code, TErrorCode::Unreadable);
+  EXPECT_NE(tooBig.Error.find("too large"), std::string::npos);
+  EXPECT_EQ(ReadProjectFile(dir.File("missing.vpj"), c).Code, TErrorCode::NotFound);
+  std::ofstream(dir.File("empty.vpj")) << "[PROJECT]\n";
+  EXPECT_TRUE(ReadProjectFile(dir.File("empty.vpj"), c).Ok());
+  EXPECT_TRUE(c.Items.empty());
+}
+
 TEST_F(ProjectFile, ResetEmptiesTheProject) {
   AddItem("a.png", {1, 1});
   window.items.SetRotation(9000);
