@@ -1,6 +1,7 @@
 #include "document/GuideShape.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "base/Round.h"
 #include "document/GuideManagement.h"
@@ -38,7 +39,9 @@ void TGuideShape::SetPosition(int p) {
 }
 
 void TGuideShape::SetRelPos(double r) {
-  RelPos = r;
+  // Whatever a file holds: a place that is not a number is the middle, and
+  // far-away places are kept within reach of int arithmetic.
+  RelPos = std::isfinite(r) ? std::clamp(r, -100.0, 100.0) : 0.5;
   Layout();
 }
 

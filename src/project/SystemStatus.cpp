@@ -1,5 +1,7 @@
 #include "project/SystemStatus.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 
 #include "base/AppUtil.h"
@@ -22,6 +24,13 @@ void WriteBounds(TIniFile& file, const char* section, const TWindowBounds& b) {
   file.WriteInteger(section, "Bottom", b.Top + b.Height);
 }
 
+// A size from two edges in the file, in 64 bits and within what a screen
+// could hold.
+int Span(int from, int to) {
+  return static_cast<int>(
+      std::clamp<std::int64_t>(static_cast<std::int64_t>(to) - from, 0, 100000));
+}
+
 // Each key on its own: a missing Right keeps the width, and so on.
 void ApplyBounds(const TIniFile& file, const char* section, IWindowPlacement& window) {
   const int left = file.ReadInteger(section, "Left", -1);
@@ -30,11 +39,11 @@ void ApplyBounds(const TIniFile& file, const char* section, IWindowPlacement& wi
   const int bottom = file.ReadInteger(section, "Bottom", -1);
   if (left != -1) {
     window.SetLeft(left);
-    if (right != -1) window.SetWidth(right - left);
+    if (right != -1) window.SetWidth(Span(left, right));
   }
   if (top != -1) {
     window.SetTop(top);
-    if (bottom != -1) window.SetHeight(bottom - top);
+    if (bottom != -1) window.SetHeight(Span(top, bottom));
   }
 }
 

@@ -1,6 +1,7 @@
 #include "swf/SWFRecords.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "swf/BitsEngine.h"
@@ -10,6 +11,9 @@ namespace kalvane {
 namespace {
 // SWF's fixed-point values truncate toward zero.
 std::int32_t Fixed16(double v) {
+  // 16.16 holds -32768 up to just below 32768; beyond, the nearest end.
+  if (!(v > -32768.0)) return std::isnan(v) ? 0 : INT32_MIN;
+  if (v >= 32768.0) return INT32_MAX;
   return static_cast<std::int32_t>(std::trunc(v * 65536.0));
 }
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 
 #include "TestImages.h"
@@ -169,12 +170,13 @@ TEST(ProjectReader, ElevenItemsAndAHugeCount) {
 
 TEST(ProjectReader, RandomBytesNeverBreakTheReader) {
   // Fragments of a project mixed with noise, read under the sanitizers.
-  const std::string pieces[] = {"[project]", "itemCount=",  "0x7fffffff", "[projectItem",
-                                "]",         "name=",       "\r\n",       "\n",
-                                "=",         "[guideLine]", "count=9",    "[guideItem1]",
-                                "type=1",    "scale=1e308", "[trimBox]",  "p1x=-",
-                                "\xff\xfe",  "\x82\xa0",    "\0",         "  ",
-                                "\"",        "-2147483648"};
+  const std::string pieces[] = {"[project]", "itemCount=",  "0x7fffffff",  "[projectItem",
+                                "]",         "name=",       "\r\n",        "\n",
+                                "=",         "[guideLine]", "count=9",     "[guideItem1]",
+                                "type=1",    "scale=1e308", "[trimBox]",   "p1x=-",
+                                "\xff\xfe",  "\x82\xa0",    "\0",          "  ",
+                                "\"",        "-2147483648", "scale=1e300", "scale=nan",
+                                "p2y=1e300"};
   unsigned seed = 12345;
   auto next = [&seed] { return seed = seed * 1103515245 + 12345; };
   for (int round = 0; round < 300; ++round) {
@@ -190,6 +192,20 @@ TEST(ProjectReader, RandomBytesNeverBreakTheReader) {
     EXPECT_LE(c.Items.size(), 40u);
     for (const TProjectGuideEntry& g : c.Guides)
       EXPECT_NE(g.Orientation, -1);
+    // and on into the guides and the box, as a load applies them
+    TFakePanel panel;
+    TGuideManagement guides;
+    guides.SetParent(&panel);
+    guides.SetOrigin(28, 28);
+    guides.SetAreaSize(400, 300);
+    AddProjectGuides(guides, c.Guides);
+    for (int i = 0; i < guides.Count(); ++i)
+      EXPECT_TRUE(std::isfinite(guides.GetGuide(i)->GetRelPos()));
+    TBandManagement box;
+    box.SetParent(&panel);
+    box.SetAreaSize(400, 300);
+    box.SetRelBox(c.Box);
+    EXPECT_LE(box.GetRelBox().p2x, 1.0);
   }
 }
 

@@ -125,6 +125,15 @@ TEST_F(Settings, WithoutATemplateFolderTheTemplateWindowIsLeftAlone) {
   EXPECT_EQ(templ.Log, "");
 }
 
+TEST_F(Settings, EdgesFromTheFileCannotOverflow) {
+  std::ofstream(dir.File("velinit")) << "[main]\nLeft=-2\nRight=2147483647\nTop=2147483647\n"
+                                        "Bottom=-2147483648\n";
+  status->LoadSettings();
+  EXPECT_EQ(main.B.Left, -2);
+  EXPECT_EQ(main.B.Width, 100000);
+  EXPECT_EQ(main.B.Height, 0);
+}
+
 TEST_F(Settings, NothingWithoutBothWindowsOrWithoutAFile) {
   status->LoadSettings();  // no file yet
   EXPECT_EQ(templ.Log, "");

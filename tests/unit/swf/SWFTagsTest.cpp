@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
+
 #include "SwfTestUtil.h"
 #include "swf/SWFControlTags.h"
 #include "swf/SWFDefineBits.h"
 #include "swf/SWFDefineShape.h"
 #include "swf/SWFPlaceObject2.h"
+#include "swf/SWFRecords.h"
 
 namespace kalvane {
 namespace {
@@ -101,6 +105,19 @@ void FillRectShape(TSWFDefineShape& shape, std::int32_t w, std::int32_t h) {
     shape.ShapeRecords.push_back(std::make_unique<TSWFStraightEdgeRecord>(dx, dy));
   }
   shape.ShapeRecords.push_back(std::make_unique<TSWFEndShapeRecord>());
+}
+
+TEST(SwfMatrix, ScalesBeyondSixteenBitsStopAtTheEnds) {
+  TSWFMatrix m;
+  m.SetScale(1.5, -0.25);
+  EXPECT_EQ(m.ScaleX, 0x18000);
+  EXPECT_EQ(m.ScaleY, -0x4000);
+  m.SetScale(40000.0, -1e300);  // no wrap-around (and nothing undefined)
+  EXPECT_EQ(m.ScaleX, INT32_MAX);
+  EXPECT_EQ(m.ScaleY, INT32_MIN);
+  m.SetSkew(std::nan(""), 32767.5);
+  EXPECT_EQ(m.Skew0, 0);
+  EXPECT_EQ(m.Skew1, static_cast<std::int32_t>(32767.5 * 65536.0));
 }
 
 TEST(SwfDefineShape, TheWorkedExampleOfTheDataMovie) {
