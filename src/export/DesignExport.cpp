@@ -21,19 +21,26 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
   }
 }
 
+// Sub-folders, also read-only ones: a packaged install makes them so, and
+// they are designs all the same. Hidden ones are not listed.
+std::vector<std::string> Folders(const std::string& parent) {
+  std::vector<std::string> names = ListFolders(WithTrailingSlash(parent), faDirectory);
+  for (std::string& name : ListFolders(WithTrailingSlash(parent), faDirectory | faReadOnly))
+    names.push_back(std::move(name));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 }  // namespace
 
 std::vector<std::string> TDesignExport::Themes(const std::string& templateFolder) {
-  std::vector<std::string> themes = ListFolders(WithTrailingSlash(templateFolder), faDirectory);
+  std::vector<std::string> themes = Folders(templateFolder);
   std::erase(themes, std::string("preview"));
-  std::sort(themes.begin(), themes.end());
   return themes;
 }
 
 std::vector<std::string> TDesignExport::Designs(const std::string& themeFolder) {
-  std::vector<std::string> designs = ListFolders(WithTrailingSlash(themeFolder), faDirectory);
-  std::sort(designs.begin(), designs.end());
-  return designs;
+  return Folders(themeFolder);
 }
 
 std::string TDesignExport::StripColourHashes(const std::string& script) {

@@ -35,11 +35,17 @@ TFramePlan TFramePlanner::Plan(int index, const std::string& source, int offsetX
                RoundInt(Box.right - offsetX / s), RoundInt(Box.bottom - offsetY / s)};
   const double ratio = static_cast<double>(plan.Crop.right - plan.Crop.left) / FrameWidth;
   int h = ratio > 0 ? RoundInt((plan.Crop.bottom - plan.Crop.top) / ratio) : 0;
-  if (FrameWidth > kMaxSide || h > kMaxSide) {
+  if (LimitedHeight > 0) {
+    // Once the limit has set the size, every later frame keeps it: worked
+    // out again from the lowered width, rounding would make it a pixel or
+    // two lower than the frames before and the movie's stage.
+    h = LimitedHeight;
+  } else if (FrameWidth > kMaxSide || h > kMaxSide) {
     const double k =
         std::min(static_cast<double>(kMaxSide) / FrameWidth, static_cast<double>(kMaxSide) / h);
     FrameWidth = RoundInt(FrameWidth * k);
     h = RoundInt(h * k);
+    LimitedHeight = std::max(h, 1);
   }
   plan.Width = FrameWidth;
   plan.Height = std::max(h, 1);

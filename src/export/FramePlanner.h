@@ -39,6 +39,7 @@ class TFramePlanner {
   TFrameInputs In;
   TIKRect Box;
   int FrameWidth;
+  int LimitedHeight = 0;
 };
 
 }  // namespace kalvane

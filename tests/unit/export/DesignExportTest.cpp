@@ -67,6 +67,14 @@ TEST_F(DesignFiles, ThemesLeaveOutThePreviewFolder) {
   EXPECT_EQ(TDesignExport::Themes(templates), (std::vector<std::string>{"shop", "simple"}));
   EXPECT_EQ(TDesignExport::Designs(templates + "simple"),
             (std::vector<std::string>{"dark", "light"}));
+  // installed read-only by a package: still listed; hidden folders are not
+  fs::create_directories(templates + "simple/.cache");
+  fs::permissions(templates + "simple/dark", fs::perms(0555));
+  fs::permissions(templates + "simple", fs::perms(0555));
+  EXPECT_EQ(TDesignExport::Themes(templates), (std::vector<std::string>{"shop", "simple"}));
+  EXPECT_EQ(TDesignExport::Designs(templates + "simple"),
+            (std::vector<std::string>{"dark", "light"}));
+  fs::permissions(templates + "simple", fs::perms(0755));
 }
 
 TEST_F(DesignFiles, MissingFoldersAreErrors) {

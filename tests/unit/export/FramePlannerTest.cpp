@@ -34,6 +34,18 @@ TEST(FramePlanner, TheLimitLowersTheWidthForLaterFrames) {
   EXPECT_EQ(second.Height, 2500);
 }
 
+TEST(FramePlanner, AfterTheLimitEveryFrameHasOneHeight) {
+  // 900 x 2003 at 2500 wide: the first frame becomes 1123 x 2500; worked
+  // out again from 1123, the next would be 2499 high.
+  TFramePlanner planner(Inputs(1.0, 900, 2003, 0, 0, 1, 1, 2500));
+  const TFramePlan first = planner.Plan(0, "a", 0, 0, "");
+  const TFramePlan second = planner.Plan(1, "b", 0, 0, "");
+  EXPECT_EQ(first.Width, 1123);
+  EXPECT_EQ(first.Height, 2500);
+  EXPECT_EQ(second.Width, 1123);
+  EXPECT_EQ(second.Height, 2500);
+}
+
 TEST(FramePlanner, BoxInSourcePixelsAndOffsetsShiftTheCrop) {
   // work bitmap 600 x 450 at scale 0.375 of a 1600 x 1200 photo
   TFramePlanner planner(Inputs(0.375, 600, 450, 0.1, 0.15, 0.9, 0.95, 500));
