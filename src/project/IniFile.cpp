@@ -1,6 +1,7 @@
 #include "project/IniFile.h"
 
 #include <iconv.h>
+#include <cctype>
 
 #include <algorithm>
 #include <cerrno>
@@ -93,7 +94,6 @@ TIniFile TIniFile::Parse(const std::string& raw) {
   if (raw.size() > kMaxFileSize) return ini;
   std::string text = raw;
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
-  if (!ValidUtf8(text)) text = FromCp932(text);
 
   std::size_t current = SIZE_MAX;
   std::size_t start = 0;
@@ -102,6 +102,9 @@ TIniFile TIniFile::Parse(const std::string& raw) {
     if (end == std::string::npos) end = text.size();
     std::string line = text.substr(start, end - start);
     start = end + 1;
+    // Each line on its own: one file name from a Windows archive must not
+    // turn every other (UTF-8) path of the project into CP932.
+    if (!ValidUtf8(line)) line = FromCp932(line);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const std::string trimmed = Trim(line);
     if (trimmed.empty() || trimmed[0] == ';') continue;
@@ -220,8 +223,15 @@ std::string TIniFile::ToText() const {
   std::string text;
   for (const Section& s : Sections) {
     text += "[" + s.name + "]\n";
-    for (const Entry& e : s.entries)
-      text += e.key + "=" + e.value + "\n";
+    for (const Entry& e : s.entries) {
+      // Values the reader would trim or unquote are written in quotes, so
+      // they come back as they were.
+      const bool quote = !e.value.empty() &&
+                         (std::isspace(static_cast<unsigned char>(e.value.front())) ||
+                          std::isspace(static_cast<unsigned char>(e.value.back())) ||
+                          (e.value.size() >= 2 && e.value.front() == '"' && e.value.back() == '"'));
+      text += e.key + "=" + (quote ? "\"" + e.value + "\"" : e.value) + "\n";
+    }
   }
   return text;
 }

@@ -219,9 +219,9 @@ void TPrjLoadThread::Body() {
         HideProgress();
         return;
       }
-      ChooseScale(resolved);
       const std::string name = ExtractName(resolved);
       if (IsNewName(name)) {
+        ChooseScale(resolved);
         const TPoint offset{entry.X, entry.Y};
         const TLayerManagement& items = Doc->LayerItems();
         Schedule(
@@ -255,7 +255,8 @@ void TPrjLoadThread::Finished() {
   } else {
     Doc->UpdateCommandStates();
   }
-  if (moved) {
+  // A project abandoned is empty again, whatever folder was searched.
+  if (moved && !Cancelled) {
     Doc->MarkModified();
   } else {
     Doc->MarkSaved();
@@ -274,15 +275,17 @@ void TPrjItemLoadThread::Body() {
   ShowProgress(0, static_cast<int>(Files.size()));
   const TLayerManagement& items = Doc->LayerItems();
   const TLayerItemObject* anchor = InsertMode ? items.GetSelected() : nullptr;
+  CountBefore = items.Count();
   RejectedCount = 0;
   for (const std::string& path : Files) {
     StepProgress();
-    ChooseScale(path);
     if (IsImageFile(path)) {
       const std::string name = ExtractName(path);
       if (!IsNewName(name)) {
         ++RejectedCount;
       } else {
+        // The scale comes from the first photo that is taken.
+        ChooseScale(path);
         // Without a current item there is no anchor: the photo is appended.
         Schedule(name, path,
                  [&items, anchor] { return anchor ? anchor->GetIndex() + 1 : items.Count(); });
@@ -302,7 +305,7 @@ void TPrjItemLoadThread::Finished() {
   Doc->View().SetItemPanelRefresh(true);
   Doc->View().ShowItemPanel();
   Doc->UpdateCommandStates();
-  Doc->MarkModified();
+  if (Doc->LayerItems().Count() != CountBefore) Doc->MarkModified();
   if (!FailureText.empty() && Dialogs) {
     Dialogs->Warn(kQuestionCaption, LoadFailedMessage(FailureText));
   }

@@ -125,6 +125,15 @@ std::string TPrjSave::Text() const {
 
 TResult TPrjSave::Save(const std::string& path) const {
   if (!Window || path.empty()) return TResult::Fail(TErrorCode::BadSetting, "no project to save");
+  const TLayerManagement& items = Window->LayerItems();
+  for (int i = 0; i < items.Count(); ++i) {
+    const std::string& name = items.GetItem(i)->GetFileName();
+    if (name.find_first_of("\r\n") != std::string::npos) {
+      return TResult::Fail(
+          TErrorCode::BadSetting,
+          name + ": a file name with a line break cannot be kept in a project file");
+    }
+  }
   return WriteFileAtomically(path, Text());
 }
 

@@ -87,6 +87,24 @@ TEST(IniFile, ShiftJisFromWindowsIsRead) {
   const TIniFile ini = TIniFile::Parse("[projectItem0]\r\n" + sjis + "\r\nx=-3\r\n");
   EXPECT_EQ(ini.ReadString("projectItem0", "name", ""), "C:\\写真\\ソフト表示\\001.jpg");
   EXPECT_EQ(ini.ReadInteger("projectItem0", "x", 0), -3);
+  // One such name among UTF-8 ones (a project we saved holding a file from
+  // a Windows archive) leaves the others as they are.
+  const TIniFile mixed =
+      TIniFile::Parse("[a]\nname=/写真/カップ.jpg\n[b]\n" + sjis + "\n[c]\nname=/ß.jpg\n");
+  EXPECT_EQ(mixed.ReadString("a", "name", ""), "/写真/カップ.jpg");
+  EXPECT_EQ(mixed.ReadString("b", "name", ""), "C:\\写真\\ソフト表示\\001.jpg");
+  EXPECT_EQ(mixed.ReadString("c", "name", ""), "/ß.jpg");
+}
+
+TEST(IniFile, ValuesWithOuterBlanksOrQuotesComeBackAsWritten) {
+  const std::vector<std::string> values{" lead.jpg", "trail.jpg  ", "\"quoted\"", "plain.jpg", ""};
+  TIniFile ini;
+  for (std::size_t i = 0; i < values.size(); ++i)
+    ini.Write("s", "k" + std::to_string(i), values[i]);
+  const TIniFile back = TIniFile::Parse(ini.ToText());
+  for (std::size_t i = 0; i < values.size(); ++i)
+    EXPECT_EQ(back.ReadString("s", "k" + std::to_string(i), "?"), values[i]);
+  EXPECT_NE(ini.ToText().find("k3=plain.jpg\n"), std::string::npos);  // as before
 }
 
 TEST(IniFile, HostileFilesGiveDefaults) {

@@ -182,6 +182,17 @@ TEST_F(Loading, AHugeCountOverFewSectionsLoadsPromptly) {
   EXPECT_EQ(Order(), (Names{"a.png"}));
 }
 
+TEST_F(Loading, GivingUpAfterASearchLeavesAnEmptySavedProject) {
+  const std::string a = Photo("moved", "a.png");
+  dialogs.Files = {a, std::nullopt};
+  dialogs.YesNo = {true};  // search the same folder: b is not there
+  LoadProject(Project({"/old/a.png", "/old/b.png", "/old/c.png"}));
+  EXPECT_TRUE(loader.IsCancelled());
+  EXPECT_FALSE(loader.GetSearchFolder().empty());
+  EXPECT_EQ(window.Items.Count(), 0);
+  EXPECT_TRUE(window.Saved());
+}
+
 class Adding : public Loading {
  protected:
   void Add(std::vector<std::string> files, bool insert) {
@@ -226,6 +237,19 @@ TEST_F(Adding, CancelKeepsWhatWasAdded) {
   window.CancelAt = 2;
   Add({Photo("p", "a.png"), Photo("p", "b.png"), Photo("p", "c.png")}, false);
   EXPECT_EQ(Order(), (Names{"a.png", "b.png"}));
+}
+
+TEST_F(Adding, TheScaleComesFromTheFirstPhotoTakenAndNothingAddedChangesNothing) {
+  const std::string skipped = dir.File("p/a.jpeg");  // not an extension that is taken
+  Photo("p", "a.png", 400, 300);
+  std::filesystem::rename(dir.File("p/a.png"), skipped);
+  window.Doc.MarkSaved();
+  Add({skipped, dir.File("p/nothing.txt")}, false);
+  EXPECT_EQ(window.Items.Count(), 0);
+  EXPECT_TRUE(window.Saved());  // nothing was added
+  Add({skipped, Photo("p", "b.png", 3000, 2000)}, false);
+  EXPECT_DOUBLE_EQ(window.Items.GetItemScale(), 0.2);
+  EXPECT_EQ(window.Items.GetItem(0)->GetDisplayBitmap()->Width(), 600);
 }
 
 TEST_F(Adding, UndecodableFilesAreNotAddedButCounted) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 #include "TestImages.h"
@@ -77,6 +78,19 @@ TEST_F(ProjectFile, TheWholeTextInItsOrder) {
                 "\nx=-3\ny=2\n"
                 "[guideLine]\ncount=1\n[guideItem0]\ntype=1\nscale=0.5\n"
                 "[trimBox]\np1x=0.05\np1y=0.05\np2x=0.95\np2y=0.95\n");
+}
+
+TEST_F(ProjectFile, ANameWithALineBreakIsRefusedAtSave) {
+  AddItem("a.png", {0, 0});
+  const std::string odd = dir.File("two\nlines.png");
+  test::WriteSolid(odd, 20, 10, 90, 90, 90);
+  window.items.AddItem("two\nlines.png", odd);
+  save.SetMainWindow(&window.doc);
+  const std::string path = dir.File("cup.vpj");
+  std::string error;
+  EXPECT_TRUE(test::Failed(save.Save(path), &error));
+  EXPECT_NE(error.find("line break"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST_F(ProjectFile, AnEmptyProjectAndNothingToSaveTo) {
