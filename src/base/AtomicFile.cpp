@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -31,7 +32,25 @@ const mode_t kUmask = ReadUmask();
 
 }  // namespace
 
-TAtomicFile::TAtomicFile(std::string path) : Path(std::move(path)), Temp(Path + ".XXXXXX") {
+TAtomicFile::TAtomicFile(std::string path) : Path(std::move(path)) {
+  // A link is written through: the file it names is replaced, beside
+  // itself, and the link stays.
+  std::error_code ec;
+  if (std::filesystem::is_symlink(Path, ec)) {
+    const std::filesystem::path target = std::filesystem::weakly_canonical(Path, ec);
+    if (!ec) Path = target.string();
+  }
+  struct stat st {};
+  if (stat(Path.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) {
+      errno = 0;
+      Reason = Path + ": not a regular file (a folder, device, pipe or socket is never replaced)";
+      return;
+    }
+    Keep = st;
+    Existed = true;
+  }
+  Temp = Path + ".XXXXXX";
   Fd = mkstemp(Temp.data());
   Created = Fd >= 0;
   if (!Created) Fail("cannot create");
@@ -51,7 +70,13 @@ bool TAtomicFile::Fail(const char* what) {
 bool TAtomicFile::Commit() {
   if (Fd < 0 || Done) return false;
   // mkstemp makes the file private; give it the mode a new file gets.
-  if (fchmod(Fd, 0666 & ~kUmask) != 0 || fsync(Fd) != 0) return Fail("cannot write");
+  // A file that is replaced keeps its mode (and, for root, its owner); a
+  // new one gets the mode new files get.
+  if (Existed && geteuid() == 0 && fchown(Fd, Keep.st_uid, Keep.st_gid) != 0) {
+    return Fail("cannot keep the owner");
+  }
+  const mode_t mode = Existed ? (Keep.st_mode & 07777) : (0666 & ~kUmask);
+  if (fchmod(Fd, mode) != 0 || fsync(Fd) != 0) return Fail("cannot write");
   const int fd = Fd;
   Fd = -1;
   if (close(fd) != 0) return Fail("cannot write");

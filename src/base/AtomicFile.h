@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 
 #include "base/Result.h"
@@ -9,7 +11,9 @@ namespace kalvane {
 // A file that replaces `path` only when it is complete: written under a
 // temporary name in the same folder, flushed to disk, then renamed over
 // `path`. Destroyed without Commit, it removes the temporary file and
-// `path` stays as it was.
+// `path` stays as it was. A link at `path` is written through to the file
+// it names; a replaced file keeps its mode; a folder, device, pipe or
+// socket at `path` is refused.
 class TAtomicFile {
  public:
   // Check Ok(); Error() says why it could not be created.
@@ -30,6 +34,8 @@ class TAtomicFile {
   std::string Path;
   std::string Temp;
   std::string Reason;
+  struct stat Keep {};
+  bool Existed = false;
   int Fd = -1;
   bool Created = false;
   bool Done = false;
