@@ -336,15 +336,29 @@ TIKImage IKTrimFrame(const std::string& path, int angle, TIKRect rect, int width
     VImage in = ToSRGB8(VImage::new_from_file(path.c_str(), options));
     const double fx = static_cast<double>(in.width()) / header->width;
     const double fy = static_cast<double>(in.height()) / header->height;
-    const int x0 = RoundInt(source.left * fx), y0 = RoundInt(source.top * fy);
-    const int x1 = std::max(RoundInt(source.right * fx), x0 + 1);
-    const int y1 = std::max(RoundInt(source.bottom * fy), y0 + 1);
+    // The cut's edges in the reduced image fall between its pixels. The cut
+    // starts at the pixel before and the rest of the way is carried into
+    // the resampling, so frames move by the offsets' exact share and do
+    // not snap to whole reduced pixels.
+    const double left = source.left * fx, top = source.top * fy;
+    const double right = source.right * fx, bottom = source.bottom * fy;
+    const int x0 = static_cast<int>(std::floor(left)), y0 = static_cast<int>(std::floor(top));
+    const int x1 = std::max(static_cast<int>(std::ceil(right)), x0 + 1);
+    const int y1 = std::max(static_cast<int>(std::ceil(bottom)), y0 + 1);
+    const double sx = ow / std::max(right - left, 1e-9), sy = oh / std::max(bottom - top, 1e-9);
     VImage cut =
         in.embed(-x0, -y0, x1 - x0, y1 - y0, VImage::option()->set("extend", VIPS_EXTEND_WHITE));
-    VImage scaled = InMemory(
-        ExactSize(cut.resize(static_cast<double>(ow) / (x1 - x0),
-                             VImage::option()->set("vscale", static_cast<double>(oh) / (y1 - y0))),
-                  ow, oh));
+    // After the reduced decode at most a halving is left: one affine pass
+    // scales and carries the fraction.
+    VImage resized =
+        shrink == 1 && x0 == left && y0 == top
+            ? cut.resize(sx, VImage::option()->set("vscale", sy))
+            : cut.affine({sx, 0, 0, sy}, VImage::option()
+                                             ->set("idx", -(left - x0))
+                                             ->set("idy", -(top - y0))
+                                             ->set("oarea", std::vector<int>{0, 0, ow, oh})
+                                             ->set("extend", VIPS_EXTEND_COPY));
+    VImage scaled = InMemory(ExactSize(resized, ow, oh));
     switch (q) {
       case 1:
         return InMemory(scaled.rot(VIPS_ANGLE_D270));

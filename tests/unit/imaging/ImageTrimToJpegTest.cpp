@@ -98,5 +98,48 @@ TEST(FrameStep, AMissingPhotoFailsWithItsName) {
   EXPECT_NE(error.find("gone.jpg"), std::string::npos);
 }
 
+// Where a vertical edge crosses mid-grey in a frame, to a fraction of a
+// pixel, averaged over the rows.
+double EdgeColumn(const TBitmap24& frame) {
+  double sum = 0;
+  for (int y = 0; y < frame.Height(); ++y) {
+    for (int x = 1; x < frame.Width(); ++x) {
+      const double a = frame.GetPixel(x - 1, y).g, b = frame.GetPixel(x, y).g;
+      if ((a < 128) != (b < 128)) {
+        sum += x - 1 + (128 - a) / (b - a);
+        break;
+      }
+    }
+  }
+  return sum / frame.Height();
+}
+
+TEST(TrimFrame, ReducedDecodingKeepsOffsetsExactToAFractionOfAPixel) {
+  // A sharp edge in a JPEG large enough to be decoded at 1/8 size; the
+  // frame is cut at offsets of 0..7 source pixels, which all fall between
+  // the reduced pixels. The edge must move by exactly k times one step.
+  test::TempDir dir;
+  const std::string photo = dir.File("edge.jpg");
+  const VImage x = VImage::xyz(2400, 1600)[0];
+  const VImage edge = (x < 1203).ifthenelse(20, 235).cast(VIPS_FORMAT_UCHAR);
+  edge.bandjoin(std::vector<VImage>{edge, edge})
+      .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+      .jpegsave(photo.c_str(), VImage::option()->set("Q", 100));
+  for (const int angle : {0, 18000}) {
+    SCOPED_TRACE(angle);
+    std::vector<double> columns;
+    for (int k = 0; k < 8; ++k) {
+      const TIKImage frame = IKTrimFrame(photo, angle, {200 - k, 200, 2200 - k, 1400}, 250, 150);
+      ASSERT_FALSE(frame.IsEmpty()) << frame.Error();
+      columns.push_back(EdgeColumn(IKBitmapFromDib(frame)));
+    }
+    const double step = 250.0 / 2000.0;  // output pixels per source pixel
+    for (int k = 1; k < 8; ++k) {
+      const double expected = columns[0] + k * step;  // the rectangle lies in the turned photo
+      EXPECT_NEAR(columns[static_cast<std::size_t>(k)], expected, 0.15) << k;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kalvane
