@@ -136,6 +136,7 @@ struct TExportOptions {
   std::string Project, Output, Search, Design;
   int Width = TSwfExportWidth::kDefault;
   bool Help = true;
+  bool SkipUnreadable = false;  // export what can be read; name the rest
 };
 
 int ParseOptions(const std::vector<std::string>& args, bool design, TExportOptions& o) {
@@ -163,6 +164,8 @@ int ParseOptions(const std::vector<std::string>& args, bool design, TExportOptio
       o.Design = args[++i];
     } else if (design && a == "--no-help") {
       o.Help = false;
+    } else if (a == "--skip-unreadable") {
+      o.SkipUnreadable = true;
     } else if (!a.empty() && a[0] == '-') {
       return BadUsage("unknown option " + a);
     } else if (o.Project.empty()) {
@@ -180,7 +183,8 @@ int ParseOptions(const std::vector<std::string>& args, bool design, TExportOptio
 }
 
 // Opens the project as the editor does; kDone when every photo came in.
-int OpenProject(const std::string& project, const std::string& search, TProjectDocument& document) {
+int OpenProject(const std::string& project, const std::string& search, TProjectDocument& document,
+                bool skipUnreadable = false) {
   TExportOptions o;
   o.Project = project;
   o.Search = search;
@@ -199,8 +203,12 @@ int OpenProject(const std::string& project, const std::string& search, TProjectD
   }
   if (!loader.Rejected().empty()) {
     for (const TRejectedFile& r : loader.Rejected())
-      std::cerr << "kalvane-cli: " << r.Reason << "\n";
-    return Fail("some images could not be read");
+      std::cerr << "kalvane-cli: " << (skipUnreadable ? "skipped: " : "") << r.Reason << "\n";
+    if (!skipUnreadable) {
+      return Fail(std::to_string(loader.Rejected().size()) +
+                  " photos could not be taken (--skip-unreadable exports the others)");
+    }
+    if (document.LayerItems().Count() == 0) return Fail("no photo of the project could be read");
   }
   return kDone;
 }
@@ -211,7 +219,8 @@ int RunExport(const TExportOptions& o, TExportRequest request) {
   TCliView view;
   TProjectDocument document(&view);
   document.LayerItems().SetDisplayCopies(false);
-  if (const int rc = OpenProject(o.Project, o.Search, document); rc != kDone) return rc;
+  if (const int rc = OpenProject(o.Project, o.Search, document, o.SkipUnreadable); rc != kDone)
+    return rc;
 
   std::unique_ptr<TProgressModel> progress = MakeTerminalProgress();
   TDirectDispatcher direct;

@@ -227,6 +227,9 @@ void TPrjLoadThread::Body() {
         Schedule(
             name, resolved, [&items] { return items.Count(); },
             [offset](TLayerItemObject& item) { item.SetOffset(offset); });
+      } else {
+        // Told, not dropped in silence: the list holds one photo a name.
+        Reject(resolved, resolved + ": has the same file name as an earlier photo");
       }
     }
     if (Cancelled) break;

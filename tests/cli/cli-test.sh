@@ -63,6 +63,21 @@ grep -q 'var help = "false";' "$work/site/velzoom.js" || { echo "FAIL help not s
 expect "a missing photo names itself" 1 "turntable_00.jpg: image not found" \
   "$cli" design "$project" --design simple/light -o "$work/site2"
 expect "serving a missing folder fails" 1 "no such folder" "$cli" serve "$work/nowhere"
+# Two photos of one name from two folders, and an unreadable one.
+mkdir -p "$work/other"
+cp "$samples/turntable/turntable_01.jpg" "$work/other/turntable_00.jpg"
+printf 'not a jpeg' >"$work/broken.jpg"
+printf '[project]\nitemCount=4\n[projectItem0]\nname=%s\n[projectItem1]\nname=%s\n[projectItem2]\nname=%s\n[projectItem3]\nname=%s\n' \
+  "$samples/turntable/turntable_00.jpg" "$work/other/turntable_00.jpg" "$work/broken.jpg" \
+  "$samples/turntable/turntable_02.jpg" >"$work/dup.vpj"
+expect "refused photos are named and fail the export" 1 "other/turntable_00.jpg: has the same file name" \
+  "$cli" export "$work/dup.vpj" -o "$work/dup.swf"
+expect "the strict export names the unreadable photo too" 1 "broken.jpg" \
+  "$cli" export "$work/dup.vpj" -o "$work/dup.swf"
+expect "--skip-unreadable exports the others" 0 "wrote .*: 2 frames" \
+  "$cli" export "$work/dup.vpj" -o "$work/dup.swf" --skip-unreadable
+expect "a file that is no project is refused" 1 "not a project file" \
+  "$cli" info "$work/broken.jpg"
 expect "a bad width is bad usage" 2 "--width must be" "$cli" export "$project" -o "$work/x.swf" --width 0
 
 [ $failed -eq 0 ] && echo "cli: all passed"

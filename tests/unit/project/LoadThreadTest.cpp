@@ -144,16 +144,18 @@ TEST_F(Loading, CancelInTheMiddleDiscardsTheProject) {
   EXPECT_NE(std::find(window.Log.begin(), window.Log.end(), "repaint"), window.Log.end());
 }
 
-TEST_F(Loading, DuplicateNamesAreSkippedSilentlyAndBrokenPhotosReported) {
+TEST_F(Loading, DuplicateNamesAndBrokenPhotosAreBothReported) {
   const std::string a1 = Photo("one", "a.png"), a2 = Photo("two", "a.png");
   std::ofstream(dir.File("one/broken.png")) << "not an image";
   LoadProject(Project({a1, a2, dir.File("one/broken.png"), Photo("one", "z.png")}));
   EXPECT_EQ(Order(), (Names{"a.png", "z.png"}));
   EXPECT_EQ(window.Items.GetItem(1)->GetOffset(), (TPoint{3, -3}));
-  ASSERT_EQ(loader.Rejected().size(), 1u);
-  EXPECT_EQ(loader.Rejected()[0].Path, dir.File("one/broken.png"));
+  ASSERT_EQ(loader.Rejected().size(), 2u);
+  EXPECT_EQ(loader.Rejected()[0].Path, a2);
+  EXPECT_NE(loader.Rejected()[0].Reason.find("same file name"), std::string::npos);
+  EXPECT_EQ(loader.Rejected()[1].Path, dir.File("one/broken.png"));
   EXPECT_EQ(dialogs.Log,
-            (std::vector<std::string>{"warn:確認:登録できなかったファイルが1個ありました。\r"
+            (std::vector<std::string>{"warn:確認:登録できなかったファイルが2個ありました。\r"
                                       "同一ファイル名などのアイテムは登録出来ません。"}));
 }
 
