@@ -15,7 +15,6 @@
 #include "export/ExportService.h"
 #include "imaging/ImageKit.h"
 #include "imaging/PhaseCorrelation.h"
-#include "project/LoadThread.h"
 #include "project/ProjectDocument.h"
 
 namespace kalvane::bench {
@@ -25,17 +24,6 @@ namespace fs = std::filesystem;
 using vips::VImage;
 
 constexpr int kPhotos = 36, kW = 4000, kH = 3000, kMargin = 120;
-
-class TNoQuestions : public IDialogs {
- public:
-  bool AskYesNo(const std::string&, const std::string&) override { return false; }
-  void Warn(const std::string&, const std::string&) override {}
-  void Inform(const std::string&, const std::string&) override {}
-  std::optional<std::string> OpenFile(const std::string&, const std::string&,
-                                      const std::string&) override {
-    return std::nullopt;
-  }
-};
 
 // A textured backdrop and floor, and an object in the middle that turns
 // (its stripes move on) from photo to photo; each photo shifted by a known
@@ -77,17 +65,6 @@ std::string ShakenSet(bool grainy) {
   return project;
 }
 
-std::unique_ptr<TProjectDocument> Load(const std::string& project) {
-  auto document = std::make_unique<TProjectDocument>();
-  TNoQuestions dialogs;
-  TPrjLoadThread loader;
-  loader.SetMainWindow(document.get());
-  loader.SetFindDialog(&dialogs);
-  loader.SetProjectPath(project);
-  loader.Run();
-  return document;
-}
-
 // The largest shift of any exported frame against the first, measured on
 // the top band of the frames, where only the backdrop is.
 double Residual(TProjectDocument& document, const std::string& folder) {
@@ -114,7 +91,7 @@ double Residual(TProjectDocument& document, const std::string& folder) {
 void BM_AutoAlign(benchmark::State& state) {
   const bool grainy = state.range(0) == 1;
   const std::string name = grainy ? "grainy" : "clean";
-  auto document = Load(ShakenSet(grainy));
+  auto document = OpenProject(ShakenSet(grainy));
   const std::string out = GetAppFolder() + "data/align-frames-" + name + "/";
   const double before = Residual(*document, out);
   std::vector<TAlignment> found;

@@ -10,6 +10,8 @@
 
 #include "base/AppUtil.h"
 #include "imaging/ImageKit.h"
+#include "project/LoadThread.h"
+#include "project/ProjectDocument.h"
 
 namespace kalvane::bench {
 
@@ -74,6 +76,33 @@ std::vector<std::string> SquareFiles() {
                           VImage::option()->set("height", 600)->set("size", VIPS_SIZE_FORCE));
     square.jpegsave(path.c_str());
   });
+}
+
+namespace {
+
+class TNoDialogs : public IDialogs {
+ public:
+  bool AskYesNo(const std::string&, const std::string&) override { return false; }
+  void Warn(const std::string&, const std::string&) override {}
+  void Inform(const std::string&, const std::string&) override {}
+  std::optional<std::string> OpenFile(const std::string&, const std::string&,
+                                      const std::string&) override {
+    return std::nullopt;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<TProjectDocument> OpenProject(const std::string& path, bool copies) {
+  auto document = std::make_unique<TProjectDocument>();
+  document->LayerItems().SetDisplayCopies(copies);
+  TNoDialogs dialogs;
+  TPrjLoadThread loader;
+  loader.SetMainWindow(document.get());
+  loader.SetFindDialog(&dialogs);
+  loader.SetProjectPath(path);
+  loader.Run();
+  return document;
 }
 
 namespace {

@@ -3,10 +3,19 @@
 #include <benchmark/benchmark.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+namespace kalvane {
+class TProjectDocument;
+}
+
 namespace kalvane::bench {
+
+// A project opened as the editor opens it, asking nothing (a moved photo
+// ends the load); without display copies when `copies` is false.
+std::unique_ptr<TProjectDocument> OpenProject(const std::string& path, bool copies = true);
 
 // The photos of the bundled sample project.
 std::vector<std::string> SampleFiles();

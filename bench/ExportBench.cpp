@@ -33,17 +33,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TNoDialogs : public IDialogs {
- public:
-  bool AskYesNo(const std::string&, const std::string&) override { return false; }
-  void Warn(const std::string&, const std::string&) override {}
-  void Inform(const std::string&, const std::string&) override {}
-  std::optional<std::string> OpenFile(const std::string&, const std::string&,
-                                      const std::string&) override {
-    return std::nullopt;
-  }
-};
-
 std::string Folder(const std::string& name) {
   const std::string folder = GetAppFolder() + "data/" + name + "/";
   fs::remove_all(folder);
@@ -71,13 +60,7 @@ const std::string& ProjectFile() {
 }
 
 std::unique_ptr<TProjectDocument> LoadProject() {
-  auto window = std::make_unique<TProjectDocument>();
-  TNoDialogs dialogs;
-  TPrjLoadThread loader;
-  loader.SetMainWindow(window.get());
-  loader.SetFindDialog(&dialogs);
-  loader.SetProjectPath(ProjectFile());
-  loader.Run();
+  auto window = OpenProject(ProjectFile());
   window->LayerItems().Render();
   return window;
 }
@@ -156,16 +139,9 @@ void BM_HeadlessExport(benchmark::State& state) {
   ProjectFile();  // the photos are made before the clock runs
   const std::string out = Folder("export-headless");
   const double seconds = TimeEach(state, [&] {
-    TProjectDocument document;
-    document.LayerItems().SetDisplayCopies(false);
-    TNoDialogs dialogs;
-    TPrjLoadThread loader;
-    loader.SetMainWindow(&document);
-    loader.SetFindDialog(&dialogs);
-    loader.SetProjectPath(ProjectFile());
-    loader.Run();
+    auto document = OpenProject(ProjectFile(), false);
     TDirectDispatcher direct;
-    TExportService service(document, direct);
+    TExportService service(*document, direct);
     TExportRequest request;
     request.Output = out + "veldata.swf";
     request.FrameFolder = out;

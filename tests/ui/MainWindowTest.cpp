@@ -10,6 +10,7 @@
 
 #include "ScriptedWindowDialogs.h"
 #include "TestImages.h"
+#include "UiTest.h"
 #include "base/Texts.h"
 #include "project/ProjectTexts.h"
 #include "ui/LayerList.h"
@@ -18,31 +19,18 @@
 #include "ui/Texts.h"
 
 using kalvane::TErrorCode;
+using kalvane::test::PumpUntil;
 using kalvane::test::TScriptedWindowDialogs;
 using kalvane::ui::TAnswer;
 using kalvane::ui::TfrmMain;
 namespace fs = std::filesystem;
 
-namespace {
+namespace {}  // namespace
 
-// Runs the event loop until `done` holds: the loaders and exports hand
-// their steps to this thread, so each wait ends with their work.
-template <typename F>
-void PumpUntil(F done) {
-  while (!done())
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-}  // namespace
-
-class MainWindowTest : public QObject {
+class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
   Q_OBJECT
 
  private:
-  std::unique_ptr<kalvane::test::TempDir> dir;
-  std::unique_ptr<TScriptedWindowDialogs> dialogs;
-  std::unique_ptr<TfrmMain> window;
-
   std::string Photo(const std::string& name, int w = 40, int h = 30) {
     const std::string path = dir->File(name);
     fs::create_directories(fs::path(path).parent_path());
@@ -57,9 +45,6 @@ class MainWindowTest : public QObject {
   }
   bool Enabled(const char* name) { return window->IsCommandEnabled(name); }
   void Trigger(const char* action) { Find<QAction>(action)->trigger(); }
-  void WaitForLoader() {
-    PumpUntil([this] { return !window->LoaderRunning(); });
-  }
   std::vector<std::string> Names() {
     std::vector<std::string> names;
     auto& items = window->Document().LayerItems();
@@ -82,17 +67,8 @@ class MainWindowTest : public QObject {
   }
 
  private slots:
-  void init() {
-    dir = std::make_unique<kalvane::test::TempDir>();
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir->File("config")));
-    dialogs = std::make_unique<TScriptedWindowDialogs>();
-    window = std::make_unique<TfrmMain>(dialogs.get(), dir->File("velinit"));
-  }
-  void cleanup() {
-    window.reset();
-    dialogs.reset();
-    dir.reset();
-  }
+  void init() { Open(false); }
+  void cleanup() { Close(); }
 
   void startsEmptyWithItemCommandsOff() {
     QCOMPARE(window->windowTitle(), QString("Kalvane "));
@@ -375,11 +351,6 @@ class MainWindowTest : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  MainWindowTest test;
-  return QTest::qExec(&test, argc, argv);
-}
+KALVANE_UI_TEST_MAIN(MainWindowTest)
 
 #include "MainWindowTest.moc"

@@ -13,22 +13,18 @@
 
 #include "ScriptedWindowDialogs.h"
 #include "TestImages.h"
+#include "UiTest.h"
 #include "base/AppUtil.h"
 #include "ui/DataPreview.h"
 #include "ui/MainWindow.h"
 #include "ui/WorkArea.h"
 
+using kalvane::test::PumpUntil;
 using kalvane::test::TScriptedWindowDialogs;
 using kalvane::ui::TfrmMain;
 namespace fs = std::filesystem;
 
 namespace {
-
-template <typename F>
-void PumpUntil(F done) {
-  while (!done())
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
 
 // The whole answer to one GET on the loopback address.
 std::string Get(int port, const std::string& path) {
@@ -54,14 +50,10 @@ std::string Get(int port, const std::string& path) {
 
 }  // namespace
 
-class PreviewTest : public QObject {
+class PreviewTest : public QObject, protected kalvane::test::TWindowFixture {
   Q_OBJECT
 
  private:
-  std::unique_ptr<kalvane::test::TempDir> dir;
-  std::unique_ptr<TScriptedWindowDialogs> dialogs;
-  std::unique_ptr<TfrmMain> window;
-
   kalvane::TLayerManagement& Items() { return window->Document().LayerItems(); }
   QAbstractButton* Button(const char* name) { return window->findChild<QAbstractButton*>(name); }
   void Add(int n) {
@@ -76,20 +68,8 @@ class PreviewTest : public QObject {
   int Shown() { return Items().GetSelected() ? Items().GetSelected()->GetIndex() : -1; }
 
  private slots:
-  void init() {
-    dir = std::make_unique<kalvane::test::TempDir>();
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir->File("config")));
-    dialogs = std::make_unique<TScriptedWindowDialogs>();
-    window = std::make_unique<TfrmMain>(dialogs.get(), dir->File("velinit"));
-    window->resize(900, 700);
-    window->show();
-    QCoreApplication::processEvents();
-  }
-  void cleanup() {
-    window.reset();
-    dialogs.reset();
-    dir.reset();
-  }
+  void init() { Open(true); }
+  void cleanup() { Close(); }
 
   void ratesAndTheirIntervals() {
     QCOMPARE(kalvane::ui::PreviewInterval("8"), 125);
@@ -195,11 +175,6 @@ class PreviewTest : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  PreviewTest test;
-  return QTest::qExec(&test, argc, argv);
-}
+KALVANE_UI_TEST_MAIN(PreviewTest)
 
 #include "PreviewTest.moc"

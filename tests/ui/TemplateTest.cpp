@@ -9,22 +9,18 @@
 
 #include "ScriptedWindowDialogs.h"
 #include "TestImages.h"
+#include "UiTest.h"
 #include "base/AppUtil.h"
 #include "ui/MainWindow.h"
 #include "ui/TemplateWindow.h"
 
+using kalvane::test::PumpUntil;
 using kalvane::test::TScriptedWindowDialogs;
 using kalvane::ui::TfrmMain;
 using kalvane::ui::TfrmTemplate;
 namespace fs = std::filesystem;
 
 namespace {
-
-template <typename F>
-void PumpUntil(F done) {
-  while (!done())
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
 
 std::string Read(const std::string& path) {
   std::ifstream in(path);
@@ -161,13 +157,6 @@ class TemplateTest : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-  QApplication app(argc, argv);
-  TemplateTest test;
-  return QTest::qExec(&test, argc, argv);
-}
+KALVANE_UI_TEST_MAIN(TemplateTest)
 
 #include "TemplateTest.moc"

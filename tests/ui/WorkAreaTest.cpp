@@ -10,11 +10,13 @@
 
 #include "ScriptedWindowDialogs.h"
 #include "TestImages.h"
+#include "UiTest.h"
 #include "ui/LayerList.h"
 #include "ui/MainWindow.h"
 #include "ui/WorkArea.h"
 
 using kalvane::TPoint;
+using kalvane::test::PumpUntil;
 using kalvane::test::TScriptedWindowDialogs;
 using kalvane::ui::TfrmMain;
 using kalvane::ui::TWorkArea;
@@ -34,22 +36,13 @@ void Move(QWidget* w, QPoint p) {
 void Release(QWidget* w, QPoint p) {
   Mouse(w, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
 }
-template <typename F>
-void PumpUntil(F done) {
-  while (!done())
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
 
 }  // namespace
 
-class WorkAreaTest : public QObject {
+class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
   Q_OBJECT
 
  private:
-  std::unique_ptr<kalvane::test::TempDir> dir;
-  std::unique_ptr<TScriptedWindowDialogs> dialogs;
-  std::unique_ptr<TfrmMain> window;
-
   kalvane::TLayerManagement& Items() { return window->Document().LayerItems(); }
   TWorkArea& Area() { return window->WorkArea(); }
   TPoint Offset() { return Items().GetSelected()->GetOffset(); }
@@ -77,20 +70,8 @@ class WorkAreaTest : public QObject {
   }
 
  private slots:
-  void init() {
-    dir = std::make_unique<kalvane::test::TempDir>();
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir->File("config")));
-    dialogs = std::make_unique<TScriptedWindowDialogs>();
-    window = std::make_unique<TfrmMain>(dialogs.get(), dir->File("velinit"));
-    window->resize(900, 700);
-    window->show();
-    QCoreApplication::processEvents();
-  }
-  void cleanup() {
-    window.reset();
-    dialogs.reset();
-    dir.reset();
-  }
+  void init() { Open(true); }
+  void cleanup() { Close(); }
 
   void theCanvasScaleAndDrawnSize() {
     kalvane::TProjectDocument document;
@@ -306,11 +287,6 @@ class WorkAreaTest : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  WorkAreaTest test;
-  return QTest::qExec(&test, argc, argv);
-}
+KALVANE_UI_TEST_MAIN(WorkAreaTest)
 
 #include "WorkAreaTest.moc"

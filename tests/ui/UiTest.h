@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QApplication>
+#include <QTest>
+#include <memory>
+#include <string>
+
+#include "ScriptedWindowDialogs.h"
+#include "TestImages.h"
+#include "ui/MainWindow.h"
+
+namespace kalvane::test {
+
+// Runs the event loop until `done` holds: the loaders and exports hand
+// their steps to this thread, so each wait ends with their work.
+template <typename F>
+void PumpUntil(F done) {
+  while (!done())
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+// A main window over a folder of its own, its questions answered from a
+// script; a test class derives and opens one in init().
+struct TWindowFixture {
+  std::unique_ptr<TempDir> dir;
+  std::unique_ptr<TScriptedWindowDialogs> dialogs;
+  std::unique_ptr<ui::TfrmMain> window;
+
+  void Open(bool show) {
+    dir = std::make_unique<TempDir>();
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir->File("config")));
+    dialogs = std::make_unique<TScriptedWindowDialogs>();
+    window = std::make_unique<ui::TfrmMain>(dialogs.get(), dir->File("velinit"));
+    if (!show) return;
+    window->resize(900, 700);
+    window->show();
+    QCoreApplication::processEvents();
+  }
+  void Close() {
+    window.reset();
+    dialogs.reset();
+    dir.reset();
+  }
+  void WaitForLoader() {
+    PumpUntil([this] { return !window->LoaderRunning(); });
+  }
+};
+
+}  // namespace kalvane::test
+
+// Offscreen, with the embedded browser allowed to start as root.
+#define KALVANE_UI_TEST_MAIN(TestClass)                         \
+  int main(int argc, char** argv) {                             \
+    qputenv("QT_QPA_PLATFORM", "offscreen");                    \
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");                \
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); \
+    QApplication app(argc, argv);                               \
+    TestClass test;                                             \
+    return QTest::qExec(&test, argc, argv);                     \
+  }
