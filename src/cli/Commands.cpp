@@ -208,7 +208,12 @@ int OpenProject(const std::string& project, const std::string& search, TProjectD
       return Fail(std::to_string(loader.Rejected().size()) +
                   " photos could not be taken (--skip-unreadable exports the others)");
     }
-    if (document.LayerItems().Count() == 0) return Fail("no photo of the project could be read");
+    // The project keeps photos it could not decode; the export leaves them out.
+    TLayerManagement& items = document.LayerItems();
+    for (int i = items.Count() - 1; i >= 0; --i) {
+      if (!items.GetItem(i)->LoadError().empty()) items.Delete(i);
+    }
+    if (items.Count() == 0) return Fail("no photo of the project could be read");
   }
   return kDone;
 }

@@ -125,7 +125,9 @@ void TLoadThread::Schedule(const std::string& name, const std::string& path,
 void TLoadThread::Deliver(TDecoded& decoded) {
   if (!decoded.Item->LoadError().empty()) {
     Reject(decoded.Path, decoded.Item->LoadError());
-    return;
+    // A project keeps its photo all the same (without a picture), so its
+    // path and offset are not lost by the next save.
+    if (!KeepUnreadable || decoded.Item->GetFileName().empty()) return;
   }
   // Prepared before it joins the list, so the overlay that the insertion
   // builds already shows it in place.

@@ -83,6 +83,8 @@ class TLoadThread : public std::enable_shared_from_this<TLoadThread> {
   std::atomic<bool> Cancelled{false};
   std::vector<TRejectedFile> RejectedFiles;
   std::string FailureText;
+  // Photos that cannot be decoded join the list without a picture.
+  bool KeepUnreadable = false;
 
  private:
   TDirectDispatcher Direct;
@@ -104,6 +106,7 @@ class TLoadThread : public std::enable_shared_from_this<TLoadThread> {
 // ones that moved), then the rotation.
 class TPrjLoadThread : public TLoadThread {
  public:
+  TPrjLoadThread() { KeepUnreadable = true; }
   void SetFindDialog(IDialogs* dialogs) { SetDialogs(dialogs); }
   void SetProjectPath(const std::string& path) {
     if (!path.empty()) ProjectPath = path;

@@ -107,7 +107,15 @@ void TflmLayerItem::ApplySelected(bool selected) {
 void TflmLayerItem::SetRowItemName(const std::string& name) {
   if (name == itemName) return;
   itemName = name;
-  lblCaption->setText(QString::fromStdString(name));
+  lblCaption->setText(QString::fromStdString(name) +
+                      (Unreadable ? QString::fromUtf8(kUnreadablePhoto) : QString()));
+}
+
+void TflmLayerItem::SetUnreadable(bool unreadable) {
+  if (unreadable == Unreadable) return;
+  Unreadable = unreadable;
+  lblCaption->setText(QString::fromStdString(itemName) +
+                      (unreadable ? QString::fromUtf8(kUnreadablePhoto) : QString()));
 }
 
 void TflmLayerItem::SetRowCheck(bool on) {
@@ -229,6 +237,7 @@ void TflmLayerList::RefreshRows() {
       const TLayerItemObject& item = view[i];
       TflmLayerItem* row = rows[static_cast<std::size_t>(i)];
       row->SetRowItemName(item.GetItemName());
+      row->SetUnreadable(!item.HasImage() && !item.LoadError().empty());
       row->SetRowSelected(item.GetSelected());
       row->SetRowCheck(item.GetMonoVisible());
       // The thumbnail is drawn again only when the display copy changed.

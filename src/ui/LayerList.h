@@ -28,6 +28,8 @@ class TflmLayerItem : public QFrame {
   void SetRowItemName(const std::string& name);
   const std::string& GetRowItemName() const { return itemName; }
   void SetRowCheck(bool on);
+  // A photo kept in the project that could not be decoded says so.
+  void SetUnreadable(bool unreadable);
   void SetCheckVisible(bool visible);
   // Kept until the item's display copy changes.
   void SetThumbnail(const QImage& thumbnail, std::uint64_t generation);
@@ -50,6 +52,7 @@ class TflmLayerItem : public QFrame {
   std::string itemName;
   bool Selected = false;
   bool Checked = false;
+  bool Unreadable = false;
   std::uint64_t Generation = 0;
 };
 

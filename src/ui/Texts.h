@@ -35,6 +35,9 @@ inline constexpr const char* kPreviewFailed = "HTMLプレビューを作成で�
 inline constexpr const char* kProjectSaveFailed = "プロジェクトファイルを保存できませんでした。";
 inline constexpr const char* kNoDisplay = "画面がないため、エディタを起動できません。";
 
+// A photo of the project that could not be decoded, after its name.
+inline constexpr const char* kUnreadablePhoto = "（読み込めません）";
+
 // Automatic alignment.
 inline constexpr const char* kAlignMessage = "位置合わせ中...";
 inline constexpr const char* kAutoAlignNotTrusted =

@@ -148,8 +148,15 @@ TEST_F(Loading, DuplicateNamesAndBrokenPhotosAreBothReported) {
   const std::string a1 = Photo("one", "a.png"), a2 = Photo("two", "a.png");
   std::ofstream(dir.File("one/broken.png")) << "not an image";
   LoadProject(Project({a1, a2, dir.File("one/broken.png"), Photo("one", "z.png")}));
-  EXPECT_EQ(Order(), (Names{"a.png", "z.png"}));
-  EXPECT_EQ(window.Items.GetItem(1)->GetOffset(), (TPoint{3, -3}));
+  // The broken photo stays in the project, without a picture, so a save
+  // keeps its path and offset.
+  EXPECT_EQ(Order(), (Names{"a.png", "broken.png", "z.png"}));
+  EXPECT_FALSE(window.Items.GetItem(1)->HasImage());
+  EXPECT_EQ(window.Items.GetItem(1)->GetOffset(), (TPoint{2, -2}));
+  EXPECT_EQ(window.Items.GetItem(2)->GetOffset(), (TPoint{3, -3}));
+  TPrjSave save;
+  save.SetMainWindow(&window.Doc);
+  EXPECT_NE(save.Text().find("name=" + dir.File("one/broken.png")), std::string::npos);
   ASSERT_EQ(loader.Rejected().size(), 2u);
   EXPECT_EQ(loader.Rejected()[0].Path, a2);
   EXPECT_NE(loader.Rejected()[0].Reason.find("same file name"), std::string::npos);
