@@ -10,6 +10,7 @@
 #include <vector>
 #include <vips/vips8>
 
+#include "base/AppUtil.h"
 #include "base/Round.h"
 
 namespace kalvane {
@@ -21,6 +22,24 @@ struct TIKImage::Impl {
   VImage image;
   std::string error;
 };
+
+std::string IKOwnErrorLines(const std::string& detail, const std::string& path) {
+  if (path.empty()) return detail;
+  const std::string name = ExtractName(path);
+  std::string kept;
+  std::size_t start = 0;
+  while (start <= detail.size()) {
+    std::size_t end = detail.find('\n', start);
+    if (end == std::string::npos) end = detail.size();
+    const std::string line = detail.substr(start, end - start);
+    start = end + 1;
+    if (line.empty() ||
+        (line.find('/') != std::string::npos && line.find(name) == std::string::npos))
+      continue;
+    kept += (kept.empty() ? "" : "\n") + line;
+  }
+  return kept;
+}
 
 TIKImage::TIKImage() = default;
 TIKImage::~TIKImage() = default;
@@ -75,7 +94,12 @@ TIKImage Guard(const char* what, F&& step) {
     return Wrap(step());
   } catch (const VError& e) {
     vips_error_clear();
-    return TIKImage::Failed(std::string(what) + ": " + Trimmed(e.what()));
+    // `what` names the file first ("path: cannot decode") where there is one.
+    const std::string context = what;
+    const std::size_t colon = context.find(": ");
+    const std::string path =
+        colon != std::string::npos && context.find('/') < colon ? context.substr(0, colon) : "";
+    return TIKImage::Failed(context + ": " + IKOwnErrorLines(Trimmed(e.what()), path));
   }
 }
 

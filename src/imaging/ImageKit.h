@@ -55,6 +55,11 @@ class TIKImage {
   std::unique_ptr<Impl> impl_;
 };
 
+// The lines of a libvips error text that concern `path`: libvips keeps one
+// error buffer for the process, so while frames are made in parallel it can
+// hold another photo's complaint. Lines that name no file are kept.
+std::string IKOwnErrorLines(const std::string& detail, const std::string& path);
+
 // Starts the library once per process (later calls do nothing); every
 // operation below calls it, so explicit use is only needed to set options.
 void IKInitialize();

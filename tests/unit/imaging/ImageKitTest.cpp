@@ -293,5 +293,22 @@ TEST(ImageKitOperations, ImageOutFitsInsideTheRectangleKeepingAspect) {
   EXPECT_EQ(target.GetPixel(99, 40).r, 255);
 }
 
+TEST(ImageKitErrors, OnlyTheLinesAboutThisPhotoAreKept) {
+  const std::string detail =
+      "VipsJpeg: Premature end of input file\n"
+      "VipsForeignLoad: \"/photos/b.jpg\" is not a known file format\n"
+      "VipsForeignLoad: \"/photos/a.jpg\" cut short\n";
+  EXPECT_EQ(IKOwnErrorLines(detail, "/photos/a.jpg"),
+            "VipsJpeg: Premature end of input file\n"
+            "VipsForeignLoad: \"/photos/a.jpg\" cut short");
+  EXPECT_EQ(IKOwnErrorLines(detail, ""), detail);  // no file to tell
+  // and a failure names its own photo first
+  test::TempDir dir;
+  std::ofstream(dir.File("a.jpg")) << "\xFF\xD8\xFF\xE0 truncated";
+  const TIKImage frame = IKTrimFrame(dir.File("a.jpg"), 0, {0, 0, 10, 10}, 10, 10);
+  ASSERT_TRUE(frame.IsEmpty());
+  EXPECT_EQ(frame.Error().rfind(dir.File("a.jpg"), 0), 0u) << frame.Error();
+}
+
 }  // namespace
 }  // namespace kalvane
