@@ -33,6 +33,16 @@ bool IsFile(const std::string& path) {
   return std::filesystem::is_regular_file(path, ec);
 }
 
+// The help beside the program, at a section ("#name") or its start.
+void OpenHelp(IWindowDialogs& dialogs, const std::string& section) {
+  const std::string help = GetAppFolder() + "help/index.html";
+  if (IsFile(help)) {
+    dialogs.OpenDocument(help + section);
+  } else {
+    dialogs.Warn(kQuestionCaption, kNoHelp);
+  }
+}
+
 }  // namespace
 
 void TfrmMain::ItemsChanged() {
@@ -268,21 +278,11 @@ void TfrmMain::OM3Click() {
 
 void TfrmMain::OM4Click() {
   // Flash players are gone; our page sets show their movies themselves.
-  const std::string help = GetAppFolder() + "help/index.html";
-  if (IsFile(help)) {
-    Dialogs->OpenDocument(help + "#viewing");
-  } else {
-    Dialogs->Warn(kQuestionCaption, kNoHelp);
-  }
+  OpenHelp(*Dialogs, "#viewing");
 }
 
 void TfrmMain::OM5Click() {
-  const std::string help = GetAppFolder() + "help/index.html";
-  if (IsFile(help)) {
-    Dialogs->OpenDocument(help);
-  } else {
-    Dialogs->Warn(kQuestionCaption, kNoHelp);
-  }
+  OpenHelp(*Dialogs, "");
 }
 
 void TfrmMain::OM7Click() {
