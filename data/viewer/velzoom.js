@@ -24,8 +24,8 @@ var bgcolor = "#ffffff";
   var BACKGROUND = colour(typeof bgcolor === "undefined" ? "" : bgcolor, "#ffffff");
 
   var TEXT = {
-    help: "ドラッグまたは ← → キーで回転 ・ ダブルクリック/ピンチ/ホイール(選択中)で拡大 ・ 拡大中はドラッグで移動",
-    helpEn: "Drag or use ← → to turn · double-click, pinch or wheel (when selected) to zoom · drag to pan when zoomed",
+    help: "ドラッグまたは ← → で回転 ・ ダブルクリックで拡大",
+    helpEn: "Drag or ← → to turn · double-click to zoom",
     close: "閉じる",
     play: "再生",
     pause: "停止",
@@ -40,8 +40,29 @@ var bgcolor = "#ffffff";
     fileProtocolEn: "This page was opened straight from disk, so the browser will not let it read its data file. " +
       "Put the folder on a web server, or open it from Kalvane.",
     failed: "データファイルを読み込めませんでした",
-    noFrames: "データファイルに画像がありません"
+    noFrames: "データファイルに画像がありません",
+    broken: "データファイルが壊れています",
+    truncated: "データファイルが途中で終わっています（{n} 枚まで読めました）",
+    badFrame: "{n} 枚目の画像を表示できません。データファイルが壊れています"
   };
+
+  // A tag larger than this is not a frame of ours or anyone's; refusing it
+  // keeps a damaged length from making the page hold gigabytes.
+  var MAX_TAG = 64 * 1048576;
+
+  // Decoded frames are kept up to this many bytes: less where the device
+  // says it has little memory (phones kill tabs that take too much).
+  var CACHE_BYTES = (function () {
+    var gb = navigator.deviceMemory;
+    return (gb ? Math.max(48, Math.min(384, gb * 48)) : 192) * 1048576;
+  })();
+
+  // An error whose text is shown to the visitor as it is.
+  function movieError(text) {
+    var e = new Error(text);
+    e.shown = true;
+    return e;
+  }
 
   // ---- SWF reading -----------------------------------------------------------
 
@@ -124,6 +145,8 @@ var bgcolor = "#ffffff";
   function MovieReader(onBitmap, onOrder) {
     this.buf = new Buffer();
     this.pos = -1;          // where the next tag starts; -1 before the header
+    this.dropped = 0;       // bytes read and let go from the buffer's front
+    this.limit = Infinity;  // the body's length, from the file header
     this.frameCount = 0;
     this.bitmaps = {};      // character id -> Blob
     this.bitmapOrder = [];
@@ -134,7 +157,14 @@ var bgcolor = "#ffffff";
     this.onBitmap = onBitmap;
     this.onOrder = onOrder;
   }
+  // The movie's length from its header, less the 8 bytes before the body.
+  MovieReader.prototype.setLength = function (fileLength) {
+    if (fileLength < 8 + 13) throw movieError(TEXT.broken);
+    this.limit = fileLength - 8;
+  };
   MovieReader.prototype.feed = function (chunk) {
+    if (this.done) return;
+    if (this.dropped + this.buf.length + chunk.length > this.limit) throw movieError(TEXT.broken);
     this.buf.append(chunk);
     var d = this.buf.data, len = this.buf.length;
     if (this.pos < 0) {
@@ -152,6 +182,7 @@ var bgcolor = "#ffffff";
         size = u32(d, this.pos + 2);
         body = this.pos + 6;
       }
+      if (size > MAX_TAG || this.dropped + body + size > this.limit) throw movieError(TEXT.broken);
       if (body + size > len) break;
       this.tag(code, d, body, size);
       this.pos = body + size;
@@ -161,6 +192,7 @@ var bgcolor = "#ffffff";
     if (this.pos > 0 && this.pos > this.buf.length / 2) {
       this.buf.data.copyWithin(0, this.pos, this.buf.length);
       this.buf.length -= this.pos;
+      this.dropped += this.pos;
       this.pos = 0;
     }
   };
@@ -230,6 +262,7 @@ var bgcolor = "#ffffff";
       return readHead().then(function (first) {
         var sig = String.fromCharCode(first[0], first[1], first[2]);
         if (sig !== "FWS" && sig !== "CWS") throw new Error("not a SWF movie");
+        reader.setLength(u32(first, 4));
         var rest = first.subarray(8);
         var body = new ReadableStream({
           start: function (c) { if (rest.length) c.enqueue(rest); },
@@ -244,12 +277,17 @@ var bgcolor = "#ffffff";
         var chunks = body.getReader();
         function pump() {
           return chunks.read().then(function (r) {
-            if (r.done) { reader.finish(); return; }
+            if (r.done) {
+              // a movie without its End tag was cut short
+              if (!reader.done) throw movieError(TEXT.truncated.replace("{n}", reader.frames()));
+              return;
+            }
             reader.feed(r.value);
             return pump();
           });
         }
-        return pump();
+        // stop the download once the movie is refused
+        return pump().catch(function (error) { raw.cancel().catch(function () {}); throw error; });
       });
     });
   }
@@ -267,12 +305,16 @@ var bgcolor = "#ffffff";
     "font:600 15px/34px system-ui,sans-serif;cursor:pointer;padding:0}" +
     ".vz-bar button:focus-visible{outline:2px solid #fff;outline-offset:-4px}" +
     ".vz-progress{position:absolute;left:0;bottom:0;height:4px;background:var(--vz-accent);width:0;transition:width .2s}" +
-    ".vz-status{position:absolute;left:10px;top:8px;padding:2px 8px;border-radius:10px;background:rgba(0,0,0,.55);color:#fff;font-size:12px}" +
-    ".vz-help,.vz-message{position:absolute;inset:0;display:flex;align-items:center;justify-content:center;text-align:center;" +
+    ".vz-status{position:absolute;left:10px;bottom:12px;padding:2px 8px;border-radius:10px;background:rgba(0,0,0,.55);color:#fff;font-size:12px}" +
+    ".vz-message{position:absolute;inset:0;display:flex;align-items:center;justify-content:center;text-align:center;" +
     "padding:16px;background:rgba(0,0,0,.62);color:#fff}" +
+    // the hint lets the pointer through to the object; only its close button catches it
+    ".vz-help{position:absolute;left:8px;right:8px;top:8px;display:flex;align-items:flex-start;gap:8px;padding:4px 6px 4px 10px;" +
+    "border-radius:6px;background:rgba(0,0,0,.5);color:#fff;font-size:12px;pointer-events:none}" +
+    ".vz-help div{flex:1}.vz-help p{margin:0}.vz-help p+p{opacity:.8;font-size:11px}" +
+    ".vz-help button{pointer-events:auto;border:0;border-radius:4px;padding:1px 8px;background:var(--vz-accent);color:#fff;cursor:pointer;font-size:12px}" +
     ".vz-help[hidden],.vz-message[hidden],.vz-status[hidden]{display:none}" +
-    ".vz-help div,.vz-message div{max-width:30em}.vz-help p,.vz-message p{margin:.4em 0}" +
-    ".vz-help button{margin-top:.6em;border:0;border-radius:4px;padding:.4em 1.2em;background:var(--vz-accent);color:#fff;cursor:pointer}" +
+    ".vz-message div{max-width:30em}.vz-message p{margin:.4em 0}" +
     ".vz:fullscreen{display:flex;align-items:center;background:var(--vz-bg)}";
 
   function el(tag, cls, parent) {
@@ -286,7 +328,9 @@ var bgcolor = "#ffffff";
     var self = this;
     this.root = root;
     this.frames = [];        // Blob per frame
-    this.cache = new Map();  // frame -> ImageBitmap, least recently used first
+    this.cache = new Map();  // frame -> ImageBitmap or its promise, least recently used first
+    this.cacheBytes = 0;     // decoded bytes held by the cache
+    this.frameBytes = 0;     // one decoded frame, once one is known
     this.current = 0;
     this.zoom = 1;
     this.panX = 0; this.panY = 0;
@@ -316,14 +360,15 @@ var bgcolor = "#ffffff";
     if (HELP) {
       this.button(bar, "?", TEXT.helpButton, function () { self.showHelp(self.helpBox.hidden); });
       this.helpBox = el("div", "vz-help", root);
+      this.helpBox.hidden = true;
       var box = el("div", "", this.helpBox);
       el("p", "", box).textContent = TEXT.help;
       el("p", "", box).textContent = TEXT.helpEn;
-      var close = el("button", "", box);
+      var close = el("button", "", this.helpBox);
       close.type = "button";
       close.textContent = TEXT.close;
       close.addEventListener("click", function (e) { e.stopPropagation(); self.showHelp(false); });
-      this.helpBox.addEventListener("pointerdown", function (e) { if (e.target === self.helpBox) self.showHelp(false); });
+      close.addEventListener("pointerdown", function (e) { e.stopPropagation(); });
     }
     this.message = el("div", "vz-message", root);
     this.message.hidden = true;
@@ -338,7 +383,7 @@ var bgcolor = "#ffffff";
     }).then(function () {
       self.loaded(reader.frames());
     }, function (error) {
-      self.fail(TEXT.failed + " (" + url + ": " + error.message + ")");
+      self.fail(error.shown ? error.message : TEXT.failed + " (" + url + ": " + error.message + ")");
     });
   }
 
@@ -371,12 +416,12 @@ var bgcolor = "#ffffff";
     this.root.dataset.frames = String(this.frames.length);
     if (index === 0) {
       this.bitmap(0).then(function (image) {
-        if (!image) return;
+        if (!image || self.root.dataset.state === "error") return;
         self.aspect = image.height / image.width;
         self.fit();
         self.draw();
         self.root.dataset.state = self.complete ? "ready" : "first-frame";
-        if (HELP && self.helpBox && !self.helpShownOnce) { self.helpShownOnce = true; self.showHelp(true); }
+        if (self.helpBox && !self.helpDismissed) self.showHelp(true);
       });
     }
   };
@@ -385,6 +430,7 @@ var bgcolor = "#ffffff";
   Viewer.prototype.setFrames = function (frames) {
     this.cache.forEach(function (v) { if (v && v.close) v.close(); });
     this.cache.clear();
+    this.cacheBytes = 0;
     this.frames = frames;
     this.current = 0;
     this.root.dataset.frames = String(frames.length);
@@ -402,28 +448,63 @@ var bgcolor = "#ffffff";
     this.preload();
   };
 
-  // Decoded frames are kept for the neighbourhood only, so a movie of a
-  // thousand large frames does not fill the memory.
+  // Decoded frames are kept for the neighbourhood only, up to a number of
+  // bytes, so a movie of many large frames does not fill the memory.
   Viewer.prototype.bitmap = function (i) {
     var self = this, hit = this.cache.get(i);
     if (hit) { this.cache.delete(i); this.cache.set(i, hit); return hit.then ? hit : Promise.resolve(hit); }
     var pending = createImageBitmap(this.frames[i]).then(function (image) {
-      if (self.cache.get(i) === pending) self.cache.set(i, image);
+      if (self.cache.get(i) === pending) {
+        var bytes = image.width * image.height * 4;
+        self.cache.set(i, image);
+        self.cacheBytes += bytes;
+        if (!self.frameBytes) self.frameBytes = bytes;
+        self.trimCache(i);
+      }
       return image;
-    }, function () { self.cache.delete(i); return null; });
+    }, function () {
+      if (self.cache.get(i) === pending) self.cache.delete(i);
+      self.badFrame(i);
+      return null;
+    });
     this.cache.set(i, pending);
-    while (this.cache.size > 64) {
-      var oldest = this.cache.keys().next().value, value = this.cache.get(oldest);
-      this.cache.delete(oldest);
-      if (value && value.close) value.close();
-    }
+    this.trimCache(i);
     return pending;
+  };
+
+  // How many frames the byte budget holds (a guess until one is decoded).
+  Viewer.prototype.capacity = function () {
+    return this.frameBytes ? Math.max(2, Math.floor(CACHE_BYTES / this.frameBytes)) : 4;
+  };
+
+  Viewer.prototype.trimCache = function (keep) {
+    var it = this.cache.keys();
+    while (this.cache.size > 1 && (this.cacheBytes > CACHE_BYTES || this.cache.size > this.capacity())) {
+      var oldest = it.next().value;
+      if (oldest === undefined) break;
+      if (oldest === keep) continue;
+      var value = this.cache.get(oldest);
+      this.cache.delete(oldest);
+      if (value && value.close) {
+        this.cacheBytes -= value.width * value.height * 4;
+        value.close();
+      }
+    }
+    this.root.dataset.cachedBytes = String(this.cacheBytes);
+  };
+
+  // A frame the browser cannot decode: the visitor is told, rather than
+  // left with a viewer that skips or freezes.
+  Viewer.prototype.badFrame = function (i) {
+    if (this.root.dataset.state === "error") return;
+    this.stop();
+    this.fail(TEXT.badFrame.replace("{n}", i + 1));
   };
 
   Viewer.prototype.preload = function () {
     var self = this, n = this.frames.length, i = 0;
     var step = function () {
-      if (i >= Math.min(n, 64)) return;
+      if (i >= Math.min(n, self.capacity()) || self.root.dataset.state === "error") return;
       var f = (self.current + i++) % n;
       self.bitmap(f).then(function () { (window.requestIdleCallback || setTimeout)(step); });
     };
@@ -515,8 +596,10 @@ var bgcolor = "#ffffff";
   Viewer.prototype.togglePlay = function () { if (this.timer) this.stop(); else this.play(); };
   Viewer.prototype.intro = function () { this.play(this.frames.length); };
 
+  // The hint comes with the first frame and goes at the first interaction.
   Viewer.prototype.showHelp = function (on) {
     if (!this.helpBox) return;
+    if (!on) this.helpDismissed = true;
     this.helpBox.hidden = !on;
     this.root.dataset.help = on ? "shown" : "hidden";
   };
@@ -580,11 +663,13 @@ var bgcolor = "#ffffff";
     canvas.addEventListener("wheel", function (e) {
       if (document.activeElement !== root && !document.fullscreenElement) return;
       e.preventDefault();
+      self.showHelp(false);
       var r = canvas.getBoundingClientRect();
       self.setZoom(self.zoom * (e.deltaY < 0 ? 1.15 : 1 / 1.15), e.clientX - r.left, e.clientY - r.top);
     }, { passive: false });
     root.addEventListener("keydown", function (e) {
       var handled = true;
+      if (e.key !== "Tab") self.showHelp(false);
       if (e.key === "ArrowLeft") { self.stop(); self.turn(-1); }
       else if (e.key === "ArrowRight") { self.stop(); self.turn(1); }
       else if (e.key === "+" || e.key === "=") self.setZoom(self.zoom * 1.5);

@@ -93,8 +93,9 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Movies from elsewhere for the viewer: JPEG data as older writers stored
-// it, a compressed movie, and placements in another order than the bitmaps.
+// Movies for the viewer: from elsewhere (JPEG data as older writers stored
+// it, a compressed movie, placements in another order than the bitmaps) and
+// one of large frames.
 void ViewerCases(const std::string& out) {
   fs::create_directories(out);
   const std::vector<std::string> colours = ColourFrames(out);
@@ -133,6 +134,18 @@ void ViewerCases(const std::string& out) {
       movie.ShowFrame(1);
     }
     save(movie, reversed ? "reordered" : "compressed");
+  }
+  {  // large frames, far more than a phone's memory should hold decoded
+    std::vector<std::string> large;
+    for (int i = 0; i < 24; ++i) {
+      TBitmap24 b(2000, 1500);
+      b.Fill(static_cast<std::uint8_t>(i * 10), 128, static_cast<std::uint8_t>(240 - i * 10));
+      large.push_back(out + "/large-" + std::to_string(i) + ".jpg");
+      if (!IKJpegFileSave(large.back(), IKDibFromBitmap(b), 80).Ok())
+        throw std::runtime_error(large.back());
+    }
+    fs::create_directories(out + "/large");
+    PcMovie(large, 2000, 1500, out + "/large/veldata.swf");
   }
 }
 

@@ -2,7 +2,9 @@
 // 127.0.0.1, and checks what a visitor sees and does.
 // usage: viewer.mjs KALVANE_CLI SITE_WITH_HELP SITE_WITHOUT_HELP
 import { spawn } from "node:child_process";
+import fs from "node:fs";
 import path from "node:path";
+import zlib from "node:zlib";
 import { chromium } from "playwright-core";
 
 const [cli, withHelp, withoutHelp, cases, project] = process.argv.slice(2);
@@ -68,7 +70,6 @@ async function site(folder, expect, name) {
       `${name}: help overlay ${helpState} with help ${help}`);
     const helpBoxes = await page.$$(".vz-help");
     check(help ? helpBoxes.length === 1 : helpBoxes.length === 0, `${name}: help box count`);
-    if (help) await page.click(".vz-help button");
     // the intro turn ends by itself; wait for it
     await page.waitForFunction(() => document.querySelector("[data-velzoom]").dataset.playing !== "1",
       null, { timeout: 20000 });
@@ -78,13 +79,29 @@ async function site(folder, expect, name) {
       return { x: r.x, y: r.y, w: r.width, h: r.height };
     });
     check(Math.abs(box.h / box.w - 0.75) < 0.02, `${name}: aspect ${box.h / box.w}`);
+    // The hint leaves the object free, and the first drag, even one that
+    // starts on the hint, turns the object and puts the hint away.
+    let y = box.y + box.h / 2;
+    if (help) {
+      const free = await page.evaluate(([x, y]) => document.elementFromPoint(x, y).tagName, [box.x + box.w / 2, y]);
+      check(free === "CANVAS", `${name}: the hint covers the object's centre (${free})`);
+      const hint = await page.$eval(".vz-help", (e) => { const r = e.getBoundingClientRect(); return r.y + r.height / 2; });
+      y = hint;
+    }
     const before = await frameOf(page);
-    await page.mouse.move(box.x + box.w * 0.7, box.y + box.h / 2);
+    await page.mouse.move(box.x + box.w * 0.7, y);
     await page.mouse.down();
-    for (let i = 1; i <= 10; i++) await page.mouse.move(box.x + box.w * 0.7 - i * 15, box.y + box.h / 2);
+    for (let i = 1; i <= 10; i++) await page.mouse.move(box.x + box.w * 0.7 - i * 15, y);
     await page.mouse.up();
     const dragged = await frameOf(page);
-    check(dragged !== before, `${name}: a drag turns (frame ${before} -> ${dragged})`);
+    check(dragged !== before, `${name}: the first drag turns (frame ${before} -> ${dragged})`);
+    if (help) {
+      check(await page.$eval(root, (e) => e.dataset.help) === "hidden", `${name}: the drag puts the hint away`);
+      await page.click(`.vz-bar button[title="操作方法"]`);
+      check(await page.$eval(root, (e) => e.dataset.help) === "shown", `${name}: ? shows the hint again`);
+      await page.click(".vz-help button");
+      check(await page.$eval(root, (e) => e.dataset.help) === "hidden", `${name}: 閉じる puts it away`);
+    }
 
     await page.focus(root);
     await page.keyboard.press("ArrowRight");
@@ -144,6 +161,91 @@ for (const [name, expected] of [["legacy", ["red", "green", "blue"]],
   check(problems.length === 0, `${name}: console errors: ${problems.join(" | ")}`);
   await context.close();
   server.child.kill();
+}
+
+// Large frames: the decoded frames kept stay within the memory budget (48 MiB
+// on a device that says it has 1 GB), while every frame can still be shown.
+for (const deviceMemory of [1, undefined]) {
+  const budget = (deviceMemory ? 48 : 384) * 1048576;
+  const server = await serve(path.join(cases, "large"));
+  const context = await browser.newContext({ reducedMotion: "reduce" });
+  if (deviceMemory) {
+    await context.addInitScript((gb) => Object.defineProperty(Navigator.prototype, "deviceMemory", { get: () => gb }),
+      deviceMemory);
+  }
+  const page = await context.newPage();
+  await page.goto(server.url + "velzoom.html");
+  const state = () => page.$eval("[data-velzoom]", (e) => e.dataset.state);
+  await page.waitForFunction(() => document.querySelector("[data-velzoom]").dataset.state === "ready",
+    null, { timeout: 30000 });
+  await page.focus("[data-velzoom]");
+  let most = 0;
+  for (let i = 0; i < 24; i++) {
+    await page.waitForFunction((f) => document.querySelector("[data-velzoom]").dataset.drawn === String(f), i,
+      { timeout: 10000 });
+    most = Math.max(most, await page.$eval("[data-velzoom]", (e) => Number(e.dataset.cachedBytes)));
+    await page.keyboard.press("ArrowRight");
+  }
+  check(most > 0 && most <= budget, `large, device memory ${deviceMemory}: ${most} decoded bytes held`);
+  check(await state() === "ready", `large, device memory ${deviceMemory}: state ${await state()}`);
+  await context.close();
+  server.child.kill();
+}
+
+// Damaged movies say so, quickly, instead of growing the page or looking
+// finished: a first tag declaring 4 GB, a tag longer than the header's file
+// length, a movie cut short, and a frame no browser can decode.
+{
+  const header = (sig, length) => {
+    const h = Buffer.from([...Buffer.from(sig), 6, 0, 0, 0, 0]);
+    h.writeUInt32LE(length, 4);
+    return h;
+  };
+  // the stage rectangle (160 x 120, 15-bit fields), 12 fps, one frame
+  const stage = Buffer.from([0x78, 0x00, 0x01, 0x90, 0x00, 0x00, 0x04, 0xb0, 0x00, 0x00, 0x0c, 0x01, 0x00]);
+  const zeros = Buffer.alloc(64 * 1048576);
+  // a JPEG tag's long header with the given length, and no body to match
+  const declared = (size) => {
+    const b = Buffer.alloc(6);
+    b.writeUInt16LE((21 << 6) | 63, 0);
+    b.writeUInt32LE(size, 2);
+    return b;
+  };
+  const legacy = fs.readFileSync(path.join(cases, "legacy", "veldata.swf"));
+  // the legacy movie with the second JPEG's bytes replaced by noise
+  const noisy = Buffer.from(legacy);
+  for (let p = 8 + Math.ceil((5 + 4 * (noisy[8] >> 3)) / 8) + 4, jpegs = 0; p < noisy.length;) {
+    let code = noisy.readUInt16LE(p) >> 6, size = noisy.readUInt16LE(p) & 63, body = p + 2;
+    if (size === 63) { size = noisy.readUInt32LE(p + 2); body = p + 6; }
+    if (code === 21 && ++jpegs === 2) for (let i = body + 6; i < body + size; i++) noisy[i] = (i * 131) & 0xff;
+    p = body + size;
+  }
+  const movies = {
+    "declares-4gb": Buffer.concat([header("CWS", 0xffffffff),
+      zlib.deflateSync(Buffer.concat([stage, declared(0xfffffff0), zeros]))]),
+    "longer-than-file": Buffer.concat([header("CWS", 2000),
+      zlib.deflateSync(Buffer.concat([stage, declared(32 * 1048576), zeros]))]),
+    "cut-short": legacy.subarray(0, Math.floor(legacy.length * 0.7)),
+    "undecodable-frame": noisy,
+  };
+  const expected = {
+    "declares-4gb": /壊れています/, "longer-than-file": /壊れています/,
+    "cut-short": /途中で終わっています/, "undecodable-frame": /2 枚目の画像を表示できません/,
+  };
+  for (const [name, bytes] of Object.entries(movies)) {
+    const folder = path.join(cases, name);
+    fs.mkdirSync(folder, { recursive: true });
+    for (const f of ["velzoom.html", "velzoom.js", "style.css"]) fs.copyFileSync(path.join(cases, "legacy", f), path.join(folder, f));
+    fs.writeFileSync(path.join(folder, "veldata.swf"), bytes);
+    const server = await serve(folder);
+    const { page, context } = await open(server.url + "velzoom.html", { reducedMotion: "reduce" });
+    await page.waitForSelector(".vz-message:not([hidden])", { timeout: 10000 }).catch(() => {});
+    const text = await page.$eval(".vz-message", (e) => (e.hidden ? "" : e.textContent));
+    const state = await page.$eval("[data-velzoom]", (e) => e.dataset.state);
+    check(expected[name].test(text) && state === "error", `${name}: says "${text}" (state ${state})`);
+    await context.close();
+    server.child.kill();
+  }
 }
 
 // The HTML preview: tmp.swf next to tmp.html, served by the program.
