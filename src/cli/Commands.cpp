@@ -237,6 +237,8 @@ int RunExport(const TExportOptions& o, TExportRequest request) {
     return Fail((result.Movie.empty() ? request.Output : result.Movie) +
                 ": no movie written: " + result.Error);
   }
+  for (const std::string& warning : result.Warnings)
+    std::cerr << "kalvane-cli: warning: " << warning << "\n";
   std::printf("wrote %s: %zu frames of %d x %d pixels\n", result.Movie.c_str(),
               result.Frames.size(), result.Width, result.Height);
   return kDone;

@@ -131,10 +131,11 @@ TExportResult TLayerToSwf::Make(const TExportPlan& plan, const std::string& file
 
   TSwfList list;
   const TImageTrimToJpeg trimmer;
-  TOrderedWork<TResult> work;
+  TOrderedWork<TFrameResult> work;
   TResult frameError;
-  auto deliver = [&](TResult done) {
+  auto deliver = [&](TFrameResult done) {
     progress.Step();
+    if (!done.Warning.empty()) result.Warnings.push_back(std::move(done.Warning));
     if (!done.Ok() && frameError.Ok()) frameError = std::move(done);
   };
   for (const TFramePlan& frame : plan.Frames) {

@@ -17,8 +17,9 @@ class TBandManagement;
 
 // What an export came to.
 struct TExportResult : TResult {
-  std::vector<std::string> Frames;  // the frame files made, in item order
-  int Width = 0;                    // the movie's size
+  std::vector<std::string> Frames;    // the frame files made, in item order
+  std::vector<std::string> Warnings;  // photos that decoded only with damage, in item order
+  int Width = 0;                      // the movie's size
   int Height = 0;
 };
 

@@ -18,9 +18,16 @@ namespace kalvane {
 using vips::VError;
 using vips::VImage;
 
+namespace {
+// Set while this thread decodes a JPEG: counts the warnings the decoder
+// gives when it closes (a reduced decode reports damage only then).
+thread_local int* gHeardWarnings = nullptr;
+}  // namespace
+
 struct TIKImage::Impl {
   VImage image;
   std::string error;
+  std::string warning;
 };
 
 std::string IKOwnErrorLines(const std::string& detail, const std::string& path) {
@@ -70,6 +77,15 @@ const std::string& TIKImage::Error() const {
   return impl_->image.get_image() ? kNone : impl_->error;
 }
 
+const std::string& TIKImage::Warning() const {
+  static const std::string kNone;
+  return impl_ ? impl_->warning : kNone;
+}
+
+void TIKImage::SetWarning(std::string warning) {
+  if (impl_) impl_->warning = std::move(warning);
+}
+
 namespace {
 
 const std::vector<double> kWhite = {255.0, 255.0, 255.0};
@@ -101,6 +117,25 @@ TIKImage Guard(const char* what, F&& step) {
         colon != std::string::npos && context.find('/') < colon ? context.substr(0, colon) : "";
     return TIKImage::Failed(context + ": " + IKOwnErrorLines(Trimmed(e.what()), path));
   }
+}
+
+// Decodes a JPEG first refusing any damage its decoder reports; a photo
+// that only decodes with damage ignored is made all the same, with a
+// warning, so damaged data is never exported in silence. A reduced decode
+// reports damage only as it closes, so the warnings this thread hears count
+// too. Other formats and a clean JPEG decode once.
+template <typename F>
+TIKImage DecodeChecked(const std::string& path, bool jpeg, F&& decode) {
+  if (!jpeg) return decode(VIPS_FAIL_ON_TRUNCATED);
+  int heard = 0;
+  gHeardWarnings = &heard;
+  TIKImage image = decode(VIPS_FAIL_ON_WARNING);
+  bool damaged = image.IsEmpty();
+  if (damaged) image = decode(VIPS_FAIL_ON_TRUNCATED);
+  gHeardWarnings = nullptr;
+  if (!image.IsEmpty() && (damaged || heard > 0))
+    image.SetWarning(path + ": the JPEG data is damaged; the frame may show it");
+  return image;
 }
 
 const VImage* Source(const TIKImage& image) {
@@ -208,10 +243,15 @@ void IKInitialize() {
     vips_cache_set_max(0);
     vips_cache_set_max_mem(0);
     // Decoding problems come back to the caller as errors; libvips' own
-    // warnings on stderr would only repeat them.
+    // warnings on stderr would only repeat them. A decode that listens
+    // hears the warnings its own thread gives.
     g_log_set_handler(
         "VIPS", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE),
-        [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+        [](const gchar*, GLogLevelFlags, const gchar* message, gpointer) {
+          if (gHeardWarnings && message && std::strncmp(message, "read gave ", 10) == 0)
+            ++*gHeardWarnings;
+        },
+        nullptr);
   });
 }
 
@@ -268,13 +308,14 @@ std::optional<TIKFileInfo> IKFileType(const std::string& path, std::string* erro
 TIKImage IKFileLoad(const std::string& path) {
   IKInitialize();
   std::string error;
-  const auto header = IKFileType(path, &error);
+  const auto header = ReadHeader(path, &error);
   if (!header) return TIKImage::Failed(error);
-  if (error = CheckSize(path, *header); !error.empty()) return TIKImage::Failed(error);
-  return Guard((path + ": cannot decode").c_str(), [&] {
-    VImage in = VImage::new_from_file(path.c_str(),
-                                      VImage::option()->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
-    return InMemory(ToSRGB8(in.autorot()));
+  if (error = CheckSize(path, header->Stored); !error.empty()) return TIKImage::Failed(error);
+  return DecodeChecked(path, header->Jpeg, [&](VipsFailOn failOn) {
+    return Guard((path + ": cannot decode").c_str(), [&] {
+      VImage in = VImage::new_from_file(path.c_str(), VImage::option()->set("fail_on", failOn));
+      return InMemory(ToSRGB8(in.autorot()));
+    });
   });
 }
 
@@ -334,7 +375,10 @@ TIKImage IKTrimFrame(const std::string& path, int angle, TIKRect rect, int width
   const int turn = ((angle % 36000) + 36000) % 36000;
   if (turn % 9000 != 0 || read->Orientation != 1) {
     // The general way: whole photo, turned, cut, scaled.
-    return IKResizeEx(IKCutRectImage(IKRotationEx(IKFileLoad(path), angle), rect), width, height);
+    const TIKImage whole = IKFileLoad(path);
+    TIKImage frame = IKResizeEx(IKCutRectImage(IKRotationEx(whole, angle), rect), width, height);
+    frame.SetWarning(whole.Warning());
+    return frame;
   }
   const int q = turn / 9000;
   const TIKRect source = UnturnedRect(rect, q, header->width, header->height);
@@ -352,47 +396,48 @@ TIKImage IKTrimFrame(const std::string& path, int angle, TIKRect rect, int width
       }
     }
   }
-  return Guard((path + ": cannot make the frame").c_str(), [&] {
-    auto options = VImage::option()
-                       ->set("access", VIPS_ACCESS_SEQUENTIAL)
-                       ->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
-    if (shrink > 1) options->set("shrink", shrink);
-    VImage in = ToSRGB8(VImage::new_from_file(path.c_str(), options));
-    const double fx = static_cast<double>(in.width()) / header->width;
-    const double fy = static_cast<double>(in.height()) / header->height;
-    // The cut's edges in the reduced image fall between its pixels. The cut
-    // starts at the pixel before and the rest of the way is carried into
-    // the resampling, so frames move by the offsets' exact share and do
-    // not snap to whole reduced pixels.
-    const double left = source.left * fx, top = source.top * fy;
-    const double right = source.right * fx, bottom = source.bottom * fy;
-    const int x0 = static_cast<int>(std::floor(left)), y0 = static_cast<int>(std::floor(top));
-    const int x1 = std::max(static_cast<int>(std::ceil(right)), x0 + 1);
-    const int y1 = std::max(static_cast<int>(std::ceil(bottom)), y0 + 1);
-    const double sx = ow / std::max(right - left, 1e-9), sy = oh / std::max(bottom - top, 1e-9);
-    VImage cut =
-        in.embed(-x0, -y0, x1 - x0, y1 - y0, VImage::option()->set("extend", VIPS_EXTEND_WHITE));
-    // After the reduced decode at most a halving is left: one affine pass
-    // scales and carries the fraction.
-    VImage resized =
-        shrink == 1 && x0 == left && y0 == top
-            ? cut.resize(sx, VImage::option()->set("vscale", sy))
-            : cut.affine({sx, 0, 0, sy}, VImage::option()
-                                             ->set("idx", -(left - x0))
-                                             ->set("idy", -(top - y0))
-                                             ->set("oarea", std::vector<int>{0, 0, ow, oh})
-                                             ->set("extend", VIPS_EXTEND_COPY));
-    VImage scaled = InMemory(ExactSize(resized, ow, oh));
-    switch (q) {
-      case 1:
-        return InMemory(scaled.rot(VIPS_ANGLE_D270));
-      case 2:
-        return InMemory(scaled.rot(VIPS_ANGLE_D180));
-      case 3:
-        return InMemory(scaled.rot(VIPS_ANGLE_D90));
-      default:
-        return scaled;
-    }
+  return DecodeChecked(path, read->Jpeg, [&](VipsFailOn failOn) {
+    return Guard((path + ": cannot make the frame").c_str(), [&] {
+      auto options =
+          VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", failOn);
+      if (shrink > 1) options->set("shrink", shrink);
+      VImage in = ToSRGB8(VImage::new_from_file(path.c_str(), options));
+      const double fx = static_cast<double>(in.width()) / header->width;
+      const double fy = static_cast<double>(in.height()) / header->height;
+      // The cut's edges in the reduced image fall between its pixels. The cut
+      // starts at the pixel before and the rest of the way is carried into
+      // the resampling, so frames move by the offsets' exact share and do
+      // not snap to whole reduced pixels.
+      const double left = source.left * fx, top = source.top * fy;
+      const double right = source.right * fx, bottom = source.bottom * fy;
+      const int x0 = static_cast<int>(std::floor(left)), y0 = static_cast<int>(std::floor(top));
+      const int x1 = std::max(static_cast<int>(std::ceil(right)), x0 + 1);
+      const int y1 = std::max(static_cast<int>(std::ceil(bottom)), y0 + 1);
+      const double sx = ow / std::max(right - left, 1e-9), sy = oh / std::max(bottom - top, 1e-9);
+      VImage cut =
+          in.embed(-x0, -y0, x1 - x0, y1 - y0, VImage::option()->set("extend", VIPS_EXTEND_WHITE));
+      // After the reduced decode at most a halving is left: one affine pass
+      // scales and carries the fraction.
+      VImage resized =
+          shrink == 1 && x0 == left && y0 == top
+              ? cut.resize(sx, VImage::option()->set("vscale", sy))
+              : cut.affine({sx, 0, 0, sy}, VImage::option()
+                                               ->set("idx", -(left - x0))
+                                               ->set("idy", -(top - y0))
+                                               ->set("oarea", std::vector<int>{0, 0, ow, oh})
+                                               ->set("extend", VIPS_EXTEND_COPY));
+      VImage scaled = InMemory(ExactSize(resized, ow, oh));
+      switch (q) {
+        case 1:
+          return InMemory(scaled.rot(VIPS_ANGLE_D270));
+        case 2:
+          return InMemory(scaled.rot(VIPS_ANGLE_D180));
+        case 3:
+          return InMemory(scaled.rot(VIPS_ANGLE_D90));
+        default:
+          return scaled;
+      }
+    });
   });
 }
 

@@ -46,6 +46,10 @@ class TIKImage {
   int Height() const;
   // Why the operation that made this image failed; empty on success.
   const std::string& Error() const;
+  // What was wrong with a file that still decoded (damaged JPEG data);
+  // empty for a clean one.
+  const std::string& Warning() const;
+  void SetWarning(std::string warning);
 
   struct Impl;
   explicit TIKImage(std::unique_ptr<Impl> impl);

@@ -13,12 +13,18 @@ TResult TImageTrimToJpeg::TrimToJpeg(const TIKImage& image, TIKRect rect,
   return IKJpegFileSave(fileName, scaled, kQuality);
 }
 
-TResult TImageTrimToJpeg::MakeFrame(const TFramePlan& plan) const {
+TFrameResult TImageTrimToJpeg::MakeFrame(const TFramePlan& plan) const {
+  TFrameResult result;
   const TIKImage frame =
       IKTrimFrame(plan.Source, plan.Rotation, plan.Crop, plan.Width, plan.Height);
-  if (frame.IsEmpty()) return TResult::Fail(TErrorCode::Unreadable, frame.Error());
+  if (frame.IsEmpty()) {
+    result.SetFailure(TErrorCode::Unreadable, frame.Error());
+    return result;
+  }
   std::remove(plan.FileName.c_str());
-  return IKJpegFileSave(plan.FileName, frame, kQuality);
+  static_cast<TResult&>(result) = IKJpegFileSave(plan.FileName, frame, kQuality);
+  result.Warning = frame.Warning();
+  return result;
 }
 
 }  // namespace kalvane

@@ -17,6 +17,11 @@ struct TFramePlan {
   std::string FileName;
 };
 
+// A frame made, with what was wrong with a photo that still decoded.
+struct TFrameResult : TResult {
+  std::string Warning;
+};
+
 // Cuts, scales and writes frames as JPEG of quality 85 (baseline).
 class TImageTrimToJpeg {
  public:
@@ -25,7 +30,7 @@ class TImageTrimToJpeg {
   TResult TrimToJpeg(const TIKImage& image, TIKRect rect, const std::string& fileName, int width,
                      int height) const;
   // A planned frame straight from its photo file.
-  TResult MakeFrame(const TFramePlan& plan) const;
+  TFrameResult MakeFrame(const TFramePlan& plan) const;
 };
 
 }  // namespace kalvane

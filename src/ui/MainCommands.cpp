@@ -387,6 +387,12 @@ void TfrmMain::btnDesignExportClick() {
 void TfrmMain::ExportEnded(const TExportOutcome& outcome, const std::string& done,
                            const std::string& failed, bool openPage) {
   setEnabled(true);
+  if (outcome.Ok() && !outcome.Warnings.empty()) {
+    std::string text = kDamagedPhotos;
+    for (const std::string& warning : outcome.Warnings)
+      text += "\r" + warning;
+    Dialogs->Warn(kErrorCaption, text);
+  }
   if (!outcome.Ok()) {
     if (outcome.Code != TErrorCode::Cancelled) {
       Dialogs->ShowError(kErrorCaption,

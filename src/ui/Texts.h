@@ -29,6 +29,8 @@ inline constexpr const char* kWelcome =
     "チュートリアルを\r一読される事をお勧めします。\r\rヘルプドキュメントを開きますか？\r（※ヘルプ"
     "は"
     "メニューからいつでも開けます）";
+inline constexpr const char* kDamagedPhotos =
+    "次の写真は JPEG データが壊れています。書き出したフレームに乱れがないか確認してください";
 inline constexpr const char* kPcExportDone = "PC用データファイルの書き出しが完了しました";
 inline constexpr const char* kPcExportFailed = "PC用データファイルを書き出せませんでした。";
 inline constexpr const char* kPreviewFailed = "HTMLプレビューを作成できませんでした。";

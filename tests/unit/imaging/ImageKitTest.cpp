@@ -8,6 +8,7 @@
 #include <vips/vips8>
 
 #include "TestImages.h"
+#include "imaging/ImageTrimToJpeg.h"
 
 namespace kalvane {
 namespace {
@@ -143,6 +144,33 @@ TEST(ImageKitBadInput, MissingEmptyTruncatedAndForeignFilesFailWithAReason) {
     const TIKImage small = IKFileLoadScaled(path, 30, 20);
     EXPECT_TRUE(small.IsEmpty());
     EXPECT_FALSE(small.Error().empty());
+  }
+}
+
+TEST(ImageKitBadInput, DamagedJpegDataIsMadeWithAWarningNamingThePhoto) {
+  TempDir dir;
+  const std::string clean = dir.File("clean.jpg"), damaged = dir.File("damaged.jpg");
+  test::WriteGradient(clean, 800, 600);
+  std::string bytes = test::ReadText(clean);
+  for (std::size_t i = bytes.size() / 3; i < bytes.size() / 3 + 400; i += 7)
+    bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+  std::ofstream(damaged, std::ios::binary) << bytes;
+
+  const TIKRect all{0, 0, 800, 600};
+  for (const std::string& path : {clean, damaged}) {
+    SCOPED_TRACE(path);
+    const bool warned = path == damaged;
+    // the whole decode, a reduced decode (1/8) and a turned one
+    const TIKImage images[] = {IKFileLoad(path), IKTrimFrame(path, 0, all, 100, 75),
+                               IKTrimFrame(path, 9000, {0, 0, 600, 800}, 600, 800)};
+    for (const TIKImage& image : images) {
+      ASSERT_FALSE(image.IsEmpty()) << image.Error();
+      EXPECT_EQ(image.Warning().find(path) != std::string::npos, warned) << image.Warning();
+    }
+    const TFrameResult frame =
+        TImageTrimToJpeg().MakeFrame({0, path, 0, all, 200, 150, dir.File("frame.jpg")});
+    EXPECT_TRUE(test::Ok(frame));
+    EXPECT_EQ(frame.Warning.empty(), !warned);
   }
 }
 
