@@ -15,6 +15,7 @@ enum class TErrorCode {
   Unreadable,    // a file that cannot be read or decoded
   WriteFailed,   // a file or folder that cannot be written
   Busy,          // a lock that cannot be taken
+  ToolFailed,    // a program the export runs is missing or failed
   Internal,      // no memory, no thread, an unexpected error
 };
 

@@ -14,6 +14,7 @@
 #include "document/AutoAlign.h"
 #include "export/DesignExport.h"
 #include "export/ExportService.h"
+#include "export/ExportTexts.h"
 #include "export/HtmlPreview.h"
 #include "export/LocalServer.h"
 #include "project/LoadThread.h"
@@ -220,7 +221,7 @@ int OpenProject(const std::string& project, const std::string& search, TProjectD
 
 // Opens the project without display copies (the export needs only each
 // photo's size) and runs one export of it.
-int RunExport(const TExportOptions& o, TExportRequest request) {
+int RunExport(const TExportOptions& o, TExportRequest request, TExportOutcome* outcome = nullptr) {
   TCliView view;
   TProjectDocument document(&view);
   document.LayerItems().SetDisplayCopies(false);
@@ -241,6 +242,7 @@ int RunExport(const TExportOptions& o, TExportRequest request) {
     std::cerr << "kalvane-cli: warning: " << warning << "\n";
   std::printf("wrote %s: %zu frames of %d x %d pixels\n", result.Movie.c_str(),
               result.Frames.size(), result.Width, result.Height);
+  if (outcome) *outcome = result;
   return kDone;
 }
 
@@ -252,6 +254,26 @@ int Export(const std::vector<std::string>& args) {
   TExportRequest request;
   request.Output = o.Output;
   return RunExport(o, request);
+}
+
+int Mobile(const std::vector<std::string>& args) {
+  if (std::find(args.begin(), args.end(), "--width") != args.end())
+    return BadUsage("the mobile movie's frames are 160 pixels wide; --width does not apply");
+  TExportOptions o;
+  if (const int rc = ParseOptions(args, false, o); rc != kDone) return rc;
+  TExportRequest request;
+  request.Kind = TExportKind::Mobile;
+  request.Output = o.Output;
+  TExportOutcome outcome;
+  if (const int rc = RunExport(o, request, &outcome); rc != kDone) return rc;
+  const long long size = GetFileSizeOf(outcome.Movie);
+  std::printf("movie size: %lld bytes\n", size);
+  if (size >= kMobileSizeLimit) {
+    std::string text = MobileDoneText(size);
+    std::replace(text.begin(), text.end(), '\r', '\n');
+    std::printf("%s\n", text.c_str());
+  }
+  return kDone;
 }
 
 int Designs(const std::vector<std::string>& args) {

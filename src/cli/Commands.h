@@ -12,6 +12,7 @@ constexpr int kUsage = 2;
 int Load(std::vector<std::string> args);
 int Info(const std::vector<std::string>& args);
 int Export(const std::vector<std::string>& args);
+int Mobile(const std::vector<std::string>& args);
 int Designs(const std::vector<std::string>& args);
 int Design(const std::vector<std::string>& args);
 int Serve(const std::vector<std::string>& args);

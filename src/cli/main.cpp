@@ -12,6 +12,7 @@ void PrintUsage(std::ostream& out) {
          "       kalvane-cli info PROJECT.vpj\n"
          "       kalvane-cli export PROJECT.vpj -o OUT.swf [--width N] [--search DIR]\n"
          "                          [--skip-unreadable]\n"
+         "       kalvane-cli mobile PROJECT.vpj -o OUT.swf [--search DIR] [--skip-unreadable]\n"
          "       kalvane-cli designs\n"
          "       kalvane-cli design PROJECT.vpj --design THEME/DESIGN -o FOLDER [--width N]\n"
          "                          [--search DIR] [--no-help]\n"
@@ -32,6 +33,10 @@ void PrintUsage(std::ostream& out) {
          "        image is an error. A photo that cannot be read, or that has the\n"
          "        name of an earlier one, is an error too; --skip-unreadable names\n"
          "        each and exports the others (export and design).\n"
+         "mobile  Writes the movie for phones: frames 160 pixels wide, made into a\n"
+         "        movie by jpeg2swf and put into template_m/velmobile.swf by\n"
+         "        swfcombine (both beside the program); warns when the movie has\n"
+         "        100000 bytes or more, which some phones do not play.\n"
          "designs Lists the installed design templates as THEME/DESIGN.\n"
          "design  Writes a complete page set into FOLDER: the design's files and the\n"
          "        data movie veldata.swf (--no-help: no operation help in the viewer).\n"
@@ -64,6 +69,7 @@ int main(int argc, char** argv) {
   if (command == "load") return Load(args);
   if (command == "info") return Info(args);
   if (command == "export") return Export(args);
+  if (command == "mobile") return Mobile(args);
   if (command == "designs") return Designs(args);
   if (command == "design") return Design(args);
   if (command == "serve") return Serve(args);

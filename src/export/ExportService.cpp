@@ -5,6 +5,7 @@
 #include "base/AppUtil.h"
 #include "export/DesignExport.h"
 #include "export/HtmlPreview.h"
+#include "export/MobileTools.h"
 #include "project/ProjectDocument.h"
 
 namespace kalvane {
@@ -73,10 +74,13 @@ TExportOutcome TExportService::Prepare(const TExportRequest& request, TJob& job)
   job.Exporter.SetItems(&Doc.LayerItems());
   job.Exporter.SetTrimBox(&Doc.TrimBox());
   job.Exporter.SetWorkSize(work.Width, work.Height);
-  job.Exporter.SetSwfWidth(request.Width);
+  const bool mobile = request.Kind == TExportKind::Mobile;
+  job.Request.Width = mobile ? kMobileWidth : request.Width;
+  job.Exporter.SetSwfWidth(job.Request.Width);
+  job.Exporter.SetMobile(mobile);
   job.Exporter.SetFrameFolder(request.FrameFolder);
   TExportOutcome outcome;
-  if (request.Width <= 0) {
+  if (job.Request.Width <= 0) {
     outcome.SetFailure(TErrorCode::BadSetting, "the width must be above 0");
     return outcome;
   }
@@ -95,6 +99,7 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress) {
   TExportOutcome outcome;
   switch (request.Kind) {
     case TExportKind::PcMovie:
+    case TExportKind::Mobile:
       outcome.Movie = request.Output;
       break;
     case TExportKind::PageSet: {

@@ -18,6 +18,7 @@ enum class TExportKind {
   PcMovie,      // the data movie alone, at Output
   PageSet,      // a design's files and veldata.swf, in the folder Output
   HtmlPreview,  // the preview folder: the viewer page and tmp.swf
+  Mobile,       // the mobile movie at Output, frames 160 wide (Width is not used)
 };
 
 struct TExportRequest {

@@ -8,6 +8,23 @@ namespace kalvane {
 inline constexpr const char* kExportMessage = "コンテンツデータ作成中...";
 inline constexpr const char* kWaitingForExportMessage = "他の書き出しの終了を待っています...";
 
+// After the mobile export: movies of this size or more may not play on
+// some phones.
+inline constexpr long long kMobileSizeLimit = 100000;
+inline constexpr const char* kMobileDone = "携帯端末用データファイルの書き出しが完了しました";
+inline constexpr const char* kMobileDoneTooLarge =
+    "携帯端末用SWFコンテンツの書き出しが完了しました\r"
+    "\r"
+    "※コンテンツのデータサイズが100KB以内に収まっていません。\r"
+    "100KBを超えるSWFファイルは一部機種によって閲覧出来なくなる可能性があります\r"
+    "データサイズは\r"
+    "　「写真のトリミングボックス高さを縮める」\r"
+    "　「写真の枚数を減らしてみる」\r"
+    "などで100KB以内に収まるよう調整して下さい";
+inline const char* MobileDoneText(long long movieBytes) {
+  return movieBytes < kMobileSizeLimit ? kMobileDone : kMobileDoneTooLarge;
+}
+
 // Why an export failed, in the user's words; the detail (which file, what
 // the system said) follows it.
 inline const char* ExportFailureText(TErrorCode code) {
@@ -27,6 +44,8 @@ inline const char* ExportFailureText(TErrorCode code) {
       return "書き出しを中止しました。";
     case TErrorCode::Busy:
       return "他の書き出しが実行中です。";
+    case TErrorCode::ToolFailed:
+      return "携帯用データの作成ツールが見つからないか、正しく動作しませんでした。";
     default:
       return "データを作成できませんでした。";
   }

@@ -68,10 +68,6 @@ TExportResult TLayerToSwf::Plan(TExportPlan& plan) const {
     result.SetFailure(TErrorCode::BadSetting, "the export is not set up");
     return result;
   }
-  if (Mobile) {
-    result.SetFailure(TErrorCode::BadSetting, "the mobile movie is made by the mobile export");
-    return result;
-  }
   // The list as it is now, held still while it is read.
   const TLayerManagement::TLockedView items = Items->LockedView();
   const int count = items.Count();
@@ -157,7 +153,9 @@ TExportResult TLayerToSwf::Make(const TExportPlan& plan, const std::string& file
 
   list.SetSwfWidth(plan.Width);
   list.SetSwfHeight(plan.Height);
-  const TResult written = list.MakePcSwf(fileName);
+  const TResult written =
+      Mobile ? list.MakeMobileSwf(fileName, GetAppFolder(), GetFolderOf(list[0]), CancelFlag)
+             : list.MakePcSwf(fileName);
   result.Width = list.Width();
   result.Height = list.Height();
   if (!written.Ok()) static_cast<TResult&>(result) = written;

@@ -1,6 +1,12 @@
 #include "export/SwfList.h"
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "base/AppUtil.h"
 #include "base/Round.h"
+#include "base/RunProgram.h"
 #include "swf/FlashMovie.h"
 
 namespace kalvane {
@@ -48,6 +54,85 @@ TResult TSwfList::MakePcSwf(const std::string& fileName) const {
     return TResult::Fail(TErrorCode::WriteFailed, e.what());
   }
   return {};
+}
+
+namespace {
+
+// The tools' settings: 3 frames a second at JPEG quality 72.
+constexpr const char* kMobileRate = "3";
+constexpr const char* kMobileQuality = "72";
+constexpr const char* kMobilePlace = "loadRect_mc=";
+// Generous: a thousand frames take seconds; a hung tool is stopped.
+constexpr int kToolSeconds = 300;
+
+struct TMobilePaths {
+  std::string Jpeg2Swf, SwfCombine, Master, Slide, Script, Log, Output;
+};
+
+TMobilePaths MobilePaths(const std::string& fileName, const std::string& programFolder,
+                         const std::string& workFolder) {
+  const std::string tools = WithTrailingSlash(programFolder);
+  const std::string work = WithTrailingSlash(workFolder);
+  std::error_code ec;
+  const std::string output = std::filesystem::absolute(fileName, ec).string();
+  return {tools + "jpeg2swf",
+          tools + "swfcombine",
+          tools + "template_m/velmobile.swf",
+          work + "motmp1.swf",
+          work + "motmp.bat",
+          work + "motmp.log",
+          output.empty() ? fileName : output};
+}
+
+}  // namespace
+
+std::vector<std::string> TSwfList::MobileCommandLines(const std::string& fileName,
+                                                      const std::string& programFolder,
+                                                      const std::string& workFolder) const {
+  const TMobilePaths p = MobilePaths(fileName, programFolder, workFolder);
+  std::string first = QuoteText(p.Jpeg2Swf) + " -r " + kMobileRate + " -q " + kMobileQuality +
+                      " -o " + QuoteText(p.Slide) + " ";
+  for (const std::string& frame : Files)
+    first += " " + QuoteText(frame);
+  const std::string second = QuoteText(p.SwfCombine) + " -o " + QuoteText(p.Output) + " " +
+                             QuoteText(p.Master) + " " + kMobilePlace + QuoteText(p.Slide);
+  return {first, second};
+}
+
+TResult TSwfList::MakeMobileSwf(const std::string& fileName, const std::string& programFolder,
+                                const std::string& workFolder,
+                                const std::atomic<bool>* cancel) const {
+  if (Files.empty()) return TResult::Fail(TErrorCode::NoItems, "there are no frames to write");
+  if (Count() > kMaxFrames) {
+    return TResult::Fail(
+        TErrorCode::TooManyItems,
+        std::to_string(Count()) + " frames: a movie holds at most " + std::to_string(kMaxFrames));
+  }
+  const TMobilePaths p = MobilePaths(fileName, programFolder, workFolder);
+  for (const std::string& needed : {p.Jpeg2Swf, p.SwfCombine, p.Master}) {
+    if (!std::filesystem::is_regular_file(needed)) {
+      return TResult::Fail(TErrorCode::ToolFailed,
+                           needed + ": missing; the mobile export needs it beside the program");
+    }
+  }
+  std::remove(p.Slide.c_str());
+  std::remove(p.Script.c_str());
+  {  // for the record: what the two programs are run with
+    std::ofstream script(p.Script, std::ios::binary);
+    for (const std::string& line : MobileCommandLines(fileName, programFolder, workFolder))
+      script << line << "\r\n";
+    if (!script) return TResult::Fail(TErrorCode::WriteFailed, p.Script + ": cannot be written");
+  }
+  std::vector<std::string> slides = {p.Jpeg2Swf,     "-r", kMobileRate, "-q",
+                                     kMobileQuality, "-o", p.Slide};
+  slides.insert(slides.end(), Files.begin(), Files.end());
+  TResult made = RunProgram(slides, p.Log, kToolSeconds, cancel);
+  if (made.Ok()) {
+    made = RunProgram({p.SwfCombine, "-o", p.Output, p.Master, kMobilePlace + p.Slide}, p.Log,
+                      kToolSeconds, cancel);
+  }
+  if (!made.Ok() && made.Code != TErrorCode::Cancelled) made.Code = TErrorCode::ToolFailed;
+  return made;
 }
 
 }  // namespace kalvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,6 +33,20 @@ class TSwfList {
   // new one. Frame files are noted while the movie is built and copied into
   // it one at a time, so memory does not grow with the frame count.
   TResult MakePcSwf(const std::string& fileName) const;
+
+  // The mobile movie: jpeg2swf makes the frames into a slide movie
+  // (motmp1.swf in `workFolder`) and swfcombine puts that into the place
+  // loadRect_mc of template_m/velmobile.swf, both from `programFolder`.
+  // The two command lines are written to motmp.bat for the record; the
+  // programs run with argument vectors, in order, and are waited for, so a
+  // missing or failing tool is an error naming it.
+  TResult MakeMobileSwf(const std::string& fileName, const std::string& programFolder,
+                        const std::string& workFolder,
+                        const std::atomic<bool>* cancel = nullptr) const;
+  // The record's two lines, quoted as a command interpreter takes them.
+  std::vector<std::string> MobileCommandLines(const std::string& fileName,
+                                              const std::string& programFolder,
+                                              const std::string& workFolder) const;
 
  private:
   std::vector<std::string> Files;

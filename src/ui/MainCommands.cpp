@@ -323,6 +323,22 @@ void TfrmMain::btnFlashExportClick() {
   });
 }
 
+void TfrmMain::btnMFlashExportClick() {
+  if (document->LayerItems().Count() == 0 || ExportRunning()) return;
+  const std::optional<std::string> file = Dialogs->PickSaveFile(kSwfFilter, "velmobile.swf", "swf");
+  if (!file) return;
+  repaint();
+  TExportRequest request;
+  request.Kind = TExportKind::Mobile;
+  request.Output = *file;
+  ExportProgress = std::make_unique<TExecProgress>(this);
+  Exporter.SetProgress(ExportProgress.get());
+  Exporter.Start(request, [this](const TExportOutcome& outcome) {
+    // the message depends on the size: phones may not play 100000 bytes or more
+    ExportEnded(outcome, MobileDoneText(GetFileSizeOf(outcome.Movie)), kMobileExportFailed, false);
+  });
+}
+
 // ---- the simple preview --------------------------------------------------------
 
 void TfrmMain::btnPreviewClick() {

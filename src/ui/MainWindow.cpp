@@ -158,7 +158,8 @@ void TfrmMain::BuildMenus() {
   file->addAction(connectTo(Action("FM7", "(PC)テンプレートデザインデータを書き出し"),
                             &TfrmMain::btnDesignExportClick));
   file->addSeparator()->setObjectName("FS4");
-  file->addAction(Action("FM9", "(携帯)データファイルを書き出し"));
+  file->addAction(
+      connectTo(Action("FM9", "(携帯)データファイルを書き出し"), &TfrmMain::btnMFlashExportClick));
   file->addSeparator()->setObjectName("FS3");
   QAction* quit = Action("FM6", "終了(&Q)", QKeySequence("Ctrl+Q"));
   connect(quit, &QAction::triggered, this, &QWidget::close);

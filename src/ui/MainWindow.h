@@ -92,6 +92,7 @@ class TfrmMain : public QMainWindow,
   void btnSaveClick();
   void btnSaveAsClick();
   void btnFlashExportClick();
+  void btnMFlashExportClick();
   void btnDesignExportClick();
   TfrmTemplate& Template() { return *TemplateWindow; }
   void btnHTMLPreviewClick();

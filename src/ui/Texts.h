@@ -33,6 +33,7 @@ inline constexpr const char* kDamagedPhotos =
     "次の写真は JPEG データが壊れています。書き出したフレームに乱れがないか確認してください";
 inline constexpr const char* kPcExportDone = "PC用データファイルの書き出しが完了しました";
 inline constexpr const char* kPcExportFailed = "PC用データファイルを書き出せませんでした。";
+inline constexpr const char* kMobileExportFailed = "携帯用データファイルを書き出せませんでした。";
 inline constexpr const char* kPreviewFailed = "HTMLプレビューを作成できませんでした。";
 inline constexpr const char* kProjectSaveFailed = "プロジェクトファイルを保存できませんでした。";
 inline constexpr const char* kNoDisplay = "画面がないため、エディタを起動できません。";

@@ -282,6 +282,25 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(dialogs->Count("save:"), 2);
   }
 
+  void theMobileExportWaitsForItsToolsAndTellsTheOutcome() {
+    Add({Photo("a.png", 400, 300), Photo("b.png", 400, 300)});
+    dialogs->SaveFiles = {dir->File("velmobile.swf")};
+    Trigger("FM9");
+    PumpUntil([this] { return !window->ExportRunning(); });
+    QCOMPARE(dialogs->Log.back(),
+             "inform:処理完了:携帯端末用データファイルの書き出しが完了しました");
+    QVERIFY(fs::file_size(dir->File("velmobile.swf")) > 0);
+
+    // a tool that fails is an error naming it, never the completion message
+    fs::create_directory(dir->File("folder.swf"));
+    dialogs->SaveFiles = {dir->File("folder.swf")};
+    Trigger("FM9");
+    PumpUntil([this] { return !window->ExportRunning(); });
+    QCOMPARE(dialogs->Count("error:"), 1);
+    QVERIFY(dialogs->Log.back().find("swfcombine failed") != std::string::npos);
+    QCOMPARE(dialogs->Count("inform:"), 1);
+  }
+
   void firstStartWelcomesAndTheCommandLineProjectOpens() {
     const std::string project = Project({Photo("a.png")});
     window = std::make_unique<TfrmMain>(dialogs.get(), dir->File("velinit"),

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+#include "swf/SwfReader.h"
+
+namespace kalvane {
+
+// The master movie with the slave movie's timeline as the timeline of the
+// sprite the master places under the instance name `name` (what it held
+// before is replaced). The slave's characters are defined before that
+// sprite under new ids above the master's, so nothing collides; the
+// stage, rate and frames of the master stay. Throws TSwfError naming what
+// is wrong: no such name, a name that is no sprite, a slave with tags that
+// cannot be moved.
+TSwfFile CombineIntoSprite(const TSwfFile& master, const std::string& name, const TSwfFile& slave);
+
+}  // namespace kalvane
