@@ -80,5 +80,25 @@ expect "a file that is no project is refused" 1 "not a project file" \
   "$cli" info "$work/broken.jpg"
 expect "a bad width is bad usage" 2 "--width must be" "$cli" export "$project" -o "$work/x.swf" --width 0
 
+# The mobile movie and its two tools.
+tools=$(dirname "$cli")
+expect "the mobile movie is written and measured" 0 "movie size: [0-9]+ bytes" \
+  "$cli" mobile "$project" -o "$work/m.swf" --search "$samples/turntable"
+expect "mobile takes no width" 2 "160 pixels wide" "$cli" mobile "$project" -o "$work/m.swf" --width 300
+expect "jpeg2swf helps" 0 "usage: jpeg2swf" "$tools/jpeg2swf" --help
+expect "jpeg2swf without pictures is bad usage" 2 "no pictures given" "$tools/jpeg2swf" -o "$work/j.swf"
+expect "jpeg2swf refuses an unknown option" 2 "unknown option -x" "$tools/jpeg2swf" -x "$work/turntable_00.jpg"
+expect "jpeg2swf refuses quality 0" 2 "quality must be" "$tools/jpeg2swf" -q 0 "$work/turntable_00.jpg"
+expect "jpeg2swf refuses rate 0" 2 "rate must be" "$tools/jpeg2swf" -r 0 "$work/turntable_00.jpg"
+expect "jpeg2swf names a picture it cannot read" 1 "broken.jpg" \
+  "$tools/jpeg2swf" -o "$work/j.swf" "$work/turntable_00.jpg" "$work/broken.jpg"
+expect "swfcombine without a slave is bad usage" 2 "NAME=SLAVE" "$tools/swfcombine" "$work/m.swf"
+expect "swfcombine refuses a slave without a name" 2 "is not NAME=SLAVE" \
+  "$tools/swfcombine" "$work/m.swf" "$work/m.swf"
+expect "swfcombine says the name is not there" 1 "places nothing under the name other_mc" \
+  "$tools/swfcombine" -o "$work/c.swf" "$tools/template_m/velmobile.swf" "other_mc=$work/m.swf"
+expect "swfcombine refuses what is no movie" 1 "not a Flash movie" \
+  "$tools/swfcombine" -o "$work/c.swf" "$work/broken.jpg" "loadRect_mc=$work/m.swf"
+
 [ $failed -eq 0 ] && echo "cli: all passed"
 exit $failed

@@ -10,7 +10,10 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 sample="$prefix/lib/kalvane/samples/turntable/turntable.vpj"
 "$prefix/bin/kalvane-cli" export "$sample" -o "$prefix/out.swf" --width 120 >/dev/null
 test -s "$prefix/out.swf"
-for f in kalvane help/index.html icons/kalvane.svg velzoom/tmp.html; do
+"$prefix/bin/kalvane-cli" mobile "$sample" -o "$prefix/mobile.swf" >/dev/null
+test -s "$prefix/mobile.swf"
+for f in kalvane jpeg2swf swfcombine template_m/velmobile.swf help/index.html icons/kalvane.svg \
+  velzoom/tmp.html; do
   test -e "$prefix/lib/kalvane/$f" || { echo "missing $f"; exit 1; }
 done
 grep -q 'application/x-kalvane-project' "$prefix/share/applications/kalvane.desktop"

@@ -2,10 +2,18 @@
 # The command line end to end on the sample project: the as-shot project
 # with its photos "moved" (found through --search), exported at 320 pixels,
 # for the parser test to read with its expectations.
+# The mobile movie and jpeg2swf's own movies at two qualities come too.
 # usage: cli-export.sh KALVANE_CLI SAMPLES_FOLDER OUT_FOLDER
 set -eu
 cli=$1 samples=$2 out=$3
+tools=$(dirname "$cli")
 mkdir -p "$out"
+"$cli" mobile "$samples/turntable/turntable.vpj" -o "$out/cli-mobile.swf" \
+  --search "$samples/turntable"
+for q in 72 30; do
+  "$tools/jpeg2swf" -r 3 -q $q -o "$out/jpeg2swf-q$q.swf" "$samples/turntable/turntable_00.jpg" \
+    "$samples/turntable/turntable_06.jpg" "$samples/turntable/turntable_12.jpg"
+done
 "$cli" export "$samples/turntable/turntable.vpj" -o "$out/cli-sample.swf" --width 320 \
   --search "$samples/turntable"
 "$cli" export "$samples/turntable/turntable.vpj" -o "$out/cli-sample-wide.swf" --width 1000 \
@@ -13,6 +21,12 @@ mkdir -p "$out"
 cat > "$out/manifest-cli.json" <<JSON
 [
   {"file": "cli-sample.swf", "frames": 24, "width": 320, "height": 240, "pcLayout": true, "tags": []},
-  {"file": "cli-sample-wide.swf", "frames": 24, "width": 1000, "height": 750, "pcLayout": true, "tags": []}
+  {"file": "cli-sample-wide.swf", "frames": 24, "width": 1000, "height": 750, "pcLayout": true, "tags": []},
+  {"file": "cli-mobile.swf", "frames": 1, "width": 160, "height": 160, "pcLayout": false, "tags": [],
+   "mobile": {"frames": 24, "width": 160, "height": 120}},
+  {"file": "jpeg2swf-q72.swf", "frames": 3, "width": 1600, "height": 1200, "pcLayout": false, "tags": [],
+   "rate": 3, "quality": 72},
+  {"file": "jpeg2swf-q30.swf", "frames": 3, "width": 1600, "height": 1200, "pcLayout": false, "tags": [],
+   "rate": 3, "quality": 30}
 ]
 JSON

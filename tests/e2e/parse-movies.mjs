@@ -71,6 +71,45 @@ function checkPcLayout(file, movie, entry) {
   }
 }
 
+// The first luminance quantiser of a JPEG: the IJG tables scaled for a
+// quality q start at floor((16 * scale + 50) / 100), scale from q.
+function firstQuantiser(data) {
+  for (let p = 2; p + 5 < data.length;) {
+    if (data[p] !== 0xff) return -1;
+    const marker = data[p + 1], length = (data[p + 2] << 8) | data[p + 3];
+    if (marker === 0xdb) return data[p + 5];
+    if (marker === 0xda) return -1;
+    p += 2 + length;
+  }
+  return -1;
+}
+const ijgQuantiser = (q) => Math.floor((16 * (q < 50 ? 5000 / q : 200 - 2 * q) + 50) / 100);
+
+// The mobile movie: every character a tag names is defined before it, and
+// the sprite placed as loadRect_mc plays one frame of the slide movie each.
+function checkMobile(file, movie, expect) {
+  const defined = new Map();
+  for (const t of movie.tags) if (t.id !== undefined) defined.set(t.id, t);
+  const place = movie.tags.find((t) => name(t) === "PlaceObject" && t.name === "loadRect_mc");
+  const sprite = place && defined.get(place.characterId);
+  check(sprite && name(sprite) === "DefineSprite", `${file}: loadRect_mc is ${sprite && name(sprite)}`);
+  if (!sprite) return;
+  check(sprite.frameCount === expect.frames &&
+    sprite.tags.filter((t) => name(t) === "ShowFrame").length === expect.frames,
+    `${file}: the sprite has ${sprite.frameCount} frames, expected ${expect.frames}`);
+  const shown = sprite.tags.filter((t) => name(t) === "PlaceObject" && t.characterId !== undefined);
+  check(shown.length === expect.frames, `${file}: ${shown.length} placements in the sprite`);
+  for (const p of shown) {
+    const shape = defined.get(p.characterId);
+    const fill = shape && shape.shape.initialStyles.fill[0];
+    const bitmap = fill && defined.get(fill.bitmapId);
+    check(shape && name(shape) === "DefineShape" && bitmap && name(bitmap) === "DefineBitmap" &&
+      bitmap.width === expect.width && bitmap.height === expect.height,
+      `${file}: placed ${p.characterId} is not a ${expect.width} x ${expect.height} picture`);
+  }
+  check(movie.header.frameRate.epsilons === 3 * 256, `${file}: rate ${movie.header.frameRate.epsilons / 256}`);
+}
+
 const manifest = fs.readdirSync(folder)
   .filter((f) => /^manifest.*\.json$/.test(f))
   .flatMap((f) => JSON.parse(fs.readFileSync(path.join(folder, f), "utf8")));
@@ -109,6 +148,13 @@ for (const file of files) {
     check(JSON.stringify(kinds) === JSON.stringify(entry.tags), `${file}: tags ${kinds.join(", ")}`);
   }
   if (entry.pcLayout) checkPcLayout(file, movie, entry);
+  if (entry.mobile) checkMobile(file, movie, entry.mobile);
+  if (entry.rate) check(h.frameRate.epsilons === entry.rate * 256, `${file}: rate ${h.frameRate.epsilons / 256}`);
+  if (entry.quality) {
+    const q = bitmaps.map((b) => firstQuantiser(b.data));
+    check(q.every((v) => v === ijgQuantiser(entry.quality)),
+      `${file}: quantisers ${q.join(", ")}, expected ${ijgQuantiser(entry.quality)} for quality ${entry.quality}`);
+  }
   if (file === "sprite-named.swf") {
     const place = movie.tags.find((t) => name(t) === "PlaceObject");
     const sprite = movie.tags.find((t) => name(t) === "DefineSprite");

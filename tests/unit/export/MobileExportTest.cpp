@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "TestImages.h"
+#include "base/RunProgram.h"
+#include "export/ExportTexts.h"
+#include "export/MobileTools.h"
+#include "export/SwfList.h"
+#include "swf/SwfReader.h"
+#include "swf/SwfTestUtil.h"
+
+namespace kalvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+// The build's own tools and master movie.
+const std::string kBuilt = KALVANE_PROGRAM_DIR;
+
+// A program folder at `folder` with the built tools, or with a stand-in
+// script for `fake` that prints a complaint and exits 3.
+void ProgramFolder(const std::string& folder, const std::string& fake = "") {
+  fs::create_directories(folder + "/template_m");
+  for (const char* tool : {"jpeg2swf", "swfcombine"}) {
+    if (tool == fake) {
+      std::ofstream(folder + "/" + tool) << "#!/bin/sh\necho 'no room left' >&2\nexit 3\n";
+      fs::permissions(folder + "/" + tool, fs::perms::owner_all);
+    } else {
+      fs::copy_file(kBuilt + tool, folder + "/" + tool);
+    }
+  }
+  fs::copy_file(kBuilt + "template_m/velmobile.swf", folder + "/template_m/velmobile.swf");
+}
+
+TSwfList Frames(const std::string& folder, int count) {
+  fs::create_directories(folder);
+  TSwfList list;
+  for (int i = 0; i < count; ++i) {
+    list.Add(folder + "/" + std::to_string(i) + ".jpg");
+    test::WriteJpeg(list[i], 160, 120);
+  }
+  return list;
+}
+
+TEST(MobileExport, TheRecordHoldsTheTwoCommandLinesExactly) {
+  TempDir dir;
+  const std::string programs = dir.File("prog"), work = dir.File("work");
+  ProgramFolder(programs);
+  const TSwfList list = Frames(work, 2);
+  ASSERT_TRUE(test::Ok(list.MakeMobileSwf(dir.File("m.swf"), programs, work)));
+  const std::string w = work + "/";
+  const std::string first = "\"" + programs + "/jpeg2swf\" -r 3 -q 72 -o \"" + w +
+                            "motmp1.swf\"  \"" + w + "0.jpg\" \"" + w + "1.jpg\"";
+  const std::string second = "\"" + programs + "/swfcombine\" -o \"" + dir.File("m.swf") + "\" \"" +
+                             programs + "/template_m/velmobile.swf\" loadRect_mc=\"" + w +
+                             "motmp1.swf\"";
+  EXPECT_EQ(test::ReadText(w + "motmp.bat"), first + "\r\n" + second + "\r\n");
+  const TSwfFile movie = TSwfFile::Read(dir.File("m.swf"));
+  EXPECT_EQ(movie.FrameCount, 1);
+  EXPECT_EQ(movie.Tags.size(), 1 + 2 * 2 + 3u);  // card, two pictures, sprite, place, show
+}
+
+TEST(MobileExport, FoldersWithHostileNamesRunNothingElse) {
+  TempDir dir;
+  const std::string odd = "a b \"q\" 'p' $(touch PWNED) `touch PWNED2`; touch PWNED3";
+  const std::string programs = dir.File(odd + " prog"), work = dir.File(odd + " work");
+  ProgramFolder(programs);
+  const TSwfList list = Frames(work, 2);
+  const std::string out = dir.File(odd + " -o.swf");
+  ASSERT_TRUE(test::Ok(list.MakeMobileSwf(out, programs, work)));
+  EXPECT_GT(fs::file_size(out), 0u);
+  for (const fs::directory_entry& e : fs::recursive_directory_iterator(dir.Path())) {
+    const std::string name = e.path().filename().string();
+    EXPECT_TRUE(name != "PWNED" && name != "PWNED2" && name != "PWNED3") << e.path();
+  }
+  EXPECT_FALSE(fs::exists("PWNED") || fs::exists("PWNED2") || fs::exists("PWNED3"));
+}
+
+TEST(MobileExport, AMissingOrFailingToolIsAnErrorNamingIt) {
+  TempDir dir;
+  const TSwfList list = Frames(dir.File("work"), 2);
+  ProgramFolder(dir.File("failing"), "jpeg2swf");
+  TResult r = list.MakeMobileSwf(dir.File("m.swf"), dir.File("failing"), dir.File("work"));
+  EXPECT_EQ(r.Code, TErrorCode::ToolFailed);
+  EXPECT_NE(r.Error.find("jpeg2swf failed (exit status 3): no room left"), std::string::npos)
+      << r.Error;
+  EXPECT_FALSE(fs::exists(dir.File("m.swf")));
+
+  fs::remove(dir.File("failing/template_m/velmobile.swf"));
+  EXPECT_FALSE(MobileToolsPresentIn(dir.File("failing/")));
+  r = list.MakeMobileSwf(dir.File("m.swf"), dir.File("failing"), dir.File("work"));
+  EXPECT_EQ(r.Code, TErrorCode::ToolFailed);
+  EXPECT_NE(r.Error.find("velmobile.swf: missing"), std::string::npos) << r.Error;
+
+  TSwfList many;
+  for (int i = 0; i <= TSwfList::kMaxFrames; ++i)
+    many.Add(dir.File("none.jpg"));
+  EXPECT_EQ(many.MakeMobileSwf(dir.File("m.swf"), kBuilt, dir.File("work")).Code,
+            TErrorCode::TooManyItems);
+}
+
+TEST(MobileExport, ACancelStopsTheToolAtOnce) {
+  TempDir dir;
+  std::atomic<bool> cancel{true};
+  const TResult r = RunProgram({"/bin/sleep", "30"}, dir.File("log"), 60, &cancel);
+  EXPECT_EQ(r.Code, TErrorCode::Cancelled);
+  EXPECT_EQ(RunProgram({dir.File("nothing-here")}, dir.File("log"), 5).Code, TErrorCode::NotFound);
+}
+
+TEST(MobileExport, TheMessageFollowsTheSizeLimit) {
+  EXPECT_STREQ(MobileDoneText(99999), "携帯端末用データファイルの書き出しが完了しました");
+  const std::string text = MobileDoneText(100000);
+  std::vector<std::string> lines(1);
+  for (char c : text) {
+    if (c == '\r') {
+      lines.emplace_back();
+    } else {
+      lines.back() += c;
+    }
+  }
+  ASSERT_EQ(lines.size(), 8u);
+  EXPECT_EQ(lines[0], "携帯端末用SWFコンテンツの書き出しが完了しました");
+  EXPECT_EQ(lines[1], "");
+  EXPECT_EQ(lines[5], "　「写真のトリミングボックス高さを縮める」");
+  EXPECT_EQ(lines[7], "などで100KB以内に収まるよう調整して下さい");
+}
+
+}  // namespace
+}  // namespace kalvane
