@@ -78,6 +78,7 @@ std::string ContentTypeOf(const std::string& path) {
   if (ext == ".png") return "image/png";
   if (ext == ".gif") return "image/gif";
   if (ext == ".svg") return "image/svg+xml";
+  if (ext == ".wasm") return "application/wasm";
   return "application/octet-stream";
 }
 
