@@ -56,6 +56,25 @@ TFlashPlaceObject* TFlashMovie::PlaceObject(TFlashIDObject* object, std::uint16_
   return raw;
 }
 
+TSWFPlaceObject2* TFlashMovie::AddNamedSprite(const TFlashIDObject& content, std::uint16_t depth,
+                                              const std::string& name) {
+  auto sprite = std::make_unique<TSWFDefineSprite>();
+  sprite->SpriteId = TakeCharId();
+  auto inner = std::make_unique<TSWFPlaceObject2>();
+  inner->Depth = 1;
+  inner->SetCharacterId(content.GetCharId());
+  sprite->ControlTags.push_back(std::move(inner));
+  sprite->ControlTags.push_back(std::make_unique<TSWFShowFrame>());
+  auto place = std::make_unique<TSWFPlaceObject2>();
+  place->Depth = depth;
+  place->SetCharacterId(sprite->SpriteId);
+  place->SetName(name);
+  auto* raw = place.get();
+  AddObject(std::move(sprite));
+  AddObject(std::move(place));
+  return raw;
+}
+
 void TFlashMovie::ShowFrame(int count) {
   if (count <= 0) count = 1;
   for (int i = 0; i < count; ++i) {

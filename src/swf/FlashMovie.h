@@ -26,6 +26,10 @@ class TFlashMovie : public TBasedSWFStream {
   TFlashShape* NewShape();
   TFlashShape* AddRectShape(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1);
   TFlashPlaceObject* PlaceObject(TFlashIDObject* object, std::uint16_t depth);
+  // A sprite whose one frame shows `content`, placed at `depth` under the
+  // instance name `name`; the placement is returned for its matrix.
+  TSWFPlaceObject2* AddNamedSprite(const TFlashIDObject& content, std::uint16_t depth,
+                                   const std::string& name);
   // Ends the current frame count times (0 counts as 1).
   void ShowFrame(int count = 1);
   // Puts `object` just before `anchor` when it stands after it.

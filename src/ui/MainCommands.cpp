@@ -306,6 +306,14 @@ void TfrmMain::OM8Click() {
 
 // ---- exports ----------------------------------------------------------------------
 
+// Every export runs on the service's worker with a progress window of its own.
+void TfrmMain::StartExport(const TExportRequest& request,
+                           std::function<void(const TExportOutcome&)> ended) {
+  ExportProgress = std::make_unique<TExecProgress>(this);
+  Exporter.SetProgress(ExportProgress.get());
+  Exporter.Start(request, std::move(ended));
+}
+
 void TfrmMain::btnFlashExportClick() {
   if (document->LayerItems().Count() == 0 || ExportRunning()) return;
   const std::optional<int> width = Dialogs->AskExportWidth();
@@ -316,9 +324,7 @@ void TfrmMain::btnFlashExportClick() {
   TExportRequest request;
   request.Output = *file;
   request.Width = *width;
-  ExportProgress = std::make_unique<TExecProgress>(this);
-  Exporter.SetProgress(ExportProgress.get());
-  Exporter.Start(request, [this](const TExportOutcome& outcome) {
+  StartExport(request, [this](const TExportOutcome& outcome) {
     ExportEnded(outcome, kPcExportDone, kPcExportFailed, false);
   });
 }
@@ -331,9 +337,7 @@ void TfrmMain::btnMFlashExportClick() {
   TExportRequest request;
   request.Kind = TExportKind::Mobile;
   request.Output = *file;
-  ExportProgress = std::make_unique<TExecProgress>(this);
-  Exporter.SetProgress(ExportProgress.get());
-  Exporter.Start(request, [this](const TExportOutcome& outcome) {
+  StartExport(request, [this](const TExportOutcome& outcome) {
     // the message depends on the size: phones may not play 100000 bytes or more
     ExportEnded(outcome, MobileDoneText(GetFileSizeOf(outcome.Movie)), kMobileExportFailed, false);
   });
@@ -369,9 +373,7 @@ void TfrmMain::btnHTMLPreviewClick() {
   TExportRequest request;
   request.Kind = TExportKind::HtmlPreview;
   request.Width = *width;
-  ExportProgress = std::make_unique<TExecProgress>(this);
-  Exporter.SetProgress(ExportProgress.get());
-  Exporter.Start(request, [this](const TExportOutcome& outcome) {
+  StartExport(request, [this](const TExportOutcome& outcome) {
     ExportEnded(outcome, "", kPreviewFailed, true);
   });
 }
@@ -393,9 +395,7 @@ void TfrmMain::btnDesignExportClick() {
   request.Design = chosen.DesignFolder;
   request.UseHelp = chosen.UseHelp;
   request.Width = *width;
-  ExportProgress = std::make_unique<TExecProgress>(this);
-  Exporter.SetProgress(ExportProgress.get());
-  Exporter.Start(request, [this, open = chosen.OpenAfter](const TExportOutcome& outcome) {
+  StartExport(request, [this, open = chosen.OpenAfter](const TExportOutcome& outcome) {
     ExportEnded(outcome, kDesignExportDone, kDesignExportFailed, open);
   });
 }

@@ -150,6 +150,7 @@ class TfrmMain : public QMainWindow,
   void OpenCommandLineFile();
   void CheckMobileTools();
   void ShowFirstRunWelcome();
+  void StartExport(const TExportRequest& request, std::function<void(const TExportOutcome&)> ended);
   // `done` is the completion message (none for a page to open), `failed`
   // the first line of a failure.
   void ExportEnded(const TExportOutcome& outcome, const std::string& done,

@@ -12,7 +12,6 @@
 #include "export/SwfList.h"
 #include "imaging/ImageKit.h"
 #include "swf/FlashMovie.h"
-#include "swf/SWFControlTags.h"
 
 namespace {
 
@@ -202,21 +201,7 @@ int main(int argc, char** argv) {
       auto fill = std::make_shared<TSWFColorFill>();
       fill->Color = {255, 255, 255, 255};
       box->AddFillStyle(fill);
-      auto sprite = std::make_unique<TSWFDefineSprite>();
-      sprite->SpriteId = movie.NextCharId();
-      auto inner = std::make_unique<TSWFPlaceObject2>();
-      inner->Depth = 1;
-      inner->SetCharacterId(box->GetCharId());
-      sprite->ControlTags.push_back(std::move(inner));
-      sprite->ControlTags.push_back(std::make_unique<TSWFShowFrame>());
-      const std::uint16_t spriteId = sprite->SpriteId;
-      movie.AddObject(std::move(sprite));
-      auto place = std::make_unique<TSWFPlaceObject2>();
-      place->Depth = 1;
-      place->SetCharacterId(spriteId);
-      place->SetName("loadRect_mc");
-      place->Matrix().SetTranslate(8 * 20, 44 * 20);
-      movie.AddObject(std::move(place));
+      movie.AddNamedSprite(*box, 1, "loadRect_mc")->Matrix().SetTranslate(8 * 20, 44 * 20);
       movie.ShowFrame(1);
       movie.BuildBody();
       movie.SaveToFile(out + "/sprite-named.swf");

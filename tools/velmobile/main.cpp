@@ -7,9 +7,7 @@
 
 #include "swf/ByteStream.h"
 #include "swf/FlashMovie.h"
-#include "swf/SWFControlTags.h"
 #include "swf/SWFFillStyle.h"
-#include "swf/SWFPlaceObject2.h"
 
 int main(int argc, char** argv) {
   using namespace kalvane;
@@ -26,22 +24,7 @@ int main(int argc, char** argv) {
     auto white = std::make_shared<TSWFColorFill>();
     white->Color = {255, 255, 255, 255};
     card->AddFillStyle(white);
-
-    auto sprite = std::make_unique<TSWFDefineSprite>();
-    sprite->SpriteId = movie.NextCharId();
-    auto inner = std::make_unique<TSWFPlaceObject2>();
-    inner->Depth = 1;
-    inner->SetCharacterId(card->GetCharId());
-    sprite->ControlTags.push_back(std::move(inner));
-    sprite->ControlTags.push_back(std::make_unique<TSWFShowFrame>());
-    const std::uint16_t spriteId = sprite->SpriteId;
-    movie.AddObject(std::move(sprite));
-
-    auto place = std::make_unique<TSWFPlaceObject2>();
-    place->Depth = 1;
-    place->SetCharacterId(spriteId);
-    place->SetName("loadRect_mc");
-    movie.AddObject(std::move(place));
+    movie.AddNamedSprite(*card, 1, "loadRect_mc");
     movie.ShowFrame(1);
     movie.BuildBody();
     movie.SaveToFile(argv[1]);

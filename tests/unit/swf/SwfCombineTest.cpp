@@ -8,8 +8,6 @@
 #include "export/SwfList.h"
 #include "swf/ByteStream.h"
 #include "swf/FlashMovie.h"
-#include "swf/SWFControlTags.h"
-#include "swf/SWFPlaceObject2.h"
 #include "swf/SwfTestUtil.h"
 
 namespace kalvane {
@@ -37,20 +35,8 @@ TSwfFile Master(const std::string& name, bool nameTheSprite = true) {
   movie.SetPixelUnits(true);
   TFlashShape* card = movie.AddRectShape(0, 0, 160, 160);
   movie.AddRectShape(0, 0, 10, 10);
-  auto sprite = std::make_unique<TSWFDefineSprite>();
-  sprite->SpriteId = movie.NextCharId();
-  auto inner = std::make_unique<TSWFPlaceObject2>();
-  inner->Depth = 1;
-  inner->SetCharacterId(card->GetCharId());
-  sprite->ControlTags.push_back(std::move(inner));
-  sprite->ControlTags.push_back(std::make_unique<TSWFShowFrame>());
-  const std::uint16_t spriteId = sprite->SpriteId;
-  movie.AddObject(std::move(sprite));
-  auto place = std::make_unique<TSWFPlaceObject2>();
-  place->Depth = 1;
-  place->SetCharacterId(nameTheSprite ? spriteId : card->GetCharId());
-  place->SetName(name);
-  movie.AddObject(std::move(place));
+  movie.AddNamedSprite(*card, 1, nameTheSprite ? name : "sprite_mc");
+  if (!nameTheSprite) movie.PlaceObject(card, 2)->PlaceTag().SetName(name);
   movie.ShowFrame(1);
   movie.BuildBody();
   TMemoryStream out;
