@@ -3,6 +3,12 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 JOBS ?= $(shell nproc)
+# A compiler cache outside the clone, when the machine has one: a fresh
+# clone then compiles only what changed.
+CCACHE := $(shell command -v ccache 2>/dev/null)
+LAUNCHER := $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE))
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
 
 .PHONY: run test deps build test-asan build-asan test-tsan build-tsan bench samples clean
 
@@ -10,7 +16,8 @@ deps:
 	@scripts/install-deps
 
 build: deps
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release $(LAUNCHER) \
+	  -DKALVANE_BENCH=OFF >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
 # The editor on the sample project; without a display, the sample's
@@ -30,7 +37,7 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 build-asan: deps
-	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALVANE_SANITIZE=ON \
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALVANE_SANITIZE=ON $(LAUNCHER) \
 	  -DKALVANE_BENCH=OFF >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 
@@ -39,7 +46,7 @@ test-asan: build-asan
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 build-tsan: deps
-	@cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVANE_TSAN=ON \
+	@cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVANE_TSAN=ON $(LAUNCHER) \
 	  -DKALVANE_BENCH=OFF >/dev/null
 	@cmake --build $(TSAN_BUILD) -j $(JOBS)
 
@@ -49,7 +56,10 @@ test-tsan: build-tsan
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1 ignore_noninstrumented_modules=1" \
 	  ctest --output-on-failure -j $(JOBS)
 
-bench: build
+bench: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release $(LAUNCHER) \
+	  -DKALVANE_BENCH=ON >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
 	./$(BUILD)/bench/kalvane_bench
 	./$(BUILD)/bench/kalvane_ui_bench
 
