@@ -58,7 +58,7 @@ class TBandCorner {
   virtual TPoint Constrain(TPoint p) const;
 
  protected:
-  TBandManagement* Owner;
+  TBandManagement* Owner = nullptr;
   TPoint BoundsOrigin;
   TSize BoundsSize;
 

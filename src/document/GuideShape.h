@@ -62,7 +62,7 @@ class TGuideShape {
   TPoint PositionAtPress;
   bool IsDragging = false;
   TGuideManagement* Manager = nullptr;
-  IControlParent* Parent;
+  IControlParent* Parent = nullptr;
   int Orientation = kVertical;
   int Position = 0;
   double RelPos = 0;

@@ -301,8 +301,10 @@ void TLayerManagement::FitBitmaps() {
 }
 
 TLayerManagement::TOverlayEntry TLayerManagement::OverlayEntryOf(const TLayerItemObject& item) {
-  return {&item, item.ImageGeneration(), item.GetOffset(),
-          item.GetMonoVisible() && !item.GetSelected()};
+  // An item the overlay leaves out may move (the current one while it is
+  // dragged) without making the overlay stale.
+  if (!item.GetMonoVisible() || item.GetSelected()) return {&item, 0, {}, false};
+  return {&item, item.ImageGeneration(), item.GetOffset(), true};
 }
 
 void TLayerManagement::BuildOverlay() {
@@ -339,10 +341,11 @@ void TLayerManagement::Render() {
   const TLayerItemObject* selected = GetSelectedLocked();
   if (!selected) return;
   if (MonoMode == 1) {
-    if (OverlayStale) {
-      BuildOverlay();
-      OverlayStale = false;
-    }
+    // Offsets change without a change notice (nudges, alignment, undo):
+    // the overlay is checked against what it drew and redrawn if that no
+    // longer holds.
+    if (AutoOverlay || OverlayStale) BuildOverlay();
+    OverlayStale = false;
     selected->DrawMonoRed(*WorkBitmap, 1.0);
     CanvasLock overlay(OverlayBitmap);
     BlendOverlay(OverlayBitmap, *WorkBitmap);

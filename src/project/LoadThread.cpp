@@ -1,5 +1,7 @@
 #include "project/LoadThread.h"
 
+#include <algorithm>
+
 #include <filesystem>
 
 #include <exception>
@@ -124,10 +126,11 @@ void TLoadThread::Schedule(const std::string& name, const std::string& path,
 
 void TLoadThread::Deliver(TDecoded& decoded) {
   if (!decoded.Item->LoadError().empty()) {
-    Reject(decoded.Path, decoded.Item->LoadError());
     // A project keeps its photo all the same (without a picture), so its
     // path and offset are not lost by the next save.
-    if (!KeepUnreadable || decoded.Item->GetFileName().empty()) return;
+    const bool kept = KeepUnreadable && !decoded.Item->GetFileName().empty();
+    Reject(decoded.Path, decoded.Item->LoadError(), kept);
+    if (!kept) return;
   }
   // Prepared before it joins the list, so the overlay that the insertion
   // builds already shows it in place.
@@ -140,12 +143,27 @@ void TLoadThread::FinishScheduled() {
   ScheduledNames.clear();
 }
 
-void TLoadThread::Reject(const std::string& path, const std::string& reason) {
-  RejectedFiles.push_back({path, reason});
+void TLoadThread::Reject(const std::string& path, const std::string& reason, bool kept) {
+  RejectedFiles.push_back({path, reason, kept});
 }
 
-void TLoadThread::ReportRejected(int count) {
-  if (count > 0 && Dialogs) Dialogs->Warn(kQuestionCaption, RejectedMessage(count));
+int TLoadThread::NotTakenCount() const {
+  return static_cast<int>(std::count_if(RejectedFiles.begin(), RejectedFiles.end(),
+                                        [](const TRejectedFile& r) { return !r.Kept; }));
+}
+
+void TLoadThread::ReportRejected(const std::string& dropNote) {
+  if (!Dialogs) return;
+  std::string dropped, kept;
+  int keptCount = 0;
+  for (const TRejectedFile& r : RejectedFiles) {
+    (r.Kept ? kept : dropped) += "\r" + r.Reason;
+    keptCount += r.Kept ? 1 : 0;
+  }
+  if (const int count = NotTakenCount(); count > 0) {
+    Dialogs->Warn(kQuestionCaption, RejectedMessage(count) + dropNote + dropped);
+  }
+  if (keptCount > 0) Dialogs->Warn(kQuestionCaption, KeptWithoutPictureMessage(keptCount) + kept);
 }
 
 // ---- project load ----------------------------------------------------------
@@ -239,7 +257,8 @@ void TPrjLoadThread::Body() {
   FinishScheduled();
   HideProgress();
   OnGui([&] {
-    ReportRejected(static_cast<int>(RejectedFiles.size()));
+    // Entries dropped here are gone from the file at the next save.
+    ReportRejected(kDroppedEntriesNote);
     Doc->View().RepaintWindow();
     Doc->LayerItems().SelectIndex(0);
     Doc->LayerItems().SetRotation(content.Rotation);
@@ -260,8 +279,9 @@ void TPrjLoadThread::Finished() {
   } else {
     Doc->UpdateCommandStates();
   }
-  // A project abandoned is empty again, whatever folder was searched.
-  if (moved && !Cancelled) {
+  // A project abandoned is empty again, whatever folder was searched; one
+  // that lost entries or found its photos elsewhere differs from its file.
+  if ((moved || NotTakenCount() > 0) && !Cancelled) {
     Doc->MarkModified();
   } else {
     Doc->MarkSaved();
@@ -287,7 +307,7 @@ void TPrjItemLoadThread::Body() {
     if (IsImageFile(path)) {
       const std::string name = ExtractName(path);
       if (!IsNewName(name)) {
-        ++RejectedCount;
+        Reject(path, path + ": has the same file name as an earlier photo");
       } else {
         // The scale comes from the first photo that is taken.
         ChooseScale(path);
@@ -299,9 +319,9 @@ void TPrjItemLoadThread::Body() {
     if (Cancelled) break;
   }
   FinishScheduled();
-  RejectedCount += static_cast<int>(RejectedFiles.size());
+  RejectedCount = NotTakenCount();
   HideProgress();
-  OnGui([&] { ReportRejected(RejectedCount); });
+  OnGui([&] { ReportRejected(); });
 }
 
 void TPrjItemLoadThread::Finished() {

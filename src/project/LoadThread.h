@@ -19,6 +19,7 @@ namespace kalvane {
 struct TRejectedFile {
   std::string Path;
   std::string Reason;
+  bool Kept = false;  // in the list all the same, without a picture
 };
 
 // What both loaders share: the worker thread, the progress dialog, the
@@ -72,9 +73,12 @@ class TLoadThread : public std::enable_shared_from_this<TLoadThread> {
   void Schedule(const std::string& name, const std::string& path, std::function<int()> position,
                 std::function<void(TLayerItemObject&)> added = nullptr);
   void FinishScheduled();
-  void Reject(const std::string& path, const std::string& reason);
-  // "登録できなかったファイルがN個ありました。…" when N > 0 (GUI thread).
-  void ReportRejected(int count);
+  void Reject(const std::string& path, const std::string& reason, bool kept = false);
+  // What was not taken ("登録できなかったファイルがN個ありました。…") and
+  // what was kept without a picture, each named (GUI thread); `dropNote`
+  // follows the list of what was not taken.
+  void ReportRejected(const std::string& dropNote = "");
+  int NotTakenCount() const;
 
   TProjectDocument* Doc = nullptr;
   IDialogs* Dialogs = nullptr;

@@ -20,6 +20,14 @@ inline std::string RejectedMessage(int count) {
   return "登録できなかったファイルが" + std::to_string(count) +
          "個ありました。\r同一ファイル名などのアイテムは登録出来ません。";
 }
+// After the list of entries a project load could not take.
+inline constexpr const char* kDroppedEntriesNote =
+    "\rこれらの項目はプロジェクトを保存するとファイルから削除されます。";
+inline std::string KeptWithoutPictureMessage(int count) {
+  return "次の" + std::to_string(count) +
+         "個の写真は読み込めなかったため、画像なしで登録しました。\r写真を直すか差し替えてから"
+         "プロジェクトを開き直してください。";
+}
 inline std::string MissingPhotoTitle(const std::string& name) {
   return name + "が見つかりません。適切なファイルを指示してください。";
 }

@@ -18,7 +18,7 @@ class TFlashPlaceObject : public TFlashObject {
   TFlashIDObject* Placed() const { return PlacedObject; }
 
  private:
-  TFlashIDObject* PlacedObject;
+  TFlashIDObject* PlacedObject = nullptr;
   TSWFPlaceObject2 Tag;
 };
 

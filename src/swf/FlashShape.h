@@ -36,7 +36,7 @@ class TFlashEdges {
   std::int64_t StartX = 0;
   std::int64_t StartY = 0;
   std::vector<std::unique_ptr<TSWFShapeRecord>>& Records;
-  TFlashMovie* Owner;
+  TFlashMovie* Owner = nullptr;
 };
 
 class TFlashShape : public TFlashVisualObject {

@@ -37,7 +37,7 @@ class TflmLayerItem : public QFrame {
 
   std::function<void(TflmLayerItem&, Qt::MouseButton)> OnRowClick;
   std::function<void(TflmLayerItem&)> OnCheckClick;
-  QMenu* pmenuItem;
+  QMenu* pmenuItem = nullptr;
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
@@ -46,9 +46,9 @@ class TflmLayerItem : public QFrame {
  private:
   void callClickEvent(Qt::MouseButton button);
   void ApplySelected(bool selected);
-  QLabel* imgPreview;
-  QLabel* lblCaption;
-  QLabel* imgCheck;
+  QLabel* imgPreview = nullptr;
+  QLabel* lblCaption = nullptr;
+  QLabel* imgCheck = nullptr;
   std::string itemName;
   bool Selected = false;
   bool Checked = false;
@@ -69,7 +69,7 @@ class TflmLayerList : public QFrame {
   void ScrollToCurrent();
   int RowCount() const { return static_cast<int>(rows.size()); }
   TflmLayerItem* Row(int i) const { return rows[static_cast<std::size_t>(i)]; }
-  QScrollArea* scrLayerList;
+  QScrollArea* scrLayerList = nullptr;
   // The main window's item commands, for the rows' popup menu.
   std::function<void()> AddImages, DeleteItem, MoveUp, MoveDown;
 
@@ -81,7 +81,7 @@ class TflmLayerList : public QFrame {
   bool autoRefresh = false;
   std::vector<TflmLayerItem*> rows;
   int rowCounter = 0;
-  QWidget* content;
+  QWidget* content = nullptr;
 };
 
 }  // namespace kalvane::ui

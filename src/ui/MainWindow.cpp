@@ -234,6 +234,27 @@ void TfrmMain::BuildMenus() {
   app->addAction(
       connectTo(Action("OM8", "画像ファイル一括変換ツールの起動(&I)"), &TfrmMain::OM8Click));
 
+  // The canvas's popup: each item runs its menu command's handler and
+  // shows no check mark, as the buttons hold the toggles' state.
+  pmenuWorkArea = new QMenu(this);
+  pmenuWorkArea->setObjectName("pmenuWorkArea");
+  const std::pair<const char*, const char*> popup[] = {
+      {"pMenuWork1", "OM2"}, {nullptr, nullptr},    {"pMenuWork2", "WM1"},
+      {nullptr, nullptr},    {"pMenuWork3", "WM2"}, {"pMenuWork4", "WM3"},
+      {nullptr, nullptr},    {"pMenuWork5", "WM4"}, {"pMenuWork6", "WM5"}};
+  const char* popupCaptions[] = {"プレビュー(&P)",     "画像ロック(&R)", "ボックス表示(&S)",
+                                 "ボックスロック(&L)", "ガイド表示(&Y)", "ガイドロック(&E)"};
+  int caption = 0;
+  for (const auto& [name, command] : popup) {
+    if (!name) {
+      pmenuWorkArea->addSeparator();
+      continue;
+    }
+    QAction* item = pmenuWorkArea->addAction(U(popupCaptions[caption++]));
+    item->setObjectName(name);
+    connect(item, &QAction::triggered, Actions[command], &QAction::trigger);
+  }
+
   QMenu* help = bar->addMenu(U("ヘルプ(&H)"));
   help->menuAction()->setObjectName("H1");
   Actions["H1"] = help->menuAction();

@@ -162,10 +162,10 @@ class TfrmMain : public QMainWindow,
   std::unique_ptr<TProjectDocument> document;
   TQtDispatcher Dispatcher;
   std::unique_ptr<IWindowDialogs> OwnDialogs;
-  IWindowDialogs* Dialogs;
-  TfrmSwfExportDialog* WidthDialog;
+  IWindowDialogs* Dialogs = nullptr;
+  TfrmSwfExportDialog* WidthDialog = nullptr;
   TSystemStatus Status;
-  TfrmTemplate* TemplateWindow;
+  TfrmTemplate* TemplateWindow = nullptr;
   std::string SiteFolder, PreviewFolder;
   TLocalServer SiteServer;
   TExportService Exporter;
@@ -176,11 +176,11 @@ class TfrmMain : public QMainWindow,
   std::map<std::string, QAction*> Actions;
   std::vector<std::pair<int, TPoint>> AlignUndo;  // offsets before the last alignment
 
-  TWorkArea* pnlMain;
-  TflmLayerList* flmLayer;
-  QSlider* tBarNoudo;
-  QComboBox* cmbFrameRate;
-  QMenu* pmenuWorkArea;
+  TWorkArea* pnlMain = nullptr;
+  TflmLayerList* flmLayer = nullptr;
+  QSlider* tBarNoudo = nullptr;
+  QComboBox* cmbFrameRate = nullptr;
+  QMenu* pmenuWorkArea = nullptr;
 
   std::string commandLineFile;
   bool imageLocked = true;

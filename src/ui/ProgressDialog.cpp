@@ -78,13 +78,17 @@ void TExecProgress::ShowProgress() {
   const QRect area = centre ? centre->frameGeometry() : dialog->screen()->availableGeometry();
   dialog->move(area.center() - dialog->rect().center());
   dialog->show();
-  dialog->raise();
-  dialog->activateWindow();
-  dialog->repaint();
   if (owner) {
     owner->repaint();
+    // Disabling a window disables its child windows too: the progress
+    // window is enabled again, so its cancel button and Esc still work.
     owner->setEnabled(false);
+    dialog->setEnabled(true);
   }
+  dialog->raise();
+  dialog->activateWindow();
+  dialog->btnCancel->setFocus();
+  dialog->repaint();
 }
 
 void TExecProgress::HideProgress() {

@@ -18,9 +18,9 @@ class TfrmProgressDialog : public QDialog {
  public:
   explicit TfrmProgressDialog(QWidget* owner);
   std::function<void()> OnCancel;
-  QLabel* lblCaption;
-  QProgressBar* pbarMain;
-  QPushButton* btnCancel;
+  QLabel* lblCaption = nullptr;
+  QProgressBar* pbarMain = nullptr;
+  QPushButton* btnCancel = nullptr;
 
  protected:
   void reject() override;  // Esc: the cancel button, only while it is offered
@@ -46,8 +46,8 @@ class TExecProgress : public IProgress {
 
  private:
   void Apply();
-  TfrmProgressDialog* dialog;
-  QWidget* owner;
+  TfrmProgressDialog* dialog = nullptr;
+  QWidget* owner = nullptr;
   std::string caption, message;
   int maxValue = 100, minValue = 0, Position = 0;
   bool cancellable = true;

@@ -15,6 +15,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/SwfExportDialog.h"
 #include "ui/Texts.h"
+#include "ui/Wording.h"
 
 namespace kalvane::ui {
 
@@ -27,7 +28,7 @@ QString Q(const std::string& s) {
 int Ask(QWidget* owner, QMessageBox::Icon icon, const std::string& caption, const std::string& text,
         QMessageBox::StandardButtons buttons) {
   QApplication::beep();
-  QMessageBox box(icon, Q(caption), MessageText(text), buttons, owner);
+  QMessageBox box(icon, Q(caption), JapaneseMessage(text), buttons, owner);
   const std::pair<QMessageBox::StandardButton, const char*> words[] = {
       {QMessageBox::Yes, "はい(&Y)"},
       {QMessageBox::No, "いいえ(&N)"},
@@ -51,12 +52,6 @@ QString QtFilter(const std::string& filter) {
   QString patterns = f.mid(bar + 1);
   patterns.replace(';', ' ');
   return description + " (" + patterns + ")";
-}
-
-QString MessageText(const std::string& text) {
-  QString t = Q(text);
-  t.replace('\r', '\n');
-  return t;
 }
 
 bool TQtDialogs::AskYesNo(const std::string& caption, const std::string& text) {

@@ -36,14 +36,12 @@ class TQtDialogs : public IWindowDialogs {
   void ShowAbout() override;
 
  private:
-  QWidget* Owner;
-  TfrmSwfExportDialog* WidthDialog;
+  QWidget* Owner = nullptr;
+  TfrmSwfExportDialog* WidthDialog = nullptr;
   QString LastFolder;
 };
 
 // "description|*.a;*.b" as Qt writes it: "description (*.a *.b)".
 QString QtFilter(const std::string& filter);
-// A message text as the box shows it: "\r" breaks the line.
-QString MessageText(const std::string& text);
 
 }  // namespace kalvane::ui

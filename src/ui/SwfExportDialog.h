@@ -24,9 +24,9 @@ class TfrmSwfExportDialog : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  QSpinBox* edtSwfWidth;
-  QPushButton* btnOK;
-  QPushButton* btnCancel;
+  QSpinBox* edtSwfWidth = nullptr;
+  QPushButton* btnOK = nullptr;
+  QPushButton* btnCancel = nullptr;
   bool IsConfirmed = false;
 };
 

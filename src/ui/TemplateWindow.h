@@ -42,8 +42,8 @@ class TflmDesignIem : public QFrame {
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
-  QLabel* imgItem;
-  QLabel* lblCaption;
+  QLabel* imgItem = nullptr;
+  QLabel* lblCaption = nullptr;
   int designIndex = 0;
   bool selected = false;
 };
@@ -102,15 +102,15 @@ class TfrmTemplate : public QDialog, public ITemplateWindowSettings {
 
   IWindowDialogs& Dialogs;
   std::string TemplateFolder;
-  QListWidget* lboxTheme;
-  QScrollArea* sboxDesignList;
-  QWidget* designContent;
+  QListWidget* lboxTheme = nullptr;
+  QScrollArea* sboxDesignList = nullptr;
+  QWidget* designContent = nullptr;
   QWebEngineView* wBrows = nullptr;
-  QVBoxLayout* pnlPreview;
-  QCheckBox* chkAfterOpen;
-  QCheckBox* chkUseHelp;
-  QPushButton* btnCreate;
-  QPushButton* btnCencel;
+  QVBoxLayout* pnlPreview = nullptr;
+  QCheckBox* chkAfterOpen = nullptr;
+  QCheckBox* chkUseHelp = nullptr;
+  QPushButton* btnCreate = nullptr;
+  QPushButton* btnCencel = nullptr;
   std::vector<TflmDesignIem*> designItems;
   int selectedIndex = -1;
   std::string designFolder;

@@ -80,10 +80,10 @@ class TWorkArea : public QWidget, public IControlParent {
   // The box and the guides placed again from their models.
   void SyncControls();
 
-  TCanvas* pboxMain;
-  TMouseTarget* pboxDrag;
-  TMouseTarget* shpHoGuide;
-  TMouseTarget* shpVerGuide;
+  TCanvas* pboxMain = nullptr;
+  TMouseTarget* pboxDrag = nullptr;
+  TMouseTarget* shpHoGuide = nullptr;
+  TMouseTarget* shpVerGuide = nullptr;
   QTimer timDrag;
 
  protected:
@@ -100,8 +100,8 @@ class TWorkArea : public QWidget, public IControlParent {
   void CornerEvent(TBandCorner& corner, QMouseEvent& e, QEvent::Type type);
 
   TProjectDocument& Document;
-  QFrame* shpDummy;
-  QFrame* shpMain;
+  QFrame* shpDummy = nullptr;
+  QFrame* shpMain = nullptr;
   QPoint dragStartMouse;
   TPoint dragStartOffset, dragOffset, undoOffset{kNoUndo, kNoUndo};
   bool dragging = false;

@@ -10,6 +10,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/Texts.h"
+#include "ui/Wording.h"
 
 int main(int argc, char** argv) {
   using namespace kalvane::ui;
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
   if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   QApplication app(argc, argv);
   QApplication::setApplicationVersion(KALVANE_VERSION);
+  InstallJapanese(app);
   QApplication::setWindowIcon(QIcon(QApplication::applicationDirPath() + "/icons/kalvane.svg"));
   kalvane::IKInitialize();
   std::vector<std::string> arguments;

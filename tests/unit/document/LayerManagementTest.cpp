@@ -284,6 +284,22 @@ TEST_F(ItemList, RenderDoesNotRebuildTheOverlay) {
   EXPECT_EQ(work.GetPixel(3, 3), (Px{180, 180, 255}));
 }
 
+TEST_F(ItemList, MonoRenderFollowsOffsetsMovedWithoutANotice) {
+  // automatic alignment and its undo move other items' offsets directly
+  list.AddItem("a.png", Photo("a.png", 30, 20, 100));
+  list.AddItem("b.png", Photo("b.png", 30, 20, 100));
+  list.SelectIndex(0);
+  list.SetMonoMode(1);
+  list.Render();
+  list.GetItem(1)->SetOffset({10, 5});
+  list.Render();
+  EXPECT_EQ(work.GetPixel(3, 3), (Px{180, 180, 255}));  // b has left this place
+  EXPECT_EQ(work.GetPixel(12, 7), (Px{162, 162, 237}));
+  list.GetItem(1)->SetOffset({0, 0});
+  list.Render();
+  EXPECT_EQ(work.GetPixel(3, 3), (Px{162, 162, 237}));
+}
+
 // The overlay as its definition gives it: white, then every marked item that
 // is not current blended in list order.
 TBitmap24 ReferenceOverlay(const TLayerManagement& list) {

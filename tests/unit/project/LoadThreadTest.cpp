@@ -1,4 +1,5 @@
 #include "project/LoadThread.h"
+#include "project/ProjectTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -161,9 +162,16 @@ TEST_F(Loading, DuplicateNamesAndBrokenPhotosAreBothReported) {
   EXPECT_EQ(loader.Rejected()[0].Path, a2);
   EXPECT_NE(loader.Rejected()[0].Reason.find("same file name"), std::string::npos);
   EXPECT_EQ(loader.Rejected()[1].Path, dir.File("one/broken.png"));
-  EXPECT_EQ(dialogs.Log,
-            (std::vector<std::string>{"warn:確認:登録できなかったファイルが2個ありました。\r"
-                                      "同一ファイル名などのアイテムは登録出来ません。"}));
+  EXPECT_TRUE(loader.Rejected()[1].Kept);
+  // Only the duplicate was not taken, and saving will drop it: it is named,
+  // and the project differs from its file. The broken photo is named apart.
+  ASSERT_EQ(dialogs.Log.size(), 2u);
+  EXPECT_EQ(dialogs.Log[0], std::string("warn:確認:登録できなかったファイルが1個ありました。\r"
+                                        "同一ファイル名などのアイテムは登録出来ません。") +
+                                kDroppedEntriesNote + "\r" + loader.Rejected()[0].Reason);
+  EXPECT_EQ(dialogs.Log[1],
+            "warn:確認:" + KeptWithoutPictureMessage(1) + "\r" + loader.Rejected()[1].Reason);
+  EXPECT_FALSE(window.Saved());
 }
 
 TEST_F(Loading, AnEmptyProjectStillGetsItsGuidesAndBox) {

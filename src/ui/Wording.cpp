@@ -1,0 +1,106 @@
+#include "ui/Wording.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <utility>
+
+namespace kalvane::ui {
+
+namespace {
+
+// Longer phrases first, so one that holds a shorter one is worded whole.
+const std::pair<const char*, const char*> kPhrases[] = {
+    {"not a readable image (not JPEG, PNG, TIFF, GIF or BMP)",
+     "読み込める画像ではありません（JPEG・PNG・TIFF・GIF・BMP 以外）"},
+    {"will not serve the whole file system; name the page set's folder",
+     "ファイルシステム全体は公開できません。ページセットのフォルダを指定してください"},
+    {"the JPEG data is damaged; the frame may show it",
+     "JPEG データが壊れています。フレームに乱れが出ることがあります"},
+    {"has the same file name as an earlier photo", "前の写真と同じファイル名です"},
+    {"a file name with a line break cannot be kept in a project file",
+     "改行を含むファイル名はプロジェクトファイルに保存できません"},
+    {"not a regular file (a folder, device, pipe or socket is never replaced)",
+     "通常のファイルではありません（フォルダ・デバイス・パイプ・ソケットは置き換えません）"},
+    {"missing; the mobile export needs it beside the program",
+     "がありません。携帯用の書き出しにはプログラムと同じフォルダに必要です"},
+    {"the page set cannot go into the design templates",
+     "ページセットはデザインテンプレートの中には書き出せません"},
+    {"the file changed while the movie was being written",
+     "ムービーの書き出し中にファイルが変更されました"},
+    {"empty file, not a readable image", "空のファイルです。読み込める画像ではありません"},
+    {"the trimming box has no width or no height", "トリミングボックスの幅または高さがありません"},
+    {"cannot lock the export folder", "書き出し先フォルダをロックできません"},
+    {"cannot open the export lock", "書き出しのロックファイルを開けません"},
+    {"cannot convert the decoded image", "読み込んだ画像を変換できません"},
+    {"cancelled while waiting for another export", "ほかの書き出しを待つ間に中止されました"},
+    {"an export is already running", "すでに書き出しを実行中です"},
+    {"the export was cancelled", "書き出しは中止されました"},
+    {"the project has no items", "プロジェクトにアイテムがありません"},
+    {"there are no frames to write", "書き出すフレームがありません"},
+    {"trimming rectangle too large", "トリミング範囲が大きすぎます"},
+    {"empty trimming rectangle", "トリミング範囲が空です"},
+    {"image has no pixel size to fit", "画像に大きさがありません"},
+    {"image has no pixels", "画像に画素がありません"},
+    {"image too large", "画像が大きすぎます"},
+    {"too large to be a project file", "プロジェクトファイルとしては大きすぎます"},
+    {"too large for a movie", "ムービーには大きすぎます"},
+    {"cannot create the folder", "フォルダを作成できません"},
+    {"cannot read the folder", "フォルダを読み込めません"},
+    {"cannot listen on 127.0.0.1", "127.0.0.1 で待ち受けできません"},
+    {"cannot keep the owner", "所有者を保てません"},
+    {"exists and is not a folder", "フォルダではないものが既にあります"},
+    {"belongs to another user", "ほかのユーザーのものです"},
+    {"no such project file", "プロジェクトファイルがありません"},
+    {"no such design", "デザインがありません"},
+    {"no such folder", "フォルダがありません"},
+    {"file not found", "ファイルが見つかりません"},
+    {"cannot make the frame", "フレームを作成できません"},
+    {"cannot write JPEG", "JPEG を書き込めません"},
+    {"cannot be started", "を起動できません"},
+    {"cannot be written", "書き込めません"},
+    {"cannot be opened", "開けません"},
+    {"cannot decode", "画像を読み込めません"},
+    {"cannot replace", "置き換えられません"},
+    {"cannot create", "作成できません"},
+    {"cannot write", "書き込めません"},
+    {"cannot read", "読み込めません"},
+    {"cannot open", "開けません"},
+    {"unknown error", "不明なエラー"},
+    // The system's error texts.
+    {"No such file or directory", "ファイルまたはフォルダがありません"},
+    {"Permission denied", "アクセスが許可されていません"},
+    {"No space left on device", "ディスクの空き容量がありません"},
+    {"Read-only file system", "読み取り専用のファイルシステムです"},
+    {"Is a directory", "フォルダです"},
+    {"Not a directory", "フォルダではありません"},
+    {"File exists", "既にあります"},
+    {"Disk quota exceeded", "ディスクの使用量の上限を超えました"},
+    {"Address already in use", "アドレスは使用中です"},
+    {"File name too long", "ファイル名が長すぎます"},
+    {"Too many open files", "開いているファイルが多すぎます"},
+    {"Input/output error", "入出力エラー"},
+};
+
+}  // namespace
+
+bool InstallJapanese(QCoreApplication& app) {
+  auto* qt = new QTranslator(&app);
+  if (!qt->load(QLocale(QLocale::Japanese, QLocale::Japan), "qtbase", "_",
+                QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete qt;
+    return false;
+  }
+  QCoreApplication::installTranslator(qt);
+  return true;
+}
+
+QString JapaneseMessage(const std::string& text) {
+  QString t = QString::fromStdString(text);
+  for (const auto& [english, japanese] : kPhrases)
+    t.replace(QString::fromUtf8(english), QString::fromUtf8(japanese));
+  t.replace('\r', '\n');
+  return t;
+}
+
+}  // namespace kalvane::ui

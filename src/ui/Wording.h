@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <string>
+
+class QCoreApplication;
+
+namespace kalvane::ui {
+
+// Qt's own words (file dialogs, the text boxes' menu) in Japanese, from
+// the translations Qt installs; false when they are not there.
+bool InstallJapanese(QCoreApplication& app);
+
+// A message for a box: the core's details (English phrases and the
+// system's error texts, after the file they concern) put in Japanese,
+// what has no wording kept as it is, and \r shown as a line break.
+QString JapaneseMessage(const std::string& text);
+
+}  // namespace kalvane::ui
