@@ -74,6 +74,7 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   DataPreview.SetMainWindow(this);
   pnlMain->SetUndoEnabled = [this](bool on) { SetCommandEnabled("WM7", on); };
   pnlMain->OnPopup = [this](const QPoint& at) { pmenuWorkArea->popup(at); };
+  pnlMain->OnLockedMove = [this] { statusBar()->showMessage(U(kImageLockedHint), 8000); };
   connect(Actions["WM7"], &QAction::triggered, this, [this] { pnlMain->UndoMove(); });
   SetCommandEnabled("WM7", false);
   flmLayer->SetLayerManagement(&doc.LayerItems());

@@ -38,6 +38,13 @@ inline constexpr const char* kPreviewFailed = "HTMLプレビューを作成で�
 inline constexpr const char* kProjectSaveFailed = "プロジェクトファイルを保存できませんでした。";
 inline constexpr const char* kNoDisplay = "画面がないため、エディタを起動できません。";
 
+inline constexpr const char* kImageLockedHint =
+    "画像はロックされています。移動するには「画像ロック」を解除してください（Ctrl+I）";
+// The address a page is served at, while it is.
+inline constexpr const char* kServedAt = "ブラウザで表示中: ";
+inline constexpr const char* kCannotOpenBrowser =
+    "ブラウザを開けませんでした。次のアドレスをブラウザで開いてください：";
+
 // A photo of the project that could not be decoded, after its name.
 inline constexpr const char* kUnreadablePhoto = "（読み込めません）";
 

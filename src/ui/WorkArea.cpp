@@ -209,7 +209,11 @@ void TWorkArea::DragPress(QMouseEvent& e) {
   // Arrow keys reach the window only while no control holds the focus.
   if (QWidget* focused = window()->focusWidget()) focused->clearFocus();
   TLayerItemObject* current = Document.LayerItems().GetSelected();
-  if (Document.LayerItems().Count() == 0 || (ImageLocked && ImageLocked()) || !current) return;
+  if (Document.LayerItems().Count() == 0 || !current) return;
+  if (ImageLocked && ImageLocked()) {
+    if (OnLockedMove) OnLockedMove();
+    return;
+  }
   dragStartMouse = e.position().toPoint();
   dragStartOffset = current->GetOffset();
   dragOffset = dragStartOffset;
@@ -268,9 +272,12 @@ void TWorkArea::ClearUndo() {
 }
 
 void TWorkArea::Nudge(int dx, int dy) {
-  if (Document.LayerItems().Count() == 0 || (ImageLocked && ImageLocked())) return;
   TLayerItemObject* current = Document.LayerItems().GetSelected();
-  if (!current) return;
+  if (Document.LayerItems().Count() == 0 || !current) return;
+  if (ImageLocked && ImageLocked()) {
+    if (OnLockedMove && PreviewIdle()) OnLockedMove();
+    return;
+  }
   const TPoint offset = current->GetOffset();
   current->SetOffset({offset.X + dx, offset.Y + dy});
   Repaint();

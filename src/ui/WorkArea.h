@@ -69,6 +69,8 @@ class TWorkArea : public QWidget, public IControlParent {
   std::function<bool()> PreviewIdle = [] { return true; };
   std::function<void(bool)> SetUndoEnabled;
   std::function<void(const QPoint&)> OnPopup;
+  // A drag or an arrow key met the image lock.
+  std::function<void()> OnLockedMove;
 
   // Image drag, the 40 ms timer, the one-step undo and the arrow keys.
   void timDragTimer();

@@ -1,7 +1,10 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
@@ -15,8 +18,10 @@
 #include "project/ProjectTexts.h"
 #include "ui/LayerList.h"
 #include "ui/MainWindow.h"
+#include "ui/ProgressDialog.h"
 #include "ui/SwfExportDialog.h"
 #include "ui/Texts.h"
+#include "ui/Wording.h"
 
 using kalvane::TErrorCode;
 using kalvane::test::PumpUntil;
@@ -222,6 +227,53 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     QVERIFY(!Enabled("btnFlashExport"));
   }
 
+  void theProgressWindowsCancelWorksWhileTheMainWindowIsDisabled() {
+    std::vector<std::string> files;
+    for (int i = 0; i < 30; ++i)
+      files.push_back(Photo("c" + std::to_string(i) + ".png"));
+    dialogs->Images.push_back(files);
+    Trigger("LM1");
+    kalvane::ui::TfrmProgressDialog* progress = nullptr;
+    PumpUntil([&] {
+      progress = window->findChild<kalvane::ui::TfrmProgressDialog*>("frmProgressDialog");
+      return progress && progress->isVisible();
+    });
+    QVERIFY(!window->isEnabled());
+    QVERIFY(progress->btnCancel->isEnabled());
+    QTest::mouseClick(progress->btnCancel, Qt::LeftButton);
+    WaitForLoader();
+    QVERIFY(window->Document().LayerItems().Count() < 30);
+    QVERIFY(window->isEnabled());
+
+    // Esc in the window does the same.
+    QWidget owner;
+    kalvane::ui::TExecProgress exec(&owner);
+    int cancelled = 0;
+    exec.SetOnCancel([&] { ++cancelled; });
+    exec.Setup("c", "m", 0, 10);
+    exec.ShowProgress();
+    QVERIFY(!owner.isEnabled() && exec.Dialog()->isEnabled());
+    QTest::keyClick(exec.Dialog(), Qt::Key_Escape);
+    QCOMPARE(cancelled, 1);
+    exec.HideProgress();
+    QVERIFY(owner.isEnabled());
+  }
+
+  void qtsOwnWordsAreJapanese() {
+    QVERIFY(kalvane::ui::InstallJapanese(*QCoreApplication::instance()));
+    for (const char* english : {"Look in:", "File &name:", "&Open", "Save As"})
+      QVERIFY2(QCoreApplication::translate("QFileDialog", english) != english, english);
+    QLineEdit edit;
+    std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    QVERIFY(!menu->actions().isEmpty());
+    QVERIFY(menu->actions().front()->text() != "&Undo");
+    // The core's details are worded for the box.
+    QCOMPARE(kalvane::ui::JapaneseMessage(
+                 "書き出せませんでした。\r/x/y.swf: cannot create (No such file or directory)"),
+             QString::fromUtf8("書き出せませんでした。\n/x/y.swf: 作成できません "
+                               "(ファイルまたはフォルダがありません)"));
+  }
+
   void dropsOpenOneProjectOrAddTheImages() {
     const std::string a = Photo("a.png");
     const std::string project = Project({a});
@@ -352,6 +404,28 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     Trigger("LM12");
     QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{0, 0}));
     QVERIFY(!Enabled("LM12"));
+    // With monochrome on, the overlay follows the alignment and its undo.
+    Find<QAbstractButton>("btnLayerMono")->click();
+    const auto shown = [&] {
+      const kalvane::TBitmap24& work = window->Document().WorkBitmap();
+      return QImage(work.Bits(), work.Width(), work.Height(), static_cast<qsizetype>(work.Stride()),
+                    QImage::Format_BGR888)
+          .copy();
+    };
+    const auto rebuilt = [&] {
+      Find<QAbstractButton>("btnLayerMono")->click();
+      Find<QAbstractButton>("btnLayerMono")->click();
+      return shown();
+    };
+    Trigger("LM11");
+    const QImage aligned = shown();
+    Trigger("LM12");
+    const QImage undone = shown();
+    QVERIFY(undone != aligned);
+    QCOMPARE(undone, rebuilt());  // a toggle of the mode draws the overlay anew
+    Trigger("LM11");
+    QCOMPARE(shown(), aligned);
+    QCOMPARE(aligned, rebuilt());
     Trigger("LM11");
     items.SelectIndex(2);  // a change of the list ends the undo
     QVERIFY(!Enabled("LM12"));

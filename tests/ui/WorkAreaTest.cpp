@@ -1,10 +1,12 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTest>
 #include <filesystem>
 
@@ -267,6 +269,52 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(window->Document().TrimBox().GetRelBox(),
              (kalvane::TRelBox{0.125, 0.25, 0.75, 0.875}));
     QVERIFY(window->Document().IsSaved());
+  }
+
+  void aRightClickOnTheCanvasOpensThePopupAndItsItemsRunTheirCommands() {
+    Add({"a.png", "b.png"});
+    // The pointer's widget, as a user's click finds it.
+    const QPoint at = Area().pboxDrag->mapTo(window.get(), QPoint(60, 40));
+    QWidget* under = window->childAt(at);
+    QCOMPARE(under, static_cast<QWidget*>(Area().pboxDrag));
+    const QPoint local = under->mapFrom(window.get(), at);
+    QTest::mousePress(under, Qt::RightButton, {}, local);
+    auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QVERIFY(popup);
+    QCOMPARE(popup->objectName(), QString("pmenuWorkArea"));
+    QStringList names;
+    for (QAction* action : popup->actions())
+      names << (action->isSeparator() ? "-" : action->objectName());
+    QCOMPARE(names, (QStringList{"pMenuWork1", "-", "pMenuWork2", "-", "pMenuWork3", "pMenuWork4",
+                                 "-", "pMenuWork5", "pMenuWork6"}));
+    QCOMPARE(popup->actions()[2]->text(), QString::fromUtf8("画像ロック(&R)"));
+    QTest::mouseRelease(under, Qt::RightButton, {}, local);
+    QCOMPARE(Offset(), (TPoint{0, 0}));  // the right button drags nothing
+    // 画像ロック, picked with the mouse, flips the button and the lock.
+    QVERIFY(window->ImageLocked());
+    QAction* lock = popup->actions()[2];
+    QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(lock).center());
+    QVERIFY(!window->ImageLocked());
+    QVERIFY(!window->findChild<QAbstractButton*>("btnImageLock")->isChecked());
+    QVERIFY(!QApplication::activePopupWidget());
+    // ボックス表示 by its key, the popup opened again.
+    QTest::mousePress(under, Qt::RightButton, {}, local);
+    popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QVERIFY(popup);
+    QTest::keyClick(popup, Qt::Key_S);
+    QVERIFY(!window->Document().TrimBox().GetVisible());
+  }
+
+  void aLockedImageSaysHowToUnlockIt() {
+    Add({"a.png"});
+    QVERIFY(window->ImageLocked());
+    QTest::mousePress(Area().pboxDrag, Qt::LeftButton, {}, {50, 50});
+    QVERIFY(window->statusBar()->currentMessage().contains("Ctrl+I"));
+    QTest::mouseRelease(Area().pboxDrag, Qt::LeftButton, {}, {50, 50});
+    window->statusBar()->clearMessage();
+    QTest::keyClick(window.get(), Qt::Key_Left);
+    QVERIFY(window->statusBar()->currentMessage().contains("Ctrl+I"));
+    QCOMPARE(Offset(), (TPoint{0, 0}));
   }
 
   void theWheelScrollsTheListUnlessTheBarHasTheFocus() {
