@@ -16,6 +16,9 @@ class IWindowPlacement {
   virtual void SetTop(int top) = 0;
   virtual void SetWidth(int width) = 0;
   virtual void SetHeight(int height) = 0;
+  // A window never shown nor placed from the settings has no place of its
+  // own to keep.
+  virtual bool HasPlace() const { return true; }
 };
 
 class IMainWindowSettings : public IWindowPlacement {

@@ -54,7 +54,7 @@ TResult TSystemStatus::SaveSettings() {
   TIniFile file = TIniFile::Load(SettingsPath);
   if (MainWindow->IsNormalState()) {
     WriteBounds(file, "main", MainWindow->Bounds());
-    WriteBounds(file, "template", TemplateWindow->Bounds());
+    if (TemplateWindow->HasPlace()) WriteBounds(file, "template", TemplateWindow->Bounds());
   }
   file.WriteInteger("template", "afteropen", TemplateWindow->AfterOpen() ? 1 : 0);
   file.WriteInteger("template", "usehelp", TemplateWindow->UseHelp() ? 1 : 0);

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "document/LayerManagement.h"
@@ -254,7 +255,8 @@ void TflmLayerList::ScrollToCurrent() {
   const TLayerItemObject* current = layerManagement->GetSelected();
   if (!current || current->GetIndex() >= RowCount()) return;
   QScrollBar* bar = scrLayerList->verticalScrollBar();
-  if (!bar->isVisible()) return;
+  scrollPending = !bar->isVisible();
+  if (scrollPending) return;
   const int index = current->GetIndex();
   const int h = kRowHeight, H = scrLayerList->viewport()->height();
   const int top = index * h - bar->value();
@@ -275,6 +277,12 @@ void TflmLayerList::CheckClick(TflmLayerItem& row) {
   if (!layerManagement) return;
   const bool on = layerManagement->GetMonoVisibleByName(row.GetRowItemName());
   layerManagement->SetMonoVisibleByName(row.GetRowItemName(), !on);
+}
+
+void TflmLayerList::showEvent(QShowEvent* event) {
+  QFrame::showEvent(event);
+  // The rows are laid out and the scroll bar set once the panel is shown.
+  if (scrollPending) QTimer::singleShot(0, this, [this] { ScrollToCurrent(); });
 }
 
 }  // namespace kalvane::ui

@@ -73,6 +73,9 @@ class TflmLayerList : public QFrame {
   // The main window's item commands, for the rows' popup menu.
   std::function<void()> AddImages, DeleteItem, MoveUp, MoveDown;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   void AddRows(int count);
   void RowClick(TflmLayerItem& row);
@@ -82,6 +85,7 @@ class TflmLayerList : public QFrame {
   std::vector<TflmLayerItem*> rows;
   int rowCounter = 0;
   QWidget* content = nullptr;
+  bool scrollPending = false;  // asked while hidden: done once shown
 };
 
 }  // namespace kalvane::ui

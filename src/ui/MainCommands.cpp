@@ -7,6 +7,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStatusBar>
 #include <QWheelEvent>
 #include <QWidget>
 #include <filesystem>
@@ -437,7 +438,9 @@ void TfrmMain::OpenServed(TLocalServer& server, std::string& servedFolder,
     }
     servedFolder = folder;
   }
-  Dialogs->OpenDocument(server.Url(ExtractName(page)));
+  const std::string url = server.Url(ExtractName(page));
+  statusBar()->showMessage(QString::fromUtf8(kServedAt) + QString::fromStdString(url));
+  Dialogs->OpenDocument(url);
 }
 
 }  // namespace kalvane::ui

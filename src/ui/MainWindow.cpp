@@ -25,6 +25,7 @@
 #include "ui/SwfExportDialog.h"
 #include "ui/TemplateWindow.h"
 #include "ui/Texts.h"
+#include "ui/WindowPlace.h"
 #include "ui/WorkArea.h"
 
 namespace kalvane::ui {
@@ -492,18 +493,19 @@ void TfrmMain::ShowGuides(bool visible) {
 
 // ---- IMainWindowSettings ----------------------------------------------------
 
-// The place as move() takes it (the frame's corner) and the size as
-// resize() takes it, so what is saved comes back the same.
+// The client area's place and size: a window placed before it is shown
+// has no frame yet, so a frame's corner saved would come back as the
+// client's and the window would creep down by its title bar each start.
 TWindowBounds TfrmMain::Bounds() const {
-  return {x(), y(), width(), height()};
+  return ClientBounds(*this);
 }
 
 void TfrmMain::SetLeft(int left) {
-  move(left, y());
+  PlaceClient(*this, left, geometry().y());
 }
 
 void TfrmMain::SetTop(int top) {
-  move(x(), top);
+  PlaceClient(*this, geometry().x(), top);
 }
 
 void TfrmMain::SetWidth(int width) {

@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -29,6 +28,7 @@ int Ask(QWidget* owner, QMessageBox::Icon icon, const std::string& caption, cons
         QMessageBox::StandardButtons buttons) {
   QApplication::beep();
   QMessageBox box(icon, Q(caption), JapaneseMessage(text), buttons, owner);
+  box.setTextInteractionFlags(Qt::TextSelectableByMouse);  // names and paths can be copied
   const std::pair<QMessageBox::StandardButton, const char*> words[] = {
       {QMessageBox::Yes, "はい(&Y)"},
       {QMessageBox::No, "いいえ(&N)"},
@@ -147,13 +147,45 @@ std::optional<int> TQtDialogs::AskExportWidth() {
 
 void TQtDialogs::OpenDocument(const std::string& pathOrUrl) {
   const QString target = Q(pathOrUrl);
+  QUrl url;
   if (target.startsWith("http://") || target.startsWith("https://")) {
-    QDesktopServices::openUrl(QUrl(target));
-    return;
+    url = QUrl(target);
+  } else {
+    url = QUrl::fromLocalFile(target.section('#', 0, 0));
+    if (target.contains('#')) url.setFragment(target.section('#', 1));
   }
-  QUrl url = QUrl::fromLocalFile(target.section('#', 0, 0));
-  if (target.contains('#')) url.setFragment(target.section('#', 1));
-  QDesktopServices::openUrl(url);
+  // The desktop's opener tells whether a browser took the page; when none
+  // did, the address is shown so the user can open it by hand.
+  auto* opener = new QProcess(Owner);
+  const QString address = url.toString();
+  auto failed = [this, opener, address] {
+    opener->deleteLater();
+    ShowAddress(address);
+  };
+  QObject::connect(opener, &QProcess::errorOccurred, opener,
+                   [failed](QProcess::ProcessError error) {
+                     if (error == QProcess::FailedToStart) failed();
+                   });
+  QObject::connect(opener, &QProcess::finished, opener,
+                   [opener, failed](int code, QProcess::ExitStatus status) {
+                     if (status != QProcess::NormalExit || code != 0) {
+                       failed();
+                     } else {
+                       opener->deleteLater();
+                     }
+                   });
+  opener->start("xdg-open", {address});
+}
+
+void TQtDialogs::ShowAddress(const QString& address) {
+  QApplication::beep();
+  auto* box = new QMessageBox(QMessageBox::Warning, Q(kErrorCaption),
+                              QString::fromUtf8(kCannotOpenBrowser) + "\n" + address,
+                              QMessageBox::Ok, Owner);
+  box->setObjectName("msgCannotOpenBrowser");
+  box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
 }
 
 void TQtDialogs::StartProgram(const std::string& path) {

@@ -34,6 +34,9 @@ class TQtDialogs : public IWindowDialogs {
   void OpenDocument(const std::string& pathOrUrl) override;
   void StartProgram(const std::string& path) override;
   void ShowAbout() override;
+  // The page's address in a box (its text can be copied), shown without
+  // waiting, when no browser could open it.
+  void ShowAddress(const QString& address);
 
  private:
   QWidget* Owner = nullptr;

@@ -23,6 +23,7 @@
 #include "export/DesignExport.h"
 #include "ui/Texts.h"
 #include "ui/WindowDialogs.h"
+#include "ui/WindowPlace.h"
 
 namespace kalvane::ui {
 
@@ -207,6 +208,7 @@ TfrmTemplate::TfrmTemplate(IWindowDialogs& dialogs, const std::string& templateF
 }
 
 void TfrmTemplate::showEvent(QShowEvent* event) {
+  Placed = true;
   Result = {};
   if (!wBrows) {
     wBrows = new QWebEngineView(this);
@@ -301,13 +303,15 @@ void TfrmTemplate::btnCreateClick() {
 }
 
 TWindowBounds TfrmTemplate::Bounds() const {
-  return {x(), y(), width(), height()};
+  return ClientBounds(*this);
 }
 void TfrmTemplate::SetLeft(int left) {
-  move(left, y());
+  Placed = true;
+  PlaceClient(*this, left, geometry().y());
 }
 void TfrmTemplate::SetTop(int top) {
-  move(x(), top);
+  Placed = true;
+  PlaceClient(*this, geometry().x(), top);
 }
 void TfrmTemplate::SetWidth(int w) {
   resize(std::max(w, minimumWidth()), height());

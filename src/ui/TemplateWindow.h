@@ -81,6 +81,7 @@ class TfrmTemplate : public QDialog, public ITemplateWindowSettings {
   void SetTop(int top) override;
   void SetWidth(int width) override;
   void SetHeight(int height) override;
+  bool HasPlace() const override { return Placed; }
   bool AfterOpen() const override;
   void SetAfterOpen(bool on) override;
   bool UseHelp() const override;
@@ -117,6 +118,7 @@ class TfrmTemplate : public QDialog, public ITemplateWindowSettings {
   std::string lastFolder;
   TResult Result;
   QUrl Shown;
+  bool Placed = false;
 };
 
 // The thumbnail of a design's w x h picture: k = min(100 / w, 70 / h),

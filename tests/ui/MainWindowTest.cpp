@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -19,6 +20,7 @@
 #include "ui/LayerList.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressDialog.h"
+#include "ui/QtDialogs.h"
 #include "ui/SwfExportDialog.h"
 #include "ui/Texts.h"
 #include "ui/Wording.h"
@@ -257,6 +259,21 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(cancelled, 1);
     exec.HideProgress();
     QVERIFY(owner.isEnabled());
+  }
+
+  void aPageNoBrowserOpensIsShownByItsAddress() {
+    // No opener on the path: the address comes in a box, its text selectable.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(dir->File("empty")));
+    QWidget owner;
+    kalvane::ui::TQtDialogs qt(&owner, nullptr);
+    qt.OpenDocument("http://127.0.0.1:8123/velzoom.html");
+    QMessageBox* box = nullptr;
+    PumpUntil([&] { return (box = owner.findChild<QMessageBox*>("msgCannotOpenBrowser")); });
+    qputenv("PATH", path);
+    QVERIFY(box->text().endsWith("http://127.0.0.1:8123/velzoom.html"));
+    QVERIFY(box->textInteractionFlags() & Qt::TextSelectableByMouse);
+    box->close();
   }
 
   void qtsOwnWordsAreJapanese() {

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QMouseEvent>
+#include <QStatusBar>
 #include <QTest>
 #include <filesystem>
 
@@ -167,6 +168,7 @@ class PreviewTest : public QObject, protected kalvane::test::TWindowFixture {
     const std::string url = dialogs->Log.back().substr(std::string("opendoc:").size());
     QVERIFY2(url.rfind("http://127.0.0.1:", 0) == 0, url.c_str());
     QVERIFY(url.size() > 8 && url.substr(url.size() - 8) == "tmp.html");
+    QVERIFY(window->statusBar()->currentMessage().endsWith(QString::fromStdString(url)));
     const int port = std::stoi(url.substr(17));
     QVERIFY(Get(port, "/tmp.html").rfind("HTTP/1.1 200", 0) == 0);
     QVERIFY(Get(port, "/tmp.swf").rfind("HTTP/1.1 200", 0) == 0);

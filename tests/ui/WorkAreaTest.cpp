@@ -221,6 +221,23 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(bar->value(), 1 * h);
   }
 
+  void theCurrentRowIsShownAfterALoad() {
+    std::vector<std::string> names, more;
+    for (int i = 0; i < 12; ++i) {
+      names.push_back("p" + std::to_string(10 + i) + ".png");
+      more.push_back("q" + std::to_string(10 + i) + ".png");
+    }
+    Add(names, 40, 30);
+    Items().SelectIndex(11);
+    Add(more, 40, 30);  // inserted after the current row, the panel hidden meanwhile
+    auto& panel = window->LayerList();
+    QScrollBar* bar = panel.scrLayerList->verticalScrollBar();
+    const int h = kalvane::ui::TflmLayerList::kRowHeight;
+    const int top = Items().GetSelected()->GetIndex() * h - bar->value();
+    QVERIFY2(top >= 0 && top + h <= panel.scrLayerList->viewport()->height(),
+             qPrintable(QString("row top %1").arg(top)));
+  }
+
   void sameNamedItemsAndTheCheckImage() {
     std::filesystem::create_directories(dir->File("one"));
     std::filesystem::create_directories(dir->File("two"));

@@ -50,6 +50,8 @@ class TFakeTemplate : public TFakePlacement<ITemplateWindowSettings> {
     Item = i;
     Log += "item" + std::to_string(i) + ";";
   }
+  bool HasPlace() const override { return Placed; }
+  bool Placed = true;
   bool After = true, Help = true;
   int Theme = 0, Item = -1;
   std::string Log;
@@ -104,6 +106,17 @@ TEST_F(Settings, MaximizedWritesOnlyTheChoices) {
   EXPECT_EQ(file.ReadInteger("main", "Left", 0), 10);  // as stored before
   EXPECT_EQ(file.ReadInteger("template", "Left", 0), 100);
   EXPECT_EQ(file.ReadInteger("template", "SelectTheme", 0), 3);
+}
+
+TEST_F(Settings, ATemplateWindowNeverPlacedKeepsTheStoredPlace) {
+  std::ofstream(dir.File("velinit")) << "[template]\nLeft=300\nTop=200\n";
+  templ.Placed = false;
+  templ.B = {0, 0, 640, 480};
+  ASSERT_TRUE(test::Ok(status->SaveSettings()));
+  const TIniFile file = TIniFile::Load(dir.File("velinit"));
+  EXPECT_EQ(file.ReadInteger("template", "Left", 0), 300);
+  EXPECT_EQ(file.ReadInteger("template", "Top", 0), 200);
+  EXPECT_EQ(file.ReadInteger("main", "Left", 0), 10);
 }
 
 TEST_F(Settings, MissingKeysAreSkippedOneByOne) {
