@@ -36,6 +36,17 @@ QString U(const char* text) {
   return QString::fromUtf8(text);
 }
 
+// A pressed toggle is filled with the accent colour, so it never reads as
+// a disabled button; the caption keeps a margin from the edges.
+const char* const kToggleStyle =
+    "QToolButton { padding: 3px 6px; border: 1px solid #8a9bb0; border-radius: 3px;"
+    " background: #f5f7fa; color: #1a1a1a; }"
+    "QToolButton:hover { background: #e3ecf7; }"
+    "QToolButton:checked { background: #2c6cb0; border-color: #1d4d82; color: white; }"
+    "QToolButton:checked:hover { background: #3679c0; }"
+    "QToolButton:disabled { background: #ececec; border-color: #c8c8c8; color: #9a9a9a; }"
+    "QToolButton:checked:disabled { background: #a9bdd3; color: #eef2f6; }";
+
 QIcon StandardIcon(QStyle::StandardPixmap pixmap) {
   return QApplication::style()->standardIcon(pixmap);
 }
@@ -54,12 +65,13 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   Dialogs = dialogs ? dialogs : OwnDialogs.get();
   QApplication::setApplicationName(kAppTitle);
   setAcceptDrops(true);
-  setMinimumSize(642, 452);
-  resize(642, 480);
-
   BuildMenus();
   BuildToolBars();
   BuildPanels();
+  // The toggles' captions fit even where the font is wider than the
+  // window's design size allows for.
+  setMinimumSize(std::max(642, minimumSizeHint().width()), 452);
+  resize(minimumWidth(), 480);
 
   TProjectDocument& doc = *document;
   doc.SetView(this);
@@ -130,6 +142,8 @@ QToolButton* TfrmMain::Toggle(const char* name, const char* caption, const char*
   button->setCheckable(true);
   button->setChecked(down);
   button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  button->setProperty("toggle", true);
+  button->setStyleSheet(kToggleStyle);
   button->setMinimumHeight(44);
   button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   connect(button, &QToolButton::clicked, this, [this, n = std::string(name)] { ButtonClicked(n); });
@@ -355,7 +369,6 @@ void TfrmMain::BuildPanels() {
 
   QToolButton* mono =
       Toggle("btnLayerMono", "モノクロ表示", "メイン画面のモノクロ表示モードをON/OFFします", false);
-  mono->setFixedWidth(72);
   mono->setMinimumHeight(50);
   auto* all = new QToolButton(pnlLayer);
   all->setObjectName("btnAllVisible");
@@ -397,6 +410,7 @@ void TfrmMain::BuildPanels() {
       Toggle("btnTrimLock", "ボックスロック", "トリミングボックスをロックします", false));
   toggles->addWidget(Toggle("btnGuideShow", "ガイド表示", "ガイドラインを表示します", true));
   toggles->addWidget(Toggle("btnGuideLock", "ガイドロック", "ガイドラインをロックします", false));
+  toggles->setSpacing(3);
   toggles->addStretch();
   auto* right = new QVBoxLayout;
   right->addWidget(pnlMain, 1);

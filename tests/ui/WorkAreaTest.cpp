@@ -322,6 +322,22 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QVERIFY(!window->Document().TrimBox().GetVisible());
   }
 
+  void pressedTogglesAreFilledAndCaptionsFit() {
+    Add({"a.png"});
+    for (const char* name : {"btnImageLock", "btnLayerMono"}) {
+      auto* button = window->findChild<QAbstractButton*>(name);
+      const int text = button->fontMetrics().horizontalAdvance(button->text());
+      QVERIFY2(button->width() >= text + 8, name);
+    }
+    // Pressed, enabled: the accent fill; released or disabled: a light one.
+    auto* lock = window->findChild<QAbstractButton*>("btnImageLock");
+    const auto fill = [lock] { return lock->grab().toImage().pixelColor(3, lock->height() / 2); };
+    QVERIFY(lock->isChecked());
+    QVERIFY(fill().lightness() < 140);
+    lock->setEnabled(false);
+    QVERIFY(fill().lightness() > 140);
+  }
+
   void aLockedImageSaysHowToUnlockIt() {
     Add({"a.png"});
     QVERIFY(window->ImageLocked());
