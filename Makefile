@@ -43,7 +43,7 @@ build-asan: deps
 
 # The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: build-asan
-	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) -LE node
 
 build-tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVANE_TSAN=ON $(LAUNCHER) \
@@ -54,7 +54,7 @@ build-tsan: deps
 # so races inside them are not reported (tests/tsan.supp).
 test-tsan: build-tsan
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1 ignore_noninstrumented_modules=1" \
-	  ctest --output-on-failure -j $(JOBS)
+	  ctest --output-on-failure -j $(JOBS) -LE node
 
 bench: deps
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release $(LAUNCHER) \

@@ -23,7 +23,8 @@ fs.writeFileSync(path.join(folder, "player.html"), `<!doctype html>
 <script>
   window.RufflePlayer = { config: { autoplay: "on", unmuteOverlay: "hidden", splashScreen: false,
     letterbox: "off", contextMenu: "off", warnOnUnsupportedContent: false, openUrlMode: "deny",
-    showSwfDownload: false, preferredRenderer: "canvas", logLevel: "error", polyfills: false } };
+    showSwfDownload: false, preferredRenderer: "canvas", logLevel: "error", polyfills: false,
+    frameRate: 3 } };
 </script>
 <script src="ruffle/ruffle.js"></script>
 <script>
@@ -117,7 +118,10 @@ async function play(movie, stageW, stageH, pictureW, pictureH) {
     if (shown[shown.length - 1] !== best) shown.push(best);
   }
   check(new Set(shown).size === photos, `${movie}: photos shown ${shown.join(", ")}`);
-  const inOrder = shown.every((p, i) => i === 0 || p === (shown[i - 1] + 1) % photos);
+  // A busy machine may screen too late for a frame (the player is slowed
+  // to 3 frames a second, so it rarely does): a skipped frame is a step of
+  // two, but a step back is a fault.
+  const inOrder = shown.every((p, i) => i === 0 || [1, 2].includes((p - shown[i - 1] + photos) % photos));
   check(inOrder, `${movie}: out of order: ${shown.join(", ")}`);
   check(problems.length === 0, `${movie}: page errors: ${problems.join(" | ")}`);
   await page.close();
