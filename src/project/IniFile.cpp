@@ -90,11 +90,20 @@ std::string FromCp932(const std::string& in) {
 }  // namespace
 
 TIniFile TIniFile::Parse(const std::string& raw) {
-  TIniFile ini;
-  if (raw.size() > kMaxFileSize) return ini;
+  if (raw.size() > kMaxFileSize) return {};
   std::string text = raw;
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  TIniFile asWritten = ParseLines(text, false);
+  if (ValidUtf8(text)) return asWritten;
+  const auto mark = asWritten.Sections.empty()
+                        ? std::nullopt
+                        : asWritten.Read(asWritten.Sections.front().name, kEncodingKey);
+  if (mark == kEncodingBytes) return asWritten;
+  return ParseLines(text, true);
+}
 
+TIniFile TIniFile::ParseLines(const std::string& text, bool fromCp932) {
+  TIniFile ini;
   std::size_t current = SIZE_MAX;
   std::size_t start = 0;
   while (start <= text.size()) {
@@ -104,7 +113,7 @@ TIniFile TIniFile::Parse(const std::string& raw) {
     start = end + 1;
     // Each line on its own: one file name from a Windows archive must not
     // turn every other (UTF-8) path of the project into CP932.
-    if (!ValidUtf8(line)) line = FromCp932(line);
+    if (fromCp932 && !ValidUtf8(line)) line = FromCp932(line);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const std::string trimmed = Trim(line);
     if (trimmed.empty() || trimmed[0] == ';') continue;
@@ -219,11 +228,26 @@ void TIniFile::WriteFloat(const std::string& section, const std::string& key, do
   Write(section, key, FormatReal(value));
 }
 
+bool TIniFile::NeedsBytesMark() const {
+  for (const Section& s : Sections) {
+    if (!ValidUtf8(s.name)) return true;
+    for (const Entry& e : s.entries) {
+      if (!ValidUtf8(e.key) || !ValidUtf8(e.value)) return true;
+    }
+  }
+  return false;
+}
+
 std::string TIniFile::ToText() const {
+  // Only files that need it are marked: the others stay as every reader,
+  // also the Windows one, takes them.
+  const bool mark = NeedsBytesMark();
   std::string text;
   for (const Section& s : Sections) {
+    const bool first = &s == &Sections.front();
     text += "[" + s.name + "]\n";
     for (const Entry& e : s.entries) {
+      if (mark && first && SameName(e.key, kEncodingKey)) continue;
       // Values the reader would trim or unquote are written in quotes, so
       // they come back as they were.
       const bool quote = !e.value.empty() &&
@@ -232,6 +256,7 @@ std::string TIniFile::ToText() const {
                           (e.value.size() >= 2 && e.value.front() == '"' && e.value.back() == '"'));
       text += e.key + "=" + (quote ? "\"" + e.value + "\"" : e.value) + "\n";
     }
+    if (mark && first) text += std::string(kEncodingKey) + "=" + kEncodingBytes + "\n";
   }
   return text;
 }

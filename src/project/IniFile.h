@@ -13,10 +13,17 @@ namespace kalvane {
 // An initialization file as private-profile services read and write it:
 // [section] headers and key=value lines, section and key names compared
 // without regard to ASCII case, the first of duplicate sections or keys
-// winning. Text is UTF-8; a file that is not valid UTF-8 is taken as
-// Shift-JIS (CP932), as projects written on Japanese Windows are.
+// winning. Text is UTF-8; a line that is not valid UTF-8 is taken as
+// Shift-JIS (CP932), as projects written on Japanese Windows are, unless
+// the file carries the bytes mark (below).
 class TIniFile {
  public:
+  // File names here are bytes and need not be UTF-8. A file we write with
+  // such text carries textEncoding=bytes in its first section (a key other
+  // readers ignore) and is read back byte for byte.
+  static constexpr const char* kEncodingKey = "textEncoding";
+  static constexpr const char* kEncodingBytes = "bytes";
+
   // Files larger than this are not read at all (every value its default):
   // no project or settings file comes near it.
   static constexpr std::uint64_t kMaxFileSize = 16u << 20;
@@ -44,6 +51,7 @@ class TIniFile {
   void WriteFloat(const std::string& section, const std::string& key, double value);
 
   const std::vector<std::string>& SectionNames() const { return Order; }
+  // Adds the bytes mark when some text is not UTF-8.
   std::string ToText() const;
   // Through a temporary file in the same folder, flushed to disk, then
   // renamed over the old file. False, with the reason, on any failure; the
@@ -59,6 +67,8 @@ class TIniFile {
     std::string name;
     std::vector<Entry> entries;
   };
+  static TIniFile ParseLines(const std::string& text, bool fromCp932);
+  bool NeedsBytesMark() const;
   const Section* Find(const std::string& section) const;
   Section& Add(const std::string& name);
   std::vector<Section> Sections;

@@ -96,6 +96,37 @@ TEST(IniFile, ShiftJisFromWindowsIsRead) {
   EXPECT_EQ(mixed.ReadString("c", "name", ""), "/ß.jpg");
 }
 
+TEST(IniFile, TextThatIsNotUtf8IsMarkedAndComesBackAsItsBytes) {
+  // A file name from an unzipped Windows archive: "café" in Latin-1.
+  const std::string latin1 = "/photos/caf\xE9.jpg";
+  TIniFile ini;
+  ini.WriteInteger("project", "itemCount", 1);
+  ini.Write("projectItem0", "name", latin1);
+  const std::string text = ini.ToText();
+  EXPECT_EQ(text,
+            "[project]\nitemCount=1\ntextEncoding=bytes\n"
+            "[projectItem0]\nname=/photos/caf\xE9.jpg\n");
+  EXPECT_EQ(TIniFile::Parse(text).ReadString("projectItem0", "name", ""), latin1);
+  EXPECT_EQ(TIniFile::Parse(TIniFile::Parse(text).ToText()).ToText(), text);  // marked once
+
+  // Unmarked, the same kind of line is still taken as Windows wrote it.
+  const std::string sjis = "C:\\\x8E\xCA\x90\x5E\\001.jpg";  // C:\写真\001.jpg in CP932
+  EXPECT_EQ(TIniFile::Parse("[project]\nitemCount=1\n[projectItem0]\nname=" + sjis + "\n")
+                .ReadString("projectItem0", "name", ""),
+            "C:\\写真\\001.jpg");
+  // Marked, it is taken byte for byte; the mark counts only in the first section.
+  EXPECT_EQ(TIniFile::Parse("[project]\ntextEncoding=bytes\n[projectItem0]\nname=" + sjis + "\n")
+                .ReadString("projectItem0", "name", ""),
+            sjis);
+  EXPECT_EQ(TIniFile::Parse("[project]\n[projectItem0]\ntextEncoding=bytes\nname=" + sjis + "\n")
+                .ReadString("projectItem0", "name", ""),
+            "C:\\写真\\001.jpg");
+  // UTF-8 alone needs no mark: such files stay as they always were.
+  TIniFile plain;
+  plain.Write("projectItem0", "name", "/写真/カップ.jpg");
+  EXPECT_EQ(plain.ToText(), "[projectItem0]\nname=/写真/カップ.jpg\n");
+}
+
 TEST(IniFile, ValuesWithOuterBlanksOrQuotesComeBackAsWritten) {
   const std::vector<std::string> values{" lead.jpg", "trail.jpg  ", "\"quoted\"", "plain.jpg", ""};
   TIniFile ini;

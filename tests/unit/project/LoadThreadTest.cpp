@@ -9,6 +9,7 @@
 #include "LoaderFakes.h"
 #include "TestImages.h"
 #include "base/AppUtil.h"
+#include "project/ProjectFile.h"
 
 namespace kalvane {
 namespace {
@@ -80,6 +81,21 @@ TEST_F(Loading, AProjectComesBackInOrderWithItsRotationLast) {
             window.Log.end());
   EXPECT_EQ(window.Log.back(), "focus");
   EXPECT_EQ(dialogs.Log.size(), 0u);
+}
+
+TEST_F(Loading, APhotoWhoseNameIsNotUtf8IsFoundAfterSaving) {
+  const std::string photo = Photo("p", "caf\xE9.png");
+  test::TFakeLoaderWindow saved;
+  saved.Items.SetItemScale(1.0);
+  ASSERT_NE(saved.Items.AddItem("caf\xE9.png", photo), nullptr);
+  TPrjSave save;
+  save.SetMainWindow(&saved.Doc);
+  const std::string path = dir.File("bytes.vpj");
+  ASSERT_TRUE(test::Ok(save.Save(path)));
+  LoadProject(path);
+  ASSERT_EQ(Order(), (Names{"caf\xE9.png"}));
+  EXPECT_EQ(window.Items.GetItem(0)->GetFileName(), photo);
+  EXPECT_TRUE(dialogs.Log.empty()) << dialogs.Log.front();  // nobody was asked where it went
 }
 
 TEST_F(Loading, TheFirstPhotoChoosesTheScale) {
