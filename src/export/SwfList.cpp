@@ -8,6 +8,7 @@
 #include "base/Round.h"
 #include "base/RunProgram.h"
 #include "swf/FlashMovie.h"
+#include "swf/SwfReader.h"
 
 namespace kalvane {
 
@@ -65,8 +66,10 @@ constexpr const char* kMobilePlace = "loadRect_mc=";
 // Generous: a thousand frames take seconds; a hung tool is stopped.
 constexpr int kToolSeconds = 300;
 
+// Template is the installed master movie; Master its copy with a stage
+// the size of the frames, which the combiner is given.
 struct TMobilePaths {
-  std::string Jpeg2Swf, SwfCombine, Master, Slide, Script, Log, Output;
+  std::string Jpeg2Swf, SwfCombine, Template, Master, Slide, Script, Log, Output;
 };
 
 TMobilePaths MobilePaths(const std::string& fileName, const std::string& programFolder,
@@ -78,6 +81,7 @@ TMobilePaths MobilePaths(const std::string& fileName, const std::string& program
   return {tools + "jpeg2swf",
           tools + "swfcombine",
           tools + "template_m/velmobile.swf",
+          work + "motmp0.swf",
           work + "motmp1.swf",
           work + "motmp.bat",
           work + "motmp.log",
@@ -109,14 +113,24 @@ TResult TSwfList::MakeMobileSwf(const std::string& fileName, const std::string& 
         std::to_string(Count()) + " frames: a movie holds at most " + std::to_string(kMaxFrames));
   }
   const TMobilePaths p = MobilePaths(fileName, programFolder, workFolder);
-  for (const std::string& needed : {p.Jpeg2Swf, p.SwfCombine, p.Master}) {
+  for (const std::string& needed : {p.Jpeg2Swf, p.SwfCombine, p.Template}) {
     if (!std::filesystem::is_regular_file(needed)) {
       return TResult::Fail(TErrorCode::ToolFailed,
                            needed + ": missing; the mobile export needs it beside the program");
     }
   }
+  std::remove(p.Master.c_str());
   std::remove(p.Slide.c_str());
   std::remove(p.Script.c_str());
+  // The installed master's stage is square; a box taller than wide would
+  // lose its lower part there, so the stage takes the frames' size.
+  try {
+    TSwfFile master = TSwfFile::Read(p.Template);
+    master.SetStage({0, 0, 20 * FrameWidth, 20 * FrameHeight});
+    master.Save(p.Master);
+  } catch (const TSwfError& e) {
+    return TResult::Fail(TErrorCode::ToolFailed, e.what());
+  }
   {  // for the record: what the two programs are run with
     std::ofstream script(p.Script, std::ios::binary);
     for (const std::string& line : MobileCommandLines(fileName, programFolder, workFolder))

@@ -36,7 +36,9 @@ class TSwfList {
 
   // The mobile movie: jpeg2swf makes the frames into a slide movie
   // (motmp1.swf in `workFolder`) and swfcombine puts that into the place
-  // loadRect_mc of template_m/velmobile.swf, both from `programFolder`.
+  // loadRect_mc of template_m/velmobile.swf, both from `programFolder`;
+  // the master is first copied to motmp0.swf with a stage of the frames'
+  // size, so the whole of every frame shows.
   // The two command lines are written to motmp.bat for the record; the
   // programs run with argument vectors, in order, and are waited for, so a
   // missing or failing tool is an error naming it.

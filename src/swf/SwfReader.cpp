@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "base/AtomicFile.h"
+#include "swf/BitsEngine.h"
 #include "swf/ByteStream.h"
 
 namespace kalvane {
@@ -300,6 +301,27 @@ TSwfFile TSwfFile::Read(const std::string& path) {
   } catch (const TSwfError& e) {
     throw TSwfError(path + ": " + e.what());
   }
+}
+
+TRect32 TSwfFile::Stage() const {
+  if (FrameRect.empty()) throw TSwfError("the movie has no stage rectangle");
+  TBitReader r(FrameRect, 0);
+  const int n = static_cast<int>(r.U(5));
+  std::int32_t v[4];
+  for (std::int32_t& value : v) {
+    const std::uint32_t bits = r.U(n);
+    // sign-extend the n-bit value
+    value = n > 0 && (bits >> (n - 1)) ? static_cast<std::int32_t>(bits | (~0u << (n - 1)))
+                                       : static_cast<std::int32_t>(bits);
+  }
+  return {v[0], v[2], v[1], v[3]};
+}
+
+void TSwfFile::SetStage(const TRect32& twips) {
+  TMemoryStream out;
+  TBitsEngine be(out);
+  be.PutRect(twips.left, twips.top, twips.right, twips.bottom);
+  FrameRect = out.Data();
 }
 
 std::vector<std::uint8_t> TSwfFile::Bytes() const {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "swf/SWFRecords.h"
+
 namespace kalvane {
 
 // One tag as stored: its code and body bytes.
@@ -21,6 +23,10 @@ struct TSwfFile {
   std::uint16_t FrameRate = 0;          // 8.8 fixed point
   std::uint16_t FrameCount = 0;
   std::vector<TSwfTag> Tags;
+
+  // The stage rectangle in twips; throws TSwfError when FrameRect is cut short.
+  TRect32 Stage() const;
+  void SetStage(const TRect32& twips);
 
   // Throws TSwfError saying what is wrong: not a movie, damaged, too large.
   static TSwfFile Read(const std::string& path);

@@ -28,7 +28,7 @@ cat > "$out/manifest-cli.json" <<JSON
 [
   {"file": "cli-sample.swf", "frames": 24, "width": 320, "height": 240, "pcLayout": true, "tags": []},
   {"file": "cli-sample-wide.swf", "frames": 24, "width": 640, "height": 480, "pcLayout": true, "tags": []},
-  {"file": "cli-mobile.swf", "frames": 1, "width": 160, "height": 160, "pcLayout": false, "tags": [],
+  {"file": "cli-mobile.swf", "frames": 1, "width": 160, "height": 120, "pcLayout": false, "tags": [],
    "mobile": {"frames": 24, "width": 160, "height": 120}},
   {"file": "jpeg2swf-q72.swf", "frames": 3, "width": 400, "height": 300, "pcLayout": false, "tags": [],
    "rate": 3, "quality": 72},

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The mobile movie and the PC data movie of a four-photo project, played by
-# a real Flash player (Ruffle) in headless Chromium.
+# The mobile movies (a wide and a tall box) and the PC data movie of a
+# four-photo project, played by a real Flash player (Ruffle) in headless
+# Chromium.
 # usage: flash-player-test.sh KALVANE_CLI SAMPLE_PHOTOS OUT
 set -eu
 cli=$1 photos=$2 out=$3
@@ -10,8 +11,9 @@ case "$out" in
 esac
 here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$out/photos"
-# photos a quarter turn apart, whole (the box is the full picture), no offsets
-{
+# photos a quarter turn apart, no offsets; the box is the full picture,
+# or (tall) its middle 0.4 of the width at full height
+project() {
   printf '[project]\nitemCount=4\nitemRotate=0\n'
   i=0
   for n in 00 06 12 18; do
@@ -19,9 +21,12 @@ mkdir -p "$out/photos"
     printf '[projectItem%d]\nname=%s\nx=0\ny=0\n' $i "$out/photos/$i.jpg"
     i=$((i + 1))
   done
-  printf '[trimBox]\np1x=0\np1y=0\np2x=1\np2y=1\n'
-} > "$out/project.vpj"
+  printf '[trimBox]\np1x=%s\np1y=0\np2x=%s\np2y=1\n' "$1" "$2"
+}
+project 0 1 > "$out/project.vpj"
+project 0.3 0.7 > "$out/tall.vpj"
 "$cli" mobile "$out/project.vpj" -o "$out/mobile.swf" > /dev/null
+"$cli" mobile "$out/tall.vpj" -o "$out/mobile-tall.swf" > /dev/null
 "$cli" export "$out/project.vpj" -o "$out/pc.swf" --width 320 > /dev/null
 cp -r "$here/node_modules/@ruffle-rs/ruffle" "$out/ruffle"
 exec node "$here/flash-player.mjs" "$cli" "$out"

@@ -59,24 +59,27 @@ const browser = await chromium.launch({
     "--disable-component-update", "--disable-sync"],
 });
 
-// Mean difference (0..255) between a screenshot's picture area and each
-// photo scaled to it, worked out by the browser's own decoders.
-async function compare(page, shot, w, h) {
-  return page.evaluate(async ([png, w, h, count]) => {
-    const pixels = async (src) => {
+// Mean difference (0..255) between a screenshot's picture area and the
+// part `box` (fractions left, top, width, height) of each photo scaled to
+// it, worked out by the browser's own decoders.
+async function compare(page, shot, w, h, box) {
+  return page.evaluate(async ([png, w, h, count, box]) => {
+    const pixels = async (src, part) => {
       const image = new Image();
       image.src = src;
       await image.decode();
       const c = document.createElement("canvas");
       c.width = w; c.height = h;
       const ctx = c.getContext("2d");
-      ctx.drawImage(image, 0, 0, w, h);
+      const [l, t, bw, bh] = part;
+      ctx.drawImage(image, l * image.naturalWidth, t * image.naturalHeight,
+        bw * image.naturalWidth, bh * image.naturalHeight, 0, 0, w, h);
       return ctx.getImageData(0, 0, w, h).data;
     };
-    const seen = await pixels("data:image/png;base64," + png);
+    const seen = await pixels("data:image/png;base64," + png, [0, 0, 1, 1]);
     const out = [];
     for (let i = 0; i < count; i++) {
-      const photo = await pixels(`photos/${i}.jpg`);
+      const photo = await pixels(`photos/${i}.jpg`, box);
       let sum = 0;
       for (let p = 0; p < seen.length; p += 4) {
         sum += Math.abs(seen[p] - photo[p]) + Math.abs(seen[p + 1] - photo[p + 1]) +
@@ -85,10 +88,10 @@ async function compare(page, shot, w, h) {
       out.push(sum / (w * h * 3));
     }
     return out;
-  }, [shot.toString("base64"), w, h, photos]);
+  }, [shot.toString("base64"), w, h, photos, box]);
 }
 
-async function play(movie, stageW, stageH, pictureW, pictureH) {
+async function play(movie, stageW, stageH, pictureW, pictureH, box = [0, 0, 1, 1]) {
   const page = await browser.newPage({ viewport: { width: stageW, height: stageH } });
   const problems = [];
   page.on("pageerror", (e) => problems.push(e.message));
@@ -109,7 +112,7 @@ async function play(movie, stageW, stageH, pictureW, pictureH) {
     const key = shot.toString("base64");
     if (key === last) continue;
     last = key;
-    const errors = await compare(page, shot, pictureW, pictureH);
+    const errors = await compare(page, shot, pictureW, pictureH, box);
     const best = errors.indexOf(Math.min(...errors));
     const runnerUp = Math.min(...errors.filter((_, i) => i !== best));
     if (errors[best] > 40) continue;  // before the first frame is drawn
@@ -128,8 +131,10 @@ async function play(movie, stageW, stageH, pictureW, pictureH) {
 }
 
 try {
-  // The mobile stage is 160 square, the pictures 160 x 120 at its top.
-  await play("mobile.swf", 160, 160, 160, 120);
+  // The mobile stage has the frames' size: 160 x 120 for the whole 4:3
+  // photo, 160 x 300 for the tall box, whose lower part must show too.
+  await play("mobile.swf", 160, 120, 160, 120);
+  await play("mobile-tall.swf", 160, 300, 160, 300, [0.3, 0, 0.4, 1]);
   await play("pc.swf", 320, 240, 320, 240);
 } finally {
   await browser.close();

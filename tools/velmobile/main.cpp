@@ -1,7 +1,7 @@
 // Writes the mobile master movie: a 160-pixel stage at 3 frames a second
 // holding one sprite, placed under the instance name loadRect_mc, that the
-// mobile export fills with the project's frames. Until then the sprite
-// shows a plain white card.
+// mobile export fills with the project's frames, giving the stage their
+// size. Until then the sprite shows a plain white card.
 #include <iostream>
 #include <memory>
 

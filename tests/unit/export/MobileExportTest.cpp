@@ -35,13 +35,15 @@ void ProgramFolder(const std::string& folder, const std::string& fake = "") {
   fs::copy_file(kBuilt + "template_m/velmobile.swf", folder + "/template_m/velmobile.swf");
 }
 
-TSwfList Frames(const std::string& folder, int count) {
+TSwfList Frames(const std::string& folder, int count, int height = 120) {
   fs::create_directories(folder);
   TSwfList list;
   for (int i = 0; i < count; ++i) {
     list.Add(folder + "/" + std::to_string(i) + ".jpg");
-    test::WriteJpeg(list[i], 160, 120);
+    test::WriteJpeg(list[i], 160, height);
   }
+  list.SetSwfWidth(160);
+  list.SetSwfHeight(height);
   return list;
 }
 
@@ -55,12 +57,33 @@ TEST(MobileExport, TheRecordHoldsTheTwoCommandLinesExactly) {
   const std::string first = "\"" + programs + "/jpeg2swf\" -r 3 -q 72 -o \"" + w +
                             "motmp1.swf\"  \"" + w + "0.jpg\" \"" + w + "1.jpg\"";
   const std::string second = "\"" + programs + "/swfcombine\" -o \"" + dir.File("m.swf") + "\" \"" +
-                             programs + "/template_m/velmobile.swf\" loadRect_mc=\"" + w +
-                             "motmp1.swf\"";
+                             w + "motmp0.swf\" loadRect_mc=\"" + w + "motmp1.swf\"";
   EXPECT_EQ(test::ReadText(w + "motmp.bat"), first + "\r\n" + second + "\r\n");
   const TSwfFile movie = TSwfFile::Read(dir.File("m.swf"));
   EXPECT_EQ(movie.FrameCount, 1);
   EXPECT_EQ(movie.Tags.size(), 1 + 2 * 2 + 3u);  // card, two pictures, sprite, place, show
+}
+
+TEST(MobileExport, TheStageHasTheFramesSizeSoTallBoxesShowWhole) {
+  TempDir dir;
+  const std::string programs = dir.File("prog");
+  ProgramFolder(programs);
+  const std::string master = programs + "/template_m/velmobile.swf";
+  EXPECT_EQ(test::Hex(TSwfFile::Read(master).FrameRect), "68 00 19 00 00 06 40 00");  // 160 x 160
+  for (const int height : {300, 120}) {
+    const TSwfList list = Frames(dir.File("work"), 2, height);
+    const std::string out = dir.File("m" + std::to_string(height) + ".swf");
+    ASSERT_TRUE(test::Ok(list.MakeMobileSwf(out, programs, dir.File("work"))));
+    const TSwfFile movie = TSwfFile::Read(out);
+    EXPECT_EQ(movie.Stage(), (TRect32{0, 0, 20 * 160, 20 * height}));
+    EXPECT_EQ(test::Hex(movie.FrameRect),
+              height == 300 ? "70 00 06 40 00 00 BB 80" : "68 00 19 00 00 04 B0 00");
+  }
+  // the installed master stays as it was
+  EXPECT_EQ(TSwfFile::Read(master).Stage(), (TRect32{0, 0, 3200, 3200}));
+  TSwfFile moved;
+  moved.SetStage({-40, -20, 100, 60});
+  EXPECT_EQ(moved.Stage(), (TRect32{-40, -20, 100, 60}));
 }
 
 TEST(MobileExport, FoldersWithHostileNamesRunNothingElse) {
