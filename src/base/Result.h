@@ -16,6 +16,8 @@ enum class TErrorCode {
   WriteFailed,   // a file or folder that cannot be written
   Busy,          // a lock that cannot be taken
   ToolFailed,    // a program the export runs is missing or failed
+  UnsafeFolder,  // a folder no export may write into (the root, a system folder)
+  WouldReplace,  // files of other origin the user has not agreed to replace
   Internal,      // no memory, no thread, an unexpected error
 };
 

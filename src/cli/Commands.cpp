@@ -17,6 +17,7 @@
 #include "export/ExportTexts.h"
 #include "export/HtmlPreview.h"
 #include "export/LocalServer.h"
+#include "export/PageSetFolder.h"
 #include "project/LoadThread.h"
 #include "project/ProjectDocument.h"
 #include "project/ProjectFile.h"
@@ -138,6 +139,7 @@ struct TExportOptions {
   int Width = TSwfExportWidth::kDefault;
   bool Help = true;
   bool SkipUnreadable = false;  // export what can be read; name the rest
+  bool Overwrite = false;       // a page set may replace files of other origin
 };
 
 int ParseOptions(const std::vector<std::string>& args, bool design, TExportOptions& o) {
@@ -165,6 +167,8 @@ int ParseOptions(const std::vector<std::string>& args, bool design, TExportOptio
       o.Design = args[++i];
     } else if (design && a == "--no-help") {
       o.Help = false;
+    } else if (design && a == "--overwrite") {
+      o.Overwrite = true;
     } else if (a == "--skip-unreadable") {
       o.SkipUnreadable = true;
     } else if (!a.empty() && a[0] == '-') {
@@ -298,11 +302,17 @@ int Design(const std::vector<std::string>& args) {
       !fs::exists(design + "/prev.jpg", ec)) {
     return BadUsage(o.Design + ": no such design (kalvane-cli designs lists them)");
   }
+  // Refused before the photos are read, and again by the export itself.
+  if (const TResult allowed = CheckPageSetOutput(o.Output, design, o.Overwrite); !allowed.Ok()) {
+    return Fail(allowed.Error +
+                (allowed.Code == TErrorCode::WouldReplace ? " (--overwrite replaces them)" : ""));
+  }
   TExportRequest request;
   request.Kind = TExportKind::PageSet;
   request.Output = o.Output;
   request.Design = design;
   request.UseHelp = o.Help;
+  request.Overwrite = o.Overwrite;
   if (const int rc = RunExport(o, request); rc != kDone) return rc;
   const std::string folder = WithTrailingSlash(o.Output);
   std::printf(

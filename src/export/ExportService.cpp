@@ -6,6 +6,7 @@
 #include "export/DesignExport.h"
 #include "export/HtmlPreview.h"
 #include "export/MobileTools.h"
+#include "export/PageSetFolder.h"
 #include "project/ProjectDocument.h"
 
 namespace kalvane {
@@ -88,6 +89,15 @@ TExportOutcome TExportService::Prepare(const TExportRequest& request, TJob& job)
     outcome.SetFailure(TErrorCode::BadSetting, "no output was given");
     return outcome;
   }
+  // Before any frame is made: a page set never goes where it must not, nor
+  // replaces someone else's files unasked.
+  if (request.Kind == TExportKind::PageSet) {
+    if (TResult allowed = CheckPageSetOutput(request.Output, request.Design, request.Overwrite);
+        !allowed.Ok()) {
+      static_cast<TResult&>(outcome) = allowed;
+      return outcome;
+    }
+  }
   static_cast<TExportResult&>(outcome) = job.Exporter.Plan(job.Plan);
   // The exporter no longer needs the document: the plan holds the frames.
   job.Exporter.SetItems(nullptr);
@@ -104,25 +114,16 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress) {
       break;
     case TExportKind::PageSet: {
       std::error_code ec;
-      // Writing into the templates would delete a design's own files.
-      const auto inside = [](const std::string& path, const std::string& folder) {
-        std::error_code e;
-        const std::string p =
-            WithTrailingSlash(std::filesystem::weakly_canonical(path, e).string());
-        const std::string f =
-            WithTrailingSlash(std::filesystem::weakly_canonical(folder, e).string());
-        return !f.empty() && p.compare(0, f.size(), f) == 0;
-      };
-      if (inside(request.Output, GetTemplateFolder()) ||
-          (!request.Design.empty() && inside(request.Output, request.Design))) {
-        outcome.SetFailure(TErrorCode::BadSetting,
-                           request.Output + ": the page set cannot go into the design templates");
-        return outcome;
-      }
-      std::filesystem::create_directories(request.Output, ec);
+      const TPageSetFolder target(request.Output);
+      std::filesystem::create_directories(target.Path(), ec);
       if (ec) {
         outcome.SetFailure(TErrorCode::WriteFailed,
                            request.Output + ": cannot create the folder (" + ec.message() + ")");
+        return outcome;
+      }
+      if (const TResult marked = target.Mark(TPageSetFolder::SetFiles(request.Design));
+          !marked.Ok()) {
+        static_cast<TResult&>(outcome) = marked;
         return outcome;
       }
       const TDesignResult copied =

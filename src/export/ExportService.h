@@ -27,6 +27,7 @@ struct TExportRequest {
   int Width = TSwfExportWidth::kDefault;
   std::string Design;       // the design's folder, for a page set
   bool UseHelp = true;      // the viewer's operation help, for a page set
+  bool Overwrite = false;   // a page set may replace files no set of ours wrote
   std::string FrameFolder;  // where frames go; the user's export folder when empty
 };
 

@@ -44,6 +44,12 @@ inline const char* ExportFailureText(TErrorCode code) {
       return "書き出しを中止しました。";
     case TErrorCode::Busy:
       return "他の書き出しが実行中です。";
+    case TErrorCode::UnsafeFolder:
+      return "このフォルダには書き出せません。ルート、ホームフォルダそのもの、システムやテンプレー"
+             "トのフォル"
+             "ダ以外を選んでください。";
+    case TErrorCode::WouldReplace:
+      return "書き出し先に、以前に書き出したデータではない同じ名前のファイルがあります。";
     case TErrorCode::ToolFailed:
       return "携帯用データの作成ツールが見つからないか、正しく動作しませんでした。";
     default:

@@ -60,6 +60,33 @@ for f in prev.jpg prev.html design.ini; do
   [ -e "$work/site/$f" ] && { echo "FAIL page set holds $f"; failed=$((failed + 1)); }
 done
 grep -q 'var help = "false";' "$work/site/velzoom.js" || { echo "FAIL help not switched off"; failed=$((failed + 1)); }
+# Where a page set may go, and what it may replace.
+expect "the root takes no page set" 1 "/: a system folder takes no page set" \
+  "$cli" design "$project" --design simple/light -o / --search "$samples/turntable"
+for f in velzoom.html velzoom.js style.css veldata.swf .kalvane-pageset; do
+  [ -e "/$f" ] && { echo "FAIL the page set went into / ($f)"; failed=$((failed + 1)); }
+done
+expect "a folder typed with a slash is that folder" 1 "/usr: a system folder" \
+  "$cli" design "$project" --design simple/light -o /usr/ --search "$samples/turntable"
+expect "the home folder itself takes no page set" 1 "the home folder itself" \
+  env HOME="$work/home" "$cli" design "$project" --design simple/light -o "$work/home/" \
+  --search "$samples/turntable"
+mkdir -p "$work/theirs"
+printf 'their own page' >"$work/theirs/velzoom.html"
+printf 'their notes' >"$work/theirs/notes.txt"
+expect "someone else's page is not replaced unasked" 1 "would replace .*velzoom.html.*--overwrite" \
+  "$cli" design "$project" --design simple/light -o "$work/theirs" --search "$samples/turntable"
+grep -qx 'their own page' "$work/theirs/velzoom.html" || { echo "FAIL a foreign velzoom.html was replaced"; failed=$((failed + 1)); }
+[ -e "$work/theirs/veldata.swf" ] && { echo "FAIL a refused page set wrote its movie"; failed=$((failed + 1)); }
+expect "--overwrite replaces it" 0 "page set in" \
+  "$cli" design "$project" --design simple/light -o "$work/theirs" --search "$samples/turntable" \
+  --overwrite
+grep -q 'their own page' "$work/theirs/velzoom.html" && { echo "FAIL --overwrite kept the old page"; failed=$((failed + 1)); }
+grep -qx 'their notes' "$work/theirs/notes.txt" || { echo "FAIL another file was touched"; failed=$((failed + 1)); }
+expect "an earlier page set of ours is replaced silently" 0 "page set in" \
+  "$cli" design "$project" --design simple/dark -o "$work/site" --search "$samples/turntable"
+cmp -s "$work/site/style.css" "$(dirname "$cli")/template/simple/dark/style.css" ||
+  { echo "FAIL the earlier page set was not replaced"; failed=$((failed + 1)); }
 expect "a missing photo names itself" 1 "turntable_00.jpg: image not found" \
   "$cli" design "$project" --design simple/light -o "$work/site2"
 expect "serving a missing folder fails" 1 "no such folder" "$cli" serve "$work/nowhere"

@@ -106,7 +106,7 @@ TEST_F(ExportServiceTest, FailuresAndCancelComeBackAsResults) {
   pageSet.Design = dir.File("design");
   pageSet.Output = dir.File("design/out");  // would write over the design
   std::filesystem::create_directories(pageSet.Output);
-  EXPECT_EQ(service.Run(pageSet).Code, TErrorCode::BadSetting);
+  EXPECT_EQ(service.Run(pageSet).Code, TErrorCode::UnsafeFolder);
 
   TProjectDocument empty;
   TExportService none(empty, gui);

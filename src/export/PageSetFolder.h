@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "base/Result.h"
+
+namespace kalvane {
+
+// The folder a page set goes into: whether a set may go there, which of its
+// files would replace files that are not ours, and the mark that tells the
+// sets we wrote apart from other files.
+class TPageSetFolder {
+ public:
+  // Written with every set: the names of the files our sets put there.
+  static constexpr const char* kMarkName = ".kalvane-pageset";
+  static constexpr const char* kMovieName = "veldata.swf";
+
+  explicit TPageSetFolder(const std::string& folder);
+
+  // The folder made absolute and normal, with one trailing "/".
+  const std::string& Path() const { return Folder; }
+
+  // Refuses the file-system root, the home folder itself, system folders,
+  // and the templates (a set there would replace a design's own files).
+  TResult CheckPlace(const std::string& templateFolder, const std::string& designFolder) const;
+  // Of `names`, those that are in the folder and no earlier set of ours
+  // wrote, in the order given.
+  std::vector<std::string> Foreign(const std::vector<std::string>& names) const;
+  // Notes `names` as ours in the mark, with the names noted before that are
+  // still there. Written before the set, so a set cut short still counts.
+  TResult Mark(const std::vector<std::string>& names) const;
+
+  // What a set of the design writes: its files but prev.jpg and prev.html,
+  // and the data movie.
+  static std::vector<std::string> SetFiles(const std::string& designFolder);
+
+ private:
+  std::vector<std::string> Marked() const;
+  std::string Folder;
+};
+
+// The page set of `designFolder` may go into `folder`: the place is
+// allowed, and files of other origin would be replaced only if `overwrite`.
+TResult CheckPageSetOutput(const std::string& folder, const std::string& designFolder,
+                           bool overwrite);
+
+}  // namespace kalvane

@@ -1,0 +1,156 @@
+#include "export/PageSetFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "HoppingDispatcher.h"
+#include "TestImages.h"
+#include "export/ExportService.h"
+#include "project/ProjectDocument.h"
+
+namespace kalvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+TErrorCode Place(const std::string& folder, const std::string& templates = "",
+                 const std::string& design = "") {
+  return TPageSetFolder(folder).CheckPlace(templates, design).Code;
+}
+
+// HOME pointed elsewhere for one test.
+class THome {
+ public:
+  explicit THome(const std::string& home) {
+    if (const char* old = std::getenv("HOME")) Old = old;
+    setenv("HOME", home.c_str(), 1);
+  }
+  ~THome() { setenv("HOME", Old.c_str(), 1); }
+
+ private:
+  std::string Old;
+};
+
+TEST(PageSetPlace, TheRootHomeAndSystemFoldersAreRefused) {
+  for (const char* refused : {"/", "//", "/usr/", "/usr/share/doc/site", "/etc", "/bin/x", "/var",
+                              "/tmp/", "/home", "/srv/../", "/proc/self"}) {
+    EXPECT_EQ(Place(refused), TErrorCode::UnsafeFolder) << refused;
+  }
+  for (const char* allowed : {"/var/www/html", "/srv/site", "/tmp/site/", "/media/usb/site"})
+    EXPECT_EQ(Place(allowed), TErrorCode::None) << allowed;
+  EXPECT_EQ(Place(""), TErrorCode::BadSetting);
+
+  test::TempDir dir;
+  const THome home(dir.File("me"));
+  EXPECT_EQ(Place(dir.File("me")), TErrorCode::UnsafeFolder);
+  EXPECT_EQ(Place(dir.File("me/")), TErrorCode::UnsafeFolder);
+  EXPECT_EQ(Place(dir.File("me/site/..")), TErrorCode::UnsafeFolder);
+  EXPECT_EQ(Place(dir.File("me/site")), TErrorCode::None);
+  // the templates and the design itself
+  EXPECT_EQ(Place(dir.File("t/shop/x"), dir.File("t/")), TErrorCode::UnsafeFolder);
+  EXPECT_EQ(Place(dir.File("d/out"), "", dir.File("d")), TErrorCode::UnsafeFolder);
+  EXPECT_EQ(Place(dir.File("dx"), dir.File("t"), dir.File("d")), TErrorCode::None);
+}
+
+TEST(PageSetPlace, ATrailingSlashNamesTheFolderItself) {
+  test::TempDir dir;
+  EXPECT_EQ(TPageSetFolder(dir.File("site/")).Path(), dir.File("site/"));
+  EXPECT_EQ(TPageSetFolder(dir.File("site//")).Path(), dir.File("site/"));
+  EXPECT_EQ(TPageSetFolder("/").Path(), "/");
+  // relative to the working folder, as a shell gives it
+  EXPECT_EQ(TPageSetFolder("site/").Path(),
+            (fs::weakly_canonical(fs::current_path()) / "site").string() + "/");
+}
+
+TEST(PageSetMark, OurEarlierFilesAreKnownAndOthersAreNot) {
+  test::TempDir dir;
+  const std::string out = dir.File("site/");
+  fs::create_directories(out);
+  std::ofstream(out + "velzoom.html") << "theirs";
+  std::ofstream(out + "notes.txt") << "theirs";
+  const TPageSetFolder folder(out);
+  const std::vector<std::string> set{"style.css", "velzoom.html", "velzoom.js", "veldata.swf"};
+  EXPECT_EQ(folder.Foreign(set), (std::vector<std::string>{"velzoom.html"}));
+
+  ASSERT_TRUE(test::Ok(folder.Mark(set)));
+  EXPECT_TRUE(folder.Foreign(set).empty());
+  EXPECT_EQ(test::ReadText(out + "notes.txt"), "theirs");
+  // A later set of another design: names of the first that are still there
+  // stay ours, names that are gone are dropped.
+  std::ofstream(out + "style.css") << "ours";
+  ASSERT_TRUE(test::Ok(folder.Mark({"other.css"})));
+  EXPECT_EQ(test::ReadText(out + TPageSetFolder::kMarkName),
+            "# files of the page sets Kalvane wrote here; it replaces them without asking\n"
+            "other.css\nstyle.css\nvelzoom.html\n");
+  EXPECT_EQ(folder.Foreign({"notes.txt", "style.css"}), (std::vector<std::string>{"notes.txt"}));
+}
+
+// The page set through the export service, as both the editor and the
+// command line run it.
+class PageSetExport : public testing::Test {
+ protected:
+  void SetUp() override {
+    document.LayerItems().SetDisplayCopies(false);
+    document.LayerItems().SetItemScale(0.5);
+    const std::string photo = dir.File("photo.jpg");
+    test::WriteGradient(photo, 200, 100);
+    document.LayerItems().AddItem("photo.jpg", photo);
+    design = dir.File("design/");
+    fs::create_directories(design);
+    std::ofstream(design + "prev.jpg") << "thumbnail";
+    std::ofstream(design + "velzoom.html") << "the design's page";
+    std::ofstream(design + "velzoom.js") << "var help = \"true\";\n";
+    request.Kind = TExportKind::PageSet;
+    request.Design = design;
+    request.Width = 100;
+    request.FrameFolder = dir.File("frames");
+    fs::create_directory(request.FrameFolder);
+    out = dir.File("site/");
+    fs::create_directories(out);
+    request.Output = out;
+  }
+  test::TempDir dir;
+  test::THoppingDispatcher gui;
+  TProjectDocument document;
+  TExportService service{document, gui};
+  TExportRequest request;
+  std::string design, out;
+};
+
+TEST_F(PageSetExport, ForeignFilesNeedConsentAndOurOwnAreReplaced) {
+  std::ofstream(out + "velzoom.html") << "their page";
+  std::ofstream(out + "notes.txt") << "their notes";
+  TExportOutcome refused = service.Run(request);
+  EXPECT_EQ(refused.Code, TErrorCode::WouldReplace);
+  EXPECT_NE(refused.Error.find("velzoom.html"), std::string::npos) << refused.Error;
+  EXPECT_EQ(test::ReadText(out + "velzoom.html"), "their page");
+  EXPECT_FALSE(fs::exists(out + "veldata.swf"));
+  EXPECT_FALSE(fs::exists(out + "velzoom.js"));
+
+  request.Overwrite = true;
+  ASSERT_TRUE(test::Ok(service.Run(request)));
+  EXPECT_EQ(test::ReadText(out + "velzoom.html"), "the design's page");
+  EXPECT_TRUE(fs::exists(out + "veldata.swf"));
+  EXPECT_EQ(test::ReadText(out + "notes.txt"), "their notes");
+
+  // Our own set is replaced without being asked again.
+  request.Overwrite = false;
+  std::ofstream(design + "velzoom.html") << "the design's new page";
+  ASSERT_TRUE(test::Ok(service.Run(request)));
+  EXPECT_EQ(test::ReadText(out + "velzoom.html"), "the design's new page");
+}
+
+TEST_F(PageSetExport, TheRootIsRefusedBeforeAnythingIsWritten) {
+  request.Output = "/";
+  const TExportOutcome root = service.Run(request);
+  EXPECT_EQ(root.Code, TErrorCode::UnsafeFolder);
+  EXPECT_FALSE(fs::exists("/velzoom.html"));
+  EXPECT_FALSE(fs::exists(std::string("/") + TPageSetFolder::kMarkName));
+  EXPECT_TRUE(fs::is_empty(request.FrameFolder));  // not one frame was made
+}
+
+}  // namespace
+}  // namespace kalvane
