@@ -17,6 +17,7 @@
 #include "document/AutoAlign.h"
 #include "export/ExportTexts.h"
 #include "export/HtmlPreview.h"
+#include "export/PageSetFolder.h"
 #include "project/LoadThread.h"
 #include "ui/LayerList.h"
 #include "ui/MainWindow.h"
@@ -385,6 +386,23 @@ void TfrmMain::btnDesignExportClick() {
   const TfrmTemplate::TResult chosen = TemplateWindow->GetResult();
   repaint();
   if (chosen.Folder.empty()) return;
+  // An earlier page set of ours is replaced unasked; anything else only
+  // when the user agrees.
+  const TPageSetFolder target(chosen.Folder);
+  const std::vector<std::string> foreign =
+      target.Foreign(TPageSetFolder::SetFiles(chosen.DesignFolder));
+  if (!foreign.empty()) {
+    constexpr std::size_t kNamed = 10;
+    std::string text = std::string(kAskReplaceFiles) + "\r\r" + target.Path();
+    for (std::size_t i = 0; i < foreign.size() && i < kNamed; ++i)
+      text += "\r" + foreign[i];
+    if (foreign.size() > kNamed) {
+      text +=
+          "\r" +
+          QString::asprintf(kAndMoreFiles, static_cast<int>(foreign.size() - kNamed)).toStdString();
+    }
+    if (!Dialogs->AskYesNo(kQuestionCaption, text)) return;
+  }
   const std::optional<int> width = Dialogs->AskExportWidth();
   if (!width) {
     Dialogs->Inform(kQuestionCaption, kDesignExportCancelled);
@@ -395,6 +413,7 @@ void TfrmMain::btnDesignExportClick() {
   request.Output = chosen.Folder;
   request.Design = chosen.DesignFolder;
   request.UseHelp = chosen.UseHelp;
+  request.Overwrite = !foreign.empty();
   request.Width = *width;
   StartExport(request, [this, open = chosen.OpenAfter](const TExportOutcome& outcome) {
     ExportEnded(outcome, kDesignExportDone, kDesignExportFailed, open);

@@ -21,6 +21,8 @@
 #include "base/Round.h"
 #include "base/Texts.h"
 #include "export/DesignExport.h"
+#include "export/ExportTexts.h"
+#include "export/PageSetFolder.h"
 #include "ui/Texts.h"
 #include "ui/WindowDialogs.h"
 #include "ui/WindowPlace.h"
@@ -294,8 +296,16 @@ void TfrmTemplate::btnCreateClick() {
   Result = {};
   const std::optional<std::string> folder = Dialogs.PickFolder(kPickOutputFolder, lastFolder);
   if (!folder) return;
+  // A refused folder (the root, a system folder) leaves the window open
+  // for another choice.
+  const TPageSetFolder target(*folder);
+  if (const kalvane::TResult place = target.CheckPlace(TemplateFolder, designFolder); !place.Ok()) {
+    Dialogs.ShowError(kErrorCaption, std::string(ExportFailureText(place.Code)) + "\r" +
+                                         (target.Path().empty() ? *folder : target.Path()));
+    return;
+  }
   lastFolder = *folder;
-  Result.Folder = WithTrailingSlash(*folder);
+  Result.Folder = target.Path();
   Result.DesignFolder = designFolder;
   Result.OpenAfter = chkAfterOpen->isChecked();
   Result.UseHelp = chkUseHelp->isChecked();

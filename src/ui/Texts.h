@@ -63,6 +63,12 @@ inline constexpr const char* kDesignExportDone =
     "テンプレートデザインデータの書き出しが完了しました";
 inline constexpr const char* kDesignExportFailed =
     "テンプレートデザインデータを書き出せませんでした。";
+// Before a page set replaces files that no earlier set wrote; the folder
+// and the names follow, one a line.
+inline constexpr const char* kAskReplaceFiles =
+    "出力先フォルダには、以前に書き出したデータではない次のファイルがあります。\r"
+    "置き換えてもよろしいですか？";
+inline constexpr const char* kAndMoreFiles = "ほか%d個";
 inline constexpr const char* kDesignExportCancelled =
     "データファイルの幅が指定されなかったため、テンプレートデザインデータは書き出されませんでした"
     "。";

@@ -137,6 +137,81 @@ class TemplateTest : public QObject {
     QVERIFY(dialogs->Log.back().find("書き出されませんでした") != std::string::npos);
   }
 
+  void aForeignPageIsReplacedOnlyWhenTheUserAgrees() {
+    const std::string site = dir->File("theirs");
+    fs::create_directories(site);
+    std::ofstream(site + "/velzoom.html") << "their page";
+    std::ofstream(site + "/notes.txt") << "their notes";
+    TfrmMain main(dialogs.get(), dir->File("velinit"));
+    const std::string photo = dir->File("a.png");
+    kalvane::test::WriteSolid(photo, 160, 120, 90, 90, 90);
+    main.AddImages({photo});
+    PumpUntil([&] { return !main.LoaderRunning(); });
+    TfrmTemplate& window = main.Template();
+    const auto create = [&window] {
+      QTimer::singleShot(0, &window, [&window] {
+        window.SelectDesignIndex(0);
+        window.findChild<QCheckBox*>("chkAfterOpen")->setChecked(false);
+        window.findChild<QAbstractButton*>("btnCreate")->click();
+      });
+    };
+
+    // No: nothing is written, not even the width is asked.
+    dialogs->Folders = {site};
+    dialogs->YesNo = {false};
+    create();
+    main.btnDesignExportClick();
+    QVERIFY(!main.ExportRunning());
+    QCOMPARE(dialogs->Count("yesno:"), 1);
+    const std::string& question = dialogs->Log.back();
+    QVERIFY(question.rfind("yesno:確認:出力先フォルダには、以前に書き出したデータではない", 0) ==
+            0);
+    QVERIFY(question.find("\r\r" + site + "/\rvelzoom.html") != std::string::npos);
+    QVERIFY(question.find("notes.txt") == std::string::npos);  // not to be replaced
+    QCOMPARE(dialogs->Count("width"), 0);
+    QCOMPARE(Read(site + "/velzoom.html"), std::string("their page"));
+    QVERIFY(!fs::exists(site + "/veldata.swf"));
+
+    // Yes: the page set is written; their other file stays.
+    dialogs->Folders = {site};
+    dialogs->YesNo = {true};
+    dialogs->Widths = {120};
+    create();
+    main.btnDesignExportClick();
+    PumpUntil([&] { return !main.ExportRunning(); });
+    QCOMPARE(dialogs->Log.back(),
+             "inform:処理完了:テンプレートデザインデータの書き出しが完了しました");
+    QVERIFY(Read(site + "/velzoom.html") != "their page");
+    QVERIFY(fs::exists(site + "/veldata.swf"));
+    QCOMPARE(Read(site + "/notes.txt"), std::string("their notes"));
+
+    // Ours now: the next export into the folder asks nothing.
+    dialogs->Folders = {site};
+    dialogs->Widths = {120};
+    create();
+    main.btnDesignExportClick();
+    PumpUntil([&] { return !main.ExportRunning(); });
+    QCOMPARE(dialogs->Count("yesno:"), 2);
+    QCOMPARE(dialogs->Log.back(),
+             "inform:処理完了:テンプレートデザインデータの書き出しが完了しました");
+  }
+
+  void theRootIsRefusedAndTheWindowStaysOpen() {
+    TfrmTemplate window(*dialogs, Templates(), nullptr);
+    window.show();
+    window.SelectDesignIndex(0);
+    auto* create = window.findChild<QAbstractButton*>("btnCreate");
+    dialogs->Folders = {"/"};
+    QTest::mouseClick(create, Qt::LeftButton);
+    QVERIFY(window.isVisible());
+    QVERIFY(window.GetResult().Folder.empty());
+    QVERIFY(dialogs->Log.back().rfind("error:エラー:このフォルダには書き出せません。", 0) == 0);
+    // a folder typed with a trailing slash is that folder
+    dialogs->Folders = {dir->File("site/")};
+    QTest::mouseClick(create, Qt::LeftButton);
+    QCOMPARE(window.GetResult().Folder, dir->File("site/"));
+  }
+
   void theChoicesAreKept() {
     {
       TfrmMain main(dialogs.get(), dir->File("velinit"));
