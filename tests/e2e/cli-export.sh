@@ -2,7 +2,8 @@
 # The command line end to end on the sample project: the as-shot project
 # with its photos "moved" (found through --search), exported at 320 pixels,
 # for the parser test to read with its expectations.
-# The mobile movie and jpeg2swf's own movies at two qualities come too.
+# The mobile movies (the sample's box and a tall one) and jpeg2swf's own
+# movies at two qualities come too.
 # usage: cli-export.sh KALVANE_CLI SAMPLES_FOLDER OUT_FOLDER
 set -eu
 cli=$1 samples=$2 out=$3
@@ -10,6 +11,17 @@ tools=$(dirname "$cli")
 mkdir -p "$out"
 "$cli" mobile "$samples/turntable/turntable.vpj" -o "$out/cli-mobile.swf" \
   --search "$samples/turntable"
+# a box taller than wide: the stage takes the frames' height
+{
+  printf '[project]\nitemCount=3\nitemRotate=0\n'
+  i=0
+  for n in 00 06 12; do
+    printf '[projectItem%d]\nname=%s\nx=0\ny=0\n' $i "$samples/turntable/turntable_$n.jpg"
+    i=$((i + 1))
+  done
+  printf '[trimBox]\np1x=0.3\np1y=0\np2x=0.7\np2y=1\n'
+} > "$out/tall.vpj"
+"$cli" mobile "$out/tall.vpj" -o "$out/cli-mobile-tall.swf"
 # jpeg2swf's pictures at a quarter of the photos' size: the parser is slow
 # on large movies, and the size changes nothing it checks.
 small=()
@@ -30,6 +42,8 @@ cat > "$out/manifest-cli.json" <<JSON
   {"file": "cli-sample-wide.swf", "frames": 24, "width": 640, "height": 480, "pcLayout": true, "tags": []},
   {"file": "cli-mobile.swf", "frames": 1, "width": 160, "height": 120, "pcLayout": false, "tags": [],
    "mobile": {"frames": 24, "width": 160, "height": 120}},
+  {"file": "cli-mobile-tall.swf", "frames": 1, "width": 160, "height": 300, "pcLayout": false, "tags": [],
+   "mobile": {"frames": 3, "width": 160, "height": 300}},
   {"file": "jpeg2swf-q72.swf", "frames": 3, "width": 400, "height": 300, "pcLayout": false, "tags": [],
    "rate": 3, "quality": 72},
   {"file": "jpeg2swf-q30.swf", "frames": 3, "width": 400, "height": 300, "pcLayout": false, "tags": [],
