@@ -53,6 +53,11 @@ TEST(PageSetPlace, TheRootHomeAndSystemFoldersAreRefused) {
   EXPECT_EQ(Place(dir.File("t/shop/x"), dir.File("t/")), TErrorCode::UnsafeFolder);
   EXPECT_EQ(Place(dir.File("d/out"), "", dir.File("d")), TErrorCode::UnsafeFolder);
   EXPECT_EQ(Place(dir.File("dx"), dir.File("t"), dir.File("d")), TErrorCode::None);
+  // a link is judged by what it leads to
+  fs::create_directory_symlink("/", dir.File("root"));
+  fs::create_directory_symlink("/usr/share", dir.File("share"));
+  EXPECT_EQ(Place(dir.File("root")), TErrorCode::UnsafeFolder);
+  EXPECT_EQ(Place(dir.File("share/site")), TErrorCode::UnsafeFolder);
 }
 
 TEST(PageSetPlace, ATrailingSlashNamesTheFolderItself) {
