@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <random>
 
 #include "TestImages.h"
@@ -63,6 +65,68 @@ TSwfFile Slides(const TempDir& dir, int frames, bool compressed = false) {
   TMemoryStream out;
   movie.SaveToStream(out);
   return TSwfFile::Parse(out.Data());
+}
+
+void Append(Bytes& to, const Bytes& more) {
+  for (const std::uint8_t b : more)
+    to.push_back(b);
+}
+
+// A movie of `tags` (the End tag added) on an empty stage.
+Bytes Movie(const Bytes& tags) {
+  Bytes out;
+  out.reserve(tags.size() + 15);
+  Append(out, {'F', 'W', 'S', 6, 0, 0, 0, 0, 0x00, 0, 3, 1, 0});
+  Append(out, tags);
+  Append(out, {0, 0});
+  for (int i = 0; i < 4; ++i)
+    out[4 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(out.size() >> (8 * i));
+  return out;
+}
+
+// `movie` as CWS: its body deflated, or only `part` bytes of it, flushed
+// but without the stream's end.
+Bytes Compressed(const Bytes& movie, std::size_t part = 0) {
+  Bytes out(movie.begin(), movie.begin() + 8);
+  out[0] = 'C';
+  z_stream zs{};
+  deflateInit(&zs, Z_DEFAULT_COMPRESSION);
+  const std::size_t size = part ? part : movie.size() - 8;
+  Bytes packed(deflateBound(&zs, size) + 64);
+  zs.next_in = const_cast<Bytef*>(movie.data() + 8);
+  zs.avail_in = static_cast<uInt>(size);
+  zs.next_out = packed.data();
+  zs.avail_out = static_cast<uInt>(packed.size());
+  deflate(&zs, part ? Z_SYNC_FLUSH : Z_FINISH);
+  packed.resize(packed.size() - zs.avail_out);
+  deflateEnd(&zs);
+  out.insert(out.end(), packed.begin(), packed.end());
+  return out;
+}
+
+// Sprite `id` holding sprite `id` holding ... `depth` deep, the innermost
+// empty: each one's header, id and frame count, then all their End tags.
+Bytes NestedSprites(std::size_t depth, std::uint8_t id = 1) {
+  Bytes out;
+  out.reserve(depth * 12);
+  for (std::size_t k = 0; k < depth; ++k) {
+    const auto length = static_cast<std::uint32_t>(6 + 12 * (depth - 1 - k));
+    Append(out, {0xFF, 0x09});  // DefineSprite, long header
+    for (int i = 0; i < 4; ++i)
+      out.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
+    Append(out, {id, 0, 0, 0});
+  }
+  out.resize(out.size() + 2 * depth, 0);
+  return out;
+}
+
+std::string Refusal(const std::function<void()>& work) {
+  try {
+    work();
+  } catch (const TSwfError& e) {
+    return e.what();
+  }
+  return "accepted";
 }
 
 TEST(SwfReader, AMovieReadAndWrittenBackIsTheSameByteForByte) {
@@ -184,6 +248,102 @@ TEST(SwfReader, DamagedAndHostileBytesAreRefusedWithoutHarm) {
     } catch (const TSwfError&) {
     }
   }
+}
+
+TEST(SwfReader, DeepSpritesAreRefusedAtTheLimitWithoutRecursion) {
+  // 64 deep is taken, and renumbered in place at every depth
+  TSwfFile nested = TSwfFile::Parse(Movie(NestedSprites(64)));
+  ASSERT_EQ(nested.Tags.size(), 1u);
+  std::vector<std::uint16_t> map(65536, 0);
+  map[1] = 9;
+  RenumberCharacters(nested.Tags[0], map);
+  const Bytes renumbered = NestedSprites(64, 9);
+  EXPECT_EQ(nested.Tags[0].Body, Bytes(renumbered.begin() + 6, renumbered.end()));
+  for (const std::size_t depth : {65u, 20000u, 100000u}) {
+    const Bytes movie = Movie(NestedSprites(depth));
+    EXPECT_NE(Refusal([&] { TSwfFile::Parse(movie); }).find("nested more than 64 deep"),
+              std::string::npos)
+        << depth;
+    EXPECT_NE(Refusal([&] { TSwfFile::Parse(Compressed(movie)); }).find("nested more than 64"),
+              std::string::npos)
+        << depth;
+    // a sprite tag handed over directly is walked the same way
+    TSwfTag sprite{39, Bytes(movie.begin() + 13 + 6, movie.end() - 2)};
+    EXPECT_NE(Refusal([&] { RenumberCharacters(sprite, map); }).find("nested more than 64"),
+              std::string::npos)
+        << depth;
+  }
+  // inserted into a master, the nesting goes along whole
+  TempDir dir;
+  const TSwfFile combined = CombineIntoSprite(Master("loadRect_mc"), "loadRect_mc",
+                                              TSwfFile::Parse(Movie(NestedSprites(3))));
+  const Bytes expected = NestedSprites(3, 4);  // above the master's 1..3
+  EXPECT_NE(std::search(combined.Bytes().begin(), combined.Bytes().end(), expected.begin(),
+                        expected.end()),
+            combined.Bytes().end());
+}
+
+TEST(SwfReader, FramesAndTagsAreCountedWhileTheMovieInflates) {
+  const Bytes frames = [] {
+    Bytes b;
+    for (int i = 0; i < 70000; ++i)
+      Append(b, {0x40, 0x00});
+    return b;
+  }();
+  EXPECT_NE(Refusal([&] { TSwfFile::Parse(Movie(frames)); }).find("more than 65535 frames"),
+            std::string::npos);
+  // A header promising 200 MB of frame tags: refused at the 65536th frame,
+  // long before the stream (here cut after 140 KB) would run out.
+  Bytes bomb = Movie(frames);
+  const std::uint32_t promised = 200u << 20;
+  for (int i = 0; i < 4; ++i)
+    bomb[4 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(promised >> (8 * i));
+  EXPECT_NE(Refusal([&] {
+              TSwfFile::Parse(Compressed(bomb, bomb.size() - 8));
+            }).find("more than 65535 frames"),
+            std::string::npos);
+  // and inside a sprite
+  Bytes sprite;
+  Append(sprite, {0xFF, 0x09, 0, 0, 0, 0, 1, 0, 0, 0});
+  Append(sprite, frames);
+  Append(sprite, {0, 0});
+  const auto length = static_cast<std::uint32_t>(sprite.size() - 6);
+  for (int i = 0; i < 4; ++i)
+    sprite[2 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(length >> (8 * i));
+  EXPECT_NE(Refusal([&] {
+              TSwfFile::Parse(Compressed(Movie(sprite)));
+            }).find("a sprite has more than 65535 frames"),
+            std::string::npos);
+  // empty tags that are no frames: bounded too
+  Bytes labels;
+  for (std::size_t i = 0; i <= (std::size_t{1} << 20); ++i)
+    Append(labels, {0xC0, 0x0A});
+  EXPECT_NE(Refusal([&] { TSwfFile::Parse(Compressed(Movie(labels))); }).find("tags"),
+            std::string::npos);
+}
+
+TEST(SwfReader, ACompressedMovieMustEndItsStreamProperly) {
+  const Bytes movie = Movie({0x40, 0x00});
+  const Bytes good = Compressed(movie);
+  EXPECT_EQ(TSwfFile::Parse(good).Bytes(), movie);
+  Bytes checksum = good;  // the stream's last byte is the checksum's
+  checksum.back() ^= 0x01;
+  EXPECT_NE(Refusal([&] { TSwfFile::Parse(checksum); }).find("damaged"), std::string::npos);
+  // without its checksum the stream has all the body but not its end
+  const Bytes cut(good.begin(), good.end() - 4);
+  EXPECT_NE(Refusal([&] { TSwfFile::Parse(cut); }).find("cut short"), std::string::npos);
+  // more inflated than the header says
+  Bytes longer = movie;
+  longer.resize(longer.size() + 10, 0xAA);
+  Bytes extra = Compressed(longer);
+  std::copy(movie.begin() + 4, movie.begin() + 8, extra.begin() + 4);
+  EXPECT_NE(Refusal([&] { TSwfFile::Parse(extra); }).find("more than its header says"),
+            std::string::npos);
+  // and less
+  Bytes shorter = Compressed(movie);
+  shorter[4] = static_cast<std::uint8_t>(shorter[4] + 1);
+  EXPECT_NE(Refusal([&] { TSwfFile::Parse(shorter); }).find("shorter than its header"),
+            std::string::npos);
 }
 
 }  // namespace
