@@ -26,6 +26,14 @@ constexpr const char* kUsage =
     "  -z          compress the movie\n"
     "  -o OUT.swf  the movie to write (default output.swf)\n";
 
+// Every picture takes two characters (its bitmap and the shape it fills),
+// and a movie numbers its characters 1 to 65535.
+constexpr std::size_t kMaxPictures = 65535 / 2;
+// Each picture is decoded whole before it is scaled to the stage; a
+// quarter of the image kit's limit (64 megapixels, 8192 x 8192) keeps
+// that within a few hundred megabytes.
+constexpr long long kMaxPicturePixels = kIKMaxPixels / 4;
+
 struct TOptions {
   double Rate = 1;
   int Quality = 85;
@@ -60,7 +68,29 @@ struct TScratch {
   }
 };
 
+// Every picture's header, before any is decoded: a file that cannot be
+// read or is too large fails the run at once, not after the pictures
+// before it were worked.
+bool CheckPictures(const std::vector<std::string>& files) {
+  for (const std::string& file : files) {
+    std::string error;
+    const auto header = IKFileType(file, &error);
+    if (!header) {
+      std::cerr << "jpeg2swf: " << error << "\n";
+      return false;
+    }
+    if (static_cast<long long>(header->width) * header->height > kMaxPicturePixels) {
+      std::cerr << "jpeg2swf: " << file << ": picture too large (" << header->width << "x"
+                << header->height << " pixels; at most " << kMaxPicturePixels
+                << " pixels are taken)\n";
+      return false;
+    }
+  }
+  return true;
+}
+
 int Run(const TOptions& o) {
+  if (!CheckPictures(o.Files)) return 1;
   TScratch scratch;
   if (scratch.Path.empty()) {
     std::cerr << "jpeg2swf: cannot make a temporary folder\n";
@@ -138,6 +168,11 @@ int main(int argc, char** argv) {
     }
   }
   if (o.Files.empty()) return Usage("no pictures given");
+  if (o.Files.size() > kMaxPictures) {
+    std::cerr << "jpeg2swf: " << o.Files.size() << " pictures: a movie holds at most "
+              << kMaxPictures << " (two characters each)\n";
+    return 1;
+  }
   try {
     return Run(o);
   } catch (const TSwfError& e) {
