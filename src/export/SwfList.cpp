@@ -1,5 +1,7 @@
 #include "export/SwfList.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +10,7 @@
 #include "base/Round.h"
 #include "base/RunProgram.h"
 #include "swf/FlashMovie.h"
+#include "swf/SwfCombine.h"
 #include "swf/SwfReader.h"
 
 namespace kalvane {
@@ -88,6 +91,49 @@ TMobilePaths MobilePaths(const std::string& fileName, const std::string& program
           output.empty() ? fileName : output};
 }
 
+// Which file a path names and when it was last written, so a file the
+// combiner left alone is told from one it wrote.
+struct TFileState {
+  bool Exists = false;
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  timespec Written{};
+  off_t Size = 0;
+  bool operator==(const TFileState& o) const {
+    return Exists == o.Exists && Device == o.Device && Inode == o.Inode &&
+           Written.tv_sec == o.Written.tv_sec && Written.tv_nsec == o.Written.tv_nsec &&
+           Size == o.Size;
+  }
+};
+
+TFileState StateOf(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return {};
+  return {true, st.st_dev, st.st_ino, st.st_mtim, st.st_size};
+}
+
+// The combiner's exit status alone is not believed: its output must be a
+// movie whose loadRect_mc plays every frame. A broken output it wrote is
+// removed; a file it left as it was is the last export's and stays.
+TResult CheckCombined(const std::string& output, const TFileState& before, int frames) {
+  const auto failed = [](const std::string& why) {
+    return TResult::Fail(TErrorCode::ToolFailed, "swfcombine reported success but " + why);
+  };
+  const TFileState after = StateOf(output);
+  if (!after.Exists) return failed("wrote no movie at " + output);
+  if (after == before) return failed("left " + output + " as it was");
+  try {
+    const unsigned shown = SpriteFrames(TSwfFile::Read(output), "loadRect_mc");
+    if (shown == static_cast<unsigned>(frames)) return {};
+    std::remove(output.c_str());
+    return failed("wrote a movie of " + std::to_string(shown) + " frames, not " +
+                  std::to_string(frames) + " (removed)");
+  } catch (const TSwfError& e) {
+    std::remove(output.c_str());
+    return failed("wrote no readable movie (removed): " + std::string(e.what()));
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> TSwfList::MobileCommandLines(const std::string& fileName,
@@ -142,8 +188,10 @@ TResult TSwfList::MakeMobileSwf(const std::string& fileName, const std::string& 
   slides.insert(slides.end(), Files.begin(), Files.end());
   TResult made = RunProgram(slides, p.Log, kToolSeconds, cancel);
   if (made.Ok()) {
+    const TFileState before = StateOf(p.Output);
     made = RunProgram({p.SwfCombine, "-o", p.Output, p.Master, kMobilePlace + p.Slide}, p.Log,
                       kToolSeconds, cancel);
+    if (made.Ok()) made = CheckCombined(p.Output, before, Count());
   }
   if (!made.Ok() && made.Code != TErrorCode::Cancelled) made.Code = TErrorCode::ToolFailed;
   return made;

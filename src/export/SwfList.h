@@ -41,7 +41,9 @@ class TSwfList {
   // size, so the whole of every frame shows.
   // The two command lines are written to motmp.bat for the record; the
   // programs run with argument vectors, in order, and are waited for, so a
-  // missing or failing tool is an error naming it.
+  // missing or failing tool is an error naming it. The output must then
+  // read back as a movie whose loadRect_mc plays every frame, or the
+  // combiner counts as failed (and a broken output it wrote is removed).
   TResult MakeMobileSwf(const std::string& fileName, const std::string& programFolder,
                         const std::string& workFolder,
                         const std::atomic<bool>* cancel = nullptr) const;

@@ -19,7 +19,7 @@ std::uint16_t NamedSprite(const TSwfFile& master, const std::string& name) {
     if (placed.Character) depths[placed.Depth] = placed.Character;
     if (placed.Name == name) return depths[placed.Depth];
   }
-  throw TSwfError("the master movie places nothing under the name " + name);
+  throw TSwfError("the movie places nothing under the name " + name);
 }
 
 // Tags of a movie's own top level that have no place inside a sprite.
@@ -40,15 +40,36 @@ std::uint16_t HighestId(const std::vector<TSwfTag>& tags) {
   return highest;
 }
 
-}  // namespace
-
-TSwfFile CombineIntoSprite(const TSwfFile& master, const std::string& name, const TSwfFile& slave) {
-  const std::uint16_t sprite = NamedSprite(master, name);
-  const auto target = std::find_if(master.Tags.begin(), master.Tags.end(), [&](const TSwfTag& t) {
+// The DefineSprite tag of what `movie` places under `name`.
+std::vector<TSwfTag>::const_iterator PlacedSprite(const TSwfFile& movie, const std::string& name) {
+  const std::uint16_t sprite = NamedSprite(movie, name);
+  const auto found = std::find_if(movie.Tags.begin(), movie.Tags.end(), [&](const TSwfTag& t) {
     return t.Code == 39 && DefinedCharacter(t) == sprite;
   });
-  if (target == master.Tags.end())
-    throw TSwfError("what the master movie places as " + name + " is not a sprite");
+  if (found == movie.Tags.end())
+    throw TSwfError("what the movie places as " + name + " is not a sprite");
+  return found;
+}
+
+}  // namespace
+
+unsigned SpriteFrames(const TSwfFile& movie, const std::string& name) {
+  const TSwfTag& sprite = *PlacedSprite(movie, name);
+  if (sprite.Body.size() < 4) throw TSwfError("a sprite is too short");
+  unsigned shown = 0;
+  for (const TSwfTag& tag : ParseTags(sprite.Body.data() + 4, sprite.Body.size() - 4))
+    shown += tag.Code == 1;
+  const unsigned declared = sprite.Body[2] | (sprite.Body[3] << 8);
+  if (shown != declared) {
+    throw TSwfError("the sprite " + name + " declares " + std::to_string(declared) +
+                    " frames but shows " + std::to_string(shown));
+  }
+  return shown;
+}
+
+TSwfFile CombineIntoSprite(const TSwfFile& master, const std::string& name, const TSwfFile& slave) {
+  const auto target = PlacedSprite(master, name);
+  const std::uint16_t sprite = DefinedCharacter(*target);
 
   // New ids for the slave's characters, above every id of the master.
   std::vector<std::uint16_t> map(65536, 0);

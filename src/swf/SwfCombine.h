@@ -15,4 +15,9 @@ namespace kalvane {
 // cannot be moved.
 TSwfFile CombineIntoSprite(const TSwfFile& master, const std::string& name, const TSwfFile& slave);
 
+// The frames of the sprite `movie` places under `name`: the count its
+// timeline shows, which must be the count it declares. Throws TSwfError
+// when no sprite is placed so or the two counts differ.
+unsigned SpriteFrames(const TSwfFile& movie, const std::string& name);
+
 }  // namespace kalvane

@@ -8,6 +8,7 @@
 #include "export/ExportTexts.h"
 #include "export/MobileTools.h"
 #include "export/SwfList.h"
+#include "swf/SwfCombine.h"
 #include "swf/SwfReader.h"
 #include "swf/SwfTestUtil.h"
 
@@ -21,12 +22,14 @@ using test::TempDir;
 const std::string kBuilt = KALVANE_PROGRAM_DIR;
 
 // A program folder at `folder` with the built tools, or with a stand-in
-// script for `fake` that prints a complaint and exits 3.
-void ProgramFolder(const std::string& folder, const std::string& fake = "") {
+// shell script for `fake`, by default one that prints a complaint and
+// exits 3.
+void ProgramFolder(const std::string& folder, const std::string& fake = "",
+                   const std::string& script = "echo 'no room left' >&2\nexit 3\n") {
   fs::create_directories(folder + "/template_m");
   for (const char* tool : {"jpeg2swf", "swfcombine"}) {
     if (tool == fake) {
-      std::ofstream(folder + "/" + tool) << "#!/bin/sh\necho 'no room left' >&2\nexit 3\n";
+      std::ofstream(folder + "/" + tool) << "#!/bin/sh\n" << script;
       fs::permissions(folder + "/" + tool, fs::perms::owner_all);
     } else {
       fs::copy_file(kBuilt + tool, folder + "/" + tool);
@@ -123,6 +126,44 @@ TEST(MobileExport, AMissingOrFailingToolIsAnErrorNamingIt) {
     many.Add(dir.File("none.jpg"));
   EXPECT_EQ(many.MakeMobileSwf(dir.File("m.swf"), kBuilt, dir.File("work")).Code,
             TErrorCode::TooManyItems);
+}
+
+TEST(MobileExport, ACombinerThatSaysItWorkedIsCheckedByItsOutput) {
+  TempDir dir;
+  const TSwfList list = Frames(dir.File("work"), 2);
+  const std::string out = dir.File("m.swf");
+  // swfcombine -o OUT MASTER loadRect_mc=SLIDES: $2 is the output, $3 the master
+  const std::vector<std::pair<std::string, std::string>> fakes = {
+      {"nothing", "exit 0\n"},
+      {"empty", ": > \"$2\"\n"},
+      {"garbage", "printf 'GARBAGE!' > \"$2\"\n"},
+      {"the master", "cp \"$3\" \"$2\"\n"},  // a movie, but of the card alone
+  };
+  for (const auto& [what, script] : fakes) {
+    const std::string programs = dir.File("prog-" + what);
+    ProgramFolder(programs, "swfcombine", script);
+    std::ofstream(out) << "the last export";
+    const TResult r = list.MakeMobileSwf(out, programs, dir.File("work"));
+    EXPECT_EQ(r.Code, TErrorCode::ToolFailed) << what;
+    EXPECT_NE(r.Error.find("swfcombine reported success but"), std::string::npos) << r.Error;
+    if (what == "nothing") {
+      // the last export stays, and is not taken for this one
+      EXPECT_NE(r.Error.find("as it was"), std::string::npos) << r.Error;
+      EXPECT_EQ(test::ReadText(out), "the last export");
+    } else {
+      EXPECT_FALSE(fs::exists(out)) << what;  // what it wrote in its place is no movie of ours
+    }
+    if (what == "the master") {
+      EXPECT_NE(r.Error.find("1 frames, not 2"), std::string::npos) << r.Error;
+    }
+  }
+  fs::remove(out);
+  ProgramFolder(dir.File("prog-none"), "swfcombine", "exit 0\n");
+  const TResult none = list.MakeMobileSwf(out, dir.File("prog-none"), dir.File("work"));
+  EXPECT_NE(none.Error.find("wrote no movie"), std::string::npos) << none.Error;
+  // the real tool passes the same check
+  ASSERT_TRUE(test::Ok(list.MakeMobileSwf(out, kBuilt, dir.File("work"))));
+  EXPECT_EQ(SpriteFrames(TSwfFile::Read(out), "loadRect_mc"), 2u);
 }
 
 TEST(MobileExport, ACancelStopsTheToolAtOnce) {
