@@ -107,6 +107,9 @@ TExportOutcome TExportService::Prepare(const TExportRequest& request, TJob& job)
 TExportOutcome TExportService::Produce(TJob& job, IProgress* progress) {
   const TExportRequest& request = job.Request;
   TExportOutcome outcome;
+  // A page set's design files are put in place only once its movie is
+  // written, so a failed export leaves the earlier set whole.
+  TDesignStage design;
   switch (request.Kind) {
     case TExportKind::PcMovie:
     case TExportKind::Mobile:
@@ -126,10 +129,9 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress) {
         static_cast<TResult&>(outcome) = marked;
         return outcome;
       }
-      const TDesignResult copied =
-          TDesignExport::CopyDesign(request.Design, request.Output, request.UseHelp);
-      if (!copied.Ok()) {
-        static_cast<TResult&>(outcome) = copied;
+      design = TDesignExport::StageDesign(request.Design, request.Output, request.UseHelp);
+      if (!design.Result().Ok()) {
+        static_cast<TResult&>(outcome) = design.Result();
         return outcome;
       }
       const std::string folder = WithTrailingSlash(request.Output);
@@ -150,6 +152,10 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress) {
   }
   job.Exporter.SetProgress(progress);
   static_cast<TExportResult&>(outcome) = job.Exporter.Make(job.Plan, outcome.Movie);
+  if (request.Kind == TExportKind::PageSet && outcome.Ok()) {
+    if (const TDesignResult placed = design.Commit(); !placed.Ok())
+      static_cast<TResult&>(outcome) = placed;
+  }
   return outcome;
 }
 

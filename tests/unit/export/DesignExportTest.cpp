@@ -59,6 +59,25 @@ TEST_F(DesignFiles, HelpOffAndOldFilesReplaced) {
   EXPECT_NE(test::ReadText(out + "velzoom.js").find("var help = \"true\";"), std::string::npos);
 }
 
+TEST_F(DesignFiles, StagedFilesReplaceNothingUntilCommitted) {
+  std::ofstream(out + "velzoom.js") << "the published script";
+  {
+    const TDesignStage dropped = TDesignExport::StageDesign(design, out, false);
+    ASSERT_TRUE(dropped.Result().Ok()) << dropped.Result().Error;
+    EXPECT_EQ(test::ReadText(out + "velzoom.js"), "the published script");
+  }
+  // dropped: the folder as it was, no temporary left
+  std::vector<std::string> left;
+  for (const fs::directory_entry& e : fs::directory_iterator(out))
+    left.push_back(e.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"velzoom.js"});
+  TDesignStage stage = TDesignExport::StageDesign(design, out, false);
+  const TDesignResult placed = stage.Commit();
+  ASSERT_TRUE(placed.Ok()) << placed.Error;
+  EXPECT_EQ(placed.Copied, (std::vector<std::string>{"style.css", "velzoom.html", "velzoom.js"}));
+  EXPECT_NE(test::ReadText(out + "velzoom.js").find("var help = \"false\";"), std::string::npos);
+}
+
 TEST_F(DesignFiles, ThemesLeaveOutThePreviewFolder) {
   const std::string templates = dir.File("template/");
   fs::create_directories(templates + "preview");

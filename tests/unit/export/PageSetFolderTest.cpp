@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -146,6 +147,56 @@ TEST_F(PageSetExport, ForeignFilesNeedConsentAndOurOwnAreReplaced) {
   std::ofstream(design + "velzoom.html") << "the design's new page";
   ASSERT_TRUE(test::Ok(service.Run(request)));
   EXPECT_EQ(test::ReadText(out + "velzoom.html"), "the design's new page");
+}
+
+TEST_F(PageSetExport, AFailedExportLeavesTheEarlierSetWhole) {
+  std::ofstream(design + "zz.css") << "the design's style";
+  ASSERT_TRUE(test::Ok(service.Run(request)));
+  const std::vector<std::string> names = {"velzoom.html", "velzoom.js", "zz.css", "veldata.swf"};
+  const auto contents = [&] {
+    std::vector<std::string> all;
+    for (const std::string& name : names) {
+      const std::string text = test::ReadText(out + name);
+      // the movie by a digest, so a failure does not print its bytes
+      all.push_back(name == "veldata.swf" ? std::to_string(std::hash<std::string>()(text)) : text);
+    }
+    return all;
+  };
+  const std::vector<std::string> earlier = contents();
+  const auto onlyTheSet = [&] {  // and no temporary left beside it
+    std::vector<std::string> present;
+    for (const fs::directory_entry& e : fs::directory_iterator(out))
+      present.push_back(e.path().filename().string());
+    std::sort(present.begin(), present.end());
+    return present == std::vector<std::string>{TPageSetFolder::kMarkName, "veldata.swf",
+                                               "velzoom.html", "velzoom.js", "zz.css"};
+  };
+  std::ofstream(design + "velzoom.html") << "the design's new page";
+  std::ofstream(design + "velzoom.js") << "var help = \"true\"; // new\n";
+
+  // a design file that cannot be read, after others were done
+  fs::remove(design + "zz.css");
+  fs::create_symlink(dir.File("nowhere.css"), design + "zz.css");
+  const TExportOutcome unreadable = service.Run(request);
+  EXPECT_FALSE(unreadable.Ok());
+  EXPECT_NE(unreadable.Error.find("zz.css"), std::string::npos) << unreadable.Error;
+  EXPECT_EQ(contents(), earlier);
+  EXPECT_TRUE(onlyTheSet());
+
+  // the movie failing after the design's files were made ready
+  fs::remove(design + "zz.css");
+  std::ofstream(design + "zz.css") << "the design's new style";
+  fs::remove(dir.File("photo.jpg"));
+  const TExportOutcome noPhoto = service.Run(request);
+  EXPECT_EQ(noPhoto.Code, TErrorCode::Unreadable) << noPhoto.Error;
+  EXPECT_EQ(contents(), earlier);
+  EXPECT_TRUE(onlyTheSet());
+
+  test::WriteGradient(dir.File("photo.jpg"), 200, 100);
+  ASSERT_TRUE(test::Ok(service.Run(request)));
+  EXPECT_EQ(test::ReadText(out + "velzoom.html"), "the design's new page");
+  EXPECT_EQ(test::ReadText(out + "zz.css"), "the design's new style");
+  EXPECT_TRUE(onlyTheSet());
 }
 
 TEST_F(PageSetExport, TheRootIsRefusedBeforeAnythingIsWritten) {
