@@ -1,6 +1,7 @@
 #include "document/AutoAlign.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "base/OrderedWork.h"
 #include "base/Round.h"
@@ -18,13 +19,20 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
   const TLayerItemObject& first = view[0];
   const TBitmap24* reference = first.GetDisplayBitmap();
   // The region lies on the work canvas; in the photos' own pixels it is
-  // where the first photo has it.
+  // where the first photo has it, held to that photo (in 64 bits: the
+  // offset can be anything a file said, up to kMaxOffset).
   const TSize work = items.WorkSize();
   const TPoint origin = first.GetOffset();
-  const TIKRect rect{RoundInt(Region.Left * work.Width) - origin.X,
-                     RoundInt(Region.Top * work.Height) - origin.Y,
-                     RoundInt(Region.Right * work.Width) - origin.X,
-                     RoundInt(Region.Bottom * work.Height) - origin.Y};
+  const int refWidth = reference ? reference->Width() : 0;
+  const int refHeight = reference ? reference->Height() : 0;
+  auto edge = [](double fraction, int size, int shift, int limit) {
+    const std::int64_t at = std::int64_t{RoundInt(fraction * size)} - shift;
+    return static_cast<int>(std::clamp<std::int64_t>(at, 0, limit));
+  };
+  const TIKRect rect{edge(Region.Left, work.Width, origin.X, refWidth),
+                     edge(Region.Top, work.Height, origin.Y, refHeight),
+                     edge(Region.Right, work.Width, origin.X, refWidth),
+                     edge(Region.Bottom, work.Height, origin.Y, refHeight)};
   const TPhaseCorrelator correlator(reference ? *reference : TBitmap24(), rect);
   TOrderedWork<TAlignment> jobs;
   auto deliver = [&](TAlignment a) {
@@ -49,7 +57,10 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
           const TIKShift shift = correlator.Measure(*display);
           a.Confidence = shift.sharpness;
           a.Trusted = shift.sharpness >= kMinConfidence;
-          if (a.Trusted) a.After = {origin.X + shift.dx, origin.Y + shift.dy};
+          if (a.Trusted) {
+            a.After = {TLayerItemObject::ClampOffset(std::int64_t{origin.X} + shift.dx),
+                       TLayerItemObject::ClampOffset(std::int64_t{origin.Y} + shift.dy)};
+          }
           return a;
         },
         deliver);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -27,7 +28,14 @@ class TLayerItemObject {
   bool GetSelected() const { return Selected; }
   void SetMonoVisible(bool visible) { MonoVisible = visible; }
   bool GetMonoVisible() const { return MonoVisible; }
-  void SetOffset(TPoint offset) { Offset = offset; }
+  // Offsets are held within this many work pixels either way (far off any
+  // canvas), whatever a project file says, so sums of offsets and moves
+  // cannot overflow.
+  static constexpr std::int32_t kMaxOffset = 1'000'000;
+  static std::int32_t ClampOffset(std::int64_t value) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, -kMaxOffset, kMaxOffset));
+  }
+  void SetOffset(TPoint offset) { Offset = {ClampOffset(offset.X), ClampOffset(offset.Y)}; }
   TPoint GetOffset() const { return Offset; }
   // Turns both copies by (angle - current rotation), then stores the angle.
   void SetRotation(std::int32_t angle);

@@ -227,8 +227,11 @@ void TWorkArea::DragMove(QMouseEvent& e) {
   // Only the target is computed here; the timer applies it.
   const double scale = pboxMain->CanvasScale();
   const QPoint p = e.position().toPoint();
-  dragOffset = {RoundInt((p.x() - dragStartMouse.x()) / scale) + dragStartOffset.X,
-                RoundInt((p.y() - dragStartMouse.y()) / scale) + dragStartOffset.Y};
+  dragOffset = {
+      TLayerItemObject::ClampOffset(std::int64_t{RoundInt((p.x() - dragStartMouse.x()) / scale)} +
+                                    dragStartOffset.X),
+      TLayerItemObject::ClampOffset(std::int64_t{RoundInt((p.y() - dragStartMouse.y()) / scale)} +
+                                    dragStartOffset.Y)};
   dragMoved = true;
 }
 

@@ -13,4 +13,15 @@ diff <(grep -v '^[xy]=' "$out/aligned.vpj") <(grep -v '^[xy]=' "$samples/turntab
 if "$cli" align "$samples/turntable.vpj" -o "$out/x.vpj" --region 0.5,0,0.2,1 2>/dev/null; then
   echo "a region with left > right was taken"; exit 1
 fi
+# The first item at the end of the int range: held at the offset limit,
+# nothing measured against it, every offset kept within the limit.
+awk 'NR == 6 { print "x=-2147483648"; next } NR == 7 { print "y=2147483647"; next } { print }' \
+  "$samples/turntable.vpj" >"$out/far.vpj"
+grep -qx 'x=-2147483648' "$out/far.vpj"
+"$cli" align "$out/far.vpj" -o "$out/far-aligned.vpj" >"$out/far.txt"
+grep -q 'aligned 24 items' "$out/far.txt"
+sed -n 6,7p "$out/far-aligned.vpj" | tr '\n' ' ' | grep -qx 'x=-1000000 y=1000000 '
+if grep -E '^[xy]=-?[0-9]{8,}' "$out/far-aligned.vpj"; then
+  echo "an offset beyond the limit was written"; exit 1
+fi
 echo "align: ok"

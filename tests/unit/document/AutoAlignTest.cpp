@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <random>
 #include <vips/vips8>
 
@@ -100,6 +101,32 @@ TEST_F(AutoAlignTest, TheRegionDecidesWhatIsMeasured) {
   EXPECT_EQ(align.Measure(list)[1].After, (TPoint{-6, 0}));
   align.SetRegion({0.5, 0.0, 1.0, 1.0});
   EXPECT_EQ(align.Measure(list)[1].After, (TPoint{8, -4}));
+}
+
+TEST_F(AutoAlignTest, OffsetsAtTheEndsOfTheIntRangeAreHeldAndNothingOverflows) {
+  AddPhoto(0, 0, 0);
+  AddPhoto(1, 5, -3);
+  constexpr std::int32_t kM = TLayerItemObject::kMaxOffset;
+  constexpr std::int32_t kMin = INT32_MIN, kMax = INT32_MAX;
+  // What a project file may say, for the first item and for another.
+  for (const TPoint first : {TPoint{kMin, kMin}, TPoint{kMax, kMax}, TPoint{kMin, kMax}}) {
+    list.GetItem(0)->SetOffset(first);
+    list.GetItem(1)->SetOffset({kMax, kMin});
+    EXPECT_EQ(list.GetItem(0)->GetOffset(),
+              (TPoint{first.X < 0 ? -kM : kM, first.Y < 0 ? -kM : kM}));
+    EXPECT_EQ(list.GetItem(1)->GetOffset(), (TPoint{kM, -kM}));
+    // The region lies far off the first photo: nothing to compare, so
+    // nothing moves.
+    const std::vector<TAlignment> found = TAutoAlign().Measure(list);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_FALSE(found[1].Trusted);
+    TAutoAlign::Apply(list, found);
+    EXPECT_EQ(list.GetItem(1)->GetOffset(), (TPoint{kM, -kM}));
+    list.Render();  // and drawing them stays within the canvas
+  }
+  // Within the range, the measurement still finds the shift.
+  list.GetItem(0)->SetOffset({0, 0});
+  EXPECT_EQ(TAutoAlign().Measure(list)[1].After, (TPoint{-5, 3}));
 }
 
 }  // namespace
