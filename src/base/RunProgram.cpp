@@ -2,18 +2,20 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
 
 #include "base/AppUtil.h"
+#include "base/HeldTemp.h"
 
 extern char** environ;
 
@@ -32,6 +34,41 @@ std::string Tail(const std::string& logFile) {
   return text.empty() ? "" : ": " + text;
 }
 
+// A folder of the program's own for its temporary files (its TMPDIR),
+// held while it runs and removed after it; one a killed run left behind
+// is removed by the next run. Without the export folder the program keeps
+// the usual one.
+class TToolScratch {
+ public:
+  TToolScratch() {
+    if (!PrepareExportTempFolder().Ok()) return;
+    const std::string prefix = GetExportTempFolder() + "tool-";
+    RemoveUnheldTemporaries(prefix, THeldKind::Folders);
+    Fd = CreateHeldFolder(prefix, Path);
+    if (Fd < 0) Path.clear();
+  }
+  ~TToolScratch() {
+    if (Fd < 0) return;
+    std::error_code ec;
+    std::filesystem::remove_all(Path, ec);
+    close(Fd);
+  }
+  TToolScratch(const TToolScratch&) = delete;
+  TToolScratch& operator=(const TToolScratch&) = delete;
+  const std::string& Folder() const { return Path; }
+
+ private:
+  std::string Path;
+  int Fd = -1;
+};
+
+// Makes `fd` the descriptor `target`, open across exec. Safe after fork.
+bool Place(int fd, int target) {
+  if (fd < 0) return false;
+  if (fd == target) return fcntl(fd, F_SETFD, 0) == 0;
+  return dup2(fd, target) == target;
+}
+
 }  // namespace
 
 TResult RunProgram(const std::vector<std::string>& argv, const std::string& logFile, int seconds,
@@ -42,19 +79,62 @@ TResult RunProgram(const std::vector<std::string>& argv, const std::string& logF
   for (const std::string& a : argv)
     args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  const TToolScratch scratch;
+  std::string tmpdir = "TMPDIR=" + scratch.Folder();
+  std::vector<char*> env;
+  for (char** e = environ; *e; ++e) {
+    if (scratch.Folder().empty() || std::strncmp(*e, "TMPDIR=", 7) != 0) env.push_back(*e);
+  }
+  if (!scratch.Folder().empty()) env.push_back(tmpdir.data());
+  env.push_back(nullptr);
 
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, logFile.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&files, STDOUT_FILENO, STDERR_FILENO);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, argv[0].c_str(), &files, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&files);
-  if (rc != 0) {
-    return TResult::Fail(rc == ENOENT ? TErrorCode::NotFound : TErrorCode::Internal,
-                         argv[0] + ": cannot be started: " + std::strerror(rc));
+  // The child reports a failed start through this pipe; a successful exec
+  // closes it.
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) {
+    return TResult::Fail(TErrorCode::Internal,
+                         name + ": cannot be started: " + std::strerror(errno));
+  }
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    // Only async-signal-safe calls from here on. The program ends with the
+    // thread that started it (which waits for it below), so a killed export
+    // does not leave it running; a parent gone before this line is caught
+    // by the check after it.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int out = open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (Place(in, STDIN_FILENO) && Place(out, STDOUT_FILENO) && Place(out, STDERR_FILENO)) {
+      execve(argv[0].c_str(), args.data(), env.data());
+    }
+    const int error = errno;
+    while (write(report[1], &error, sizeof error) < 0 && errno == EINTR) {
+    }
+    _exit(127);
+  }
+  const int forkError = errno;
+  close(report[1]);
+  if (pid < 0) {
+    close(report[0]);
+    return TResult::Fail(TErrorCode::Internal,
+                         name + ": cannot be started: " + std::strerror(forkError));
+  }
+  int startError = 0;
+  ssize_t got = 0;
+  while ((got = read(report[0], &startError, sizeof startError)) < 0 && errno == EINTR) {
+  }
+  close(report[0]);
+  if (got == static_cast<ssize_t>(sizeof startError)) {
+    int ignored = 0;
+    while (waitpid(pid, &ignored, 0) < 0 && errno == EINTR) {
+    }
+    return TResult::Fail(startError == ENOENT ? TErrorCode::NotFound : TErrorCode::Internal,
+                         argv[0] + ": cannot be started: " + std::strerror(startError));
   }
 
   // Polled rather than waited on, so a cancel or the time limit can stop it.
