@@ -1,14 +1,18 @@
 #include "base/AtomicFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include "base/HeldTemp.h"
 
 namespace kalvane {
 
@@ -30,36 +34,93 @@ mode_t ReadUmask() {
 
 const mode_t kUmask = ReadUmask();
 
+// Beside the target: "movie.swf.kalvane-Ab12Cd". Distinct enough that a
+// user's own "movie.swf.backup" never looks like one of ours.
+constexpr const char* kTempInfix = ".kalvane-";
+
+// Follows links at `path` to the file they name, as opening it would, and
+// also past the last one when it dangles (so the file is created there).
+bool FollowLinks(std::string& path, std::string& why) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat link {};
+    if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return true;
+    // In a shared sticky folder (/tmp) a link of someone else's could aim
+    // anywhere the user may write; the kernel does not follow it, nor do we.
+    const std::filesystem::path at(path);
+    const std::filesystem::path folder = at.has_parent_path() ? at.parent_path() : ".";
+    struct stat dir {};
+    if (stat(folder.c_str(), &dir) == 0 && (dir.st_mode & S_ISVTX) && (dir.st_mode & S_IWOTH) &&
+        link.st_uid != geteuid() && link.st_uid != dir.st_uid) {
+      why = path + ": a link of another user in a shared folder is not followed";
+      return false;
+    }
+    std::string target(PATH_MAX, '\0');
+    const ssize_t n = readlink(path.c_str(), target.data(), target.size());
+    if (n < 0 || static_cast<std::size_t>(n) >= target.size()) {
+      why = path + ": the link cannot be read";
+      return false;
+    }
+    target.resize(static_cast<std::size_t>(n));
+    path = (target[0] == '/' || !at.has_parent_path()) ? target : (folder / target).string();
+  }
+  why = path + ": too many levels of links";
+  return false;
+}
+
 }  // namespace
 
-TAtomicFile::TAtomicFile(std::string path) : Path(std::move(path)) {
-  // A link is written through: the file it names is replaced, beside
-  // itself, and the link stays.
-  std::error_code ec;
-  if (std::filesystem::is_symlink(Path, ec)) {
-    const std::filesystem::path target = std::filesystem::weakly_canonical(Path, ec);
-    if (!ec) Path = target.string();
-  }
+bool IsWriteProtected(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  // No write bit at all is protection by intent, also against root (who
+  // may write anything); otherwise what this user may not write.
+  if ((st.st_mode & 0222) == 0) return true;
+  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 &&
+         (errno == EACCES || errno == EPERM);
+}
+
+TAtomicFile::TAtomicFile(std::string path, TReadOnly readOnly) : Path(std::move(path)) {
+  const std::string asked = Path;
+  if (!FollowLinks(Path, Reason)) return;
   struct stat st {};
   if (stat(Path.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode)) {
-      errno = 0;
       Reason = Path + ": not a regular file (a folder, device, pipe or socket is never replaced)";
+      return;
+    }
+    if (readOnly == TReadOnly::Refuse && IsWriteProtected(Path)) {
+      Reason = Path + ": the file is write-protected (read-only) and is not replaced";
       return;
     }
     Keep = st;
     Existed = true;
   }
-  Temp = Path + ".XXXXXX";
-  Fd = mkstemp(Temp.data());
-  Created = Fd >= 0;
-  if (!Created) Fail("cannot create");
+  const std::string prefix = Path + kTempInfix;
+  RemoveUnheldTemporaries(prefix, THeldKind::Files);
+  Fd = CreateHeldFile(prefix, Temp);
+  if (Fd < 0) {
+    if (errno == ENOENT && asked != Path) {
+      Reason = asked + ": the link names " + Path + ", whose folder does not exist";
+    } else {
+      Fail("cannot create");
+    }
+    return;
+  }
+  // A second descriptor keeps the lock from the close that Commit checks
+  // until the rename, so a remover never sees the finished file unheld.
+  LockFd = fcntl(Fd, F_DUPFD_CLOEXEC, 0);
+  if (LockFd < 0) {
+    Fail("cannot create");
+    close(Fd);
+    Fd = -1;
+    unlink(Temp.c_str());
+  }
 }
 
 TAtomicFile::~TAtomicFile() {
-  if (Done || !Created) return;
   if (Fd >= 0) close(Fd);
-  unlink(Temp.c_str());
+  if (!Done && LockFd >= 0) unlink(Temp.c_str());
+  if (LockFd >= 0) close(LockFd);
 }
 
 bool TAtomicFile::Fail(const char* what) {
@@ -82,11 +143,13 @@ bool TAtomicFile::Commit() {
   if (close(fd) != 0) return Fail("cannot write");
   if (rename(Temp.c_str(), Path.c_str()) != 0) return Fail("cannot replace");
   Done = true;
+  close(LockFd);
+  LockFd = -1;
   return true;
 }
 
-TResult WriteFileAtomically(const std::string& path, const std::string& bytes) {
-  TAtomicFile file(path);
+TResult WriteFileAtomically(const std::string& path, const std::string& bytes, TReadOnly readOnly) {
+  TAtomicFile file(path, readOnly);
   const char* data = bytes.data();
   std::size_t left = bytes.size();
   bool ok = file.Ok();

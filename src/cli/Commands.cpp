@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "base/AppUtil.h"
+#include "base/AtomicFile.h"
 #include "cli/BatchDialogs.h"
 #include "cli/CliView.h"
 #include "document/AutoAlign.h"
@@ -62,6 +63,15 @@ bool CollectImages(const std::vector<std::string>& args, std::vector<std::string
 bool ReadableFile(const std::string& path) {
   std::error_code ec;
   return fs::is_regular_file(path, ec);
+}
+
+// A write-protected output is never replaced from the command line; said
+// before the photos are read (the writer refuses it again).
+bool RefusedOutput(const std::string& path) {
+  if (!IsWriteProtected(path)) return false;
+  std::cerr << "kalvane-cli: " << path
+            << ": the file is write-protected (read-only) and is not replaced\n";
+  return true;
 }
 
 }  // namespace
@@ -184,6 +194,7 @@ int ParseOptions(const std::vector<std::string>& args, bool design, TExportOptio
     return BadUsage(design ? "design needs -o FOLDER" : "export needs -o OUT.swf");
   if (design && o.Design.empty()) return BadUsage("design needs --design THEME/DESIGN");
   if (!ReadableFile(o.Project)) return Fail(o.Project + ": no such project file");
+  if (!design && RefusedOutput(o.Output)) return kFailed;
   return kDone;
 }
 
@@ -404,6 +415,7 @@ int Align(const std::vector<std::string>& args) {
   }
   if (project.empty() || output.empty()) return BadUsage("align needs a project and -o OUT.vpj");
   if (!ReadableFile(project)) return Fail(project + ": no such project file");
+  if (RefusedOutput(output)) return kFailed;
   TCliView view;
   TProjectDocument document(&view);
   if (const int rc = OpenProject(project, search, document); rc != kDone) return rc;

@@ -123,7 +123,7 @@ std::string TPrjSave::Text() const {
   return file.ToText();
 }
 
-TResult TPrjSave::Save(const std::string& path) const {
+TResult TPrjSave::Save(const std::string& path, TReadOnly readOnly) const {
   if (!Window || path.empty()) return TResult::Fail(TErrorCode::BadSetting, "no project to save");
   const TLayerManagement& items = Window->LayerItems();
   for (int i = 0; i < items.Count(); ++i) {
@@ -134,7 +134,7 @@ TResult TPrjSave::Save(const std::string& path) const {
           name + ": a file name with a line break cannot be kept in a project file");
     }
   }
-  return WriteFileAtomically(path, Text());
+  return WriteFileAtomically(path, Text(), readOnly);
 }
 
 void TPrjFormat::Reset() {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/AtomicFile.h"
 #include "document/BandManagement.h"
 #include "document/GuideManagement.h"
 #include "project/IniFile.h"
@@ -52,7 +53,8 @@ class TPrjSave {
   std::string Text() const;
   // Replaces the file only with a complete new one. False, with the
   // reason, when nothing could be written (also without a window or path).
-  TResult Save(const std::string& path) const;
+  // A write-protected file is replaced only when `readOnly` allows it.
+  TResult Save(const std::string& path, TReadOnly readOnly = TReadOnly::Refuse) const;
 
  private:
   const TProjectDocument* Window = nullptr;

@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "base/AppUtil.h"
+#include "base/AtomicFile.h"
 #include "base/Texts.h"
 #include "export/MobileTools.h"
 #include "project/LoadThread.h"
@@ -115,9 +116,18 @@ void TfrmMain::LoaderEnded() {
 }
 
 bool TfrmMain::SaveTo(const std::string& path) {
+  // Renaming over a write-protected file would work where writing it would
+  // not: it is replaced only when the user says so, and stays read-only.
+  TReadOnly readOnly = TReadOnly::Refuse;
+  if (IsWriteProtected(path)) {
+    if (!Dialogs->AskYesNo(kQuestionCaption, std::string(kAskReplaceReadOnly) + "\r" + path)) {
+      return false;
+    }
+    readOnly = TReadOnly::Replace;
+  }
   TPrjSave save;
   save.SetMainWindow(document.get());
-  const TResult saved = save.Save(path);
+  const TResult saved = save.Save(path, readOnly);
   if (!saved.Ok()) {
     Dialogs->ShowError(kErrorCaption, std::string(kProjectSaveFailed) + "\r" + saved.Error);
     return false;

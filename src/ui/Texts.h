@@ -35,6 +35,9 @@ inline constexpr const char* kPcExportDone = "PC用データファイルの書�
 inline constexpr const char* kPcExportFailed = "PC用データファイルを書き出せませんでした。";
 inline constexpr const char* kMobileExportFailed = "携帯用データファイルを書き出せませんでした。";
 inline constexpr const char* kPreviewFailed = "HTMLプレビューを作成できませんでした。";
+// Followed by the file's path.
+inline constexpr const char* kAskReplaceReadOnly =
+    "このファイルは読み取り専用です。上書きして保存しますか？";
 inline constexpr const char* kProjectSaveFailed = "プロジェクトファイルを保存できませんでした。";
 inline constexpr const char* kNoDisplay = "画面がないため、エディタを起動できません。";
 

@@ -107,10 +107,38 @@ expect "a file that is no project is refused" 1 "not a project file" \
   "$cli" info "$work/broken.jpg"
 expect "a bad width is bad usage" 2 "--width must be" "$cli" export "$project" -o "$work/x.swf" --width 0
 
+# What -o names: a write-protected file stays, a link is written through.
+printf 'kept' >"$work/ro.swf"
+chmod 0444 "$work/ro.swf"
+expect "a write-protected movie is not replaced" 1 "ro.swf: the file is write-protected" \
+  "$cli" export "$project" -o "$work/ro.swf" --search "$samples/turntable" --width 100
+printf 'kept' >"$work/ro.vpj"
+chmod 0444 "$work/ro.vpj"
+expect "a write-protected project is not replaced" 1 "ro.vpj: the file is write-protected" \
+  "$cli" align "$project" -o "$work/ro.vpj" --search "$samples/turntable"
+for f in ro.swf ro.vpj; do
+  grep -qx 'kept' "$work/$f" || { echo "FAIL the write-protected $f was replaced"; failed=$((failed + 1)); }
+done
+mkdir -p "$work/published"
+ln -s "$work/published/veldata.swf" "$work/link.swf"
+expect "a link to a movie not written yet is written through" 0 "wrote .*link.swf: 24 frames" \
+  "$cli" export "$project" -o "$work/link.swf" --search "$samples/turntable" --width 100
+[ -L "$work/link.swf" ] && [ -s "$work/published/veldata.swf" ] ||
+  { echo "FAIL the link was not written through"; failed=$((failed + 1)); }
+ln -s "$work/nowhere/veldata.swf" "$work/lost.swf"
+expect "a link into a missing folder is refused" 1 "lost.swf: the link names .*whose folder does not exist" \
+  "$cli" export "$project" -o "$work/lost.swf" --search "$samples/turntable" --width 100
+[ -L "$work/lost.swf" ] || { echo "FAIL the dangling link was replaced"; failed=$((failed + 1)); }
+
 # The mobile movie and its two tools.
 tools=$(dirname "$cli")
 expect "the mobile movie is written and measured" 0 "movie size: [0-9]+ bytes" \
   "$cli" mobile "$project" -o "$work/m.swf" --search "$samples/turntable"
+ln -s "$work/published/velmobile.swf" "$work/mlink.swf"
+expect "the mobile movie is written through a link" 0 "movie size: [0-9]+ bytes" \
+  "$cli" mobile "$project" -o "$work/mlink.swf" --search "$samples/turntable"
+[ -L "$work/mlink.swf" ] && [ -s "$work/published/velmobile.swf" ] ||
+  { echo "FAIL the mobile movie was not written through the link"; failed=$((failed + 1)); }
 expect "mobile takes no width" 2 "160 pixels wide" "$cli" mobile "$project" -o "$work/m.swf" --width 300
 expect "jpeg2swf helps" 0 "usage: jpeg2swf" "$tools/jpeg2swf" --help
 expect "jpeg2swf without pictures is bad usage" 2 "no pictures given" "$tools/jpeg2swf" -o "$work/j.swf"

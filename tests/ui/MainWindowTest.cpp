@@ -176,6 +176,33 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     QVERIFY(fs::exists(dir->File("velinit")));  // settings written on every close
   }
 
+  void aWriteProtectedProjectIsReplacedOnlyWhenTheUserAgrees() {
+    Add({Photo("a.png")});
+    const std::string path = dir->File("locked.vpj");
+    std::ofstream(path) << "kept";
+    fs::permissions(path, fs::perms(0444));
+    const std::string question = std::string("yesno:") + kalvane::kQuestionCaption + ":" +
+                                 kalvane::ui::kAskReplaceReadOnly + "\r" + path;
+    const int asked = dialogs->Count("yesno:");
+    dialogs->SaveFiles = {path, path};
+    dialogs->YesNo = {false};
+    Trigger("FM4");  // save as: asked, declined, nothing written, no error
+    QCOMPARE(dialogs->Count("yesno:"), asked + 1);
+    QCOMPARE(dialogs->Log.back(), question);
+    QCOMPARE(kalvane::test::ReadText(path), std::string("kept"));
+    QCOMPARE(dialogs->Count("error:"), 0);
+    QVERIFY(!window->Document().IsSaved());
+    QCOMPARE(window->windowTitle(), QString("Kalvane "));
+
+    dialogs->YesNo = {true};
+    QTest::mouseClick(Find<QAbstractButton>("btnSave"), Qt::LeftButton);  // asked, agreed
+    QCOMPARE(dialogs->Count("yesno:"), asked + 2);
+    QCOMPARE(dialogs->Log.back(), question);
+    QVERIFY(kalvane::test::ReadText(path).rfind("[project]", 0) == 0);
+    QCOMPARE(fs::status(path).permissions(), fs::perms(0444));  // still protected
+    QVERIFY(window->Document().IsSaved());
+  }
+
   void yesWithACancelledSaveDialogKeepsTheWindow() {
     Add({Photo("a.png")});
     dialogs->YesNoCancel = {TAnswer::Yes};
