@@ -43,12 +43,34 @@ var bgcolor = "#ffffff";
     noFrames: "データファイルに画像がありません",
     broken: "データファイルが壊れています",
     truncated: "データファイルが途中で終わっています（{n} 枚まで読めました）",
-    badFrame: "{n} 枚目の画像を表示できません。データファイルが壊れています"
+    badFrame: "{n} 枚目の画像を表示できません。データファイルが壊れています",
+    tooManyFrames: "データファイルの画像が多すぎます（表示できるのは {max} 枚までです）",
+    tooLarge: "データファイルが大きすぎるため表示できません",
+    frameTooLarge: "{n} 枚目の画像が大きすぎるため表示できません（{w}×{h} ピクセル）"
   };
 
   // A tag larger than this is not a frame of ours or anyone's; refusing it
   // keeps a damaged length from making the page hold gigabytes.
   var MAX_TAG = 64 * 1048576;
+
+  // What a movie may ask of the visitor's browser. Data movies hold at most
+  // 1000 frames of at most 2500 pixels a side; past these limits a movie is
+  // refused before it can make the page slow or large.
+  var MAX_FRAMES = 1000;
+  // Ours take five tags a frame; a movie of many more is padding.
+  var MAX_TAGS = 64 * MAX_FRAMES;
+  // About 2.7 times the largest frame of ours; one decoded frame then takes
+  // at most 64 MiB (a 16384-pixel square would take a gigabyte).
+  var MAX_PIXELS = 4096 * 4096;
+  // Photographs hardly compress, so a compressed movie inflates to little
+  // more than its own size; one that inflates past this many times its
+  // compressed bytes (plus a start for small movies) was padded to.
+  var MAX_INFLATION = 16;
+  var INFLATION_START = 8 * 1048576;
+  // The inflater gets compressed bytes in pieces this small: one piece can
+  // become at most about a thousand times as many bytes before the limit
+  // above is checked again.
+  var INFLATE_PIECE = 4096;
 
   // Decoded frames are kept up to this many bytes: less where the device
   // says it has little memory (phones kill tabs that take too much).
@@ -136,6 +158,73 @@ var bgcolor = "#ffffff";
     return joined;
   }
 
+  function be16(d, p) { return (d[p] << 8) | d[p + 1]; }
+  function be32(d, p) { return d[p] * 16777216 + ((d[p + 1] << 16) | (d[p + 2] << 8) | d[p + 3]); }
+
+  // The picture's size from its header, before anything decodes it; null
+  // when the header does not read cleanly (a decoder that skips damage
+  // might find another size further on). Bitmap tags hold JPEG, and since
+  // version 8 of the format PNG or GIF.
+  function pictureSize(d) {
+    var n = d.length;
+    if (n >= 24 && d[0] === 0x89 && d[1] === 0x50 && d[2] === 0x4E && d[3] === 0x47) {
+      return { w: be32(d, 16), h: be32(d, 20) };
+    }
+    if (n >= 13 && d[0] === 0x47 && d[1] === 0x49 && d[2] === 0x46) return gifSize(d);
+    if (n < 4 || d[0] !== 0xFF || d[1] !== 0xD8) return null;
+    var p = 2, size = null;
+    while (p + 4 <= n) {
+      if (d[p] !== 0xFF) return null;
+      var m = d[p + 1];
+      if (m === 0xFF) { p++; continue; }                               // fill
+      if (m === 0x01 || (m >= 0xD0 && m <= 0xD8)) { p += 2; continue; }  // no length
+      if (m === 0xDA) return size;                                     // the scan
+      if (m === 0xD9) return null;
+      var length = be16(d, p + 2);
+      if (length < 2) return null;
+      if (m >= 0xC0 && m <= 0xCF && m !== 0xC4 && m !== 0xC8 && m !== 0xCC) {
+        if (size || p + 9 > n) return null;
+        size = { w: be16(d, p + 7), h: be16(d, p + 5) };
+      }
+      p += 2 + length;
+    }
+    return null;
+  }
+
+  // A GIF's screen, grown to every image it places (decoders take the
+  // larger of the two).
+  function gifSize(d) {
+    var w = u16(d, 6), h = u16(d, 8), p = 13, n = d.length;
+    if (d[10] & 0x80) p += 3 << ((d[10] & 7) + 1);
+    while (p < n && d[p] !== 0x3B) {
+      if (d[p] === 0x2C) {
+        if (p + 10 > n) return null;
+        w = Math.max(w, u16(d, p + 1) + u16(d, p + 5));
+        h = Math.max(h, u16(d, p + 3) + u16(d, p + 7));
+        p += 10 + (d[p + 9] & 0x80 ? 3 << ((d[p + 9] & 7) + 1) : 0) + 1;
+      } else if (d[p] === 0x21) {
+        p += 2;
+      } else {
+        return null;
+      }
+      while (p < n && d[p]) p += d[p] + 1;  // data sub-blocks
+      p++;
+    }
+    return { w: w, h: h };
+  }
+
+  // Refuses frame n before it is decoded when it is too large to decode
+  // safely or its header cannot be read.
+  function checkPicture(d, n) {
+    var size = pictureSize(d);
+    if (!size || !size.w || !size.h) throw movieError(TEXT.badFrame.replace("{n}", n));
+    if (size.w * size.h > MAX_PIXELS) {
+      throw movieError(TEXT.frameTooLarge.replace("{n}", n).replace("{w}", size.w).replace("{h}", size.h));
+    }
+  }
+
+  function tooManyFrames() { return movieError(TEXT.tooManyFrames.replace("{max}", MAX_FRAMES)); }
+
   // Reads the tag sequence as it arrives. Each JPEG is handed on as soon as
   // its tag is complete (data movies define every bitmap before the first
   // frame, so waiting for the frames would show nothing until the end). At
@@ -147,6 +236,9 @@ var bgcolor = "#ffffff";
     this.pos = -1;          // where the next tag starts; -1 before the header
     this.dropped = 0;       // bytes read and let go from the buffer's front
     this.limit = Infinity;  // the body's length, from the file header
+    this.allowed = function () { return Infinity; };  // bytes the download justifies
+    this.tags = 0;
+    this.showFrames = 0;
     this.frameCount = 0;
     this.bitmaps = {};      // character id -> Blob
     this.bitmapOrder = [];
@@ -164,7 +256,9 @@ var bgcolor = "#ffffff";
   };
   MovieReader.prototype.feed = function (chunk) {
     if (this.done) return;
-    if (this.dropped + this.buf.length + chunk.length > this.limit) throw movieError(TEXT.broken);
+    var total = this.dropped + this.buf.length + chunk.length;
+    if (total > this.limit) throw movieError(TEXT.broken);
+    if (total > this.allowed()) throw movieError(TEXT.tooLarge);
     this.buf.append(chunk);
     var d = this.buf.data, len = this.buf.length;
     if (this.pos < 0) {
@@ -198,10 +292,13 @@ var bgcolor = "#ffffff";
   };
   MovieReader.prototype.tag = function (code, d, p, size) {
     if (code === 0) { this.finish(); return; }
+    if (++this.tags > MAX_TAGS) throw movieError(TEXT.tooLarge);
     if (code === 21 || code === 35 || code === 6) {
       var id = u16(d, p), start = p + 2, end = p + size;
-      if (code === 35) { end = start + 4 + u32(d, start); start += 4; }
+      if (code === 35) { end = Math.min(end, start + 4 + u32(d, start)); start += 4; }
+      if (this.bitmapOrder.length >= MAX_FRAMES) throw tooManyFrames();
       var jpeg = cleanJpeg(d.slice(start, end));
+      checkPicture(jpeg, this.bitmapOrder.length + 1);
       this.bitmaps[id] = new Blob([jpeg], { type: "image/jpeg" });
       this.bitmapOrder.push(id);
       this.onBitmap(this.bitmaps[id]);
@@ -222,6 +319,7 @@ var bgcolor = "#ffffff";
     } else if (code === 5 || code === 28) {
       delete this.depths[u16(d, p + (code === 5 ? 2 : 0))];
     } else if (code === 1) {
+      if (++this.showFrames > MAX_FRAMES) throw tooManyFrames();
       var depths = Object.keys(this.depths).map(Number).sort(function (a, b) { return a - b; });
       var shown = depths.length ? this.depths[depths[0]] : undefined;
       var bitmap = this.shapeFill[shown] !== undefined ? this.shapeFill[shown] : shown;
@@ -243,7 +341,10 @@ var bgcolor = "#ffffff";
   };
 
   // Fetches the movie and feeds the reader as bytes arrive; compressed
-  // movies go through the browser's own inflater.
+  // movies go through the browser's own inflater, a small piece at a time,
+  // so a movie that inflates too far is stopped there rather than inflated
+  // first. Between bursts of reading the page gets its turn to draw and to
+  // answer the visitor.
   function loadMovie(url, reader, onBytes) {
     return fetch(url).then(function (response) {
       if (!response.ok) throw new Error(response.status + " " + response.statusText);
@@ -263,31 +364,53 @@ var bgcolor = "#ffffff";
         var sig = String.fromCharCode(first[0], first[1], first[2]);
         if (sig !== "FWS" && sig !== "CWS") throw new Error("not a SWF movie");
         reader.setLength(u32(first, 4));
+        var compressed = sig === "CWS";
+        if (compressed) {
+          reader.allowed = function () { return MAX_INFLATION * Math.max(got, total) + INFLATION_START; };
+        }
+        var enqueue = function (c, bytes) {
+          if (!compressed) { c.enqueue(bytes); return; }
+          for (var i = 0; i < bytes.length; i += INFLATE_PIECE) c.enqueue(bytes.subarray(i, i + INFLATE_PIECE));
+        };
         var rest = first.subarray(8);
         var body = new ReadableStream({
-          start: function (c) { if (rest.length) c.enqueue(rest); },
+          start: function (c) { if (rest.length) enqueue(c, rest); },
           pull: function (c) {
             return raw.read().then(function (r) {
               if (r.done) { c.close(); return; }
-              got += r.value.length; onBytes(got, total); c.enqueue(r.value);
+              got += r.value.length; onBytes(got, total); enqueue(c, r.value);
+            });
+          },
+          cancel: function () { return raw.cancel(); }
+        });
+        // The inflater's next piece waits until its last one's bytes are read.
+        if (compressed) body = body.pipeThrough(new DecompressionStream("deflate"));
+        var chunks = body.getReader();
+        return new Promise(function (resolve, reject) {
+          var burst = performance.now();
+          function next() {
+            if (performance.now() - burst < 25) { read(); return; }
+            setTimeout(function () { burst = performance.now(); read(); }, 0);
+          }
+          function read() {
+            chunks.read().then(function (r) {
+              if (r.done) {
+                // a movie without its End tag was cut short
+                if (!reader.done) throw movieError(TEXT.truncated.replace("{n}", reader.frames()));
+                resolve();
+                return;
+              }
+              reader.feed(r.value);
+              next();
+            }).catch(function (error) {
+              // stop inflating and downloading once the movie is refused
+              chunks.cancel().catch(function () {});
+              raw.cancel().catch(function () {});
+              reject(error);
             });
           }
+          read();
         });
-        if (sig === "CWS") body = body.pipeThrough(new DecompressionStream("deflate"));
-        var chunks = body.getReader();
-        function pump() {
-          return chunks.read().then(function (r) {
-            if (r.done) {
-              // a movie without its End tag was cut short
-              if (!reader.done) throw movieError(TEXT.truncated.replace("{n}", reader.frames()));
-              return;
-            }
-            reader.feed(r.value);
-            return pump();
-          });
-        }
-        // stop the download once the movie is refused
-        return pump().catch(function (error) { raw.cancel().catch(function () {}); throw error; });
       });
     });
   }

@@ -192,9 +192,38 @@ for (const deviceMemory of [1, undefined]) {
   server.child.kill();
 }
 
-// Damaged movies say so, quickly, instead of growing the page or looking
-// finished: a first tag declaring 4 GB, a tag longer than the header's file
-// length, a movie cut short, and a frame no browser can decode.
+// The renderers' memory: each one's peak resident size since the peaks were
+// last reset, read from the kernel (decoded pictures and inflated bytes
+// live outside the JavaScript heap).
+const processes = await browser.newBrowserCDPSession();
+async function renderers() {
+  const { processInfo } = await processes.send("SystemInfo.getProcessInfo");
+  return processInfo.filter((p) => p.type === "renderer").map((p) => p.id);
+}
+async function resetPeaks() {
+  for (const pid of await renderers()) {
+    try { fs.writeFileSync(`/proc/${pid}/clear_refs`, "5"); } catch { /* ended meanwhile */ }
+  }
+}
+async function highestPeak() {
+  let most = 0;
+  for (const pid of await renderers()) {
+    try {
+      const kb = fs.readFileSync(`/proc/${pid}/status`, "utf8").match(/VmHWM:\s*(\d+) kB/);
+      if (kb) most = Math.max(most, Number(kb[1]) * 1024);
+    } catch { /* ended meanwhile */ }
+  }
+  return most;
+}
+const MiB = 1048576;
+
+// Damaged and hostile movies say so, quickly, instead of growing the page or
+// looking finished: a first tag declaring 4 GB, a tag longer than the
+// header's file length, a movie cut short, a frame no browser can decode;
+// a small compressed movie that inflates to gigabytes, two million frames,
+// thousands of pictures, and a picture of 16384 x 16384 pixels. The page's
+// renderer stays within a few hundred megabytes throughout (each of the
+// hostile movies took gigabytes when trusted).
 {
   const header = (sig, length) => {
     const h = Buffer.from([...Buffer.from(sig), 6, 0, 0, 0, 0]);
@@ -203,7 +232,7 @@ for (const deviceMemory of [1, undefined]) {
   };
   // the stage rectangle (160 x 120, 15-bit fields), 12 fps, one frame
   const stage = Buffer.from([0x78, 0x00, 0x01, 0x90, 0x00, 0x00, 0x04, 0xb0, 0x00, 0x00, 0x0c, 0x01, 0x00]);
-  const zeros = Buffer.alloc(64 * 1048576);
+  const zeros = Buffer.alloc(64 * MiB);
   // a JPEG tag's long header with the given length, and no body to match
   const declared = (size) => {
     const b = Buffer.alloc(6);
@@ -211,15 +240,55 @@ for (const deviceMemory of [1, undefined]) {
     b.writeUInt32LE(size, 2);
     return b;
   };
+  const tag = (code, body) => {
+    const b = Buffer.alloc(6);
+    b.writeUInt16LE((code << 6) | 63, 0);
+    b.writeUInt32LE(body.length, 2);
+    return Buffer.concat([b, body]);
+  };
+  const id = (n) => Buffer.from([n & 0xff, n >> 8]);
+  const showFrame = Buffer.from([0x40, 0x00]);
+  const end = Buffer.from([0, 0]);
+  // a compressed movie with its true length
+  const compressed = (...parts) => {
+    const body = Buffer.concat([stage, ...parts]);
+    return Buffer.concat([header("CWS", 8 + body.length), zlib.deflateSync(body)]);
+  };
   const legacy = fs.readFileSync(path.join(cases, "legacy", "veldata.swf"));
-  // the legacy movie with the second JPEG's bytes replaced by noise
-  const noisy = Buffer.from(legacy);
-  for (let p = 8 + Math.ceil((5 + 4 * (noisy[8] >> 3)) / 8) + 4, jpegs = 0; p < noisy.length;) {
-    let code = noisy.readUInt16LE(p) >> 6, size = noisy.readUInt16LE(p) & 63, body = p + 2;
-    if (size === 63) { size = noisy.readUInt32LE(p + 2); body = p + 6; }
-    if (code === 21 && ++jpegs === 2) for (let i = body + 6; i < body + size; i++) noisy[i] = (i * 131) & 0xff;
+  // the legacy movie's JPEG tags as [start of body, size]
+  const jpegTags = [];
+  for (let p = 8 + Math.ceil((5 + 4 * (legacy[8] >> 3)) / 8) + 4; p < legacy.length;) {
+    let code = legacy.readUInt16LE(p) >> 6, size = legacy.readUInt16LE(p) & 63, body = p + 2;
+    if (size === 63) { size = legacy.readUInt32LE(p + 2); body = p + 6; }
+    if (code === 21) jpegTags.push([body, size]);
     p = body + size;
   }
+  // the second JPEG's bytes replaced by noise
+  const noisy = Buffer.from(legacy);
+  for (let i = jpegTags[1][0] + 6; i < jpegTags[1][0] + jpegTags[1][1]; i++) noisy[i] = (i * 131) & 0xff;
+  // the blue picture as it is, and placed on its own at depth 1
+  const blue = legacy.subarray(jpegTags[2][0] + 2, jpegTags[2][0] + jpegTags[2][1]);
+  const placeOne = tag(26, Buffer.from([0x02, 0x01, 0x00, 0x01, 0x00]));
+  // A plain grey JPEG of 16384 x 16384 pixels: every block is "no change,
+  // end of block", two bits with one-code tables, so it takes 1 MB and
+  // deflates to almost nothing. Decoded it would take a gigabyte.
+  const huge = Buffer.concat([
+    Buffer.from([0xff, 0xd8, 0xff, 0xdb, 0x00, 0x43, 0x00]), Buffer.alloc(64, 1),
+    Buffer.from([0xff, 0xc0, 0x00, 0x0b, 0x08, 0x40, 0x00, 0x40, 0x00, 0x01, 0x01, 0x11, 0x00]),
+    Buffer.from([0xff, 0xc4, 0x00, 0x14, 0x00, 1, ...Array(15).fill(0), 0x00]),
+    Buffer.from([0xff, 0xc4, 0x00, 0x14, 0x10, 1, ...Array(15).fill(0), 0x00]),
+    Buffer.from([0xff, 0xda, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x3f, 0x00]),
+    Buffer.alloc((16384 / 8) * (16384 / 8) * 2 / 8), Buffer.from([0xff, 0xd9])]);
+  // Sixty tags of 60 MB of zeros behind a header declaring 4 GB: each tag
+  // is deflated once, flushed to a byte boundary without history, and
+  // repeated; the file is 3.5 MB. (The stream never ends: the point is
+  // what happens before.)
+  const padding = (() => {
+    const flush = { finishFlush: zlib.constants.Z_FULL_FLUSH };
+    const one = zlib.deflateRawSync(tag(87, Buffer.alloc(60 * MiB)), flush);
+    return Buffer.concat([header("CWS", 0xfffffff0), Buffer.from([0x78, 0x9c]), zlib.deflateRawSync(stage, flush),
+      ...Array(60).fill(one)]);
+  })();
   const movies = {
     "declares-4gb": Buffer.concat([header("CWS", 0xffffffff),
       zlib.deflateSync(Buffer.concat([stage, declared(0xfffffff0), zeros]))]),
@@ -227,10 +296,21 @@ for (const deviceMemory of [1, undefined]) {
       zlib.deflateSync(Buffer.concat([stage, declared(32 * 1048576), zeros]))]),
     "cut-short": legacy.subarray(0, Math.floor(legacy.length * 0.7)),
     "undecodable-frame": noisy,
+    "inflates-to-gigabytes": padding,
+    "two-million-frames": compressed(tag(21, Buffer.concat([id(1), blue])), placeOne,
+      Buffer.alloc(2 * 2000000).fill(showFrame), end),
+    "thousands-of-pictures": compressed(...Array.from({ length: 5000 },
+      (_, i) => Buffer.concat([tag(21, Buffer.concat([id(i + 1), blue])), showFrame])), end),
+    "huge-frame": compressed(tag(21, Buffer.concat([id(1), blue])), tag(21, Buffer.concat([id(2), huge])),
+      showFrame, showFrame, end),
   };
   const expected = {
     "declares-4gb": /壊れています/, "longer-than-file": /壊れています/,
     "cut-short": /途中で終わっています/, "undecodable-frame": /2 枚目の画像を表示できません/,
+    "inflates-to-gigabytes": /大きすぎるため表示できません/,
+    "two-million-frames": /多すぎます（表示できるのは 1000 枚までです）/,
+    "thousands-of-pictures": /多すぎます（表示できるのは 1000 枚までです）/,
+    "huge-frame": /2 枚目の画像が大きすぎるため表示できません（16384×16384 ピクセル）/,
   };
   for (const [name, bytes] of Object.entries(movies)) {
     const folder = path.join(cases, name);
@@ -238,11 +318,39 @@ for (const deviceMemory of [1, undefined]) {
     for (const f of ["velzoom.html", "velzoom.js", "style.css"]) fs.copyFileSync(path.join(cases, "legacy", f), path.join(folder, f));
     fs.writeFileSync(path.join(folder, "veldata.swf"), bytes);
     const server = await serve(folder);
+    await resetPeaks();
     const { page, context } = await open(server.url + "velzoom.html", { reducedMotion: "reduce" });
-    await page.waitForSelector(".vz-message:not([hidden])", { timeout: 10000 }).catch(() => {});
+    await page.waitForSelector(".vz-message:not([hidden])", { timeout: 15000 }).catch(() => {});
     const text = await page.$eval(".vz-message", (e) => (e.hidden ? "" : e.textContent));
     const state = await page.$eval("[data-velzoom]", (e) => e.dataset.state);
     check(expected[name].test(text) && state === "error", `${name}: says "${text}" (state ${state})`);
+    // what the refused movie left behind, once the page has nothing left to do
+    await page.evaluate(() => new Promise((r) => requestIdleCallback(r)));
+    const cdp = await context.newCDPSession(page);
+    await cdp.send("Performance.enable");
+    const { metrics } = await cdp.send("Performance.getMetrics");
+    const heap = metrics.find((m) => m.name === "JSHeapUsedSize").value;
+    const peak = await highestPeak();
+    console.log(`${name}: ${(bytes.length / 1024).toFixed(0)} KiB file, renderer peak ${(peak / MiB).toFixed(0)} MiB,` +
+      ` JS heap ${(heap / MiB).toFixed(1)} MiB`);
+    check(peak > 0 && peak < 400 * MiB, `${name}: renderer peak ${(peak / MiB).toFixed(0)} MiB`);
+    check(heap < 32 * MiB, `${name}: JS heap ${(heap / MiB).toFixed(1)} MiB`);
+    await context.close();
+    server.child.kill();
+  }
+  // At the limit: a movie of 1000 pictures is shown.
+  {
+    const folder = path.join(cases, "a-thousand-frames");
+    fs.mkdirSync(folder, { recursive: true });
+    for (const f of ["velzoom.html", "velzoom.js", "style.css"]) fs.copyFileSync(path.join(cases, "legacy", f), path.join(folder, f));
+    fs.writeFileSync(path.join(folder, "veldata.swf"), compressed(...Array.from({ length: 1000 },
+      (_, i) => Buffer.concat([tag(21, Buffer.concat([id(i + 1), blue])), showFrame])), end));
+    const server = await serve(folder);
+    const { page, context } = await open(server.url + "velzoom.html", { reducedMotion: "reduce" });
+    await page.waitForFunction(() => ["ready", "error"].includes(document.querySelector("[data-velzoom]").dataset.state),
+      null, { timeout: 15000 }).catch(() => {});
+    const seen = await page.$eval("[data-velzoom]", (e) => `${e.dataset.state}, ${e.dataset.frames} frames`);
+    check(seen === "ready, 1000 frames", `a-thousand-frames: ${seen}`);
     await context.close();
     server.child.kill();
   }
