@@ -1,9 +1,12 @@
 #include "export/LocalServer.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,26 +15,26 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <vector>
 
 namespace kalvane {
 
 namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
 namespace {
 
-bool SendAll(int fd, const std::string& data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
+// A request must arrive whole within this time, and an answer must move
+// at least once in this time; after the answer the client's leftover bytes
+// are read and dropped for a moment, so that closing does not reset the
+// connection before the client has read the answer.
+constexpr auto kRequestTime = std::chrono::seconds(10);
+constexpr auto kStallTime = std::chrono::seconds(10);
+constexpr auto kLingerTime = std::chrono::seconds(2);
+constexpr std::size_t kChunk = 1 << 16;
+// What one connection may send before the others get their turn.
+constexpr std::uintmax_t kTurn = 16 * kChunk;
 
 std::string Response(int code, const char* reason, const std::string& type, std::uintmax_t length) {
   return "HTTP/1.1 " + std::to_string(code) + " " + reason + "\r\nContent-Type: " + type +
@@ -82,113 +85,6 @@ std::string ContentTypeOf(const std::string& path) {
   return "application/octet-stream";
 }
 
-TLocalServer::~TLocalServer() {
-  Stop();
-}
-
-TResult TLocalServer::Start(const std::string& folder, std::uint16_t port) {
-  Stop();
-  auto fail = [](const std::string& why) { return TResult::Fail(TErrorCode::NotFound, why); };
-  std::error_code ec;
-  const fs::path root = fs::canonical(folder, ec);
-  if (ec || !fs::is_directory(root, ec)) return fail(folder + ": no such folder");
-  if (root == root.root_path()) {
-    return fail(folder + ": will not serve the whole file system; name the page set's folder");
-  }
-  if (access(root.c_str(), R_OK | X_OK) != 0) {
-    return fail(folder + ": cannot read the folder (" + std::strerror(errno) + ")");
-  }
-  Root = root.string();
-  Listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const int yes = 1;
-  setsockopt(Listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  socklen_t size = sizeof address;
-  if (Listener < 0 || bind(Listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(Listener, 64) != 0 ||
-      getsockname(Listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-    const std::string why = std::string("cannot listen on 127.0.0.1: ") + std::strerror(errno);
-    if (Listener >= 0) close(Listener);
-    Listener = -1;
-    return fail(why);
-  }
-  BoundPort = ntohs(address.sin_port);
-  Running = true;
-  Acceptor = std::thread([this] { AcceptLoop(); });
-  return {};
-}
-
-void TLocalServer::AcceptLoop() {
-  while (Running) {
-    ReapFinished();
-    pollfd p{Listener, POLLIN, 0};
-    if (poll(&p, 1, 200) <= 0 || !Running) continue;
-    const int client = accept4(Listener, nullptr, nullptr, SOCK_CLOEXEC);
-    if (client < 0) continue;
-    {
-      std::lock_guard<std::mutex> lock(ClientsLock);
-      if (static_cast<int>(ClientSockets.size()) >= kMaxClients) {
-        // Full: the browser tries again; nobody already served is held up.
-        SendAll(client, Response(503, "Service Unavailable", "text/plain", 0));
-        close(client);
-        continue;
-      }
-      ClientSockets.insert(client);
-    }
-    TConnection& connection = Connections.emplace_back();
-    connection.Thread = std::thread([this, client, &connection] {
-      Serve(client);
-      {
-        std::lock_guard<std::mutex> lock(ClientsLock);
-        ClientSockets.erase(client);
-      }
-      close(client);
-      connection.Done = true;
-    });
-  }
-}
-
-void TLocalServer::ReapFinished() {
-  for (auto it = Connections.begin(); it != Connections.end();) {
-    if (it->Done) {
-      it->Thread.join();
-      it = Connections.erase(it);
-    } else {
-      ++it;
-    }
-  }
-}
-
-void TLocalServer::Stop() {
-  if (!Running && !Acceptor.joinable()) return;
-  Running = false;
-  if (Listener >= 0) shutdown(Listener, SHUT_RDWR);  // wakes the acceptor's poll
-  if (Acceptor.joinable()) Acceptor.join();
-  {
-    // Every connection's blocking call returns at once.
-    std::lock_guard<std::mutex> lock(ClientsLock);
-    for (int client : ClientSockets)
-      shutdown(client, SHUT_RDWR);
-  }
-  for (TConnection& connection : Connections)
-    connection.Thread.join();
-  Connections.clear();
-  if (Listener >= 0) close(Listener);
-  Listener = -1;
-}
-
-std::string TLocalServer::Url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(BoundPort) + "/" + path;
-}
-
-bool TLocalServer::HostAllowed(const std::string& host) const {
-  const std::string port = ":" + std::to_string(BoundPort);
-  return host == "127.0.0.1" + port || host == "localhost" + port;
-}
-
 namespace {
 
 // The value of a header, by its name in any case; nothing when missing.
@@ -213,57 +109,256 @@ std::optional<std::string> HeaderValue(const std::string& request, const std::st
 
 }  // namespace
 
-void TLocalServer::Serve(int client) const {
-  // Each wait for the client is short, and the whole request has a
-  // deadline, so a client sending a byte a second is cut off too.
-  timeval receive{5, 0}, sending{10, 0};
-  setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &receive, sizeof receive);
-  setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, &sending, sizeof sending);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  std::string request;
+struct TLocalServer::TConnection {
+  enum class TState { Reading, Writing, Closing };
+  TConnection(int fd, Clock::time_point now) : Fd(fd), Arrived(now), Deadline(now + kRequestTime) {}
+  TConnection(const TConnection&) = delete;
+  TConnection& operator=(const TConnection&) = delete;
+  ~TConnection() { Close(); }
+  bool Open() const { return Fd >= 0; }
+  void Close() {
+    if (File >= 0) close(File);
+    if (Fd >= 0) close(Fd);
+    File = Fd = -1;
+  }
+  // The answer: its head (with a short body), then `length` bytes of `file`.
+  void Reply(std::string head, int file = -1, std::uintmax_t length = 0) {
+    Out = std::move(head);
+    File = file;
+    Left = file >= 0 ? length : 0;
+    State = TState::Writing;
+    Deadline = Clock::now() + kStallTime;
+    In.clear();
+    In.shrink_to_fit();
+  }
+
+  int Fd;
+  TState State = TState::Reading;
+  std::string In;   // the request so far: at most kMaxHeader and one read
+  std::string Out;  // what is left of the head
+  int File = -1;
+  off_t Offset = 0;
+  std::uintmax_t Left = 0;  // file bytes still to send
+  Clock::time_point Arrived, Deadline;
+};
+
+TLocalServer::~TLocalServer() {
+  Stop();
+}
+
+TResult TLocalServer::Start(const std::string& folder, std::uint16_t port) {
+  Stop();
+  auto fail = [](const std::string& why) { return TResult::Fail(TErrorCode::NotFound, why); };
+  std::error_code ec;
+  const fs::path root = fs::canonical(folder, ec);
+  if (ec || !fs::is_directory(root, ec)) return fail(folder + ": no such folder");
+  if (root == root.root_path()) {
+    return fail(folder + ": will not serve the whole file system; name the page set's folder");
+  }
+  if (access(root.c_str(), R_OK | X_OK) != 0) {
+    return fail(folder + ": cannot read the folder (" + std::strerror(errno) + ")");
+  }
+  Root = root.string();
+  Listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  WakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const int yes = 1;
+  setsockopt(Listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  socklen_t size = sizeof address;
+  if (Listener < 0 || WakeFd < 0 ||
+      bind(Listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(Listener, SOMAXCONN) != 0 ||
+      getsockname(Listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    const std::string why = std::string("cannot listen on 127.0.0.1: ") + std::strerror(errno);
+    Stop();
+    return fail(why);
+  }
+  BoundPort = ntohs(address.sin_port);
+  Worker = std::thread([this] { Loop(); });
+  return {};
+}
+
+void TLocalServer::Stop() {
+  if (Worker.joinable()) {
+    const std::uint64_t one = 1;
+    if (write(WakeFd, &one, sizeof one) < 0) {
+      // a full counter wakes the loop as well
+    }
+    Worker.join();
+  }
+  if (WakeFd >= 0) close(WakeFd);
+  if (Listener >= 0) close(Listener);
+  WakeFd = Listener = -1;
+}
+
+std::string TLocalServer::Url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(BoundPort) + "/" + path;
+}
+
+bool TLocalServer::HostAllowed(const std::string& host) const {
+  const std::string port = ":" + std::to_string(BoundPort);
+  return host == "127.0.0.1" + port || host == "localhost" + port;
+}
+
+void TLocalServer::Loop() {
+  using TState = TConnection::TState;
+  std::list<TConnection> connections;
+  std::vector<pollfd> fds;
+  std::vector<TConnection*> polled;
+  std::vector<char> scratch(kChunk);  // file bytes on their way out, for every connection
+  bool accepting = true;
+  for (;;) {
+    fds.assign({{WakeFd, POLLIN, 0}, {accepting ? Listener : -1, POLLIN, 0}});
+    polled.clear();
+    Clock::time_point next = Clock::now() + std::chrono::seconds(1);
+    for (TConnection& c : connections) {
+      fds.push_back({c.Fd, static_cast<short>(c.State == TState::Writing ? POLLOUT : POLLIN), 0});
+      polled.push_back(&c);
+      next = std::min(next, c.Deadline);
+    }
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
+    const int ready =
+        poll(fds.data(), fds.size(), static_cast<int>(std::max<decltype(wait)>(wait, 0)));
+    if (ready < 0 && errno != EINTR) break;
+    if (ready > 0 && fds[0].revents != 0) break;  // Stop
+    for (std::size_t i = 0; ready > 0 && i < polled.size(); ++i) {
+      if (fds[i + 2].revents == 0) continue;
+      TConnection& c = *polled[i];
+      if (c.State != TState::Writing) Read(c);
+      // an answer leaves at once, as far as the socket takes it
+      if (c.Open() && c.State == TState::Writing) Write(c, scratch);
+    }
+    if (ready > 0 && fds[1].revents != 0) accepting = Accept(connections);
+    const Clock::time_point now = Clock::now();
+    const std::size_t before = connections.size();
+    connections.remove_if([now](const TConnection& c) { return !c.Open() || now >= c.Deadline; });
+    // Out of descriptors: the listener waits until a connection has ended.
+    if (connections.size() < before) accepting = true;
+  }
+}
+
+bool TLocalServer::Accept(std::list<TConnection>& connections) const {
+  using TState = TConnection::TState;
+  for (;;) {
+    // Full: the connection that has taken longest over its request makes
+    // room; clients being answered keep their places.
+    const auto open = std::count_if(connections.begin(), connections.end(),
+                                    [](const TConnection& c) { return c.Open(); });
+    TConnection* oldest = nullptr;
+    for (TConnection& c : connections) {
+      if (c.Open() && c.State == TState::Reading && (!oldest || c.Arrived < oldest->Arrived))
+        oldest = &c;
+    }
+    const int fd = accept4(Listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0) {
+      if (errno == EINTR || errno == ECONNABORTED) continue;
+      if (errno != EMFILE && errno != ENFILE) return true;  // none waiting
+      if (!oldest) return false;
+      oldest->Close();
+      continue;
+    }
+    if (open >= kMaxClients) {
+      if (!oldest) {
+        // Every place is answering: the browser tries again.
+        const std::string busy = Response(503, "Service Unavailable", "text/plain", 0);
+        send(fd, busy.data(), busy.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        close(fd);
+        continue;
+      }
+      oldest->Close();
+    }
+    connections.emplace_back(fd, Clock::now());
+  }
+}
+
+void TLocalServer::Read(TConnection& c) const {
+  using TState = TConnection::TState;
   char buffer[4096];
-  while (request.find("\r\n\r\n") == std::string::npos) {
-    const std::size_t lineEnd = request.find("\r\n");
-    if ((lineEnd == std::string::npos ? request.size() : lineEnd) > kMaxRequestLine) {
-      SendAll(client, Response(414, "URI Too Long", "text/plain", 0));
-      return;
-    }
-    if (request.size() > kMaxHeader) {
-      SendAll(client, Response(431, "Request Header Fields Too Large", "text/plain", 0));
-      return;
-    }
-    if (std::chrono::steady_clock::now() > deadline) return;
-    const ssize_t n = recv(client, buffer, sizeof buffer, 0);
-    if (n <= 0) return;
-    request.append(buffer, static_cast<std::size_t>(n));
-  }
-  if (request.find("\r\n") > kMaxRequestLine) {
-    SendAll(client, Response(414, "URI Too Long", "text/plain", 0));
+  const ssize_t n = recv(c.Fd, buffer, sizeof buffer, 0);
+  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+  if (n <= 0) {
+    c.Close();
     return;
   }
-  if (request.find("\r\n\r\n") > kMaxHeader) {
-    SendAll(client, Response(431, "Request Header Fields Too Large", "text/plain", 0));
-    return;
+  if (c.State == TState::Closing) return;  // the rest of a request already answered
+  c.In.append(buffer, static_cast<std::size_t>(n));
+  const std::size_t lineEnd = c.In.find("\r\n");
+  const std::size_t headEnd = c.In.find("\r\n\r\n");
+  if ((lineEnd == std::string::npos ? c.In.size() : lineEnd) > kMaxRequestLine) {
+    c.Reply(Response(414, "URI Too Long", "text/plain", 0));
+  } else if ((headEnd == std::string::npos ? c.In.size() : headEnd) > kMaxHeader) {
+    c.Reply(Response(431, "Request Header Fields Too Large", "text/plain", 0));
+  } else if (headEnd != std::string::npos) {
+    Answer(c);
   }
+}
+
+void TLocalServer::Write(TConnection& c, std::vector<char>& scratch) const {
+  std::uintmax_t sent = 0;
+  while (sent < kTurn) {
+    ssize_t n = 0;
+    if (!c.Out.empty()) {
+      n = send(c.Fd, c.Out.data(), c.Out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (n > 0) c.Out.erase(0, static_cast<std::size_t>(n));
+    } else if (c.Left > 0) {
+      // Read into the shared buffer and sent from there; bytes the socket
+      // did not take are read again next time.
+      const ssize_t got =
+          pread(c.File, scratch.data(), std::min<std::uintmax_t>(scratch.size(), c.Left), c.Offset);
+      if (got <= 0) {  // the file shrank: the promised length cannot be kept
+        c.Close();
+        return;
+      }
+      n = send(c.Fd, scratch.data(), static_cast<std::size_t>(got), MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (n > 0) {
+        c.Offset += n;
+        c.Left -= static_cast<std::uintmax_t>(n);
+      }
+    } else {
+      // All sent: no more from us, and the rest of the client's bytes are
+      // read and dropped until it closes.
+      shutdown(c.Fd, SHUT_WR);
+      if (c.File >= 0) close(c.File);
+      c.File = -1;
+      c.State = TConnection::TState::Closing;
+      c.Deadline = Clock::now() + kLingerTime;
+      return;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+    if (n <= 0) {
+      c.Close();
+      return;
+    }
+    sent += static_cast<std::uintmax_t>(n);
+  }
+  if (sent > 0) c.Deadline = Clock::now() + kStallTime;
+}
+
+void TLocalServer::Answer(TConnection& c) const {
+  const std::string& request = c.In;
   const std::size_t sp1 = request.find(' '), sp2 = request.find(' ', sp1 + 1);
   const std::size_t lineEnd = request.find("\r\n");
   if (sp1 == std::string::npos || sp2 == std::string::npos || sp2 > lineEnd) {
-    SendAll(client, Response(400, "Bad Request", "text/plain", 0));
+    c.Reply(Response(400, "Bad Request", "text/plain", 0));
     return;
   }
   const std::string method = request.substr(0, sp1);
   if (method != "GET" && method != "HEAD") {
-    SendAll(client, Response(405, "Method Not Allowed", "text/plain", 0));
+    c.Reply(Response(405, "Method Not Allowed", "text/plain", 0));
     return;
   }
   const std::optional<std::string> host = HeaderValue(request, "Host");
   if (!host || !HostAllowed(*host)) {
-    SendAll(client, Response(403, "Forbidden", "text/plain", 0));
+    c.Reply(Response(403, "Forbidden", "text/plain", 0));
     return;
   }
   std::string path = DecodePath(request.substr(sp1 + 1, sp2 - sp1 - 1));
   if (path.empty() || path[0] != '/') {
-    SendAll(client, Response(400, "Bad Request", "text/plain", 0));
+    c.Reply(Response(400, "Bad Request", "text/plain", 0));
     return;
   }
   if (path.back() == '/') path += "velzoom.html";
@@ -273,28 +368,27 @@ void TLocalServer::Serve(int client) const {
   const std::string resolved = file.string();
   const bool inside = !ec && resolved.size() > Root.size() &&
                       resolved.compare(0, Root.size(), Root) == 0 && resolved[Root.size()] == '/';
-  std::ifstream in;
-  if (inside && fs::is_regular_file(file, ec)) in.open(file, std::ios::binary);
-  if (!in.is_open()) {
+  // Opened without following a link put there meanwhile, and without
+  // waiting on a pipe; only a plain file is served.
+  int fd = inside ? open(resolved.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK) : -1;
+  struct stat info {};
+  if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+    close(fd);
+    fd = -1;
+  }
+  if (fd < 0) {
     const std::string body = "not found\n";
-    SendAll(client,
-            Response(404, "Not Found", "text/plain", body.size()) + (method == "GET" ? body : ""));
+    c.Reply(Response(404, "Not Found", "text/plain", body.size()) + (method == "GET" ? body : ""));
     return;
   }
-  const std::uintmax_t length = fs::file_size(file, ec);
-  if (ec) return;
-  SendAll(client, Response(200, "OK", ContentTypeOf(resolved), length));
-  if (method == "HEAD") return;
-  // Never more than announced, even if the file grows meanwhile.
-  std::uintmax_t left = length;
-  std::vector<char> chunk(1 << 16);
-  while (left > 0 && in) {
-    in.read(chunk.data(),
-            static_cast<std::streamsize>(std::min<std::uintmax_t>(chunk.size(), left)));
-    const auto got = static_cast<std::size_t>(in.gcount());
-    if (got == 0) break;
-    if (!SendAll(client, std::string(chunk.data(), got))) return;
-    left -= got;
+  const auto length = static_cast<std::uintmax_t>(info.st_size);
+  std::string head = Response(200, "OK", ContentTypeOf(resolved), length);
+  if (method == "HEAD") {
+    close(fd);
+    c.Reply(std::move(head));
+  } else {
+    // Never more than announced, even if the file grows meanwhile.
+    c.Reply(std::move(head), fd, length);
   }
 }
 

@@ -1,12 +1,10 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <list>
-#include <mutex>
-#include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/Result.h"
 
@@ -18,13 +16,16 @@ namespace kalvane {
 // ever served, and only to requests addressed to 127.0.0.1 or localhost
 // (a page of another site that resolves its name to us gets nothing).
 //
-// Each connection is served on a thread of its own (at most kMaxClients at
-// once), with limits on how long a request may take to arrive and a
-// response to leave, so a slow or idle client delays nobody else. Stop()
-// ends every connection and returns promptly.
+// One thread serves every connection from a poll loop, so a client that
+// sends its request a byte at a time, or never, or does not read its
+// answer, costs a slot and a few kilobytes rather than a thread, and
+// holds up nobody. The slots are many; when they are all taken, a new
+// connection takes the place of the oldest one still sending its request.
+// Each request must arrive within a deadline and each answer keep moving.
+// Stop() ends every connection and returns promptly.
 class TLocalServer {
  public:
-  static constexpr int kMaxClients = 16;
+  static constexpr int kMaxClients = 256;
   static constexpr std::size_t kMaxRequestLine = 8192;
   static constexpr std::size_t kMaxHeader = 16384;
 
@@ -42,23 +43,20 @@ class TLocalServer {
   std::string Url(const std::string& path = "") const;
 
  private:
-  struct TConnection {
-    std::thread Thread;
-    std::atomic<bool> Done{false};
-  };
-  void AcceptLoop();
-  void Serve(int client) const;
-  void ReapFinished();
+  struct TConnection;
+  void Loop();
+  // False when out of descriptors with nobody to make room.
+  bool Accept(std::list<TConnection>& connections) const;
+  void Read(TConnection& c) const;
+  void Write(TConnection& c, std::vector<char>& scratch) const;
+  void Answer(TConnection& c) const;
   bool HostAllowed(const std::string& host) const;
 
   std::string Root;
   int Listener = -1;
+  int WakeFd = -1;  // written by Stop to end the loop's wait
   std::uint16_t BoundPort = 0;
-  std::atomic<bool> Running{false};
-  std::thread Acceptor;
-  std::mutex ClientsLock;
-  std::set<int> ClientSockets;
-  std::list<TConnection> Connections;  // only the acceptor and Stop touch it
+  std::thread Worker;
 };
 
 // The content type a file is served with, by its extension.

@@ -6,8 +6,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <thread>
 
 #include "TestImages.h"
 
@@ -47,6 +51,79 @@ std::string Get(std::uint16_t port, std::string request, int waitSeconds = 0) {
   close(fd);
   return response;
 }
+
+// True while the server keeps the connection open and has sent nothing.
+bool WaitingOnUs(int fd) {
+  char c;
+  return recv(fd, &c, 1, MSG_PEEK | MSG_DONTWAIT) < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+}
+
+// Clients that send their requests a byte at a time, a byte every few
+// milliseconds, up to the last byte; there they stop by themselves until
+// Finish() sends it and reads the answers.
+class TSlowClients {
+ public:
+  TSlowClients(std::uint16_t port, int count)
+      : Request("GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n") {
+    for (int i = 0; i < count; ++i)
+      Fds.push_back(Connect(port));
+    Dripper = std::thread([this] {
+      for (std::size_t at = 0; at + 1 < Request.size(); ++at) {
+        for (int fd : Fds)
+          send(fd, &Request[at], 1, MSG_NOSIGNAL);
+        std::unique_lock<std::mutex> lock(Lock);
+        Sent = at + 1;
+        Changed.notify_all();
+        if (Changed.wait_for(lock, std::chrono::milliseconds(20), [this] { return Stopping; }))
+          return;
+      }
+    });
+  }
+  ~TSlowClients() {
+    StopDripping();
+    for (int fd : Fds)
+      close(fd);
+  }
+  // Once every client has sent part of its request.
+  void WaitUntilStarted() {
+    std::unique_lock<std::mutex> lock(Lock);
+    Changed.wait(lock, [this] { return Sent >= 3; });
+  }
+  bool AllWaiting() const {
+    return std::all_of(Fds.begin(), Fds.end(), [](int fd) { return fd >= 0 && WaitingOnUs(fd); });
+  }
+  // The rest of each request at once; the answers.
+  std::vector<std::string> Finish() {
+    StopDripping();
+    std::vector<std::string> answers;
+    for (int fd : Fds) {
+      send(fd, Request.data() + Sent, Request.size() - Sent, MSG_NOSIGNAL);
+      std::string answer;
+      char buffer[4096];
+      for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
+        answer.append(buffer, static_cast<std::size_t>(n));
+      answers.push_back(answer);
+    }
+    return answers;
+  }
+
+ private:
+  void StopDripping() {
+    {
+      std::lock_guard<std::mutex> lock(Lock);
+      Stopping = true;
+      Changed.notify_all();
+    }
+    if (Dripper.joinable()) Dripper.join();
+  }
+  const std::string Request;
+  std::vector<int> Fds;
+  std::mutex Lock;
+  std::condition_variable Changed;
+  std::size_t Sent = 0;
+  bool Stopping = false;
+  std::thread Dripper;
+};
 
 class Server : public testing::Test {
  protected:
@@ -133,6 +210,66 @@ TEST_F(Server, IdleConnectionsHoldUpNobodyAndStopEndsThem) {
     EXPECT_EQ(recv(fd, &c, 1, 0), 0);  // closed by the server
     close(fd);
   }
+}
+
+// Twenty clients sending a byte now and then, thirty idle ones and one that
+// never reads a large answer, all at once: every normal request is served
+// while they all still hold their connections, and the slow ones are
+// served too once their requests are complete.
+TEST_F(Server, SlowAndIdleClientsLockNobodyOut) {
+  std::ofstream(dir.File("site/large.bin")) << std::string(8 << 20, 'x');
+  TSlowClients slow(server.Port(), 20);
+  std::vector<int> idle;
+  for (int i = 0; i < 30; ++i) {
+    idle.push_back(Connect(server.Port()));
+    send(idle.back(), "GET / HT", 8, MSG_NOSIGNAL);
+  }
+  const int hog = Connect(server.Port());
+  const std::string large =
+      "GET /large.bin HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.Port()) + "\r\n\r\n";
+  send(hog, large.data(), large.size(), MSG_NOSIGNAL);
+  slow.WaitUntilStarted();
+  for (int i = 0; i < 20; ++i) {
+    const std::string r = Get(server.Port(), "GET / HTTP/1.1\r\nHOST\r\n\r\n", 10);
+    EXPECT_EQ(r.rfind("HTTP/1.1 200 OK", 0), 0u) << "request " << i << ": " << r;
+  }
+  // the same large answer, whole, while the first taker does not read
+  const std::string whole = Get(server.Port(), large, 10);
+  EXPECT_EQ(whole.rfind("HTTP/1.1 200 OK", 0), 0u);
+  EXPECT_EQ(whole.size() - whole.find("\r\n\r\n") - 4, std::size_t{8} << 20);
+  EXPECT_TRUE(slow.AllWaiting());
+  for (int fd : idle)
+    EXPECT_TRUE(WaitingOnUs(fd));
+  char c;
+  EXPECT_EQ(recv(hog, &c, 1, MSG_PEEK | MSG_DONTWAIT), 1);  // its answer began and waits
+  for (const std::string& answer : slow.Finish())
+    EXPECT_NE(answer.find("<p>page</p>"), std::string::npos) << answer;
+  for (int fd : idle)
+    close(fd);
+  close(hog);
+}
+
+// More idle connections than places: the newest push out the oldest, so a
+// normal request is still served.
+TEST_F(Server, IdleClientsBeyondThePlacesMakeRoom) {
+  constexpr int kExtra = 10;
+  std::vector<int> idle;
+  for (int i = 0; i < TLocalServer::kMaxClients + kExtra; ++i) {
+    idle.push_back(Connect(server.Port()));
+    ASSERT_GE(idle.back(), 0);
+    send(idle.back(), "GET / HT", 8, MSG_NOSIGNAL);
+  }
+  EXPECT_NE(Get(server.Port(), "GET / HTTP/1.1\r\nHOST\r\n\r\n", 10).find("<p>page</p>"),
+            std::string::npos);
+  // the oldest made room, one of them for the request just served
+  for (int i = 0; i < kExtra + 1; ++i) {
+    char c;
+    EXPECT_EQ(recv(idle[static_cast<std::size_t>(i)], &c, 1, 0), 0) << i;
+  }
+  for (std::size_t i = kExtra + 1; i < idle.size(); ++i)
+    EXPECT_TRUE(WaitingOnUs(idle[i])) << i;
+  for (int fd : idle)
+    close(fd);
 }
 
 TEST_F(Server, StopsAndRefusesAMissingFolder) {
