@@ -221,7 +221,8 @@ const MiB = 1048576;
 // looking finished: a first tag declaring 4 GB, a tag longer than the
 // header's file length, a movie cut short, a frame no browser can decode;
 // a small compressed movie that inflates to gigabytes, two million frames,
-// thousands of pictures, and a picture of 16384 x 16384 pixels. The page's
+// thousands of pictures, tens of thousands of empty tags, and a picture of
+// 16384 x 16384 pixels. The page's
 // renderer stays within a few hundred megabytes throughout (each of the
 // hostile movies took gigabytes when trusted).
 {
@@ -301,13 +302,17 @@ const MiB = 1048576;
       Buffer.alloc(2 * 2000000).fill(showFrame), end),
     "thousands-of-pictures": compressed(...Array.from({ length: 5000 },
       (_, i) => Buffer.concat([tag(21, Buffer.concat([id(i + 1), blue])), showFrame])), end),
+    // one frame among tags of a kind nobody reads, far more than frames need
+    "seventy-thousand-tags": compressed(tag(21, Buffer.concat([id(1), blue])), placeOne, showFrame,
+      Buffer.alloc(2 * 70000).fill(Buffer.from([0xc0, 0xff])), end),
     "huge-frame": compressed(tag(21, Buffer.concat([id(1), blue])), tag(21, Buffer.concat([id(2), huge])),
       showFrame, showFrame, end),
   };
   const expected = {
     "declares-4gb": /壊れています/, "longer-than-file": /壊れています/,
     "cut-short": /途中で終わっています/, "undecodable-frame": /2 枚目の画像を表示できません/,
-    "inflates-to-gigabytes": /大きすぎるため表示できません/,
+    "inflates-to-gigabytes": /^データファイルが大きすぎるため表示できません$/,
+    "seventy-thousand-tags": /^データファイルが大きすぎるため表示できません$/,
     "two-million-frames": /多すぎます（表示できるのは 1000 枚までです）/,
     "thousands-of-pictures": /多すぎます（表示できるのは 1000 枚までです）/,
     "huge-frame": /2 枚目の画像が大きすぎるため表示できません（16384×16384 ピクセル）/,
