@@ -63,8 +63,9 @@ var bgcolor = "#ffffff";
   // at most 64 MiB (a 16384-pixel square would take a gigabyte).
   var MAX_PIXELS = 4096 * 4096;
   // Photographs hardly compress, so a compressed movie inflates to little
-  // more than its own size; one that inflates past this many times its
-  // compressed bytes (plus a start for small movies) was padded to.
+  // more than its own size. One that inflates past this many times its
+  // compressed bytes (after a start that small movies may need) holds
+  // padding, not photographs.
   var MAX_INFLATION = 16;
   var INFLATION_START = 8 * 1048576;
   // The inflater gets compressed bytes in pieces this small: one piece can
@@ -191,8 +192,8 @@ var bgcolor = "#ffffff";
     return null;
   }
 
-  // A GIF's screen, grown to every image it places (decoders take the
-  // larger of the two).
+  // A GIF's screen, grown to cover every image it places, so that no
+  // decoder's idea of its size is larger.
   function gifSize(d) {
     var w = u16(d, 6), h = u16(d, 8), p = 13, n = d.length;
     if (d[10] & 0x80) p += 3 << ((d[10] & 7) + 1);

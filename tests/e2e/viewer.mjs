@@ -221,8 +221,8 @@ const MiB = 1048576;
 // looking finished: a first tag declaring 4 GB, a tag longer than the
 // header's file length, a movie cut short, a frame no browser can decode;
 // a small compressed movie that inflates to gigabytes, two million frames,
-// thousands of pictures, tens of thousands of empty tags, and a picture of
-// 16384 x 16384 pixels. The page's
+// thousands of pictures, tens of thousands of empty tags, and pictures of
+// 16384 x 16384 pixels (JPEG, PNG and GIF). The page's
 // renderer stays within a few hundred megabytes throughout (each of the
 // hostile movies took gigabytes when trusted).
 {
@@ -280,6 +280,27 @@ const MiB = 1048576;
     Buffer.from([0xff, 0xc4, 0x00, 0x14, 0x10, 1, ...Array(15).fill(0), 0x00]),
     Buffer.from([0xff, 0xda, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x3f, 0x00]),
     Buffer.alloc((16384 / 8) * (16384 / 8) * 2 / 8), Buffer.from([0xff, 0xd9])]);
+  // The same as a black one-bit PNG: 34 MB of rows, deflated to 33 KB.
+  const hugePng = (() => {
+    const chunk = (type, data) => {
+      const b = Buffer.alloc(8 + data.length + 4);
+      b.writeUInt32BE(data.length, 0);
+      b.write(type, 4, "latin1");
+      data.copy(b, 8);
+      b.writeUInt32BE(zlib.crc32(b.subarray(4, 8 + data.length)), 8 + data.length);
+      return b;
+    };
+    const ihdr = Buffer.alloc(13);
+    ihdr.writeUInt32BE(16384, 0);
+    ihdr.writeUInt32BE(16384, 4);
+    ihdr[8] = 1;  // one bit a pixel, grey
+    return Buffer.concat([Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]), chunk("IHDR", ihdr),
+      chunk("IDAT", zlib.deflateSync(Buffer.alloc(16384 * (1 + 16384 / 8)))), chunk("IEND", Buffer.alloc(0))]);
+  })();
+  // And a GIF of one pixel on a screen of that size, which browsers decode
+  // at the screen's size.
+  const hugeGif = Buffer.from([...Buffer.from("GIF89a"), 0x00, 0x40, 0x00, 0x40, 0, 0, 0,
+    0x2c, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0, 0x3b]);
   // Sixty tags of 60 MB of zeros behind a header declaring 4 GB: each tag
   // is deflated once, flushed to a byte boundary without history, and
   // repeated; the file is 3.5 MB. (The stream never ends: the point is
@@ -307,6 +328,8 @@ const MiB = 1048576;
       Buffer.alloc(2 * 70000).fill(Buffer.from([0xc0, 0xff])), end),
     "huge-frame": compressed(tag(21, Buffer.concat([id(1), blue])), tag(21, Buffer.concat([id(2), huge])),
       showFrame, showFrame, end),
+    "huge-png-frame": compressed(tag(21, Buffer.concat([id(1), hugePng])), showFrame, end),
+    "huge-gif-frame": compressed(tag(21, Buffer.concat([id(1), hugeGif])), showFrame, end),
   };
   const expected = {
     "declares-4gb": /壊れています/, "longer-than-file": /壊れています/,
@@ -316,6 +339,8 @@ const MiB = 1048576;
     "two-million-frames": /多すぎます（表示できるのは 1000 枚までです）/,
     "thousands-of-pictures": /多すぎます（表示できるのは 1000 枚までです）/,
     "huge-frame": /2 枚目の画像が大きすぎるため表示できません（16384×16384 ピクセル）/,
+    "huge-gif-frame": /1 枚目の画像が大きすぎるため表示できません（16384×16384 ピクセル）/,
+    "huge-png-frame": /1 枚目の画像が大きすぎるため表示できません（16384×16384 ピクセル）/,
   };
   for (const [name, bytes] of Object.entries(movies)) {
     const folder = path.join(cases, name);
