@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace kalvane {
@@ -111,7 +112,7 @@ std::optional<std::string> HeaderValue(const std::string& request, const std::st
 
 struct TLocalServer::TConnection {
   enum class TState { Reading, Writing, Closing };
-  TConnection(int fd, Clock::time_point now) : Fd(fd), Arrived(now), Deadline(now + kRequestTime) {}
+  TConnection(int fd, Clock::time_point now) : Fd(fd), Deadline(now + kRequestTime) {}
   TConnection(const TConnection&) = delete;
   TConnection& operator=(const TConnection&) = delete;
   ~TConnection() { Close(); }
@@ -138,8 +139,8 @@ struct TLocalServer::TConnection {
   std::string Out;  // what is left of the head
   int File = -1;
   off_t Offset = 0;
-  std::uintmax_t Left = 0;  // file bytes still to send
-  Clock::time_point Arrived, Deadline;
+  std::uintmax_t Left = 0;     // file bytes still to send
+  Clock::time_point Deadline;  // for the request, the answer's next move, or the linger
 };
 
 TLocalServer::~TLocalServer() {
@@ -242,34 +243,31 @@ void TLocalServer::Loop() {
 
 bool TLocalServer::Accept(std::list<TConnection>& connections) const {
   using TState = TConnection::TState;
+  // When a new connection needs a place, one ends: an answered client that
+  // keeps its connection open, else the one that has waited longest for
+  // its request, else the answer stuck the longest. Nobody is turned away.
+  auto rank = [](TState state) {
+    return state == TState::Closing ? 0 : state == TState::Reading ? 1 : 2;
+  };
   for (;;) {
-    // Full: the connection that has taken longest over its request makes
-    // room; clients being answered keep their places.
-    const auto open = std::count_if(connections.begin(), connections.end(),
-                                    [](const TConnection& c) { return c.Open(); });
-    TConnection* oldest = nullptr;
+    TConnection* victim = nullptr;
+    int open = 0;
     for (TConnection& c : connections) {
-      if (c.Open() && c.State == TState::Reading && (!oldest || c.Arrived < oldest->Arrived))
-        oldest = &c;
+      if (!c.Open()) continue;
+      ++open;
+      if (!victim ||
+          std::pair(rank(c.State), c.Deadline) < std::pair(rank(victim->State), victim->Deadline))
+        victim = &c;
     }
     const int fd = accept4(Listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) {
       if (errno == EINTR || errno == ECONNABORTED) continue;
       if (errno != EMFILE && errno != ENFILE) return true;  // none waiting
-      if (!oldest) return false;
-      oldest->Close();
+      if (!victim) return false;
+      victim->Close();
       continue;
     }
-    if (open >= kMaxClients) {
-      if (!oldest) {
-        // Every place is answering: the browser tries again.
-        const std::string busy = Response(503, "Service Unavailable", "text/plain", 0);
-        send(fd, busy.data(), busy.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-        close(fd);
-        continue;
-      }
-      oldest->Close();
-    }
+    if (open >= kMaxClients && victim) victim->Close();
     connections.emplace_back(fd, Clock::now());
   }
 }

@@ -20,7 +20,7 @@ namespace kalvane {
 // sends its request a byte at a time, or never, or does not read its
 // answer, costs a slot and a few kilobytes rather than a thread, and
 // holds up nobody. The slots are many; when they are all taken, a new
-// connection takes the place of the oldest one still sending its request.
+// connection takes the place of one that is done or waited on the longest.
 // Each request must arrive within a deadline and each answer keep moving.
 // Stop() ends every connection and returns promptly.
 class TLocalServer {

@@ -272,6 +272,30 @@ TEST_F(Server, IdleClientsBeyondThePlacesMakeRoom) {
     close(fd);
 }
 
+// Every place held by a client that has its answer and keeps the
+// connection open: a new request is still answered.
+TEST_F(Server, AnsweredClientsThatStayMakeRoom) {
+  const std::string head =
+      "HEAD / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.Port()) + "\r\n\r\n";
+  std::vector<int> held;
+  for (int i = 0; i < TLocalServer::kMaxClients; ++i) {
+    held.push_back(Connect(server.Port()));
+    ASSERT_GE(held.back(), 0);
+    send(held.back(), head.data(), head.size(), MSG_NOSIGNAL);
+  }
+  for (int fd : held) {
+    std::string answer;
+    char buffer[512];
+    for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
+      answer.append(buffer, static_cast<std::size_t>(n));
+    EXPECT_EQ(answer.rfind("HTTP/1.1 200 OK", 0), 0u);
+  }
+  EXPECT_EQ(Get(server.Port(), "GET / HTTP/1.1\r\nHOST\r\n\r\n", 10).rfind("HTTP/1.1 200 OK", 0),
+            0u);
+  for (int fd : held)
+    close(fd);
+}
+
 TEST_F(Server, StopsAndRefusesAMissingFolder) {
   const std::uint16_t port = server.Port();
   server.Stop();
