@@ -1,7 +1,6 @@
 // The main window's item, work-area, application and export commands.
 #include <QAbstractButton>
 #include <QAction>
-#include <QCollator>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QScrollArea>
@@ -13,6 +12,7 @@
 #include <filesystem>
 
 #include "base/AppUtil.h"
+#include "base/NameOrder.h"
 #include "base/Texts.h"
 #include "document/AutoAlign.h"
 #include "export/ExportTexts.h"
@@ -122,12 +122,7 @@ void TfrmMain::btnLayerNewClick() {
 void TfrmMain::AddImages(std::vector<std::string> files) {
   if (LoaderRunning()) return;
   const bool hadItems = document->LayerItems().Count() > 0;
-  QCollator collator;  // the user's locale
-  collator.setCaseSensitivity(Qt::CaseInsensitive);
-  collator.setNumericMode(true);
-  std::sort(files.begin(), files.end(), [&collator](const std::string& a, const std::string& b) {
-    return collator.compare(QString::fromStdString(a), QString::fromStdString(b)) < 0;
-  });
+  SortNames(files);  // as kalvane-cli orders them
   if (hadItems) ReverseStrings(files);
   HideItemPanel();
   SetItemPanelRefresh(false);
