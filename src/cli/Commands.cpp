@@ -1,7 +1,6 @@
 #include "cli/Commands.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -12,6 +11,7 @@
 #include "base/AtomicFile.h"
 #include "cli/BatchDialogs.h"
 #include "cli/CliView.h"
+#include "cli/CommandSteps.h"
 #include "document/AutoAlign.h"
 #include "export/DesignExport.h"
 #include "export/ExportService.h"
@@ -29,57 +29,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int Fail(const std::string& message) {
-  std::cerr << "kalvane-cli: " << message << "\n";
-  return kFailed;
-}
-
-int BadUsage(const std::string& message) {
-  std::cerr << "kalvane-cli: " << message << "\n(see kalvane-cli --help)\n";
-  return kUsage;
-}
-
-// Image files named on the command line, folders expanded in name order.
-bool CollectImages(const std::vector<std::string>& args, std::vector<std::string>& files) {
-  for (const std::string& arg : args) {
-    std::error_code ec;
-    if (fs::is_directory(arg, ec)) {
-      std::vector<std::string> names = ListFiles(arg);
-      std::sort(names.begin(), names.end());
-      const std::string folder = WithTrailingSlash(arg);
-      for (const std::string& name : names) {
-        if (IsImageFile(name)) files.push_back(folder + name);
-      }
-    } else if (fs::exists(arg, ec)) {
-      files.push_back(arg);
-    } else {
-      std::cerr << "kalvane-cli: " << arg << ": no such file or folder\n";
-      return false;
-    }
-  }
-  return true;
-}
-
 bool ReadableFile(const std::string& path) {
   std::error_code ec;
   return fs::is_regular_file(path, ec);
 }
 
-// A write-protected output is never replaced from the command line; said
-// before the photos are read (the writer refuses it again).
-bool RefusedOutput(const std::string& path) {
-  if (!IsWriteProtected(path)) return false;
-  std::cerr << "kalvane-cli: " << path
-            << ": the file is write-protected (read-only) and is not replaced\n";
-  return true;
-}
-
 }  // namespace
 
-int Load(std::vector<std::string> args) {
-  if (args.empty()) args.push_back(GetAppFolder() + "samples/turntable");
+int Load(const std::vector<std::string>& args) {
+  TCommandLine line;
+  std::vector<std::string> inputs;
+  line.Arguments(inputs);
+  if (const auto rc = line.Parse(args)) return *rc;
+  if (inputs.empty()) inputs.push_back(GetAppFolder() + "samples/turntable");
   std::vector<std::string> files;
-  if (!CollectImages(args, files)) return kFailed;
+  if (!CollectPhotos(inputs, false, files)) return kFailed;
   if (files.empty()) return Fail("no image files (.bmp .jpg .gif .png .tif) to load");
 
   const auto start = std::chrono::steady_clock::now();
@@ -115,8 +79,12 @@ int Load(std::vector<std::string> args) {
 }
 
 int Info(const std::vector<std::string>& args) {
-  if (args.size() != 1) return BadUsage("info takes one project file");
-  const std::string& path = args[0];
+  TCommandLine line;
+  std::vector<std::string> projects;
+  line.Arguments(projects);
+  if (const auto rc = line.Parse(args)) return *rc;
+  if (projects.size() != 1) return BadUsage("info takes one project file");
+  const std::string& path = projects[0];
   TProjectContent c;
   if (const TResult read = ReadProjectFile(path, c); !read.Ok()) return Fail(read.Error);
   std::printf("project: %s\n", path.c_str());
@@ -143,7 +111,9 @@ int Info(const std::vector<std::string>& args) {
 
 namespace {
 
-// The options export and design share.
+enum class TExportCommand { Export, Mobile, Design, Preview };
+
+// The options the exporting commands share.
 struct TExportOptions {
   std::string Project, Output, Search, Design;
   int Width = TSwfExportWidth::kDefault;
@@ -152,50 +122,52 @@ struct TExportOptions {
   bool Overwrite = false;       // a page set may replace files of other origin
 };
 
-int ParseOptions(const std::vector<std::string>& args, bool design, TExportOptions& o) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (a == "-o" || a == "--output") {
-      if (!hasValue) return BadUsage(a + " needs " + (design ? "a folder" : "a file name"));
-      o.Output = args[++i];
-    } else if (a == "--width") {
-      if (!hasValue) return BadUsage("--width needs a number");
-      const std::string& v = args[++i];
-      const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), o.Width);
-      if (ec != std::errc() || end != v.data() + v.size() || o.Width < 1 ||
-          o.Width > TSwfExportWidth::kMaximum) {
-        return BadUsage("--width must be a whole number from 1 to 2500");
-      }
-    } else if (a == "--search") {
-      if (!hasValue) return BadUsage("--search needs a folder");
-      o.Search = args[++i];
-      std::error_code ec;
-      if (!fs::is_directory(o.Search, ec)) return Fail(o.Search + ": no such folder");
-    } else if (design && a == "--design") {
-      if (!hasValue) return BadUsage("--design needs THEME/DESIGN");
-      o.Design = args[++i];
-    } else if (design && a == "--no-help") {
-      o.Help = false;
-    } else if (design && a == "--overwrite") {
-      o.Overwrite = true;
-    } else if (a == "--skip-unreadable") {
-      o.SkipUnreadable = true;
-    } else if (!a.empty() && a[0] == '-') {
-      return BadUsage("unknown option " + a);
-    } else if (o.Project.empty()) {
-      o.Project = a;
-    } else {
-      return BadUsage("more than one project file");
-    }
+// Empty when the command goes on; otherwise its exit status.
+std::optional<int> ParseOptions(const std::vector<std::string>& args, TExportCommand command,
+                                TExportOptions& o) {
+  const bool design = command == TExportCommand::Design;
+  TCommandLine line;
+  std::vector<std::string> projects;
+  std::string width;
+  bool noHelp = false;
+  line.Arguments(projects);
+  if (command != TExportCommand::Preview)
+    line.Value("-o,--output", o.Output, design ? "a folder" : "a file name");
+  if (command == TExportCommand::Mobile) {
+    line.Refuse("--width", "the mobile movie's frames are 160 pixels wide; --width does not apply");
+  } else {
+    line.Value("--width", width, "a number");
   }
-  if (o.Project.empty()) return BadUsage("a project file is needed");
-  if (o.Output.empty())
-    return BadUsage(design ? "design needs -o FOLDER" : "export needs -o OUT.swf");
+  line.Value("--search", o.Search, "a folder");
+  line.Flag("--skip-unreadable", o.SkipUnreadable);
+  if (design) {
+    line.Value("--design", o.Design, "THEME/DESIGN");
+    line.Flag("--no-help", noHelp);
+    line.Flag("--overwrite", o.Overwrite);
+  }
+  if (const auto rc = line.Parse(args)) return *rc;
+  o.Help = !noHelp;
+  if (projects.size() > 1) return BadUsage("more than one project file");
+  if (line.Given("--width")) {
+    const std::optional<int> w = WholeNumber(width, 1, TSwfExportWidth::kMaximum);
+    if (!w) return BadUsage("--width must be a whole number from 1 to 2500");
+    o.Width = *w;
+  }
+  if (projects.empty()) return BadUsage("a project file is needed");
+  o.Project = projects.front();
+  if (command == TExportCommand::Export && o.Output.empty())
+    return BadUsage("export needs -o OUT.swf");
+  if (command == TExportCommand::Mobile && o.Output.empty())
+    return BadUsage("mobile needs -o OUT.swf");
+  if (design && o.Output.empty()) return BadUsage("design needs -o FOLDER");
   if (design && o.Design.empty()) return BadUsage("design needs --design THEME/DESIGN");
+  if (CheckSearchFolder(o.Search) != kDone) return kFailed;
   if (!ReadableFile(o.Project)) return Fail(o.Project + ": no such project file");
-  if (!design && RefusedOutput(o.Output)) return kFailed;
-  return kDone;
+  if ((command == TExportCommand::Export || command == TExportCommand::Mobile) &&
+      RefusedOutput(o.Output)) {
+    return kFailed;
+  }
+  return std::nullopt;
 }
 
 // Opens the project as the editor does; kDone when every photo came in.
@@ -265,17 +237,15 @@ int RunExport(const TExportOptions& o, TExportRequest request, TExportOutcome* o
 
 int Export(const std::vector<std::string>& args) {
   TExportOptions o;
-  if (const int rc = ParseOptions(args, false, o); rc != kDone) return rc;
+  if (const auto rc = ParseOptions(args, TExportCommand::Export, o)) return *rc;
   TExportRequest request;
   request.Output = o.Output;
   return RunExport(o, request);
 }
 
 int Mobile(const std::vector<std::string>& args) {
-  if (std::find(args.begin(), args.end(), "--width") != args.end())
-    return BadUsage("the mobile movie's frames are 160 pixels wide; --width does not apply");
   TExportOptions o;
-  if (const int rc = ParseOptions(args, false, o); rc != kDone) return rc;
+  if (const auto rc = ParseOptions(args, TExportCommand::Mobile, o)) return *rc;
   TExportRequest request;
   request.Kind = TExportKind::Mobile;
   request.Output = o.Output;
@@ -292,7 +262,11 @@ int Mobile(const std::vector<std::string>& args) {
 }
 
 int Designs(const std::vector<std::string>& args) {
-  if (!args.empty()) return BadUsage("designs takes no arguments");
+  TCommandLine line;
+  std::vector<std::string> extra;
+  line.Arguments(extra);
+  if (const auto rc = line.Parse(args)) return *rc;
+  if (!extra.empty()) return BadUsage("designs takes no arguments");
   const std::string folder = GetTemplateFolder();
   const std::vector<std::string> themes = TDesignExport::Themes(folder);
   if (themes.empty()) return Fail(folder + ": no design templates installed");
@@ -306,7 +280,7 @@ int Designs(const std::vector<std::string>& args) {
 
 int Design(const std::vector<std::string>& args) {
   TExportOptions o;
-  if (const int rc = ParseOptions(args, true, o); rc != kDone) return rc;
+  if (const auto rc = ParseOptions(args, TExportCommand::Design, o)) return *rc;
   const std::string design = GetTemplateFolder() + o.Design;
   std::error_code ec;
   if (o.Design.find("..") != std::string::npos || !fs::is_directory(design, ec) ||
@@ -359,10 +333,7 @@ int ServeUntilStopped(const std::string& folder, int port, const std::string& pa
 
 int Preview(const std::vector<std::string>& args) {
   TExportOptions o;
-  std::vector<std::string> rest = args;
-  rest.push_back("-o");
-  rest.push_back("(preview)");
-  if (const int rc = ParseOptions(rest, false, o); rc != kDone) return rc;
+  if (const auto rc = ParseOptions(args, TExportCommand::Preview, o)) return *rc;
   TExportRequest request;
   request.Kind = TExportKind::HtmlPreview;
   if (const int rc = RunExport(o, request); rc != kDone) return rc;
@@ -370,75 +341,52 @@ int Preview(const std::vector<std::string>& args) {
 }
 
 int Serve(const std::vector<std::string>& args) {
-  std::string folder;
-  int port = 8631;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--port" && i + 1 < args.size()) {
-      const std::string& v = args[++i];
-      const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), port);
-      if (ec != std::errc() || end != v.data() + v.size() || port < 0 || port > 65535) {
-        return BadUsage("--port must be 0 to 65535");
-      }
-    } else if (folder.empty() && args[i][0] != '-') {
-      folder = args[i];
-    } else {
-      return BadUsage("serve takes FOLDER [--port N]");
-    }
-  }
-  if (folder.empty()) return BadUsage("serve needs a folder");
-  return ServeUntilStopped(folder, port, "velzoom.html");
+  TCommandLine line;
+  std::vector<std::string> folders;
+  std::string port = "8631";
+  line.Arguments(folders);
+  line.Value("--port", port, "a number");
+  if (const auto rc = line.Parse(args)) return *rc;
+  if (folders.size() > 1) return BadUsage("serve takes FOLDER [--port N]");
+  const std::optional<int> number = WholeNumber(port, 0, 65535);
+  if (!number) return BadUsage("--port must be 0 to 65535");
+  if (folders.empty()) return BadUsage("serve needs a folder");
+  return ServeUntilStopped(folders.front(), *number, "velzoom.html");
 }
 
 int Align(const std::vector<std::string>& args) {
-  std::string project, output, search;
+  TCommandLine line;
+  std::vector<std::string> projects;
+  std::string output, search, regionText;
+  line.Arguments(projects);
+  line.Value("-o,--output", output, "a file name");
+  line.Value("--search", search, "a folder");
+  line.Value("--region", regionText, "L,T,R,B");
+  if (const auto rc = line.Parse(args)) return *rc;
+  if (projects.size() > 1)
+    return BadUsage("align takes PROJECT.vpj -o OUT.vpj [--region L,T,R,B] [--search DIR]");
   TAlignRegion region;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if ((a == "-o" || a == "--output") && hasValue) {
-      output = args[++i];
-    } else if (a == "--search" && hasValue) {
-      search = args[++i];
-    } else if (a == "--region" && hasValue) {
-      double v[4];
-      if (std::sscanf(args[++i].c_str(), "%lf,%lf,%lf,%lf", &v[0], &v[1], &v[2], &v[3]) != 4 ||
-          !(v[0] >= 0 && v[0] < v[2] && v[2] <= 1 && v[1] >= 0 && v[1] < v[3] && v[3] <= 1)) {
-        return BadUsage(
-            "--region takes L,T,R,B: fractions of the image, left < right, top < bottom");
-      }
-      region = {v[0], v[1], v[2], v[3]};
-    } else if (!a.empty() && a[0] != '-' && project.empty()) {
-      project = a;
-    } else {
-      return BadUsage("align takes PROJECT.vpj -o OUT.vpj [--region L,T,R,B] [--search DIR]");
+  if (line.Given("--region")) {
+    const std::optional<TFractionBox> box = FractionBox(regionText);
+    if (!box) {
+      return BadUsage("--region takes L,T,R,B: fractions of the image, left < right, top < bottom");
     }
+    region = {box->Left, box->Top, box->Right, box->Bottom};
   }
-  if (project.empty() || output.empty()) return BadUsage("align needs a project and -o OUT.vpj");
+  if (projects.empty() || output.empty()) return BadUsage("align needs a project and -o OUT.vpj");
+  const std::string& project = projects.front();
+  if (const int rc = CheckSearchFolder(search); rc != kDone) return rc;
   if (!ReadableFile(project)) return Fail(project + ": no such project file");
   if (RefusedOutput(output)) return kFailed;
   TCliView view;
   TProjectDocument document(&view);
   if (const int rc = OpenProject(project, search, document); rc != kDone) return rc;
-  const auto start = std::chrono::steady_clock::now();
-  TAutoAlign align;
-  align.SetRegion(region);
-  const std::vector<TAlignment> found = align.Measure(document.LayerItems());
-  TAutoAlign::Apply(document.LayerItems(), found);
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("  #  %-32s %12s %12s  confidence\n", "photo", "before", "after");
-  int untrusted = 0;
-  for (const TAlignment& a : found) {
-    std::printf("%3d  %-32s %5d,%-6d %5d,%-6d %8.1f%s\n", a.Index, a.Name.c_str(), a.Before.X,
-                a.Before.Y, a.After.X, a.After.Y, a.Confidence,
-                a.Trusted ? "" : "  not trusted: kept");
-    untrusted += a.Trusted ? 0 : 1;
-  }
+  const TAlignReport report = AlignItems(document.LayerItems(), region);
   TPrjSave save;
   save.SetMainWindow(&document);
   if (const TResult saved = save.Save(output); !saved.Ok()) return Fail(saved.Error);
-  std::printf("aligned %zu items in %.2f s (%d kept their offsets); wrote %s\n", found.size(),
-              seconds, untrusted, output.c_str());
+  std::printf("aligned %zu items in %.2f s (%d kept their offsets); wrote %s\n", report.Items,
+              report.Seconds, report.Untrusted, output.c_str());
   return kDone;
 }
 

@@ -3,13 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "cli/CommandLine.h"
+
 namespace kalvane::cli {
 
-constexpr int kDone = 0;
-constexpr int kFailed = 1;
-constexpr int kUsage = 2;
-
-int Load(std::vector<std::string> args);
+// Each command takes the words after its name and gives the exit status.
+int Load(const std::vector<std::string>& args);
 int Info(const std::vector<std::string>& args);
 int Export(const std::vector<std::string>& args);
 int Mobile(const std::vector<std::string>& args);

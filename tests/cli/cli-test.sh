@@ -130,6 +130,68 @@ expect "a link into a missing folder is refused" 1 "lost.swf: the link names .*w
   "$cli" export "$project" -o "$work/lost.swf" --search "$samples/turntable" --width 100
 [ -L "$work/lost.swf" ] || { echo "FAIL the dangling link was replaced"; failed=$((failed + 1)); }
 
+# One option parser for every command: the same mistakes give the same
+# messages and exit statuses wherever they are made.
+for cmd in load info export mobile designs design serve preview align; do
+  expect "$cmd refuses an unknown option" 2 "unknown option --bogus" "$cli" $cmd --bogus "$project"
+  expect "$cmd --help shows the usage" 0 "usage: kalvane-cli load" "$cli" $cmd --help
+done
+expect "-o at the end needs its value" 2 "^kalvane-cli: -o needs a file name" "$cli" export "$project" -o
+expect "--output at the end too" 2 "^kalvane-cli: --output needs a file name" "$cli" align "$project" --output
+expect "design's -o needs a folder" 2 "-o needs a folder" "$cli" design "$project" --design simple/light -o
+expect "--width at the end" 2 "--width needs a number" "$cli" design "$project" -o "$work/s" --width
+expect "--region at the end" 2 "--region needs L,T,R,B" "$cli" align "$project" -o "$work/a.vpj" --region
+expect "--port at the end" 2 "--port needs a number" "$cli" serve "$work" --port
+expect "--design at the end" 2 "--design needs THEME/DESIGN" "$cli" design "$project" -o "$work/s" --design
+expect "a flag takes no value" 2 "--skip-unreadable takes no value" \
+  "$cli" export "$project" -o "$work/x.swf" --skip-unreadable=maybe
+expect "an empty value is no value" 2 "--search needs a folder" "$cli" export "$project" -o "$work/x.swf" --search=
+for w in abc 12x 2501 -5 1.5 ""; do
+  expect "width '$w' is refused" 2 "--width (must be a whole number from 1 to 2500|needs)" \
+    "$cli" export "$project" -o "$work/x.swf" --width "$w"
+done
+expect "design takes the same widths" 2 "--width must be" "$cli" design "$project" --design simple/light -o "$work/s" --width 3000
+expect "preview takes the same widths" 2 "--width must be" "$cli" preview "$project" --width 0
+for p in 65536 -1 80x http; do
+  expect "port '$p' is refused" 2 "--port must be 0 to 65535" "$cli" serve "$work" --port "$p"
+done
+expect "a region with junk after it is refused" 2 "--region takes L,T,R,B" \
+  "$cli" align "$project" -o "$work/a.vpj" --region 0,0,1,1junk
+expect "the last of a repeated option counts" 2 "--width must be" \
+  "$cli" export "$project" -o "$work/x.swf" --width 100 --width 0
+expect "two projects are refused" 2 "more than one project file" "$cli" export "$project" "$project" -o "$work/x.swf"
+expect "info takes one project" 2 "info takes one project file" "$cli" info "$project" "$project"
+expect "designs takes nothing" 2 "designs takes no arguments" "$cli" designs shop
+# A --search folder must exist, for every command that takes one; nothing is written.
+expect "export: --search must exist" 1 "/nonexistent: no such folder" \
+  "$cli" export "$project" -o "$work/s1.swf" --search /nonexistent
+expect "mobile: --search must exist" 1 "/nonexistent: no such folder" \
+  "$cli" mobile "$project" -o "$work/s2.swf" --search /nonexistent
+expect "design: --search must exist" 1 "/nonexistent: no such folder" \
+  "$cli" design "$project" --design simple/light -o "$work/s3" --search /nonexistent
+expect "preview: --search must exist" 1 "/nonexistent: no such folder" \
+  "$cli" preview "$project" --search /nonexistent
+expect "align: --search must exist" 1 "/nonexistent: no such folder" \
+  "$cli" align "$project" -o "$work/s4.vpj" --search /nonexistent
+expect "a file is no search folder" 1 "no such folder" \
+  "$cli" align "$project" -o "$work/s4.vpj" --search "$project"
+for f in s1.swf s2.swf s3 s4.vpj; do
+  [ -e "$work/$f" ] && { echo "FAIL $f was written with a missing --search folder"; failed=$((failed + 1)); }
+done
+expect "values joined with = and options first" 0 "wrote .*eq.swf: 24 frames of 100 x 75" \
+  "$cli" export --width=100 --search="$samples/turntable" --output="$work/eq.swf" "$project"
+mkdir -p "$work/dash"
+cp "$samples/turntable/turntable_03.jpg" "$work/dash/-03.jpg"
+expect "-- ends the options" 0 "items: 1 " "$cli" load -- "$work/dash/-03.jpg"
+expect "align finds moved photos in --search" 0 "aligned 24 items" \
+  "$cli" align "$project" -o "$work/moved.vpj" --search "$samples/turntable"
+
+# The photos' order: numbers by value, letters without case (as the editor).
+mkdir -p "$work/order"
+for f in P3 p10 p2; do cp "$samples/turntable/turntable_00.jpg" "$work/order/$f.jpg"; done
+expect "load orders as the editor" 0 "0  p2.jpg .* 1  P3.jpg .* 2  p10.jpg" \
+  bash -c "'$cli' load '$work/order' '$work/order/P3.jpg' | tr '\n' ' '"
+
 # The mobile movie and its two tools.
 tools=$(dirname "$cli")
 expect "the mobile movie is written and measured" 0 "movie size: [0-9]+ bytes" \

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "document/AutoAlign.h"
+#include "document/LayerManagement.h"
+
+namespace kalvane::cli {
+
+// Photos named on the command line, folders giving their image files, all
+// in the order the editor adds them. A name that does not exist is said
+// and ends it (false). With `onlyImages`, a file named directly must be an
+// image file too.
+bool CollectPhotos(const std::vector<std::string>& args, bool onlyImages,
+                   std::vector<std::string>& files);
+
+// A write-protected output is never replaced from the command line; said
+// before the photos are read (the writer refuses it again).
+bool RefusedOutput(const std::string& path);
+
+// Finds and applies the offsets that cancel the camera shake, printing a
+// line for each photo; the number of photos that kept their offsets.
+struct TAlignReport {
+  std::size_t Items = 0;
+  int Untrusted = 0;
+  double Seconds = 0;
+};
+TAlignReport AlignItems(TLayerManagement& items, const TAlignRegion& region);
+
+}  // namespace kalvane::cli
