@@ -17,5 +17,6 @@ int Design(const std::vector<std::string>& args);
 int Serve(const std::vector<std::string>& args);
 int Preview(const std::vector<std::string>& args);
 int Align(const std::vector<std::string>& args);
+int New(const std::vector<std::string>& args);
 
 }  // namespace kalvane::cli

@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
   if (command == "serve") return Serve(args);
   if (command == "preview") return Preview(args);
   if (command == "align") return Align(args);
+  if (command == "new") return New(args);
   std::cerr << "kalvane-cli: unknown command '" << command << "'\n";
   PrintUsage(std::cerr);
   return kUsage;

@@ -132,7 +132,7 @@ expect "a link into a missing folder is refused" 1 "lost.swf: the link names .*w
 
 # One option parser for every command: the same mistakes give the same
 # messages and exit statuses wherever they are made.
-for cmd in load info export mobile designs design serve preview align; do
+for cmd in load info export mobile designs design serve preview align new; do
   expect "$cmd refuses an unknown option" 2 "unknown option --bogus" "$cli" $cmd --bogus "$project"
   expect "$cmd --help shows the usage" 0 "usage: kalvane-cli load" "$cli" $cmd --help
 done

@@ -1,0 +1,117 @@
+// kalvane-cli new: a project made from photos without the editor.
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+#include "base/AppUtil.h"
+#include "cli/BatchDialogs.h"
+#include "cli/CliView.h"
+#include "cli/CommandSteps.h"
+#include "cli/Commands.h"
+#include "project/IniFile.h"
+#include "project/LoadThread.h"
+#include "project/ProjectDocument.h"
+#include "project/ProjectFile.h"
+
+namespace kalvane::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The loader's summary box says what each photo's line says again; the
+// command names the photos itself, one a line.
+class TQuietDialogs : public TBatchDialogs {
+ public:
+  TQuietDialogs() : TBatchDialogs("") {}
+  void Warn(const std::string&, const std::string&) override {}
+};
+
+// The output must not be one of the photos: a project written over a photo
+// would lose it.
+bool IsOneOf(const std::string& output, const std::vector<std::string>& files) {
+  std::error_code ec;
+  if (!fs::exists(output, ec)) return false;
+  for (const std::string& file : files) {
+    if (fs::equivalent(output, file, ec)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int New(const std::vector<std::string>& args) {
+  TCommandLine line;
+  std::vector<std::string> inputs;
+  std::string output, rotateText, boxText;
+  bool align = false;
+  line.Arguments(inputs);
+  line.Value("-o,--output", output, "a file name");
+  line.Flag("--align", align);
+  line.Value("--rotate", rotateText, "90, 180 or 270");
+  line.Value("--box", boxText, "L,T,R,B");
+  if (const auto rc = line.Parse(args)) return *rc;
+
+  int quarterTurns = 0;
+  if (line.Given("--rotate")) {
+    const std::optional<int> degrees = WholeNumber(rotateText, 90, 270);
+    if (!degrees || *degrees % 90 != 0)
+      return BadUsage("--rotate takes 90, 180 or 270 (degrees, counter-clockwise)");
+    quarterTurns = *degrees / 90;
+  }
+  TRelBox box = kDefaultRelBox;
+  if (line.Given("--box")) {
+    const std::optional<TFractionBox> b = FractionBox(boxText);
+    if (!b) {
+      return BadUsage(
+          "--box takes L,T,R,B: fractions of the image from 0 to 1, left < right, top < bottom");
+    }
+    box = {b->Left, b->Top, b->Right, b->Bottom};
+  }
+  if (inputs.empty()) return BadUsage("new needs photos or folders of photos");
+  if (output.empty()) return BadUsage("new needs -o PROJECT.vpj");
+
+  std::vector<std::string> files;
+  if (!CollectPhotos(inputs, true, files)) return kFailed;
+  if (files.empty()) return Fail("no image files (.bmp .jpg .gif .png .tif) to make a project of");
+  if (IsOneOf(output, files))
+    return Fail(output + ": is one of the photos; a project is not written over it");
+  if (RefusedOutput(output)) return kFailed;
+
+  TCliView view;
+  TProjectDocument document(&view);
+  TQuietDialogs dialogs;
+  TPrjItemLoadThread loader;
+  loader.SetMainWindow(&document);
+  loader.SetDialogs(&dialogs);
+  loader.SetFiles(files);
+  loader.Run();
+  if (!loader.Failure().empty()) return Fail(loader.Failure());
+  if (!loader.Rejected().empty()) {
+    for (const TRejectedFile& rejected : loader.Rejected())
+      std::cerr << "kalvane-cli: " << rejected.Reason << "\n";
+    return Fail(std::to_string(loader.Rejected().size()) + " of " + std::to_string(files.size()) +
+                " photos could not be taken; no project written");
+  }
+
+  // Turned before the offsets are measured, as the editor's commands would
+  // be used: the offsets belong to the turned pictures.
+  TLayerManagement& items = document.LayerItems();
+  items.SetRotation(quarterTurns * 9000);
+  document.TrimBox().SetRelBox(box);
+  if (align) {
+    const TAlignReport report = AlignItems(items, TAlignRegion{});
+    std::printf("aligned %zu items in %.2f s (%d kept their offsets)\n", report.Items,
+                report.Seconds, report.Untrusted);
+  }
+  TPrjSave save;
+  save.SetMainWindow(&document);
+  if (const TResult saved = save.Save(output); !saved.Ok()) return Fail(saved.Error);
+  std::printf("wrote %s: %d photos, rotation %d, trimming box %s %s %s %s\n", output.c_str(),
+              items.Count(), items.GetRotation(), FormatReal(box.p1x).c_str(),
+              FormatReal(box.p1y).c_str(), FormatReal(box.p2x).c_str(),
+              FormatReal(box.p2y).c_str());
+  return kDone;
+}
+
+}  // namespace kalvane::cli
