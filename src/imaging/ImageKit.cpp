@@ -12,6 +12,7 @@
 
 #include "base/AppUtil.h"
 #include "base/Round.h"
+#include "imaging/Resample.h"
 
 namespace kalvane {
 
@@ -359,6 +360,40 @@ TIKRect UnturnedRect(TIKRect r, int q, int w, int h) {
   }
 }
 
+// One axis of a cut: the rectangle's edges in the decoded image's pixels
+// (they may fall between pixels) and the frame's pixels along it.
+struct TCutAxis {
+  double From = 0, To = 0;
+  int Out = 0;
+  double Scale() const { return Out / std::max(To - From, 1e-9); }
+};
+
+// The part of `in` between the edges, scaled to exactly ax.Out x ay.Out
+// pixels; white outside the image. The edges' fractions are kept, so a
+// frame moves by exactly its offset's share (see ResampleRgb). Reductions
+// beyond eight times are first averaged over whole blocks, which is cheap,
+// leaving blocks of at most a quarter of a frame pixel so lines do not snap
+// to them.
+VImage ScaleCut(const VImage& in, const TCutAxis& ax, const TCutAxis& ay) {
+  const double least = std::min(ax.Scale(), ay.Scale());
+  const int block = least < 0.125 ? static_cast<int>(0.25 / least) : 1;
+  const double rx = ax.Scale() * block, ry = ay.Scale() * block;
+  const int pad =
+      (static_cast<int>(std::ceil(std::max(ResampleReach(rx), ResampleReach(ry)))) + 1) * block;
+  const int x0 = static_cast<int>(std::floor(ax.From)) - pad;
+  const int y0 = static_cast<int>(std::floor(ay.From)) - pad;
+  auto whole = [block](long long n) { return static_cast<int>((n + block - 1) / block * block); };
+  const int w = whole(static_cast<long long>(std::ceil(ax.To)) + pad - x0);
+  const int h = whole(static_cast<long long>(std::ceil(ay.To)) + pad - y0);
+  VImage cut = in.embed(-x0, -y0, w, h, VImage::option()->set("extend", VIPS_EXTEND_WHITE));
+  if (block > 1) cut = cut.shrink(block, block);
+  cut = cut.copy_memory();
+  const std::vector<std::uint8_t> out =
+      ResampleRgb(static_cast<const std::uint8_t*>(cut.data()), cut.width(), cut.height(),
+                  {(ax.From - x0) / block, rx, ax.Out}, {(ay.From - y0) / block, ry, ay.Out});
+  return FromMemory(out.data(), out.size(), ax.Out, ay.Out);
+}
+
 }  // namespace
 
 TIKImage IKTrimFrame(const std::string& path, int angle, TIKRect rect, int width, int height) {
@@ -402,31 +437,14 @@ TIKImage IKTrimFrame(const std::string& path, int angle, TIKRect rect, int width
           VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", failOn);
       if (shrink > 1) options->set("shrink", shrink);
       VImage in = ToSRGB8(VImage::new_from_file(path.c_str(), options));
-      const double fx = static_cast<double>(in.width()) / header->width;
-      const double fy = static_cast<double>(in.height()) / header->height;
-      // The cut's edges in the reduced image fall between its pixels. The cut
-      // starts at the pixel before and the rest of the way is carried into
-      // the resampling, so frames move by the offsets' exact share and do
-      // not snap to whole reduced pixels.
-      const double left = source.left * fx, top = source.top * fy;
-      const double right = source.right * fx, bottom = source.bottom * fy;
-      const int x0 = static_cast<int>(std::floor(left)), y0 = static_cast<int>(std::floor(top));
-      const int x1 = std::max(static_cast<int>(std::ceil(right)), x0 + 1);
-      const int y1 = std::max(static_cast<int>(std::ceil(bottom)), y0 + 1);
-      const double sx = ow / std::max(right - left, 1e-9), sy = oh / std::max(bottom - top, 1e-9);
-      VImage cut =
-          in.embed(-x0, -y0, x1 - x0, y1 - y0, VImage::option()->set("extend", VIPS_EXTEND_WHITE));
-      // After the reduced decode at most a halving is left: one affine pass
-      // scales and carries the fraction.
-      VImage resized =
-          shrink == 1 && x0 == left && y0 == top
-              ? cut.resize(sx, VImage::option()->set("vscale", sy))
-              : cut.affine({sx, 0, 0, sy}, VImage::option()
-                                               ->set("idx", -(left - x0))
-                                               ->set("idy", -(top - y0))
-                                               ->set("oarea", std::vector<int>{0, 0, ow, oh})
-                                               ->set("extend", VIPS_EXTEND_COPY));
-      VImage scaled = InMemory(ExactSize(resized, ow, oh));
+      // A JPEG is decoded to its end even when the cut ends higher up:
+      // damage in the rest of its data is only found there.
+      if (read->Jpeg) in = InMemory(in);
+      // A reduced decode's pixel k is the mean of the photo's pixels
+      // [k * shrink, (k + 1) * shrink).
+      const double f = 1.0 / shrink;
+      const VImage scaled = ScaleCut(in, {source.left * f, source.right * f, ow},
+                                     {source.top * f, source.bottom * f, oh});
       switch (q) {
         case 1:
           return InMemory(scaled.rot(VIPS_ANGLE_D270));

@@ -91,9 +91,11 @@ TIKFileInfo IKGetImageType(const TIKImage& image);
 // inside `rect` (in the turned photo's pixels; white outside it) scaled to
 // exactly width x height. For quarter turns the rectangle is mapped into
 // the unturned photo, cut there and scaled (decoding JPEGs at a fraction of
-// their size when the frame is that much smaller) before the small result
-// is turned. Same picture as IKFileLoad, IKRotationEx, IKCutRectImage and
-// IKResizeEx in turn, up to resampling.
+// their size when the frame is that much smaller, then a filtered
+// reduction that keeps offsets exact to a fraction of a pixel) before the
+// small result is turned. A JPEG is read to its end, so damage anywhere in
+// it gives the warning. Same picture as IKFileLoad, IKRotationEx,
+// IKCutRectImage and IKResizeEx in turn, up to resampling.
 TIKImage IKTrimFrame(const std::string& path, int angle, TIKRect rect, int width, int height);
 // The size IKRotationEx gives an image of width x height.
 TIKFileInfo IKRotatedSize(int width, int height, int angle);

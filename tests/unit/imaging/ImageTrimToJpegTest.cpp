@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <vips/vips8>
 
 #include "TestImages.h"
@@ -138,6 +141,150 @@ TEST(TrimFrame, ReducedDecodingKeepsOffsetsExactToAFractionOfAPixel) {
       const double expected = columns[0] + k * step;  // the rectangle lies in the turned photo
       EXPECT_NEAR(columns[static_cast<std::size_t>(k)], expected, 0.15) << k;
     }
+  }
+}
+
+// A grey photo with a dark, slightly soft line across it each way: column
+// `x` and row `y`, six pixels wide.
+std::string CrossedLines(const test::TempDir& dir, int width, int height, int x, int y) {
+  const VImage xy = VImage::xyz(width, height);
+  const VImage lines = ((xy[0] >= x) & (xy[0] < x + 6)) | ((xy[1] >= y) & (xy[1] < y + 6));
+  const VImage soft = lines.ifthenelse(195.0, 0.0)
+                          .gaussblur(1.5, VImage::option()->set("precision", VIPS_PRECISION_FLOAT));
+  const VImage grey = (235 - soft).cast(VIPS_FORMAT_UCHAR);
+  const std::string path = dir.File("lines.jpg");
+  VImage::bandjoin(std::vector<VImage>{grey, grey, grey})
+      .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+      .jpegsave(path.c_str(), VImage::option()->set("Q", 100));
+  return path;
+}
+
+// Where the frame's dark vertical line lies, to a fraction of a pixel: the
+// centre of its darkness against the grey around it, over the rows
+// [top, bottom).
+double LineColumn(const TBitmap24& frame, int top, int bottom) {
+  double sum = 0, moment = 0;
+  for (int y = top; y < bottom; ++y) {
+    for (int x = 0; x < frame.Width(); ++x) {
+      const double dark = 235 - frame.GetPixel(x, y).g;
+      sum += dark;
+      moment += dark * x;
+    }
+  }
+  return moment / sum;
+}
+
+double LineRow(const TBitmap24& frame, int left, int right) {
+  double sum = 0, moment = 0;
+  for (int x = left; x < right; ++x) {
+    for (int y = 0; y < frame.Height(); ++y) {
+      const double dark = 235 - frame.GetPixel(x, y).g;
+      sum += dark;
+      moment += dark * y;
+    }
+  }
+  return moment / sum;
+}
+
+TEST(TrimFrame, ALineMovesByExactlyItsOffsetAtEveryReductionAndTurn) {
+  // Copies of a photo offset by (k, k) source pixels: in the frames the
+  // line must move by k times the scale. A 25x reduction (decoded at 1/8,
+  // then about a third) and a 6x one (1/4, then two thirds), each way up.
+  test::TempDir dir;
+  const std::string photo = CrossedLines(dir, 2400, 1800, 1200, 900);
+  for (const int angle : {0, 9000}) {
+    const bool upright = angle == 0;
+    const int w = upright ? 2400 : 1800, h = upright ? 1800 : 2400;
+    for (const int width : {w / 25, w / 6}) {
+      SCOPED_TRACE(testing::Message() << "angle " << angle << ", width " << width);
+      const int height = width * (h - 300) / (w - 300);
+      const double scale = static_cast<double>(width) / (w - 300);
+      // away from the other line
+      const int rows = height / 3, columns = width / 3;
+      double column0 = 0, row0 = 0;
+      for (int k = 0; k < 8; ++k) {
+        const TIKImage frame =
+            IKTrimFrame(photo, angle, {150 + k, 150 + k, w - 150 + k, h - 150 + k}, width, height);
+        ASSERT_FALSE(frame.IsEmpty()) << frame.Error();
+        const TBitmap24 bitmap = IKBitmapFromDib(frame);
+        const double column = LineColumn(bitmap, 0, rows), row = LineRow(bitmap, 0, columns);
+        if (k == 0) {
+          column0 = column;
+          row0 = row;
+          continue;
+        }
+        EXPECT_NEAR(column, column0 - k * scale, 0.15) << "k " << k;
+        EXPECT_NEAR(row, row0 - k * scale, 0.15) << "k " << k;
+      }
+    }
+  }
+}
+
+TEST(TrimFrame, DamageBelowTheCutStillWarnsAtEveryQuarterTurn) {
+  // Bytes lost in the middle of the scan data: the decoder finds the data
+  // short only at its very end ("premature end of data segment"), far
+  // below a cut from the top of the photo.
+  test::TempDir dir;
+  const std::string clean = dir.File("clean.jpg"), damaged = dir.File("damaged.jpg");
+  const VImage noise = VImage::gaussnoise(1600, 1200, VImage::option()->set("sigma", 30.0));
+  VImage::bandjoin(std::vector<VImage>{noise, noise, noise})
+      .cast(VIPS_FORMAT_UCHAR)
+      .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+      .jpegsave(clean.c_str(), VImage::option()->set("Q", 90));
+  std::string bytes = test::ReadText(clean);
+  bytes.erase(bytes.size() / 2, 1000);
+  std::ofstream(damaged, std::ios::binary) << bytes;
+  for (const int angle : {0, 9000, 18000, 27000}) {
+    for (const int width : {100, 500}) {
+      SCOPED_TRACE(testing::Message() << "angle " << angle << ", width " << width);
+      const TIKRect top{0, 0, 600, 400};  // in the turned photo
+      const TIKImage good = IKTrimFrame(clean, angle, top, width, width * 2 / 3);
+      EXPECT_TRUE(good.Warning().empty()) << good.Warning();
+      const TIKImage bad = IKTrimFrame(damaged, angle, top, width, width * 2 / 3);
+      ASSERT_FALSE(bad.IsEmpty()) << bad.Error();
+      EXPECT_NE(bad.Warning().find(damaged), std::string::npos) << "no warning";
+    }
+  }
+}
+
+// The spread of the green values inside the frame (a frame of uniform grey
+// has none).
+double Spread(const TIKImage& image) {
+  const TBitmap24 frame = IKBitmapFromDib(image);
+  double sum = 0, squares = 0;
+  int n = 0;
+  for (int y = 2; y < frame.Height() - 2; ++y) {
+    for (int x = 2; x < frame.Width() - 2; ++x, ++n) {
+      const double v = frame.GetPixel(x, y).g;
+      sum += v;
+      squares += v * v;
+    }
+  }
+  const double mean = sum / n;
+  return std::sqrt(squares / n - mean * mean);
+}
+
+TEST(TrimFrame, FineLinesReducedFarDoNotTurnIntoMoire) {
+  // One-pixel lines every five pixels both ways, made 25 times smaller:
+  // the frame should be nearly flat grey, as a filtered reduction of the
+  // whole photo gives it, not beat into stripes.
+  test::TempDir dir;
+  const std::string photo = dir.File("fine.jpg");
+  const VImage xy = VImage::xyz(2400, 1800);
+  const VImage grey =
+      ((xy[0] % 5 == 0) | (xy[1] % 5 == 0)).ifthenelse(0, 255).cast(VIPS_FORMAT_UCHAR);
+  VImage::bandjoin(std::vector<VImage>{grey, grey, grey})
+      .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+      .jpegsave(photo.c_str(), VImage::option()->set("Q", 95));
+  for (const int angle : {0, 9000}) {
+    SCOPED_TRACE(angle);
+    const TIKFileInfo turned = IKRotatedSize(2400, 1800, angle);
+    const int width = turned.width / 25, height = turned.height / 25;
+    const TIKRect all{0, 0, turned.width, turned.height};
+    const double ours = Spread(IKTrimFrame(photo, angle, all, width, height));
+    const double filtered =
+        Spread(IKResizeEx(IKRotationEx(IKFileLoad(photo), angle), width, height));
+    EXPECT_LE(ours, filtered * 1.5 + 1.0) << "filtered reference " << filtered;
   }
 }
 
