@@ -22,6 +22,8 @@ std::vector<std::string> SampleFiles();
 // 36 camera-like 4000 x 3000 baseline JPEGs made from the samples (enlarged,
 // with sensor-like noise), generated once into the build tree.
 std::vector<std::string> LargeFiles();
+// The same photos with heavy sensor grain, as a phone at high ISO gives.
+std::vector<std::string> GrainyFiles();
 // 36 photos of exactly 600 x 600, for the render benchmark.
 std::vector<std::string> SquareFiles();
 

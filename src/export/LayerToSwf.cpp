@@ -127,7 +127,9 @@ TExportResult TLayerToSwf::Make(const TExportPlan& plan, const std::string& file
 
   TSwfList list;
   const TImageTrimToJpeg trimmer;
-  TOrderedWork<TFrameResult> work;
+  // One frame more than the cores: frames are handed back in order, so
+  // while the oldest is still being made the others keep every core busy.
+  TOrderedWork<TFrameResult> work(TOrderedWork<TFrameResult>::DefaultWorkers() + 1);
   TResult frameError;
   auto deliver = [&](TFrameResult done) {
     progress.Step();
