@@ -303,6 +303,12 @@ std::optional<THeader> ReadHeader(const std::string& path, std::string* error) {
 std::optional<TIKFileInfo> IKFileType(const std::string& path, std::string* error) {
   const auto header = ReadHeader(path, error);
   if (!header) return std::nullopt;
+  // Refused here as the decoders refuse it: a load that reads only headers
+  // must not take a size that no frame can be made from.
+  if (std::string refused = CheckSize(path, header->Stored); !refused.empty()) {
+    if (error) *error = std::move(refused);
+    return std::nullopt;
+  }
   return header->Upright();
 }
 

@@ -73,7 +73,8 @@ void IKSetConcurrency(int threads);
 
 // Width and height from the file's header, without decoding the pixels.
 // Photos whose orientation tag says they were shot turned are reported, and
-// decoded below, upright.
+// decoded below, upright. Files the decoders below refuse (not one of our
+// formats, no pixels, more than kIKMaxPixels) are refused here too.
 std::optional<TIKFileInfo> IKFileType(const std::string& path, std::string* error = nullptr);
 // Scale that fits the image into 600 x 600 without enlarging; -1.0 when the
 // file is missing or its size cannot be read.

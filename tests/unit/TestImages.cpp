@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <zlib.h>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -67,6 +69,31 @@ void WriteMarker(const std::string& path, int width, int height, int x, int y, i
                       .copy_memory();
   marked.draw_rect({0, 0, 0}, x, y, s, s, VImage::option()->set("fill", true));
   Save(marked, path);
+}
+
+void WriteHugePng(const std::string& path) {
+  auto chunk = [](const std::string& type, const std::string& data) {
+    auto be32 = [](std::uint32_t v) {
+      return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                         static_cast<char>(v >> 8), static_cast<char>(v)};
+    };
+    const std::string body = type + data;
+    const auto crc = static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size())));
+    return be32(static_cast<std::uint32_t>(data.size())) + body + be32(crc);
+  };
+  // 60000 x 60000, 8-bit RGB; a little image data that decodes to nothing
+  // useful, which only a decode finds.
+  const std::string header("\x00\x00\xEA\x60\x00\x00\xEA\x60\x08\x02\x00\x00\x00", 13);
+  const std::string zeros(1000, '\0');
+  std::string packed(compressBound(zeros.size()), '\0');
+  uLongf size = packed.size();
+  compress(reinterpret_cast<Bytef*>(packed.data()), &size,
+           reinterpret_cast<const Bytef*>(zeros.data()), zeros.size());
+  packed.resize(size);
+  std::ofstream(path, std::ios::binary)
+      << std::string("\x89PNG\r\n\x1A\n", 8) << chunk("IHDR", header) << chunk("IDAT", packed)
+      << chunk("IEND", "");
 }
 
 std::string SamplesDir() {

@@ -190,6 +190,21 @@ TEST_F(Loading, DuplicateNamesAndBrokenPhotosAreBothReported) {
   EXPECT_FALSE(window.Saved());
 }
 
+TEST_F(Loading, AHugeDeclaredPhotoIsRefusedWhenOnlyHeadersAreRead) {
+  // The command line's export reads headers only. A photo whose header
+  // claims 60000 x 60000 must neither choose the scale nor make the work
+  // area: both come from the good photo after it.
+  window.Items.SetDisplayCopies(false);
+  std::filesystem::create_directories(dir.File("p"));
+  test::WriteHugePng(dir.File("p/huge.png"));
+  LoadProject(Project({dir.File("p/huge.png"), Photo("p", "good.png", 1200, 900)}));
+  ASSERT_EQ(loader.Rejected().size(), 1u);
+  EXPECT_EQ(loader.Rejected()[0].Path, dir.File("p/huge.png"));
+  EXPECT_NE(loader.Rejected()[0].Reason.find("too large"), std::string::npos);
+  EXPECT_DOUBLE_EQ(window.Items.GetItemScale(), 0.5);
+  EXPECT_EQ(window.Items.WorkSize(), (TSize{450, 600}));  // turned a quarter
+}
+
 TEST_F(Loading, AnEmptyProjectStillGetsItsGuidesAndBox) {
   const std::string path = dir.File("empty.vpj");
   std::ofstream(path) << "[project]\nitemCount=0\n[guideLine]\ncount=1\n[guideItem0]\ntype=0\n"
