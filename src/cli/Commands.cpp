@@ -220,7 +220,11 @@ int RunExport(const TExportOptions& o, TExportRequest request, TExportOutcome* o
   TExportService service(document, direct);
   service.SetProgress(progress.get());
   request.Width = o.Width;
+  request.SkipUnreadable = o.SkipUnreadable;
   const TExportOutcome result = service.Run(request);
+  // Photos whose header read well but whose data did not decode.
+  for (const std::string& skipped : result.Skipped)
+    std::cerr << "kalvane-cli: skipped: " << skipped << "\n";
   if (!result.Ok()) {
     return Fail((result.Movie.empty() ? request.Output : result.Movie) +
                 ": no movie written: " + result.Error);

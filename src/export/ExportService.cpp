@@ -80,6 +80,7 @@ TExportOutcome TExportService::Prepare(const TExportRequest& request, TJob& job)
   job.Exporter.SetSwfWidth(job.Request.Width);
   job.Exporter.SetMobile(mobile);
   job.Exporter.SetFrameFolder(request.FrameFolder);
+  job.Exporter.SetSkipUnreadable(request.SkipUnreadable);
   TExportOutcome outcome;
   if (job.Request.Width <= 0) {
     outcome.SetFailure(TErrorCode::BadSetting, "the width must be above 0");

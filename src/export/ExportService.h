@@ -25,10 +25,11 @@ struct TExportRequest {
   TExportKind Kind = TExportKind::PcMovie;
   std::string Output;
   int Width = TSwfExportWidth::kDefault;
-  std::string Design;       // the design's folder, for a page set
-  bool UseHelp = true;      // the viewer's operation help, for a page set
-  bool Overwrite = false;   // a page set may replace files no set of ours wrote
-  std::string FrameFolder;  // where frames go; the user's export folder when empty
+  std::string Design;           // the design's folder, for a page set
+  bool UseHelp = true;          // the viewer's operation help, for a page set
+  bool Overwrite = false;       // a page set may replace files no set of ours wrote
+  std::string FrameFolder;      // where frames go; the user's export folder when empty
+  bool SkipUnreadable = false;  // leave out photos that cannot be decoded, naming them
 };
 
 // What an export of the service came to: the exporter's result, and the

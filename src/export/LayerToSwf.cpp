@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 
 #include "base/AppUtil.h"
 #include "base/OrderedWork.h"
@@ -131,14 +132,22 @@ TExportResult TLayerToSwf::Make(const TExportPlan& plan, const std::string& file
   // while the oldest is still being made the others keep every core busy.
   TOrderedWork<TFrameResult> work(TOrderedWork<TFrameResult>::DefaultWorkers() + 1);
   TResult frameError;
+  std::size_t delivered = 0;  // frames come back in item order
   auto deliver = [&](TFrameResult done) {
+    const TFramePlan& frame = plan.Frames[delivered++];
     progress.Step();
     if (!done.Warning.empty()) result.Warnings.push_back(std::move(done.Warning));
-    if (!done.Ok() && frameError.Ok()) frameError = std::move(done);
+    if (done.Ok()) {
+      list.Add(frame.FileName);
+    } else if (SkipUnreadable && done.Code == TErrorCode::Unreadable) {
+      std::remove(frame.FileName.c_str());  // an earlier export's frame of that number
+      result.Skipped.push_back(std::move(done.Error));
+    } else if (frameError.Ok()) {
+      frameError = std::move(done);
+    }
   };
   for (const TFramePlan& frame : plan.Frames) {
     if (IsCancelled() || !frameError.Ok()) break;
-    list.Add(frame.FileName);
     work.Add([&trimmer, frame] { return trimmer.MakeFrame(frame); }, deliver);
   }
   work.Finish(deliver);
@@ -148,6 +157,10 @@ TExportResult TLayerToSwf::Make(const TExportPlan& plan, const std::string& file
   }
   if (!frameError.Ok()) {
     static_cast<TResult&>(result) = frameError;
+    return result;
+  }
+  if (list.Count() == 0) {
+    result.SetFailure(TErrorCode::Unreadable, "no photo could be made into a frame");
     return result;
   }
   for (int i = 0; i < list.Count(); ++i)

@@ -19,6 +19,7 @@ class TBandManagement;
 struct TExportResult : TResult {
   std::vector<std::string> Frames;    // the frame files made, in item order
   std::vector<std::string> Warnings;  // photos that decoded only with damage, in item order
+  std::vector<std::string> Skipped;   // why each photo left out was unreadable, in item order
   int Width = 0;                      // the movie's size
   int Height = 0;
 };
@@ -62,6 +63,9 @@ class TLayerToSwf {
   void SetMobile(bool mobile) { Mobile = mobile; }
   // Folder for the frame files; the export's temporary folder by default.
   void SetFrameFolder(const std::string& folder) { FrameFolder = folder; }
+  // A photo that cannot be decoded when its frame is made (cut short, for
+  // one) is left out and named in Skipped instead of failing the export.
+  void SetSkipUnreadable(bool skip) { SkipUnreadable = skip; }
   // Checked between frames and while waiting for another export.
   void SetCancelFlag(const std::atomic<bool>* cancel) { CancelFlag = cancel; }
   bool IsReady() const;
@@ -84,6 +88,7 @@ class TLayerToSwf {
   std::int32_t WorkHeight = 0;
   std::int32_t SwfWidth = 0;
   bool Mobile = false;
+  bool SkipUnreadable = false;
   std::string FrameFolder;
   const std::atomic<bool>* CancelFlag = nullptr;
 };

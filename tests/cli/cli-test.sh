@@ -103,6 +103,30 @@ expect "the strict export names the unreadable photo too" 1 "broken.jpg" \
   "$cli" export "$work/dup.vpj" -o "$work/dup.swf"
 expect "--skip-unreadable exports the others" 0 "wrote .*: 2 frames" \
   "$cli" export "$work/dup.vpj" -o "$work/dup.swf" --skip-unreadable
+# Photos whose header reads but whose pixels cannot be had. A PNG claiming
+# 60000 x 60000 is refused at the load (which reads headers only) and must
+# not set the scale; a JPEG cut in half is found only when its frame is made.
+printf '\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\xea\x60\x00\x00\xea\x60\x08\x02\x00\x00\x00\x0f\xb0\xe2\x15\x00\x00\x00\x11\x49\x44\x41\x54\x78\x9c\x63\x60\x18\x05\xa3\x60\x14\x0c\x77\x00\x00\x03\xe8\x00\x01\xb3\xa6\xd3\x46\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82' >"$work/huge.png"
+good="$samples/turntable/turntable_03.jpg"
+half=$(($(wc -c <"$samples/turntable/turntable_04.jpg") / 2))
+head -c "$half" "$samples/turntable/turntable_04.jpg" >"$work/cut.jpg"
+two_photos() { # project-file first second
+  printf '[project]\nitemCount=2\n[projectItem0]\nname=%s\n[projectItem1]\nname=%s\n[trimBox]\np1x=0.1\np1y=0.1\np2x=0.9\np2y=0.9\n' \
+    "$2" "$3" >"$1"
+}
+two_photos "$work/huge.vpj" "$work/huge.png" "$good"
+expect "a photo too large is refused at the load" 1 "huge.png: image too large" \
+  "$cli" export "$work/huge.vpj" -o "$work/huge.swf"
+expect "the others export without it, sized by the good photo" 0 "wrote .*: 1 frames of 500 x 375" \
+  "$cli" export "$work/huge.vpj" -o "$work/huge.swf" --skip-unreadable
+two_photos "$work/cut.vpj" "$good" "$work/cut.jpg"
+expect "a photo cut short fails the export, named" 1 "no movie written: .*cut.jpg" \
+  "$cli" export "$work/cut.vpj" -o "$work/cut.swf"
+[ -e "$work/cut.swf" ] && { echo "FAIL a movie was written"; failed=$((failed + 1)); }
+expect "--skip-unreadable names a photo cut short" 0 "skipped: .*cut.jpg" \
+  "$cli" export "$work/cut.vpj" -o "$work/cut.swf" --skip-unreadable
+expect "--skip-unreadable exports the rest" 0 "wrote .*: 1 frames" \
+  "$cli" export "$work/cut.vpj" -o "$work/cut.swf" --skip-unreadable
 expect "a file that is no project is refused" 1 "not a project file" \
   "$cli" info "$work/broken.jpg"
 expect "a bad width is bad usage" 2 "--width must be" "$cli" export "$project" -o "$work/x.swf" --width 0

@@ -137,6 +137,36 @@ TEST_F(Export, FailuresAreReportedAndTheProgressIsHidden) {
   EXPECT_FALSE(noWidth.Execute(dir.File("veldata.swf")).Ok());
 }
 
+TEST_F(Export, APhotoCutShortSinceItsHeaderWasReadIsSkippedOnlyWhenAsked) {
+  // The header still reads, so the photo was taken; its data ends halfway.
+  const std::string cut = dir.File("photo1.jpg");
+  std::filesystem::resize_file(cut, std::filesystem::file_size(cut) / 2);
+  TExportResult r = exporter.Execute(dir.File("veldata.swf"));
+  EXPECT_FALSE(r.Ok());
+  EXPECT_NE(r.Error.find(cut), std::string::npos) << r.Error;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("veldata.swf")));
+
+  std::ofstream(dir.File("frames/1.jpg")) << "left over from an earlier export";
+  exporter.SetSkipUnreadable(true);
+  r = exporter.Execute(dir.File("veldata.swf"));
+  ASSERT_TRUE(r.Ok()) << r.Error;
+  EXPECT_EQ(r.Frames,
+            (std::vector<std::string>{dir.File("frames/0.jpg"), dir.File("frames/2.jpg")}));
+  ASSERT_EQ(r.Skipped.size(), 1u);
+  EXPECT_NE(r.Skipped[0].find(cut), std::string::npos) << r.Skipped[0];
+  EXPECT_EQ(JpegWidths(Bytes(dir.File("veldata.swf"))).size(), 2u);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("frames/1.jpg")));
+
+  // Nothing left to make a movie of.
+  for (const char* name : {"photo0.jpg", "photo2.jpg"})
+    std::filesystem::resize_file(dir.File(name), std::filesystem::file_size(dir.File(name)) / 2);
+  std::filesystem::remove(dir.File("veldata.swf"));
+  r = exporter.Execute(dir.File("veldata.swf"));
+  EXPECT_FALSE(r.Ok());
+  EXPECT_EQ(r.Skipped.size(), 3u);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("veldata.swf")));
+}
+
 TEST_F(Export, TwoExportsAtOnceDoNotMixTheirFrames) {
   // Both use the user's one export folder; the second waits for the first.
   std::vector<TExportResult> results(2);
