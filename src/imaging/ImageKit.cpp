@@ -12,6 +12,7 @@
 
 #include "base/AppUtil.h"
 #include "base/Round.h"
+#include "imaging/JpegRegion.h"
 #include "imaging/Resample.h"
 
 namespace kalvane {
@@ -120,6 +121,10 @@ TIKImage Guard(const char* what, F&& step) {
   }
 }
 
+std::string DamageWarning(const std::string& path) {
+  return path + ": the JPEG data is damaged; the frame may show it";
+}
+
 // Decodes a JPEG first refusing any damage its decoder reports; a photo
 // that only decodes with damage ignored is made all the same, with a
 // warning, so damaged data is never exported in silence. A reduced decode
@@ -134,8 +139,7 @@ TIKImage DecodeChecked(const std::string& path, bool jpeg, F&& decode) {
   bool damaged = image.IsEmpty();
   if (damaged) image = decode(VIPS_FAIL_ON_TRUNCATED);
   gHeardWarnings = nullptr;
-  if (!image.IsEmpty() && (damaged || heard > 0))
-    image.SetWarning(path + ": the JPEG data is damaged; the frame may show it");
+  if (!image.IsEmpty() && (damaged || heard > 0)) image.SetWarning(DamageWarning(path));
   return image;
 }
 
@@ -374,30 +378,60 @@ struct TCutAxis {
   double Scale() const { return Out / std::max(To - From, 1e-9); }
 };
 
-// The part of `in` between the edges, scaled to exactly ax.Out x ay.Out
-// pixels; white outside the image. The edges' fractions are kept, so a
-// frame moves by exactly its offset's share (see ResampleRgb). Reductions
-// beyond eight times are first averaged over whole blocks, which is cheap,
-// leaving blocks of at most a quarter of a frame pixel so lines do not snap
-// to them.
-VImage ScaleCut(const VImage& in, const TCutAxis& ax, const TCutAxis& ay) {
+// The decoded pixels one cut needs: [X0, X0 + W) x [Y0, Y0 + H), with a
+// margin for the resampling's reach; reductions beyond eight times are
+// first averaged over whole blocks, which is cheap, leaving blocks of at
+// most a quarter of a frame pixel so lines do not snap to them.
+struct TCutWindow {
+  int X0 = 0, Y0 = 0, W = 0, H = 0;
+  int Block = 1;
+};
+
+TCutWindow PlanCut(const TCutAxis& ax, const TCutAxis& ay) {
+  TCutWindow c;
   const double least = std::min(ax.Scale(), ay.Scale());
-  const int block = least < 0.125 ? static_cast<int>(0.25 / least) : 1;
-  const double rx = ax.Scale() * block, ry = ay.Scale() * block;
-  const int pad =
-      (static_cast<int>(std::ceil(std::max(ResampleReach(rx), ResampleReach(ry)))) + 1) * block;
-  const int x0 = static_cast<int>(std::floor(ax.From)) - pad;
-  const int y0 = static_cast<int>(std::floor(ay.From)) - pad;
-  auto whole = [block](long long n) { return static_cast<int>((n + block - 1) / block * block); };
-  const int w = whole(static_cast<long long>(std::ceil(ax.To)) + pad - x0);
-  const int h = whole(static_cast<long long>(std::ceil(ay.To)) + pad - y0);
-  VImage cut = in.embed(-x0, -y0, w, h, VImage::option()->set("extend", VIPS_EXTEND_WHITE));
-  if (block > 1) cut = cut.shrink(block, block);
+  c.Block = least < 0.125 ? static_cast<int>(0.25 / least) : 1;
+  const double reach =
+      std::max(ResampleReach(ax.Scale() * c.Block), ResampleReach(ay.Scale() * c.Block));
+  const int pad = (static_cast<int>(std::ceil(reach)) + 1) * c.Block;
+  c.X0 = static_cast<int>(std::floor(ax.From)) - pad;
+  c.Y0 = static_cast<int>(std::floor(ay.From)) - pad;
+  auto whole = [&c](long long n) {
+    return static_cast<int>((n + c.Block - 1) / c.Block * c.Block);
+  };
+  c.W = whole(static_cast<long long>(std::ceil(ax.To)) + pad - c.X0);
+  c.H = whole(static_cast<long long>(std::ceil(ay.To)) + pad - c.Y0);
+  return c;
+}
+
+// The cut scaled to exactly ax.Out x ay.Out pixels from `in`, which holds
+// the decoded image's pixels from (left, top) on, and white outside the
+// image. The edges' fractions are kept, so a frame moves by exactly its
+// offset's share (see ResampleRgb).
+VImage ScaleCut(const VImage& in, int left, int top, const TCutAxis& ax, const TCutAxis& ay) {
+  const TCutWindow c = PlanCut(ax, ay);
+  VImage cut = in.embed(left - c.X0, top - c.Y0, c.W, c.H,
+                        VImage::option()->set("extend", VIPS_EXTEND_WHITE));
+  if (c.Block > 1) cut = cut.shrink(c.Block, c.Block);
   cut = cut.copy_memory();
   const std::vector<std::uint8_t> out =
       ResampleRgb(static_cast<const std::uint8_t*>(cut.data()), cut.width(), cut.height(),
-                  {(ax.From - x0) / block, rx, ax.Out}, {(ay.From - y0) / block, ry, ay.Out});
+                  {(ax.From - c.X0) / c.Block, ax.Scale() * c.Block, ax.Out},
+                  {(ay.From - c.Y0) / c.Block, ay.Scale() * c.Block, ay.Out});
   return FromMemory(out.data(), out.size(), ax.Out, ay.Out);
+}
+
+VImage QuarterTurned(const VImage& scaled, int q) {
+  switch (q) {
+    case 1:
+      return InMemory(scaled.rot(VIPS_ANGLE_D270));
+    case 2:
+      return InMemory(scaled.rot(VIPS_ANGLE_D180));
+    case 3:
+      return InMemory(scaled.rot(VIPS_ANGLE_D90));
+    default:
+      return scaled;
+  }
 }
 
 }  // namespace
@@ -437,8 +471,34 @@ TIKImage IKTrimFrame(const std::string& path, int angle, TIKRect rect, int width
       }
     }
   }
+  // A reduced decode's pixel k is the mean of the photo's pixels
+  // [k * shrink, (k + 1) * shrink).
+  const double f = 1.0 / shrink;
+  const TCutAxis ax{source.left * f, source.right * f, ow},
+      ay{source.top * f, source.bottom * f, oh};
+  const std::string what = path + ": cannot make the frame";
+  if (read->Jpeg) {
+    // Only the part of the photo the frame shows is made into pixels, but
+    // all of its data is read, so damage anywhere in it is found.
+    const TCutWindow c = PlanCut(ax, ay);
+    TJpegRegion region = DecodeJpegRegion(path, shrink, c.X0, c.Y0, c.X0 + c.W, c.Y0 + c.H);
+    if (!region.Unsupported) {
+      if (!region.Error.empty()) return TIKImage::Failed(what + ": " + region.Error);
+      TIKImage frame = Guard(what.c_str(), [&] {
+        const VImage pixels =
+            region.Width > 0
+                ? FromMemory(region.Rgb.data(), region.Rgb.size(), region.Width, region.Height)
+                : VImage::black(1, 1, VImage::option()->set("bands", 3)) + 255;
+        // An empty region lies outside the photo: all of the cut is white.
+        const int left = region.Width > 0 ? region.Left : c.X0 - 2;
+        return QuarterTurned(ScaleCut(pixels.cast(VIPS_FORMAT_UCHAR), left, region.Top, ax, ay), q);
+      });
+      if (!region.Warning.empty()) frame.SetWarning(DamageWarning(path));
+      return frame;
+    }
+  }
   return DecodeChecked(path, read->Jpeg, [&](VipsFailOn failOn) {
-    return Guard((path + ": cannot make the frame").c_str(), [&] {
+    return Guard(what.c_str(), [&] {
       auto options =
           VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", failOn);
       if (shrink > 1) options->set("shrink", shrink);
@@ -446,21 +506,7 @@ TIKImage IKTrimFrame(const std::string& path, int angle, TIKRect rect, int width
       // A JPEG is decoded to its end even when the cut ends higher up:
       // damage in the rest of its data is only found there.
       if (read->Jpeg) in = InMemory(in);
-      // A reduced decode's pixel k is the mean of the photo's pixels
-      // [k * shrink, (k + 1) * shrink).
-      const double f = 1.0 / shrink;
-      const VImage scaled = ScaleCut(in, {source.left * f, source.right * f, ow},
-                                     {source.top * f, source.bottom * f, oh});
-      switch (q) {
-        case 1:
-          return InMemory(scaled.rot(VIPS_ANGLE_D270));
-        case 2:
-          return InMemory(scaled.rot(VIPS_ANGLE_D180));
-        case 3:
-          return InMemory(scaled.rot(VIPS_ANGLE_D90));
-        default:
-          return scaled;
-      }
+      return QuarterTurned(ScaleCut(in, 0, 0, ax, ay), q);
     });
   });
 }
