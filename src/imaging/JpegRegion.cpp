@@ -1,5 +1,6 @@
 #include "imaging/JpegRegion.h"
 
+// jpeglib.h needs FILE declared before it.
 // clang-format off
 #include <csetjmp>
 #include <cstdio>
@@ -35,6 +36,7 @@ void OnMessage(j_common_ptr info, int level) {
     (*info->err->format_message)(info, errors->Fatal);
     std::longjmp(errors->Jump, 1);
   }
+  ++info->err->num_warnings;  // as the library's own handler counts them
   if (errors->Warnings++ == 0) (*info->err->format_message)(info, errors->FirstWarning);
 }
 
