@@ -6,22 +6,7 @@ cli=$1
 samples=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failed=0
-
-expect() { # name expected-status expected-output-regex command...
-  local name=$1 want=$2 pattern=$3
-  shift 3
-  local out status
-  out=$("$@" 2>&1)
-  status=$?
-  if [ "$status" -ne "$want" ] || ! grep -q -E -- "$pattern" <<<"$out"; then
-    echo "FAIL $name: status $status (want $want), output:"
-    echo "$out" | head -20
-    failed=$((failed + 1))
-  else
-    echo "ok   $name"
-  fi
-}
+. "$(dirname "$0")/expect.sh"
 
 expect "help" 0 "usage: kalvane-cli load" "$cli" --help
 expect "no arguments is bad usage" 2 "usage:" "$cli"
