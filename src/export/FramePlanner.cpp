@@ -6,16 +6,29 @@
 
 namespace kalvane {
 
-TFramePlanner::TFramePlanner(const TFrameInputs& in) : In(in), FrameWidth(in.Width) {
+TFramePlanner::TFramePlanner(const TFrameInputs& in, const TFrameShape& shape)
+    : In(in), Shape(shape), FrameWidth(in.Width) {
   const double s = In.ItemScale;
   Box = {RoundInt(In.Left / s * In.WorkWidth), RoundInt(In.Top / s * In.WorkHeight),
          RoundInt(In.Right / s * In.WorkWidth), RoundInt(In.Bottom / s * In.WorkHeight)};
+  const double bw = Box.right - Box.left, bh = Box.bottom - Box.top;
+  if (!Shape.OneSize || bw <= 0 || bh <= 0) return;
+  const int side = Shape.LongSide;
+  double w = FrameWidth, h = bh * FrameWidth / bw;
+  if (side > 0) {
+    w = bw >= bh ? side : bw * side / bh;
+    h = bw >= bh ? bh * side / bw : side;
+  }
+  // Held from here on as the limit holds the movies' size (Plan).
+  const double k = std::min({1.0, kMaxSide / w, kMaxSide / h});
+  FrameWidth = std::max(RoundInt(w * k), 1);
+  LimitedHeight = std::max(RoundInt(h * k), 1);
 }
 
 TResult TFramePlanner::Check() const {
   auto fail = [](const std::string& why) { return TResult::Fail(TErrorCode::BadSetting, why); };
   if (!(In.ItemScale > 0)) return fail("the item scale is not set");
-  if (In.Width <= 0) return fail("the frame width must be above 0");
+  if (In.Width <= 0 && Shape.LongSide <= 0) return fail("the frame width must be above 0");
   if (Box.right <= Box.left || Box.bottom <= Box.top) {
     return fail("the trimming box has no width or no height (" +
                 std::to_string(Box.right - Box.left) + " x " +

@@ -8,6 +8,15 @@
 
 namespace kalvane {
 
+// Frame sets and animations want every frame of one size: worked out once
+// from the trimming box (so a pixel of rounding in one item's crop does
+// not change it), either at the width or with the longer side `LongSide`,
+// and within the same limit as the movies.
+struct TFrameShape {
+  bool OneSize = false;
+  int LongSide = 0;  // when above 0 (with OneSize), instead of the width
+};
+
 // What the frame step needs to know once per export.
 struct TFrameInputs {
   double ItemScale = 0.3;                           // s: work pixels per source pixel
@@ -25,7 +34,8 @@ class TFramePlanner {
  public:
   static constexpr int kMaxSide = 2500;
 
-  explicit TFramePlanner(const TFrameInputs& in);
+  // The movies' frames by default.
+  explicit TFramePlanner(const TFrameInputs& in, const TFrameShape& shape = {});
   // False, with the reason, for a box of no width or height, or no scale.
   TResult Check() const;
   TIKRect SourceBox() const { return Box; }
@@ -37,6 +47,7 @@ class TFramePlanner {
 
  private:
   TFrameInputs In;
+  TFrameShape Shape;
   TIKRect Box;
   int FrameWidth;
   int LimitedHeight = 0;

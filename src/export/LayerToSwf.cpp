@@ -18,34 +18,19 @@ namespace kalvane {
 
 namespace {
 
-// Hides the reporter however the export ends.
-class TShownProgress {
+// The movies' sink: each frame a JPEG file of the plan's name, listed in
+// item order.
+class TJpegFileSink : public TFrameSink {
  public:
-  TShownProgress(IProgress* progress, int count) : P(progress), Count(count) {
-    if (!P) return;
-    P->SetCancellable(false);
-    P->Setup(kProgressCaption, kExportMessage, 0, count);
-    P->ShowProgress();
-  }
-  ~TShownProgress() {
-    if (P) P->HideProgress();
-  }
-  void Step() {
-    if (P) P->StepIt();
-  }
-  // Another export holds the folder: say so until it is free.
-  void Waiting() {
-    if (P) P->Setup(kProgressCaption, kWaitingForExportMessage, 0, Count);
-    Waited = true;
-  }
-  void Working() {
-    if (P && Waited) P->Setup(kProgressCaption, kExportMessage, 0, Count);
-  }
+  explicit TJpegFileSink(TSwfList& list) : List(list) {}
+  TMadeFrame Make(const TFramePlan& frame) const override { return {Trimmer.MakeFrame(frame), {}}; }
+  void Take(const TFramePlan& frame, TMadeFrame&) override { List.Add(frame.FileName); }
+  // An earlier export's frame of that number.
+  void Left(const TFramePlan& frame) override { std::remove(frame.FileName.c_str()); }
 
  private:
-  IProgress* P;
-  int Count;
-  bool Waited = false;
+  const TImageTrimToJpeg Trimmer{};
+  TSwfList& List;
 };
 
 }  // namespace
@@ -72,7 +57,7 @@ TExportResult TLayerToSwf::Plan(TExportPlan& plan) const {
   // The list as it is now, held still while it is read.
   const TLayerManagement::TLockedView items = Items->LockedView();
   const int count = items.Count();
-  if (count > TSwfList::kMaxFrames) {
+  if (count > TSwfList::kMaxFrames && !Shape.OneSize) {
     // Checked before the frames are made: a movie holds at most 1000.
     result.SetFailure(TErrorCode::TooManyItems,
                       std::to_string(count) + " items: a movie holds at most " +
@@ -86,7 +71,8 @@ TExportResult TLayerToSwf::Plan(TExportPlan& plan) const {
   }
   const TRelBox box = TrimBox->GetRelBox();
   TFramePlanner planner({Items->GetItemScale(), WorkWidth, WorkHeight, box.p1x, box.p1y, box.p2x,
-                         box.p2y, Items->GetRotation(), SwfWidth});
+                         box.p2y, Items->GetRotation(), SwfWidth},
+                        Shape);
   if (const TResult checked = planner.Check(); !checked.Ok()) {
     static_cast<TResult&>(result) = checked;
     return result;
@@ -107,7 +93,7 @@ TExportResult TLayerToSwf::Plan(TExportPlan& plan) const {
 TExportResult TLayerToSwf::Make(const TExportPlan& plan, const std::string& fileName) const {
   TExportResult result;
   const int count = static_cast<int>(plan.Frames.size());
-  TShownProgress progress(Progress, count);
+  TExportProgress progress(Progress, count);
   TExportFolderLock lock;
   if (plan.SharedFolder) {
     if (const TResult prepared = PrepareExportTempFolder(); !prepared.Ok()) {
@@ -127,42 +113,9 @@ TExportResult TLayerToSwf::Make(const TExportPlan& plan, const std::string& file
   }
 
   TSwfList list;
-  const TImageTrimToJpeg trimmer;
-  // One frame more than the cores: frames are handed back in order, so
-  // while the oldest is still being made the others keep every core busy.
-  TOrderedWork<TFrameResult> work(TOrderedWork<TFrameResult>::DefaultWorkers() + 1);
-  TResult frameError;
-  std::size_t delivered = 0;  // frames come back in item order
-  auto deliver = [&](TFrameResult done) {
-    const TFramePlan& frame = plan.Frames[delivered++];
-    progress.Step();
-    if (!done.Warning.empty()) result.Warnings.push_back(std::move(done.Warning));
-    if (done.Ok()) {
-      list.Add(frame.FileName);
-    } else if (SkipUnreadable && done.Code == TErrorCode::Unreadable) {
-      std::remove(frame.FileName.c_str());  // an earlier export's frame of that number
-      result.Skipped.push_back(std::move(done.Error));
-    } else if (frameError.Ok()) {
-      frameError = std::move(done);
-    }
-  };
-  for (const TFramePlan& frame : plan.Frames) {
-    if (IsCancelled() || !frameError.Ok()) break;
-    work.Add([&trimmer, frame] { return trimmer.MakeFrame(frame); }, deliver);
-  }
-  work.Finish(deliver);
-  if (IsCancelled()) {
-    result.SetFailure(TErrorCode::Cancelled, "the export was cancelled");
-    return result;
-  }
-  if (!frameError.Ok()) {
-    static_cast<TResult&>(result) = frameError;
-    return result;
-  }
-  if (list.Count() == 0) {
-    result.SetFailure(TErrorCode::Unreadable, "no photo could be made into a frame");
-    return result;
-  }
+  TJpegFileSink sink(list);
+  result = RunFramePipeline(plan.Frames, sink, {&progress, CancelFlag, SkipUnreadable});
+  if (!result.Ok()) return result;
   for (int i = 0; i < list.Count(); ++i)
     result.Frames.push_back(list[i]);
 

@@ -8,21 +8,13 @@
 
 #include "base/Result.h"
 #include "base/Seams.h"
-#include "imaging/ImageTrimToJpeg.h"
+#include "export/FramePipeline.h"
+#include "export/FramePlanner.h"
 
 namespace kalvane {
 
 class TLayerManagement;
 class TBandManagement;
-
-// What an export came to.
-struct TExportResult : TResult {
-  std::vector<std::string> Frames;    // the frame files made, in item order
-  std::vector<std::string> Warnings;  // photos that decoded only with damage, in item order
-  std::vector<std::string> Skipped;   // why each photo left out was unreadable, in item order
-  int Width = 0;                      // the movie's size
-  int Height = 0;
-};
 
 // Everything an export needs of the document, taken at its start: after
 // that the document may change (or go) without touching the export.
@@ -61,6 +53,8 @@ class TLayerToSwf {
   }
   std::int32_t GetSwfWidth() const { return SwfWidth; }
   void SetMobile(bool mobile) { Mobile = mobile; }
+  // Frames of one size for outputs other than the movies (see TFrameShape).
+  void SetFrameShape(const TFrameShape& shape) { Shape = shape; }
   // Folder for the frame files; the export's temporary folder by default.
   void SetFrameFolder(const std::string& folder) { FrameFolder = folder; }
   // A photo that cannot be decoded when its frame is made (cut short, for
@@ -88,6 +82,7 @@ class TLayerToSwf {
   std::int32_t WorkHeight = 0;
   std::int32_t SwfWidth = 0;
   bool Mobile = false;
+  TFrameShape Shape;
   bool SkipUnreadable = false;
   std::string FrameFolder;
   const std::atomic<bool>* CancelFlag = nullptr;

@@ -13,10 +13,13 @@ TResult TImageTrimToJpeg::TrimToJpeg(const TIKImage& image, TIKRect rect,
   return IKJpegFileSave(fileName, scaled, kQuality);
 }
 
+TIKImage TImageTrimToJpeg::MakeFrameImage(const TFramePlan& plan) const {
+  return IKTrimFrame(plan.Source, plan.Rotation, plan.Crop, plan.Width, plan.Height);
+}
+
 TFrameResult TImageTrimToJpeg::MakeFrame(const TFramePlan& plan) const {
   TFrameResult result;
-  const TIKImage frame =
-      IKTrimFrame(plan.Source, plan.Rotation, plan.Crop, plan.Width, plan.Height);
+  const TIKImage frame = MakeFrameImage(plan);
   if (frame.IsEmpty()) {
     result.SetFailure(TErrorCode::Unreadable, frame.Error());
     return result;

@@ -22,7 +22,7 @@ struct TFrameResult : TResult {
   std::string Warning;
 };
 
-// Cuts, scales and writes frames as JPEG of quality 85 (baseline).
+// Cuts and scales frames, and writes them as JPEG of quality 85 (baseline).
 class TImageTrimToJpeg {
  public:
   static constexpr int kQuality = 85;
@@ -31,6 +31,9 @@ class TImageTrimToJpeg {
                      int height) const;
   // A planned frame straight from its photo file.
   TFrameResult MakeFrame(const TFramePlan& plan) const;
+  // The same frame as an image, before it is encoded (for outputs that are
+  // not JPEG); a failure or a damaged photo's warning rides on the image.
+  TIKImage MakeFrameImage(const TFramePlan& plan) const;
 };
 
 }  // namespace kalvane

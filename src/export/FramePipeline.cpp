@@ -1,0 +1,73 @@
+#include "export/FramePipeline.h"
+
+#include "base/OrderedWork.h"
+#include "base/Texts.h"
+#include "export/ExportTexts.h"
+
+namespace kalvane {
+
+TExportProgress::TExportProgress(IProgress* progress, int count) : P(progress), Count(count) {
+  if (!P) return;
+  P->SetCancellable(false);
+  P->Setup(kProgressCaption, kExportMessage, 0, count);
+  P->ShowProgress();
+}
+
+TExportProgress::~TExportProgress() {
+  if (P) P->HideProgress();
+}
+
+void TExportProgress::Step() {
+  if (P) P->StepIt();
+}
+
+void TExportProgress::Waiting() {
+  if (P) P->Setup(kProgressCaption, kWaitingForExportMessage, 0, Count);
+  Waited = true;
+}
+
+void TExportProgress::Working() {
+  if (P && Waited) P->Setup(kProgressCaption, kExportMessage, 0, Count);
+}
+
+TExportResult RunFramePipeline(const std::vector<TFramePlan>& frames, TFrameSink& sink,
+                               const TPipelineOptions& options) {
+  TExportResult result;
+  const auto cancelled = [&options] { return options.Cancel && *options.Cancel; };
+  // One frame more than the cores: frames are handed back in order, so
+  // while the oldest is still being made the others keep every core busy.
+  TOrderedWork<TMadeFrame> work(TOrderedWork<TMadeFrame>::DefaultWorkers() + 1);
+  TResult frameError;
+  std::size_t delivered = 0;  // frames come back in item order
+  int taken = 0;
+  auto deliver = [&](TMadeFrame done) {
+    const TFramePlan& frame = frames[delivered++];
+    if (options.Progress) options.Progress->Step();
+    TFrameResult& r = done.Result;
+    if (!r.Warning.empty()) result.Warnings.push_back(std::move(r.Warning));
+    if (r.Ok()) {
+      sink.Take(frame, done);
+      ++taken;
+    } else if (options.SkipUnreadable && r.Code == TErrorCode::Unreadable) {
+      sink.Left(frame);
+      result.Skipped.push_back(std::move(r.Error));
+    } else if (frameError.Ok()) {
+      frameError = std::move(r);
+    }
+  };
+  for (const TFramePlan& frame : frames) {
+    if (cancelled() || !frameError.Ok()) break;
+    work.Add([&sink, frame] { return sink.Make(frame); }, deliver);
+  }
+  work.Finish(deliver);
+  if (cancelled()) {
+    result.SetFailure(TErrorCode::Cancelled, "the export was cancelled");
+  } else if (!frameError.Ok()) {
+    static_cast<TResult&>(result) = frameError;
+  } else if (taken == 0) {
+    result.SetFailure(TErrorCode::Unreadable, "no photo could be made into a frame");
+  }
+  return result;
+}
+
+}  // namespace kalvane

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "base/Result.h"
+#include "base/Seams.h"
+#include "imaging/ImageTrimToJpeg.h"
+
+namespace kalvane {
+
+// What an export came to.
+struct TExportResult : TResult {
+  std::vector<std::string> Frames;    // the frame files made, in item order
+  std::vector<std::string> Warnings;  // photos that decoded only with damage, in item order
+  std::vector<std::string> Skipped;   // why each photo left out was unreadable, in item order
+  int Width = 0;                      // the movie's size
+  int Height = 0;
+};
+
+// A frame as a sink's worker step made it: the result, and the picture
+// when the sink keeps it for later.
+struct TMadeFrame {
+  TFrameResult Result;
+  TIKImage Image;
+};
+
+// Where the frames of an export go: the data movie's JPEG files, a frame
+// set, an animation. The pipeline plans nothing and cuts nothing itself
+// differently for a sink: every sink gets the frames of the same plan,
+// made by the same frame step.
+class TFrameSink {
+ public:
+  virtual ~TFrameSink() = default;
+  // On a worker, for several frames at once: makes the frame from its
+  // photo and does what can be done with it there (encode, write).
+  virtual TMadeFrame Make(const TFramePlan& frame) const = 0;
+  // On the pipeline's thread, in item order, for each frame made.
+  virtual void Take(const TFramePlan& frame, TMadeFrame& made) = 0;
+  // A frame left out because its photo could not be decoded.
+  virtual void Left(const TFramePlan&) {}
+};
+
+// The progress of an export: shown from its start, stepped once a frame,
+// hidden again however it ends.
+class TExportProgress {
+ public:
+  TExportProgress(IProgress* progress, int count);
+  ~TExportProgress();
+  TExportProgress(const TExportProgress&) = delete;
+  TExportProgress& operator=(const TExportProgress&) = delete;
+  void Step();
+  // Another export holds the folder: say so until it is free.
+  void Waiting();
+  void Working();
+
+ private:
+  IProgress* P = nullptr;
+  int Count;
+  bool Waited = false;
+};
+
+struct TPipelineOptions {
+  TExportProgress* Progress = nullptr;
+  const std::atomic<bool>* Cancel = nullptr;
+  // A photo that cannot be decoded is left out and named in Skipped.
+  bool SkipUnreadable = false;
+};
+
+// Makes the planned frames on every core through the sink and hands them
+// to it in item order. Fails on the first frame that fails (unless it is
+// skipped), on cancel, and when no frame could be made.
+TExportResult RunFramePipeline(const std::vector<TFramePlan>& frames, TFrameSink& sink,
+                               const TPipelineOptions& options);
+
+}  // namespace kalvane
