@@ -14,6 +14,7 @@
 #include "base/Round.h"
 #include "imaging/JpegRegion.h"
 #include "imaging/Resample.h"
+#include "imaging/VipsImage.h"
 
 namespace kalvane {
 
@@ -25,12 +26,6 @@ namespace {
 // gives when it closes (a reduced decode reports damage only then).
 thread_local int* gHeardWarnings = nullptr;
 }  // namespace
-
-struct TIKImage::Impl {
-  VImage image;
-  std::string error;
-  std::string warning;
-};
 
 std::string IKOwnErrorLines(const std::string& detail, const std::string& path) {
   if (path.empty()) return detail;

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/Result.h"
+#include "imaging/ImageKit.h"
+
+namespace kalvane {
+
+enum class TImageFormat { Jpeg, Png, Webp, Gif };
+
+// What a picture is put on before it is saved: a canvas at least this
+// large (0: the picture's own size) with the picture in its middle, and
+// the colour around it. Transparent gives the file an alpha channel.
+struct TCanvas {
+  int Width = 0, Height = 0;
+  std::uint8_t R = 255, G = 255, B = 255;
+  bool Transparent = false;
+};
+
+// Saves the picture on its canvas as a still file. `quality` (1 to 100)
+// counts for JPEG and WebP; JPEG cannot be transparent.
+TResult IKSaveStill(const std::string& path, const TIKImage& image, TImageFormat format,
+                    int quality, const TCanvas& canvas = {});
+
+// Frames of one size as an animated WebP or GIF: each shown for `delayMs`,
+// the whole played `loops` times (0: for ever). The file's bytes.
+TResult IKEncodeAnimation(const std::vector<TIKImage>& frames, TImageFormat format, int delayMs,
+                          int loops, std::string& bytes);
+
+}  // namespace kalvane
