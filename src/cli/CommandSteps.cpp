@@ -8,6 +8,9 @@
 #include "base/AppUtil.h"
 #include "base/AtomicFile.h"
 #include "base/NameOrder.h"
+#include "cli/BatchDialogs.h"
+#include "cli/CommandLine.h"
+#include "project/LoadThread.h"
 
 namespace kalvane::cli {
 
@@ -42,6 +45,39 @@ bool RefusedOutput(const std::string& path) {
   std::cerr << "kalvane-cli: " << path
             << ": the file is write-protected (read-only) and is not replaced\n";
   return true;
+}
+
+// Opens the project as the editor does; kDone when every photo came in.
+int OpenProject(const std::string& project, const std::string& search, TProjectDocument& document,
+                bool skipUnreadable, bool offerSkip) {
+  TBatchDialogs dialogs(search);
+  TPrjLoadThread loader;
+  loader.SetMainWindow(&document);
+  loader.SetFindDialog(&dialogs);
+  loader.SetProjectPath(project);
+  loader.Run();
+  if (!loader.Failure().empty()) return Fail(project + ": " + loader.Failure());
+  if (loader.IsCancelled()) {
+    return Fail(
+        ExtractName(loader.GetMissingPath()) + ": image not found (stored as " +
+        loader.GetMissingPath() + ")" +
+        (search.empty() ? "; give the folder it moved to with --search DIR" : " nor in " + search));
+  }
+  if (!loader.Rejected().empty()) {
+    for (const TRejectedFile& r : loader.Rejected())
+      std::cerr << "kalvane-cli: " << (skipUnreadable ? "skipped: " : "") << r.Reason << "\n";
+    if (!skipUnreadable) {
+      return Fail(std::to_string(loader.Rejected().size()) + " photos could not be taken" +
+                  (offerSkip ? " (--skip-unreadable exports the others)" : ""));
+    }
+    // The project keeps photos it could not decode; the export leaves them out.
+    TLayerManagement& items = document.LayerItems();
+    for (int i = items.Count() - 1; i >= 0; --i) {
+      if (!items.GetItem(i)->LoadError().empty()) items.Delete(i);
+    }
+    if (items.Count() == 0) return Fail("no photo of the project could be read");
+  }
+  return kDone;
 }
 
 TAlignReport AlignItems(TLayerManagement& items, const TAlignRegion& region) {

@@ -5,6 +5,7 @@
 
 #include "document/AutoAlign.h"
 #include "document/LayerManagement.h"
+#include "project/ProjectDocument.h"
 
 namespace kalvane::cli {
 
@@ -18,6 +19,13 @@ bool CollectPhotos(const std::vector<std::string>& args, bool onlyImages,
 // A write-protected output is never replaced from the command line; said
 // before the photos are read (the writer refuses it again).
 bool RefusedOutput(const std::string& path);
+
+// Opens the project as the editor does, looking for moved photos in
+// `search`; kDone when every photo came in (with `skipUnreadable`, when
+// any did: the others are named and left out), otherwise said, naming
+// --skip-unreadable where the command has it (`offerSkip`).
+int OpenProject(const std::string& project, const std::string& search, TProjectDocument& document,
+                bool skipUnreadable = false, bool offerSkip = true);
 
 // Finds and applies the offsets that cancel the camera shake, printing a
 // line for each photo; the number of photos that kept their offsets.

@@ -170,42 +170,6 @@ std::optional<int> ParseOptions(const std::vector<std::string>& args, TExportCom
   return std::nullopt;
 }
 
-// Opens the project as the editor does; kDone when every photo came in.
-int OpenProject(const std::string& project, const std::string& search, TProjectDocument& document,
-                bool skipUnreadable = false) {
-  TExportOptions o;
-  o.Project = project;
-  o.Search = search;
-  TBatchDialogs dialogs(o.Search);
-  TPrjLoadThread loader;
-  loader.SetMainWindow(&document);
-  loader.SetFindDialog(&dialogs);
-  loader.SetProjectPath(o.Project);
-  loader.Run();
-  if (!loader.Failure().empty()) return Fail(o.Project + ": " + loader.Failure());
-  if (loader.IsCancelled()) {
-    return Fail(ExtractName(loader.GetMissingPath()) + ": image not found (stored as " +
-                loader.GetMissingPath() + ")" +
-                (o.Search.empty() ? "; give the folder it moved to with --search DIR"
-                                  : " nor in " + o.Search));
-  }
-  if (!loader.Rejected().empty()) {
-    for (const TRejectedFile& r : loader.Rejected())
-      std::cerr << "kalvane-cli: " << (skipUnreadable ? "skipped: " : "") << r.Reason << "\n";
-    if (!skipUnreadable) {
-      return Fail(std::to_string(loader.Rejected().size()) +
-                  " photos could not be taken (--skip-unreadable exports the others)");
-    }
-    // The project keeps photos it could not decode; the export leaves them out.
-    TLayerManagement& items = document.LayerItems();
-    for (int i = items.Count() - 1; i >= 0; --i) {
-      if (!items.GetItem(i)->LoadError().empty()) items.Delete(i);
-    }
-    if (items.Count() == 0) return Fail("no photo of the project could be read");
-  }
-  return kDone;
-}
-
 // Opens the project without display copies (the export needs only each
 // photo's size) and runs one export of it.
 int RunExport(const TExportOptions& o, TExportRequest request, TExportOutcome* outcome = nullptr) {

@@ -18,5 +18,7 @@ int Serve(const std::vector<std::string>& args);
 int Preview(const std::vector<std::string>& args);
 int Align(const std::vector<std::string>& args);
 int New(const std::vector<std::string>& args);
+int Frames(const std::vector<std::string>& args);
+int Anim(const std::vector<std::string>& args);
 
 }  // namespace kalvane::cli

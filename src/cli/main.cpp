@@ -30,6 +30,8 @@ int main(int argc, char** argv) {
   if (command == "preview") return Preview(args);
   if (command == "align") return Align(args);
   if (command == "new") return New(args);
+  if (command == "frames") return Frames(args);
+  if (command == "anim") return Anim(args);
   std::cerr << "kalvane-cli: unknown command '" << command << "'\n";
   PrintUsage(std::cerr);
   return kUsage;

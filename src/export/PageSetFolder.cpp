@@ -69,7 +69,7 @@ TPageSetFolder::TPageSetFolder(const std::string& folder)
     : Folder(folder.empty() ? std::string() : WithTrailingSlash(Normal(folder))) {}
 
 TResult TPageSetFolder::CheckPlace(const std::string& templateFolder,
-                                   const std::string& designFolder) const {
+                                   const std::string& designFolder, const std::string& what) const {
   if (Folder.empty()) return TResult::Fail(TErrorCode::BadSetting, "no output folder was given");
   const std::string path = Folder == "/" ? Folder : Folder.substr(0, Folder.size() - 1);
   const auto refuse = [&path](const std::string& why) {
@@ -77,19 +77,19 @@ TResult TPageSetFolder::CheckPlace(const std::string& templateFolder,
   };
   for (const std::string& home : Homes()) {
     if (path == home)
-      return refuse("the home folder itself takes no page set; choose a folder in it");
+      return refuse("the home folder itself takes no " + what + "; choose a folder in it");
   }
   for (const char* folder : kContainers) {
     if (path == folder)
-      return refuse("a system folder takes no page set; choose a folder of your own");
+      return refuse("a system folder takes no " + what + "; choose a folder of your own");
   }
   for (const char* tree : kSystemTrees) {
-    if (Within(path, Normal(tree))) return refuse("a system folder takes no page set");
+    if (Within(path, Normal(tree))) return refuse("a system folder takes no " + what);
   }
   // Writing into the templates would replace a design's own files.
   if ((!templateFolder.empty() && Within(path, Normal(templateFolder))) ||
       (!designFolder.empty() && Within(path, Normal(designFolder)))) {
-    return refuse("the page set cannot go into the design templates");
+    return refuse("the " + what + " cannot go into the design templates");
   }
   return {};
 }

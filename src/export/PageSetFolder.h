@@ -23,7 +23,9 @@ class TPageSetFolder {
 
   // Refuses the file-system root, the home folder itself, system folders,
   // and the templates (a set there would replace a design's own files).
-  TResult CheckPlace(const std::string& templateFolder, const std::string& designFolder) const;
+  // `what` names what would go there in the message.
+  TResult CheckPlace(const std::string& templateFolder, const std::string& designFolder,
+                     const std::string& what = "page set") const;
   // Of `names`, those that are in the folder and no earlier set of ours
   // wrote, in the order given.
   std::vector<std::string> Foreign(const std::vector<std::string>& names) const;

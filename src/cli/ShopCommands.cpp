@@ -1,0 +1,192 @@
+// kalvane-cli frames and anim: the outputs shops take, from the frames the
+// data movie is made of.
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+#include "base/AppUtil.h"
+#include "cli/CliView.h"
+#include "cli/CommandSteps.h"
+#include "cli/Commands.h"
+#include "export/FrameOutputs.h"
+#include "export/LayerToSwf.h"
+#include "project/ProjectDocument.h"
+
+namespace kalvane::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A number above 0 and at most `high`, nothing else in the text.
+std::optional<double> PositiveNumber(const std::string& text, double high) {
+  double value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || !(value > 0) || value > high)
+    return std::nullopt;
+  return value;
+}
+
+// Opens the project without display copies and plans every item's frame,
+// all of one size: `width` wide, or with the longer side `longSide`.
+int PlanFrames(const std::string& project, int width, int longSide, TProjectDocument& document,
+               TExportPlan& plan) {
+  if (!fs::is_regular_file(project)) return Fail(project + ": no such project file");
+  document.LayerItems().SetDisplayCopies(false);
+  if (const int rc = OpenProject(project, "", document, false, false); rc != kDone) return rc;
+  TLayerToSwf exporter;
+  const TSize work = document.WorkSize();
+  exporter.SetItems(&document.LayerItems());
+  exporter.SetTrimBox(&document.TrimBox());
+  exporter.SetWorkSize(work.Width, work.Height);
+  exporter.SetSwfWidth(longSide > 0 ? longSide : width);
+  exporter.SetFrameShape({true, longSide});
+  // The frames' files are not written: a sink takes the frames.
+  exporter.SetFrameFolder(GetTempFolder());
+  if (const TExportResult planned = exporter.Plan(plan); !planned.Ok())
+    return Fail(project + ": " + planned.Error);
+  return kDone;
+}
+
+void SayWarnings(const TExportResult& result) {
+  for (const std::string& warning : result.Warnings)
+    std::cerr << "kalvane-cli: warning: " << warning << "\n";
+}
+
+}  // namespace
+
+int Frames(const std::vector<std::string>& args) {
+  TCommandLine line;
+  std::vector<std::string> projects;
+  std::string output, count, size, background = "white", format = "jpg", quality, name;
+  bool square = false, zip = false;
+  line.Arguments(projects);
+  line.Value("-o,--output", output, "a folder");
+  line.Value("--count", count, "a number");
+  line.Value("--size", size, "a number");
+  line.Flag("--square", square);
+  line.Value("--background", background, "white, #RRGGBB or transparent");
+  line.Value("--format", format, "jpg, png or webp");
+  line.Value("--quality", quality, "a number");
+  line.Value("--name", name, "a name template");
+  line.Flag("--zip", zip);
+  if (const auto rc = line.Parse(args)) return *rc;
+  if (projects.size() > 1) return BadUsage("more than one project file");
+  if (projects.empty()) return BadUsage("a project file is needed");
+  if (output.empty()) return BadUsage("frames needs -o FOLDER");
+
+  TFrameSetRequest request;
+  request.Folder = output;
+  request.Name = fs::path(projects[0]).stem().string();
+  request.Square = square;
+  request.Zip = zip;
+  if (line.Given("--name")) request.Pattern = name;
+  if (line.Given("--count")) {
+    const std::optional<int> n = WholeNumber(count, 1, 1 << 30);
+    if (!n) return BadUsage("--count must be a whole number from 1");
+    request.Count = *n;
+  }
+  int longSide = 0;
+  if (line.Given("--size")) {
+    const std::optional<int> n = WholeNumber(size, 1, TSwfExportWidth::kMaximum);
+    if (!n) return BadUsage("--size must be a whole number from 1 to 2500");
+    longSide = *n;
+  }
+  const std::optional<TImageFormat> f = ParseStillFormat(format);
+  if (!f) return BadUsage("--format takes jpg, png or webp, not " + format);
+  request.Format = *f;
+  const std::optional<TCanvas> bg = ParseBackground(background);
+  if (!bg) return BadUsage("--background takes white, #RRGGBB or transparent, not " + background);
+  request.Background = *bg;
+  if (line.Given("--quality")) {
+    if (request.Format == TImageFormat::Png)
+      return BadUsage("--quality is for jpg and webp; png is lossless");
+    const std::optional<int> q = WholeNumber(quality, 1, 100);
+    if (!q) return BadUsage("--quality must be a whole number from 1 to 100");
+    request.Quality = *q;
+  }
+  // What can be told without the photos is said before they are read (as
+  // if the project had as many as the set takes).
+  if (const TResult checked = CheckFrameSet(request, std::max(request.Count, 1)); !checked.Ok())
+    return checked.Code == TErrorCode::BadSetting ? BadUsage(checked.Error) : Fail(checked.Error);
+
+  TCliView view;
+  TProjectDocument document(&view);
+  TExportPlan plan;
+  if (const int rc = PlanFrames(projects[0], TSwfExportWidth::kDefault, longSide, document, plan);
+      rc != kDone)
+    return rc;
+  const int items = static_cast<int>(plan.Frames.size());
+  if (const TResult checked = CheckFrameSet(request, items); !checked.Ok())
+    return checked.Code == TErrorCode::BadSetting ? BadUsage(checked.Error) : Fail(checked.Error);
+  std::unique_ptr<TProgressModel> progress = MakeTerminalProgress();
+  const TExportResult result = WriteFrameSet(plan, request, progress.get());
+  if (!result.Ok()) return Fail(output + ": no frames written: " + result.Error);
+  SayWarnings(result);
+  const int made = request.Count > 0 ? request.Count : items;
+  if (zip) {
+    std::printf("wrote %s: %d frames of %d x %d pixels\n", result.Frames.front().c_str(), made,
+                result.Width, result.Height);
+  } else {
+    std::printf("wrote %s: %d frames of %d x %d pixels, %s to %s\n",
+                WithTrailingSlash(output).c_str(), made, result.Width, result.Height,
+                ExtractName(result.Frames.front()).c_str(),
+                ExtractName(result.Frames.back()).c_str());
+  }
+  return kDone;
+}
+
+int Anim(const std::vector<std::string>& args) {
+  TCommandLine line;
+  std::vector<std::string> projects;
+  std::string output, width, fps, loop;
+  line.Arguments(projects);
+  line.Value("-o,--output", output, "a file name");
+  line.Value("--width", width, "a number");
+  line.Value("--fps", fps, "a number");
+  line.Value("--loop", loop, "a number");
+  if (const auto rc = line.Parse(args)) return *rc;
+  if (projects.size() > 1) return BadUsage("more than one project file");
+  if (projects.empty()) return BadUsage("a project file is needed");
+  if (output.empty()) return BadUsage("anim needs -o OUT.webp or -o OUT.gif");
+  TAnimationRequest request;
+  request.Output = output;
+  const std::optional<TImageFormat> format = AnimationFormat(output);
+  if (!format) return BadUsage(output + ": anim writes .webp or .gif");
+  request.Format = *format;
+  int w = TSwfExportWidth::kDefault;
+  if (line.Given("--width")) {
+    const std::optional<int> n = WholeNumber(width, 1, TSwfExportWidth::kMaximum);
+    if (!n) return BadUsage("--width must be a whole number from 1 to 2500");
+    w = *n;
+  }
+  if (line.Given("--fps")) {
+    const std::optional<double> r = PositiveNumber(fps, 100);
+    if (!r) return BadUsage("--fps must be a number above 0 and at most 100");
+    request.Fps = *r;
+  }
+  if (line.Given("--loop")) {
+    const std::optional<int> n = WholeNumber(loop, 0, 65535);
+    if (!n) return BadUsage("--loop must be a whole number from 0 (for ever) to 65535");
+    request.Loops = *n;
+  }
+  if (RefusedOutput(output)) return kFailed;
+
+  TCliView view;
+  TProjectDocument document(&view);
+  TExportPlan plan;
+  if (const int rc = PlanFrames(projects[0], w, 0, document, plan); rc != kDone) return rc;
+  std::unique_ptr<TProgressModel> progress = MakeTerminalProgress();
+  const TExportResult result = WriteAnimation(plan, request, progress.get());
+  if (!result.Ok()) return Fail(output + ": no animation written: " + result.Error);
+  SayWarnings(result);
+  std::printf("wrote %s: %zu frames of %d x %d pixels, %g a second, %s\n", output.c_str(),
+              plan.Frames.size(), result.Width, result.Height, request.Fps,
+              request.Loops == 0 ? "looping for ever"
+                                 : ("played " + std::to_string(request.Loops) + " times").c_str());
+  return kDone;
+}
+
+}  // namespace kalvane::cli

@@ -1,0 +1,427 @@
+#include "export/FrameOutputs.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "base/AppUtil.h"
+#include "base/AtomicFile.h"
+#include "base/HeldTemp.h"
+#include "base/Round.h"
+#include "export/LayerToSwf.h"
+#include "export/PageSetFolder.h"
+
+namespace kalvane {
+
+namespace fs = std::filesystem;
+
+std::vector<int> PickFrames(int items, int count) {
+  if (count <= 0 || count > items) count = items;
+  std::vector<int> picked;
+  for (long long k = 0; k < count; ++k)
+    picked.push_back(static_cast<int>(k * items / count));
+  return picked;
+}
+
+std::string FrameFileName(const std::string& pattern, const std::string& name, int index, int angle,
+                          std::string* error) {
+  const auto fail = [error](const std::string& why) {
+    if (error) *error = why;
+    return std::string();
+  };
+  std::string out;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '}') return fail("a \"}\" without \"{\" in the name");
+    if (pattern[i] != '{') {
+      out += pattern[i];
+      continue;
+    }
+    const std::size_t close = pattern.find('}', i);
+    if (close == std::string::npos) return fail("a \"{\" without \"}\" in the name");
+    const std::string field = pattern.substr(i + 1, close - i - 1);
+    i = close;
+    const std::size_t colon = field.find(':');
+    const std::string key = field.substr(0, colon);
+    const std::string spec = colon == std::string::npos ? "" : field.substr(colon + 1);
+    if (colon != std::string::npos &&
+        (key == "name" || spec.empty() || spec.size() > 2 ||
+         !std::all_of(spec.begin(), spec.end(), [](char c) { return c >= '0' && c <= '9'; })))
+      return fail("{" + field + "}: a number's width is one or two digits, as in {index:02}");
+    if (key == "name") {
+      out += name;
+    } else if (key == "index" || key == "angle") {
+      std::string number = std::to_string(key == "index" ? index : angle);
+      const std::size_t width = spec.empty() ? 0 : std::stoul(spec);
+      if (number.size() < width) number.insert(0, width - number.size(), '0');
+      out += number;
+    } else {
+      return fail("{" + field + "}: the name knows {name}, {index} and {angle}");
+    }
+  }
+  if (out.empty() || out == "." || out == ".." || out.find('/') != std::string::npos)
+    return fail("\"" + out + "\" is not a file name");
+  return out;
+}
+
+std::optional<TCanvas> ParseBackground(const std::string& text) {
+  std::string t = text;
+  for (char& c : t)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  TCanvas canvas;
+  if (t == "white") return canvas;
+  if (t == "transparent") {
+    canvas.Transparent = true;
+    return canvas;
+  }
+  if (t.size() != 7 || t[0] != '#' || !std::all_of(t.begin() + 1, t.end(), [](char c) {
+        return std::isxdigit(static_cast<unsigned char>(c));
+      }))
+    return std::nullopt;
+  const auto byte = [&t](int at) {
+    return static_cast<std::uint8_t>(
+        std::stoi(t.substr(static_cast<std::size_t>(at), 2), nullptr, 16));
+  };
+  canvas.R = byte(1);
+  canvas.G = byte(3);
+  canvas.B = byte(5);
+  return canvas;
+}
+
+std::optional<TImageFormat> ParseStillFormat(const std::string& format) {
+  std::string text = format;
+  for (char& c : text)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (text == "jpg" || text == "jpeg") return TImageFormat::Jpeg;
+  if (text == "png") return TImageFormat::Png;
+  if (text == "webp") return TImageFormat::Webp;
+  return std::nullopt;
+}
+
+const char* FormatExtension(TImageFormat format) {
+  switch (format) {
+    case TImageFormat::Jpeg:
+      return ".jpg";
+    case TImageFormat::Png:
+      return ".png";
+    case TImageFormat::Webp:
+      return ".webp";
+    case TImageFormat::Gif:
+      return ".gif";
+  }
+  return "";
+}
+
+namespace {
+
+// The files of the set, by item index, and the reason when a name is bad.
+std::map<int, std::string> SetNames(const TFrameSetRequest& r, int items, std::string& error) {
+  std::map<int, std::string> names;
+  const std::vector<int> picked = PickFrames(items, r.Count);
+  std::map<std::string, int> seen;
+  for (std::size_t k = 0; k < picked.size(); ++k) {
+    const int item = picked[k];
+    const int index = static_cast<int>(k) + 1;
+    std::string name =
+        FrameFileName(r.Pattern, r.Name, index, RoundInt(item * 360.0 / items), &error);
+    if (name.empty()) return {};
+    // A template that ends with the extension already keeps it once.
+    std::string lower = name;
+    for (char& c : lower)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!lower.ends_with(FormatExtension(r.Format))) name += FormatExtension(r.Format);
+    if (const auto [at, added] = seen.emplace(name, index); !added) {
+      error = "frames " + std::to_string(at->second) + " and " + std::to_string(index) +
+              " would both be " + name + "; put {index} or {angle} in the name";
+      return {};
+    }
+    names[item] = name;
+  }
+  return names;
+}
+
+TMadeFrame CutFrame(const TImageTrimToJpeg& trimmer, const TFramePlan& frame) {
+  TMadeFrame made{{}, trimmer.MakeFrameImage(frame)};
+  if (made.Image.IsEmpty())
+    made.Result.SetFailure(TErrorCode::Unreadable, made.Image.Error());
+  else
+    made.Result.Warning = made.Image.Warning();
+  return made;
+}
+
+// Each frame as a still file in the folder the set is made in.
+class TStillFileSink : public TFrameSink {
+ public:
+  TStillFileSink(const TFrameSetRequest& request, std::string folder,
+                 std::map<int, std::string> names, TCanvas canvas)
+      : Request(request), Folder(std::move(folder)), Names(std::move(names)), Canvas(canvas) {}
+  TMadeFrame Make(const TFramePlan& frame) const override {
+    TMadeFrame made = CutFrame(Trimmer, frame);
+    if (made.Result.Ok()) {
+      const TResult saved = IKSaveStill(Folder + Names.at(frame.Index), made.Image, Request.Format,
+                                        Request.Quality, Canvas);
+      if (!saved.Ok()) static_cast<TResult&>(made.Result) = saved;
+      made.Image = {};
+    }
+    return made;
+  }
+  void Take(const TFramePlan& frame, TMadeFrame&) override {
+    Written.push_back(Names.at(frame.Index));
+  }
+  std::vector<std::string> Written;  // in order
+
+ private:
+  const TImageTrimToJpeg Trimmer{};
+  const TFrameSetRequest& Request;
+  std::string Folder;
+  std::map<int, std::string> Names;
+  TCanvas Canvas;
+};
+
+// Keeps every frame for one file made of them all.
+class TKeptFrameSink : public TFrameSink {
+ public:
+  TMadeFrame Make(const TFramePlan& frame) const override { return CutFrame(Trimmer, frame); }
+  void Take(const TFramePlan&, TMadeFrame& made) override {
+    Images.push_back(std::move(made.Image));
+  }
+  std::vector<TIKImage> Images;
+
+ private:
+  const TImageTrimToJpeg Trimmer{};
+};
+
+// Read, not set and set back: umask() would change it for every thread.
+mode_t CurrentUmask() {
+  std::ifstream in("/proc/self/status");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("Umask:", 0) == 0)
+      return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+  }
+  return 022;
+}
+
+// A folder made beside its target and moved into place when complete:
+// renamed to it when the target is new, otherwise its files moved in one
+// at a time. Removed with what is left in it unless moved.
+class TStagedFolder {
+ public:
+  explicit TStagedFolder(const std::string& target)
+      : Target(fs::absolute(target).lexically_normal().string()) {
+    while (Target.size() > 1 && Target.back() == '/')
+      Target.pop_back();
+    const fs::path parent = fs::path(Target).parent_path();
+    std::error_code ec;
+    fs::create_directories(parent, ec);
+    const std::string prefix = Target + ".kalvane-";
+    RemoveUnheldTemporaries(prefix, THeldKind::Folders);
+    Fd = CreateHeldFolder(prefix, Path);
+    if (Fd < 0) {
+      Reason = parent.string() + ": cannot make a folder there (" +
+               std::error_code(errno, std::generic_category()).message() + ")";
+      return;
+    }
+    // mkdtemp's folder is private; the set's folder gets the usual mode.
+    chmod(Path.c_str(), 0777 & ~CurrentUmask());
+    Path += "/";
+  }
+  ~TStagedFolder() {
+    std::error_code ec;
+    if (Fd >= 0 && !Moved) fs::remove_all(Path, ec);
+    if (Fd >= 0) close(Fd);
+  }
+  TStagedFolder(const TStagedFolder&) = delete;
+  TStagedFolder& operator=(const TStagedFolder&) = delete;
+
+  bool Ok() const { return Fd >= 0; }
+  const std::string& Error() const { return Reason; }
+  const std::string& Folder() const { return Path; }
+  TResult MoveIn(const std::vector<std::string>& names) {
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(Target, ec))) {
+      fs::rename(Path, Target, ec);
+      if (!ec) {
+        Moved = true;
+        return {};
+      }
+    }
+    fs::create_directories(Target, ec);
+    for (const std::string& name : names) {
+      fs::rename(Path + name, Target + "/" + name, ec);
+      if (ec)
+        return TResult::Fail(
+            TErrorCode::WriteFailed,
+            Target + "/" + name + ": cannot be put in place (" + ec.message() + ")");
+    }
+    return {};
+  }
+
+ private:
+  std::string Target;
+  std::string Path;
+  std::string Reason;
+  int Fd = -1;
+  bool Moved = false;
+};
+
+TResult MakeZip(const std::string& path, const std::string& folder,
+                const std::vector<std::string>& names) {
+  int error = 0;
+  zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  const auto failed = [&path](const std::string& why) {
+    return TResult::Fail(TErrorCode::WriteFailed, path + ": cannot write the zip (" + why + ")");
+  };
+  if (!zip) {
+    zip_error_t e;
+    zip_error_init_with_code(&e, error);
+    const std::string why = zip_error_strerror(&e);
+    zip_error_fini(&e);
+    return failed(why);
+  }
+  for (const std::string& name : names) {
+    zip_source_t* source = zip_source_file(zip, (folder + name).c_str(), 0, 0);
+    const zip_int64_t at =
+        source ? zip_file_add(zip, name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) : -1;
+    if (at < 0) {
+      if (source) zip_source_free(source);
+      const std::string why = zip_strerror(zip);
+      zip_discard(zip);
+      return failed(why);
+    }
+    // The pictures are compressed already.
+    zip_set_file_compression(zip, static_cast<zip_uint64_t>(at), ZIP_CM_STORE, 0);
+  }
+  if (zip_close(zip) != 0) {
+    const std::string why = zip_strerror(zip);
+    zip_discard(zip);
+    return failed(why);
+  }
+  return {};
+}
+
+}  // namespace
+
+TResult CheckFrameSet(const TFrameSetRequest& r, int items) {
+  const auto bad = [](const std::string& why) {
+    return TResult::Fail(TErrorCode::BadSetting, why);
+  };
+  if (r.Count < 0) return bad("a set needs at least one frame");
+  if (items <= 0) return TResult::Fail(TErrorCode::NoItems, "the project has no photos");
+  if (r.Count > items) {
+    return bad("a set of " + std::to_string(r.Count) +
+               " frames needs as many photos; the project has " + std::to_string(items));
+  }
+  if (r.Background.Transparent && r.Format == TImageFormat::Jpeg)
+    return bad("JPEG cannot be transparent; use png or webp for a transparent background");
+  if (r.Format == TImageFormat::Gif) return bad("a frame set is jpg, png or webp");
+  std::string error;
+  if (SetNames(r, items, error).empty()) return bad(error);
+  if (r.Zip && FrameFileName("{name}", r.Name, 1, 0).empty())
+    return bad("\"" + r.Name + "\" cannot name the zip");
+  if (const TResult place =
+          TPageSetFolder(r.Folder).CheckPlace(GetTemplateFolder(), "", "frame set");
+      !place.Ok())
+    return place;
+  std::error_code ec;
+  if (fs::exists(r.Folder, ec) && !fs::is_directory(r.Folder, ec))
+    return TResult::Fail(TErrorCode::WriteFailed, r.Folder + ": is a file, not a folder");
+  return {};
+}
+
+TExportResult WriteFrameSet(const TExportPlan& plan, const TFrameSetRequest& request,
+                            IProgress* progress, const std::atomic<bool>* cancel) {
+  TExportResult result;
+  const int items = static_cast<int>(plan.Frames.size());
+  if (const TResult checked = CheckFrameSet(request, items); !checked.Ok()) {
+    static_cast<TResult&>(result) = checked;
+    return result;
+  }
+  std::string error;
+  std::map<int, std::string> names = SetNames(request, items, error);
+  std::vector<TFramePlan> frames;
+  for (const auto& [item, name] : names)
+    frames.push_back(plan.Frames[static_cast<std::size_t>(item)]);
+
+  TCanvas canvas = request.Background;
+  result.Width = plan.Width;
+  result.Height = plan.Height;
+  if (request.Square) result.Width = result.Height = std::max(plan.Width, plan.Height);
+  canvas.Width = result.Width;
+  canvas.Height = result.Height;
+
+  TStagedFolder stage(request.Folder);
+  if (!stage.Ok()) {
+    result.SetFailure(TErrorCode::WriteFailed, stage.Error());
+    return result;
+  }
+  TExportProgress shown(progress, static_cast<int>(frames.size()));
+  TStillFileSink sink(request, stage.Folder(), std::move(names), canvas);
+  const int width = result.Width, height = result.Height;
+  result = RunFramePipeline(frames, sink, {&shown, cancel, false});
+  result.Width = width;
+  result.Height = height;
+  if (!result.Ok()) return result;
+  std::vector<std::string> placed = sink.Written;
+  if (request.Zip) {
+    const std::string zip = request.Name + ".zip";
+    if (const TResult zipped = MakeZip(stage.Folder() + zip, stage.Folder(), placed);
+        !zipped.Ok()) {
+      static_cast<TResult&>(result) = zipped;
+      return result;
+    }
+    for (const std::string& name : placed)
+      std::remove((stage.Folder() + name).c_str());
+    placed = {zip};
+  }
+  if (const TResult moved = stage.MoveIn(placed); !moved.Ok()) {
+    static_cast<TResult&>(result) = moved;
+    return result;
+  }
+  for (const std::string& name : placed)
+    result.Frames.push_back(WithTrailingSlash(request.Folder) + name);
+  return result;
+}
+
+std::optional<TImageFormat> AnimationFormat(const std::string& path) {
+  std::string ext = fs::path(path).extension().string();
+  for (char& c : ext)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ext == ".webp") return TImageFormat::Webp;
+  if (ext == ".gif") return TImageFormat::Gif;
+  return std::nullopt;
+}
+
+TExportResult WriteAnimation(const TExportPlan& plan, const TAnimationRequest& request,
+                             IProgress* progress, const std::atomic<bool>* cancel) {
+  TExportResult result;
+  if (!(request.Fps > 0)) {
+    result.SetFailure(TErrorCode::BadSetting, "the rate must be above 0 frames a second");
+    return result;
+  }
+  TKeptFrameSink sink;
+  {
+    TExportProgress shown(progress, static_cast<int>(plan.Frames.size()));
+    result = RunFramePipeline(plan.Frames, sink, {&shown, cancel, false});
+  }
+  if (!result.Ok()) return result;
+  std::string bytes;
+  TResult done = IKEncodeAnimation(sink.Images, request.Format, RoundInt(1000.0 / request.Fps),
+                                   request.Loops, bytes);
+  if (done.Ok()) done = WriteFileAtomically(request.Output, bytes);
+  if (!done.Ok()) {
+    static_cast<TResult&>(result) = done;
+    return result;
+  }
+  result.Frames.push_back(request.Output);
+  result.Width = plan.Width;
+  result.Height = plan.Height;
+  return result;
+}
+
+}  // namespace kalvane

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <atomic>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/Result.h"
+#include "base/Seams.h"
+#include "export/FramePipeline.h"
+#include "imaging/ImageSave.h"
+
+namespace kalvane {
+
+struct TExportPlan;
+
+// Which photos of `items` a set of `count` takes: evenly spaced around the
+// turn, starting with the first (item k * items / count, rounded down).
+std::vector<int> PickFrames(int items, int count);
+
+// The file name `pattern` gives a frame: {name} the project's, {index}
+// counting from 1 and {angle} in whole degrees, the numbers zero-padded to
+// a width as in {index:02}. Empty, with the reason, for an unknown field or
+// a name that is not a plain file name.
+std::string FrameFileName(const std::string& pattern, const std::string& name, int index, int angle,
+                          std::string* error = nullptr);
+
+// A colour for the padding: "white", "#RRGGBB" or "transparent".
+std::optional<TCanvas> ParseBackground(const std::string& text);
+// "jpg" (or "jpeg"), "png" or "webp".
+std::optional<TImageFormat> ParseStillFormat(const std::string& text);
+const char* FormatExtension(TImageFormat format);
+
+// A numbered set of the project's frames in a folder (or one zip there).
+struct TFrameSetRequest {
+  std::string Folder;
+  std::string Name;  // the project's base name: {name}, and the zip's name
+  int Count = 0;     // 0: every photo
+  bool Square = false;
+  TCanvas Background;  // size unused: the square's
+  TImageFormat Format = TImageFormat::Jpeg;
+  int Quality = 85;
+  std::string Pattern = "{name}_{index:02}";
+  bool Zip = false;
+};
+
+// Refuses, before any frame is made, what cannot be written: more frames
+// than photos, transparency in a JPEG, names that clash or are no file
+// names, a folder where no set may go. BadSetting for the request's own
+// faults.
+TResult CheckFrameSet(const TFrameSetRequest& request, int items);
+
+// Writes the set from a plan of every item's frames of one size (planned
+// with TFrameShape::OneSize). The set is made in a folder beside the
+// target and moved in when complete; files of other names there stay.
+TExportResult WriteFrameSet(const TExportPlan& plan, const TFrameSetRequest& request,
+                            IProgress* progress, const std::atomic<bool>* cancel = nullptr);
+
+// An animated WebP or GIF of every frame.
+struct TAnimationRequest {
+  std::string Output;
+  TImageFormat Format = TImageFormat::Webp;
+  double Fps = 8;  // the simple preview's rate
+  int Loops = 0;   // 0: for ever
+};
+// The format `path`'s extension names (.webp or .gif).
+std::optional<TImageFormat> AnimationFormat(const std::string& path);
+// Written atomically; the frames must be of one size (TFrameShape::OneSize).
+TExportResult WriteAnimation(const TExportPlan& plan, const TAnimationRequest& request,
+                             IProgress* progress, const std::atomic<bool>* cancel = nullptr);
+
+}  // namespace kalvane

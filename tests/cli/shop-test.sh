@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# kalvane-cli frames and anim on the sample project: the files, their
+# sizes, the zip's listing, the animation's pages, and what is refused.
+# usage: shop-test.sh PATH/TO/kalvane-cli SAMPLE_FOLDER (photos and turntable-aligned.vpj)
+set -u
+cli=$1
+samples=$2
+project=$samples/turntable-aligned.vpj
+work=$(mktemp -d)
+trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+failed=0
+
+expect() { # name expected-status expected-output-regex command...
+  local name=$1 want=$2 pattern=$3
+  shift 3
+  local out status
+  out=$("$@" 2>&1)
+  status=$?
+  if [ "$status" -ne "$want" ] || ! grep -q -E -- "$pattern" <<<"$out"; then
+    echo "FAIL $name: status $status (want $want), output:"
+    echo "$out" | head -20
+    failed=$((failed + 1))
+  else
+    echo "ok   $name"
+  fi
+}
+fail() { echo "FAIL $*"; failed=$((failed + 1)); }
+size() { vipsheader -f width "$1" | tr -d '\n'; printf x; vipsheader -f height "$1"; }
+
+# Every frame by default, named {name}_{index:02}, 500 wide as the data movie.
+expect "a set of every frame" 0 "wrote .*all/: 24 frames of 500 x 375 pixels" \
+  "$cli" frames "$project" -o "$work/all"
+[ "$(ls "$work/all" | wc -l)" -eq 24 ] || fail "not 24 files: $(ls "$work/all")"
+[ -f "$work/all/turntable-aligned_01.jpg" ] && [ -f "$work/all/turntable-aligned_24.jpg" ] ||
+  fail "names: $(ls "$work/all" | head -3)"
+[ "$(size "$work/all/turntable-aligned_13.jpg")" = 500x375 ] || fail "size of a frame"
+ls -A "$work" | grep -q kalvane- && fail "a folder was left aside: $(ls -A "$work")"
+
+# An Amazon-like set: fewer frames, square, zipped.
+expect "8 square frames of 600 in a zip" 0 "wrote .*amazon/turntable-aligned.zip: 8 frames of 600 x 600" \
+  "$cli" frames "$project" -o "$work/amazon" --count 8 --size 600 --square --zip
+[ "$(ls "$work/amazon")" = turntable-aligned.zip ] || fail "the zip is not alone: $(ls "$work/amazon")"
+listing=$(unzip -Z1 "$work/amazon/turntable-aligned.zip" | tr '\n' ' ')
+want=""
+for i in 01 02 03 04 05 06 07 08; do want+="turntable-aligned_$i.jpg "; done
+[ "$listing" = "$want" ] || fail "zip listing: $listing"
+unzip -q -d "$work/unzipped" "$work/amazon/turntable-aligned.zip"
+for f in "$work/unzipped"/*; do
+  [ "$(size "$f")" = 600x600 ] || fail "zipped $f is $(size "$f")"
+done
+expect "angles in the names, transparent PNG" 0 "8 frames of 400 x 400" \
+  "$cli" frames "$project" -o "$work/png" --count 8 --size 400 --square --background transparent \
+  --format png --name 'spin-{angle:03}'
+[ "$(ls "$work/png" | tr '\n' ' ')" = "spin-000.png spin-045.png spin-090.png spin-135.png spin-180.png spin-225.png spin-270.png spin-315.png " ] ||
+  fail "angle names: $(ls "$work/png" | tr '\n' ' ')"
+[ "$(vipsheader -f bands "$work/png/spin-045.png")" = 4 ] || fail "no alpha in the transparent PNG"
+expect "WebP on a colour, 300 on the longer side" 0 "24 frames of 300 x 225" \
+  "$cli" frames "$project" -o "$work/webp" --format webp --quality 60 --background '#102030' --size 300
+[ "$(size "$work/webp/turntable-aligned_02.webp")" = 300x225 ] || fail "webp size"
+
+# Run again into the same folder: its frames are replaced, other files stay.
+printf 'mine' >"$work/all/notes.txt"
+expect "again into the same folder" 0 "24 frames" "$cli" frames "$project" -o "$work/all" --size 200
+grep -qx mine "$work/all/notes.txt" || fail "another file in the folder was touched"
+[ "$(size "$work/all/turntable-aligned_24.jpg")" = 200x150 ] || fail "the frames were not replaced"
+
+# Animations: every frame, the rate and the loop.
+expect "an animated WebP" 0 "wrote .*spin.webp: 24 frames of 500 x 375 pixels, 8 a second, looping for ever" \
+  "$cli" anim "$project" -o "$work/spin.webp"
+[ "$(vipsheader -f n-pages "$work/spin.webp")" = 24 ] || fail "webp pages"
+[ "$(vipsheader -f height "$work/spin.webp")" = 375 ] || fail "webp page height"
+[ "$(vipsheader -f loop "$work/spin.webp")" = 0 ] || fail "webp does not loop for ever"
+expect "an animated GIF" 0 "24 frames of 240 x 180 pixels, 12 a second, played 2 times" \
+  "$cli" anim "$project" -o "$work/spin.gif" --width 240 --fps 12 --loop 2
+[ "$(vipsheader -f n-pages "$work/spin.gif")" = 24 ] || fail "gif pages"
+[ "$(vipsheader -f width "$work/spin.gif")" = 240 ] || fail "gif width"
+[ "$(vipsheader -f loop "$work/spin.gif")" = 2 ] || fail "gif loop"
+ls -A "$work" | grep -q kalvane- && fail "a temporary was left: $(ls -A "$work")"
+
+# Refusals, before anything is written.
+expect "more frames than photos" 2 "a set of 25 frames needs as many photos; the project has 24" \
+  "$cli" frames "$project" -o "$work/bad" --count 25
+expect "transparent JPEG" 2 "JPEG cannot be transparent" \
+  "$cli" frames "$project" -o "$work/bad" --background transparent
+expect "an unknown format" 2 "--format takes jpg, png or webp, not tiff" \
+  "$cli" frames "$project" -o "$work/bad" --format tiff
+expect "a bad colour" 2 "--background takes white, #RRGGBB or transparent" \
+  "$cli" frames "$project" -o "$work/bad" --background '#abc'
+expect "names that clash" 2 "frames 1 and 2 would both be same.jpg" \
+  "$cli" frames "$project" -o "$work/bad" --name same
+expect "an unknown field" 2 "the name knows" "$cli" frames "$project" -o "$work/bad" --name '{nr}'
+expect "size above the limit" 2 "--size must be a whole number from 1 to 2500" \
+  "$cli" frames "$project" -o "$work/bad" --size 3000
+expect "quality for png" 2 "--quality is for jpg and webp" \
+  "$cli" frames "$project" -o "$work/bad" --format png --quality 80
+expect "count 0" 2 "--count must be" "$cli" frames "$project" -o "$work/bad" --count 0
+expect "no folder" 2 "frames needs -o FOLDER" "$cli" frames "$project"
+expect "the root" 1 "/: a system folder takes no frame set" "$cli" frames "$project" -o /
+expect "a file as the folder" 1 "is a file, not a folder" \
+  "$cli" frames "$project" -o "$work/spin.webp"
+[ -e "$work/bad" ] && fail "a refused set was written"
+expect "an animation of another format" 2 "anim writes .webp or .gif" \
+  "$cli" anim "$project" -o "$work/spin.png"
+expect "a rate of 0" 2 "--fps must be a number above 0" \
+  "$cli" anim "$project" -o "$work/x.gif" --fps 0
+expect "a missing project" 1 "nothing.vpj: no such project file" \
+  "$cli" anim "$work/nothing.vpj" -o "$work/x.gif"
+printf 'kept' >"$work/ro.gif"
+chmod 0444 "$work/ro.gif"
+expect "a write-protected animation is not replaced" 1 "ro.gif: the file is write-protected" \
+  "$cli" anim "$project" -o "$work/ro.gif"
+grep -qx kept "$work/ro.gif" || fail "the write-protected file was replaced"
+[ -e "$work/x.gif" ] && fail "a refused animation was written"
+
+[ $failed -eq 0 ] && echo "shop: all passed"
+exit $failed
