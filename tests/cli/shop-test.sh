@@ -8,22 +8,7 @@ samples=$2
 project=$samples/turntable-aligned.vpj
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
-failed=0
-
-expect() { # name expected-status expected-output-regex command...
-  local name=$1 want=$2 pattern=$3
-  shift 3
-  local out status
-  out=$("$@" 2>&1)
-  status=$?
-  if [ "$status" -ne "$want" ] || ! grep -q -E -- "$pattern" <<<"$out"; then
-    echo "FAIL $name: status $status (want $want), output:"
-    echo "$out" | head -20
-    failed=$((failed + 1))
-  else
-    echo "ok   $name"
-  fi
-}
+. "$(dirname "$0")/expect.sh"
 fail() { echo "FAIL $*"; failed=$((failed + 1)); }
 size() { vipsheader -f width "$1" | tr -d '\n'; printf x; vipsheader -f height "$1"; }
 
