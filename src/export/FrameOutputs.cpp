@@ -1,20 +1,16 @@
 #include "export/FrameOutputs.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <map>
 
 #include "base/AppUtil.h"
 #include "base/AtomicFile.h"
-#include "base/HeldTemp.h"
 #include "base/Round.h"
+#include "base/StagedFolder.h"
 #include "export/LayerToSwf.h"
 #include "export/PageSetFolder.h"
 
@@ -195,79 +191,6 @@ class TKeptFrameSink : public TFrameSink {
 
  private:
   const TImageTrimToJpeg Trimmer{};
-};
-
-// Read, not set and set back: umask() would change it for every thread.
-mode_t CurrentUmask() {
-  std::ifstream in("/proc/self/status");
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("Umask:", 0) == 0)
-      return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-  }
-  return 022;
-}
-
-// A folder made beside its target and moved into place when complete:
-// renamed to it when the target is new, otherwise its files moved in one
-// at a time. Removed with what is left in it unless moved.
-class TStagedFolder {
- public:
-  explicit TStagedFolder(const std::string& target)
-      : Target(fs::absolute(target).lexically_normal().string()) {
-    while (Target.size() > 1 && Target.back() == '/')
-      Target.pop_back();
-    const fs::path parent = fs::path(Target).parent_path();
-    std::error_code ec;
-    fs::create_directories(parent, ec);
-    const std::string prefix = Target + ".kalvane-";
-    RemoveUnheldTemporaries(prefix, THeldKind::Folders);
-    Fd = CreateHeldFolder(prefix, Path);
-    if (Fd < 0) {
-      Reason = parent.string() + ": cannot make a folder there (" +
-               std::error_code(errno, std::generic_category()).message() + ")";
-      return;
-    }
-    // mkdtemp's folder is private; the set's folder gets the usual mode.
-    chmod(Path.c_str(), 0777 & ~CurrentUmask());
-    Path += "/";
-  }
-  ~TStagedFolder() {
-    std::error_code ec;
-    if (Fd >= 0 && !Moved) fs::remove_all(Path, ec);
-    if (Fd >= 0) close(Fd);
-  }
-  TStagedFolder(const TStagedFolder&) = delete;
-  TStagedFolder& operator=(const TStagedFolder&) = delete;
-
-  bool Ok() const { return Fd >= 0; }
-  const std::string& Error() const { return Reason; }
-  const std::string& Folder() const { return Path; }
-  TResult MoveIn(const std::vector<std::string>& names) {
-    std::error_code ec;
-    if (!fs::exists(fs::symlink_status(Target, ec))) {
-      fs::rename(Path, Target, ec);
-      if (!ec) {
-        Moved = true;
-        return {};
-      }
-    }
-    fs::create_directories(Target, ec);
-    for (const std::string& name : names) {
-      fs::rename(Path + name, Target + "/" + name, ec);
-      if (ec)
-        return TResult::Fail(
-            TErrorCode::WriteFailed,
-            Target + "/" + name + ": cannot be put in place (" + ec.message() + ")");
-    }
-    return {};
-  }
-
- private:
-  std::string Target;
-  std::string Path;
-  std::string Reason;
-  int Fd = -1;
-  bool Moved = false;
 };
 
 TResult MakeZip(const std::string& path, const std::string& folder,
