@@ -33,7 +33,8 @@ std::optional<double> PositiveNumber(const std::string& text, double high) {
 // all of one size: `width` wide, or with the longer side `longSide`.
 int PlanFrames(const std::string& project, int width, int longSide, TProjectDocument& document,
                TExportPlan& plan) {
-  if (!fs::is_regular_file(project)) return Fail(project + ": no such project file");
+  std::error_code ec;
+  if (!fs::is_regular_file(project, ec)) return Fail(project + ": no such project file");
   document.LayerItems().SetDisplayCopies(false);
   if (const int rc = OpenProject(project, "", document, false, false); rc != kDone) return rc;
   TLayerToSwf exporter;
