@@ -42,10 +42,7 @@ int PlanFrames(const std::string& project, int width, int longSide, TProjectDocu
   exporter.SetItems(&document.LayerItems());
   exporter.SetTrimBox(&document.TrimBox());
   exporter.SetWorkSize(work.Width, work.Height);
-  exporter.SetSwfWidth(longSide > 0 ? longSide : width);
-  exporter.SetFrameShape({true, longSide});
-  // The frames' files are not written: a sink takes the frames.
-  exporter.SetFrameFolder(GetTempFolder());
+  SetOneSizeFrames(exporter, width, longSide);
   if (const TExportResult planned = exporter.Plan(plan); !planned.Ok())
     return Fail(project + ": " + planned.Error);
   return kDone;

@@ -81,6 +81,9 @@ TExportOutcome TExportService::Prepare(const TExportRequest& request, TJob& job)
   job.Exporter.SetMobile(mobile);
   job.Exporter.SetFrameFolder(request.FrameFolder);
   job.Exporter.SetSkipUnreadable(request.SkipUnreadable);
+  const bool stills = request.Kind == TExportKind::FrameSet;
+  if (stills || request.Kind == TExportKind::Animation)
+    SetOneSizeFrames(job.Exporter, request.Width, stills ? request.LongSide : 0);
   TExportOutcome outcome;
   if (job.Request.Width <= 0) {
     outcome.SetFailure(TErrorCode::BadSetting, "the width must be above 0");
@@ -99,15 +102,42 @@ TExportOutcome TExportService::Prepare(const TExportRequest& request, TJob& job)
       return outcome;
     }
   }
+  if (request.Kind == TExportKind::Animation && !AnimationFormat(request.Output)) {
+    outcome.SetFailure(TErrorCode::BadSetting, request.Output + ": an animation is .webp or .gif");
+    return outcome;
+  }
   static_cast<TExportResult&>(outcome) = job.Exporter.Plan(job.Plan);
   // The exporter no longer needs the document: the plan holds the frames.
   job.Exporter.SetItems(nullptr);
+  if (!outcome.Ok()) return outcome;
+  // What the settings forbid is said before any frame is made.
+  if (stills) {
+    job.Request.Set.Folder = request.Output;
+    if (const TResult checked =
+            CheckFrameSet(job.Request.Set, static_cast<int>(job.Plan.Frames.size()));
+        !checked.Ok())
+      static_cast<TResult&>(outcome) = checked;
+  } else if (request.Kind == TExportKind::Animation) {
+    job.Request.Animation.Output = request.Output;
+    job.Request.Animation.Format = *AnimationFormat(request.Output);
+  }
   return outcome;
 }
 
-TExportOutcome TExportService::Produce(TJob& job, IProgress* progress) {
+TExportOutcome TExportService::Produce(TJob& job, IProgress* progress,
+                                       const std::atomic<bool>* cancel) {
   const TExportRequest& request = job.Request;
   TExportOutcome outcome;
+  // Outputs of stills: the same frames through sinks of their own.
+  if (request.Kind == TExportKind::FrameSet) {
+    static_cast<TExportResult&>(outcome) = WriteFrameSet(job.Plan, request.Set, progress, cancel);
+    return outcome;
+  }
+  if (request.Kind == TExportKind::Animation) {
+    static_cast<TExportResult&>(outcome) =
+        WriteAnimation(job.Plan, request.Animation, progress, cancel);
+    return outcome;
+  }
   // A page set's design files are put in place only once its movie is
   // written, so a failed export leaves the earlier set whole.
   TDesignStage design;
@@ -140,6 +170,9 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress) {
       outcome.Page = folder + "velzoom.html";
       break;
     }
+    case TExportKind::FrameSet:
+    case TExportKind::Animation:
+      break;
     case TExportKind::HtmlPreview: {
       const THtmlPreview preview;
       if (const TResult prepared = preview.PrepareFolder(); !prepared.Ok()) {
@@ -166,7 +199,7 @@ TExportOutcome TExportService::Run(const TExportRequest& request) {
   job.Exporter.SetCancelFlag(&Cancelled);
   TExportOutcome outcome = Prepare(request, job);
   if (!outcome.Ok()) return outcome;
-  return Produce(job, Progress);
+  return Produce(job, Progress, &Cancelled);
 }
 
 bool TExportService::Start(const TExportRequest& request,
@@ -192,7 +225,7 @@ bool TExportService::Start(const TExportRequest& request,
         TPostedProgress posted(Gui, progress, alive);
         TExportOutcome outcome;
         try {
-          outcome = Produce(*job, &posted);
+          outcome = Produce(*job, &posted, &Cancelled);
         } catch (const std::exception& e) {
           outcome.SetFailure(TErrorCode::Internal, e.what());
         }

@@ -8,6 +8,7 @@
 
 #include "base/Result.h"
 #include "base/Seams.h"
+#include "export/FrameOutputs.h"
 #include "export/LayerToSwf.h"
 
 namespace kalvane {
@@ -19,6 +20,8 @@ enum class TExportKind {
   PageSet,      // a design's files and veldata.swf, in the folder Output
   HtmlPreview,  // the preview folder: the viewer page and tmp.swf
   Mobile,       // the mobile movie at Output, frames 160 wide (Width is not used)
+  FrameSet,     // numbered stills (or their zip) in the folder Output, frames of one size
+  Animation,    // an animated WebP or GIF at Output, every frame Width wide
 };
 
 struct TExportRequest {
@@ -30,6 +33,12 @@ struct TExportRequest {
   bool Overwrite = false;       // a page set may replace files no set of ours wrote
   std::string FrameFolder;      // where frames go; the user's export folder when empty
   bool SkipUnreadable = false;  // leave out photos that cannot be decoded, naming them
+  // A frame set: its settings (the folder is Output) and the longer side
+  // of its frames (0: frames Width wide).
+  TFrameSetRequest Set;
+  int LongSide = 0;
+  // An animation: its settings (the file is Output).
+  TAnimationRequest Animation;
 };
 
 // What an export of the service came to: the exporter's result, and the
@@ -65,7 +74,7 @@ class TExportService {
  private:
   struct TJob;
   TExportOutcome Prepare(const TExportRequest& request, TJob& job) const;
-  static TExportOutcome Produce(TJob& job, IProgress* progress);
+  static TExportOutcome Produce(TJob& job, IProgress* progress, const std::atomic<bool>* cancel);
 
   TProjectDocument& Doc;
   IGuiDispatcher& Gui;

@@ -18,6 +18,12 @@ namespace kalvane {
 
 namespace fs = std::filesystem;
 
+void SetOneSizeFrames(TLayerToSwf& exporter, int width, int longSide) {
+  exporter.SetSwfWidth(longSide > 0 ? longSide : width);
+  exporter.SetFrameShape({true, longSide});
+  exporter.SetFrameFolder(GetTempFolder());
+}
+
 std::vector<int> PickFrames(int items, int count) {
   if (count <= 0 || count > items) count = items;
   std::vector<int> picked;
@@ -283,7 +289,7 @@ TExportResult WriteFrameSet(const TExportPlan& plan, const TFrameSetRequest& req
     result.SetFailure(TErrorCode::WriteFailed, stage.Error());
     return result;
   }
-  TExportProgress shown(progress, static_cast<int>(frames.size()));
+  TExportProgress shown(progress, static_cast<int>(frames.size()), cancel != nullptr);
   TStillFileSink sink(request, stage.Folder(), std::move(names), canvas);
   const int width = result.Width, height = result.Height;
   result = RunFramePipeline(frames, sink, {&shown, cancel, false});
@@ -329,7 +335,7 @@ TExportResult WriteAnimation(const TExportPlan& plan, const TAnimationRequest& r
   }
   TKeptFrameSink sink;
   {
-    TExportProgress shown(progress, static_cast<int>(plan.Frames.size()));
+    TExportProgress shown(progress, static_cast<int>(plan.Frames.size()), cancel != nullptr);
     result = RunFramePipeline(plan.Frames, sink, {&shown, cancel, false});
   }
   if (!result.Ok()) return result;

@@ -13,6 +13,12 @@
 namespace kalvane {
 
 struct TExportPlan;
+class TLayerToSwf;
+
+// Sets the exporter for the frames of a set or an animation: all of one
+// size, `width` wide or with the longer side `longSide` when above 0, and
+// never written as files of their own (a sink takes them).
+void SetOneSizeFrames(TLayerToSwf& exporter, int width, int longSide);
 
 // Which photos of `items` a set of `count` takes: evenly spaced around the
 // turn, starting with the first (item k * items / count, rounded down).

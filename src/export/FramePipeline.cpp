@@ -6,9 +6,10 @@
 
 namespace kalvane {
 
-TExportProgress::TExportProgress(IProgress* progress, int count) : P(progress), Count(count) {
+TExportProgress::TExportProgress(IProgress* progress, int count, bool cancellable)
+    : P(progress), Count(count) {
   if (!P) return;
-  P->SetCancellable(false);
+  P->SetCancellable(cancellable);
   P->Setup(kProgressCaption, kExportMessage, 0, count);
   P->ShowProgress();
 }

@@ -46,7 +46,9 @@ class TFrameSink {
 // hidden again however it ends.
 class TExportProgress {
  public:
-  TExportProgress(IProgress* progress, int count);
+  // `cancellable`: the window offers its cancel button (the caller's
+  // cancel flag is then what it sets).
+  TExportProgress(IProgress* progress, int count, bool cancellable = false);
   ~TExportProgress();
   TExportProgress(const TExportProgress&) = delete;
   TExportProgress& operator=(const TExportProgress&) = delete;

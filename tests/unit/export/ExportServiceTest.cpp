@@ -21,12 +21,14 @@ class TThreadProgress : public TProgressModel {
   void SetPosition(int value) override {
     Threads.push_back(std::this_thread::get_id());
     TProgressModel::SetPosition(value);
+    if (OnStep) OnStep();
   }
   void HideProgress() override {
     Threads.push_back(std::this_thread::get_id());
     TProgressModel::HideProgress();
   }
   std::vector<std::thread::id> Threads;
+  std::function<void()> OnStep;
 };
 
 class ExportServiceTest : public testing::Test {
@@ -111,6 +113,66 @@ TEST_F(ExportServiceTest, FailuresAndCancelComeBackAsResults) {
   TProjectDocument empty;
   TExportService none(empty, gui);
   EXPECT_EQ(none.Run(request).Code, TErrorCode::NoItems);
+}
+
+TEST_F(ExportServiceTest, FrameSetsAndAnimationsAreExportsOfTheService) {
+  TExportRequest set;
+  set.Kind = TExportKind::FrameSet;
+  set.Output = dir.File("set");
+  set.LongSide = 100;
+  set.Set.Name = "cup";
+  set.Set.Square = true;
+  set.Set.Count = 2;
+  progress.Cancellable = false;
+  std::optional<TExportOutcome> outcome;
+  ASSERT_TRUE(service.Start(set, [&](const TExportOutcome& o) { outcome = o; }));
+  gui.PumpUntil([&] { return outcome.has_value(); });
+  ASSERT_TRUE(outcome->Ok()) << outcome->Error;
+  EXPECT_EQ(outcome->Frames,
+            (std::vector<std::string>{dir.File("set/cup_01.jpg"), dir.File("set/cup_02.jpg")}));
+  EXPECT_EQ(outcome->Width, 100);
+  EXPECT_EQ(outcome->Height, 100);
+  EXPECT_EQ(progress.MaxValue, 2);
+  EXPECT_TRUE(progress.Cancellable);  // the window may stop a set
+  EXPECT_FALSE(progress.Shown);
+
+  TExportRequest animation;
+  animation.Kind = TExportKind::Animation;
+  animation.Output = dir.File("turn.webp");
+  animation.Width = 120;
+  const TExportOutcome written = service.Run(animation);
+  ASSERT_TRUE(written.Ok()) << written.Error;
+  EXPECT_EQ(written.Width, 120);
+  EXPECT_EQ(written.Height, 90);
+  EXPECT_EQ(test::ReadText(animation.Output).substr(8, 4), "WEBP");
+}
+
+TEST_F(ExportServiceTest, FrameSetsAreRefusedBeforeAnyFrameAndStopWhenCancelled) {
+  TExportRequest set;
+  set.Kind = TExportKind::FrameSet;
+  set.Output = dir.File("set");
+  set.Set.Name = "cup";
+  set.Set.Count = 4;  // more than the photos
+  std::optional<TExportOutcome> outcome;
+  EXPECT_FALSE(service.Start(set, [&](const TExportOutcome& o) { outcome = o; }));
+  ASSERT_TRUE(outcome);
+  EXPECT_EQ(outcome->Code, TErrorCode::BadSetting);
+  EXPECT_EQ(progress.MaxValue, 100);  // nothing shown
+  set.Set.Count = 0;
+  set.Set.Background.Transparent = true;  // in a JPEG
+  EXPECT_EQ(service.Run(set).Code, TErrorCode::BadSetting);
+  TExportRequest animation;
+  animation.Kind = TExportKind::Animation;
+  animation.Output = dir.File("turn.apng");
+  EXPECT_EQ(service.Run(animation).Code, TErrorCode::BadSetting);
+  EXPECT_FALSE(std::filesystem::exists(set.Output));
+
+  // The progress window's cancel, after the first frame: nothing arrives.
+  set.Set.Background.Transparent = false;
+  set.Set.Zip = true;
+  progress.OnStep = [this] { service.Cancel(); };
+  EXPECT_EQ(service.Run(set).Code, TErrorCode::Cancelled);
+  EXPECT_FALSE(std::filesystem::exists(set.Output));
 }
 
 TEST(ExportFolderLockTest, ASecondExportWaitsAndSaysSo) {

@@ -1,0 +1,144 @@
+#include "export/ShopPresets.h"
+
+#include <algorithm>
+
+#include "project/IniFile.h"
+
+namespace kalvane {
+
+namespace {
+
+constexpr const char* kSection = "shopexport";
+
+std::string KeyOf(const TShopPreset& preset, const char* field) {
+  return preset.Key + "." + field;
+}
+
+void ReadInt(const TIniFile& file, const TShopPreset& p, const char* field, int low, int high,
+             int& value) {
+  const int read = file.ReadInteger(kSection, KeyOf(p, field), value);
+  if (read >= low && read <= high) value = read;
+}
+
+void ReadText(const TIniFile& file, const TShopPreset& p, const char* field,
+              bool (*valid)(const std::string&), std::string& value) {
+  const std::optional<std::string> read = file.Read(kSection, KeyOf(p, field));
+  if (read && valid(*read)) value = *read;
+}
+
+bool AnyText(const std::string& text) {
+  return !text.empty();
+}
+bool StillFormat(const std::string& text) {
+  return ParseStillFormat(text).has_value();
+}
+bool Background(const std::string& text) {
+  return ParseBackground(text).has_value();
+}
+bool MovingFormat(const std::string& text) {
+  return text == "webp" || text == "gif";
+}
+
+}  // namespace
+
+std::vector<TShopPreset> DefaultShopPresets() {
+  TShopPreset amazon;
+  amazon.Key = "amazon";
+  amazon.Count = 72;
+  amazon.Size = 2000;
+  amazon.Square = true;
+  amazon.Quality = 90;
+  amazon.Zip = true;
+  TShopPreset spin;
+  spin.Key = "spin";
+  spin.Size = 1000;
+  spin.Name = "{index:03}";
+  TShopPreset animation;
+  animation.Key = "animation";
+  animation.Kind = TShopPreset::TKind::Animation;
+  return {amazon, spin, animation};
+}
+
+void LoadShopPresets(const TIniFile& file, std::vector<TShopPreset>& presets, int& selected) {
+  selected = file.ReadInteger(kSection, "Selected", 0);
+  if (selected < 0 || selected >= static_cast<int>(presets.size())) selected = 0;
+  for (TShopPreset& p : presets) {
+    if (p.Kind == TShopPreset::TKind::FrameSet) {
+      ReadInt(file, p, "Count", 0, 100000, p.Count);
+      ReadInt(file, p, "Size", 0, TSwfExportWidth::kMaximum, p.Size);
+      int square = p.Square ? 1 : 0;
+      ReadInt(file, p, "Square", 0, 1, square);
+      p.Square = square != 0;
+      ReadText(file, p, "Background", Background, p.Background);
+      ReadText(file, p, "Format", StillFormat, p.Format);
+      ReadInt(file, p, "Quality", 1, 100, p.Quality);
+      ReadText(file, p, "Name", AnyText, p.Name);
+      int zip = p.Zip ? 1 : 0;
+      ReadInt(file, p, "Zip", 0, 1, zip);
+      p.Zip = zip != 0;
+    } else {
+      ReadInt(file, p, "Width", 1, TSwfExportWidth::kMaximum, p.Width);
+      const double fps = file.ReadFloat(kSection, KeyOf(p, "Fps"), p.Fps);
+      if (fps > 0 && fps <= 100) p.Fps = fps;
+      ReadInt(file, p, "Loop", 0, 65535, p.Loops);
+      ReadText(file, p, "Format", MovingFormat, p.AnimationFormat);
+    }
+  }
+}
+
+void SaveShopPresets(TIniFile& file, const std::vector<TShopPreset>& presets, int selected) {
+  file.WriteInteger(kSection, "Selected", selected);
+  for (const TShopPreset& p : presets) {
+    if (p.Kind == TShopPreset::TKind::FrameSet) {
+      file.WriteInteger(kSection, KeyOf(p, "Count"), p.Count);
+      file.WriteInteger(kSection, KeyOf(p, "Size"), p.Size);
+      file.WriteInteger(kSection, KeyOf(p, "Square"), p.Square ? 1 : 0);
+      file.Write(kSection, KeyOf(p, "Background"), p.Background);
+      file.Write(kSection, KeyOf(p, "Format"), p.Format);
+      file.WriteInteger(kSection, KeyOf(p, "Quality"), p.Quality);
+      file.Write(kSection, KeyOf(p, "Name"), p.Name);
+      file.WriteInteger(kSection, KeyOf(p, "Zip"), p.Zip ? 1 : 0);
+    } else {
+      file.WriteInteger(kSection, KeyOf(p, "Width"), p.Width);
+      file.WriteFloat(kSection, KeyOf(p, "Fps"), p.Fps);
+      file.WriteInteger(kSection, KeyOf(p, "Loop"), p.Loops);
+      file.Write(kSection, KeyOf(p, "Format"), p.AnimationFormat);
+    }
+  }
+}
+
+TResult MakeShopRequest(const TShopPreset& preset, const std::string& output,
+                        const std::string& project, TExportRequest& request) {
+  const auto bad = [](const std::string& why) {
+    return TResult::Fail(TErrorCode::BadSetting, why);
+  };
+  request = {};
+  request.Output = output;
+  if (preset.Kind == TShopPreset::TKind::Animation) {
+    request.Kind = TExportKind::Animation;
+    request.Width = std::clamp(preset.Width, 1, TSwfExportWidth::kMaximum);
+    if (!(preset.Fps > 0)) return bad("the rate must be above 0 frames a second");
+    request.Animation.Fps = preset.Fps;
+    request.Animation.Loops = preset.Loops;
+    return {};
+  }
+  request.Kind = TExportKind::FrameSet;
+  request.LongSide = preset.Size;
+  TFrameSetRequest& set = request.Set;
+  set.Folder = output;
+  set.Name = project;
+  set.Count = preset.Count;
+  set.Square = preset.Square;
+  const std::optional<TCanvas> background = ParseBackground(preset.Background);
+  if (!background) return bad("the background is white, #RRGGBB or transparent");
+  set.Background = *background;
+  const std::optional<TImageFormat> format = ParseStillFormat(preset.Format);
+  if (!format) return bad("a frame set is jpg, png or webp");
+  set.Format = *format;
+  set.Quality = preset.Quality;
+  set.Pattern = preset.Name;
+  set.Zip = preset.Zip;
+  return {};
+}
+
+}  // namespace kalvane

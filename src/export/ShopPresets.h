@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "export/ExportService.h"
+
+namespace kalvane {
+
+class TIniFile;
+
+// The outputs the editor offers beside the movies, each a preset of
+// settings the user may change and the settings file keeps.
+struct TShopPreset {
+  enum class TKind { FrameSet, Animation };
+  std::string Key;  // its keys' prefix in the settings
+  TKind Kind = TKind::FrameSet;
+  // A frame set.
+  int Count = 0;  // 0: every photo
+  int Size = 0;   // the longer side; 0: the movie's default width
+  bool Square = false;
+  std::string Background = "white";  // white, #RRGGBB or transparent
+  std::string Format = "jpg";        // jpg, png or webp
+  int Quality = 85;
+  std::string Name = "{name}_{index:02}";
+  bool Zip = false;
+  // An animation.
+  int Width = 500;
+  double Fps = 8;
+  int Loops = 0;  // 0: for ever
+  std::string AnimationFormat = "webp";
+};
+
+// Amazon's 360° set, a spin host's numbered set, an animation.
+std::vector<TShopPreset> DefaultShopPresets();
+
+// Each value read from the settings' own section, kept when missing or
+// not one the preset can take.
+// `selected`: the preset chosen last (0 when none or out of range).
+void LoadShopPresets(const TIniFile& file, std::vector<TShopPreset>& presets, int& selected);
+void SaveShopPresets(TIniFile& file, const std::vector<TShopPreset>& presets, int selected);
+
+// The export a preset asks for, into `output` (a folder for a set, the
+// file for an animation); `project` names the set ({name}, the zip).
+// BadSetting, with the reason, for a value the preset cannot take.
+TResult MakeShopRequest(const TShopPreset& preset, const std::string& output,
+                        const std::string& project, TExportRequest& request);
+
+}  // namespace kalvane

@@ -1,0 +1,85 @@
+#include "export/ShopPresets.h"
+
+#include <gtest/gtest.h>
+
+#include "project/IniFile.h"
+
+namespace kalvane {
+namespace {
+
+TEST(ShopPresets, TheDefaultsAreWhatTheirNamesPromise) {
+  const std::vector<TShopPreset> presets = DefaultShopPresets();
+  ASSERT_EQ(presets.size(), 3u);
+  const TShopPreset& amazon = presets[0];
+  EXPECT_EQ(amazon.Count, 72);
+  EXPECT_EQ(amazon.Size, 2000);
+  EXPECT_TRUE(amazon.Square && amazon.Zip);
+  EXPECT_EQ(amazon.Background, "white");
+  EXPECT_EQ(presets[2].Kind, TShopPreset::TKind::Animation);
+  EXPECT_EQ(presets[2].Width, 500);
+  EXPECT_EQ(presets[2].Fps, 8);
+}
+
+TEST(ShopPresets, EditsComeBackFromTheSettingsAndBadValuesAreIgnored) {
+  std::vector<TShopPreset> presets = DefaultShopPresets();
+  presets[1].Count = 24;
+  presets[1].Background = "#A0B0C0";
+  presets[1].Format = "webp";
+  presets[1].Name = "{angle:03}";
+  presets[1].Square = true;
+  presets[2].Fps = 12.5;
+  presets[2].Loops = 3;
+  presets[2].AnimationFormat = "gif";
+  TIniFile file = TIniFile::Parse("[main]\nLeft=10\n");
+  SaveShopPresets(file, presets, 2);
+  file.Write("shopexport", "amazon.Quality", "101");     // out of range
+  file.Write("shopexport", "amazon.Format", "bmp");      // unknown
+  file.Write("shopexport", "amazon.Background", "red");  // not a colour we read
+
+  std::vector<TShopPreset> read = DefaultShopPresets();
+  int selected = 0;
+  LoadShopPresets(TIniFile::Parse(file.ToText()), read, selected);
+  EXPECT_EQ(selected, 2);
+  EXPECT_EQ(read[1].Count, 24);
+  EXPECT_EQ(read[1].Background, "#A0B0C0");
+  EXPECT_EQ(read[1].Format, "webp");
+  EXPECT_EQ(read[1].Name, "{angle:03}");
+  EXPECT_TRUE(read[1].Square);
+  EXPECT_EQ(read[2].Fps, 12.5);
+  EXPECT_EQ(read[2].Loops, 3);
+  EXPECT_EQ(read[2].AnimationFormat, "gif");
+  EXPECT_EQ(read[0].Quality, 90);
+  EXPECT_EQ(read[0].Format, "jpg");
+  EXPECT_EQ(read[0].Background, "white");
+  EXPECT_EQ(file.ReadInteger("main", "Left", -1), 10);  // other keys stay
+
+  file.WriteInteger("shopexport", "Selected", 7);
+  LoadShopPresets(file, read, selected);
+  EXPECT_EQ(selected, 0);
+}
+
+TEST(ShopPresets, ARequestCarriesThePresetsSettings) {
+  const std::vector<TShopPreset> presets = DefaultShopPresets();
+  TExportRequest request;
+  ASSERT_TRUE(MakeShopRequest(presets[0], "/out", "cup", request).Ok());
+  EXPECT_EQ(request.Kind, TExportKind::FrameSet);
+  EXPECT_EQ(request.Output, "/out");
+  EXPECT_EQ(request.LongSide, 2000);
+  EXPECT_EQ(request.Set.Count, 72);
+  EXPECT_EQ(request.Set.Name, "cup");
+  EXPECT_TRUE(request.Set.Zip && request.Set.Square);
+  EXPECT_EQ(request.Set.Format, TImageFormat::Jpeg);
+  EXPECT_EQ(request.Set.Quality, 90);
+
+  ASSERT_TRUE(MakeShopRequest(presets[2], "/out/a.gif", "cup", request).Ok());
+  EXPECT_EQ(request.Kind, TExportKind::Animation);
+  EXPECT_EQ(request.Width, 500);
+  EXPECT_EQ(request.Animation.Fps, 8);
+
+  TShopPreset bad = presets[1];
+  bad.Background = "blue";
+  EXPECT_EQ(MakeShopRequest(bad, "/out", "cup", request).Code, TErrorCode::BadSetting);
+}
+
+}  // namespace
+}  // namespace kalvane
