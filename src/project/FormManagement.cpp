@@ -27,7 +27,7 @@ void TFormManagement::UpdateCommandStates() {
   for (const char* name : {"flmLayer", "pboxDrag"})
     w.SetControlVisible(name, items);
   for (const char* name : {"btnNewProject", "FM1", "btnSaveAs", "FM4", "btnFlashExport", "FM5",
-                           "btnDesignExport", "FM7", "btnMFlashExport", "FM9"}) {
+                           "btnDesignExport", "FM7", "btnMFlashExport", "FM9", "FM10"}) {
     w.SetCommandEnabled(name, items);
   }
   for (const char* name : {"LM2", "LM3", "LM4", "LM5", "LM6", "LM9", "LM10"}) {

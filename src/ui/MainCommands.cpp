@@ -307,6 +307,8 @@ void TfrmMain::OM8Click() {
 void TfrmMain::StartExport(const TExportRequest& request,
                            std::function<void(const TExportOutcome&)> ended) {
   ExportProgress = std::make_unique<TExecProgress>(this);
+  // Offered only by the exports that can stop between frames.
+  ExportProgress->SetOnCancel([this] { Exporter.Cancel(); });
   Exporter.SetProgress(ExportProgress.get());
   Exporter.Start(request, std::move(ended));
 }

@@ -22,6 +22,7 @@
 #include "ui/LayerList.h"
 #include "ui/ProgressDialog.h"
 #include "ui/QtDialogs.h"
+#include "ui/ShopExportDialog.h"
 #include "ui/SwfExportDialog.h"
 #include "ui/TemplateWindow.h"
 #include "ui/Texts.h"
@@ -57,6 +58,7 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
                    const std::vector<std::string>& arguments)
     : document(std::make_unique<TProjectDocument>()),
       WidthDialog(new TfrmSwfExportDialog(this)),
+      ShopDialog(new TfrmShopExportDialog(this)),
       Status(settingsPath.empty() ? GetUserDataFolder() + "velinit" : settingsPath,
              GetTemplateFolder()),
       Exporter(*document, Dispatcher) {
@@ -176,6 +178,7 @@ void TfrmMain::BuildMenus() {
   file->addSeparator()->setObjectName("FS4");
   file->addAction(
       connectTo(Action("FM9", "(携帯)データファイルを書き出し"), &TfrmMain::btnMFlashExportClick));
+  file->addAction(connectTo(Action("FM10", "その他の形式で書き出し..."), &TfrmMain::FM10Click));
   file->addSeparator()->setObjectName("FS3");
   QAction* quit = Action("FM6", "終了(&Q)", QKeySequence("Ctrl+Q"));
   connect(quit, &QAction::triggered, this, &QWidget::close);

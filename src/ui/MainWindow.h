@@ -32,6 +32,7 @@ namespace kalvane::ui {
 class TflmLayerList;
 class TWorkArea;
 class TfrmSwfExportDialog;
+class TfrmShopExportDialog;
 class TExecProgress;
 class TfrmTemplate;
 
@@ -94,6 +95,10 @@ class TfrmMain : public QMainWindow,
   void btnFlashExportClick();
   void btnMFlashExportClick();
   void btnDesignExportClick();
+  // Frame sets and animations, from presets.
+  void FM10Click();
+  TfrmShopExportDialog& ShopExportDialog() { return *ShopDialog; }
+  TExecProgress* ExportProgressWindow() { return ExportProgress.get(); }
   TfrmTemplate& Template() { return *TemplateWindow; }
   void btnHTMLPreviewClick();
   void btnPreviewClick();
@@ -155,6 +160,7 @@ class TfrmMain : public QMainWindow,
   // the first line of a failure.
   void ExportEnded(const TExportOutcome& outcome, const std::string& done,
                    const std::string& failed, bool openPage);
+  void ShopExportEnded(const TExportOutcome& outcome, const TExportRequest& request);
   // The page opened in the browser from a loopback server of its folder.
   void OpenServed(TLocalServer& server, std::string& servedFolder, const std::string& page);
   QWidget* Control(const char* name) const;
@@ -164,6 +170,7 @@ class TfrmMain : public QMainWindow,
   std::unique_ptr<IWindowDialogs> OwnDialogs;
   IWindowDialogs* Dialogs = nullptr;
   TfrmSwfExportDialog* WidthDialog = nullptr;
+  TfrmShopExportDialog* ShopDialog = nullptr;
   TSystemStatus Status;
   TfrmTemplate* TemplateWindow = nullptr;
   std::string SiteFolder, PreviewFolder;

@@ -92,3 +92,49 @@ inline constexpr const char* kOk = "OK";
 inline constexpr const char* kCancel = "キャンセル";
 
 }  // namespace kalvane::ui
+
+namespace kalvane::ui {
+
+// Other outputs: frame sets and animations.
+inline constexpr const char* kShopCaption = "その他の形式で書き出し";
+inline constexpr const char* kShopPresets[] = {"Amazon 360°（72枚・2000px・白・ZIP）",
+                                               "スピン用連番画像", "アニメーション（WebP / GIF）"};
+inline constexpr const char* kShopPreset = "プリセット";
+inline constexpr const char* kShopCount = "枚数";
+inline constexpr const char* kShopAllPhotos = "すべて";
+inline constexpr const char* kShopSize = "長辺（px）";
+inline constexpr const char* kShopDefaultSize = "標準（500）";
+inline constexpr const char* kShopSquare = "正方形にする";
+inline constexpr const char* kShopBackground = "背景";
+inline constexpr const char* kShopBackgrounds[] = {"白", "透明", "色を指定"};
+inline constexpr const char* kShopFormat = "形式";
+inline constexpr const char* kShopQuality = "画質";
+inline constexpr const char* kShopName = "ファイル名";
+inline constexpr const char* kShopNameHint =
+    "{name} はプロジェクト名、{index} は 1 からの番号、{angle} は角度（{index:02} で 2 桁）";
+inline constexpr const char* kShopZip = "ZIP にまとめる";
+inline constexpr const char* kShopWidth = "幅（px）";
+inline constexpr const char* kShopFps = "コマ／秒";
+inline constexpr const char* kShopLoop = "繰り返し";
+inline constexpr const char* kShopLoopForever = "無限";
+inline constexpr const char* kShopExport = "書き出し...";
+// %1 frames wanted, %2 photos in the project.
+inline constexpr const char* kShopTooMany =
+    "%1枚のセットには%1枚の写真が必要ですが、プロジェクトの写真は%"
+    "2枚です。枚数を減らしてください。";
+inline constexpr const char* kShopTransparentJpeg =
+    "JPEG は透明にできません。PNG か WebP を選んでください。";
+inline constexpr const char* kShopBadColor = "色は #RRGGBB の形で指定してください。";
+inline constexpr const char* kShopBadName =
+    "ファイル名の指定が正しくありません。{name}・{index}・{angle} が使えます（例 {index:02}）。";
+inline constexpr const char* kShopPickFolder = "連番画像の出力先フォルダを選択してください";
+inline constexpr const char* kShopWebpFilter = "WebPファイル(*.webp)|*.webp";
+inline constexpr const char* kShopGifFilter = "GIFファイル(*.gif)|*.gif";
+inline constexpr const char* kShopFailed = "その他の形式で書き出せませんでした。";
+inline constexpr const char* kShopSettingRefused = "この設定では書き出せません。";
+// Followed by the file or folder written.
+inline constexpr const char* kShopSetDone = "連番画像の書き出しが完了しました";
+inline constexpr const char* kShopZipDone = "連番画像の ZIP の書き出しが完了しました";
+inline constexpr const char* kShopAnimationDone = "アニメーションの書き出しが完了しました";
+
+}  // namespace kalvane::ui

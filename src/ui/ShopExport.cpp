@@ -1,0 +1,123 @@
+// The main window's export of frame sets and animations.
+#include <QApplication>
+#include <QDir>
+#include <filesystem>
+
+#include "base/AppUtil.h"
+#include "export/ExportTexts.h"
+#include "export/ShopPresets.h"
+#include "project/IniFile.h"
+#include "ui/MainWindow.h"
+#include "ui/ProgressDialog.h"
+#include "ui/ShopExportDialog.h"
+#include "ui/Texts.h"
+#include "ui/Wording.h"
+
+namespace kalvane::ui {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// {name} of a set and its zip: the project file's name, or for a project
+// not saved yet the folder of its first photo.
+std::string SetName(const TProjectDocument& document) {
+  std::string name = fs::path(document.ProjectPath()).stem().string();
+  if (name.empty() && document.LayerItems().Count() > 0) {
+    const std::string photo = document.LayerItems().GetItem(0)->GetFileName();
+    name = fs::path(photo).parent_path().filename().string();
+  }
+  return name.empty() ? "kalvane" : name;
+}
+
+std::string StartFolder(const TProjectDocument& document) {
+  if (!document.ProjectPath().empty()) return GetFolderOf(document.ProjectPath());
+  return QDir::homePath().toStdString();
+}
+
+// What the message after a set names: the zip, or the folder and the
+// first and last file.
+std::string Written(const TExportOutcome& outcome, const TExportRequest& request) {
+  std::string text;
+  if (request.Kind == TExportKind::FrameSet && !request.Set.Zip) {
+    text = WithTrailingSlash(request.Output) + "\r" + ExtractName(outcome.Frames.front());
+    if (outcome.Frames.size() > 1) text += " … " + ExtractName(outcome.Frames.back());
+  } else {
+    text = outcome.Frames.front();
+  }
+  const std::size_t frames =
+      request.Kind == TExportKind::FrameSet ? static_cast<std::size_t>(request.Set.Count) : 0;
+  return text + "\r" + std::to_string(outcome.Width) + " × " + std::to_string(outcome.Height) +
+         " px" + (frames > 0 ? "・" + std::to_string(frames) + "枚" : "");
+}
+
+}  // namespace
+
+void TfrmMain::FM10Click() {
+  if (document->LayerItems().Count() == 0 || ExportRunning() || LoaderRunning()) return;
+  const std::string settings = Status.GetSettingsPath();
+  std::vector<TShopPreset> presets = DefaultShopPresets();
+  int selected = 0;
+  LoadShopPresets(TIniFile::Load(settings), presets, selected);
+  ShopDialog->SetPresets(std::move(presets), selected);
+  ShopDialog->SetItemCount(document->LayerItems().Count());
+  ShopDialog->exec();
+  repaint();
+  if (!ShopDialog->Confirmed()) return;
+  // The settings as confirmed stay for the next time, whatever comes of
+  // the export; the file's other keys are kept.
+  TIniFile file = TIniFile::Load(settings);
+  SaveShopPresets(file, ShopDialog->Presets(), ShopDialog->Selected());
+  file.Save(settings);
+
+  const TShopPreset& preset =
+      ShopDialog->Presets()[static_cast<std::size_t>(ShopDialog->Selected())];
+  const std::string name = SetName(*document);
+  std::optional<std::string> output;
+  if (preset.Kind == TShopPreset::TKind::FrameSet) {
+    output = Dialogs->PickFolder(kShopPickFolder, StartFolder(*document));
+  } else {
+    const bool gif = preset.AnimationFormat == "gif";
+    output = Dialogs->PickSaveFile(gif ? kShopGifFilter : kShopWebpFilter,
+                                   name + (gif ? ".gif" : ".webp"), gif ? "gif" : "webp");
+  }
+  if (!output) return;
+  repaint();
+  TExportRequest request;
+  if (const TResult made = MakeShopRequest(preset, *output, name, request); !made.Ok()) {
+    Dialogs->ShowError(kErrorCaption, std::string(kShopFailed) + "\r" + kShopSettingRefused + "\r" +
+                                          JapaneseMessage(made.Error).toStdString());
+    return;
+  }
+  if (request.Kind == TExportKind::FrameSet && request.Set.Count == 0)
+    request.Set.Count = document->LayerItems().Count();
+  StartExport(request, [this, request](const TExportOutcome& outcome) {
+    ShopExportEnded(outcome, request);
+  });
+}
+
+void TfrmMain::ShopExportEnded(const TExportOutcome& outcome, const TExportRequest& request) {
+  setEnabled(true);
+  if (!outcome.Ok()) {
+    if (outcome.Code != TErrorCode::Cancelled) {
+      const char* why = outcome.Code == TErrorCode::BadSetting ? kShopSettingRefused
+                                                               : ExportFailureText(outcome.Code);
+      Dialogs->ShowError(kErrorCaption, std::string(kShopFailed) + "\r" + why + "\r" +
+                                            JapaneseMessage(outcome.Error).toStdString());
+    }
+  } else {
+    if (!outcome.Warnings.empty()) {
+      std::string text = kDamagedPhotos;
+      for (const std::string& warning : outcome.Warnings)
+        text += "\r" + warning;
+      Dialogs->Warn(kErrorCaption, text);
+    }
+    const char* done = request.Kind == TExportKind::Animation ? kShopAnimationDone
+                       : request.Set.Zip                      ? kShopZipDone
+                                                              : kShopSetDone;
+    Dialogs->Inform(kDoneCaption, std::string(done) + "\r\r" + Written(outcome, request));
+  }
+  if (CloseWhenIdle) close();
+}
+
+}  // namespace kalvane::ui

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QDialog>
+#include <vector>
+
+#include "export/ShopPresets.h"
+
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QStackedWidget;
+
+namespace kalvane::ui {
+
+// "その他の形式で書き出し": a preset chosen, its settings shown and edited.
+// The settings of every preset stay as edited while the window lives;
+// the caller keeps them in the settings file.
+class TfrmShopExportDialog : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TfrmShopExportDialog(QWidget* parent);
+
+  void SetPresets(std::vector<TShopPreset> presets, int selected = 0);
+  const std::vector<TShopPreset>& Presets() const { return All; }
+  int Selected() const;
+  // Items of the project: a set cannot take more frames than that.
+  void SetItemCount(int items) { Items = items; }
+  // The chosen preset once the dialog was confirmed.
+  bool Confirmed() const { return IsConfirmed; }
+
+  QComboBox* cmbPreset = nullptr;
+  QStackedWidget* pgSettings = nullptr;
+  QSpinBox* spnCount = nullptr;
+  QSpinBox* spnSize = nullptr;
+  QCheckBox* chkSquare = nullptr;
+  QComboBox* cmbBackground = nullptr;
+  QLineEdit* edtColor = nullptr;
+  QComboBox* cmbFormat = nullptr;
+  QSpinBox* spnQuality = nullptr;
+  QLineEdit* edtName = nullptr;
+  QCheckBox* chkZip = nullptr;
+  QSpinBox* spnWidth = nullptr;
+  QDoubleSpinBox* spnFps = nullptr;
+  QSpinBox* spnLoop = nullptr;
+  QComboBox* cmbAnimFormat = nullptr;
+  QLabel* lblProblem = nullptr;
+  QPushButton* btnOK = nullptr;
+  QPushButton* btnCancel = nullptr;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void Show(int index);
+  void Keep();  // the controls into the current preset
+  void btnOKClick();
+  void UpdateEnabled();
+  std::vector<TShopPreset> All;
+  int Current = -1;
+  int Items = 0;
+  bool IsConfirmed = false;
+  bool Filling = false;
+};
+
+}  // namespace kalvane::ui

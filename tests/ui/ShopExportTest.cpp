@@ -1,0 +1,260 @@
+// libvips before Qt: glib has a member named "signals", a word Qt defines.
+#include <zip.h>
+#include <vips/vips8>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "ScriptedWindowDialogs.h"
+#include "TestImages.h"
+#include "UiTest.h"
+#include "project/IniFile.h"
+#include "ui/MainWindow.h"
+#include "ui/ProgressDialog.h"
+#include "ui/ShopExportDialog.h"
+#include "ui/Texts.h"
+
+using kalvane::test::PumpUntil;
+using kalvane::ui::TfrmShopExportDialog;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The entries of a zip, by name, with their bytes.
+std::vector<std::pair<std::string, std::string>> ZipEntries(const std::string& path) {
+  std::vector<std::pair<std::string, std::string>> entries;
+  int error = 0;
+  zip_t* zip = zip_open(path.c_str(), ZIP_RDONLY, &error);
+  if (!zip) return entries;
+  for (zip_int64_t i = 0; i < zip_get_num_entries(zip, 0); ++i) {
+    zip_stat_t st;
+    zip_stat_index(zip, static_cast<zip_uint64_t>(i), 0, &st);
+    std::string bytes(st.size, '\0');
+    zip_file_t* file = zip_fopen_index(zip, static_cast<zip_uint64_t>(i), 0);
+    zip_fread(file, bytes.data(), st.size);
+    zip_fclose(file);
+    entries.emplace_back(st.name, std::move(bytes));
+  }
+  zip_close(zip);
+  return entries;
+}
+
+}  // namespace
+
+class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
+  Q_OBJECT
+
+ private:
+  // Three photos in a folder "cup": the set's {name} for a project not saved.
+  void AddPhotos() {
+    std::vector<std::string> files;
+    for (const char* name : {"a.png", "b.png", "c.png"}) {
+      const std::string path = dir->File(std::string("cup/") + name);
+      fs::create_directories(fs::path(path).parent_path());
+      kalvane::test::WriteGradient(path, 400, 300);
+      files.push_back(path);
+    }
+    dialogs->Images.push_back(files);
+    window->findChild<QAction*>("LM1")->trigger();
+    WaitForLoader();
+  }
+  // Runs the command; `act` drives the dialog while it is open.
+  void Export(const std::function<void(TfrmShopExportDialog&)>& act) {
+    QTimer::singleShot(0, window.get(), [this, act] {
+      TfrmShopExportDialog& dialog = window->ShopExportDialog();
+      PumpUntil([&] { return dialog.isVisible(); });
+      act(dialog);
+      if (dialog.isVisible()) QTest::mouseClick(dialog.btnCancel, Qt::LeftButton);
+    });
+    window->findChild<QAction*>("FM10")->trigger();
+    PumpUntil([this] { return !window->ExportRunning(); });
+  }
+  static void Type(QWidget* box, const QString& text) {
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, text);
+  }
+  static void Choose(QComboBox* box, int index) {
+    while (box->currentIndex() < index)
+      QTest::keyClick(box, Qt::Key_Down);
+    while (box->currentIndex() > index)
+      QTest::keyClick(box, Qt::Key_Up);
+  }
+
+ private slots:
+  void init() { Open(false); }
+  void cleanup() { Close(); }
+
+  void theCommandNeedsItemsAndSitsAfterTheMobileExport() {
+    QVERIFY(!window->IsCommandEnabled("FM10"));
+    AddPhotos();
+    QVERIFY(window->IsCommandEnabled("FM10"));
+    QAction* command = window->findChild<QAction*>("FM10");
+    QCOMPARE(command->text(), QString::fromUtf8("その他の形式で書き出し..."));
+    QList<QAction*> file;
+    for (QMenu* menu : window->findChildren<QMenu*>())
+      if (menu->menuAction()->objectName() == "F1") file = menu->actions();
+    QCOMPARE(file.indexOf(command), file.indexOf(window->findChild<QAction*>("FM9")) + 1);
+  }
+
+  void theAmazonPresetWritesAZipOfSquareFrames() {
+    AddPhotos();
+    dialogs->Folders = {dir->File("out")};
+    bool refused = false;
+    Export([&](TfrmShopExportDialog& d) {
+      QCOMPARE(d.cmbPreset->currentIndex(), 0);
+      QCOMPARE(d.spnCount->value(), 72);
+      QCOMPARE(d.spnSize->value(), 2000);
+      QVERIFY(d.chkSquare->isChecked() && d.chkZip->isChecked());
+      // 72 frames from 3 photos: said in the dialog, which stays open
+      QTest::mouseClick(d.btnOK, Qt::LeftButton);
+      refused =
+          d.isVisible() && d.lblProblem->isVisibleTo(&d) && d.lblProblem->text().contains("72");
+      Type(d.spnCount, "3");
+      Type(d.spnSize, "300");
+      QTest::mouseClick(d.btnOK, Qt::LeftButton);
+    });
+    QVERIFY(refused);
+    QCOMPARE(dialogs->Count("error:"), 0);
+    QCOMPARE(dialogs->Count("inform:"), 1);
+    QVERIFY(dialogs->Log.back().find("ZIP の書き出しが完了しました") != std::string::npos);
+    QVERIFY(dialogs->Log.back().find(dir->File("out/cup.zip")) != std::string::npos);
+    const auto entries = ZipEntries(dir->File("out/cup.zip"));
+    QCOMPARE(entries.size(), std::size_t(3));
+    QCOMPARE(entries[0].first, std::string("cup_01.jpg"));
+    QCOMPARE(entries[2].first, std::string("cup_03.jpg"));
+    for (const auto& [name, bytes] : entries) {
+      const vips::VImage frame = vips::VImage::new_from_buffer(bytes.data(), bytes.size(), "");
+      QCOMPARE(frame.width(), 300);
+      QCOMPARE(frame.height(), 300);
+      // the padding above the 300 x 225 picture is white
+      QVERIFY(frame.getpoint(150, 5)[0] > 250);
+    }
+    QVERIFY(!fs::exists(dir->File("out/cup_01.jpg")));  // only the zip
+    // The real progress window ran the three frames, offering its cancel.
+    kalvane::ui::TExecProgress* progress = window->ExportProgressWindow();
+    QVERIFY(progress);
+    QCOMPARE(progress->Dialog()->pbarMain->maximum(), 3);
+    QCOMPARE(progress->Dialog()->pbarMain->value(), 3);
+    QVERIFY(!progress->Dialog()->btnCancel->isHidden());
+    QVERIFY(!progress->Dialog()->isVisible());
+    QVERIFY(window->isEnabled());
+  }
+
+  void theAnimationPresetWritesTheChosenFormat() {
+    AddPhotos();
+    dialogs->SaveFiles = {dir->File("turn.gif")};
+    Export([&](TfrmShopExportDialog& d) {
+      Choose(d.cmbPreset, 2);
+      QCOMPARE(d.pgSettings->currentIndex(), 1);
+      QCOMPARE(d.spnWidth->value(), 500);
+      Type(d.spnWidth, "200");
+      Choose(d.cmbAnimFormat, 1);  // GIF
+      QTest::mouseClick(d.btnOK, Qt::LeftButton);
+    });
+    QVERIFY(dialogs->Log.back().find("アニメーションの書き出しが完了しました") !=
+            std::string::npos);
+    // the picker offered a GIF named after the photos' folder
+    QCOMPARE(dialogs->Count("save:GIFファイル(*.gif)|*.gif:cup.gif"), 1);
+    const vips::VImage gif = vips::VImage::new_from_file(dir->File("turn.gif").c_str(),
+                                                         vips::VImage::option()->set("n", -1));
+    QCOMPARE(gif.width(), 200);
+    QCOMPARE(gif.get_int("n-pages"), 3);
+  }
+
+  void editsAreRememberedInANewWindow() {
+    { std::ofstream(dir->File("velinit")) << "[main]\nLeft=40\n[other]\nkey=kept\n"; }
+    AddPhotos();
+    // A cancelled dialog keeps nothing.
+    Export([&](TfrmShopExportDialog& d) { Type(d.spnSize, "1500"); });
+    // Confirmed edits stay, even when the picker is then cancelled.
+    Export([&](TfrmShopExportDialog& d) {
+      Choose(d.cmbPreset, 1);
+      QCOMPARE(d.spnSize->value(), 1000);
+      Type(d.spnCount, "2");
+      QTest::keyClick(d.chkSquare, Qt::Key_Space);
+      Choose(d.cmbBackground, 2);
+      Type(d.edtColor, "#102030");
+      Choose(d.cmbFormat, 2);  // WebP
+      Type(d.edtName, "spin_{angle:03}");
+      QTest::mouseClick(d.btnOK, Qt::LeftButton);
+    });
+    QCOMPARE(dialogs->Count("folder:"), 1);
+    const kalvane::TIniFile file = kalvane::TIniFile::Load(dir->File("velinit"));
+    QCOMPARE(file.ReadInteger("main", "Left", -1), 40);
+    QCOMPARE(file.ReadString("other", "key", ""), std::string("kept"));
+
+    window = std::make_unique<kalvane::ui::TfrmMain>(dialogs.get(), dir->File("velinit"));
+    AddPhotos();
+    dialogs->Folders = {dir->File("spin")};
+    Export([&](TfrmShopExportDialog& d) {
+      QCOMPARE(d.cmbPreset->currentIndex(), 1);
+      QCOMPARE(d.spnCount->value(), 2);
+      QVERIFY(d.chkSquare->isChecked());
+      QCOMPARE(d.edtColor->text(), QString("#102030"));
+      QCOMPARE(d.cmbFormat->currentIndex(), 2);
+      QCOMPARE(d.edtName->text(), QString("spin_{angle:03}"));
+      Choose(d.cmbPreset, 0);  // the others as they were
+      QCOMPARE(d.spnSize->value(), 2000);
+      Choose(d.cmbPreset, 1);
+      QTest::mouseClick(d.btnOK, Qt::LeftButton);
+    });
+    // two of three photos, at 0° and 120°, square on the colour
+    QVERIFY(fs::exists(dir->File("spin/spin_000.webp")));
+    QVERIFY(fs::exists(dir->File("spin/spin_120.webp")));
+    QCOMPARE(std::distance(fs::directory_iterator(dir->File("spin")), {}), 2);
+    const vips::VImage frame = vips::VImage::new_from_file(dir->File("spin/spin_000.webp").c_str());
+    QCOMPARE(frame.width(), 1000);
+    QCOMPARE(frame.height(), 1000);
+    QVERIFY(std::abs(frame.getpoint(500, 3)[2] - 0x30) < 6);
+    QVERIFY(dialogs->Log.back().find("連番画像の書き出しが完了しました") != std::string::npos);
+  }
+
+  void aFailureIsNamedAndNeverCalledComplete() {
+    AddPhotos();
+    std::ofstream(dir->File("plain")) << "a file";
+    // a set where no folder can be made
+    dialogs->Folders = {dir->File("plain/set")};
+    Export([&](TfrmShopExportDialog& d) {
+      Type(d.spnCount, "3");
+      Type(d.spnSize, "200");
+      QTest::mouseClick(d.btnOK, Qt::LeftButton);
+    });
+    QCOMPARE(dialogs->Count("inform:"), 0);
+    QCOMPARE(dialogs->Count("error:"), 1);
+    QVERIFY(dialogs->Log.back().find("その他の形式で書き出せませんでした。") != std::string::npos);
+    QVERIFY(dialogs->Log.back().find(dir->File("plain")) != std::string::npos);
+    QVERIFY(dialogs->Log.back().find("フォルダではありません") != std::string::npos);
+    QVERIFY(window->isEnabled());
+
+    // an animation that cannot be written once its frames are made
+    dialogs->SaveFiles = {dir->File("plain/turn.webp")};
+    Export([&](TfrmShopExportDialog& d) {
+      Choose(d.cmbPreset, 2);
+      Type(d.spnWidth, "120");
+      QTest::mouseClick(d.btnOK, Qt::LeftButton);
+    });
+    QCOMPARE(dialogs->Count("inform:"), 0);
+    QCOMPARE(dialogs->Count("error:"), 2);
+    QVERIFY(dialogs->Log.back().find("ファイルを書き込めませんでした。") != std::string::npos);
+    QVERIFY(dialogs->Log.back().find(dir->File("plain/turn.webp")) != std::string::npos);
+    QVERIFY(!window->ExportProgressWindow()->Dialog()->isVisible());
+    QVERIFY(window->isEnabled());
+  }
+};
+
+KALVANE_UI_TEST_MAIN(ShopExportTest)
+#include "ShopExportTest.moc"
