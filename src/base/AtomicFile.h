@@ -37,6 +37,9 @@ class TAtomicFile {
   bool Ok() const { return Fd >= 0; }
   int Handle() const { return Fd; }
   const std::string& Error() const { return Reason; }
+  // The temporary's name, for writers that open the file by name (an
+  // encoder that reads back what it wrote).
+  const std::string& TemporaryPath() const { return Temp; }
   // Gives the file the mode of a newly created one, syncs, closes and
   // renames. False with Error() set when any step fails.
   bool Commit();

@@ -20,5 +20,6 @@ int Align(const std::vector<std::string>& args);
 int New(const std::vector<std::string>& args);
 int Frames(const std::vector<std::string>& args);
 int Anim(const std::vector<std::string>& args);
+int Video(const std::vector<std::string>& args);
 
 }  // namespace kalvane::cli

@@ -1,4 +1,4 @@
-// kalvane-cli frames and anim: the outputs shops take, from the frames the
+// kalvane-cli frames, anim and video: the outputs shops take, from the frames the
 // data movie is made of.
 #include <algorithm>
 #include <charconv>
@@ -12,6 +12,7 @@
 #include "cli/Commands.h"
 #include "export/FrameOutputs.h"
 #include "export/LayerToSwf.h"
+#include "export/VideoOutput.h"
 #include "project/ProjectDocument.h"
 
 namespace kalvane::cli {
@@ -27,6 +28,12 @@ std::optional<double> PositiveNumber(const std::string& text, double high) {
   if (ec != std::errc() || end != text.data() + text.size() || !(value > 0) || value > high)
     return std::nullopt;
   return value;
+}
+
+// A number from 0 to `high`, nothing else in the text.
+std::optional<double> NonNegativeNumber(const std::string& text, double high) {
+  if (text == "0") return 0.0;
+  return PositiveNumber(text, high);
 }
 
 // Opens the project without display copies and plans every item's frame,
@@ -184,6 +191,71 @@ int Anim(const std::vector<std::string>& args) {
               plan.Frames.size(), result.Width, result.Height, request.Fps,
               request.Loops == 0 ? "looping for ever"
                                  : ("played " + std::to_string(request.Loops) + " times").c_str());
+  return kDone;
+}
+
+int Video(const std::vector<std::string>& args) {
+  TCommandLine line;
+  std::vector<std::string> projects;
+  std::string output, width, fps, minSeconds, quality;
+  line.Arguments(projects);
+  line.Value("-o,--output", output, "a file name");
+  line.Value("--width", width, "a number");
+  line.Value("--fps", fps, "a number");
+  line.Value("--min-seconds", minSeconds, "a number");
+  line.Value("--quality", quality, "a number");
+  if (const auto rc = line.Parse(args)) return *rc;
+  if (projects.size() > 1) return BadUsage("more than one project file");
+  if (projects.empty()) return BadUsage("a project file is needed");
+  if (output.empty()) return BadUsage("video needs -o OUT.mp4 or -o OUT.webm");
+  TVideoRequest request;
+  request.Output = output;
+  const std::optional<TVideoCodec> codec = VideoCodecOf(output);
+  if (!codec) return BadUsage(output + ": video writes .mp4 (H.264) or .webm (VP9)");
+  request.Codec = *codec;
+  int w = TSwfExportWidth::kDefault;
+  if (line.Given("--width")) {
+    const std::optional<int> n = WholeNumber(width, 2, TSwfExportWidth::kMaximum);
+    if (!n || *n % 2 != 0)
+      return BadUsage(
+          "--width must be an even whole number from 2 to 2500 (video pictures "
+          "have even sides)");
+    w = *n;
+  }
+  if (line.Given("--fps")) {
+    const std::optional<double> r = PositiveNumber(fps, kVideoMaxFps);
+    if (!r) return BadUsage("--fps must be a number above 0 and at most 100");
+    request.Fps = *r;
+  }
+  if (line.Given("--min-seconds")) {
+    const std::optional<double> s = NonNegativeNumber(minSeconds, kVideoMaxSeconds);
+    if (!s) return BadUsage("--min-seconds must be a number from 0 to 3600");
+    request.MinSeconds = *s;
+  }
+  if (line.Given("--quality")) {
+    const std::optional<int> q = WholeNumber(quality, 0, 100);
+    if (!q) return BadUsage("--quality must be a whole number from 0 to 100");
+    request.Quality = *q;
+  }
+  if (const TResult checked = CheckVideoRequest(request); !checked.Ok())
+    return BadUsage(checked.Error);
+  if (RefusedOutput(output)) return kFailed;
+
+  TCliView view;
+  TProjectDocument document(&view);
+  TExportPlan plan;
+  if (const int rc = PlanFrames(projects[0], w, 0, document, plan); rc != kDone) return rc;
+  std::unique_ptr<TProgressModel> progress = MakeTerminalProgress();
+  const TExportResult result = WriteVideo(plan, request, progress.get());
+  if (!result.Ok()) return Fail(output + ": no video written: " + result.Error);
+  SayWarnings(result);
+  const int frames = static_cast<int>(plan.Frames.size());
+  const int turns = VideoTurns(frames, request.Fps, request.MinSeconds);
+  std::printf(
+      "wrote %s: %d frames of %d x %d pixels (%d turn%s of %d), %g a second, %g seconds, %s\n",
+      output.c_str(), frames * turns, result.Width, result.Height, turns, turns == 1 ? "" : "s",
+      frames, request.Fps, frames * turns / request.Fps,
+      request.Codec == TVideoCodec::H264 ? "H.264 in MP4" : "VP9 in WebM");
   return kDone;
 }
 

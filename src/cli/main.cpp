@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
   if (command == "new") return New(args);
   if (command == "frames") return Frames(args);
   if (command == "anim") return Anim(args);
+  if (command == "video") return Video(args);
   std::cerr << "kalvane-cli: unknown command '" << command << "'\n";
   PrintUsage(std::cerr);
   return kUsage;
