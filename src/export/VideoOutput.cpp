@@ -16,10 +16,6 @@ namespace kalvane {
 
 namespace {
 
-// Pictures of a turn shown again stay in memory up to this much; beyond
-// it each further turn is made again from the photos.
-constexpr std::size_t kKeptBytes = std::size_t{768} << 20;
-
 // Cuts each frame and converts it to the encoder's pixels on the workers;
 // encodes in item order on the pipeline's thread.
 class TVideoSink : public TFrameSink {
@@ -164,7 +160,7 @@ TExportResult WriteVideo(const TExportPlan& plan, const TVideoRequest& request, 
   const std::size_t turnBytes = static_cast<std::size_t>(count) *
                                 static_cast<std::size_t>(size.Width) *
                                 static_cast<std::size_t>(size.Height) * 3 / 2;
-  const bool keep = turns > 1 && turnBytes <= kKeptBytes;
+  const bool keep = turns > 1 && turnBytes <= request.KeepBytes;
 
   TAtomicFile file(request.Output);
   if (!file.Ok()) return failed(TResult::Fail(TErrorCode::WriteFailed, file.Error()));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -21,6 +22,9 @@ struct TVideoRequest {
   double Fps = 8;         // the simple preview's rate
   double MinSeconds = 0;  // 0: one turn
   int Quality = 75;       // 0 to 100, mapped to the encoder's quality level
+  // Memory the pictures of a turn shown again may take; beyond it each
+  // further turn is made again from the photos.
+  std::size_t KeepBytes = std::size_t{768} << 20;
 };
 
 // Limits of a request, for the command line's messages.
@@ -57,7 +61,7 @@ TResult CheckVideoRequest(const TVideoRequest& request);
 // Writes the video from a plan of frames of one size (TFrameShape::OneSize),
 // atomically: through a temporary beside the output, renamed over it when
 // complete. Frames are made on every core; a turn shown again is encoded
-// from the pictures kept in memory (or made again when they would not fit).
+// from the pictures kept in memory (or made again beyond KeepBytes).
 // Width and Height of the result are the video's.
 TExportResult WriteVideo(const TExportPlan& plan, const TVideoRequest& request, IProgress* progress,
                          const std::atomic<bool>* cancel = nullptr);

@@ -8,7 +8,9 @@ extern "C" {
 }
 
 #include <cmath>
+#include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "imaging/VipsImage.h"
 
@@ -113,12 +115,22 @@ TVideoPicture TVideoPicture::FromImage(const TIKImage& image, std::string* error
   f->color_trc = AVCOL_TRC_BT709;
   if (const int r = av_frame_get_buffer(f, 0); r < 0)
     return fail("cannot hold the picture (" + AvError(r) + ")");
+  // swscale's vector code reads whole blocks past a row's end: the rows go
+  // into a padded buffer first.
+  thread_local std::vector<std::uint8_t> padded;
+  const std::size_t row = static_cast<std::size_t>(w) * 3;
+  const std::size_t stride = (row + 63) / 64 * 64;
+  padded.resize(stride * static_cast<std::size_t>(h + 1));
+  const auto* from = static_cast<const std::uint8_t*>(pixels.data());
+  for (int y = 0; y < h; ++y)
+    std::memcpy(padded.data() + stride * static_cast<std::size_t>(y),
+                from + row * static_cast<std::size_t>(y), row);
   thread_local TConverter converter;
   SwsContext* sws = converter.For(w, h);
   if (!sws) return fail("cannot convert the picture's colours");
-  const std::uint8_t* const rows[1] = {static_cast<const std::uint8_t*>(pixels.data())};
-  const int stride[1] = {w * 3};
-  sws_scale(sws, rows, stride, 0, h, f->data, f->linesize);
+  const std::uint8_t* const rows[1] = {padded.data()};
+  const int strides[1] = {static_cast<int>(stride)};
+  sws_scale(sws, rows, strides, 0, h, f->data, f->linesize);
   TVideoPicture picture;
   picture.impl_ = std::move(impl);
   return picture;
