@@ -82,7 +82,8 @@ TExportOutcome TExportService::Prepare(const TExportRequest& request, TJob& job)
   job.Exporter.SetFrameFolder(request.FrameFolder);
   job.Exporter.SetSkipUnreadable(request.SkipUnreadable);
   const bool stills = request.Kind == TExportKind::FrameSet;
-  if (stills || request.Kind == TExportKind::Animation)
+  const bool video = request.Kind == TExportKind::Video;
+  if (stills || video || request.Kind == TExportKind::Animation)
     SetOneSizeFrames(job.Exporter, request.Width, stills ? request.LongSide : 0);
   TExportOutcome outcome;
   if (job.Request.Width <= 0) {
@@ -106,6 +107,23 @@ TExportOutcome TExportService::Prepare(const TExportRequest& request, TJob& job)
     outcome.SetFailure(TErrorCode::BadSetting, request.Output + ": an animation is .webp or .gif");
     return outcome;
   }
+  if (video) {
+    job.Request.Video.Output = request.Output;
+    if (const TResult checked = CheckVideoRequest(job.Request.Video); !checked.Ok()) {
+      static_cast<TResult&>(outcome) = checked;
+      return outcome;
+    }
+    const std::string& also = request.Animation.Output;
+    if (!also.empty() && !AnimationFormat(also)) {
+      outcome.SetFailure(TErrorCode::BadSetting, also + ": an animation is .webp or .gif");
+      return outcome;
+    }
+    if (!also.empty() && std::filesystem::path(also) == std::filesystem::path(request.Output)) {
+      outcome.SetFailure(TErrorCode::BadSetting,
+                         also + ": the video and the animation are one file");
+      return outcome;
+    }
+  }
   static_cast<TExportResult&>(outcome) = job.Exporter.Plan(job.Plan);
   // The exporter no longer needs the document: the plan holds the frames.
   job.Exporter.SetItems(nullptr);
@@ -120,6 +138,8 @@ TExportOutcome TExportService::Prepare(const TExportRequest& request, TJob& job)
   } else if (request.Kind == TExportKind::Animation) {
     job.Request.Animation.Output = request.Output;
     job.Request.Animation.Format = *AnimationFormat(request.Output);
+  } else if (video && !request.Animation.Output.empty()) {
+    job.Request.Animation.Format = *AnimationFormat(request.Animation.Output);
   }
   return outcome;
 }
@@ -136,6 +156,19 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress,
   if (request.Kind == TExportKind::Animation) {
     static_cast<TExportResult&>(outcome) =
         WriteAnimation(job.Plan, request.Animation, progress, cancel);
+    return outcome;
+  }
+  if (request.Kind == TExportKind::Video) {
+    static_cast<TExportResult&>(outcome) = WriteVideo(job.Plan, request.Video, progress, cancel);
+    if (!outcome.Ok() || request.Animation.Output.empty()) return outcome;
+    // The animation of the same turn, from the same plan; the video is
+    // kept when it fails, and the failure names the animation.
+    TExportResult animation = WriteAnimation(job.Plan, request.Animation, progress, cancel);
+    if (!animation.Ok()) {
+      static_cast<TResult&>(outcome) = animation;
+      return outcome;
+    }
+    outcome.Frames.push_back(request.Animation.Output);
     return outcome;
   }
   // A page set's design files are put in place only once its movie is
@@ -172,6 +205,7 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress,
     }
     case TExportKind::FrameSet:
     case TExportKind::Animation:
+    case TExportKind::Video:
       break;
     case TExportKind::HtmlPreview: {
       const THtmlPreview preview;

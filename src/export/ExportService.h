@@ -10,6 +10,7 @@
 #include "base/Seams.h"
 #include "export/FrameOutputs.h"
 #include "export/LayerToSwf.h"
+#include "export/VideoOutput.h"
 
 namespace kalvane {
 
@@ -22,6 +23,8 @@ enum class TExportKind {
   Mobile,       // the mobile movie at Output, frames 160 wide (Width is not used)
   FrameSet,     // numbered stills (or their zip) in the folder Output, frames of one size
   Animation,    // an animated WebP or GIF at Output, every frame Width wide
+  Video,        // an MP4 or WebM at Output, every frame Width wide; with an
+                // animation's Output set, that animation of the same frames too
 };
 
 struct TExportRequest {
@@ -39,6 +42,8 @@ struct TExportRequest {
   int LongSide = 0;
   // An animation: its settings (the file is Output).
   TAnimationRequest Animation;
+  // A video: its settings (the file is Output).
+  TVideoRequest Video;
 };
 
 // What an export of the service came to: the exporter's result, and the

@@ -1,6 +1,7 @@
 #include "export/ShopPresets.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "project/IniFile.h"
 
@@ -38,6 +39,15 @@ bool Background(const std::string& text) {
 bool MovingFormat(const std::string& text) {
   return text == "webp" || text == "gif";
 }
+bool VideoFormat(const std::string& text) {
+  return text == "mp4" || text == "webm";
+}
+
+void ReadFloat(const TIniFile& file, const TShopPreset& p, const char* field, double low,
+               double high, double& value) {
+  const double read = file.ReadFloat(kSection, KeyOf(p, field), value);
+  if (read >= low && read <= high) value = read;
+}
 
 }  // namespace
 
@@ -56,7 +66,18 @@ std::vector<TShopPreset> DefaultShopPresets() {
   TShopPreset animation;
   animation.Key = "animation";
   animation.Kind = TShopPreset::TKind::Animation;
-  return {amazon, spin, animation};
+  // The same MP4 serves Google's and eBay's listings, so it lasts Google's
+  // shortest 6 s; the WebP is one turn shown for ever.
+  TShopPreset shopify;
+  shopify.Key = "shopify";
+  shopify.Kind = TShopPreset::TKind::Video;
+  shopify.Width = 1080;
+  shopify.MinSeconds = 6;
+  shopify.WithWebp = true;
+  TShopPreset video = shopify;
+  video.Key = "video";
+  video.WithWebp = false;
+  return {amazon, spin, animation, shopify, video};
 }
 
 void LoadShopPresets(const TIniFile& file, std::vector<TShopPreset>& presets, int& selected) {
@@ -76,10 +97,16 @@ void LoadShopPresets(const TIniFile& file, std::vector<TShopPreset>& presets, in
       int zip = p.Zip ? 1 : 0;
       ReadInt(file, p, "Zip", 0, 1, zip);
       p.Zip = zip != 0;
+    } else if (p.Kind == TShopPreset::TKind::Video) {
+      ReadInt(file, p, "Width", 1, TSwfExportWidth::kMaximum, p.Width);
+      ReadFloat(file, p, "Fps", 1e-3, kVideoMaxFps, p.Fps);
+      ReadFloat(file, p, "MinSeconds", 0, kVideoMaxSeconds, p.MinSeconds);
+      ReadInt(file, p, "Quality", 0, 100, p.VideoQuality);
+      // Shopify's pair is always an MP4.
+      if (!p.WithWebp) ReadText(file, p, "Format", VideoFormat, p.VideoFormat);
     } else {
       ReadInt(file, p, "Width", 1, TSwfExportWidth::kMaximum, p.Width);
-      const double fps = file.ReadFloat(kSection, KeyOf(p, "Fps"), p.Fps);
-      if (fps > 0 && fps <= 100) p.Fps = fps;
+      ReadFloat(file, p, "Fps", 1e-3, 100, p.Fps);
       ReadInt(file, p, "Loop", 0, 65535, p.Loops);
       ReadText(file, p, "Format", MovingFormat, p.AnimationFormat);
     }
@@ -98,6 +125,12 @@ void SaveShopPresets(TIniFile& file, const std::vector<TShopPreset>& presets, in
       file.WriteInteger(kSection, KeyOf(p, "Quality"), p.Quality);
       file.Write(kSection, KeyOf(p, "Name"), p.Name);
       file.WriteInteger(kSection, KeyOf(p, "Zip"), p.Zip ? 1 : 0);
+    } else if (p.Kind == TShopPreset::TKind::Video) {
+      file.WriteInteger(kSection, KeyOf(p, "Width"), p.Width);
+      file.WriteFloat(kSection, KeyOf(p, "Fps"), p.Fps);
+      file.WriteFloat(kSection, KeyOf(p, "MinSeconds"), p.MinSeconds);
+      file.WriteInteger(kSection, KeyOf(p, "Quality"), p.VideoQuality);
+      if (!p.WithWebp) file.Write(kSection, KeyOf(p, "Format"), p.VideoFormat);
     } else {
       file.WriteInteger(kSection, KeyOf(p, "Width"), p.Width);
       file.WriteFloat(kSection, KeyOf(p, "Fps"), p.Fps);
@@ -120,6 +153,36 @@ TResult MakeShopRequest(const TShopPreset& preset, const std::string& output,
     if (!(preset.Fps > 0)) return bad("the rate must be above 0 frames a second");
     request.Animation.Fps = preset.Fps;
     request.Animation.Loops = preset.Loops;
+    return {};
+  }
+  if (preset.Kind == TShopPreset::TKind::Video) {
+    request.Kind = TExportKind::Video;
+    request.Width = std::clamp(preset.Width, 1, TSwfExportWidth::kMaximum);
+    if (!VideoFormat(preset.VideoFormat)) return bad("a video is mp4 or webm");
+    const bool webm = !preset.WithWebp && preset.VideoFormat == "webm";
+    const TVideoCodec codec = webm ? TVideoCodec::Vp9 : TVideoCodec::H264;
+    const char* ext = webm ? ".webm" : ".mp4";
+    // The chosen format names the file: another video's extension is
+    // replaced, any other kept with the right one added.
+    std::filesystem::path file(output);
+    const std::optional<TVideoCodec> named = VideoCodecOf(output);
+    if (named && *named != codec)
+      file.replace_extension(ext);
+    else if (!named)
+      file += ext;
+    request.Output = file.string();
+    TVideoRequest& video = request.Video;
+    video.Output = request.Output;
+    video.Codec = codec;
+    video.Fps = preset.Fps;
+    video.MinSeconds = preset.MinSeconds;
+    video.Quality = preset.VideoQuality;
+    if (const TResult checked = CheckVideoRequest(video); !checked.Ok()) return checked;
+    if (preset.WithWebp) {
+      request.Animation.Output = file.replace_extension(".webp").string();
+      request.Animation.Format = TImageFormat::Webp;
+      request.Animation.Fps = preset.Fps;
+    }
     return {};
   }
   request.Kind = TExportKind::FrameSet;

@@ -12,7 +12,7 @@ class TIniFile;
 // The outputs the editor offers beside the movies, each a preset of
 // settings the user may change and the settings file keeps.
 struct TShopPreset {
-  enum class TKind { FrameSet, Animation };
+  enum class TKind { FrameSet, Animation, Video };
   std::string Key;  // its keys' prefix in the settings
   TKind Kind = TKind::FrameSet;
   // A frame set.
@@ -24,14 +24,20 @@ struct TShopPreset {
   int Quality = 85;
   std::string Name = "{name}_{index:02}";
   bool Zip = false;
-  // An animation.
+  // An animation, and a video's width and rate.
   int Width = 500;
   double Fps = 8;
   int Loops = 0;  // 0: for ever
   std::string AnimationFormat = "webp";
+  // A video.
+  std::string VideoFormat = "mp4";  // mp4 or webm
+  double MinSeconds = 0;            // the turn repeated until this long
+  int VideoQuality = 75;            // 0 to 100
+  bool WithWebp = false;            // an animated WebP of the same turn beside an MP4
 };
 
-// Amazon's 360° set, a spin host's numbered set, an animation.
+// Amazon's 360° set, a spin host's numbered set, an animation, Shopify's
+// MP4 and WebP, a video.
 std::vector<TShopPreset> DefaultShopPresets();
 
 // Each value read from the settings' own section, kept when missing or
@@ -41,7 +47,9 @@ void LoadShopPresets(const TIniFile& file, std::vector<TShopPreset>& presets, in
 void SaveShopPresets(TIniFile& file, const std::vector<TShopPreset>& presets, int selected);
 
 // The export a preset asks for, into `output` (a folder for a set, the
-// file for an animation); `project` names the set ({name}, the zip).
+// file for an animation or a video); `project` names the set ({name}, the
+// zip). A video with a WebP beside it is NAME.mp4 and NAME.webp, whatever
+// extension `output` has.
 // BadSetting, with the reason, for a value the preset cannot take.
 TResult MakeShopRequest(const TShopPreset& preset, const std::string& output,
                         const std::string& project, TExportRequest& request);

@@ -43,7 +43,9 @@ std::string Written(const TExportOutcome& outcome, const TExportRequest& request
     text = WithTrailingSlash(request.Output) + "\r" + ExtractName(outcome.Frames.front());
     if (outcome.Frames.size() > 1) text += " … " + ExtractName(outcome.Frames.back());
   } else {
-    text = outcome.Frames.front();
+    // A file, or a video and the animation beside it.
+    for (const std::string& file : outcome.Frames)
+      text += (text.empty() ? "" : "\r") + file;
   }
   const std::size_t frames =
       request.Kind == TExportKind::FrameSet ? static_cast<std::size_t>(request.Set.Count) : 0;
@@ -76,6 +78,11 @@ void TfrmMain::FM10Click() {
   std::optional<std::string> output;
   if (preset.Kind == TShopPreset::TKind::FrameSet) {
     output = Dialogs->PickFolder(kShopPickFolder, StartFolder(*document));
+  } else if (preset.Kind == TShopPreset::TKind::Video) {
+    // Shopify's pair is named once: NAME.mp4 and NAME.webp beside it.
+    const bool webm = !preset.WithWebp && preset.VideoFormat == "webm";
+    output = Dialogs->PickSaveFile(webm ? kShopWebmFilter : kShopMp4Filter,
+                                   name + (webm ? ".webm" : ".mp4"), webm ? "webm" : "mp4");
   } else {
     const bool gif = preset.AnimationFormat == "gif";
     output = Dialogs->PickSaveFile(gif ? kShopGifFilter : kShopWebpFilter,
@@ -113,6 +120,7 @@ void TfrmMain::ShopExportEnded(const TExportOutcome& outcome, const TExportReque
       Dialogs->Warn(kErrorCaption, text);
     }
     const char* done = request.Kind == TExportKind::Animation ? kShopAnimationDone
+                       : request.Kind == TExportKind::Video   ? kShopVideoDone
                        : request.Set.Zip                      ? kShopZipDone
                                                               : kShopSetDone;
     Dialogs->Inform(kDoneCaption, std::string(done) + "\r\r" + Written(outcome, request));

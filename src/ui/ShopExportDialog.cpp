@@ -15,6 +15,7 @@
 
 #include "export/FrameOutputs.h"
 #include "export/LayerToSwf.h"
+#include "export/VideoOutput.h"
 #include "ui/Texts.h"
 
 namespace kalvane::ui {
@@ -36,6 +37,7 @@ const char* const kStillFormats[] = {"jpg", "png", "webp"};
 const char* const kStillFormatNames[] = {"JPEG", "PNG", "WebP"};
 const char* const kMovingFormats[] = {"webp", "gif"};
 const char* const kMovingFormatNames[] = {"WebP", "GIF"};
+const char* const kVideoFormats[] = {"mp4", "webm"};
 
 template <std::size_t N>
 int IndexOf(const char* const (&list)[N], const std::string& value) {
@@ -110,9 +112,33 @@ TfrmShopExportDialog::TfrmShopExportDialog(QWidget* parent) : QDialog(parent) {
   animationForm->addRow(U(kShopLoop), spnLoop);
   animationForm->addRow(U(kShopFormat), cmbAnimFormat);
 
+  auto* videoPage = Named(new QWidget(this), "pgVideo");
+  spnVideoWidth = Named(new QSpinBox(videoPage), "spnVideoWidth");
+  spnVideoWidth->setRange(TSwfExportWidth::kMinimum, TSwfExportWidth::kMaximum);
+  spnVideoWidth->setSingleStep(100);
+  spnVideoFps = Named(new QDoubleSpinBox(videoPage), "spnVideoFps");
+  spnVideoFps->setRange(0.5, kVideoMaxFps);
+  spnVideoFps->setDecimals(1);
+  spnMinSeconds = Named(new QDoubleSpinBox(videoPage), "spnMinSeconds");
+  spnMinSeconds->setRange(0, kVideoMaxSeconds);
+  spnMinSeconds->setDecimals(1);
+  spnMinSeconds->setSpecialValueText(U(kShopOneTurn));
+  spnVideoQuality = Named(new QSpinBox(videoPage), "spnVideoQuality");
+  spnVideoQuality->setRange(0, 100);
+  cmbVideoFormat = Named(new QComboBox(videoPage), "cmbVideoFormat");
+  for (const char* format : kShopVideoFormats)
+    cmbVideoFormat->addItem(U(format));
+  VideoForm = new QFormLayout(videoPage);
+  VideoForm->addRow(U(kShopWidth), spnVideoWidth);
+  VideoForm->addRow(U(kShopFps), spnVideoFps);
+  VideoForm->addRow(U(kShopMinSeconds), spnMinSeconds);
+  VideoForm->addRow(U(kShopQuality), spnVideoQuality);
+  VideoForm->addRow(U(kShopFormat), cmbVideoFormat);
+
   pgSettings = Named(new QStackedWidget(this), "pgSettings");
   pgSettings->addWidget(setPage);
   pgSettings->addWidget(animationPage);
+  pgSettings->addWidget(videoPage);
 
   lblProblem = Named(new QLabel(this), "lblProblem");
   lblProblem->setWordWrap(true);
@@ -174,8 +200,9 @@ void TfrmShopExportDialog::Show(int index) {
   Current = index;
   cmbPreset->setCurrentIndex(index);
   const TShopPreset& p = All[static_cast<std::size_t>(index)];
-  const bool set = p.Kind == TShopPreset::TKind::FrameSet;
-  pgSettings->setCurrentIndex(set ? 0 : 1);
+  pgSettings->setCurrentIndex(p.Kind == TShopPreset::TKind::FrameSet    ? 0
+                              : p.Kind == TShopPreset::TKind::Animation ? 1
+                                                                        : 2);
   spnCount->setValue(p.Count);
   spnSize->setValue(p.Size);
   chkSquare->setChecked(p.Square);
@@ -190,6 +217,12 @@ void TfrmShopExportDialog::Show(int index) {
   spnFps->setValue(p.Fps);
   spnLoop->setValue(p.Loops);
   cmbAnimFormat->setCurrentIndex(IndexOf(kMovingFormats, p.AnimationFormat));
+  spnVideoWidth->setValue(p.Width);
+  spnVideoFps->setValue(p.Fps);
+  spnMinSeconds->setValue(p.MinSeconds);
+  spnVideoQuality->setValue(p.VideoQuality);
+  cmbVideoFormat->setCurrentIndex(IndexOf(kVideoFormats, p.VideoFormat));
+  VideoForm->setRowVisible(cmbVideoFormat, !p.WithWebp);
   lblProblem->hide();
   Filling = false;
   UpdateEnabled();
@@ -210,6 +243,13 @@ void TfrmShopExportDialog::Keep() {
     p.Quality = spnQuality->value();
     p.Name = edtName->text().toStdString();
     p.Zip = chkZip->isChecked();
+  } else if (p.Kind == TShopPreset::TKind::Video) {
+    p.Width = spnVideoWidth->value();
+    p.Fps = spnVideoFps->value();
+    p.MinSeconds = spnMinSeconds->value();
+    p.VideoQuality = spnVideoQuality->value();
+    if (!p.WithWebp)
+      p.VideoFormat = kVideoFormats[std::clamp(cmbVideoFormat->currentIndex(), 0, 1)];
   } else {
     p.Width = spnWidth->value();
     p.Fps = spnFps->value();

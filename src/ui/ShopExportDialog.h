@@ -8,6 +8,7 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -47,6 +48,11 @@ class TfrmShopExportDialog : public QDialog {
   QDoubleSpinBox* spnFps = nullptr;
   QSpinBox* spnLoop = nullptr;
   QComboBox* cmbAnimFormat = nullptr;
+  QSpinBox* spnVideoWidth = nullptr;
+  QDoubleSpinBox* spnVideoFps = nullptr;
+  QDoubleSpinBox* spnMinSeconds = nullptr;
+  QSpinBox* spnVideoQuality = nullptr;
+  QComboBox* cmbVideoFormat = nullptr;  // not for Shopify's pair, always an MP4
   QLabel* lblProblem = nullptr;
   QPushButton* btnOK = nullptr;
   QPushButton* btnCancel = nullptr;
@@ -59,6 +65,7 @@ class TfrmShopExportDialog : public QDialog {
   void Keep();  // the controls into the current preset
   void btnOKClick();
   void UpdateEnabled();
+  QFormLayout* VideoForm = nullptr;
   std::vector<TShopPreset> All;
   int Current = -1;
   int Items = 0;

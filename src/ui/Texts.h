@@ -98,7 +98,8 @@ namespace kalvane::ui {
 // Other outputs: frame sets and animations.
 inline constexpr const char* kShopCaption = "その他の形式で書き出し";
 inline constexpr const char* kShopPresets[] = {"Amazon 360°（72枚・2000px・白・ZIP）",
-                                               "スピン用連番画像", "アニメーション（WebP / GIF）"};
+                                               "スピン用連番画像", "アニメーション（WebP / GIF）",
+                                               "Shopify（MP4 + WebP）", "動画（MP4 / WebM）"};
 inline constexpr const char* kShopPreset = "プリセット";
 inline constexpr const char* kShopCount = "枚数";
 inline constexpr const char* kShopAllPhotos = "すべて";
@@ -117,6 +118,9 @@ inline constexpr const char* kShopWidth = "幅（px）";
 inline constexpr const char* kShopFps = "コマ／秒";
 inline constexpr const char* kShopLoop = "繰り返し";
 inline constexpr const char* kShopLoopForever = "無限";
+inline constexpr const char* kShopMinSeconds = "最短の長さ（秒）";
+inline constexpr const char* kShopOneTurn = "1 周";
+inline constexpr const char* kShopVideoFormats[] = {"MP4（H.264）", "WebM（VP9）"};
 inline constexpr const char* kShopExport = "書き出し...";
 // %1 frames wanted, %2 photos in the project.
 inline constexpr const char* kShopTooMany =
@@ -130,11 +134,14 @@ inline constexpr const char* kShopBadName =
 inline constexpr const char* kShopPickFolder = "連番画像の出力先フォルダを選択してください";
 inline constexpr const char* kShopWebpFilter = "WebPファイル(*.webp)|*.webp";
 inline constexpr const char* kShopGifFilter = "GIFファイル(*.gif)|*.gif";
+inline constexpr const char* kShopMp4Filter = "MP4ファイル(*.mp4)|*.mp4";
+inline constexpr const char* kShopWebmFilter = "WebMファイル(*.webm)|*.webm";
 inline constexpr const char* kShopFailed = "その他の形式で書き出せませんでした。";
 inline constexpr const char* kShopSettingRefused = "この設定では書き出せません。";
 // Followed by the file or folder written.
 inline constexpr const char* kShopSetDone = "連番画像の書き出しが完了しました";
 inline constexpr const char* kShopZipDone = "連番画像の ZIP の書き出しが完了しました";
 inline constexpr const char* kShopAnimationDone = "アニメーションの書き出しが完了しました";
+inline constexpr const char* kShopVideoDone = "動画の書き出しが完了しました";
 
 }  // namespace kalvane::ui

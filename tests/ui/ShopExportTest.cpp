@@ -22,6 +22,7 @@
 #include "ScriptedWindowDialogs.h"
 #include "TestImages.h"
 #include "UiTest.h"
+#include "VideoRead.h"
 #include "project/IniFile.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressDialog.h"
@@ -29,6 +30,7 @@
 #include "ui/Texts.h"
 
 using kalvane::test::PumpUntil;
+using kalvane::test::ReadVideo;
 using kalvane::ui::TfrmShopExportDialog;
 namespace fs = std::filesystem;
 
@@ -60,12 +62,17 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
 
  private:
   // Three photos in a folder "cup": the set's {name} for a project not saved.
-  void AddPhotos() {
+  // `coloured`: each of its own colour, as a WebP encoder merges frames alike.
+  void AddPhotos(bool coloured = false) {
     std::vector<std::string> files;
+    int shade = 0;
     for (const char* name : {"a.png", "b.png", "c.png"}) {
       const std::string path = dir->File(std::string("cup/") + name);
       fs::create_directories(fs::path(path).parent_path());
-      kalvane::test::WriteGradient(path, 400, 300);
+      if (coloured)
+        kalvane::test::WriteSolid(path, 400, 300, 200, 60 + 70 * shade++, 40);
+      else
+        kalvane::test::WriteGradient(path, 400, 300);
       files.push_back(path);
     }
     dialogs->Images.push_back(files);
@@ -173,6 +180,87 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
                                                          vips::VImage::option()->set("n", -1));
     QCOMPARE(gif.width(), 200);
     QCOMPARE(gif.get_int("n-pages"), 3);
+  }
+
+  void theShopifyPresetWritesAnMp4AndAWebpOfOneTurn() {
+    AddPhotos(true);
+    // The WebP's place is taken by a folder: the failure names it.
+    fs::create_directories(dir->File("turn.webp"));
+    dialogs->SaveFiles = {dir->File("turn.mp4"), dir->File("turn.mp4")};
+    const auto act = [&](TfrmShopExportDialog& d) {
+      Choose(d.cmbPreset, 3);
+      QCOMPARE(d.pgSettings->currentIndex(), 2);
+      QCOMPARE(d.spnVideoFps->value(), 8.0);
+      QCOMPARE(d.spnVideoQuality->value(), 75);
+      QVERIFY(!d.cmbVideoFormat->isVisibleTo(&d));  // always an MP4
+      Type(d.spnVideoWidth, "240");
+      Type(d.spnMinSeconds, "1");
+      QTest::mouseClick(d.btnOK, Qt::LeftButton);
+    };
+    Export([&](TfrmShopExportDialog& d) {
+      Choose(d.cmbPreset, 3);
+      QCOMPARE(d.spnVideoWidth->value(), 1080);
+      QCOMPARE(d.spnMinSeconds->value(), 6.0);
+      act(d);
+    });
+    QCOMPARE(dialogs->Count("inform:"), 0);
+    QCOMPARE(dialogs->Count("error:"), 1);
+    QVERIFY(dialogs->Log.back().find(dir->File("turn.webp")) != std::string::npos);
+    QVERIFY(dialogs->Log.back().find("完了") == std::string::npos);
+    fs::remove(dir->File("turn.webp"));
+
+    Export(act);
+    QCOMPARE(dialogs->Count("save:MP4ファイル(*.mp4)|*.mp4:cup.mp4"), 2);
+    QVERIFY(dialogs->Log.back().find("動画の書き出しが完了しました") != std::string::npos);
+    QVERIFY(dialogs->Log.back().find(dir->File("turn.webp")) != std::string::npos);
+    // 1 s at 8 a second: three turns of the three photos
+    const kalvane::test::TReadVideo mp4 = ReadVideo(dir->File("turn.mp4"));
+    QCOMPARE(mp4.Error, std::string());
+    QCOMPARE(mp4.Codec, std::string("h264"));
+    QCOMPARE(mp4.PixelFormat, std::string("yuv420p"));
+    QCOMPARE(mp4.Width, 240);
+    QCOMPARE(mp4.Height, 180);
+    QCOMPARE(mp4.Frames, 9);
+    const vips::VImage webp = vips::VImage::new_from_file(dir->File("turn.webp").c_str(),
+                                                          vips::VImage::option()->set("n", -1));
+    QCOMPARE(webp.width(), 240);
+    QCOMPARE(webp.get_int("n-pages"), 3);  // one turn, shown for ever
+  }
+
+  void theVideoPresetWritesTheChosenFormatAndIsRemembered() {
+    AddPhotos();
+    dialogs->SaveFiles = {dir->File("turn.webm")};
+    Export([&](TfrmShopExportDialog& d) {
+      Choose(d.cmbPreset, 4);
+      QVERIFY(d.cmbVideoFormat->isVisibleTo(&d));
+      Choose(d.cmbVideoFormat, 1);  // WebM
+      Type(d.spnVideoWidth, "160");
+      Type(d.spnVideoFps, "4");
+      Type(d.spnVideoQuality, "40");
+      QTest::mouseClick(d.btnOK, Qt::LeftButton);
+    });
+    QCOMPARE(dialogs->Count("save:WebMファイル(*.webm)|*.webm:cup.webm"), 1);
+    QVERIFY(dialogs->Log.back().find("動画の書き出しが完了しました") != std::string::npos);
+    // at least 6 s at 4 a second: eight turns
+    const kalvane::test::TReadVideo webm = ReadVideo(dir->File("turn.webm"));
+    QCOMPARE(webm.Error, std::string());
+    QCOMPARE(webm.Codec, std::string("vp9"));
+    QCOMPARE(webm.Width, 160);
+    QCOMPARE(webm.Height, 120);
+    QCOMPARE(webm.Frames, 24);
+    QVERIFY(std::abs(webm.Seconds - 6) < 0.3);
+
+    window = std::make_unique<kalvane::ui::TfrmMain>(dialogs.get(), dir->File("velinit"));
+    AddPhotos();
+    Export([&](TfrmShopExportDialog& d) {
+      QCOMPARE(d.cmbPreset->currentIndex(), 4);
+      QCOMPARE(d.cmbVideoFormat->currentIndex(), 1);
+      QCOMPARE(d.spnVideoWidth->value(), 160);
+      QCOMPARE(d.spnVideoFps->value(), 4.0);
+      QCOMPARE(d.spnVideoQuality->value(), 40);
+      Choose(d.cmbPreset, 3);  // Shopify's as they were
+      QCOMPARE(d.spnVideoWidth->value(), 1080);
+    });
   }
 
   void editsAreRememberedInANewWindow() {

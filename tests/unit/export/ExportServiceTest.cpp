@@ -175,6 +175,38 @@ TEST_F(ExportServiceTest, FrameSetsAreRefusedBeforeAnyFrameAndStopWhenCancelled)
   EXPECT_FALSE(std::filesystem::exists(set.Output));
 }
 
+TEST_F(ExportServiceTest, VideosAreRefusedBeforeAnyFrameAndStopWhenCancelled) {
+  TExportRequest video;
+  video.Kind = TExportKind::Video;
+  video.Width = 120;
+  video.Output = dir.File("turn.mp4");
+  video.Video.Codec = TVideoCodec::Vp9;  // the name says MP4
+  std::optional<TExportOutcome> outcome;
+  EXPECT_FALSE(service.Start(video, [&](const TExportOutcome& o) { outcome = o; }));
+  ASSERT_TRUE(outcome);
+  EXPECT_EQ(outcome->Code, TErrorCode::BadSetting);
+  video.Video.Codec = TVideoCodec::H264;
+  video.Animation.Output = dir.File("turn.mp4");  // the pair in one file
+  EXPECT_EQ(service.Run(video).Code, TErrorCode::BadSetting);
+  video.Animation.Output = dir.File("turn.png");
+  EXPECT_EQ(service.Run(video).Code, TErrorCode::BadSetting);
+  EXPECT_EQ(progress.MaxValue, 100);  // nothing shown
+  EXPECT_FALSE(std::filesystem::exists(video.Output));
+
+  // Both of the pair from one plan; cancel leaves neither.
+  video.Animation.Output = dir.File("turn.webp");
+  const TExportOutcome written = service.Run(video);
+  ASSERT_TRUE(written.Ok()) << written.Error;
+  EXPECT_EQ(written.Frames, (std::vector<std::string>{video.Output, video.Animation.Output}));
+  EXPECT_EQ(test::ReadText(video.Animation.Output).substr(8, 4), "WEBP");
+  video.Output = dir.File("other.mp4");
+  video.Animation.Output = dir.File("other.webp");
+  progress.OnStep = [this] { service.Cancel(); };
+  EXPECT_EQ(service.Run(video).Code, TErrorCode::Cancelled);
+  EXPECT_FALSE(std::filesystem::exists(video.Output));
+  EXPECT_FALSE(std::filesystem::exists(video.Animation.Output));
+}
+
 TEST(ExportFolderLockTest, ASecondExportWaitsAndSaysSo) {
   test::TempDir dir;
   TExportFolderLock first;

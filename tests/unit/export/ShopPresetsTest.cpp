@@ -9,7 +9,7 @@ namespace {
 
 TEST(ShopPresets, TheDefaultsAreWhatTheirNamesPromise) {
   const std::vector<TShopPreset> presets = DefaultShopPresets();
-  ASSERT_EQ(presets.size(), 3u);
+  ASSERT_EQ(presets.size(), 5u);
   const TShopPreset& amazon = presets[0];
   EXPECT_EQ(amazon.Count, 72);
   EXPECT_EQ(amazon.Size, 2000);
@@ -18,6 +18,13 @@ TEST(ShopPresets, TheDefaultsAreWhatTheirNamesPromise) {
   EXPECT_EQ(presets[2].Kind, TShopPreset::TKind::Animation);
   EXPECT_EQ(presets[2].Width, 500);
   EXPECT_EQ(presets[2].Fps, 8);
+  for (const TShopPreset& video : {presets[3], presets[4]}) {
+    EXPECT_EQ(video.Kind, TShopPreset::TKind::Video);
+    EXPECT_EQ(video.Width, 1080);
+    EXPECT_EQ(video.MinSeconds, 6);
+    EXPECT_EQ(video.VideoQuality, 75);
+  }
+  EXPECT_TRUE(presets[3].WithWebp && !presets[4].WithWebp);
 }
 
 TEST(ShopPresets, EditsComeBackFromTheSettingsAndBadValuesAreIgnored) {
@@ -30,11 +37,16 @@ TEST(ShopPresets, EditsComeBackFromTheSettingsAndBadValuesAreIgnored) {
   presets[2].Fps = 12.5;
   presets[2].Loops = 3;
   presets[2].AnimationFormat = "gif";
+  presets[4].VideoFormat = "webm";
+  presets[4].MinSeconds = 2.5;
+  presets[4].VideoQuality = 0;
   TIniFile file = TIniFile::Parse("[main]\nLeft=10\n");
   SaveShopPresets(file, presets, 2);
   file.Write("shopexport", "amazon.Quality", "101");     // out of range
   file.Write("shopexport", "amazon.Format", "bmp");      // unknown
   file.Write("shopexport", "amazon.Background", "red");  // not a colour we read
+  file.Write("shopexport", "shopify.Fps", "0");
+  file.Write("shopexport", "shopify.Format", "webm");  // Shopify's pair is an MP4
 
   std::vector<TShopPreset> read = DefaultShopPresets();
   int selected = 0;
@@ -48,6 +60,11 @@ TEST(ShopPresets, EditsComeBackFromTheSettingsAndBadValuesAreIgnored) {
   EXPECT_EQ(read[2].Fps, 12.5);
   EXPECT_EQ(read[2].Loops, 3);
   EXPECT_EQ(read[2].AnimationFormat, "gif");
+  EXPECT_EQ(read[4].VideoFormat, "webm");
+  EXPECT_EQ(read[4].MinSeconds, 2.5);
+  EXPECT_EQ(read[4].VideoQuality, 0);
+  EXPECT_EQ(read[3].Fps, 8);
+  EXPECT_EQ(read[3].VideoFormat, "mp4");
   EXPECT_EQ(read[0].Quality, 90);
   EXPECT_EQ(read[0].Format, "jpg");
   EXPECT_EQ(read[0].Background, "white");
@@ -75,6 +92,22 @@ TEST(ShopPresets, ARequestCarriesThePresetsSettings) {
   EXPECT_EQ(request.Kind, TExportKind::Animation);
   EXPECT_EQ(request.Width, 500);
   EXPECT_EQ(request.Animation.Fps, 8);
+
+  // Shopify's pair is named once; a video takes its format's extension.
+  ASSERT_TRUE(MakeShopRequest(presets[3], "/out/turn.webm", "cup", request).Ok());
+  EXPECT_EQ(request.Kind, TExportKind::Video);
+  EXPECT_EQ(request.Output, "/out/turn.mp4");
+  EXPECT_EQ(request.Video.Codec, TVideoCodec::H264);
+  EXPECT_EQ(request.Video.MinSeconds, 6);
+  EXPECT_EQ(request.Animation.Output, "/out/turn.webp");
+  TShopPreset webm = presets[4];
+  webm.VideoFormat = "webm";
+  ASSERT_TRUE(MakeShopRequest(webm, "/out/my.turn", "cup", request).Ok());
+  EXPECT_EQ(request.Output, "/out/my.turn.webm");
+  EXPECT_EQ(request.Video.Codec, TVideoCodec::Vp9);
+  EXPECT_TRUE(request.Animation.Output.empty());
+  webm.Fps = 0;
+  EXPECT_EQ(MakeShopRequest(webm, "/out/a.webm", "cup", request).Code, TErrorCode::BadSetting);
 
   TShopPreset bad = presets[1];
   bad.Background = "blue";
