@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "base/AppUtil.h"
+#include "base/AtomicFile.h"
 #include "export/DesignExport.h"
 #include "export/HtmlPreview.h"
 #include "export/MobileTools.h"
@@ -122,6 +123,15 @@ TExportOutcome TExportService::Prepare(const TExportRequest& request, TJob& job)
       outcome.SetFailure(TErrorCode::BadSetting,
                          also + ": the video and the animation are one file");
       return outcome;
+    }
+    // Both places are tried before any frame, so a pair is not left half
+    // written for want of a folder or of a right.
+    for (const std::string& file : {request.Output, also}) {
+      if (file.empty()) continue;
+      if (const TAtomicFile trial(file); !trial.Ok()) {
+        outcome.SetFailure(TErrorCode::WriteFailed, trial.Error());
+        return outcome;
+      }
     }
   }
   static_cast<TExportResult&>(outcome) = job.Exporter.Plan(job.Plan);

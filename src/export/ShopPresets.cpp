@@ -77,12 +77,17 @@ std::vector<TShopPreset> DefaultShopPresets() {
   TShopPreset video = shopify;
   video.Key = "video";
   video.WithWebp = false;
-  return {amazon, spin, animation, shopify, video};
+  return {amazon, spin, shopify, video, animation};
 }
 
 void LoadShopPresets(const TIniFile& file, std::vector<TShopPreset>& presets, int& selected) {
   selected = file.ReadInteger(kSection, "Selected", 0);
   if (selected < 0 || selected >= static_cast<int>(presets.size())) selected = 0;
+  // The preset's key outlasts a new preset put before it in the list.
+  if (const std::optional<std::string> key = file.Read(kSection, "SelectedKey")) {
+    for (std::size_t i = 0; i < presets.size(); ++i)
+      if (presets[i].Key == *key) selected = static_cast<int>(i);
+  }
   for (TShopPreset& p : presets) {
     if (p.Kind == TShopPreset::TKind::FrameSet) {
       ReadInt(file, p, "Count", 0, 100000, p.Count);
@@ -115,6 +120,8 @@ void LoadShopPresets(const TIniFile& file, std::vector<TShopPreset>& presets, in
 
 void SaveShopPresets(TIniFile& file, const std::vector<TShopPreset>& presets, int selected) {
   file.WriteInteger(kSection, "Selected", selected);
+  if (selected >= 0 && selected < static_cast<int>(presets.size()))
+    file.Write(kSection, "SelectedKey", presets[static_cast<std::size_t>(selected)].Key);
   for (const TShopPreset& p : presets) {
     if (p.Kind == TShopPreset::TKind::FrameSet) {
       file.WriteInteger(kSection, KeyOf(p, "Count"), p.Count);

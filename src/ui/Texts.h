@@ -97,9 +97,9 @@ namespace kalvane::ui {
 
 // Other outputs: frame sets and animations.
 inline constexpr const char* kShopCaption = "その他の形式で書き出し";
-inline constexpr const char* kShopPresets[] = {"Amazon 360°（72枚・2000px・白・ZIP）",
-                                               "スピン用連番画像", "アニメーション（WebP / GIF）",
-                                               "Shopify（MP4 + WebP）", "動画（MP4 / WebM）"};
+inline constexpr const char* kShopPresets[] = {
+    "Amazon 360°（72枚・2000px・白・ZIP）", "スピン用連番画像", "Shopify（MP4 + WebP）",
+    "動画（MP4 / WebM）", "アニメーション（WebP / GIF）"};
 inline constexpr const char* kShopPreset = "プリセット";
 inline constexpr const char* kShopCount = "枚数";
 inline constexpr const char* kShopAllPhotos = "すべて";

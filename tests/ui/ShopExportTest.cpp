@@ -165,7 +165,7 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
     AddPhotos();
     dialogs->SaveFiles = {dir->File("turn.gif")};
     Export([&](TfrmShopExportDialog& d) {
-      Choose(d.cmbPreset, 2);
+      Choose(d.cmbPreset, 4);
       QCOMPARE(d.pgSettings->currentIndex(), 1);
       QCOMPARE(d.spnWidth->value(), 500);
       Type(d.spnWidth, "200");
@@ -188,7 +188,7 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
     fs::create_directories(dir->File("turn.webp"));
     dialogs->SaveFiles = {dir->File("turn.mp4"), dir->File("turn.mp4")};
     const auto act = [&](TfrmShopExportDialog& d) {
-      Choose(d.cmbPreset, 3);
+      Choose(d.cmbPreset, 2);
       QCOMPARE(d.pgSettings->currentIndex(), 2);
       QCOMPARE(d.spnVideoFps->value(), 8.0);
       QCOMPARE(d.spnVideoQuality->value(), 75);
@@ -198,7 +198,7 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
       QTest::mouseClick(d.btnOK, Qt::LeftButton);
     };
     Export([&](TfrmShopExportDialog& d) {
-      Choose(d.cmbPreset, 3);
+      Choose(d.cmbPreset, 2);
       QCOMPARE(d.spnVideoWidth->value(), 1080);
       QCOMPARE(d.spnMinSeconds->value(), 6.0);
       act(d);
@@ -207,6 +207,7 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(dialogs->Count("error:"), 1);
     QVERIFY(dialogs->Log.back().find(dir->File("turn.webp")) != std::string::npos);
     QVERIFY(dialogs->Log.back().find("完了") == std::string::npos);
+    QVERIFY(!fs::exists(dir->File("turn.mp4")));  // found before any frame
     fs::remove(dir->File("turn.webp"));
 
     Export(act);
@@ -231,7 +232,7 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
     AddPhotos();
     dialogs->SaveFiles = {dir->File("turn.webm")};
     Export([&](TfrmShopExportDialog& d) {
-      Choose(d.cmbPreset, 4);
+      Choose(d.cmbPreset, 3);
       QVERIFY(d.cmbVideoFormat->isVisibleTo(&d));
       Choose(d.cmbVideoFormat, 1);  // WebM
       Type(d.spnVideoWidth, "160");
@@ -253,12 +254,12 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
     window = std::make_unique<kalvane::ui::TfrmMain>(dialogs.get(), dir->File("velinit"));
     AddPhotos();
     Export([&](TfrmShopExportDialog& d) {
-      QCOMPARE(d.cmbPreset->currentIndex(), 4);
+      QCOMPARE(d.cmbPreset->currentIndex(), 3);
       QCOMPARE(d.cmbVideoFormat->currentIndex(), 1);
       QCOMPARE(d.spnVideoWidth->value(), 160);
       QCOMPARE(d.spnVideoFps->value(), 4.0);
       QCOMPARE(d.spnVideoQuality->value(), 40);
-      Choose(d.cmbPreset, 3);  // Shopify's as they were
+      Choose(d.cmbPreset, 2);  // Shopify's as they were
       QCOMPARE(d.spnVideoWidth->value(), 1080);
     });
   }
@@ -331,7 +332,7 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
     // an animation that cannot be written once its frames are made
     dialogs->SaveFiles = {dir->File("plain/turn.webp")};
     Export([&](TfrmShopExportDialog& d) {
-      Choose(d.cmbPreset, 2);
+      Choose(d.cmbPreset, 4);
       Type(d.spnWidth, "120");
       QTest::mouseClick(d.btnOK, Qt::LeftButton);
     });

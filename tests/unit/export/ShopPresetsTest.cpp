@@ -15,16 +15,16 @@ TEST(ShopPresets, TheDefaultsAreWhatTheirNamesPromise) {
   EXPECT_EQ(amazon.Size, 2000);
   EXPECT_TRUE(amazon.Square && amazon.Zip);
   EXPECT_EQ(amazon.Background, "white");
-  EXPECT_EQ(presets[2].Kind, TShopPreset::TKind::Animation);
-  EXPECT_EQ(presets[2].Width, 500);
-  EXPECT_EQ(presets[2].Fps, 8);
-  for (const TShopPreset& video : {presets[3], presets[4]}) {
+  EXPECT_EQ(presets[4].Kind, TShopPreset::TKind::Animation);
+  EXPECT_EQ(presets[4].Width, 500);
+  EXPECT_EQ(presets[4].Fps, 8);
+  for (const TShopPreset& video : {presets[2], presets[3]}) {
     EXPECT_EQ(video.Kind, TShopPreset::TKind::Video);
     EXPECT_EQ(video.Width, 1080);
     EXPECT_EQ(video.MinSeconds, 6);
     EXPECT_EQ(video.VideoQuality, 75);
   }
-  EXPECT_TRUE(presets[3].WithWebp && !presets[4].WithWebp);
+  EXPECT_TRUE(presets[2].WithWebp && !presets[3].WithWebp);
 }
 
 TEST(ShopPresets, EditsComeBackFromTheSettingsAndBadValuesAreIgnored) {
@@ -34,14 +34,14 @@ TEST(ShopPresets, EditsComeBackFromTheSettingsAndBadValuesAreIgnored) {
   presets[1].Format = "webp";
   presets[1].Name = "{angle:03}";
   presets[1].Square = true;
-  presets[2].Fps = 12.5;
-  presets[2].Loops = 3;
-  presets[2].AnimationFormat = "gif";
-  presets[4].VideoFormat = "webm";
-  presets[4].MinSeconds = 2.5;
-  presets[4].VideoQuality = 0;
+  presets[4].Fps = 12.5;
+  presets[4].Loops = 3;
+  presets[4].AnimationFormat = "gif";
+  presets[3].VideoFormat = "webm";
+  presets[3].MinSeconds = 2.5;
+  presets[3].VideoQuality = 0;
   TIniFile file = TIniFile::Parse("[main]\nLeft=10\n");
-  SaveShopPresets(file, presets, 2);
+  SaveShopPresets(file, presets, 4);
   file.Write("shopexport", "amazon.Quality", "101");     // out of range
   file.Write("shopexport", "amazon.Format", "bmp");      // unknown
   file.Write("shopexport", "amazon.Background", "red");  // not a colour we read
@@ -51,25 +51,30 @@ TEST(ShopPresets, EditsComeBackFromTheSettingsAndBadValuesAreIgnored) {
   std::vector<TShopPreset> read = DefaultShopPresets();
   int selected = 0;
   LoadShopPresets(TIniFile::Parse(file.ToText()), read, selected);
-  EXPECT_EQ(selected, 2);
+  EXPECT_EQ(selected, 4);
   EXPECT_EQ(read[1].Count, 24);
   EXPECT_EQ(read[1].Background, "#A0B0C0");
   EXPECT_EQ(read[1].Format, "webp");
   EXPECT_EQ(read[1].Name, "{angle:03}");
   EXPECT_TRUE(read[1].Square);
-  EXPECT_EQ(read[2].Fps, 12.5);
-  EXPECT_EQ(read[2].Loops, 3);
-  EXPECT_EQ(read[2].AnimationFormat, "gif");
-  EXPECT_EQ(read[4].VideoFormat, "webm");
-  EXPECT_EQ(read[4].MinSeconds, 2.5);
-  EXPECT_EQ(read[4].VideoQuality, 0);
-  EXPECT_EQ(read[3].Fps, 8);
-  EXPECT_EQ(read[3].VideoFormat, "mp4");
+  EXPECT_EQ(read[4].Fps, 12.5);
+  EXPECT_EQ(read[4].Loops, 3);
+  EXPECT_EQ(read[4].AnimationFormat, "gif");
+  EXPECT_EQ(read[3].VideoFormat, "webm");
+  EXPECT_EQ(read[3].MinSeconds, 2.5);
+  EXPECT_EQ(read[3].VideoQuality, 0);
+  EXPECT_EQ(read[2].Fps, 8);
+  EXPECT_EQ(read[2].VideoFormat, "mp4");
   EXPECT_EQ(read[0].Quality, 90);
   EXPECT_EQ(read[0].Format, "jpg");
   EXPECT_EQ(read[0].Background, "white");
   EXPECT_EQ(file.ReadInteger("main", "Left", -1), 10);  // other keys stay
 
+  // The key names the preset chosen wherever it now stands.
+  file.WriteInteger("shopexport", "Selected", 1);
+  LoadShopPresets(file, read, selected);
+  EXPECT_EQ(selected, 4);
+  file.Write("shopexport", "SelectedKey", "gone");
   file.WriteInteger("shopexport", "Selected", 7);
   LoadShopPresets(file, read, selected);
   EXPECT_EQ(selected, 0);
@@ -88,19 +93,19 @@ TEST(ShopPresets, ARequestCarriesThePresetsSettings) {
   EXPECT_EQ(request.Set.Format, TImageFormat::Jpeg);
   EXPECT_EQ(request.Set.Quality, 90);
 
-  ASSERT_TRUE(MakeShopRequest(presets[2], "/out/a.gif", "cup", request).Ok());
+  ASSERT_TRUE(MakeShopRequest(presets[4], "/out/a.gif", "cup", request).Ok());
   EXPECT_EQ(request.Kind, TExportKind::Animation);
   EXPECT_EQ(request.Width, 500);
   EXPECT_EQ(request.Animation.Fps, 8);
 
   // Shopify's pair is named once; a video takes its format's extension.
-  ASSERT_TRUE(MakeShopRequest(presets[3], "/out/turn.webm", "cup", request).Ok());
+  ASSERT_TRUE(MakeShopRequest(presets[2], "/out/turn.webm", "cup", request).Ok());
   EXPECT_EQ(request.Kind, TExportKind::Video);
   EXPECT_EQ(request.Output, "/out/turn.mp4");
   EXPECT_EQ(request.Video.Codec, TVideoCodec::H264);
   EXPECT_EQ(request.Video.MinSeconds, 6);
   EXPECT_EQ(request.Animation.Output, "/out/turn.webp");
-  TShopPreset webm = presets[4];
+  TShopPreset webm = presets[3];
   webm.VideoFormat = "webm";
   ASSERT_TRUE(MakeShopRequest(webm, "/out/my.turn", "cup", request).Ok());
   EXPECT_EQ(request.Output, "/out/my.turn.webm");
