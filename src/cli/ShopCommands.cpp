@@ -37,9 +37,11 @@ std::optional<double> NonNegativeNumber(const std::string& text, double high) {
 }
 
 // Opens the project without display copies and plans every item's frame,
-// all of one size: `width` wide, or with the longer side `longSide`.
-int PlanFrames(const std::string& project, int width, int longSide, TProjectDocument& document,
-               TExportPlan& plan) {
+// all of one size: `width` wide, or with the longer side `longSide`. The
+// plan needs nothing of the document afterwards.
+int PlanFrames(const std::string& project, int width, int longSide, TExportPlan& plan) {
+  TCliView view;
+  TProjectDocument document(&view);
   std::error_code ec;
   if (!fs::is_regular_file(project, ec)) return Fail(project + ": no such project file");
   document.LayerItems().SetDisplayCopies(false);
@@ -53,6 +55,24 @@ int PlanFrames(const std::string& project, int width, int longSide, TProjectDocu
   if (const TExportResult planned = exporter.Plan(plan); !planned.Ok())
     return Fail(project + ": " + planned.Error);
   return kDone;
+}
+
+// One project and -o, as every output command takes them.
+std::optional<int> OneProjectAndOutput(const std::vector<std::string>& projects,
+                                       const std::string& output, const std::string& needs) {
+  if (projects.size() > 1) return BadUsage("more than one project file");
+  if (projects.empty()) return BadUsage("a project file is needed");
+  if (output.empty()) return BadUsage(needs);
+  return std::nullopt;
+}
+
+// --fps, when given, into `fps`: a rate above 0 and at most 100.
+std::optional<int> ReadFps(const TCommandLine& line, const std::string& text, double& fps) {
+  if (!line.Given("--fps")) return std::nullopt;
+  const std::optional<double> r = PositiveNumber(text, kVideoMaxFps);
+  if (!r) return BadUsage("--fps must be a number above 0 and at most 100");
+  fps = *r;
+  return std::nullopt;
 }
 
 void SayWarnings(const TExportResult& result) {
@@ -78,9 +98,7 @@ int Frames(const std::vector<std::string>& args) {
   line.Value("--name", name, "a name template");
   line.Flag("--zip", zip);
   if (const auto rc = line.Parse(args)) return *rc;
-  if (projects.size() > 1) return BadUsage("more than one project file");
-  if (projects.empty()) return BadUsage("a project file is needed");
-  if (output.empty()) return BadUsage("frames needs -o FOLDER");
+  if (const auto rc = OneProjectAndOutput(projects, output, "frames needs -o FOLDER")) return *rc;
 
   TFrameSetRequest request;
   request.Folder = output;
@@ -117,10 +135,8 @@ int Frames(const std::vector<std::string>& args) {
   if (const TResult checked = CheckFrameSet(request, std::max(request.Count, 1)); !checked.Ok())
     return checked.Code == TErrorCode::BadSetting ? BadUsage(checked.Error) : Fail(checked.Error);
 
-  TCliView view;
-  TProjectDocument document(&view);
   TExportPlan plan;
-  if (const int rc = PlanFrames(projects[0], TSwfExportWidth::kDefault, longSide, document, plan);
+  if (const int rc = PlanFrames(projects[0], TSwfExportWidth::kDefault, longSide, plan);
       rc != kDone)
     return rc;
   const int items = static_cast<int>(plan.Frames.size());
@@ -153,9 +169,8 @@ int Anim(const std::vector<std::string>& args) {
   line.Value("--fps", fps, "a number");
   line.Value("--loop", loop, "a number");
   if (const auto rc = line.Parse(args)) return *rc;
-  if (projects.size() > 1) return BadUsage("more than one project file");
-  if (projects.empty()) return BadUsage("a project file is needed");
-  if (output.empty()) return BadUsage("anim needs -o OUT.webp or -o OUT.gif");
+  if (const auto rc = OneProjectAndOutput(projects, output, "anim needs -o OUT.webp or -o OUT.gif"))
+    return *rc;
   TAnimationRequest request;
   request.Output = output;
   const std::optional<TImageFormat> format = AnimationFormat(output);
@@ -167,11 +182,7 @@ int Anim(const std::vector<std::string>& args) {
     if (!n) return BadUsage("--width must be a whole number from 1 to 2500");
     w = *n;
   }
-  if (line.Given("--fps")) {
-    const std::optional<double> r = PositiveNumber(fps, 100);
-    if (!r) return BadUsage("--fps must be a number above 0 and at most 100");
-    request.Fps = *r;
-  }
+  if (const auto rc = ReadFps(line, fps, request.Fps)) return *rc;
   if (line.Given("--loop")) {
     const std::optional<int> n = WholeNumber(loop, 0, 65535);
     if (!n) return BadUsage("--loop must be a whole number from 0 (for ever) to 65535");
@@ -179,10 +190,8 @@ int Anim(const std::vector<std::string>& args) {
   }
   if (RefusedOutput(output)) return kFailed;
 
-  TCliView view;
-  TProjectDocument document(&view);
   TExportPlan plan;
-  if (const int rc = PlanFrames(projects[0], w, 0, document, plan); rc != kDone) return rc;
+  if (const int rc = PlanFrames(projects[0], w, 0, plan); rc != kDone) return rc;
   std::unique_ptr<TProgressModel> progress = MakeTerminalProgress();
   const TExportResult result = WriteAnimation(plan, request, progress.get());
   if (!result.Ok()) return Fail(output + ": no animation written: " + result.Error);
@@ -205,9 +214,9 @@ int Video(const std::vector<std::string>& args) {
   line.Value("--min-seconds", minSeconds, "a number");
   line.Value("--quality", quality, "a number");
   if (const auto rc = line.Parse(args)) return *rc;
-  if (projects.size() > 1) return BadUsage("more than one project file");
-  if (projects.empty()) return BadUsage("a project file is needed");
-  if (output.empty()) return BadUsage("video needs -o OUT.mp4 or -o OUT.webm");
+  if (const auto rc =
+          OneProjectAndOutput(projects, output, "video needs -o OUT.mp4 or -o OUT.webm"))
+    return *rc;
   TVideoRequest request;
   request.Output = output;
   const std::optional<TVideoCodec> codec = VideoCodecOf(output);
@@ -222,11 +231,7 @@ int Video(const std::vector<std::string>& args) {
           "have even sides)");
     w = *n;
   }
-  if (line.Given("--fps")) {
-    const std::optional<double> r = PositiveNumber(fps, kVideoMaxFps);
-    if (!r) return BadUsage("--fps must be a number above 0 and at most 100");
-    request.Fps = *r;
-  }
+  if (const auto rc = ReadFps(line, fps, request.Fps)) return *rc;
   if (line.Given("--min-seconds")) {
     const std::optional<double> s = NonNegativeNumber(minSeconds, kVideoMaxSeconds);
     if (!s) return BadUsage("--min-seconds must be a number from 0 to 3600");
@@ -241,10 +246,8 @@ int Video(const std::vector<std::string>& args) {
     return BadUsage(checked.Error);
   if (RefusedOutput(output)) return kFailed;
 
-  TCliView view;
-  TProjectDocument document(&view);
   TExportPlan plan;
-  if (const int rc = PlanFrames(projects[0], w, 0, document, plan); rc != kDone) return rc;
+  if (const int rc = PlanFrames(projects[0], w, 0, plan); rc != kDone) return rc;
   std::unique_ptr<TProgressModel> progress = MakeTerminalProgress();
   const TExportResult result = WriteVideo(plan, request, progress.get());
   if (!result.Ok()) return Fail(output + ": no video written: " + result.Error);

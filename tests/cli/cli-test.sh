@@ -4,8 +4,6 @@
 set -u
 cli=$1
 samples=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/expect.sh"
 
 expect "help" 0 "usage: kalvane-cli load" "$cli" --help

@@ -1,6 +1,11 @@
-# The command-line scripts' one check, sourced: runs a command, compares
-# its exit status and matches its output; counts failures in $failed.
+# What the command-line scripts share, sourced: a work folder removed at
+# the end (write-protected files in it too), and the checks, which count
+# failures in $failed.
+work=$(mktemp -d)
+trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 failed=0
+
+fail() { echo "FAIL $*"; failed=$((failed + 1)); }
 
 expect() { # name expected-status expected-output-regex command...
   local name=$1 want=$2 pattern=$3

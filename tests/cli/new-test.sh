@@ -5,10 +5,7 @@
 set -u
 cli=$1
 samples=$2
-work=$(mktemp -d)
-trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 . "$(dirname "$0")/expect.sh"
-fail() { echo "FAIL $*"; failed=$((failed + 1)); }
 
 photo() { cp "$samples/turntable_0$((RANDOM % 3)).jpg" "$1"; }
 mkdir -p "$work/shots/more" "$work/empty"

@@ -6,10 +6,7 @@ set -u
 cli=$1
 samples=$2
 project=$samples/turntable-aligned.vpj
-work=$(mktemp -d)
-trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 . "$(dirname "$0")/expect.sh"
-fail() { echo "FAIL $*"; failed=$((failed + 1)); }
 size() { vipsheader -f width "$1" | tr -d '\n'; printf x; vipsheader -f height "$1"; }
 
 # Every frame by default, named {name}_{index:02}, 500 wide as the data movie.

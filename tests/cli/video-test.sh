@@ -7,10 +7,7 @@ set -u
 cli=$1
 samples=$2
 project=$samples/turntable-aligned.vpj
-work=$(mktemp -d)
-trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 . "$(dirname "$0")/expect.sh"
-fail() { echo "FAIL $*"; failed=$((failed + 1)); }
 # probe FILE: "format codec pix_fmt WxH rate frames duration"
 probe() {
   local s format duration
