@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <vips/vips8>
@@ -153,6 +154,13 @@ double TimeCommandEach(benchmark::State& state, const std::string& command) {
 void Record(const std::string& name, double seconds_per_unit) {
   std::lock_guard lock(records_lock);
   Records()[name] = seconds_per_unit;
+}
+
+std::string TwoAtATime(const std::string& scriptPath, const std::vector<std::string>& lines) {
+  std::ofstream script(scriptPath);
+  for (const std::string& line : lines)
+    script << line << "\n";
+  return "tr '\\n' '\\0' < '" + scriptPath + "' | xargs -0 -P 2 -I{} sh -c '{}'";
 }
 
 double Recorded(const std::string& name) {

@@ -34,6 +34,10 @@ double TimeEach(benchmark::State& state, const std::function<bool()>& run);
 // A shell command timed the same way.
 double TimeCommandEach(benchmark::State& state, const std::string& command);
 
+// A shell command running one line of `lines` per process, two at a time
+// (the lines are kept in `scriptPath`).
+std::string TwoAtATime(const std::string& scriptPath, const std::vector<std::string>& lines);
+
 // Seconds per unit of each named measurement, for the ratio table at the end.
 void Record(const std::string& name, double seconds_per_unit);
 double Recorded(const std::string& name);

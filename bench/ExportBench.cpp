@@ -90,14 +90,6 @@ std::vector<TFramePlan> Plans(TProjectDocument& w) {
   return plans;
 }
 
-// Runs one shell line per frame, two at a time.
-std::string TwoAtATime(const std::string& scriptPath, const std::vector<std::string>& lines) {
-  std::ofstream script(scriptPath);
-  for (const std::string& line : lines)
-    script << line << "\n";
-  return "tr '\\n' '\\0' < '" + scriptPath + "' | xargs -0 -P 2 -I{} sh -c '{}'";
-}
-
 void BM_Export(benchmark::State& state) {
   auto window = LoadProject();
   const std::string out = Folder("export-ours");
