@@ -80,6 +80,15 @@ std::vector<TShopPreset> DefaultShopPresets() {
   return {amazon, spin, shopify, video, animation};
 }
 
+int ShopFrameCount(const TShopPreset& preset, int items) {
+  if (preset.Count <= items) return preset.Count;
+  if (preset.Key == "amazon") {
+    for (int count : {72, 48, 24})
+      if (count <= items && count <= preset.Count) return count;
+  }
+  return items;
+}
+
 void LoadShopPresets(const TIniFile& file, std::vector<TShopPreset>& presets, int& selected) {
   selected = file.ReadInteger(kSection, "Selected", 0);
   if (selected < 0 || selected >= static_cast<int>(presets.size())) selected = 0;

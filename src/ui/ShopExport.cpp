@@ -96,8 +96,10 @@ void TfrmMain::FM10Click() {
                                           JapaneseMessage(made.Error).toStdString());
     return;
   }
-  if (request.Kind == TExportKind::FrameSet && request.Set.Count == 0)
-    request.Set.Count = document->LayerItems().Count();
+  if (request.Kind == TExportKind::FrameSet) {
+    request.Set.Count = ShopDialog->FrameCount();
+    if (request.Set.Count == 0) request.Set.Count = document->LayerItems().Count();
+  }
   StartExport(request, [this, request](const TExportOutcome& outcome) {
     ShopExportEnded(outcome, request);
   });

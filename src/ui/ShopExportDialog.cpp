@@ -84,7 +84,10 @@ TfrmShopExportDialog::TfrmShopExportDialog(QWidget* parent) : QDialog(parent) {
   background->addWidget(cmbBackground);
   background->addWidget(edtColor);
   auto* setForm = new QFormLayout(setPage);
+  lblCountNote = Named(new QLabel(setPage), "lblCountNote");
+  lblCountNote->setWordWrap(true);
   setForm->addRow(U(kShopCount), spnCount);
+  setForm->addRow(QString(), lblCountNote);
   setForm->addRow(U(kShopSize), spnSize);
   setForm->addRow(QString(), chkSquare);
   setForm->addRow(U(kShopBackground), background);
@@ -184,6 +187,15 @@ void TfrmShopExportDialog::SetPresets(std::vector<TShopPreset> presets, int sele
   Show(selected);
 }
 
+void TfrmShopExportDialog::SetItemCount(int items) {
+  Items = items;
+  Show(Current);
+}
+
+int TfrmShopExportDialog::FrameCount() const {
+  return spnCount->value();
+}
+
 int TfrmShopExportDialog::Selected() const {
   return Current;
 }
@@ -203,7 +215,10 @@ void TfrmShopExportDialog::Show(int index) {
   pgSettings->setCurrentIndex(p.Kind == TShopPreset::TKind::FrameSet    ? 0
                               : p.Kind == TShopPreset::TKind::Animation ? 1
                                                                         : 2);
-  spnCount->setValue(p.Count);
+  Lowered = p.Count > Items && Items > 0 ? ShopFrameCount(p, Items) : -1;
+  spnCount->setValue(Lowered >= 0 ? Lowered : p.Count);
+  lblCountNote->setText(U(kShopCountLowered).arg(Items).arg(Lowered));
+  lblCountNote->setVisible(Lowered >= 0);
   spnSize->setValue(p.Size);
   chkSquare->setChecked(p.Square);
   const bool colour = p.Background != "white" && p.Background != "transparent";
@@ -232,7 +247,8 @@ void TfrmShopExportDialog::Keep() {
   if (Current < 0 || Current >= static_cast<int>(All.size())) return;
   TShopPreset& p = All[static_cast<std::size_t>(Current)];
   if (p.Kind == TShopPreset::TKind::FrameSet) {
-    p.Count = spnCount->value();
+    // The lowered count is this project's: the preset keeps its own.
+    if (spnCount->value() != Lowered) p.Count = spnCount->value();
     p.Size = spnSize->value();
     p.Square = chkSquare->isChecked();
     const int background = cmbBackground->currentIndex();
@@ -270,8 +286,8 @@ void TfrmShopExportDialog::btnOKClick() {
   QString problem;
   if (p.Kind == TShopPreset::TKind::FrameSet) {
     std::string error;
-    if (p.Count > Items) {
-      problem = U(kShopTooMany).arg(p.Count).arg(Items);
+    if (FrameCount() > Items) {
+      problem = U(kShopTooMany).arg(FrameCount()).arg(Items);
     } else if (!ParseBackground(p.Background)) {
       problem = U(kShopBadColor);
     } else if (p.Background == "transparent" && p.Format == "jpg") {

@@ -29,7 +29,11 @@ class TfrmShopExportDialog : public QDialog {
   const std::vector<TShopPreset>& Presets() const { return All; }
   int Selected() const;
   // Items of the project: a set cannot take more frames than that.
-  void SetItemCount(int items) { Items = items; }
+  // A set preset asking more frames than there are photos is shown with
+  // as many as the project allows, said beside it.
+  void SetItemCount(int items);
+  // The frames the set takes (0: every photo), as the dialog shows them.
+  int FrameCount() const;
   // The chosen preset once the dialog was confirmed.
   bool Confirmed() const { return IsConfirmed; }
 
@@ -53,6 +57,7 @@ class TfrmShopExportDialog : public QDialog {
   QDoubleSpinBox* spnMinSeconds = nullptr;
   QSpinBox* spnVideoQuality = nullptr;
   QComboBox* cmbVideoFormat = nullptr;  // not for Shopify's pair, always an MP4
+  QLabel* lblCountNote = nullptr;
   QLabel* lblProblem = nullptr;
   QPushButton* btnOK = nullptr;
   QPushButton* btnCancel = nullptr;
@@ -69,6 +74,7 @@ class TfrmShopExportDialog : public QDialog {
   std::vector<TShopPreset> All;
   int Current = -1;
   int Items = 0;
+  int Lowered = -1;  // the count shown for the preset's larger one
   bool IsConfirmed = false;
   bool Filling = false;
 };

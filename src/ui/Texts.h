@@ -126,6 +126,9 @@ inline constexpr const char* kShopExport = "書き出し...";
 inline constexpr const char* kShopTooMany =
     "%1枚のセットには%1枚の写真が必要ですが、プロジェクトの写真は%"
     "2枚です。枚数を減らしてください。";
+// %1 photos in the project, %2 frames the set takes.
+inline constexpr const char* kShopCountLowered =
+    "プロジェクトの写真が%1枚のため、%2枚で書き出します。";
 inline constexpr const char* kShopTransparentJpeg =
     "JPEG は透明にできません。PNG か WebP を選んでください。";
 inline constexpr const char* kShopBadColor = "色は #RRGGBB の形で指定してください。";

@@ -123,10 +123,13 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
     bool refused = false;
     Export([&](TfrmShopExportDialog& d) {
       QCOMPARE(d.cmbPreset->currentIndex(), 0);
-      QCOMPARE(d.spnCount->value(), 72);
+      // 72 frames asked of 3 photos: the dialog offers the 3, saying so
+      QCOMPARE(d.spnCount->value(), 3);
+      QVERIFY(d.lblCountNote->isVisibleTo(&d) && d.lblCountNote->text().contains("3枚"));
       QCOMPARE(d.spnSize->value(), 2000);
       QVERIFY(d.chkSquare->isChecked() && d.chkZip->isChecked());
-      // 72 frames from 3 photos: said in the dialog, which stays open
+      // 72 typed again: refused in the dialog, which stays open
+      Type(d.spnCount, "72");
       QTest::mouseClick(d.btnOK, Qt::LeftButton);
       refused =
           d.isVisible() && d.lblProblem->isVisibleTo(&d) && d.lblProblem->text().contains("72");

@@ -27,6 +27,22 @@ TEST(ShopPresets, TheDefaultsAreWhatTheirNamesPromise) {
   EXPECT_TRUE(presets[2].WithWebp && !presets[3].WithWebp);
 }
 
+TEST(ShopPresets, ASetAskingMorePhotosThanTheProjectHasTakesWhatAMarketplaceAccepts) {
+  std::vector<TShopPreset> presets = DefaultShopPresets();
+  const TShopPreset& amazon = presets[0];
+  EXPECT_EQ(ShopFrameCount(amazon, 100), 72);
+  EXPECT_EQ(ShopFrameCount(amazon, 71), 48);
+  EXPECT_EQ(ShopFrameCount(amazon, 24), 24);  // the sample project
+  EXPECT_EQ(ShopFrameCount(amazon, 23), 23);  // fewer than any: every photo
+  TShopPreset fewer = amazon;
+  fewer.Count = 30;
+  EXPECT_EQ(ShopFrameCount(fewer, 29), 24);
+  TShopPreset spin = presets[1];
+  EXPECT_EQ(ShopFrameCount(spin, 10), 0);  // every photo
+  spin.Count = 72;
+  EXPECT_EQ(ShopFrameCount(spin, 50), 50);
+}
+
 TEST(ShopPresets, EditsComeBackFromTheSettingsAndBadValuesAreIgnored) {
   std::vector<TShopPreset> presets = DefaultShopPresets();
   presets[1].Count = 24;
