@@ -15,7 +15,8 @@ foreach(source ${projects})
 endforeach()
 
 # Design templates and the HTML preview's viewer. Every design gets its own
-# velzoom.js: the one viewer with the design's colours (from its design.ini,
+# velzoom.js: the one viewer with the design's colours and autoplay and
+# loading choices (from its design.ini,
 # which itself is not installed: the export copies every file of a design).
 file(COPY ${SRC}/template DESTINATION ${DST} PATTERN "design.ini" EXCLUDE)
 file(COPY ${SRC}/velzoom DESTINATION ${DST})
@@ -30,7 +31,7 @@ endfunction()
 
 file(GLOB designs ${SRC}/template/*/*/design.ini)
 foreach(ini ${designs})
-  file(STRINGS ${ini} settings REGEX "^(themeColor|bgcolor)=")
+  file(STRINGS ${ini} settings REGEX "^(themeColor|bgcolor|autoplay|spinOnce|stopOnTouch|resumeAfter|loadOn)=")
   set(js "${viewer}")
   foreach(setting ${settings})
     string(REGEX MATCH "^([A-Za-z]+)=(.*)$" _ "${setting}")

@@ -1,9 +1,23 @@
 // Kalvane viewer: shows a turntable data movie as an object the visitor
 // turns. One file, no framework; it reads the SWF data movie itself.
-// The three lines below are rewritten by the design export.
+// The lines below are the design's choices; the design export rewrites them.
 var help = "true";
 var themeColor = "#c0392b";
 var bgcolor = "#ffffff";
+// Turning by itself: at all, one turn only, stopped for good by the
+// visitor's first touch or drag, again after this many idle seconds (0:
+// never). Never where the visitor asks for reduced motion.
+var autoplay = "true";
+var spinOnce = "true";
+var stopOnTouch = "true";
+var resumeAfter = "0";
+// "near": the movie loads as the viewer comes near the screen; "click":
+// when the visitor clicks its poster.
+var loadOn = "near";
+// Files of the page set beside the movie: its first frame, shown at once,
+// and the same turn twice as wide, loaded for zooming in (empty: none).
+var poster = "";
+var largeMovie = "";
 
 (function () {
   "use strict";
@@ -19,13 +33,41 @@ var bgcolor = "#ffffff";
     if (v && window.CSS && CSS.supports && CSS.supports("color", v)) return v;
     return fallback;
   }
-  var HELP = String(typeof help === "undefined" ? "true" : help) === "true";
+  function setting(value, fallback) { return String(typeof value === "undefined" ? fallback : value); }
+  var HELP = setting(typeof help === "undefined" ? undefined : help, "true") === "true";
+  var AUTOPLAY = setting(typeof autoplay === "undefined" ? undefined : autoplay, "true") === "true";
+  var SPIN_ONCE = setting(typeof spinOnce === "undefined" ? undefined : spinOnce, "true") === "true";
+  var STOP_ON_TOUCH = setting(typeof stopOnTouch === "undefined" ? undefined : stopOnTouch, "true") === "true";
+  var RESUME_AFTER = Math.max(0, Number(setting(typeof resumeAfter === "undefined" ? undefined : resumeAfter, "0")) || 0);
+  var LOAD_ON_CLICK = setting(typeof loadOn === "undefined" ? undefined : loadOn, "near") === "click";
+  var POSTER = setting(typeof poster === "undefined" ? undefined : poster, "");
+  var LARGE_MOVIE = setting(typeof largeMovie === "undefined" ? undefined : largeMovie, "");
+  // The movie starts loading once the viewer is this close to the screen.
+  var NEAR = "400px";
+  // Zoomed in further than this, the sharper movie is worth its bytes.
+  var SHARP_ZOOM = 1.5;
   var ACCENT = colour(typeof themeColor === "undefined" ? "" : themeColor, "#c0392b");
   var BACKGROUND = colour(typeof bgcolor === "undefined" ? "" : bgcolor, "#ffffff");
 
+  // What the visitor's device has, decided when the page opens: a touch
+  // screen as the main pointer speaks of swipes and pinches; a mouse of
+  // drags, the wheel and double-clicks, and keys, since a keyboard comes
+  // with it (rarely with a phone).
+  var TOUCH = !!(window.matchMedia && matchMedia("(pointer: coarse)").matches);
+  var WORDS = TOUCH ? {
+    help: "スワイプで回転 ・ ピンチまたはダブルタップで拡大",
+    helpEn: "Swipe to turn · pinch or double-tap to zoom",
+    hint: "スワイプで回転 ・ ピンチまたはダブルタップで拡大 ・ ⤢ で全画面"
+  } : {
+    help: "ドラッグまたは ← → キーで回転 ・ ダブルクリックで拡大",
+    helpEn: "Drag or ← → keys to turn · double-click to zoom",
+    hint: "ドラッグまたは ← → キーで回転 ・ ダブルクリックで拡大（選択中はホイールでも） ・ ⤢ で全画面"
+  };
+
   var TEXT = {
-    help: "ドラッグまたは ← → で回転 ・ ダブルクリックで拡大",
-    helpEn: "Drag or ← → to turn · double-click to zoom",
+    help: WORDS.help,
+    helpEn: WORDS.helpEn,
+    start: "360°ビューを表示",
     close: "閉じる",
     play: "再生",
     pause: "停止",
@@ -34,7 +76,7 @@ var bgcolor = "#ffffff";
     fullscreen: "全画面",
     helpButton: "操作方法",
     loading: "読み込み中",
-    label: "360°ビュー：ドラッグまたは矢印キーで回転できます",
+    label: "360°ビュー",
     fileProtocol: "このページはディスクから直接開かれているため、ブラウザがデータファイルを読み込めません。" +
       "Webサーバーに置いて開くか、Kalvane から開いてください。",
     fileProtocolEn: "This page was opened straight from disk, so the browser will not let it read its data file. " +
@@ -439,7 +481,11 @@ var bgcolor = "#ffffff";
     ".vz-help button{pointer-events:auto;border:0;border-radius:4px;padding:1px 8px;background:var(--vz-accent);color:#fff;cursor:pointer;font-size:12px}" +
     ".vz-help[hidden],.vz-message[hidden],.vz-status[hidden]{display:none}" +
     ".vz-message div{max-width:30em}.vz-message p{margin:.4em 0}" +
-    ".vz:fullscreen{display:flex;align-items:center;background:var(--vz-bg)}";
+    ".vz:fullscreen{display:flex;align-items:center;background:var(--vz-bg)}" +
+    ".vz-poster{position:absolute;inset:0;width:100%;height:100%;object-fit:contain;pointer-events:none}" +
+    ".vz-poster[hidden]{display:none}" +
+    ".vz-start{position:absolute;left:50%;top:50%;transform:translate(-50%,-50%);border:0;border-radius:22px;" +
+    "padding:10px 18px;background:var(--vz-accent);color:#fff;font:600 15px/1.2 system-ui,sans-serif;cursor:pointer}";
 
   function el(tag, cls, parent) {
     var e = document.createElement(tag);
@@ -468,19 +514,38 @@ var bgcolor = "#ffffff";
     root.setAttribute("role", "application");
     root.setAttribute("aria-roledescription", "360°");
     if (!root.getAttribute("aria-label")) root.setAttribute("aria-label", TEXT.label);
-    root.dataset.state = "loading";
+    root.setAttribute("aria-description", WORDS.help);
+    root.dataset.state = "waiting";
     root.dataset.frame = "0";
     root.dataset.frames = "0";
+    root.dataset.input = TOUCH ? "touch" : "mouse";
+    this.url = url;
     this.canvas = el("canvas", "", root);
     this.ctx = this.canvas.getContext("2d");
+    if (POSTER) {
+      this.poster = el("img", "vz-poster", root);
+      this.poster.alt = "";
+      this.poster.decoding = "async";
+      this.poster.addEventListener("load", function () {
+        if (!self.aspect && self.poster.naturalWidth) {
+          self.aspect = self.poster.naturalHeight / self.poster.naturalWidth;
+          self.fit();
+        }
+      });
+      this.poster.src = new URL(POSTER, new URL(url, location.href)).href;
+    }
     this.status = el("div", "vz-status", root);
     this.status.textContent = TEXT.loading;
+    this.status.hidden = true;
     this.progress = el("div", "vz-progress", root);
     var bar = el("div", "vz-bar", root);
     this.playButton = this.button(bar, "▶", TEXT.play, function () { self.togglePlay(); });
     this.button(bar, "−", TEXT.zoomOut, function () { self.setZoom(self.zoom / 1.5); });
     this.button(bar, "+", TEXT.zoomIn, function () { self.setZoom(self.zoom * 1.5); });
-    if (root.requestFullscreen) this.button(bar, "⤢", TEXT.fullscreen, function () { self.toggleFullscreen(); });
+    // Inside a frame that does not allow it, full screen is not offered.
+    if (root.requestFullscreen && document.fullscreenEnabled !== false) {
+      this.button(bar, "⤢", TEXT.fullscreen, function () { self.toggleFullscreen(); });
+    }
     if (HELP) {
       this.button(bar, "?", TEXT.helpButton, function () { self.showHelp(self.helpBox.hidden); });
       this.helpBox = el("div", "vz-help", root);
@@ -497,9 +562,36 @@ var bgcolor = "#ffffff";
     this.message = el("div", "vz-message", root);
     this.message.hidden = true;
     this.fit();
-    if (window.ResizeObserver) new ResizeObserver(function () { self.fit(); self.draw(); }).observe(root);
+    var refit = function () { self.fit(); self.draw(); };
+    if (window.ResizeObserver) new ResizeObserver(refit).observe(root);
+    window.addEventListener("resize", refit);
+    window.addEventListener("load", refit);
     this.listen();
     if (location.protocol === "file:") { this.fail(TEXT.fileProtocol, TEXT.fileProtocolEn); return; }
+    if (LOAD_ON_CLICK) {
+      var go = el("button", "vz-start", root);
+      go.type = "button";
+      go.textContent = "▶ " + TEXT.start;
+      go.addEventListener("pointerdown", function (e) { e.stopPropagation(); });
+      go.addEventListener("click", function (e) { e.stopPropagation(); go.remove(); self.load(); });
+    } else if (window.IntersectionObserver) {
+      var seen = new IntersectionObserver(function (entries) {
+        if (!entries.some(function (e) { return e.isIntersecting; })) return;
+        seen.disconnect();
+        self.load();
+      }, { rootMargin: NEAR + " 0px" });
+      seen.observe(root);
+    } else {
+      this.load();
+    }
+  }
+
+  Viewer.prototype.load = function () {
+    var self = this, url = this.url;
+    if (this.loading) return;
+    this.loading = true;
+    this.root.dataset.state = "loading";
+    this.status.hidden = false;
     var reader = new MovieReader(function (blob) { self.addFrame(blob); },
                                  function (frames) { self.setFrames(frames); });
     loadMovie(url, reader, function (got, total) {
@@ -509,7 +601,33 @@ var bgcolor = "#ffffff";
     }, function (error) {
       self.fail(error.shown ? error.message : TEXT.failed + " (" + url + ": " + error.message + ")");
     });
-  }
+  };
+
+  // The sharper movie, once, when the visitor looks closer: its frames take
+  // the place of the first movie's, at the frame shown. A movie that fails
+  // or does not match leaves the first one in place.
+  Viewer.prototype.sharpen = function () {
+    if (!LARGE_MOVIE || this.large || !this.complete || this.root.dataset.state === "error") return;
+    var self = this, frames = [];
+    this.large = "loading";
+    this.root.dataset.large = "loading";
+    var reader = new MovieReader(function (blob) { frames.push(blob); },
+                                 function (ordered) { frames = ordered; });
+    loadMovie(new URL(LARGE_MOVIE, new URL(this.url, location.href)).href, reader, function () {}).then(function () {
+      if (frames.length !== self.frames.length) throw new Error("another turn");
+      self.cache.forEach(function (v) { if (v && v.close) v.close(); });
+      self.cache.clear();
+      self.cacheBytes = 0;
+      self.frameBytes = 0;
+      self.frames = frames;
+      self.large = "shown";
+      self.root.dataset.large = "shown";
+      self.draw();
+    }).catch(function () {
+      self.large = "failed";
+      self.root.dataset.large = "failed";
+    });
+  };
 
   Viewer.prototype.button = function (bar, text, label, action) {
     var b = el("button", "", bar);
@@ -544,6 +662,7 @@ var bgcolor = "#ffffff";
         self.aspect = image.height / image.width;
         self.fit();
         self.draw();
+        if (self.poster) self.poster.hidden = true;
         self.root.dataset.state = self.complete ? "ready" : "first-frame";
         if (self.helpBox && !self.helpDismissed) self.showHelp(true);
       });
@@ -567,9 +686,40 @@ var bgcolor = "#ffffff";
     this.status.hidden = true;
     if (!count) { this.fail(TEXT.noFrames); return; }
     if (this.root.dataset.state !== "error") this.root.dataset.state = this.aspect ? "ready" : "first-frame";
-    var reduce = window.matchMedia && matchMedia("(prefers-reduced-motion: reduce)").matches;
-    if (!reduce && count > 1 && !this.touched) this.intro();
+    if (count > 1 && !this.touched) this.autoplay();
     this.preload();
+  };
+
+  // Turning by itself, as the design says; never where reduced motion is asked for.
+  Viewer.prototype.autoplay = function () {
+    var reduce = window.matchMedia && matchMedia("(prefers-reduced-motion: reduce)").matches;
+    if (!AUTOPLAY || reduce || this.frames.length < 2) return;
+    this.play(SPIN_ONCE ? this.frames.length : undefined);
+    this.auto = true;
+  };
+
+  // The visitor took hold: a turn of its own stops (for good, unless it
+  // resumes after the idle time), or pauses until let go.
+  Viewer.prototype.hold = function () {
+    if (this.idle) { clearTimeout(this.idle); this.idle = 0; }
+    if (this.auto && this.timer && !STOP_ON_TOUCH) {
+      this.stop();
+      this.paused = true;
+      return;
+    }
+    this.stop();
+  };
+
+  Viewer.prototype.release = function () {
+    var self = this;
+    if (this.paused) { this.paused = false; this.autoplay(); return; }
+    if (RESUME_AFTER > 0 && this.complete && !this.manual) {
+      if (this.idle) clearTimeout(this.idle);
+      this.idle = setTimeout(function () {
+        self.idle = 0;
+        if (!self.timer && !self.pointers.size) self.autoplay();
+      }, RESUME_AFTER * 1000);
+    }
   };
 
   // Decoded frames are kept for the neighbourhood only, up to a number of
@@ -635,10 +785,24 @@ var bgcolor = "#ffffff";
     step();
   };
 
+  // The viewer's height: its width's share, but never more than keeps it
+  // inside the screen: below what is above it when it starts on the first
+  // screen, with room for what the design wants seen under it
+  // (data-fit-gap, in pixels).
   Viewer.prototype.fit = function () {
     var width = this.root.clientWidth || 300;
     var aspect = this.aspect || 0.75;
-    if (!document.fullscreenElement) this.root.style.height = Math.round(width * aspect) + "px";
+    if (!document.fullscreenElement) {
+      var view = window.innerHeight || document.documentElement.clientHeight || 0;
+      var height = Math.round(width * aspect);
+      if (view) {
+        var top = this.root.getBoundingClientRect().top + (window.scrollY || 0);
+        var gap = Number(this.root.getAttribute("data-fit-gap")) || 12;
+        var room = Math.floor(view - (top < view ? top : 0) - gap);
+        height = Math.min(height, Math.max(160, room));
+      }
+      this.root.style.height = height + "px";
+    }
     var ratio = window.devicePixelRatio || 1;
     var w = Math.max(1, Math.round(this.root.clientWidth * ratio));
     var h = Math.max(1, Math.round(this.root.clientHeight * ratio));
@@ -690,6 +854,7 @@ var bgcolor = "#ffffff";
       this.panY -= py * (z / this.zoom - 1);
     }
     this.zoom = z;
+    if (z > SHARP_ZOOM) this.sharpen();
     if (z === 1) { this.panX = 0; this.panY = 0; }
     this.root.classList.toggle("vz-zoomed", z > 1);
     this.draw();
@@ -697,6 +862,7 @@ var bgcolor = "#ffffff";
 
   Viewer.prototype.stop = function () {
     this.touched = true;
+    this.auto = false;
     if (this.timer) { clearInterval(this.timer); this.timer = 0; }
     this.root.dataset.playing = "0";
     this.playButton.textContent = "▶";
@@ -717,8 +883,12 @@ var bgcolor = "#ffffff";
     }, Math.max(40, Math.min(110, 2400 / Math.max(this.frames.length, 1))));
   };
 
-  Viewer.prototype.togglePlay = function () { if (this.timer) this.stop(); else this.play(); };
-  Viewer.prototype.intro = function () { this.play(this.frames.length); };
+  Viewer.prototype.togglePlay = function () {
+    // The visitor's own choice: no turn of its own comes back after it.
+    this.manual = true;
+    if (this.idle) { clearTimeout(this.idle); this.idle = 0; }
+    if (this.timer) this.stop(); else this.play();
+  };
 
   // The hint comes with the first frame and goes at the first interaction.
   Viewer.prototype.showHelp = function (on) {
@@ -739,7 +909,7 @@ var bgcolor = "#ffffff";
     var carry = 0, pinch = 0;
     canvas.addEventListener("pointerdown", function (e) {
       if (e.button !== 0 && e.pointerType === "mouse") return;
-      self.stop();
+      self.hold();
       self.showHelp(false);
       root.focus({ preventScroll: true });
       canvas.setPointerCapture(e.pointerId);
@@ -772,13 +942,28 @@ var bgcolor = "#ffffff";
       var step = stepPx(), frames = Math.trunc(carry / step);
       if (frames) { carry -= frames * step; self.turn(-frames); }
     });
+    // A double tap zooms as a double click does; the browser's own
+    // double click after it is not a second one.
+    var lastTap = null, tapZoomed = 0;
     var end = function (e) {
+      if (!self.pointers.has(e.pointerId)) return;
       self.pointers.delete(e.pointerId);
-      if (!self.pointers.size) { root.classList.remove("vz-dragging"); carry = 0; }
+      if (!self.pointers.size) { root.classList.remove("vz-dragging"); carry = 0; self.release(); }
+      if (e.type !== "pointerup" || e.pointerType !== "touch") return;
+      var now = performance.now();
+      if (lastTap && now - lastTap.t < 350 && Math.hypot(e.clientX - lastTap.x, e.clientY - lastTap.y) < 30) {
+        var r = canvas.getBoundingClientRect();
+        self.setZoom(self.zoom > 1 ? 1 : 2.5, e.clientX - r.left, e.clientY - r.top);
+        tapZoomed = now;
+        lastTap = null;
+      } else {
+        lastTap = { t: now, x: e.clientX, y: e.clientY };
+      }
     };
     canvas.addEventListener("pointerup", end);
     canvas.addEventListener("pointercancel", end);
     canvas.addEventListener("dblclick", function (e) {
+      if (performance.now() - tapZoomed < 600) return;
       var r = canvas.getBoundingClientRect();
       self.setZoom(self.zoom > 1 ? 1 : 2.5, e.clientX - r.left, e.clientY - r.top);
     });
@@ -794,21 +979,28 @@ var bgcolor = "#ffffff";
     root.addEventListener("keydown", function (e) {
       var handled = true;
       if (e.key !== "Tab") self.showHelp(false);
-      if (e.key === "ArrowLeft") { self.stop(); self.turn(-1); }
-      else if (e.key === "ArrowRight") { self.stop(); self.turn(1); }
+      if (e.key === "ArrowLeft") { self.hold(); self.turn(-1); self.release(); }
+      else if (e.key === "ArrowRight") { self.hold(); self.turn(1); self.release(); }
       else if (e.key === "+" || e.key === "=") self.setZoom(self.zoom * 1.5);
       else if (e.key === "-") self.setZoom(self.zoom / 1.5);
       else if (e.key === " " && e.target === root) self.togglePlay();
       else if (e.key === "Escape") { self.showHelp(false); self.setZoom(1); }
-      else if (e.key === "Home") { self.stop(); self.turn(-self.current); }
+      else if (e.key === "Home") { self.hold(); self.turn(-self.current); self.release(); }
       else handled = false;
       if (handled) e.preventDefault();
     });
-    document.addEventListener("fullscreenchange", function () { self.fit(); self.draw(); });
+    document.addEventListener("fullscreenchange", function () {
+      if (document.fullscreenElement === root) self.sharpen();
+      self.fit();
+      self.draw();
+    });
   };
 
   function start() {
     var roots = document.querySelectorAll("[data-velzoom]");
+    // The page's own hints speak as the viewer's do.
+    var hints = document.querySelectorAll("[data-vz-hint]");
+    for (var h = 0; h < hints.length; h++) hints[h].textContent = WORDS.hint;
     if (!document.getElementById("vz-style")) {
       var style = document.createElement("style");
       style.id = "vz-style";

@@ -115,7 +115,7 @@ enum class TExportCommand { Export, Mobile, Design, Preview };
 
 // The options the exporting commands share.
 struct TExportOptions {
-  std::string Project, Output, Search, Design;
+  std::string Project, Output, Search, Design, Title;
   int Width = TSwfExportWidth::kDefault;
   bool Help = true;
   bool SkipUnreadable = false;  // export what can be read; name the rest
@@ -144,6 +144,7 @@ std::optional<int> ParseOptions(const std::vector<std::string>& args, TExportCom
     line.Value("--design", o.Design, "THEME/DESIGN");
     line.Flag("--no-help", noHelp);
     line.Flag("--overwrite", o.Overwrite);
+    line.Value("--title", o.Title, "the product's name");
   }
   if (const auto rc = line.Parse(args)) return *rc;
   o.Help = !noHelp;
@@ -266,6 +267,7 @@ int Design(const std::vector<std::string>& args) {
   request.Design = design;
   request.UseHelp = o.Help;
   request.Overwrite = o.Overwrite;
+  request.Title = o.Title;
   if (const int rc = RunExport(o, request); rc != kDone) return rc;
   const std::string folder = WithTrailingSlash(o.Output);
   std::printf(

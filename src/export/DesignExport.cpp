@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +14,7 @@
 
 #include "base/AppUtil.h"
 #include "base/AtomicFile.h"
+#include "export/PageSetFolder.h"
 
 namespace kalvane {
 
@@ -55,10 +58,38 @@ std::string TDesignExport::StripColourHashes(const std::string& script) {
   return text;
 }
 
+namespace {
+bool WriteAll(int fd, const std::string& text);
+}  // namespace
+
 TDesignStage::TDesignStage() = default;
 TDesignStage::~TDesignStage() = default;
 TDesignStage::TDesignStage(TDesignStage&&) noexcept = default;
 TDesignStage& TDesignStage::operator=(TDesignStage&&) noexcept = default;
+
+void TDesignStage::Add(const std::string& name, const std::string& bytes) {
+  if (!Outcome.Ok()) return;
+  auto file = std::make_unique<TAtomicFile>(Folder + name);
+  if (!file->Ok()) {
+    Outcome = TResult::Fail(TErrorCode::WriteFailed, file->Error());
+    return;
+  }
+  if (!WriteAll(file->Handle(), bytes)) {
+    Outcome = TResult::Fail(TErrorCode::WriteFailed,
+                            Folder + name + ": cannot write (" + std::strerror(errno) + ")");
+    return;
+  }
+  Names.push_back(name);
+  Files.push_back(std::move(file));
+  MovedFrom.emplace_back();
+}
+
+void TDesignStage::AddMoved(const std::string& path, const std::string& name) {
+  if (!Outcome.Ok()) return;
+  Names.push_back(name);
+  Files.push_back(nullptr);
+  MovedFrom.push_back(path);
+}
 
 TDesignResult TDesignStage::Commit() {
   TDesignResult result;
@@ -67,7 +98,13 @@ TDesignResult TDesignStage::Commit() {
     return result;
   }
   for (std::size_t i = 0; i < Files.size(); ++i) {
-    if (!Files[i]->Commit()) {
+    if (!Files[i]) {
+      if (std::rename(MovedFrom[i].c_str(), (Folder + Names[i]).c_str()) != 0) {
+        result.SetFailure(TErrorCode::WriteFailed, Folder + Names[i] + ": cannot put in place (" +
+                                                       std::strerror(errno) + ")");
+        return result;
+      }
+    } else if (!Files[i]->Commit()) {
       result.SetFailure(TErrorCode::WriteFailed, Files[i]->Error());
       return result;
     }
@@ -117,9 +154,11 @@ bool WriteAll(int fd, const std::string& text) {
 }  // namespace
 
 TDesignStage TDesignExport::StageDesign(const std::string& designFolder,
-                                        const std::string& outputFolder, bool useHelp) {
+                                        const std::string& outputFolder, bool useHelp,
+                                        const TPageOptions& page) {
   TDesignStage stage;
   const std::string from = WithTrailingSlash(designFolder), to = WithTrailingSlash(outputFolder);
+  stage.Folder = to;
   std::error_code ec;
   if (!fs::is_directory(from, ec)) {
     stage.Outcome = TResult::Fail(TErrorCode::NotFound, designFolder + ": no such design");
@@ -132,7 +171,10 @@ TDesignStage TDesignExport::StageDesign(const std::string& designFolder,
   std::vector<std::string> names = ListFiles(from);
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
-    if (name == "prev.jpg" || name == "prev.html" || name == "veldata.swf") continue;
+    if (name == "prev.jpg" || name == "prev.html" || name == TPageSetFolder::kMovieName ||
+        name == TPageSetFolder::kLargeMovieName || name == TPageSetFolder::kPosterName ||
+        name == TPageSetFolder::kEmbedName)
+      continue;
     std::string text, error;
     if (!ReadWhole(from + name, text, error)) {
       stage.Outcome = TResult::Fail(
@@ -142,6 +184,11 @@ TDesignStage TDesignExport::StageDesign(const std::string& designFolder,
     if (name == "velzoom.js") {
       text = StripColourHashes(text);
       if (!useHelp) text = HelpSwitchedOff(text);
+      if (page.Viewer) text = WithViewerSettings(text, *page.Viewer);
+      text = WithScriptValue(text, "poster", page.Poster);
+      text = WithScriptValue(text, "largeMovie", page.LargeMovie);
+    } else if (name.ends_with(".html")) {
+      text = WithTitle(text, page.Title);
     }
     auto file = std::make_unique<TAtomicFile>(to + name);
     if (!file->Ok()) {
@@ -155,13 +202,137 @@ TDesignStage TDesignExport::StageDesign(const std::string& designFolder,
     }
     stage.Names.push_back(name);
     stage.Files.push_back(std::move(file));
+    stage.MovedFrom.emplace_back();
   }
   return stage;
 }
 
 TDesignResult TDesignExport::CopyDesign(const std::string& designFolder,
-                                        const std::string& outputFolder, bool useHelp) {
-  return StageDesign(designFolder, outputFolder, useHelp).Commit();
+                                        const std::string& outputFolder, bool useHelp,
+                                        const TPageOptions& page) {
+  return StageDesign(designFolder, outputFolder, useHelp, page).Commit();
+}
+
+namespace {
+
+const char* Flag(bool on) {
+  return on ? "true" : "false";
+}
+
+}  // namespace
+
+std::optional<std::string> ScriptValue(const std::string& script, const std::string& name) {
+  const std::string head = "var " + name + " = \"";
+  const std::size_t at = script.find(head);
+  if (at == std::string::npos) return std::nullopt;
+  const std::size_t from = at + head.size();
+  const std::size_t end = script.find("\";", from);
+  const std::size_t line = script.find('\n', from);
+  if (end == std::string::npos || end > line) return std::nullopt;
+  return script.substr(from, end - from);
+}
+
+std::string WithScriptValue(const std::string& script, const std::string& name,
+                            const std::string& value) {
+  const std::string head = "var " + name + " = \"";
+  std::string text = script;
+  for (std::size_t at = text.find(head); at != std::string::npos; at = text.find(head, at + 1)) {
+    const std::size_t from = at + head.size();
+    const std::size_t end = text.find("\";", from);
+    if (end == std::string::npos || end > text.find('\n', from)) continue;
+    text.replace(from, end - from, value);
+  }
+  return text;
+}
+
+TViewerSettings ReadViewerSettings(const std::string& script) {
+  TViewerSettings s;
+  const auto flag = [&script](const char* name, bool& target) {
+    const std::optional<std::string> v = ScriptValue(script, name);
+    if (v == "true" || v == "false") target = *v == "true";
+  };
+  flag("autoplay", s.Autoplay);
+  flag("spinOnce", s.SpinOnce);
+  flag("stopOnTouch", s.StopOnTouch);
+  if (const std::optional<std::string> v = ScriptValue(script, "resumeAfter")) {
+    int seconds = 0;
+    const auto [end, ec] = std::from_chars(v->data(), v->data() + v->size(), seconds);
+    if (ec == std::errc() && end == v->data() + v->size() && seconds >= 0 &&
+        seconds <= TViewerSettings::kMaxResume)
+      s.ResumeAfter = seconds;
+  }
+  if (const std::optional<std::string> v = ScriptValue(script, "loadOn")) {
+    if (*v == "click" || *v == "near") s.LoadOnClick = *v == "click";
+  }
+  return s;
+}
+
+std::string WithViewerSettings(const std::string& script, const TViewerSettings& s) {
+  std::string text = WithScriptValue(script, "autoplay", Flag(s.Autoplay));
+  text = WithScriptValue(text, "spinOnce", Flag(s.SpinOnce));
+  text = WithScriptValue(text, "stopOnTouch", Flag(s.StopOnTouch));
+  text = WithScriptValue(text, "resumeAfter",
+                         std::to_string(std::clamp(s.ResumeAfter, 0, TViewerSettings::kMaxResume)));
+  return WithScriptValue(text, "loadOn", s.LoadOnClick ? "click" : "near");
+}
+
+std::string CleanTitle(const std::string& title) {
+  std::string text;
+  for (const char c : title)
+    text += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? ' ' : c;
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::string HtmlEscaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string WithTitle(const std::string& page, const std::string& title) {
+  const std::string clean = CleanTitle(title);
+  if (clean.empty()) return page;
+  std::string text = page;
+  ReplaceAll(text, kTitlePlaceholder, HtmlEscaped(clean));
+  return text;
+}
+
+std::string EmbedSnippet(const std::string& title, int width, int height) {
+  const std::string clean = CleanTitle(title);
+  const std::string name = HtmlEscaped(clean.empty() ? "360°ビュー" : clean);
+  // The page around the viewer takes some height of its own; the frame
+  // is the movie's shape, and the viewer fits itself into what is left.
+  return "<!-- 360°ビュー: ショップのページのこの場所に貼り付けてください。src "
+         "は、このフォルダーの "
+         "velzoom.html をそのページから見たアドレスに合わせます。 -->\n"
+         "<iframe src=\"velzoom.html\" title=\"" +
+         name +
+         "\" allow=\"fullscreen\" loading=\"lazy\" "
+         "style=\"display:block;width:100%;max-width:960px;aspect-ratio:" +
+         std::to_string(std::max(width, 1)) + " / " + std::to_string(std::max(height, 1)) +
+         ";min-height:320px;border:0\"></iframe>\n";
 }
 
 std::string HelpSwitchedOff(const std::string& script) {

@@ -1,9 +1,17 @@
 #include "export/ExportService.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "base/AppUtil.h"
 #include "base/AtomicFile.h"
+#include "base/HeldTemp.h"
 #include "export/DesignExport.h"
 #include "export/HtmlPreview.h"
 #include "export/MobileTools.h"
@@ -59,7 +67,57 @@ struct TExportService::TJob {
   TExportRequest Request;
   TLayerToSwf Exporter;
   TExportPlan Plan;
+  // A page set's sharper movie: the same frames at twice the width.
+  TLayerToSwf LargeExporter;
+  TExportPlan LargePlan;
 };
+
+namespace {
+
+int LargeMovieWidth(int width) {
+  return std::min(2 * width, TSwfExportWidth::kMaximum);
+}
+
+// A private folder, held while in use and removed with its content at the
+// end; one left by a killed export goes when the next is created.
+class THeldWorkFolder {
+ public:
+  THeldWorkFolder() = default;
+  ~THeldWorkFolder() {
+    if (Fd < 0) return;
+    std::error_code ec;
+    std::filesystem::remove_all(Folder, ec);
+    close(Fd);
+  }
+  THeldWorkFolder(const THeldWorkFolder&) = delete;
+  THeldWorkFolder& operator=(const THeldWorkFolder&) = delete;
+  TResult Create(const std::string& prefix) {
+    RemoveUnheldTemporaries(prefix, THeldKind::Folders);
+    Fd = CreateHeldFolder(prefix, Folder);
+    if (Fd < 0) {
+      return TResult::Fail(TErrorCode::WriteFailed,
+                           prefix + ": cannot create a work folder (" + std::strerror(errno) + ")");
+    }
+    return {};
+  }
+  const std::string& Path() const { return Folder; }
+
+ private:
+  std::string Folder;
+  int Fd = -1;
+};
+
+bool ReadWhole(const std::string& path, std::string& bytes, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (in.bad() || !in.is_open()) {
+    error = "cannot read the frame";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 TExportService::TExportService(TProjectDocument& document, IGuiDispatcher& gui)
     : Doc(document), Gui(gui) {}
@@ -135,8 +193,20 @@ TExportOutcome TExportService::Prepare(const TExportRequest& request, TJob& job)
     }
   }
   static_cast<TExportResult&>(outcome) = job.Exporter.Plan(job.Plan);
-  // The exporter no longer needs the document: the plan holds the frames.
+  if (outcome.Ok() && request.Kind == TExportKind::PageSet &&
+      LargeMovieWidth(job.Request.Width) > job.Plan.Width) {
+    TLayerToSwf& large = job.LargeExporter;
+    large.SetItems(&Doc.LayerItems());
+    large.SetTrimBox(&Doc.TrimBox());
+    large.SetWorkSize(work.Width, work.Height);
+    large.SetSwfWidth(LargeMovieWidth(job.Request.Width));
+    large.SetFrameFolder(request.FrameFolder);
+    large.SetSkipUnreadable(request.SkipUnreadable);
+    static_cast<TExportResult&>(outcome) = large.Plan(job.LargePlan);
+  }
+  // The exporters no longer need the document: the plans hold the frames.
   job.Exporter.SetItems(nullptr);
+  job.LargeExporter.SetItems(nullptr);
   if (!outcome.Ok()) return outcome;
   // What the settings forbid is said before any frame is made.
   if (stills) {
@@ -203,7 +273,9 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress,
         static_cast<TResult&>(outcome) = marked;
         return outcome;
       }
-      design = TDesignExport::StageDesign(request.Design, request.Output, request.UseHelp);
+      TPageOptions page{request.Title, request.Viewer, TPageSetFolder::kPosterName, ""};
+      if (!job.LargePlan.Frames.empty()) page.LargeMovie = TPageSetFolder::kLargeMovieName;
+      design = TDesignExport::StageDesign(request.Design, request.Output, request.UseHelp, page);
       if (!design.Result().Ok()) {
         static_cast<TResult&>(outcome) = design.Result();
         return outcome;
@@ -229,10 +301,46 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress,
     }
   }
   job.Exporter.SetProgress(progress);
+  // The sharper movie is made first (so the frame folder ends with the
+  // first movie's frames) in a held folder inside the output, and put in
+  // place with the design's files, so a failed export leaves the earlier
+  // set whole.
+  THeldWorkFolder largeFolder;
+  std::string largeMade;
+  if (request.Kind == TExportKind::PageSet && !job.LargePlan.Frames.empty()) {
+    if (const TResult made = largeFolder.Create(WithTrailingSlash(request.Output) + ".kalvane-2x-");
+        !made.Ok()) {
+      static_cast<TResult&>(outcome) = made;
+      return outcome;
+    }
+    largeMade = largeFolder.Path() + "/" + TPageSetFolder::kLargeMovieName;
+    job.LargeExporter.SetProgress(progress);
+    const TExportResult made = job.LargeExporter.Make(job.LargePlan, largeMade);
+    if (!made.Ok()) {
+      static_cast<TExportResult&>(outcome) = made;
+      return outcome;
+    }
+    design.AddMoved(largeMade, TPageSetFolder::kLargeMovieName);
+    outcome.LargeMovie = WithTrailingSlash(request.Output) + TPageSetFolder::kLargeMovieName;
+  }
+  const std::string largeMovie = outcome.LargeMovie;
   static_cast<TExportResult&>(outcome) = job.Exporter.Make(job.Plan, outcome.Movie);
+  outcome.LargeMovie = largeMovie;
   if (request.Kind == TExportKind::PageSet && outcome.Ok()) {
+    // The poster is the movie's first frame as it is, so the page shows at
+    // once what the viewer then draws in its place.
+    std::string first, error;
+    if (!ReadWhole(outcome.Frames.front(), first, error)) {
+      outcome.SetFailure(TErrorCode::Unreadable, outcome.Frames.front() + ": " + error);
+      return outcome;
+    }
+    design.Add(TPageSetFolder::kPosterName, first);
+    design.Add(TPageSetFolder::kEmbedName,
+               EmbedSnippet(request.Title, outcome.Width, outcome.Height));
     if (const TDesignResult placed = design.Commit(); !placed.Ok())
       static_cast<TResult&>(outcome) = placed;
+    else
+      outcome.Poster = WithTrailingSlash(request.Output) + TPageSetFolder::kPosterName;
   }
   return outcome;
 }
@@ -241,6 +349,7 @@ TExportOutcome TExportService::Run(const TExportRequest& request) {
   TJob job;
   Cancelled = false;
   job.Exporter.SetCancelFlag(&Cancelled);
+  job.LargeExporter.SetCancelFlag(&Cancelled);
   TExportOutcome outcome = Prepare(request, job);
   if (!outcome.Ok()) return outcome;
   return Produce(job, Progress, &Cancelled);
@@ -257,6 +366,7 @@ bool TExportService::Start(const TExportRequest& request,
   auto job = std::make_shared<TJob>();
   Cancelled = false;
   job->Exporter.SetCancelFlag(&Cancelled);
+  job->LargeExporter.SetCancelFlag(&Cancelled);
   TExportOutcome planned = Prepare(request, *job);
   if (!planned.Ok()) {
     if (done) done(planned);

@@ -3,11 +3,13 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "base/Result.h"
 #include "base/Seams.h"
+#include "export/DesignExport.h"
 #include "export/FrameOutputs.h"
 #include "export/LayerToSwf.h"
 #include "export/VideoOutput.h"
@@ -31,11 +33,13 @@ struct TExportRequest {
   TExportKind Kind = TExportKind::PcMovie;
   std::string Output;
   int Width = TSwfExportWidth::kDefault;
-  std::string Design;           // the design's folder, for a page set
-  bool UseHelp = true;          // the viewer's operation help, for a page set
-  bool Overwrite = false;       // a page set may replace files no set of ours wrote
-  std::string FrameFolder;      // where frames go; the user's export folder when empty
-  bool SkipUnreadable = false;  // leave out photos that cannot be decoded, naming them
+  std::string Design;                     // the design's folder, for a page set
+  bool UseHelp = true;                    // the viewer's operation help, for a page set
+  bool Overwrite = false;                 // a page set may replace files no set of ours wrote
+  std::string Title;                      // a page set's product name; empty keeps the placeholder
+  std::optional<TViewerSettings> Viewer;  // a page set's viewer; empty: the design's own
+  std::string FrameFolder;                // where frames go; the user's export folder when empty
+  bool SkipUnreadable = false;            // leave out photos that cannot be decoded, naming them
   // A frame set: its settings (the folder is Output) and the longer side
   // of its frames (0: frames Width wide).
   TFrameSetRequest Set;
@@ -51,6 +55,9 @@ struct TExportRequest {
 struct TExportOutcome : TExportResult {
   std::string Movie;
   std::string Page;  // the page to open; empty for a movie alone
+  // A page set's sharper movie (when wider than the first) and poster.
+  std::string LargeMovie;
+  std::string Poster;
 };
 
 // Every export of a project, for the editor and the command line alike.

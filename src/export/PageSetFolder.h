@@ -15,6 +15,10 @@ class TPageSetFolder {
   // Written with every set: the names of the files our sets put there.
   static constexpr const char* kMarkName = ".kalvane-pageset";
   static constexpr const char* kMovieName = "veldata.swf";
+  // The set's first frame, its sharper movie, and the snippet for a shop's page.
+  static constexpr const char* kPosterName = "poster.jpg";
+  static constexpr const char* kLargeMovieName = "veldata-2x.swf";
+  static constexpr const char* kEmbedName = "embed.html";
 
   explicit TPageSetFolder(const std::string& folder);
 
@@ -34,7 +38,7 @@ class TPageSetFolder {
   TResult Mark(const std::vector<std::string>& names) const;
 
   // What a set of the design writes: its files but prev.jpg and prev.html,
-  // and the data movie.
+  // the data movies, the poster and the snippet.
   static std::vector<std::string> SetFiles(const std::string& designFolder);
 
  private:

@@ -35,14 +35,16 @@ expect "no way out of the template folder" 2 "no such design" \
   "$cli" design "$project" --design ../../samples -o "$work/site"
 expect "a page set is written" 0 "page set in" \
   "$cli" design "$project" --design simple/light -o "$work/site" --search "$samples/turntable" \
-  --width 200 --no-help
-for f in velzoom.html velzoom.js style.css veldata.swf; do
+  --width 200 --no-help --title 'Cup & "Saucer" <Blue>'
+for f in velzoom.html velzoom.js style.css veldata.swf veldata-2x.swf poster.jpg embed.html; do
   [ -f "$work/site/$f" ] || { echo "FAIL page set lacks $f"; failed=$((failed + 1)); }
 done
 for f in prev.jpg prev.html design.ini; do
   [ -e "$work/site/$f" ] && { echo "FAIL page set holds $f"; failed=$((failed + 1)); }
 done
 grep -q 'var help = "false";' "$work/site/velzoom.js" || { echo "FAIL help not switched off"; failed=$((failed + 1)); }
+grep -q '<title>Cup &amp; &quot;Saucer&quot; &lt;Blue&gt;' "$work/site/velzoom.html" || { echo "FAIL title not in the page"; failed=$((failed + 1)); }
+grep -q '商品名' "$work/site/velzoom.html" && { echo "FAIL the placeholder stayed"; failed=$((failed + 1)); }
 # Where a page set may go, and what it may replace.
 expect "the root takes no page set" 1 "/: a system folder takes no page set" \
   "$cli" design "$project" --design simple/light -o / --search "$samples/turntable"
@@ -150,6 +152,7 @@ expect "--width at the end" 2 "--width needs a number" "$cli" design "$project" 
 expect "--region at the end" 2 "--region needs L,T,R,B" "$cli" align "$project" -o "$work/a.vpj" --region
 expect "--port at the end" 2 "--port needs a number" "$cli" serve "$work" --port
 expect "--design at the end" 2 "--design needs THEME/DESIGN" "$cli" design "$project" -o "$work/s" --design
+expect "--title at the end" 2 "--title needs the product's name" "$cli" design "$project" -o "$work/s" --design simple/light --title
 expect "a flag takes no value" 2 "--skip-unreadable takes no value" \
   "$cli" export "$project" -o "$work/x.swf" --skip-unreadable=maybe
 expect "an empty value is no value" 2 "--search needs a folder" "$cli" export "$project" -o "$work/x.swf" --search=

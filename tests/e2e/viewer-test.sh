@@ -12,6 +12,6 @@ esac
 "$cli" design "$project" --design simple/dark -o "$out/dark" --no-help --width 400 > /dev/null
 "$movies" --viewer-cases "$out/cases"
 for case in legacy compressed reordered large; do
-  cp "$out/dark/velzoom.html" "$out/dark/velzoom.js" "$out/dark/style.css" "$out/cases/$case/"
+  cp "$out/dark/velzoom.html" "$out/dark/velzoom.js" "$out/dark/style.css" "$out/dark/poster.jpg" "$out/cases/$case/"
 done
 exec node "$(dirname "$0")/viewer.mjs" "$cli" "$out/framed" "$out/dark" "$out/cases" "$project"

@@ -110,5 +110,69 @@ TEST(DesignScript, OnlyTheTwoColourLinesLoseTheirHash) {
             "var themecolor = \"#abc\";");
 }
 
+TEST(ViewerSettings, ReadFromTheScriptAndWrittenBack) {
+  const std::string script =
+      "var autoplay = \"false\";\nvar spinOnce = \"false\";\nvar stopOnTouch = \"true\";\n"
+      "var resumeAfter = \"12\";\nvar loadOn = \"click\";\n";
+  TViewerSettings s = ReadViewerSettings(script);
+  EXPECT_EQ(s, (TViewerSettings{false, false, true, 12, true}));
+  EXPECT_EQ(WithViewerSettings(script, s), script);
+  s.Autoplay = true;
+  s.ResumeAfter = 99999;  // kept within an hour
+  s.LoadOnClick = false;
+  EXPECT_EQ(WithViewerSettings(script, s),
+            "var autoplay = \"true\";\nvar spinOnce = \"false\";\nvar stopOnTouch = \"true\";\n"
+            "var resumeAfter = \"3600\";\nvar loadOn = \"near\";\n");
+  // what a script lacks or holds unreadably keeps the default
+  EXPECT_EQ(ReadViewerSettings("var autoplay = \"yes\";\nvar resumeAfter = \"-3\";\n"
+                               "var loadOn = \"later\";\nvar spinOnce = \"false\n\";"),
+            TViewerSettings{});
+  EXPECT_EQ(ReadViewerSettings("var resumeAfter = \"5s\";"), TViewerSettings{});
+}
+
+TEST(ViewerSettings, OnlyTheNamedVariableChanges) {
+  EXPECT_EQ(WithScriptValue("var poster = \"\";\nvar posterText = \"x\";\nvar poster = \"a\";",
+                            "poster", "p.jpg"),
+            "var poster = \"p.jpg\";\nvar posterText = \"x\";\nvar poster = \"p.jpg\";");
+  // a value that does not end on its line is not one
+  EXPECT_EQ(WithScriptValue("var poster = \"\n\";", "poster", "p"), "var poster = \"\n\";");
+  EXPECT_EQ(ScriptValue("var loadOn = \"click\";", "loadOn"), "click");
+  EXPECT_EQ(ScriptValue("var load = \"click\";", "loadOn"), std::nullopt);
+}
+
+TEST(PageTitle, ReplacesThePlaceholderEscaped) {
+  const std::string page = "<title>商品名 | 360°</title><h1>商品名</h1><div aria-label=\"商品名\">";
+  EXPECT_EQ(WithTitle(page, "A & B \"C\" <D> 'E'"),
+            "<title>A &amp; B &quot;C&quot; &lt;D&gt; &#39;E&#39; | 360°</title>"
+            "<h1>A &amp; B &quot;C&quot; &lt;D&gt; &#39;E&#39;</h1>"
+            "<div aria-label=\"A &amp; B &quot;C&quot; &lt;D&gt; &#39;E&#39;\">");
+  // no title, or only blanks: the placeholder stays
+  EXPECT_EQ(WithTitle(page, ""), page);
+  EXPECT_EQ(WithTitle(page, " \t\n "), page);
+  // one line, trimmed
+  EXPECT_EQ(CleanTitle("  Blue\r\nmug\t "), "Blue  mug");
+}
+
+TEST(PageTitle, TheSnippetIsAnIframeOfThePageSet) {
+  EXPECT_EQ(
+      EmbedSnippet("Mug & <cup>", 500, 375),
+      "<!-- 360°ビュー: ショップのページのこの場所に貼り付けてください。src は、このフォルダーの "
+      "velzoom.html をそのページから見たアドレスに合わせます。 -->\n"
+      "<iframe src=\"velzoom.html\" title=\"Mug &amp; &lt;cup&gt;\" allow=\"fullscreen\" "
+      "loading=\"lazy\" style=\"display:block;width:100%;max-width:960px;"
+      "aspect-ratio:500 / 375;min-height:320px;border:0\"></iframe>\n");
+  EXPECT_NE(EmbedSnippet("", 1, 1).find("title=\"360°ビュー\""), std::string::npos);
+}
+
+TEST_F(DesignFiles, TheTitleGoesIntoPagesOnly) {
+  std::ofstream(design + "velzoom.html") << "<h1>商品名</h1>";
+  std::ofstream(design + "style.css") << "/* 商品名 */";
+  TPageOptions page;
+  page.Title = "Cup";
+  ASSERT_TRUE(TDesignExport::CopyDesign(design, out, true, page).Ok());
+  EXPECT_EQ(test::ReadText(out + "velzoom.html"), "<h1>Cup</h1>");
+  EXPECT_EQ(test::ReadText(out + "style.css"), "/* 商品名 */");
+}
+
 }  // namespace
 }  // namespace kalvane

@@ -11,6 +11,7 @@
 #include "TestImages.h"
 #include "export/ExportService.h"
 #include "project/ProjectDocument.h"
+#include "swf/SwfReader.h"
 
 namespace kalvane {
 namespace {
@@ -152,13 +153,17 @@ TEST_F(PageSetExport, ForeignFilesNeedConsentAndOurOwnAreReplaced) {
 TEST_F(PageSetExport, AFailedExportLeavesTheEarlierSetWhole) {
   std::ofstream(design + "zz.css") << "the design's style";
   ASSERT_TRUE(test::Ok(service.Run(request)));
-  const std::vector<std::string> names = {"velzoom.html", "velzoom.js", "zz.css", "veldata.swf"};
+  const std::vector<std::string> names = {"velzoom.html", "velzoom.js",     "zz.css",
+                                          "veldata.swf",  "veldata-2x.swf", "poster.jpg",
+                                          "embed.html"};
   const auto contents = [&] {
     std::vector<std::string> all;
     for (const std::string& name : names) {
       const std::string text = test::ReadText(out + name);
       // the movie by a digest, so a failure does not print its bytes
-      all.push_back(name == "veldata.swf" ? std::to_string(std::hash<std::string>()(text)) : text);
+      all.push_back(name.ends_with(".swf") || name.ends_with(".jpg")
+                        ? std::to_string(std::hash<std::string>()(text))
+                        : text);
     }
     return all;
   };
@@ -168,8 +173,14 @@ TEST_F(PageSetExport, AFailedExportLeavesTheEarlierSetWhole) {
     for (const fs::directory_entry& e : fs::directory_iterator(out))
       present.push_back(e.path().filename().string());
     std::sort(present.begin(), present.end());
-    return present == std::vector<std::string>{TPageSetFolder::kMarkName, "veldata.swf",
-                                               "velzoom.html", "velzoom.js", "zz.css"};
+    return present == std::vector<std::string>{TPageSetFolder::kMarkName,
+                                               "embed.html",
+                                               "poster.jpg",
+                                               "veldata-2x.swf",
+                                               "veldata.swf",
+                                               "velzoom.html",
+                                               "velzoom.js",
+                                               "zz.css"};
   };
   std::ofstream(design + "velzoom.html") << "the design's new page";
   std::ofstream(design + "velzoom.js") << "var help = \"true\"; // new\n";
@@ -206,6 +217,71 @@ TEST_F(PageSetExport, TheRootIsRefusedBeforeAnythingIsWritten) {
   EXPECT_FALSE(fs::exists("/velzoom.html"));
   EXPECT_FALSE(fs::exists(std::string("/") + TPageSetFolder::kMarkName));
   EXPECT_TRUE(fs::is_empty(request.FrameFolder));  // not one frame was made
+}
+
+}  // namespace
+}  // namespace kalvane
+
+namespace kalvane {
+namespace {
+
+// The files a shop's page set holds beside the design's.
+TEST_F(PageSetExport, ThePosterTheSharperMovieAndTheSnippetComeWithTheSet) {
+  std::ofstream(design + "velzoom.html") << "<title>商品名 | 360°</title><h1>商品名</h1>";
+  std::ofstream(design + "velzoom.js")
+      << "var autoplay = \"true\";\nvar resumeAfter = \"0\";\nvar loadOn = \"near\";\n"
+         "var poster = \"\";\nvar largeMovie = \"\";\n";
+  request.Title = "Mug <blue>";
+  TViewerSettings viewer;
+  viewer.Autoplay = false;
+  viewer.ResumeAfter = 7;
+  viewer.LoadOnClick = true;
+  request.Viewer = viewer;
+  const TExportOutcome outcome = service.Run(request);
+  ASSERT_TRUE(test::Ok(outcome));
+  EXPECT_EQ(test::ReadText(out + "velzoom.html"),
+            "<title>Mug &lt;blue&gt; | 360°</title><h1>Mug &lt;blue&gt;</h1>");
+  EXPECT_EQ(test::ReadText(out + "velzoom.js"),
+            "var autoplay = \"false\";\nvar resumeAfter = \"7\";\nvar loadOn = \"click\";\n"
+            "var poster = \"poster.jpg\";\nvar largeMovie = \"veldata-2x.swf\";\n");
+  // the poster is the movie's first frame as it is
+  ASSERT_FALSE(outcome.Frames.empty());
+  EXPECT_EQ(test::ReadText(out + "poster.jpg"), test::ReadText(outcome.Frames.front()));
+  EXPECT_EQ(outcome.Poster, out + "poster.jpg");
+  // the same turn at twice the width, the frames of the first left in place
+  const TSwfFile small = TSwfFile::Read(out + "veldata.swf");
+  const TSwfFile large = TSwfFile::Read(out + "veldata-2x.swf");
+  EXPECT_EQ(outcome.LargeMovie, out + "veldata-2x.swf");
+  EXPECT_EQ(small.Stage().right, 20 * 100);
+  EXPECT_EQ(large.Stage().right, 20 * 200);
+  EXPECT_EQ(large.Stage().bottom, 2 * small.Stage().bottom);
+  EXPECT_EQ(outcome.Width, 100);
+  EXPECT_EQ(test::ReadText(out + "embed.html"), EmbedSnippet("Mug <blue>", 100, 50));
+  // nothing of the work left in the folder
+  for (const fs::directory_entry& e : fs::directory_iterator(out))
+    EXPECT_FALSE(e.path().filename().string().starts_with(".kalvane-2x")) << e.path();
+}
+
+TEST_F(PageSetExport, AtTheLargestWidthNoSecondMovieIsMade) {
+  std::ofstream(design + "velzoom.js") << "var largeMovie = \"\";\n";
+  request.Width = 2500;
+  const TExportOutcome outcome = service.Run(request);
+  ASSERT_TRUE(test::Ok(outcome));
+  EXPECT_TRUE(outcome.LargeMovie.empty());
+  EXPECT_EQ(test::ReadText(out + "velzoom.js"), "var largeMovie = \"\";\n");
+  // from 1250 up, the second movie is 2500 wide
+  request.Width = 1300;
+  ASSERT_TRUE(test::Ok(service.Run(request)));
+  EXPECT_EQ(TSwfFile::Read(out + "veldata-2x.swf").Stage().right, 20 * 2500);
+}
+
+TEST_F(PageSetExport, AFailedSharperMovieLeavesNoWorkFolderBehind) {
+  // the photo gone: the sharper movie, made first, fails
+  fs::remove(dir.File("photo.jpg"));
+  EXPECT_FALSE(service.Run(request).Ok());
+  for (const fs::directory_entry& e : fs::directory_iterator(out))
+    EXPECT_FALSE(e.path().filename().string().starts_with(".kalvane-2x")) << e.path();
+  EXPECT_FALSE(fs::exists(out + "veldata-2x.swf"));
 }
 
 }  // namespace
