@@ -379,6 +379,7 @@ void TfrmMain::btnHTMLPreviewClick() {
 
 void TfrmMain::btnDesignExportClick() {
   if (document->LayerItems().Count() == 0 || ExportRunning()) return;
+  TemplateWindow->SetProject(document->ProjectPath());
   TemplateWindow->exec();
   const TfrmTemplate::TResult chosen = TemplateWindow->GetResult();
   repaint();
@@ -410,6 +411,8 @@ void TfrmMain::btnDesignExportClick() {
   request.Output = chosen.Folder;
   request.Design = chosen.DesignFolder;
   request.UseHelp = chosen.UseHelp;
+  request.Title = chosen.Title;
+  request.Viewer = chosen.Viewer;
   request.Overwrite = !foreign.empty();
   request.Width = *width;
   StartExport(request, [this, open = chosen.OpenAfter](const TExportOutcome& outcome) {

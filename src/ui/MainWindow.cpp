@@ -102,6 +102,7 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   Status.SetMainWindow(this);
   TemplateWindow = new TfrmTemplate(*Dialogs, GetTemplateFolder(), this);
   Status.SetTemplateWindow(TemplateWindow);
+  TemplateWindow->SetSettingsPath(Status.GetSettingsPath());
   SetCaption(kNoProjectCaption);
   tBarNoudo->setValue(RoundInt(doc.LayerItems().GetDensity() * 100));
   if (arguments.size() == 1) commandLineFile = arguments.front();

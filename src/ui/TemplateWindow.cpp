@@ -3,19 +3,25 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <QWebEngineView>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "base/AppUtil.h"
 #include "base/Round.h"
@@ -130,8 +136,10 @@ TfrmTemplate::TfrmTemplate(IWindowDialogs& dialogs, const std::string& templateF
     : QDialog(parent), Dialogs(dialogs), TemplateFolder(WithTrailingSlash(templateFolder)) {
   setObjectName("frmTemplate");
   setWindowTitle(U(kTemplateCaption));
-  setMinimumSize(550, 400);
-  resize(642, 416);
+  // Taller than the first window for the product's name and the viewer's
+  // settings.
+  setMinimumSize(550, 480);
+  resize(642, 540);
   auto* gboxTheme = new QGroupBox(U("テーマを選択"), this);
   gboxTheme->setObjectName("gboxTheme");
   lboxTheme = new QListWidget(gboxTheme);
@@ -178,6 +186,51 @@ TfrmTemplate::TfrmTemplate(IWindowDialogs& dialogs, const std::string& templateF
   btnCencel->setToolTip(U("データの作成をキャンセルします"));
   connect(btnCencel, &QPushButton::clicked, this, &QDialog::reject);
 
+  edtTitle = new QLineEdit(this);
+  edtTitle->setObjectName("edtTitle");
+  edtTitle->setPlaceholderText(U(kTitlePlaceholder));
+  edtTitle->setToolTip(
+      U("ページのタイトル、見出し、ビューワーの名前になります。"
+        "空欄のときはデザインの仮の名前（商品名）のままです"));
+  auto* lblTitle = new QLabel(U("商品名(&N)"), this);
+  lblTitle->setObjectName("lblTitle");
+  lblTitle->setBuddy(edtTitle);
+
+  auto* gboxViewer = new QGroupBox(U("ビューワーの動き"), this);
+  gboxViewer->setObjectName("gboxViewer");
+  const auto check = [gboxViewer](const char* name, const char* text, const char* hint) {
+    auto* box = new QCheckBox(U(text), gboxViewer);
+    box->setObjectName(name);
+    box->setToolTip(U(hint));
+    return box;
+  };
+  chkAutoplay = check("chkAutoplay", "自動で回転する",
+                      "ページを開くと回転を始めます。動きを減らす設定の閲覧者には回転しません");
+  chkSpinOnce = check("chkSpinOnce", "1回転で止める", "1回転したら止まります");
+  chkStopOnTouch = check("chkStopOnTouch", "触れたら止める",
+                         "閲覧者が触れたりドラッグしたりすると回転をやめます。"
+                         "チェックしないときは、離すと回転を続けます");
+  chkResume = check("chkResume", "操作がないとき再開する",
+                    "閲覧者の操作が止まってから、指定の秒数で回転を再開します");
+  spnResumeAfter = new QSpinBox(gboxViewer);
+  spnResumeAfter->setObjectName("spnResumeAfter");
+  spnResumeAfter->setRange(1, TViewerSettings::kMaxResume);
+  spnResumeAfter->setValue(10);
+  spnResumeAfter->setSuffix(U(" 秒後"));
+  chkLoadOnClick = check("chkLoadOnClick", "クリックで読み込む",
+                         "最初の画像だけを表示し、クリックされてからデータを読み込みます。"
+                         "チェックしないときは、ビューワーが画面に近づいたときに読み込みます");
+  auto* viewerGrid = new QGridLayout(gboxViewer);
+  viewerGrid->addWidget(chkAutoplay, 0, 0);
+  viewerGrid->addWidget(chkSpinOnce, 0, 1);
+  viewerGrid->addWidget(chkStopOnTouch, 0, 2);
+  viewerGrid->addWidget(chkLoadOnClick, 1, 0);
+  viewerGrid->addWidget(chkResume, 1, 1);
+  viewerGrid->addWidget(spnResumeAfter, 1, 2);
+  for (QCheckBox* box : {chkAutoplay, chkResume})
+    connect(box, &QCheckBox::toggled, this, [this] { UpdateViewerChecks(); });
+  SetViewerSettings({});
+
   auto* columns = new QHBoxLayout;
   columns->addWidget(gboxTheme, 1);
   columns->addWidget(gboxDesign);
@@ -190,8 +243,13 @@ TfrmTemplate::TfrmTemplate(IWindowDialogs& dialogs, const std::string& templateF
   bottom->addStretch();
   bottom->addWidget(btnCreate);
   bottom->addWidget(btnCencel);
+  auto* titleRow = new QHBoxLayout;
+  titleRow->addWidget(lblTitle);
+  titleRow->addWidget(edtTitle, 1);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(columns, 1);
+  layout->addLayout(titleRow);
+  layout->addWidget(gboxViewer);
   layout->addLayout(bottom);
   auto* sbarMain = new QStatusBar(this);
   sbarMain->setObjectName("sbarMain");
@@ -283,6 +341,10 @@ void TfrmTemplate::SelectDesign(TflmDesignIem& entry) {
   entry.SetSelected(true);
   selectedIndex = entry.DesignIndex();
   designFolder = entry.designPath;
+  // The check boxes start from the design's own choices.
+  std::ifstream script(designFolder + "velzoom.js", std::ios::binary);
+  SetViewerSettings(ReadViewerSettings(
+      {std::istreambuf_iterator<char>(script), std::istreambuf_iterator<char>()}));
   Navigate(QUrl::fromLocalFile(QString::fromStdString(designFolder + "prev.html")));
   btnCreate->setEnabled(true);
   if (sboxDesignList->isVisible()) sboxDesignList->setFocus();
@@ -309,7 +371,48 @@ void TfrmTemplate::btnCreateClick() {
   Result.DesignFolder = designFolder;
   Result.OpenAfter = chkAfterOpen->isChecked();
   Result.UseHelp = chkUseHelp->isChecked();
+  Result.Title = CleanTitle(edtTitle->text().toStdString());
+  Result.Viewer = ViewerSettings();
+  // Kept for the project's next page set; a settings file that cannot be
+  // written costs only that, not this export.
+  (void)Titles.SetTitle(Project, Result.Title);
   accept();
+}
+
+void TfrmTemplate::SetProject(const std::string& projectPath) {
+  if (ProjectSet && projectPath == Project) return;  // what was typed stays
+  ProjectSet = true;
+  Project = projectPath;
+  edtTitle->setText(QString::fromStdString(Titles.Title(projectPath)));
+}
+
+TViewerSettings TfrmTemplate::ViewerSettings() const {
+  TViewerSettings s;
+  s.Autoplay = chkAutoplay->isChecked();
+  s.SpinOnce = chkSpinOnce->isChecked();
+  s.StopOnTouch = chkStopOnTouch->isChecked();
+  s.ResumeAfter = chkResume->isChecked() ? spnResumeAfter->value() : 0;
+  s.LoadOnClick = chkLoadOnClick->isChecked();
+  return s;
+}
+
+void TfrmTemplate::SetViewerSettings(const TViewerSettings& s) {
+  chkAutoplay->setChecked(s.Autoplay);
+  chkSpinOnce->setChecked(s.SpinOnce);
+  chkStopOnTouch->setChecked(s.StopOnTouch);
+  chkResume->setChecked(s.ResumeAfter > 0);
+  if (s.ResumeAfter > 0) spnResumeAfter->setValue(s.ResumeAfter);
+  chkLoadOnClick->setChecked(s.LoadOnClick);
+  UpdateViewerChecks();
+}
+
+// What only matters while the viewer turns by itself is offered only then.
+void TfrmTemplate::UpdateViewerChecks() {
+  const bool on = chkAutoplay->isChecked();
+  chkSpinOnce->setEnabled(on);
+  chkStopOnTouch->setEnabled(on);
+  chkResume->setEnabled(on);
+  spnResumeAfter->setEnabled(on && chkResume->isChecked());
 }
 
 TWindowBounds TfrmTemplate::Bounds() const {

@@ -7,9 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "export/DesignExport.h"
+#include "project/PageTitles.h"
 #include "project/SettingsWindows.h"
 
 class QCheckBox;
+class QLineEdit;
+class QSpinBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -63,12 +67,22 @@ class TfrmTemplate : public QDialog, public ITemplateWindowSettings {
     std::string DesignFolder;
     bool OpenAfter = false;
     bool UseHelp = true;
+    std::string Title;  // the product's name; empty keeps the design's placeholder
+    TViewerSettings Viewer;
   };
   TResult GetResult() const { return Result; }
   int GetSelectedIndex() const { return selectedIndex; }
   void SelectDesignIndex(int index);
   int DesignCount() const { return static_cast<int>(designItems.size()); }
   TflmDesignIem* Design(int i) const { return designItems[static_cast<std::size_t>(i)]; }
+  // The project the page set is for: its product name comes back from the
+  // settings (an unsaved project starts without one).
+  void SetProject(const std::string& projectPath);
+  // The settings file the names are kept in (the user's by default).
+  void SetSettingsPath(const std::string& path) { Titles = TPageTitles(path); }
+  // The viewer's settings as the check boxes say.
+  TViewerSettings ViewerSettings() const;
+  void SetViewerSettings(const TViewerSettings& settings);
   // What the preview browser was last asked to show.
   QUrl PreviewUrl() const { return Shown; }
 
@@ -100,6 +114,7 @@ class TfrmTemplate : public QDialog, public ITemplateWindowSettings {
   void ClearDesigns();
   void FillDesigns(const std::string& themeFolder, const std::vector<std::string>& names);
   void SelectDesign(TflmDesignIem& entry);
+  void UpdateViewerChecks();
 
   IWindowDialogs& Dialogs;
   std::string TemplateFolder;
@@ -110,6 +125,16 @@ class TfrmTemplate : public QDialog, public ITemplateWindowSettings {
   QVBoxLayout* pnlPreview = nullptr;
   QCheckBox* chkAfterOpen = nullptr;
   QCheckBox* chkUseHelp = nullptr;
+  QLineEdit* edtTitle = nullptr;
+  QCheckBox* chkAutoplay = nullptr;
+  QCheckBox* chkSpinOnce = nullptr;
+  QCheckBox* chkStopOnTouch = nullptr;
+  QCheckBox* chkResume = nullptr;
+  QSpinBox* spnResumeAfter = nullptr;
+  QCheckBox* chkLoadOnClick = nullptr;
+  TPageTitles Titles;
+  std::string Project;
+  bool ProjectSet = false;
   QPushButton* btnCreate = nullptr;
   QPushButton* btnCencel = nullptr;
   std::vector<TflmDesignIem*> designItems;

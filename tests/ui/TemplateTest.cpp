@@ -1,7 +1,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -11,6 +14,7 @@
 #include "TestImages.h"
 #include "UiTest.h"
 #include "base/AppUtil.h"
+#include "project/PageTitles.h"
 #include "ui/MainWindow.h"
 #include "ui/TemplateWindow.h"
 
@@ -46,6 +50,9 @@ class TemplateTest : public QObject {
       std::ofstream(root + path + "/prev.html") << "<p>" << path << "</p>";
     };
     design("A/one", 200, 100);
+    std::ofstream(root + "A/one/velzoom.js")
+        << "var autoplay = \"true\";\nvar spinOnce = \"false\";\nvar stopOnTouch = \"true\";\n"
+           "var resumeAfter = \"5\";\nvar loadOn = \"near\";\n";
     design("A/two", 50, 50);
     fs::create_directories(root + "B/broken");
     fs::create_directories(root + "preview");
@@ -106,10 +113,18 @@ class TemplateTest : public QObject {
       window.SelectDesignIndex(0);
       window.findChild<QCheckBox*>("chkUseHelp")->setChecked(false);
       window.findChild<QCheckBox*>("chkAfterOpen")->setChecked(false);
+      window.findChild<QCheckBox*>("chkLoadOnClick")->setChecked(true);
+      window.findChild<QLineEdit*>("edtTitle")->setText("Blue & mug");
       window.findChild<QAbstractButton*>("btnCreate")->click();
     });
     main.btnDesignExportClick();
     PumpUntil([&] { return !main.ExportRunning(); });
+    // the name and the viewer's settings reach the page set
+    QVERIFY(Read(site + "/velzoom.html").find("<h1>Blue &amp; mug</h1>") != std::string::npos);
+    QVERIFY(Read(site + "/velzoom.js").find("var loadOn = \"click\";") != std::string::npos);
+    QVERIFY(fs::exists(site + "/poster.jpg"));
+    QVERIFY(fs::exists(site + "/veldata-2x.swf"));
+    QVERIFY(fs::exists(site + "/embed.html"));
     QCOMPARE(dialogs->Log.back(),
              "inform:処理完了:テンプレートデザインデータの書き出しが完了しました");
     QVERIFY(fs::exists(site + "/veldata.swf"));
@@ -210,6 +225,85 @@ class TemplateTest : public QObject {
     dialogs->Folders = {dir->File("site/")};
     QTest::mouseClick(create, Qt::LeftButton);
     QCOMPARE(window.GetResult().Folder, dir->File("site/"));
+  }
+
+  // The product's name and the viewer's settings, driven as a user does:
+  // clicks and keys on the controls themselves.
+  void theNameAndTheViewerSettingsByMouseAndKeys() {
+    const std::string settings = dir->File("config/velinit");
+    const std::string root = Templates();
+    const std::string site = dir->File("site/");
+    {
+      TfrmTemplate window(*dialogs, root, nullptr);
+      window.SetSettingsPath(settings);
+      window.SetProject("/photos/cup.vpj");
+      window.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&window));
+      auto* title = window.findChild<QLineEdit*>("edtTitle");
+      auto* autoplay = window.findChild<QCheckBox*>("chkAutoplay");
+      auto* spinOnce = window.findChild<QCheckBox*>("chkSpinOnce");
+      auto* stop = window.findChild<QCheckBox*>("chkStopOnTouch");
+      auto* resume = window.findChild<QCheckBox*>("chkResume");
+      auto* seconds = window.findChild<QSpinBox*>("spnResumeAfter");
+      auto* onClick = window.findChild<QCheckBox*>("chkLoadOnClick");
+      QVERIFY(title && autoplay && spinOnce && stop && resume && seconds && onClick);
+      QCOMPARE(title->text(), QString());
+      QCOMPARE(title->placeholderText(), QString::fromUtf8("商品名"));
+
+      // a design's own settings fill the boxes when it is chosen
+      QTest::mouseClick(window.Design(0), Qt::LeftButton);
+      QVERIFY(autoplay->isChecked() && !spinOnce->isChecked() && stop->isChecked());
+      QVERIFY(resume->isChecked());
+      QCOMPARE(seconds->value(), 5);
+      QVERIFY(!onClick->isChecked());
+      // the other design has none: the defaults
+      QTest::mouseClick(window.Design(1), Qt::LeftButton);
+      QVERIFY(spinOnce->isChecked() && !resume->isChecked() && !seconds->isEnabled());
+      QTest::mouseClick(window.Design(0), Qt::LeftButton);
+
+      QTest::mouseClick(title, Qt::LeftButton);
+      // Japanese arrives as the input method's committed text, the rest as keys
+      QInputMethodEvent typed;
+      typed.setCommitString(QString::fromUtf8("青いマグ"));
+      QApplication::sendEvent(title, &typed);
+      QTest::keyClicks(title, " <L>");
+      // without autoplay, what belongs to it is not offered
+      QTest::mouseClick(autoplay, Qt::LeftButton);
+      QVERIFY(!autoplay->isChecked());
+      QVERIFY(!spinOnce->isEnabled() && !stop->isEnabled() && !resume->isEnabled());
+      QVERIFY(!seconds->isEnabled());
+      autoplay->setFocus();
+      QTest::keyClick(autoplay, Qt::Key_Space);
+      QVERIFY(autoplay->isChecked() && resume->isEnabled() && seconds->isEnabled());
+      QTest::mouseClick(stop, Qt::LeftButton);
+      QTest::mouseClick(onClick, Qt::LeftButton);
+      seconds->setFocus();
+      QTest::keyClick(seconds, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(seconds, "30");
+      QTest::keyClick(seconds, Qt::Key_Tab);
+
+      dialogs->Folders = {site};
+      QTest::mouseClick(window.findChild<QAbstractButton*>("btnCreate"), Qt::LeftButton);
+      QVERIFY(!window.isVisible());
+      const TfrmTemplate::TResult result = window.GetResult();
+      QCOMPARE(result.Title, std::string("青いマグ <L>"));
+      QCOMPARE(result.Viewer, (kalvane::TViewerSettings{true, false, false, 30, true}));
+      QCOMPARE(kalvane::TPageTitles(settings).Title("/photos/cup.vpj"),
+               std::string("青いマグ <L>"));
+    }
+    // The next run: the project's name comes back; another project has none.
+    TfrmTemplate window(*dialogs, root, nullptr);
+    window.SetSettingsPath(settings);
+    auto* title = window.findChild<QLineEdit*>("edtTitle");
+    window.SetProject("/photos/cup.vpj");
+    QCOMPARE(title->text(), QString::fromUtf8("青いマグ <L>"));
+    window.SetProject("/photos/plate.vpj");
+    QCOMPARE(title->text(), QString());
+    // an unsaved project keeps what was typed while the window lives
+    window.SetProject("");
+    title->setText("typed");
+    window.SetProject("");
+    QCOMPARE(title->text(), QString("typed"));
   }
 
   void theChoicesAreKept() {
