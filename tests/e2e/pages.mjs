@@ -251,6 +251,21 @@ for (const [site, motion] of [["endless", "reduce"], ["still", "no-preference"]]
   await close();
 }
 
+// Full screen loads it too.
+{
+  const { page, requests, close } = await open("still", "desktop");
+  await ready(page);
+  await page.focus(root);
+  for (let i = 0; i < 3; i++) await page.keyboard.press("ArrowRight");
+  await page.click(`${root} .vz-bar button[title="全画面"]`);
+  await page.waitForFunction(() => document.querySelector("[data-velzoom]").dataset.large === "shown", null, { timeout: 20000 });
+  check(await page.evaluate(() => document.fullscreenElement === document.querySelector("[data-velzoom]")),
+    "full screen: the viewer fills the screen");
+  check(await data(page, "frame") === "3", `full screen: keeps the frame (${await data(page, "frame")})`);
+  check(requests["veldata-2x.swf"] === 1, `full screen: the sharper movie asked for ${requests["veldata-2x.swf"]} times`);
+  await close();
+}
+
 await browser.close();
 console.log(`${passed} passed, ${failed} failed`);
 process.exit(failed ? 1 : 0);
