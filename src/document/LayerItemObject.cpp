@@ -55,6 +55,11 @@ void TLayerItemObject::SetScale(double scale) {
   if (scale > 0.0 && scale <= 1.0) Scale = scale;
 }
 
+TLayerItemObject::TLayerItemObject() {
+  static std::atomic<TItemId> next{1};
+  Id = next++;
+}
+
 bool TLayerItemObject::LoadFromFile(const std::string& path, bool copies) {
   if (!FileExists(path)) {
     Error = path + ": file not found";

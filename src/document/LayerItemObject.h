@@ -12,11 +12,19 @@ namespace kalvane {
 
 // One photograph of the sequence: where it comes from, where it sits on the
 // work canvas, and its display copy and lightened greyscale copy.
+using TItemId = std::uint64_t;
+
 class TLayerItemObject {
  public:
-  TLayerItemObject() = default;
+  TLayerItemObject();
   TLayerItemObject(const TLayerItemObject&) = delete;
   TLayerItemObject& operator=(const TLayerItemObject&) = delete;
+
+  // Unique in the run: edits and their history find an item by it,
+  // whatever its place in the list.
+  TItemId GetId() const { return Id; }
+  // Only for an item brought back by an undo, under the id it had.
+  void SetId(TItemId id) { Id = id; }
 
   void SetItemName(const std::string& name) { ItemName = name; }
   const std::string& GetItemName() const { return ItemName; }
@@ -61,6 +69,11 @@ class TLayerItemObject {
   std::uint64_t ImageGeneration() const { return Generation; }
 
   const std::string& GetFileName() const { return FileName; }
+  // Keeps the path of a photo that could not be found when it was loaded
+  // again, so the project still names it.
+  void KeepFileName(const std::string& path) {
+    if (FileName.empty()) FileName = path;
+  }
   const TBitmap24* GetDisplayBitmap() const { return DisplayBitmap.get(); }
   const TBitmap24* GetMonoBitmap() const { return MonoBitmap.get(); }
 
@@ -76,6 +89,7 @@ class TLayerItemObject {
   template <bool kRed>
   void BlendMono(TBitmap24& target, double factor) const;
 
+  TItemId Id = 0;
   std::string ItemName;
   std::int32_t Index = -1;
   bool Selected = false;

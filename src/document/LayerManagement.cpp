@@ -125,6 +125,42 @@ void TLayerManagement::Move(int index, int direction) {
   Changed();
 }
 
+TLayerItemObject* TLayerManagement::FindById(TItemId id) const {
+  Guard g(Lock);
+  for (const auto& item : Items) {
+    if (item->GetId() == id) return item.get();
+  }
+  return nullptr;
+}
+
+std::vector<TItemId> TLayerManagement::Order() const {
+  Guard g(Lock);
+  std::vector<TItemId> ids;
+  ids.reserve(Items.size());
+  for (const auto& item : Items)
+    ids.push_back(item->GetId());
+  return ids;
+}
+
+void TLayerManagement::SetOrder(const std::vector<TItemId>& ids) {
+  {
+    Guard g(Lock);
+    std::vector<std::unique_ptr<TLayerItemObject>> ordered;
+    ordered.reserve(Items.size());
+    for (TItemId id : ids) {
+      auto it = std::find_if(Items.begin(), Items.end(),
+                             [id](const auto& item) { return item && item->GetId() == id; });
+      if (it != Items.end()) ordered.push_back(std::move(*it));
+    }
+    for (auto& item : Items) {
+      if (item) ordered.push_back(std::move(item));
+    }
+    Items = std::move(ordered);
+    Renumber(0);
+  }
+  Changed();
+}
+
 void TLayerManagement::Reverse() {
   {
     Guard g(Lock);

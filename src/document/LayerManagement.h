@@ -42,6 +42,11 @@ class TLayerManagement {
   int Count() const;
   TLayerItemObject* GetItem(int index) const;
   TLayerItemObject* FindByName(const std::string& name) const;
+  TLayerItemObject* FindById(TItemId id) const;
+  std::vector<TItemId> Order() const;
+  // Puts the items in the order of `ids`; unknown ids are passed over and
+  // items not named keep their relative order after the named ones.
+  void SetOrder(const std::vector<TItemId>& ids);
 
   // Both return the new item; check HasImage()/LoadError() for a file that
   // could not be decoded (it is in the list without copies).

@@ -300,7 +300,7 @@ void TPrjItemLoadThread::Body() {
   ShowProgress(0, static_cast<int>(Files.size()));
   const TLayerManagement& items = Doc->LayerItems();
   const TLayerItemObject* anchor = InsertMode ? items.GetSelected() : nullptr;
-  CountBefore = items.Count();
+  IdsBefore = items.Order();
   RejectedCount = 0;
   for (const std::string& path : Files) {
     StepProgress();
@@ -329,8 +329,14 @@ void TPrjItemLoadThread::Finished() {
   if (!Doc->LayerItems().GetSelected()) Doc->LayerItems().SelectIndex(0);
   Doc->View().SetItemPanelRefresh(true);
   Doc->View().ShowItemPanel();
+  // What came in is one step of the history.
+  std::vector<TItemId> added;
+  const std::set<TItemId> before(IdsBefore.begin(), IdsBefore.end());
+  for (TItemId id : Doc->LayerItems().Order()) {
+    if (!before.count(id)) added.push_back(id);
+  }
+  Doc->ItemsAdded(added);
   Doc->UpdateCommandStates();
-  if (Doc->LayerItems().Count() != CountBefore) Doc->MarkModified();
   if (!FailureText.empty() && Dialogs) {
     Dialogs->Warn(kQuestionCaption, LoadFailedMessage(FailureText));
   }

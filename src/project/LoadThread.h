@@ -148,7 +148,7 @@ class TPrjItemLoadThread : public TLoadThread {
   std::vector<std::string> Files;
   bool InsertMode = false;
   int RejectedCount = 0;
-  int CountBefore = 0;
+  std::vector<TItemId> IdsBefore;
 };
 
 }  // namespace kalvane

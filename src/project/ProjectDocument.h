@@ -1,21 +1,59 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "document/BandManagement.h"
 #include "document/GuideManagement.h"
 #include "document/LayerManagement.h"
 #include "imaging/Bitmap24.h"
-#include "project/FormManagement.h"
+#include "project/EditHistory.h"
 #include "project/ProjectView.h"
 
 namespace kalvane {
 
+// Where an item sits on the work canvas. Undo steps keep and give back
+// the whole value, so whatever joins it is undone with it.
+struct TItemOffset {
+  TPoint Work;
+  bool operator==(const TItemOffset&) const = default;
+};
+
+// What a deleted item's undo needs to bring it back: not its pictures.
+struct TItemRecord {
+  TItemId Id = 0;
+  std::string Name;
+  std::string Path;
+  TItemOffset Offset;
+  int Index = 0;
+  bool MonoVisible = true;
+};
+
+struct TGuideRecord {
+  int Orientation = 0;
+  double RelPos = 0;
+  bool operator==(const TGuideRecord&) const = default;
+};
+
+// What the window shows of the commands: told whenever the item count,
+// the saved state or the history changed.
+class ICommandView {
+ public:
+  virtual ~ICommandView() = default;
+  virtual void CommandStatesChanged() = 0;
+};
+
 // The one project document: the item list with the work bitmap it renders
 // into, the guides, the trimming box, the project's path and its saved
-// state. The editor's main window, the command line and the tests each own
-// one the same way; a window shows it through IProjectView and
-// ICommandView.
+// state, and the history of its changes. The editor's main window, the
+// command line and the tests each own one the same way; a window shows it
+// through IProjectView and ICommandView.
+//
+// Every change to what the project file holds goes through an operation
+// here, which finds items by id and records one undo step.
 //
 // Threads: only the GUI thread calls this object; loaders reach it through
 // the dispatcher. Lock order where both are held: item list, then canvas.
@@ -39,32 +77,94 @@ class TProjectDocument : private IControlParent {
   void SetView(IProjectView* view) { ViewOf = view ? view : &Headless; }
   // The panel the guides and the box lie on; a fixed 640 x 480 without one.
   void SetControlParent(IControlParent* parent);
-  // The commands that show the saved state and follow the item count.
-  void SetCommandView(ICommandView* view) { Form.SetMainWindow(view); }
+  void SetCommandView(ICommandView* view) { Commands = view; }
 
   const std::string& ProjectPath() const { return Path; }
   void SetProjectPath(const std::string& path) { Path = path; }
 
-  bool IsSaved() const { return Form.IsSaved(); }
-  void MarkSaved() { Form.MarkSaved(); }
-  void MarkModified() { Form.MarkModified(); }
-  void UpdateCommandStates() { Form.UpdateCommandStates(); }
+  // Saved while the history stands at the save point; a project without
+  // items has nothing to save and is saved too.
+  bool IsSaved() const;
+  // The project now equals its file (a save, a load, a new project).
+  void MarkSaved();
+  // The project differs from its file in a way no undo takes back (a load
+  // that found photos elsewhere).
+  void MarkModified();
+  // The item count or another input of the command states changed.
+  void UpdateCommandStates();
 
-  // Empties the project, as before an open and for a new project.
+  // Where steps are recorded; the document's own plain history without one.
+  void SetHistory(IEditHistory* history);
+  IEditHistory& History() { return *HistoryOf; }
+  TStepHistory& OwnHistory() { return Plain; }
+  // A change already made: recorded as one step.
+  void Record(std::unique_ptr<TEditStep> step);
+
+  // Empties the project and forgets its history, as before an open and for
+  // a new project.
   void Reset();
   // The work bitmap's size as the items make it, without rendering.
   TSize WorkSize() const { return Items.WorkSize(); }
 
+  // ---- values by item id, as the undo steps set them ----
+  TItemOffset ItemOffset(TItemId id) const;
+  void SetItemOffset(TItemId id, const TItemOffset& offset);
+  std::vector<TItemId> ItemOrder() const { return Items.Order(); }
+  void SetItemOrder(const std::vector<TItemId>& ids);
+  std::int32_t Rotation() const { return Items.GetRotation(); }
+  void SetRotation(std::int32_t angle);
+  // The items' records in list order.
+  std::vector<TItemRecord> ItemRecords(const std::vector<TItemId>& ids) const;
+  void RemoveItems(const std::vector<TItemId>& ids);
+  // Loads the photos again and puts them back at their places under their
+  // ids. A photo that cannot be read comes back without a picture, keeping
+  // its path and offset, and is named to the user.
+  void RestoreItems(const std::vector<TItemRecord>& records);
+  TRelBox TrimRelBox() const { return Box.GetRelBox(); }
+  void SetTrimRelBox(const TRelBox& box);
+  std::vector<TGuideRecord> GuideRecords() const;
+  void SetGuideRecords(const std::vector<TGuideRecord>& guides);
+
+  // ---- edits: each makes the change and records it ----
+  // The current item; none without items.
+  TItemId CurrentId() const;
+  void NudgeItem(TItemId id, int dx, int dy);
+  // A drag moved the item from `before` to where it is now.
+  void DragEnded(TItemId id, const TItemOffset& before);
+  // 0 one place towards the start, 1 towards the end.
+  void MoveItem(TItemId id, int direction);
+  void ReverseItems();
+  // +9000 a quarter turn to the left, -9000 to the right.
+  void RotateAll(std::int32_t quarter);
+  void DeleteItem(TItemId id);
+  void DeleteAllItems();
+  // The item loader added these items.
+  void ItemsAdded(const std::vector<TItemId>& ids);
+  void SetOffsets(const std::string& name,
+                  const std::vector<std::pair<TItemId, TItemOffset>>& offsets);
+  void DeleteAllGuides();
+  // A guide was created, moved or dropped onto a ruler: recorded if the
+  // guides differ from the last recorded state.
+  void GuidesSettled();
+
  private:
   TSize ClientSize() const override { return {640, 480}; }
+  void BoxChanged();
+  // The guides and box as last recorded, to tell what a mouse changed.
+  void TakeBaselines();
+  void Render();
 
   THeadlessView Headless;
   IProjectView* ViewOf = &Headless;
+  ICommandView* Commands = nullptr;
   TBitmap24 Work;
   TLayerManagement Items;
   TGuideManagement Guides;
   TBandManagement Box;
-  TFormManagement Form;
+  TStepHistory Plain{this};
+  IEditHistory* HistoryOf = &Plain;
+  std::vector<TGuideRecord> GuideBaseline;
+  TRelBox BoxBaseline = kDefaultRelBox;
   std::string Path;
 };
 

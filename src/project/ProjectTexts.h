@@ -36,4 +36,22 @@ inline std::string LoadFailedMessage(const std::string& detail) {
   return "データの読み込みを中断しました。\r" + detail;
 }
 
+// What each undo step is called, after "元に戻す".
+inline constexpr const char* kStepAddItems = "アイテムの追加";
+inline constexpr const char* kStepDeleteItem = "アイテムの削除";
+inline constexpr const char* kStepDeleteAll = "全アイテムの削除";
+inline constexpr const char* kStepMoveUp = "アイテムを上へ";
+inline constexpr const char* kStepMoveDown = "アイテムを下へ";
+inline constexpr const char* kStepReverse = "順番の反転";
+inline constexpr const char* kStepRotateLeft = "左に90°回転";
+inline constexpr const char* kStepRotateRight = "右に90°回転";
+inline constexpr const char* kStepDrag = "画像移動";
+inline constexpr const char* kStepNudge = "画像移動（キー）";
+inline constexpr const char* kStepAlign = "自動位置合わせ";
+inline constexpr const char* kStepBox = "トリミングボックスの変更";
+inline constexpr const char* kStepGuideAdd = "ガイドの作成";
+inline constexpr const char* kStepGuideMove = "ガイドの移動";
+inline constexpr const char* kStepGuideDelete = "ガイドの削除";
+inline constexpr const char* kStepGuidesClear = "全てのガイドを削除";
+
 }  // namespace kalvane

@@ -22,6 +22,8 @@ class IProjectView {
   virtual void FocusWindow() = 0;
   // A reporter owned by the caller, made on the GUI thread.
   virtual std::unique_ptr<IProgress> CreateProgress() = 0;
+  // Something the user should know that needs no answer.
+  virtual void ShowWarning(const std::string& /*text*/) {}
 };
 
 // No window: the command line, benchmarks and tests. Keeps the caption;

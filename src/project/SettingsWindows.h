@@ -42,19 +42,4 @@ class ITemplateWindowSettings : public IWindowPlacement {
   virtual void SelectItem(int index) = 0;
 };
 
-// Commands and controls of the main window, by their control names.
-class ICommandView {
- public:
-  virtual ~ICommandView() = default;
-  virtual int ItemCount() const = 0;
-  virtual void SetCommandEnabled(const char* name, bool enabled) = 0;
-  virtual bool IsCommandEnabled(const char* name) const = 0;
-  virtual void SetControlVisible(const char* name, bool visible) = 0;
-  virtual bool IsButtonDown(const char* name) const = 0;
-  virtual void SetButtonDown(const char* name, bool down) = 0;
-  virtual void ClickButton(const char* name) = 0;
-  virtual void ShowTrimBox(bool visible) = 0;
-  virtual void ShowGuides(bool visible) = 0;
-};
-
 }  // namespace kalvane

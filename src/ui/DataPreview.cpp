@@ -11,38 +11,6 @@
 
 namespace kalvane::ui {
 
-namespace {
-
-// Off while playing, on again afterwards (those with a saved state aside).
-const char* const kItemControls[] = {"btnLayerNew",     "btnLayerTrash",   "btnLayerTrashAll",
-                                     "btnLayerUp",      "btnLayerDown",    "btnLayerRotate1",
-                                     "btnLayerRotate2", "btnLayerReverse", "btnLayerMono"};
-const char* const kOtherControls[] = {"tBarNoudo",
-                                      "btnImageLock",
-                                      "btnTrimShow",
-                                      "btnTrimLock",
-                                      "btnGuideShow",
-                                      "btnGuideLock",
-                                      "btnNewProject",
-                                      "btnProjectOpen",
-                                      "btnSaveAs",
-                                      "btnFlashExport",
-                                      "btnDesignExport",
-                                      "btnMFlashExport",
-                                      "F1",
-                                      "L1",
-                                      "W1",
-                                      "OM1",
-                                      "OM8",
-                                      "H1",
-                                      "pMenuWork2",
-                                      "pMenuWork3",
-                                      "pMenuWork4",
-                                      "pMenuWork5",
-                                      "pMenuWork6",
-                                      "btnHTMLPreview"};
-
-}  // namespace
 
 int PreviewInterval(const std::string& rate) {
   int value = 0;
@@ -71,20 +39,13 @@ void TDataPreview::SetIdle(bool on) {
   }
 }
 
+// The commands follow the preview's state (TfrmMain::UpdateCommands); the
+// box, the guides and the image lock are held here while it plays.
 void TDataPreview::DisableControls() {
   if (!Main) return;
   TfrmMain& w = *Main;
   controlsSaved = true;
-  for (const char* name : kItemControls)
-    w.SetCommandEnabled(name, false);
-  savedAllVisible = w.IsCommandEnabled("btnAllVisible");
-  savedAllUnVisible = w.IsCommandEnabled("btnAllUnVisible");
-  w.SetCommandEnabled("btnAllVisible", false);
-  w.SetCommandEnabled("btnAllUnVisible", false);
-  savedSave = w.IsCommandEnabled("btnSave");
-  w.SetCommandEnabled("btnSave", false);
-  for (const char* name : kOtherControls)
-    w.SetCommandEnabled(name, false);
+  w.UpdateCommands();
   TProjectDocument& doc = w.Document();
   savedBoxVisible = doc.TrimBox().GetVisible();
   savedGuidesVisible = doc.GuideLines().GetVisible();
@@ -99,18 +60,12 @@ void TDataPreview::DisableControls() {
 void TDataPreview::RestoreControls() {
   if (!Main || !controlsSaved) return;
   TfrmMain& w = *Main;
-  for (const char* name : kItemControls)
-    w.SetCommandEnabled(name, true);
-  for (const char* name : kOtherControls)
-    w.SetCommandEnabled(name, true);
-  w.SetCommandEnabled("btnAllVisible", savedAllVisible);
-  w.SetCommandEnabled("btnAllUnVisible", savedAllUnVisible);
-  w.SetCommandEnabled("btnSave", savedSave);
   TProjectDocument& doc = w.Document();
   doc.GuideLines().SetVisible(savedGuidesVisible);
   doc.TrimBox().SetVisible(savedBoxVisible);
   w.SetImageLocked(savedImageLocked);
   doc.TrimBox().SetShadesVisible(false);
+  w.UpdateCommands();
   w.WorkArea().SyncControls();
 }
 

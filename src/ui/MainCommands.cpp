@@ -9,7 +9,9 @@
 #include <QStatusBar>
 #include <QWheelEvent>
 #include <QWidget>
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "base/AppUtil.h"
 #include "base/NameOrder.h"
@@ -19,6 +21,8 @@
 #include "export/HtmlPreview.h"
 #include "export/PageSetFolder.h"
 #include "project/LoadThread.h"
+#include "project/ProjectTexts.h"
+#include "ui/AlignJob.h"
 #include "ui/LayerList.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressDialog.h"
@@ -48,9 +52,6 @@ void OpenHelp(IWindowDialogs& dialogs, const std::string& section) {
 }  // namespace
 
 void TfrmMain::ItemsChanged() {
-  pnlMain->ClearUndo();
-  AlignUndo.clear();
-  UpdateAlignCommands();
   document->LayerItems().Render();
   pnlMain->pboxMain->update();
 }
@@ -133,58 +134,35 @@ void TfrmMain::AddImages(std::vector<std::string> files) {
 }
 
 void TfrmMain::btnLayerTrashClick() {
-  TLayerManagement& items = document->LayerItems();
-  if (items.Count() == 0) return;
+  if (document->LayerItems().Count() == 0) return;
   if (!Dialogs->AskOkCancel(kQuestionCaption, kAskDeleteItem)) return;
-  if (const TLayerItemObject* current = items.GetSelected()) items.Delete(current->GetIndex());
-  document->UpdateCommandStates();
-  if (items.Count() == 0) {
-    document->MarkSaved();
-  } else {
-    document->MarkModified();
-  }
+  document->DeleteItem(document->CurrentId());
 }
 
 void TfrmMain::btnLayerTrashAllClick() {
   if (document->LayerItems().Count() == 0) return;
   if (!Dialogs->AskOkCancel(kQuestionCaption, kAskDeleteAll)) return;
-  document->LayerItems().Clear();
-  document->UpdateCommandStates();
-  document->MarkSaved();
+  document->DeleteAllItems();
 }
 
 void TfrmMain::btnLayerUpClick() {
-  TLayerManagement& items = document->LayerItems();
-  if (items.Count() == 0) return;
-  if (const TLayerItemObject* current = items.GetSelected()) items.Move(current->GetIndex(), 0);
-  document->MarkModified();
+  document->MoveItem(document->CurrentId(), 0);
 }
 
 void TfrmMain::btnLayerDownClick() {
-  TLayerManagement& items = document->LayerItems();
-  if (items.Count() == 0) return;
-  if (const TLayerItemObject* current = items.GetSelected()) items.Move(current->GetIndex(), 1);
-  document->MarkModified();
+  document->MoveItem(document->CurrentId(), 1);
 }
 
 void TfrmMain::btnLayerReverseClick() {
-  if (document->LayerItems().Count() == 0) return;
-  document->LayerItems().Reverse();
-  document->MarkModified();
+  document->ReverseItems();
 }
 
 void TfrmMain::btnLayerRotate1Click() {
-  TLayerManagement& items = document->LayerItems();
-  if (items.Count() == 0) return;
-  items.SetRotation(items.GetRotation() + 9000);
-  document->MarkModified();
+  document->RotateAll(9000);
 }
 
 void TfrmMain::btnLayerRotate2Click() {
-  TLayerManagement& items = document->LayerItems();
-  if (items.Count() == 0) return;
-  items.SetRotation(items.GetRotation() - 9000);
-  document->MarkModified();
+  document->RotateAll(-9000);
 }
 
 void TfrmMain::btnLayerMonoClick() {
@@ -194,8 +172,7 @@ void TfrmMain::btnLayerMonoClick() {
   for (const char* name : {"btnAllVisible", "btnAllUnVisible", "tBarNoudo"})
     SetControlVisible(name, on);
   Actions["LM6"]->setChecked(on);
-  SetCommandEnabled("LM7", on);
-  SetCommandEnabled("LM8", on);
+  UpdateCommands();
   if (on) {
     tBarNoudo->setFocus();
   } else if (QWidget* focused = focusWidget()) {
@@ -224,47 +201,72 @@ void TfrmMain::tBarNoudoChange(int position) {
 
 void TfrmMain::WM6Click() {
   if (document->GuideLines().Count() == 0) return;
-  if (Dialogs->AskOkCancel(kQuestionCaption, kAskDeleteGuides)) document->GuideLines().Clear();
+  if (Dialogs->AskOkCancel(kQuestionCaption, kAskDeleteGuides)) document->DeleteAllGuides();
   pnlMain->SyncControls();
 }
 
-void TfrmMain::UpdateAlignCommands() {
-  SetCommandEnabled("LM11", document->LayerItems().Count() >= 2);
-  SetCommandEnabled("LM12", !AlignUndo.empty());
-}
-
+// Measuring runs on a worker behind the progress window, which can stop
+// it; the offsets found become one step of the history.
 void TfrmMain::AutoAlignClick() {
   TLayerManagement& items = document->LayerItems();
-  if (items.Count() < 2 || !DataPreview.IsIdle()) return;
-  TExecProgress progress(this);
-  progress.SetCancellable(false);
-  progress.Setup(kProgressCaption, kAlignMessage, 0, items.Count());
-  progress.ShowProgress();
-  const std::vector<TAlignment> found = TAutoAlign().Measure(items, [&] { progress.StepIt(); });
-  progress.HideProgress();
-  AlignUndo.clear();
-  std::string kept;
-  for (const TAlignment& a : found) {
-    AlignUndo.emplace_back(a.Index, a.Before);
-    if (!a.Trusted) kept += "\r" + a.Name;
+  if (items.Count() < 2 || !DataPreview.IsIdle() || Aligning || LoaderRunning() ||
+      ExportRunning()) {
+    return;
   }
-  TAutoAlign::Apply(items, found);
-  items.Render();
-  pnlMain->pboxMain->update();
-  document->MarkModified();
-  UpdateAlignCommands();
-  if (!kept.empty()) Dialogs->Inform(kQuestionCaption, kAutoAlignNotTrusted + kept);
+  Aligning = true;
+  UpdateCommands();
+  Align = std::make_unique<TAlignJob>();
+  TAlignJob& job = *Align;
+  job.Progress = std::make_unique<TExecProgress>(this);
+  job.Progress->SetOnCancel([&job] { job.Cancel = true; });
+  job.Progress->Setup(kProgressCaption, kAlignMessage, 0, items.Count());
+  job.Progress->ShowProgress();
+  job.Worker = std::thread([this, &job, &items] {
+    try {
+      job.Found = TAutoAlign().Measure(items, [this, &job] {
+        if (job.Cancel) throw TAlignJob::TCancelled{};
+        QMetaObject::invokeMethod(this, [this] {
+          if (Align) Align->Progress->StepIt();
+        });
+      });
+    } catch (const TAlignJob::TCancelled&) {
+      job.Found.clear();
+    } catch (const std::exception& e) {
+      job.Found.clear();
+      job.Failure = e.what();
+    }
+    QMetaObject::invokeMethod(this, [this] { AlignEnded(); });
+  });
 }
 
-void TfrmMain::AutoAlignUndoClick() {
+TExecProgress* TfrmMain::AlignProgressWindow() {
+  return Align ? Align->Progress.get() : nullptr;
+}
+
+void TfrmMain::AlignEnded() {
+  if (!Align) return;
+  Align->Worker.join();
+  Align->Progress->HideProgress();
+  const std::unique_ptr<TAlignJob> job = std::move(Align);
+  Aligning = false;
+  setEnabled(true);
+  std::vector<std::pair<TItemId, TItemOffset>> offsets;
+  std::string kept;
   TLayerManagement& items = document->LayerItems();
-  for (const auto& [index, offset] : AlignUndo) {
-    if (TLayerItemObject* item = items.GetItem(index)) item->SetOffset(offset);
+  for (const TAlignment& a : job->Found) {
+    const TLayerItemObject* item = items.GetItem(a.Index);
+    if (!item) continue;
+    if (a.Trusted) offsets.emplace_back(item->GetId(), TItemOffset{a.After});
+    if (!a.Trusted) kept += "\r" + a.Name;
   }
-  AlignUndo.clear();
-  items.Render();
-  pnlMain->pboxMain->update();
-  UpdateAlignCommands();
+  if (!job->Cancel && job->Failure.empty()) document->SetOffsets(kStepAlign, offsets);
+  UpdateCommands();
+  if (!job->Failure.empty()) {
+    Dialogs->ShowError(kErrorCaption, job->Failure);
+  } else if (!job->Cancel && !kept.empty()) {
+    Dialogs->Inform(kQuestionCaption, kAutoAlignNotTrusted + kept);
+  }
+  if (CloseWhenIdle) close();
 }
 
 // ---- application ----------------------------------------------------------------
@@ -311,6 +313,7 @@ void TfrmMain::StartExport(const TExportRequest& request,
   ExportProgress->SetOnCancel([this] { Exporter.Cancel(); });
   Exporter.SetProgress(ExportProgress.get());
   Exporter.Start(request, std::move(ended));
+  UpdateCommands();
 }
 
 void TfrmMain::btnFlashExportClick() {
@@ -423,6 +426,7 @@ void TfrmMain::btnDesignExportClick() {
 void TfrmMain::ExportEnded(const TExportOutcome& outcome, const std::string& done,
                            const std::string& failed, bool openPage) {
   setEnabled(true);
+  UpdateCommands();
   if (outcome.Ok() && !outcome.Warnings.empty()) {
     std::string text = kDamagedPhotos;
     for (const std::string& warning : outcome.Warnings)

@@ -13,12 +13,15 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 #include "base/AppUtil.h"
 #include "base/Round.h"
+#include "base/Texts.h"
 #include "project/LoadThread.h"
 #include "project/ProjectTexts.h"
+#include "ui/AlignJob.h"
 #include "ui/LayerList.h"
 #include "ui/ProgressDialog.h"
 #include "ui/QtDialogs.h"
@@ -26,6 +29,7 @@
 #include "ui/SwfExportDialog.h"
 #include "ui/TemplateWindow.h"
 #include "ui/Texts.h"
+#include "ui/UndoHistory.h"
 #include "ui/WindowPlace.h"
 #include "ui/WorkArea.h"
 
@@ -70,6 +74,15 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   BuildMenus();
   BuildToolBars();
   BuildPanels();
+  const std::pair<const char*, TCommandId> controls[] = {
+      {"btnPreview", TCommandId::Preview},         {"cmbFrameRate", TCommandId::FrameRate},
+      {"btnImageLock", TCommandId::ImageLock},     {"btnTrimShow", TCommandId::TrimShow},
+      {"btnTrimLock", TCommandId::TrimLock},       {"btnGuideShow", TCommandId::GuideShow},
+      {"btnGuideLock", TCommandId::GuideLock},     {"btnLayerMono", TCommandId::Mono},
+      {"btnAllVisible", TCommandId::AllVisible},   {"btnAllUnVisible", TCommandId::AllUnVisible},
+      {"tBarNoudo", TCommandId::Density}};
+  for (const auto& [name, id] : controls)
+    Bind(id, Control(name));
   // The toggles' captions fit even where the font is wider than the
   // window's design size allows for.
   setMinimumSize(std::max(642, minimumSizeHint().width()), 452);
@@ -82,16 +95,23 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   doc.GuideLines().SetMarginStart(25);
   doc.GuideLines().SetMarginEnd(5);
   doc.TrimBox().SetOrigin(TWorkArea::kOrigin, TWorkArea::kOrigin);
-  doc.GuideLines().OnGuideEndDrag = [this](TGuideManagement&) { document->MarkModified(); };
-  doc.TrimBox().OnChange = [this](TBandManagement&) { document->MarkModified(); };
   pnlMain->ImageLocked = [this] { return imageLocked; };
   pnlMain->PreviewIdle = [this] { return DataPreview.IsIdle(); };
   DataPreview.SetMainWindow(this);
-  pnlMain->SetUndoEnabled = [this](bool on) { SetCommandEnabled("WM7", on); };
   pnlMain->OnPopup = [this](const QPoint& at) { pmenuWorkArea->popup(at); };
   pnlMain->OnLockedMove = [this] { statusBar()->showMessage(U(kImageLockedHint), 8000); };
-  connect(Actions["WM7"], &QAction::triggered, this, [this] { pnlMain->UndoMove(); });
-  SetCommandEnabled("WM7", false);
+
+  // The history: every step goes through the document's operations, and
+  // its clean index is the save point.
+  History = new TUndoHistory(doc, this);
+  doc.SetHistory(History);
+  QUndoStack& stack = History->UndoStack();
+  connect(Actions["WM7"], &QAction::triggered, &stack, &QUndoStack::undo);
+  connect(Actions["WM8"], &QAction::triggered, &stack, &QUndoStack::redo);
+  connect(&stack, &QUndoStack::indexChanged, this, &TfrmMain::UpdateCommands);
+  connect(&stack, &QUndoStack::cleanChanged, this, &TfrmMain::UpdateCommands);
+  connect(&stack, &QUndoStack::undoTextChanged, this, &TfrmMain::UndoTextChanged);
+  connect(&stack, &QUndoStack::redoTextChanged, this, &TfrmMain::UndoTextChanged);
   flmLayer->SetLayerManagement(&doc.LayerItems());
   doc.LayerItems().SetChangeHandler(2, [this](TLayerManagement&) { ItemsChanged(); });
   doc.LayerItems().SetMonoMode(0);
@@ -107,33 +127,52 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   tBarNoudo->setValue(RoundInt(doc.LayerItems().GetDensity() * 100));
   if (arguments.size() == 1) commandLineFile = arguments.front();
   doc.SetCommandView(this);
-  doc.UpdateCommandStates();
-  UpdateAlignCommands();
   doc.MarkSaved();
+  UndoTextChanged();
 }
 
 TfrmMain::~TfrmMain() {
-  // The document's listeners point into this window's panels.
+  if (Align) {
+    Align->Cancel = true;
+    Align->Worker.join();
+  }
+  // The history and the document's listeners point into this window.
+  disconnect(&History->UndoStack(), nullptr, this, nullptr);
+  document->SetCommandView(nullptr);
+  document->SetHistory(nullptr);
   document->LayerItems().SetChangeHandler(1, nullptr);
   document->LayerItems().SetChangeHandler(2, nullptr);
 }
 
-QAction* TfrmMain::Action(const char* name, const char* caption, const QKeySequence& shortcut) {
+QAction* TfrmMain::Action(TCommandId id, const char* name, const char* caption,
+                          const QKeySequence& shortcut) {
   auto* action = new QAction(U(caption), this);
   action->setObjectName(name);
   if (!shortcut.isEmpty()) action->setShortcut(shortcut);
   Actions[name] = action;
+  Bind(id, action);
   return action;
+}
+
+void TfrmMain::Bind(TCommandId id, QObject* control) {
+  Bound.emplace_back(id, control);
 }
 
 QToolButton* TfrmMain::Button(const char* name, const char* hint, const QIcon& icon,
                               QAction* action) {
   auto* button = new QToolButton(this);
   button->setObjectName(name);
-  button->setToolTip(U(hint));
-  button->setIcon(icon);
   button->setAutoRaise(true);
-  if (action) connect(button, &QToolButton::clicked, action, &QAction::trigger);
+  if (action) {
+    // The button is its command's: enabled with it, clicked into it.
+    action->setIcon(icon);
+    action->setIconVisibleInMenu(false);
+    action->setToolTip(U(hint));
+    button->setDefaultAction(action);
+  } else {
+    button->setIcon(icon);
+    button->setToolTip(U(hint));
+  }
   return button;
 }
 
@@ -154,114 +193,142 @@ QToolButton* TfrmMain::Toggle(const char* name, const char* caption, const char*
 }
 
 void TfrmMain::BuildMenus() {
+  using C = TCommandId;
   QMenuBar* bar = menuBar();
   bar->setObjectName("mnuMain");
   auto connectTo = [this](QAction* action, void (TfrmMain::*handler)()) {
     connect(action, &QAction::triggered, this, handler);
     return action;
   };
-  QMenu* file = bar->addMenu(U("ファイル(&F)"));
-  file->menuAction()->setObjectName("F1");
-  Actions["F1"] = file->menuAction();
-  file->addAction(
-      connectTo(Action("FM1", "プロジェクトの新規作成(&N)"), &TfrmMain::btnNewProjectClick));
+  auto menu = [this, bar](C id, const char* name, const char* caption) {
+    QMenu* m = bar->addMenu(U(caption));
+    m->menuAction()->setObjectName(name);
+    Actions[name] = m->menuAction();
+    Bind(id, m->menuAction());
+    return m;
+  };
+  QMenu* file = menu(C::FileMenu, "F1", "ファイル(&F)");
+  file->addAction(connectTo(Action(C::NewProject, "FM1", "プロジェクトの新規作成(&N)"),
+                            &TfrmMain::btnNewProjectClick));
   file->addSeparator()->setObjectName("FS1");
-  file->addAction(connectTo(Action("FM2", "プロジェクトファイルを開く(&O)", QKeySequence("Ctrl+O")),
-                            &TfrmMain::btnProjectOpenClick));
+  file->addAction(connectTo(
+      Action(C::OpenProject, "FM2", "プロジェクトファイルを開く(&O)", QKeySequence("Ctrl+O")),
+      &TfrmMain::btnProjectOpenClick));
+  file->addAction(connectTo(Action(C::Save, "FM3", "上書き保存(&S)", QKeySequence("Ctrl+S")),
+                            &TfrmMain::btnSaveClick));
   file->addAction(
-      connectTo(Action("FM3", "上書き保存(&S)", QKeySequence("Ctrl+S")), &TfrmMain::btnSaveClick));
-  file->addAction(connectTo(Action("FM4", "名前を付けて保存(&A)"), &TfrmMain::btnSaveAsClick));
+      connectTo(Action(C::SaveAs, "FM4", "名前を付けて保存(&A)"), &TfrmMain::btnSaveAsClick));
   file->addSeparator()->setObjectName("FS2");
-  file->addAction(connectTo(Action("FM5", "(PC)データデータファイルを書き出し"),
+  file->addAction(connectTo(Action(C::ExportPc, "FM5", "(PC)データデータファイルを書き出し"),
                             &TfrmMain::btnFlashExportClick));
-  file->addAction(connectTo(Action("FM7", "(PC)テンプレートデザインデータを書き出し"),
-                            &TfrmMain::btnDesignExportClick));
-  file->addSeparator()->setObjectName("FS4");
   file->addAction(
-      connectTo(Action("FM9", "(携帯)データファイルを書き出し"), &TfrmMain::btnMFlashExportClick));
-  file->addAction(connectTo(Action("FM10", "その他の形式で書き出し..."), &TfrmMain::FM10Click));
+      connectTo(Action(C::ExportDesign, "FM7", "(PC)テンプレートデザインデータを書き出し"),
+                &TfrmMain::btnDesignExportClick));
+  file->addSeparator()->setObjectName("FS4");
+  file->addAction(connectTo(Action(C::ExportMobile, "FM9", "(携帯)データファイルを書き出し"),
+                            &TfrmMain::btnMFlashExportClick));
+  file->addAction(
+      connectTo(Action(C::ExportOther, "FM10", "その他の形式で書き出し..."), &TfrmMain::FM10Click));
   file->addSeparator()->setObjectName("FS3");
-  QAction* quit = Action("FM6", "終了(&Q)", QKeySequence("Ctrl+Q"));
+  QAction* quit = Action(C::Quit, "FM6", "終了(&Q)", QKeySequence("Ctrl+Q"));
   connect(quit, &QAction::triggered, this, &QWidget::close);
   file->addAction(quit);
 
-  QMenu* items = bar->addMenu(U("アイテム(&L)"));
-  items->menuAction()->setObjectName("L1");
-  Actions["L1"] = items->menuAction();
-  items->addAction(connectTo(Action("LM1", "新規アイテム画像の追加(&N)", QKeySequence("Ctrl+N")),
-                             &TfrmMain::btnLayerNewClick));
-  items->addAction(connectTo(Action("LM2", "選択したアイテムを削除(&D)", QKeySequence("Ctrl+Del")),
-                             &TfrmMain::btnLayerTrashClick));
-  items->addAction(connectTo(Action("LM10", "プロジェクトアイテムを全て削除(&E)"),
+  // Undo and redo: the window holds them too, so their keys work whatever
+  // menu is off.
+  QMenu* edit = menu(C::EditMenu, "E1", "編集(&E)");
+  QAction* undo = Action(C::Undo, "WM7", kUndoCaption);
+  undo->setShortcuts({QKeySequence("Ctrl+Z")});
+  QAction* redo = Action(C::Redo, "WM8", kRedoCaption);
+  redo->setShortcuts({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")});
+  for (QAction* a : {undo, redo}) {
+    edit->addAction(a);
+    addAction(a);
+  }
+
+  QMenu* items = menu(C::ItemMenu, "L1", "アイテム(&L)");
+  items->addAction(connectTo(
+      Action(C::AddImages, "LM1", "新規アイテム画像の追加(&N)", QKeySequence("Ctrl+N")),
+      &TfrmMain::btnLayerNewClick));
+  items->addAction(connectTo(
+      Action(C::DeleteItem, "LM2", "選択したアイテムを削除(&D)", QKeySequence("Ctrl+Del")),
+      &TfrmMain::btnLayerTrashClick));
+  items->addAction(connectTo(Action(C::DeleteAll, "LM10", "プロジェクトアイテムを全て削除(&E)"),
                              &TfrmMain::btnLayerTrashAllClick));
   items->addSeparator()->setObjectName("LS3");
   QMenu* current = items->addMenu(U("現在の選択アイテム(&I)"));
   current->menuAction()->setObjectName("LM3");
   Actions["LM3"] = current->menuAction();
-  current->addAction(
-      connectTo(Action("LM3_1", "上へ(&U)", QKeySequence("Ctrl+U")), &TfrmMain::btnLayerUpClick));
-  current->addAction(
-      connectTo(Action("LM3_2", "下へ(&D)", QKeySequence("Ctrl+D")), &TfrmMain::btnLayerDownClick));
-  items->addAction(connectTo(Action("LM9", "順番を逆にする(&V)", QKeySequence("Ctrl+T")),
-                             &TfrmMain::btnLayerReverseClick));
+  Bind(C::CurrentItemMenu, current->menuAction());
+  current->addAction(connectTo(Action(C::MoveUp, "LM3_1", "上へ(&U)", QKeySequence("Ctrl+U")),
+                               &TfrmMain::btnLayerUpClick));
+  current->addAction(connectTo(Action(C::MoveDown, "LM3_2", "下へ(&D)", QKeySequence("Ctrl+D")),
+                               &TfrmMain::btnLayerDownClick));
+  items->addAction(
+      connectTo(Action(C::Reverse, "LM9", "順番を逆にする(&V)", QKeySequence("Ctrl+T")),
+                &TfrmMain::btnLayerReverseClick));
   items->addSeparator()->setObjectName("LS2");
-  items->addAction(connectTo(Action("LM4", "左に90°回転(&L)", QKeySequence("Ctrl+L")),
-                             &TfrmMain::btnLayerRotate1Click));
-  items->addAction(connectTo(Action("LM5", "右に90°回転(&R)", QKeySequence("Ctrl+R")),
-                             &TfrmMain::btnLayerRotate2Click));
+  items->addAction(
+      connectTo(Action(C::RotateLeft, "LM4", "左に90°回転(&L)", QKeySequence("Ctrl+L")),
+                &TfrmMain::btnLayerRotate1Click));
+  items->addAction(
+      connectTo(Action(C::RotateRight, "LM5", "右に90°回転(&R)", QKeySequence("Ctrl+R")),
+                &TfrmMain::btnLayerRotate2Click));
   items->addSeparator()->setObjectName("LS1");
-  QAction* mono = Action("LM6", "モノクロ表示(&M)", QKeySequence("Ctrl+X"));
+  QAction* mono = Action(C::Mono, "LM6", "モノクロ表示(&M)", QKeySequence("Ctrl+X"));
   mono->setCheckable(true);
   connect(mono, &QAction::triggered, this, [this] { ToggleFromMenu("btnLayerMono"); });
   items->addAction(mono);
-  items->addAction(connectTo(Action("LM7", "全表示(&A)"), &TfrmMain::btnAllVisibleClick));
-  items->addAction(connectTo(Action("LM8", "全解除(&U)"), &TfrmMain::btnAllUnVisibleClick));
-  items->addSeparator()->setObjectName("LS4");
-  items->addAction(connectTo(Action("LM11", "自動位置合わせ"), &TfrmMain::AutoAlignClick));
   items->addAction(
-      connectTo(Action("LM12", "自動位置合わせを元に戻す"), &TfrmMain::AutoAlignUndoClick));
+      connectTo(Action(C::AllVisible, "LM7", "全表示(&A)"), &TfrmMain::btnAllVisibleClick));
+  items->addAction(
+      connectTo(Action(C::AllUnVisible, "LM8", "全解除(&U)"), &TfrmMain::btnAllUnVisibleClick));
+  items->addSeparator()->setObjectName("LS4");
+  items->addAction(
+      connectTo(Action(C::AutoAlign, "LM11", "自動位置合わせ"), &TfrmMain::AutoAlignClick));
 
-  QMenu* work = bar->addMenu(U("ワークエリア(&W)"));
-  work->menuAction()->setObjectName("W1");
-  Actions["W1"] = work->menuAction();
-  work->addAction(Action("WM7", "画像移動のやり直し(&Z)", QKeySequence("Ctrl+Z")));
-  work->addSeparator()->setObjectName("WS4");
+  QMenu* work = menu(C::WorkMenu, "W1", "ワークエリア(&W)");
   const std::pair<const char*, const char*> toggles[] = {{"WM1", "btnImageLock"},
                                                          {"WM2", "btnTrimShow"},
                                                          {"WM3", "btnTrimLock"},
                                                          {"WM4", "btnGuideShow"},
                                                          {"WM5", "btnGuideLock"}};
+  const C toggleIds[] = {C::ImageLock, C::TrimShow, C::TrimLock, C::GuideShow, C::GuideLock};
   const char* captions[] = {"画像ロック(&R)", "ボックス表示(&S)", "ボックスロック(&L)",
                             "ガイド表示(&Y)", "ガイドロック(&E)"};
   const char* keys[] = {"Ctrl+I", "Ctrl+K", "Ctrl+B", "Ctrl+J", "Ctrl+G"};
   for (int i = 0; i < 5; ++i) {
-    QAction* a = Action(toggles[i].first, captions[i], QKeySequence(keys[i]));
+    QAction* a = Action(toggleIds[i], toggles[i].first, captions[i], QKeySequence(keys[i]));
     connect(a, &QAction::triggered, this, [this, b = toggles[i].second] { ToggleFromMenu(b); });
     work->addAction(a);
     if (i == 0) work->addSeparator()->setObjectName("WS1");
     if (i == 2) work->addSeparator()->setObjectName("WS2");
   }
   work->addSeparator()->setObjectName("WS3");
-  work->addAction(connectTo(Action("WM6", "全てのガイドを削除(&A)"), &TfrmMain::WM6Click));
+  work->addAction(
+      connectTo(Action(C::DeleteGuides, "WM6", "全てのガイドを削除(&A)"), &TfrmMain::WM6Click));
 
-  QMenu* app = bar->addMenu(U("アプリケーション(&O)"));
-  app->menuAction()->setObjectName("O1");
-  app->addAction(connectTo(Action("OM1", "HTMLプレビュー(&H)", QKeySequence("Ctrl+H")),
-                           &TfrmMain::btnHTMLPreviewClick));
+  QMenu* app = menu(C::AppMenu, "O1", "アプリケーション(&O)");
   app->addAction(
-      connectTo(Action("OM2", "簡易プレビュー(&P)", QKeySequence("Ctrl+A")), &TfrmMain::OM2Click));
+      connectTo(Action(C::HtmlPreview, "OM1", "HTMLプレビュー(&H)", QKeySequence("Ctrl+H")),
+                &TfrmMain::btnHTMLPreviewClick));
+  app->addAction(connectTo(Action(C::Preview, "OM2", "簡易プレビュー(&P)", QKeySequence("Ctrl+A")),
+                           &TfrmMain::OM2Click));
   app->addSeparator()->setObjectName("N1");
-  app->addAction(
-      connectTo(Action("OM8", "画像ファイル一括変換ツールの起動(&I)"), &TfrmMain::OM8Click));
+  app->addAction(connectTo(Action(C::ConvertTool, "OM8", "画像ファイル一括変換ツールの起動(&I)"),
+                           &TfrmMain::OM8Click));
 
   // The canvas's popup: each item runs its menu command's handler and
-  // shows no check mark, as the buttons hold the toggles' state.
+  // shows no check mark, as the buttons hold the toggles' state. Undo and
+  // redo are the menu's own actions, with the step's name.
   pmenuWorkArea = new QMenu(this);
   pmenuWorkArea->setObjectName("pmenuWorkArea");
   const std::pair<const char*, const char*> popup[] = {
       {"pMenuWork1", "OM2"}, {nullptr, nullptr},    {"pMenuWork2", "WM1"},
       {nullptr, nullptr},    {"pMenuWork3", "WM2"}, {"pMenuWork4", "WM3"},
       {nullptr, nullptr},    {"pMenuWork5", "WM4"}, {"pMenuWork6", "WM5"}};
+  const C popupIds[] = {C::Preview,  C::ImageLock, C::TrimShow,
+                        C::TrimLock, C::GuideShow, C::GuideLock};
   const char* popupCaptions[] = {"プレビュー(&P)",     "画像ロック(&R)", "ボックス表示(&S)",
                                  "ボックスロック(&L)", "ガイド表示(&Y)", "ガイドロック(&E)"};
   int caption = 0;
@@ -270,22 +337,26 @@ void TfrmMain::BuildMenus() {
       pmenuWorkArea->addSeparator();
       continue;
     }
-    QAction* item = pmenuWorkArea->addAction(U(popupCaptions[caption++]));
+    QAction* item = pmenuWorkArea->addAction(U(popupCaptions[caption]));
     item->setObjectName(name);
+    Bind(popupIds[caption++], item);
     connect(item, &QAction::triggered, Actions[command], &QAction::trigger);
   }
+  pmenuWorkArea->addSeparator();
+  pmenuWorkArea->addAction(undo);
+  pmenuWorkArea->addAction(redo);
 
-  QMenu* help = bar->addMenu(U("ヘルプ(&H)"));
-  help->menuAction()->setObjectName("H1");
-  Actions["H1"] = help->menuAction();
-  help->addAction(connectTo(Action("OM7", "サンプルプロジェクトを開く(&O)"), &TfrmMain::OM7Click));
-  help->addAction(connectTo(Action("OM5", "ヘルプ(&H)", QKeySequence("F1")), &TfrmMain::OM5Click));
+  QMenu* help = menu(C::HelpMenu, "H1", "ヘルプ(&H)");
+  help->addAction(connectTo(Action(C::HelpMenu, "OM7", "サンプルプロジェクトを開く(&O)"),
+                            &TfrmMain::OM7Click));
+  help->addAction(
+      connectTo(Action(C::HelpMenu, "OM5", "ヘルプ(&H)", QKeySequence("F1")), &TfrmMain::OM5Click));
   help->addSeparator()->setObjectName("HS1");
-  help->addAction(
-      connectTo(Action("OM4", "FlashPlayerダウンロードページへ(&D)"), &TfrmMain::OM4Click));
+  help->addAction(connectTo(Action(C::HelpMenu, "OM4", "FlashPlayerダウンロードページへ(&D)"),
+                            &TfrmMain::OM4Click));
   help->addSeparator()->setObjectName("HS2");
-  help->addAction(
-      connectTo(Action("OM3", "このアプリケーションについて...(&A)"), &TfrmMain::OM3Click));
+  help->addAction(connectTo(Action(C::HelpMenu, "OM3", "このアプリケーションについて...(&A)"),
+                            &TfrmMain::OM3Click));
 }
 
 void TfrmMain::BuildToolBars() {
@@ -462,19 +533,61 @@ std::unique_ptr<IProgress> TfrmMain::CreateProgress() {
   return std::make_unique<TExecProgress>(this);
 }
 
-// ---- ICommandView -----------------------------------------------------------
+// ---- commands -----------------------------------------------------------------
+
+void TfrmMain::ShowWarning(const std::string& text) {
+  Dialogs->Warn(kQuestionCaption, text);
+}
+
+QUndoStack& TfrmMain::UndoStack() {
+  return History->UndoStack();
+}
+
+TCommandContext TfrmMain::CommandContext() const {
+  TCommandContext c;
+  c.Items = document->LayerItems().Count();
+  c.Mono = IsButtonDown("btnLayerMono");
+  c.Previewing = !DataPreview.IsIdle();
+  c.Busy = LoaderRunning() || ExportRunning() || Aligning;
+  c.Saved = document->IsSaved();
+  c.CanUndo = History && History->UndoStack().canUndo();
+  c.CanRedo = History && History->UndoStack().canRedo();
+  return c;
+}
+
+void TfrmMain::UpdateCommands() {
+  const bool items = document->LayerItems().Count() > 0;
+  if (!items && IsButtonDown("btnLayerMono")) {
+    // monochrome display goes off with the last item
+    SetButtonDown("btnLayerMono", false);
+    btnLayerMonoClick();
+  }
+  const TCommandContext context = CommandContext();
+  for (const auto& [id, control] : Bound) {
+    const bool on = kalvane::IsCommandEnabled(id, context);
+    if (auto* action = qobject_cast<QAction*>(control)) {
+      action->setEnabled(on);
+    } else if (auto* widget = qobject_cast<QWidget*>(control)) {
+      widget->setEnabled(on);
+    }
+  }
+  // What the item count shows; the preview and the loaders hold their own.
+  if (context.Previewing || LoaderRunning()) return;
+  flmLayer->setVisible(items);
+  pnlMain->pboxDrag->setVisible(items);
+  document->TrimBox().SetVisible(items && IsButtonDown("btnTrimShow"));
+  document->GuideLines().SetVisible(items && IsButtonDown("btnGuideShow"));
+  pnlMain->SyncControls();
+}
+
+void TfrmMain::UndoTextChanged() {
+  const QUndoStack& stack = History->UndoStack();
+  QAction* undo = Actions["WM7"];
+  undo->setText(stack.canUndo() ? U(kUndoStepCaption).arg(stack.undoText()) : U(kUndoCaption));
+}
 
 QWidget* TfrmMain::Control(const char* name) const {
   return findChild<QWidget*>(QString::fromLatin1(name));
-}
-
-int TfrmMain::ItemCount() const {
-  return document->LayerItems().Count();
-}
-
-void TfrmMain::SetCommandEnabled(const char* name, bool enabled) {
-  if (auto it = Actions.find(name); it != Actions.end()) it->second->setEnabled(enabled);
-  if (QWidget* w = Control(name)) w->setEnabled(enabled);
 }
 
 bool TfrmMain::IsCommandEnabled(const char* name) const {
@@ -499,14 +612,6 @@ void TfrmMain::SetButtonDown(const char* name, bool down) {
 
 void TfrmMain::ClickButton(const char* name) {
   ButtonClicked(name);
-}
-
-void TfrmMain::ShowTrimBox(bool visible) {
-  document->TrimBox().SetVisible(visible);
-}
-
-void TfrmMain::ShowGuides(bool visible) {
-  document->GuideLines().SetVisible(visible);
 }
 
 // ---- IMainWindowSettings ----------------------------------------------------

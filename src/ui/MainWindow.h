@@ -8,6 +8,7 @@
 
 #include "export/ExportService.h"
 #include "export/LocalServer.h"
+#include "project/Commands.h"
 #include "project/ProjectDocument.h"
 #include "project/SettingsWindows.h"
 #include "project/SystemStatus.h"
@@ -16,6 +17,7 @@
 #include "ui/WindowDialogs.h"
 
 class QAction;
+class QUndoStack;
 class QAbstractButton;
 class QComboBox;
 class QMenu;
@@ -35,10 +37,13 @@ class TfrmSwfExportDialog;
 class TfrmShopExportDialog;
 class TExecProgress;
 class TfrmTemplate;
+class TUndoHistory;
+struct TAlignJob;
 
 // The main window: the command surface over the one project document. It
-// shows the document (IProjectView), carries the commands TFormManagement
-// enables (ICommandView) and has its place kept in the settings.
+// shows the document (IProjectView), enables its commands from the
+// document's state (ICommandView), keeps the history of the document's
+// changes and has its place kept in the settings.
 class TfrmMain : public QMainWindow,
                  public IProjectView,
                  public ICommandView,
@@ -69,16 +74,19 @@ class TfrmMain : public QMainWindow,
   void RepaintWindow() override;
   void FocusWindow() override;
   std::unique_ptr<IProgress> CreateProgress() override;
-  // ICommandView
-  int ItemCount() const override;
-  void SetCommandEnabled(const char* name, bool enabled) override;
-  bool IsCommandEnabled(const char* name) const override;
-  void SetControlVisible(const char* name, bool visible) override;
-  bool IsButtonDown(const char* name) const override;
-  void SetButtonDown(const char* name, bool down) override;
-  void ClickButton(const char* name) override;
-  void ShowTrimBox(bool visible) override;
-  void ShowGuides(bool visible) override;
+  void ShowWarning(const std::string& text) override;
+  // ICommandView: every command's state from the document's.
+  void CommandStatesChanged() override { UpdateCommands(); }
+  void UpdateCommands();
+  TCommandContext CommandContext() const;
+
+  // Controls by name, for the window's own wiring and its tests.
+  bool IsCommandEnabled(const char* name) const;
+  void SetControlVisible(const char* name, bool visible);
+  bool IsButtonDown(const char* name) const;
+  void SetButtonDown(const char* name, bool down);
+  void ClickButton(const char* name);
+  QUndoStack& UndoStack();
   // IMainWindowSettings
   TWindowBounds Bounds() const override;
   void SetLeft(int left) override;
@@ -118,7 +126,8 @@ class TfrmMain : public QMainWindow,
   void tBarNoudoChange(int position);
   void WM6Click();
   void AutoAlignClick();
-  void AutoAlignUndoClick();
+  bool AlignRunning() const { return Aligning; }
+  TExecProgress* AlignProgressWindow();
   void OM3Click();
   void OM4Click();
   void OM5Click();
@@ -142,13 +151,17 @@ class TfrmMain : public QMainWindow,
   void BuildMenus();
   void BuildToolBars();
   void BuildPanels();
-  QAction* Action(const char* name, const char* caption, const QKeySequence& shortcut = {});
+  QAction* Action(TCommandId id, const char* name, const char* caption,
+                 const QKeySequence& shortcut = {});
+  // A tool button of the menu command `action`, with its picture and hint.
   QToolButton* Button(const char* name, const char* hint, const QIcon& icon, QAction* action);
+  void Bind(TCommandId id, QObject* control);
+  void UndoTextChanged();
+  void AlignEnded();
   QToolButton* Toggle(const char* name, const char* caption, const char* hint, bool down);
   void ToggleFromMenu(const char* button);
   void ButtonClicked(const std::string& name);
   void ItemsChanged();
-  void UpdateAlignCommands();
   void StartLoader(std::shared_ptr<TLoadThread> loader);
   void LoaderEnded();
   bool SaveTo(const std::string& path);
@@ -181,7 +194,11 @@ class TfrmMain : public QMainWindow,
   TDataPreview DataPreview;
   std::shared_ptr<TLoadThread> Loader;
   std::map<std::string, QAction*> Actions;
-  std::vector<std::pair<int, TPoint>> AlignUndo;  // offsets before the last alignment
+  // Actions and controls each command enables.
+  std::vector<std::pair<TCommandId, QObject*>> Bound;
+  TUndoHistory* History = nullptr;
+  std::unique_ptr<TAlignJob> Align;
+  bool Aligning = false;
 
   TWorkArea* pnlMain = nullptr;
   TflmLayerList* flmLayer = nullptr;

@@ -16,6 +16,7 @@
 #include "project/LoadThread.h"
 #include "project/ProjectFile.h"
 #include "project/ProjectTexts.h"
+#include "ui/AlignJob.h"
 #include "ui/MainWindow.h"
 #include "ui/Texts.h"
 
@@ -105,12 +106,14 @@ void TfrmMain::StartLoader(std::shared_ptr<TLoadThread> loader) {
   loader->SetDispatcher(&Dispatcher);
   loader->SetDialogs(Dialogs);
   Loader = loader;
+  UpdateCommands();
   loader->Start([this] { LoaderEnded(); });
 }
 
 void TfrmMain::LoaderEnded() {
   Loader.reset();
   setEnabled(true);  // whatever the progress window did
+  UpdateCommands();
   RepaintWorkArea();
   if (CloseWhenIdle) close();
 }
@@ -157,10 +160,11 @@ void TfrmMain::btnSaveAsClick() {
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
   // Work on a worker ends first; the window closes when it has.
-  if (LoaderRunning() || ExportRunning()) {
+  if (LoaderRunning() || ExportRunning() || Aligning) {
     CloseWhenIdle = true;
     if (Loader) Loader->Cancel();
     if (ExportRunning()) Exporter.Cancel();
+    if (Align) Align->Cancel = true;
     event->ignore();
     return;
   }
@@ -181,6 +185,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
   }
   Status.SaveSettings();
   if (close) {
+    document->History().Clear();
     event->accept();
   } else {
     event->ignore();

@@ -107,6 +107,7 @@ void TfrmMain::FM10Click() {
 
 void TfrmMain::ShopExportEnded(const TExportOutcome& outcome, const TExportRequest& request) {
   setEnabled(true);
+  UpdateCommands();
   if (!outcome.Ok()) {
     if (outcome.Code != TErrorCode::Cancelled) {
       const char* why = outcome.Code == TErrorCode::BadSetting ? kShopSettingRefused

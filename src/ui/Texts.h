@@ -7,6 +7,11 @@ inline constexpr const char* kAppTitle = "Kalvane";
 inline constexpr const char* kDoneCaption = "処理完了";
 inline constexpr const char* kErrorCaption = "エラー";
 
+// Undo and redo; the undo command names the step it takes back.
+inline constexpr const char* kUndoCaption = "元に戻す(&Z)";
+inline constexpr const char* kUndoStepCaption = "元に戻す（%1）";
+inline constexpr const char* kRedoCaption = "やり直し(&Y)";
+
 // Questions and messages of the main window.
 inline constexpr const char* kAskDeleteItem = "アクティブアイテムを削除します。よろしいですか？";
 inline constexpr const char* kAskDeleteAll =

@@ -169,6 +169,7 @@ TWorkArea::TWorkArea(TProjectDocument& document, QWidget* parent)
       guides.RulerRelease();
       ruler->unsetCursor();
       SyncControls();
+      Document.GuidesSettled();
     };
   }
   guides.OnGuidesChanged = [this](TGuideManagement&) { SyncControls(); };
@@ -215,6 +216,7 @@ void TWorkArea::DragPress(QMouseEvent& e) {
     return;
   }
   dragStartMouse = e.position().toPoint();
+  dragItem = current->GetId();
   dragStartOffset = current->GetOffset();
   dragOffset = dragStartOffset;
   dragging = true;
@@ -237,41 +239,21 @@ void TWorkArea::DragMove(QMouseEvent& e) {
 
 void TWorkArea::timDragTimer() {
   if (Document.LayerItems().Count() == 0) return;
-  if (TLayerItemObject* current = Document.LayerItems().GetSelected()) {
-    current->SetOffset(dragOffset);
-    Repaint();
-  }
+  TItemOffset offset = Document.ItemOffset(dragItem);
+  offset.Work = dragOffset;
+  Document.SetItemOffset(dragItem, offset);
 }
 
 void TWorkArea::DragRelease(QMouseEvent& e) {
   if (e.button() != Qt::LeftButton || !PreviewIdle() || Document.LayerItems().Count() == 0) return;
-  if (dragMoved) {
-    if (SetUndoEnabled) SetUndoEnabled(true);
-    undoOffset = dragStartOffset;
-    Document.MarkModified();
-  }
+  // The item keeps the offset of the last tick; a drag that left it where
+  // it was is no step.
+  TItemOffset before = Document.ItemOffset(dragItem);
+  before.Work = dragStartOffset;
+  if (dragMoved && Document.ItemOffset(dragItem) != before) Document.DragEnded(dragItem, before);
   dragging = false;
   dragMoved = false;
   timDrag.stop();
-}
-
-void TWorkArea::Repaint() {
-  Document.LayerItems().Render();
-  pboxMain->repaint();
-}
-
-void TWorkArea::UndoMove() {
-  if (Document.LayerItems().Count() == 0 || !CanUndo()) return;
-  if (TLayerItemObject* current = Document.LayerItems().GetSelected()) {
-    current->SetOffset(undoOffset);
-    Repaint();
-  }
-  ClearUndo();
-}
-
-void TWorkArea::ClearUndo() {
-  undoOffset = {kNoUndo, kNoUndo};
-  if (SetUndoEnabled) SetUndoEnabled(false);
 }
 
 void TWorkArea::Nudge(int dx, int dy) {
@@ -281,10 +263,7 @@ void TWorkArea::Nudge(int dx, int dy) {
     if (OnLockedMove && PreviewIdle()) OnLockedMove();
     return;
   }
-  const TPoint offset = current->GetOffset();
-  current->SetOffset({offset.X + dx, offset.Y + dy});
-  Repaint();
-  Document.MarkModified();
+  Document.NudgeItem(current->GetId(), dx, dy);
 }
 
 // ---- the box and the guides on screen ------------------------------------------
@@ -409,6 +388,7 @@ void TWorkArea::SyncGuides() {
       if (TGuideShape* g = Document.GuideLines().GetGuide(index)) {
         g->MouseUp(local(e).x(), local(e).y());  // may delete the guide
         SyncControls();
+        Document.GuidesSettled();
       }
     };
     w->OnPaint = [w](QPainter& painter) {

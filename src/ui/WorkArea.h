@@ -4,6 +4,7 @@
 #include <QFrame>
 #include <QTimer>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -60,23 +61,19 @@ class TWorkArea : public QWidget, public IControlParent {
   Q_OBJECT
  public:
   static constexpr int kOrigin = 28;
-  static constexpr int kNoUndo = 9999999;
   TWorkArea(TProjectDocument& document, QWidget* parent);
   TSize ClientSize() const override { return {width(), height()}; }
 
   // What the work area needs of the window.
   std::function<bool()> ImageLocked;
   std::function<bool()> PreviewIdle = [] { return true; };
-  std::function<void(bool)> SetUndoEnabled;
   std::function<void(const QPoint&)> OnPopup;
   // A drag or an arrow key met the image lock.
   std::function<void()> OnLockedMove;
 
-  // Image drag, the 40 ms timer, the one-step undo and the arrow keys.
+  // Image drag, the 40 ms timer and the arrow keys; each finished move is
+  // one step of the document's history.
   void timDragTimer();
-  void UndoMove();
-  void ClearUndo();
-  bool CanUndo() const { return undoOffset.X != kNoUndo && undoOffset.Y != kNoUndo; }
   void Nudge(int dx, int dy);
   bool Dragging() const { return dragging; }
   // The box and the guides placed again from their models.
@@ -95,7 +92,6 @@ class TWorkArea : public QWidget, public IControlParent {
   void DragPress(QMouseEvent& e);
   void DragMove(QMouseEvent& e);
   void DragRelease(QMouseEvent& e);
-  void Repaint();
   void BuildBox();
   void SyncGuides();
   void SyncBox();
@@ -105,7 +101,8 @@ class TWorkArea : public QWidget, public IControlParent {
   QFrame* shpDummy = nullptr;
   QFrame* shpMain = nullptr;
   QPoint dragStartMouse;
-  TPoint dragStartOffset, dragOffset, undoOffset{kNoUndo, kNoUndo};
+  TPoint dragStartOffset, dragOffset;
+  std::uint64_t dragItem = 0;  // the id of the item dragged
   bool dragging = false;
   bool dragMoved = false;
   std::vector<TMouseTarget*> guideWidgets;

@@ -9,6 +9,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
+#include <QUndoStack>
 #include <filesystem>
 #include <fstream>
 
@@ -19,6 +20,7 @@
 #include "project/ProjectTexts.h"
 #include "ui/LayerList.h"
 #include "ui/MainWindow.h"
+#include "ui/ProgressDialog.h"
 #include "ui/ProgressDialog.h"
 #include "ui/QtDialogs.h"
 #include "ui/SwfExportDialog.h"
@@ -434,21 +436,27 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(window->size(), QSize(800, 600));
   }
 
-  void alignsTheSequenceAndTakesItBackAsAWhole() {
+  void alignsTheSequenceOnAWorkerAndTakesItBackAsOneStep() {
     QVERIFY(!Enabled("LM11"));
     const std::string samples =
         QCoreApplication::applicationDirPath().toStdString() + "/samples/turntable/turntable.vpj";
     window->OpenProject(samples, false);
     WaitForLoader();
-    QVERIFY(Enabled("LM11") && !Enabled("LM12"));
-    Trigger("LM11");
+    QVERIFY(Enabled("LM11") && !Enabled("WM7"));
+    auto align = [this] {
+      Trigger("LM11");
+      QVERIFY(window->AlignRunning());
+      QVERIFY(!Enabled("WM7") && !Enabled("LM11"));  // nothing changes the project meanwhile
+      PumpUntil([this] { return !window->AlignRunning(); });
+    };
+    align();
     auto& items = window->Document().LayerItems();
     QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{-3, 3}));
     QVERIFY(!window->Document().IsSaved());
-    QVERIFY(Enabled("LM12"));
-    Trigger("LM12");
+    QCOMPARE(Find<QAction>("WM7")->text(), QString("元に戻す（自動位置合わせ）"));
+    Trigger("WM7");
     QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{0, 0}));
-    QVERIFY(!Enabled("LM12"));
+    QVERIFY(window->Document().IsSaved());
     // With monochrome on, the overlay follows the alignment and its undo.
     Find<QAbstractButton>("btnLayerMono")->click();
     const auto shown = [&] {
@@ -462,19 +470,32 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
       Find<QAbstractButton>("btnLayerMono")->click();
       return shown();
     };
-    Trigger("LM11");
+    align();
     const QImage aligned = shown();
-    Trigger("LM12");
+    Trigger("WM7");
     const QImage undone = shown();
     QVERIFY(undone != aligned);
     QCOMPARE(undone, rebuilt());  // a toggle of the mode draws the overlay anew
-    Trigger("LM11");
+    Trigger("WM8");
     QCOMPARE(shown(), aligned);
     QCOMPARE(aligned, rebuilt());
-    Trigger("LM11");
-    items.SelectIndex(2);  // a change of the list ends the undo
-    QVERIFY(!Enabled("LM12"));
+    // a drag after aligning is undone first, then the alignment
+    items.GetItem(1)->SetOffset({9, 9});
+    window->Document().DragEnded(items.GetItem(1)->GetId(), {{-3, 3}});
+    Trigger("WM7");
     QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{-3, 3}));
+    Trigger("WM7");
+    QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{0, 0}));
+
+    // Cancelled from its progress window, it changes nothing.
+    const int steps = window->UndoStack().count();
+    Trigger("LM11");
+    QVERIFY(window->AlignProgressWindow());
+    window->AlignProgressWindow()->CancelPressed();
+    PumpUntil([this] { return !window->AlignRunning(); });
+    QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{0, 0}));
+    QCOMPARE(window->UndoStack().count(), steps);
+    QVERIFY(Enabled("LM11"));
   }
 
   void theApplicationCommands() {

@@ -8,6 +8,7 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTest>
+#include <QUndoStack>
 #include <filesystem>
 
 #include "ScriptedWindowDialogs.h"
@@ -96,40 +97,49 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(area.pboxMain->DrawnSize(), (kalvane::TSize{409, 200}));
   }
 
-  void dragsAndTheirUndo() {
+  void dragsAndNudgesAreStepsOfTheHistory() {
     Add({"a.png", "b.png"});
     window->Document().MarkSaved();
+    const int added = window->UndoStack().index();  // adding the photos was a step
     Drag(0, 0);  // locked: nothing
     QCOMPARE(Offset(), (TPoint{0, 0}));
     Unlock();
-    Drag(0, 0);  // no movement: no undo, not modified
-    QVERIFY(!UndoEnabled());
+    Drag(0, 0);  // no movement: no step, not modified
+    QCOMPARE(window->UndoStack().index(), added);
     QVERIFY(window->Document().IsSaved());
     const double scale = Area().pboxMain->CanvasScale();
     Drag(static_cast<int>(10 * scale), 0);
     QCOMPARE(Offset(), (TPoint{10, 0}));
     QVERIFY(UndoEnabled());
+    QCOMPARE(window->findChild<QAction*>("WM7")->text(), QString("元に戻す（画像移動）"));
     QVERIFY(!window->Document().IsSaved());
     Drag(0, static_cast<int>(4 * scale));
     QCOMPARE(Offset(), (TPoint{10, 4}));
-    window->findChild<QAction*>("WM7")->trigger();  // back to before the second drag only
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);  // the second drag
     QCOMPARE(Offset(), (TPoint{10, 0}));
-    QVERIFY(!UndoEnabled());
-    window->findChild<QAction*>("WM7")->trigger();
-    QCOMPARE(Offset(), (TPoint{10, 0}));
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);  // and the first
+    QCOMPARE(Offset(), (TPoint{0, 0}));
+    QVERIFY(window->Document().IsSaved());  // back at the save point
+    QCOMPARE(window->UndoStack().index(), added);
+    QTest::keyClick(window.get(), Qt::Key_Y, Qt::ControlModifier);
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(Offset(), (TPoint{10, 4}));
 
-    Drag(static_cast<int>(5 * scale), 0);
+    // consecutive nudges of one item are one step
     QTest::keyClick(window.get(), Qt::Key_Down);
     QTest::keyClick(window.get(), Qt::Key_Down);
-    QCOMPARE(Offset(), (TPoint{15, 2}));
-    window->findChild<QAction*>("WM7")->trigger();  // the nudges go with the drag
-    QCOMPARE(Offset(), (TPoint{10, 0}));
+    QTest::keyClick(window.get(), Qt::Key_Right);
+    QCOMPARE(Offset(), (TPoint{11, 6}));
+    QCOMPARE(window->findChild<QAction*>("WM7")->text(), QString("元に戻す（画像移動（キー））"));
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(Offset(), (TPoint{10, 4}));
 
-    Drag(static_cast<int>(5 * scale), 0);
-    Items().SelectIndex(1);  // a change of the list empties the undo
-    QVERIFY(!UndoEnabled());
-    window->findChild<QAction*>("WM7")->trigger();
-    QCOMPARE(Items().GetItem(0)->GetOffset(), (TPoint{15, 0}));
+    // a step belongs to its item, whichever is current when it is undone
+    Items().SelectIndex(1);
+    QVERIFY(UndoEnabled());
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(Items().GetItem(0)->GetOffset(), (TPoint{10, 0}));
+    QCOMPARE(Items().GetItem(1)->GetOffset(), (TPoint{0, 0}));
   }
 
   void lockedImagesIgnoreKeysButThePressTakesTheFocus() {
@@ -303,7 +313,8 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     for (QAction* action : popup->actions())
       names << (action->isSeparator() ? "-" : action->objectName());
     QCOMPARE(names, (QStringList{"pMenuWork1", "-", "pMenuWork2", "-", "pMenuWork3", "pMenuWork4",
-                                 "-", "pMenuWork5", "pMenuWork6"}));
+                                 "-", "pMenuWork5", "pMenuWork6", "-", "WM7", "WM8"}));
+    QCOMPARE(popup->actions()[10]->text(), QString("元に戻す（アイテムの追加）"));
     QCOMPARE(popup->actions()[2]->text(), QString::fromUtf8("画像ロック(&R)"));
     QTest::mouseRelease(under, Qt::RightButton, {}, local);
     QCOMPARE(Offset(), (TPoint{0, 0}));  // the right button drags nothing
@@ -320,6 +331,18 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QVERIFY(popup);
     QTest::keyClick(popup, Qt::Key_S);
     QVERIFY(!window->Document().TrimBox().GetVisible());
+    // 元に戻す and やり直し, picked with the mouse, take a nudge back and make it again.
+    QTest::keyClick(window.get(), Qt::Key_Left);
+    QCOMPARE(Offset(), (TPoint{-1, 0}));
+    for (const char* name : {"WM7", "WM8"}) {
+      QTest::mousePress(under, Qt::RightButton, {}, local);
+      popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      QVERIFY(popup);
+      QAction* action = window->findChild<QAction*>(name);
+      QVERIFY(action->isEnabled());
+      QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(action).center());
+      QCOMPARE(Offset(), (TPoint{name == std::string("WM7") ? 0 : -1, 0}));
+    }
   }
 
   void pressedTogglesAreFilledAndCaptionsFit() {

@@ -83,6 +83,7 @@ class TRecordingView : public THeadlessView {
   void SetItemPanelRefresh(bool on) override { Log.push_back(on ? "refreshOn" : "refreshOff"); }
   void ShowItemPanel() override { Log.push_back("showPanel"); }
   void FocusWindow() override { Log.push_back("focus"); }
+  void ShowWarning(const std::string& text) override { Log.push_back("warning:" + text); }
   std::unique_ptr<IProgress> CreateProgress() override {
     return std::make_unique<TRecordingProgress>(&Log, CancelAt);
   }

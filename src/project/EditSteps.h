@@ -1,0 +1,111 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "document/BandManagement.h"
+#include "project/EditHistory.h"
+#include "project/ProjectDocument.h"
+
+namespace kalvane {
+
+// The undoable changes of a project. Each keeps the values before and
+// after, and sets them through the document's operations by item id.
+
+// Offsets of one or more items: a drag, nudges, an automatic alignment.
+class TOffsetStep : public TEditStep {
+ public:
+  struct TChange {
+    TItemId Id = 0;
+    TItemOffset Before, After;
+  };
+  // `nudge`: consecutive nudges of one item become one step.
+  TOffsetStep(std::string name, std::vector<TChange> changes, bool nudge = false)
+      : StepName(std::move(name)), Changes(std::move(changes)), Nudge(nudge) {}
+  std::string Name() const override { return StepName; }
+  void Undo(TProjectDocument& document) override;
+  void Redo(TProjectDocument& document) override;
+  int MergeKind() const override { return Nudge ? 1 : -1; }
+  bool MergeWith(const TEditStep& later) override;
+
+ private:
+  std::string StepName;
+  std::vector<TChange> Changes;
+  bool Nudge = false;
+};
+
+// The order of the items: up, down, reverse.
+class TOrderStep : public TEditStep {
+ public:
+  TOrderStep(std::string name, std::vector<TItemId> before, std::vector<TItemId> after)
+      : StepName(std::move(name)), Before(std::move(before)), After(std::move(after)) {}
+  std::string Name() const override { return StepName; }
+  void Undo(TProjectDocument& document) override { document.SetItemOrder(Before); }
+  void Redo(TProjectDocument& document) override { document.SetItemOrder(After); }
+
+ private:
+  std::string StepName;
+  std::vector<TItemId> Before, After;
+};
+
+// The rotation of every item.
+class TRotationStep : public TEditStep {
+ public:
+  TRotationStep(std::string name, std::int32_t before, std::int32_t after)
+      : StepName(std::move(name)), Before(before), After(after) {}
+  std::string Name() const override { return StepName; }
+  void Undo(TProjectDocument& document) override { document.SetRotation(Before); }
+  void Redo(TProjectDocument& document) override { document.SetRotation(After); }
+
+ private:
+  std::string StepName;
+  std::int32_t Before = 0, After = 0;
+};
+
+// Items deleted (`added` false) or added (true). Only their paths, offsets
+// and places are kept; the photos are loaded again to bring them back.
+class TItemsStep : public TEditStep {
+ public:
+  TItemsStep(std::string name, std::vector<TItemRecord> items, bool added)
+      : StepName(std::move(name)), Items(std::move(items)), Added(added) {}
+  std::string Name() const override { return StepName; }
+  void Undo(TProjectDocument& document) override;
+  void Redo(TProjectDocument& document) override;
+
+ private:
+  void Remove(TProjectDocument& document) const;
+  void Restore(TProjectDocument& document) const;
+  std::string StepName;
+  std::vector<TItemRecord> Items;
+  bool Added = false;
+};
+
+// The trimming box.
+class TBoxStep : public TEditStep {
+ public:
+  TBoxStep(const TRelBox& before, const TRelBox& after) : Before(before), After(after) {}
+  std::string Name() const override;
+  void Undo(TProjectDocument& document) override { document.SetTrimRelBox(Before); }
+  void Redo(TProjectDocument& document) override { document.SetTrimRelBox(After); }
+
+ private:
+  TRelBox Before, After;
+};
+
+// The guides: one created, moved or deleted, or all deleted.
+class TGuidesStep : public TEditStep {
+ public:
+  TGuidesStep(std::string name, std::vector<TGuideRecord> before, std::vector<TGuideRecord> after)
+      : StepName(std::move(name)), Before(std::move(before)), After(std::move(after)) {}
+  std::string Name() const override { return StepName; }
+  void Undo(TProjectDocument& document) override { document.SetGuideRecords(Before); }
+  void Redo(TProjectDocument& document) override { document.SetGuideRecords(After); }
+
+ private:
+  std::string StepName;
+  std::vector<TGuideRecord> Before, After;
+};
+
+}  // namespace kalvane

@@ -1,0 +1,176 @@
+#include "project/EditSteps.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "LoaderFakes.h"
+#include "TestImages.h"
+#include "project/LoadThread.h"
+#include "project/ProjectFile.h"
+#include "project/ProjectTexts.h"
+
+namespace kalvane {
+namespace {
+
+using test::TempDir;
+
+class Steps : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::vector<std::string> photos;
+    for (const char* name : {"a.png", "b.png", "c.png"}) {
+      photos.push_back(dir.File(name));
+      test::WriteSolid(photos.back(), 40, 30, 90, 120, 150);
+    }
+    Add(photos);
+    doc.GuideLines().AddAtRelPos(1, 0.25);
+    doc.MarkSaved();
+  }
+  void Add(const std::vector<std::string>& photos) {
+    TPrjItemLoadThread adder;
+    adder.SetMainWindow(&doc);
+    adder.SetDialogs(&dialogs);
+    adder.SetFiles(photos);
+    adder.SetInsertMode(doc.LayerItems().Count() > 0);
+    adder.Run();
+  }
+  std::string Text() {
+    TPrjSave save;
+    save.SetMainWindow(&doc);
+    return save.Text();
+  }
+  TItemId Id(int index) { return doc.LayerItems().GetItem(index)->GetId(); }
+  // Does, undoes and redoes one change, comparing the project file's text.
+  void Check(const std::string& name, const std::function<void()>& change) {
+    SCOPED_TRACE(name);
+    const std::string before = Text();
+    const int steps = history.CurrentIndex();
+    change();
+    const std::string after = Text();
+    EXPECT_NE(after, before);
+    EXPECT_EQ(history.CurrentIndex(), steps + 1);
+    EXPECT_EQ(history.UndoName(), name);
+    history.Undo();
+    EXPECT_EQ(Text(), before);
+    history.Redo();
+    EXPECT_EQ(Text(), after);
+  }
+
+  TempDir dir;
+  test::TRecordingView view;
+  TProjectDocument doc{&view};
+  TStepHistory& history = doc.OwnHistory();
+  test::TScriptedDialogs dialogs;
+};
+
+TEST_F(Steps, EveryKindIsUndoneAndRedoneExactly) {
+  std::vector<std::string> more{dir.File("d.png")};
+  test::WriteSolid(more[0], 40, 30, 0, 0, 0);
+  Check(kStepAddItems, [&] { Add(more); });
+  EXPECT_EQ(doc.LayerItems().GetItem(1)->GetItemName(), "d.png");  // after the current item
+  Check(kStepNudge, [&] { doc.NudgeItem(Id(1), 3, -2); });
+  Check(kStepDrag, [&] {
+    const TItemOffset before = doc.ItemOffset(Id(0));
+    doc.SetItemOffset(Id(0), {{17, 9}});
+    doc.DragEnded(Id(0), before);
+  });
+  Check(kStepMoveDown, [&] { doc.MoveItem(Id(0), 1); });
+  Check(kStepMoveUp, [&] { doc.MoveItem(Id(2), 0); });
+  Check(kStepReverse, [&] { doc.ReverseItems(); });
+  Check(kStepRotateLeft, [&] { doc.RotateAll(9000); });
+  Check(kStepRotateRight, [&] { doc.RotateAll(-9000); });
+  Check(kStepAlign, [&] { doc.SetOffsets(kStepAlign, {{Id(0), {{4, 4}}}, {Id(2), {{-5, 1}}}}); });
+  Check(kStepDeleteItem, [&] { doc.DeleteItem(Id(1)); });
+  Check(kStepDeleteAll, [&] { doc.DeleteAllItems(); });
+  Check(kStepGuideAdd, [&] {
+    doc.GuideLines().AddAtRelPos(0, 0.5);
+    doc.GuidesSettled();
+  });
+  Check(kStepGuideMove, [&] {
+    doc.GuideLines().GetGuide(0)->SetRelPos(0.75);
+    doc.GuidesSettled();
+  });
+  Check(kStepGuideDelete, [&] {
+    doc.GuideLines().Delete(0);
+    doc.GuidesSettled();
+  });
+  Check(kStepGuidesClear, [&] { doc.DeleteAllGuides(); });
+}
+
+TEST_F(Steps, TheSavedStateFollowsTheHistory) {
+  EXPECT_TRUE(doc.IsSaved());
+  doc.NudgeItem(Id(0), 1, 0);
+  EXPECT_FALSE(doc.IsSaved());
+  history.Undo();
+  EXPECT_TRUE(doc.IsSaved());
+  history.Redo();
+  doc.MarkSaved();  // saved here
+  history.Undo();
+  EXPECT_FALSE(doc.IsSaved());
+  history.Redo();
+  EXPECT_TRUE(doc.IsSaved());
+  // a change the history cannot take back leaves no save point
+  doc.MarkModified();
+  history.Undo();
+  history.Redo();
+  EXPECT_FALSE(doc.IsSaved());
+  // a project without items has nothing to save
+  doc.DeleteAllItems();
+  EXPECT_TRUE(doc.IsSaved());
+}
+
+TEST_F(Steps, NudgesOfOneItemMergeButNotAcrossTheSavePointOrAnotherItem) {
+  const std::string start = Text();
+  const int steps = history.Count();  // adding the photos
+  for (int i = 0; i < 5; ++i)
+    doc.NudgeItem(Id(0), 1, 0);
+  EXPECT_EQ(history.Count(), steps + 1);
+  doc.MarkSaved();
+  doc.NudgeItem(Id(0), 0, 1);
+  EXPECT_EQ(history.Count(), steps + 2);
+  doc.NudgeItem(Id(1), 0, 1);
+  EXPECT_EQ(history.Count(), steps + 3);
+  history.Undo();
+  history.Undo();
+  EXPECT_TRUE(doc.IsSaved());
+  history.Undo();
+  EXPECT_EQ(Text(), start);
+}
+
+TEST_F(Steps, AtMostTwoHundredStepsAreKept) {
+  const TItemId a = Id(0), b = Id(1);
+  for (int i = 0; i < 250; ++i)
+    doc.NudgeItem(i % 2 ? a : b, 1, 0);  // alternating items never merge
+  EXPECT_EQ(history.Count(), kHistoryLimit);
+  while (history.CanUndo())
+    history.Undo();
+  // the 50 oldest are gone: the items stay where those put them
+  EXPECT_EQ(doc.ItemOffset(a).Work, (TPoint{25, 0}));
+  EXPECT_EQ(doc.ItemOffset(b).Work, (TPoint{25, 0}));
+  EXPECT_FALSE(doc.IsSaved());  // the save point went with them
+}
+
+TEST_F(Steps, ADeletedPhotoThatWentComesBackWithoutAPictureAndIsNamed) {
+  const std::string before = Text();
+  const std::string path = doc.LayerItems().GetItem(1)->GetFileName();
+  doc.NudgeItem(Id(1), 6, 6);
+  doc.DeleteItem(Id(1));
+  std::filesystem::remove(path);
+  history.Undo();
+  ASSERT_EQ(doc.LayerItems().Count(), 3);
+  EXPECT_FALSE(doc.LayerItems().GetItem(1)->HasImage());
+  EXPECT_EQ(doc.LayerItems().GetItem(1)->GetFileName(), path);
+  history.Undo();  // the nudge still finds it by its id
+  EXPECT_EQ(Text(), before);
+  EXPECT_NE(std::find_if(view.Log.begin(), view.Log.end(),
+                         [&](const std::string& line) {
+                           return line.find(KeptWithoutPictureMessage(1)) != std::string::npos &&
+                                  line.find(path) != std::string::npos;
+                         }),
+            view.Log.end());
+}
+
+}  // namespace
+}  // namespace kalvane
