@@ -1,0 +1,375 @@
+// Undo and redo of every kind of change, driven as a user does: keys to the
+// window, the mouse on the canvas, the rulers and the box, and the menus.
+// Each change is compared by the bytes of the project file it saves.
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+#include <QUndoStack>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "ScriptedWindowDialogs.h"
+#include "TestImages.h"
+#include "UiTest.h"
+#include "project/ProjectFile.h"
+#include "project/ProjectTexts.h"
+#include "ui/MainWindow.h"
+#include "ui/WorkArea.h"
+
+using kalvane::TPoint;
+using kalvane::test::PumpUntil;
+using kalvane::ui::TfrmMain;
+using kalvane::ui::TWorkArea;
+
+namespace {
+
+void Mouse(QWidget* w, QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons held) {
+  QMouseEvent e(type, p, w->mapToGlobal(p), button, held, Qt::NoModifier);
+  QCoreApplication::sendEvent(w, &e);
+}
+void Press(QWidget* w, QPoint p) {
+  Mouse(w, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
+}
+void Move(QWidget* w, QPoint p) {
+  Mouse(w, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);
+}
+void Release(QWidget* w, QPoint p) {
+  Mouse(w, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+}  // namespace
+
+class UndoTest : public QObject, protected kalvane::test::TWindowFixture {
+  Q_OBJECT
+
+ private:
+  TWorkArea& Area() { return window->WorkArea(); }
+  QUndoStack& Stack() { return window->UndoStack(); }
+  kalvane::TLayerManagement& Items() { return window->Document().LayerItems(); }
+  std::string Photo(const std::string& name, int shade) {
+    const std::string path = dir->File(name);
+    kalvane::test::WriteSolid(path, 80, 60, shade, 255 - shade, 90);
+    return path;
+  }
+  // The project as the Save command would write it, byte for byte.
+  std::string Bytes() {
+    const std::string path = dir->File("now.vpj");
+    kalvane::TPrjSave save;
+    save.SetMainWindow(&window->Document());
+    if (!save.Save(path).Ok()) qFatal("cannot write %s", path.c_str());
+    return ReadBytes(path);
+  }
+  // A project with four photos, offsets, a turn, two guides and a box,
+  // written by the program and opened again; its path.
+  std::string OpenProject() {
+    std::string text = "[project]\nitemCount=4\nitemRotate=9000\n";
+    for (int i = 0; i < 4; ++i) {
+      text += "[projectItem" + std::to_string(i) + "]\nname=" +
+              Photo("p" + std::to_string(i) + ".png", 40 * i) + "\nx=" + std::to_string(i) +
+              "\ny=-" + std::to_string(2 * i) + "\n";
+    }
+    text +=
+        "[guideLine]\ncount=2\n[guideItem0]\ntype=1\nscale=0.5\n[guideItem1]\ntype=0\n"
+        "scale=0.25\n[trimBox]\np1x=0.1\np1y=0.2\np2x=0.8\np2y=0.9\n";
+    std::ofstream(dir->File("hand.vpj")) << text;
+    window->OpenProject(dir->File("hand.vpj"), false);
+    WaitForLoader();
+    const std::string project = dir->File("opened.vpj");
+    std::filesystem::copy_file(dir->File("hand.vpj"), project);
+    std::ofstream(project, std::ios::binary) << Bytes();
+    window->OpenProject(project, false);
+    WaitForLoader();
+    QCoreApplication::processEvents();
+    return project;
+  }
+  void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(window.get(), static_cast<Qt::Key>(key), modifiers);
+  }
+  void Undo() { Key(Qt::Key_Z, Qt::ControlModifier); }
+  void Redo() { Key(Qt::Key_Y, Qt::ControlModifier); }
+  void Trigger(const char* name) { window->findChild<QAction*>(name)->trigger(); }
+  void Unlock() {
+    if (window->ImageLocked()) QTest::mouseClick(window->findChild<QAbstractButton*>("btnImageLock"), Qt::LeftButton);
+  }
+  void Drag(int dx, int dy) {
+    QWidget* drag = Area().pboxDrag;
+    Press(drag, {60, 60});
+    Move(drag, {60 + dx, 60 + dy});
+    Area().timDragTimer();
+    Release(drag, {60 + dx, 60 + dy});
+  }
+
+ private slots:
+  void init() {
+    Open(true);
+    window->activateWindow();
+  }
+  void cleanup() { Close(); }
+
+  void everyKindOfStepIsUndoneAndRedoneByTheBytes() {
+    OpenProject();
+    Unlock();
+    auto& guides = window->Document().GuideLines();
+    auto& box = window->Document().TrimBox();
+    const std::vector<std::pair<const char*, std::function<void()>>> steps = {
+        {kalvane::kStepNudge, [&] { Key(Qt::Key_Right); }},
+        {kalvane::kStepDrag, [&] { Drag(30, 12); }},
+        {kalvane::kStepMoveDown, [&] { Key(Qt::Key_D, Qt::ControlModifier); }},
+        {kalvane::kStepMoveUp, [&] { Key(Qt::Key_U, Qt::ControlModifier); }},
+        {kalvane::kStepReverse, [&] { Key(Qt::Key_T, Qt::ControlModifier); }},
+        {kalvane::kStepRotateLeft, [&] { Key(Qt::Key_L, Qt::ControlModifier); }},
+        {kalvane::kStepRotateRight, [&] { Key(Qt::Key_R, Qt::ControlModifier); }},
+        {kalvane::kStepBox,
+         [&] {
+           auto* corner = Area().findChild<QWidget*>(QString::fromStdString(box.Corner(2).Name()));
+           Press(corner, {4, 4});
+           Move(corner, {-30, -20});
+           box.Corner(2).TimerTick();
+           Release(corner, {-30, -20});
+         }},
+        {kalvane::kStepGuideAdd,
+         [&] {
+           Press(Area().shpVerGuide, {10, 40});
+           Move(Area().shpVerGuide, {120, 40});
+           Release(Area().shpVerGuide, {120, 40});
+         }},
+        {kalvane::kStepGuideMove,
+         [&] {
+           QWidget* line = Area().findChild<QWidget*>("guide0");
+           const QPoint at = line->rect().center();
+           Press(line, at);
+           Move(line, at + QPoint(0, 25));
+           Release(line, at + QPoint(0, 25));
+         }},
+        {kalvane::kStepGuideDelete,
+         [&] {
+           // dropped onto the top ruler
+           QWidget* line = Area().findChild<QWidget*>("guide0");
+           const QPoint at = line->rect().center();
+           const QPoint ruler(at.x(), at.y() - line->y() + 8);
+           Press(line, at);
+           Move(line, ruler);
+           Release(line, ruler);
+         }},
+        {kalvane::kStepGuidesClear,
+         [&] {
+           dialogs->OkCancel.push_back(true);
+           Trigger("WM6");
+         }},
+        {kalvane::kStepAddItems,
+         [&] {
+           dialogs->Images.push_back({Photo("q1.png", 10), Photo("q0.png", 20)});
+           Key(Qt::Key_N, Qt::ControlModifier);
+           WaitForLoader();
+         }},
+        {kalvane::kStepDeleteItem,
+         [&] {
+           dialogs->OkCancel.push_back(true);
+           Key(Qt::Key_Delete, Qt::ControlModifier);
+         }},
+        {kalvane::kStepDeleteAll,
+         [&] {
+           dialogs->OkCancel.push_back(true);
+           Trigger("LM10");
+         }},
+    };
+    for (const auto& [name, change] : steps) {
+      const QByteArray step = QByteArray(name);
+      const std::string before = Bytes();
+      const int guideCount = guides.Count();
+      change();
+      const std::string after = Bytes();
+      QVERIFY2(after != before, step.constData());
+      QVERIFY2(window->findChild<QAction*>("WM7")->text() ==
+                   QString::fromUtf8("元に戻す（") + QString::fromUtf8(name) + QString::fromUtf8("）"),
+               step.constData());
+      Undo();
+      QVERIFY2(Bytes() == before, step.constData());
+      QCOMPARE(guides.Count(), guideCount);
+      Redo();
+      QVERIFY2(Bytes() == after, step.constData());
+    }
+    QCOMPARE(Items().Count(), 0);
+    Undo();  // the deleted photos come back from their files
+    QCOMPARE(Items().Count(), 5);
+    QVERIFY(Items().GetItem(0)->HasImage());
+  }
+
+  void twentyMixedStepsUndoneGiveBackTheOpenedFile() {
+    const std::string project = OpenProject();
+    const std::string opened = ReadBytes(project);
+    QCOMPARE(Bytes(), opened);  // written by the program, read and written again
+    Unlock();
+    const std::vector<std::function<void()>> steps = {
+        [&] { Key(Qt::Key_Left); },
+        [&] { Key(Qt::Key_L, Qt::ControlModifier); },
+        [&] { Drag(-14, 22); },
+        [&] { Key(Qt::Key_T, Qt::ControlModifier); },
+        [&] { Key(Qt::Key_Down); },
+        [&] { Key(Qt::Key_D, Qt::ControlModifier); },
+        [&] {
+          Press(Area().shpHoGuide, {50, 10});
+          Move(Area().shpHoGuide, {50, 70});
+          Release(Area().shpHoGuide, {50, 70});
+        },
+        [&] { Key(Qt::Key_Up); },
+        [&] { Key(Qt::Key_R, Qt::ControlModifier); },
+        [&] {
+          dialogs->Images.push_back({Photo("r.png", 200)});
+          Key(Qt::Key_N, Qt::ControlModifier);
+          WaitForLoader();
+        },
+        [&] { Key(Qt::Key_Right); },
+        [&] { Key(Qt::Key_U, Qt::ControlModifier); },
+        [&] { Drag(8, 8); },
+        [&] {
+          dialogs->OkCancel.push_back(true);
+          Key(Qt::Key_Delete, Qt::ControlModifier);
+        },
+        [&] { Key(Qt::Key_Left); },
+        [&] { Key(Qt::Key_T, Qt::ControlModifier); },
+        [&] {
+          dialogs->OkCancel.push_back(true);
+          Trigger("WM6");
+        },
+        [&] { Key(Qt::Key_L, Qt::ControlModifier); },
+        [&] { Key(Qt::Key_Down); },
+        [&] { Key(Qt::Key_D, Qt::ControlModifier); },
+    };
+    QCOMPARE(static_cast<int>(steps.size()), 20);
+    const int start = Stack().index();
+    for (const auto& step : steps)
+      step();
+    QCOMPARE(Stack().index(), start + 20);
+    const std::string edited = Bytes();
+    QVERIFY(edited != opened);
+    QVERIFY(!window->Document().IsSaved());
+    for (int i = 0; i < 20; ++i)
+      Undo();
+    QCOMPARE(Bytes(), opened);
+    QVERIFY(window->Document().IsSaved());
+    QVERIFY(!window->IsCommandEnabled("btnSave"));
+    for (int i = 0; i < 20; ++i)
+      Redo();
+    QCOMPARE(Bytes(), edited);
+  }
+
+  // A nudge, a quarter turn and a reversal; eight Ctrl+Z give back the
+  // opened project exactly, eight Ctrl+Y the edited one.
+  void aNudgeATurnAndAReversalGoAndComeBack() {
+    const std::string project = OpenProject();
+    const std::string opened = ReadBytes(project);
+    Unlock();
+    Key(Qt::Key_Right);
+    Key(Qt::Key_L, Qt::ControlModifier);
+    Key(Qt::Key_T, Qt::ControlModifier);
+    const std::string edited = Bytes();
+    QVERIFY(edited != opened);
+    for (int i = 0; i < 8; ++i)
+      Undo();
+    QCOMPARE(Bytes(), opened);
+    for (int i = 0; i < 8; ++i)
+      Key(Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(Bytes(), edited);
+  }
+
+  void theSavedStateFollowsTheHistory() {
+    OpenProject();
+    Unlock();
+    auto saveOn = [this] {
+      return window->IsCommandEnabled("btnSave") && window->IsCommandEnabled("FM3");
+    };
+    QVERIFY(!saveOn());
+    Key(Qt::Key_L, Qt::ControlModifier);
+    QVERIFY(saveOn());
+    Undo();
+    QVERIFY(!saveOn());
+    Redo();
+    Key(Qt::Key_S, Qt::ControlModifier);  // the save point moves here
+    QVERIFY(!saveOn());
+    Undo();
+    QVERIFY(saveOn());
+    Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(!saveOn());
+    // back at the save point, closing asks nothing
+    QVERIFY(window->close());
+    QCOMPARE(dialogs->Count("yesnocancel"), 0);
+  }
+
+  void newAndOpenClearTheHistory() {
+    const std::string project = OpenProject();
+    Key(Qt::Key_L, Qt::ControlModifier);
+    QVERIFY(Stack().canUndo());
+    dialogs->OkCancel.push_back(true);
+    Trigger("FM1");
+    QVERIFY(!Stack().canUndo() && !Stack().canRedo());
+    window->OpenProject(project, false);
+    WaitForLoader();
+    Key(Qt::Key_L, Qt::ControlModifier);
+    window->OpenProject(project, true);  // asked and answered no
+    QVERIFY(Stack().canUndo());
+    dialogs->OkCancel.push_back(true);
+    window->OpenProject(project, true);
+    WaitForLoader();
+    QVERIFY(!Stack().canUndo());
+  }
+
+  void atMostTwoHundredStepsAreKept() {
+    OpenProject();
+    const int turn = Items().GetRotation();
+    for (int i = 0; i < 250; ++i)
+      Key(Qt::Key_L, Qt::ControlModifier);
+    QCOMPARE(Stack().count(), 200);
+    while (Stack().canUndo())
+      Undo();
+    QCOMPARE(Items().GetRotation(), turn + 50 * 9000);  // the oldest fifty are gone
+    QVERIFY(!window->Document().IsSaved());             // and the save point with them
+  }
+
+  void undoIsRefusedWhileALoadAnExportOrThePreviewRuns() {
+    OpenProject();
+    Key(Qt::Key_L, Qt::ControlModifier);
+    const int at = Stack().index();
+    auto refused = [&] {
+      const bool off = !window->IsCommandEnabled("WM7") && !window->IsCommandEnabled("WM8");
+      Undo();
+      return off && Stack().index() == at;
+    };
+    dialogs->Images.push_back({Photo("s.png", 30)});
+    Key(Qt::Key_N, Qt::ControlModifier);
+    QVERIFY(window->LoaderRunning());
+    QVERIFY(refused());
+    WaitForLoader();
+    Undo();  // the photo added
+    QCOMPARE(Stack().index(), at);
+
+    dialogs->Widths.push_back(120);
+    dialogs->SaveFiles.push_back(dir->File("out.swf"));
+    Trigger("FM5");
+    QVERIFY(window->ExportRunning());
+    QVERIFY(refused());
+    PumpUntil([this] { return !window->ExportRunning(); });
+    QVERIFY(window->IsCommandEnabled("WM7"));
+
+    QTest::mouseClick(window->findChild<QAbstractButton*>("btnPreview"), Qt::LeftButton);
+    QVERIFY(refused());
+    QTest::mouseClick(window->findChild<QAbstractButton*>("btnPreview"), Qt::LeftButton);
+    QVERIFY(window->IsCommandEnabled("WM7"));
+    Undo();
+    QCOMPARE(Stack().index(), at - 1);
+  }
+};
+
+KALVANE_UI_TEST_MAIN(UndoTest)
+#include "UndoTest.moc"
