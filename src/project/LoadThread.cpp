@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "base/AppUtil.h"
+#include "base/NameOrder.h"
 #include "base/Texts.h"
 #include "document/LayerManagement.h"
 #include "imaging/ImageKit.h"
@@ -297,6 +298,10 @@ void TPrjLoadThread::Finished() {
 void TPrjItemLoadThread::Body() {
   if (!Doc) return;
   Cancelled = false;
+  // Each photo goes in right after the anchor, so in insert mode the
+  // last in name order goes first.
+  SortNames(Files);
+  if (InsertMode) ReverseStrings(Files);
   ShowProgress(0, static_cast<int>(Files.size()));
   const TLayerManagement& items = Doc->LayerItems();
   const TLayerItemObject* anchor = InsertMode ? items.GetSelected() : nullptr;

@@ -132,8 +132,9 @@ class TPrjLoadThread : public TLoadThread {
 };
 
 // Adds photos the user picked or dropped: appended to an empty project, or
-// inserted after the current item. The caller sorts them (and reverses
-// them for insert mode, so they end up ascending after the anchor).
+// inserted after the current item. The photos are taken in the one order of
+// names (base/NameOrder) whoever gives them, the editor or the command
+// line, and end up ascending after the anchor in insert mode too.
 class TPrjItemLoadThread : public TLoadThread {
  public:
   void SetFiles(std::vector<std::string> files) { Files = std::move(files); }

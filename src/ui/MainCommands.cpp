@@ -14,7 +14,6 @@
 #include <thread>
 
 #include "base/AppUtil.h"
-#include "base/NameOrder.h"
 #include "base/Texts.h"
 #include "document/AutoAlign.h"
 #include "export/ExportTexts.h"
@@ -123,8 +122,6 @@ void TfrmMain::btnLayerNewClick() {
 void TfrmMain::AddImages(std::vector<std::string> files) {
   if (LoaderRunning()) return;
   const bool hadItems = document->LayerItems().Count() > 0;
-  SortNames(files);  // as kalvane-cli orders them
-  if (hadItems) ReverseStrings(files);
   HideItemPanel();
   SetItemPanelRefresh(false);
   auto adder = std::make_shared<TPrjItemLoadThread>();

@@ -255,6 +255,16 @@ class Adding : public Loading {
   int rejected = 0;
 };
 
+TEST_F(Adding, PhotosComeInTheOneOrderOfNamesHoweverTheyAreGiven) {
+  // numbers by value, letters without case: what the command line's load
+  // and the editor's add both get, as both add through this loader
+  Add({Photo("one", "p10.png"), Photo("one", "P3.png"), Photo("one", "p2.png")}, false);
+  EXPECT_EQ(Order(), (Names{"p2.png", "P3.png", "p10.png"}));
+  window.Items.SelectIndex(1);
+  Add({Photo("two", "P3b.png"), Photo("two", "P3a10.png"), Photo("two", "P3a9.png")}, true);
+  EXPECT_EQ(Order(), (Names{"p2.png", "P3.png", "P3a9.png", "P3a10.png", "P3b.png", "p10.png"}));
+}
+
 TEST_F(Adding, InsertedAfterTheCurrentItemInAscendingOrder) {
   Add({Photo("p", "0.png"), Photo("p", "1.png"), Photo("p", "2.png"), Photo("p", "3.png")}, false);
   window.Items.SelectIndex(2);
