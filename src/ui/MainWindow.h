@@ -10,6 +10,7 @@
 #include "export/LocalServer.h"
 #include "project/Commands.h"
 #include "project/ProjectDocument.h"
+#include "project/ProjectFlows.h"
 #include "project/SettingsWindows.h"
 #include "project/SystemStatus.h"
 #include "ui/DataPreview.h"
@@ -164,7 +165,7 @@ class TfrmMain : public QMainWindow,
   void ItemsChanged();
   void StartLoader(std::shared_ptr<TLoadThread> loader);
   void LoaderEnded();
-  bool SaveTo(const std::string& path);
+  TProjectFlows& Flows();
   void OpenCommandLineFile();
   void CheckMobileTools();
   void ShowFirstRunWelcome();
@@ -198,6 +199,8 @@ class TfrmMain : public QMainWindow,
   std::vector<std::pair<TCommandId, QObject*>> Bound;
   TUndoHistory* History = nullptr;
   std::unique_ptr<TAlignJob> Align;
+  std::unique_ptr<IFlowQuestions> FlowQuestions;
+  std::unique_ptr<TProjectFlows> ProjectFlows;
   bool Aligning = false;
 
   TWorkArea* pnlMain = nullptr;

@@ -15,6 +15,7 @@
 #include "export/MobileTools.h"
 #include "project/LoadThread.h"
 #include "project/ProjectFile.h"
+#include "project/ProjectFlows.h"
 #include "project/ProjectTexts.h"
 #include "ui/AlignJob.h"
 #include "ui/MainWindow.h"
@@ -67,36 +68,61 @@ void TfrmMain::ShowFirstRunWelcome() {
 
 // ---- project files ----------------------------------------------------------------
 
+// The flows' questions, asked with the window's dialogs.
+class TWindowQuestions : public IFlowQuestions {
+ public:
+  explicit TWindowQuestions(IWindowDialogs& dialogs) : Dialogs(dialogs) {}
+  bool ConfirmNew() override { return Dialogs.AskOkCancel(kQuestionCaption, kAskNewProject); }
+  bool ConfirmDiscard() override { return Dialogs.AskOkCancel(kQuestionCaption, kAskOpenProject); }
+  std::optional<std::string> PickSavePath() override {
+    return Dialogs.PickSaveFile(kProjectFilter, "", "vpj");
+  }
+  bool ConfirmReplaceReadOnly(const std::string& path) override {
+    return Dialogs.AskYesNo(kQuestionCaption, std::string(kAskReplaceReadOnly) + "\r" + path);
+  }
+  void SaveFailed(const std::string& reason) override {
+    Dialogs.ShowError(kErrorCaption, std::string(kProjectSaveFailed) + "\r" + reason);
+  }
+  TCloseAnswer AskSaveOnClose() override {
+    switch (Dialogs.AskYesNoCancel(kQuestionCaption, kAskSaveOnClose)) {
+      case TAnswer::Yes:
+        return TCloseAnswer::Save;
+      case TAnswer::No:
+        return TCloseAnswer::Discard;
+      case TAnswer::Cancel:
+        break;
+    }
+    return TCloseAnswer::Cancel;
+  }
+
+ private:
+  IWindowDialogs& Dialogs;
+};
+
+TProjectFlows& TfrmMain::Flows() {
+  if (!FlowQuestions) {
+    FlowQuestions = std::make_unique<TWindowQuestions>(*Dialogs);
+    ProjectFlows = std::make_unique<TProjectFlows>(*document, *FlowQuestions);
+  }
+  return *ProjectFlows;
+}
+
 void TfrmMain::btnNewProjectClick() {
-  if (document->LayerItems().Count() == 0 || LoaderRunning()) return;
-  if (!Dialogs->AskOkCancel(kQuestionCaption, kAskNewProject)) return;
-  document->Reset();
-  document->UpdateCommandStates();
-  document->MarkSaved();
-  SetCaption(kNoProjectCaption);
+  if (LoaderRunning()) return;
+  Flows().NewProject();
 }
 
 void TfrmMain::btnProjectOpenClick() {
-  if (LoaderRunning()) return;
-  if (document->LayerItems().Count() > 0 && !document->IsSaved() &&
-      !Dialogs->AskOkCancel(kQuestionCaption, kAskOpenProject)) {
-    return;
-  }
+  if (LoaderRunning() || !Flows().MayDiscard()) return;
   const std::optional<std::string> path = Dialogs->PickProject("");
   if (path) OpenProject(*path, false);
 }
 
 void TfrmMain::OpenProject(const std::string& path, bool ask) {
-  if (LoaderRunning()) return;
-  if (ask && document->LayerItems().Count() > 0 && !document->IsSaved() &&
-      !Dialogs->AskOkCancel(kQuestionCaption, kAskOpenProject)) {
-    return;
-  }
-  document->Reset();
-  document->UpdateCommandStates();
+  if (LoaderRunning() || !Flows().MayDiscard(ask)) return;
+  Flows().BeginOpen(path);
   auto loader = std::make_shared<TPrjLoadThread>();
   loader->SetProjectPath(path);
-  document->SetProjectPath(path);
   commandLineFile.clear();
   StartLoader(loader);
 }
@@ -118,44 +144,12 @@ void TfrmMain::LoaderEnded() {
   if (CloseWhenIdle) close();
 }
 
-bool TfrmMain::SaveTo(const std::string& path) {
-  // Renaming over a write-protected file would work where writing it would
-  // not: it is replaced only when the user says so, and stays read-only.
-  TReadOnly readOnly = TReadOnly::Refuse;
-  if (IsWriteProtected(path)) {
-    if (!Dialogs->AskYesNo(kQuestionCaption, std::string(kAskReplaceReadOnly) + "\r" + path)) {
-      return false;
-    }
-    readOnly = TReadOnly::Replace;
-  }
-  TPrjSave save;
-  save.SetMainWindow(document.get());
-  const TResult saved = save.Save(path, readOnly);
-  if (!saved.Ok()) {
-    Dialogs->ShowError(kErrorCaption, std::string(kProjectSaveFailed) + "\r" + saved.Error);
-    return false;
-  }
-  document->SetProjectPath(path);
-  SetCaption(ProjectCaption(path));
-  return true;
-}
-
 void TfrmMain::btnSaveClick() {
-  if (document->LayerItems().Count() == 0) return;
-  std::string path = document->ProjectPath();
-  std::error_code ec;
-  if (path.empty() || !std::filesystem::exists(path, ec)) {
-    const std::optional<std::string> picked = Dialogs->PickSaveFile(kProjectFilter, "", "vpj");
-    if (!picked) return;
-    path = *picked;
-  }
-  if (SaveTo(path)) document->MarkSaved();
+  Flows().Save();
 }
 
 void TfrmMain::btnSaveAsClick() {
-  if (document->LayerItems().Count() == 0) return;
-  const std::optional<std::string> picked = Dialogs->PickSaveFile(kProjectFilter, "", "vpj");
-  if (picked) SaveTo(*picked);
+  Flows().SaveAs();
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -169,23 +163,10 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     return;
   }
   CloseWhenIdle = false;
-  bool close = true;
-  if (!document->IsSaved()) {
-    switch (Dialogs->AskYesNoCancel(kQuestionCaption, kAskSaveOnClose)) {
-      case TAnswer::Yes:
-        btnSaveClick();
-        close = document->IsSaved();
-        break;
-      case TAnswer::No:
-        break;
-      case TAnswer::Cancel:
-        close = false;
-        break;
-    }
-  }
+  const bool close = Flows().Close();
+  // written also when the close is called off
   Status.SaveSettings();
   if (close) {
-    document->History().Clear();
     event->accept();
   } else {
     event->ignore();
