@@ -5,13 +5,17 @@
 namespace kalvane {
 
 void TOffsetStep::Undo(TProjectDocument& document) {
+  std::vector<std::pair<TItemId, TItemOffset>> offsets;
   for (const TChange& change : Changes)
-    document.SetItemOffset(change.Id, change.Before);
+    offsets.emplace_back(change.Id, change.Before);
+  document.SetItemOffsets(offsets);
 }
 
 void TOffsetStep::Redo(TProjectDocument& document) {
+  std::vector<std::pair<TItemId, TItemOffset>> offsets;
   for (const TChange& change : Changes)
-    document.SetItemOffset(change.Id, change.After);
+    offsets.emplace_back(change.Id, change.After);
+  document.SetItemOffsets(offsets);
 }
 
 bool TOffsetStep::MergeWith(const TEditStep& later) {

@@ -81,10 +81,18 @@ TItemOffset TProjectDocument::ItemOffset(TItemId id) const {
 }
 
 void TProjectDocument::SetItemOffset(TItemId id, const TItemOffset& offset) {
-  TLayerItemObject* item = Items.FindById(id);
-  if (!item) return;
-  item->SetOffset(offset.Work);
-  Render();
+  SetItemOffsets({{id, offset}});
+}
+
+void TProjectDocument::SetItemOffsets(const std::vector<std::pair<TItemId, TItemOffset>>& offsets) {
+  bool changed = false;
+  for (const auto& [id, offset] : offsets) {
+    if (TLayerItemObject* item = Items.FindById(id)) {
+      item->SetOffset(offset.Work);
+      changed = true;
+    }
+  }
+  if (changed) Render();
 }
 
 void TProjectDocument::SetItemOrder(const std::vector<TItemId>& ids) {
@@ -204,8 +212,8 @@ void TProjectDocument::NudgeItem(TItemId id, int dx, int dy) {
   after.Work = {TLayerItemObject::ClampOffset(std::int64_t{before.Work.X} + dx),
                 TLayerItemObject::ClampOffset(std::int64_t{before.Work.Y} + dy)};
   SetItemOffset(id, after);
-  Record(std::make_unique<TOffsetStep>(kStepNudge,
-                                       std::vector<TOffsetStep::TChange>{{id, before, after}}, true));
+  Record(std::make_unique<TOffsetStep>(
+      kStepNudge, std::vector<TOffsetStep::TChange>{{id, before, after}}, true));
 }
 
 void TProjectDocument::DragEnded(TItemId id, const TItemOffset& before) {
@@ -265,13 +273,12 @@ void TProjectDocument::SetOffsets(const std::string& name,
                                   const std::vector<std::pair<TItemId, TItemOffset>>& offsets) {
   std::vector<TOffsetStep::TChange> changes;
   for (const auto& [id, offset] : offsets) {
-    if (!Items.FindById(id)) continue;
-    changes.push_back({id, ItemOffset(id), offset});
-    if (TLayerItemObject* item = Items.FindById(id)) item->SetOffset(offset.Work);
-    changes.back().After = ItemOffset(id);
+    if (Items.FindById(id)) changes.push_back({id, ItemOffset(id), offset});
   }
   if (changes.empty()) return;
-  Render();
+  SetItemOffsets(offsets);
+  for (TOffsetStep::TChange& change : changes)
+    change.After = ItemOffset(change.Id);  // as the item holds it
   Record(std::make_unique<TOffsetStep>(name, std::move(changes)));
 }
 

@@ -109,6 +109,8 @@ class TProjectDocument : private IControlParent {
   // ---- values by item id, as the undo steps set them ----
   TItemOffset ItemOffset(TItemId id) const;
   void SetItemOffset(TItemId id, const TItemOffset& offset);
+  // Several at once, drawn once.
+  void SetItemOffsets(const std::vector<std::pair<TItemId, TItemOffset>>& offsets);
   std::vector<TItemId> ItemOrder() const { return Items.Order(); }
   void SetItemOrder(const std::vector<TItemId>& ids);
   std::int32_t Rotation() const { return Items.GetRotation(); }

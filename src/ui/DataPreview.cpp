@@ -11,7 +11,6 @@
 
 namespace kalvane::ui {
 
-
 int PreviewInterval(const std::string& rate) {
   int value = 0;
   const auto [end, ec] = std::from_chars(rate.data(), rate.data() + rate.size(), value);

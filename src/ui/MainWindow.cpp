@@ -75,11 +75,11 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   BuildToolBars();
   BuildPanels();
   const std::pair<const char*, TCommandId> controls[] = {
-      {"btnPreview", TCommandId::Preview},         {"cmbFrameRate", TCommandId::FrameRate},
-      {"btnImageLock", TCommandId::ImageLock},     {"btnTrimShow", TCommandId::TrimShow},
-      {"btnTrimLock", TCommandId::TrimLock},       {"btnGuideShow", TCommandId::GuideShow},
-      {"btnGuideLock", TCommandId::GuideLock},     {"btnLayerMono", TCommandId::Mono},
-      {"btnAllVisible", TCommandId::AllVisible},   {"btnAllUnVisible", TCommandId::AllUnVisible},
+      {"btnPreview", TCommandId::Preview},       {"cmbFrameRate", TCommandId::FrameRate},
+      {"btnImageLock", TCommandId::ImageLock},   {"btnTrimShow", TCommandId::TrimShow},
+      {"btnTrimLock", TCommandId::TrimLock},     {"btnGuideShow", TCommandId::GuideShow},
+      {"btnGuideLock", TCommandId::GuideLock},   {"btnLayerMono", TCommandId::Mono},
+      {"btnAllVisible", TCommandId::AllVisible}, {"btnAllUnVisible", TCommandId::AllUnVisible},
       {"tBarNoudo", TCommandId::Density}};
   for (const auto& [name, id] : controls)
     Bind(id, Control(name));
@@ -247,9 +247,9 @@ void TfrmMain::BuildMenus() {
   }
 
   QMenu* items = menu(C::ItemMenu, "L1", "アイテム(&L)");
-  items->addAction(connectTo(
-      Action(C::AddImages, "LM1", "新規アイテム画像の追加(&N)", QKeySequence("Ctrl+N")),
-      &TfrmMain::btnLayerNewClick));
+  items->addAction(
+      connectTo(Action(C::AddImages, "LM1", "新規アイテム画像の追加(&N)", QKeySequence("Ctrl+N")),
+                &TfrmMain::btnLayerNewClick));
   items->addAction(connectTo(
       Action(C::DeleteItem, "LM2", "選択したアイテムを削除(&D)", QKeySequence("Ctrl+Del")),
       &TfrmMain::btnLayerTrashClick));
@@ -347,8 +347,8 @@ void TfrmMain::BuildMenus() {
   pmenuWorkArea->addAction(redo);
 
   QMenu* help = menu(C::HelpMenu, "H1", "ヘルプ(&H)");
-  help->addAction(connectTo(Action(C::HelpMenu, "OM7", "サンプルプロジェクトを開く(&O)"),
-                            &TfrmMain::OM7Click));
+  help->addAction(
+      connectTo(Action(C::HelpMenu, "OM7", "サンプルプロジェクトを開く(&O)"), &TfrmMain::OM7Click));
   help->addAction(
       connectTo(Action(C::HelpMenu, "OM5", "ヘルプ(&H)", QKeySequence("F1")), &TfrmMain::OM5Click));
   help->addSeparator()->setObjectName("HS1");

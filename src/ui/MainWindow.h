@@ -153,7 +153,7 @@ class TfrmMain : public QMainWindow,
   void BuildToolBars();
   void BuildPanels();
   QAction* Action(TCommandId id, const char* name, const char* caption,
-                 const QKeySequence& shortcut = {});
+                  const QKeySequence& shortcut = {});
   // A tool button of the menu command `action`, with its picture and hint.
   QToolButton* Button(const char* name, const char* hint, const QIcon& icon, QAction* action);
   void Bind(TCommandId id, QObject* control);

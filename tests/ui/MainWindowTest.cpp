@@ -21,7 +21,6 @@
 #include "ui/LayerList.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressDialog.h"
-#include "ui/ProgressDialog.h"
 #include "ui/QtDialogs.h"
 #include "ui/SwfExportDialog.h"
 #include "ui/Texts.h"

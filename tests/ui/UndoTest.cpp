@@ -75,9 +75,9 @@ class UndoTest : public QObject, protected kalvane::test::TWindowFixture {
   std::string OpenProject() {
     std::string text = "[project]\nitemCount=4\nitemRotate=9000\n";
     for (int i = 0; i < 4; ++i) {
-      text += "[projectItem" + std::to_string(i) + "]\nname=" +
-              Photo("p" + std::to_string(i) + ".png", 40 * i) + "\nx=" + std::to_string(i) +
-              "\ny=-" + std::to_string(2 * i) + "\n";
+      text += "[projectItem" + std::to_string(i) +
+              "]\nname=" + Photo("p" + std::to_string(i) + ".png", 40 * i) +
+              "\nx=" + std::to_string(i) + "\ny=-" + std::to_string(2 * i) + "\n";
     }
     text +=
         "[guideLine]\ncount=2\n[guideItem0]\ntype=1\nscale=0.5\n[guideItem1]\ntype=0\n"
@@ -100,7 +100,8 @@ class UndoTest : public QObject, protected kalvane::test::TWindowFixture {
   void Redo() { Key(Qt::Key_Y, Qt::ControlModifier); }
   void Trigger(const char* name) { window->findChild<QAction*>(name)->trigger(); }
   void Unlock() {
-    if (window->ImageLocked()) QTest::mouseClick(window->findChild<QAbstractButton*>("btnImageLock"), Qt::LeftButton);
+    if (window->ImageLocked())
+      QTest::mouseClick(window->findChild<QAbstractButton*>("btnImageLock"), Qt::LeftButton);
   }
   void Drag(int dx, int dy) {
     QWidget* drag = Area().pboxDrag;
@@ -191,9 +192,10 @@ class UndoTest : public QObject, protected kalvane::test::TWindowFixture {
       change();
       const std::string after = Bytes();
       QVERIFY2(after != before, step.constData());
-      QVERIFY2(window->findChild<QAction*>("WM7")->text() ==
-                   QString::fromUtf8("元に戻す（") + QString::fromUtf8(name) + QString::fromUtf8("）"),
-               step.constData());
+      QVERIFY2(
+          window->findChild<QAction*>("WM7")->text() ==
+              QString::fromUtf8("元に戻す（") + QString::fromUtf8(name) + QString::fromUtf8("）"),
+          step.constData());
       Undo();
       QVERIFY2(Bytes() == before, step.constData());
       QCOMPARE(guides.Count(), guideCount);

@@ -101,7 +101,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     Add({"a.png", "b.png"});
     window->Document().MarkSaved();
     const int added = window->UndoStack().index();  // adding the photos was a step
-    Drag(0, 0);  // locked: nothing
+    Drag(0, 0);                                     // locked: nothing
     QCOMPARE(Offset(), (TPoint{0, 0}));
     Unlock();
     Drag(0, 0);  // no movement: no step, not modified

@@ -18,14 +18,14 @@ struct TRow {
 };
 
 const std::vector<C> kAlways = {C::Quit, C::AppMenu};
-const std::vector<C> kFree = {C::FileMenu, C::EditMenu, C::ItemMenu, C::ConvertTool, C::HelpMenu,
-                              C::OpenProject, C::AddImages};
+const std::vector<C> kFree = {C::FileMenu, C::EditMenu,    C::ItemMenu, C::ConvertTool,
+                              C::HelpMenu, C::OpenProject, C::AddImages};
 const std::vector<C> kWithItems = {
-    C::NewProject,  C::SaveAs,    C::ExportPc,     C::ExportDesign, C::ExportMobile,
-    C::ExportOther, C::HtmlPreview, C::DeleteItem, C::DeleteAll,    C::CurrentItemMenu,
-    C::MoveUp,      C::MoveDown,  C::Reverse,      C::RotateLeft,   C::RotateRight,
-    C::Mono,        C::WorkMenu,  C::ImageLock,    C::TrimShow,     C::TrimLock,
-    C::GuideShow,   C::GuideLock, C::DeleteGuides, C::Preview,      C::FrameRate};
+    C::NewProject,  C::SaveAs,      C::ExportPc,     C::ExportDesign, C::ExportMobile,
+    C::ExportOther, C::HtmlPreview, C::DeleteItem,   C::DeleteAll,    C::CurrentItemMenu,
+    C::MoveUp,      C::MoveDown,    C::Reverse,      C::RotateLeft,   C::RotateRight,
+    C::Mono,        C::WorkMenu,    C::ImageLock,    C::TrimShow,     C::TrimLock,
+    C::GuideShow,   C::GuideLock,   C::DeleteGuides, C::Preview,      C::FrameRate};
 
 std::vector<C> Join(std::initializer_list<std::vector<C>> parts) {
   std::vector<C> all;
@@ -49,7 +49,10 @@ TEST(CommandStates, FollowTheProjectStateAsTheTableSays) {
       {"two items, modified, history both ways", two,
        Join({kAlways, kFree, kWithItems, {C::AutoAlign, C::Save, C::Undo, C::Redo}})},
       {"monochrome", mono,
-       Join({kAlways, kFree, kWithItems, {C::AutoAlign, C::AllVisible, C::AllUnVisible, C::Density}})},
+       Join({kAlways,
+             kFree,
+             kWithItems,
+             {C::AutoAlign, C::AllVisible, C::AllUnVisible, C::Density}})},
       // the preview leaves itself, its rate and the application menu
       {"preview playing", playing, Join({kAlways, {C::Preview, C::FrameRate}})},
       // a load or an export: views may change, the project may not
