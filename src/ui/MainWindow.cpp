@@ -106,8 +106,14 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   History = new TUndoHistory(doc, this);
   doc.SetHistory(History);
   QUndoStack& stack = History->UndoStack();
-  connect(Actions["WM7"], &QAction::triggered, &stack, &QUndoStack::undo);
-  connect(Actions["WM8"], &QAction::triggered, &stack, &QUndoStack::redo);
+  // Not in the middle of an image drag: its step is recorded at the release
+  // from where the drag began.
+  connect(Actions["WM7"], &QAction::triggered, this, [this, &stack] {
+    if (!pnlMain->Dragging()) stack.undo();
+  });
+  connect(Actions["WM8"], &QAction::triggered, this, [this, &stack] {
+    if (!pnlMain->Dragging()) stack.redo();
+  });
   connect(&stack, &QUndoStack::indexChanged, this, &TfrmMain::UpdateCommands);
   connect(&stack, &QUndoStack::cleanChanged, this, &TfrmMain::UpdateCommands);
   connect(&stack, &QUndoStack::undoTextChanged, this, &TfrmMain::UndoTextChanged);

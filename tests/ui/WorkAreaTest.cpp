@@ -134,6 +134,17 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(Offset(), (TPoint{10, 4}));
 
+    // not while the image is being dragged: the drag ends as one step
+    QWidget* drag = Area().pboxDrag;
+    Press(drag, {50, 50});
+    Move(drag, {50 + static_cast<int>(3 * scale), 50});
+    Area().timDragTimer();
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(Offset(), (TPoint{13, 4}));
+    Release(drag, {50 + static_cast<int>(3 * scale), 50});
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(Offset(), (TPoint{10, 4}));
+
     // a step belongs to its item, whichever is current when it is undone
     Items().SelectIndex(1);
     QVERIFY(UndoEnabled());
