@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <atomic>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fotomill/FotomillDialogs.h"
+#include "imaging/PhotoBatch.h"
+
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+
+namespace kalvane::fotomill {
+
+// The preparation tool's window: the shoot's photos with thumbnails, the
+// settings, a before/after preview of the selected photo, and the run.
+class TfrmFotomill : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // `settingsFile` keeps the settings between runs (empty: the user's
+  // fotomill.ini beside Kalvane's settings).
+  explicit TfrmFotomill(IFotomillDialogs* dialogs, const std::string& settingsFile = {},
+                        QWidget* parent = nullptr);
+  ~TfrmFotomill() override;
+
+  // Photos and folders of photos, as picked or dropped; in name order
+  // after those already listed, each photo once.
+  void AddPaths(const std::vector<std::string>& paths);
+  const std::vector<std::string>& Photos() const { return Files; }
+  TPrepSettings Settings() const;
+  bool Running() const { return Worker.joinable(); }
+  // Previews shown so far; a test waits for the next.
+  int PreviewsShown() const { return Previews; }
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildWidgets();
+  void LoadSettings();
+  void SaveSettings() const;
+  void ListChanged();
+  void UpdateControls();
+  void ScheduleThumbnails();
+  void ShowPreview();
+  void btnAddFilesClick();
+  void btnAddFolderClick();
+  void btnRemoveClick();
+  void btnClearClick();
+  void btnOutputClick();
+  void btnRunClick();
+  void btnCancelClick();
+  void RunEnded(const TPrepReport& report);
+  void OpenInKalvane(const TPrepReport& report);
+
+  IFotomillDialogs* Dialogs = nullptr;
+  std::string SettingsFile;
+  std::vector<std::string> Files;
+  std::vector<std::string> ThumbnailQueue;
+  QTimer PreviewTimer, ThumbnailTimer;
+  int Previews = 0;
+  // The reference photo's backdrop at preview size, by path.
+  std::map<std::string, TBackdropStats> ReferenceStats;
+  std::thread Worker;
+  std::atomic<bool> CancelFlag{false};
+
+  QListWidget* lstPhotos = nullptr;
+  QPushButton *btnAddFiles = nullptr, *btnAddFolder = nullptr, *btnRemove = nullptr,
+              *btnClear = nullptr;
+  QLabel *lblBefore = nullptr, *lblAfter = nullptr, *lblStatus = nullptr;
+  QCheckBox *chkGrid = nullptr, *chkMatchExposure = nullptr, *chkWhiteBackground = nullptr,
+            *chkKeepShadows = nullptr, *chkKeepMetadata = nullptr, *chkOpenInKalvane = nullptr;
+  QComboBox *cmbReference = nullptr, *cmbRotate = nullptr, *cmbFormat = nullptr;
+  QDoubleSpinBox *spnThreshold = nullptr, *spnSoftEdge = nullptr, *spnLevel = nullptr;
+  QDoubleSpinBox *spnCropLeft = nullptr, *spnCropTop = nullptr, *spnCropRight = nullptr,
+                 *spnCropBottom = nullptr;
+  QSpinBox *spnSize = nullptr, *spnQuality = nullptr;
+  QLineEdit *edtName = nullptr, *edtOutput = nullptr;
+  QPushButton *btnOutput = nullptr, *btnRun = nullptr, *btnCancel = nullptr;
+  QProgressBar* prgRun = nullptr;
+};
+
+}  // namespace kalvane::fotomill

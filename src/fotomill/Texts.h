@@ -1,0 +1,64 @@
+#pragma once
+
+// The words of the preparation tool's window, in one place.
+namespace kalvane::fotomill {
+
+inline constexpr const char* kTitle = "Fotomill - 画像ファイル一括変換ツール";
+inline constexpr const char* kAddFiles = "写真を追加...";
+inline constexpr const char* kAddFolder = "フォルダを追加...";
+inline constexpr const char* kRemove = "削除";
+inline constexpr const char* kClear = "すべて削除";
+inline constexpr const char* kPhotos = "写真";
+inline constexpr const char* kBefore = "補正前";
+inline constexpr const char* kAfter = "補正後";
+inline constexpr const char* kGrid = "グリッドを表示";
+inline constexpr const char* kLightGroup = "明るさと色";
+inline constexpr const char* kMatchExposure = "露出とホワイトバランスを揃える";
+inline constexpr const char* kReference = "基準の写真:";
+inline constexpr const char* kBackdropGroup = "背景";
+inline constexpr const char* kWhiteBackground = "背景を白にする";
+inline constexpr const char* kThreshold = "しきい値 (%):";
+inline constexpr const char* kSoftEdge = "境界のぼかし (%):";
+inline constexpr const char* kKeepShadows = "影を残す";
+inline constexpr const char* kGeometryGroup = "傾きと回転";
+inline constexpr const char* kLevel = "傾き補正 (度、左回りが正):";
+inline constexpr const char* kRotate = "回転:";
+inline constexpr const char* kRotations[] = {"なし", "左に90°", "180°", "右に90°"};
+inline constexpr const char* kMargins = "余白の切り取り (%) 左・上・右・下:";
+inline constexpr const char* kOutputGroup = "出力";
+inline constexpr const char* kSize = "長辺 (ピクセル):";
+inline constexpr const char* kOriginalSize = "元のサイズ";
+inline constexpr const char* kFormat = "形式:";
+inline constexpr const char* kQuality = "画質:";
+inline constexpr const char* kName = "ファイル名:";
+inline constexpr const char* kOutputFolder = "出力フォルダ:";
+inline constexpr const char* kBrowse = "参照...";
+inline constexpr const char* kKeepMetadata = "メタデータ (撮影情報) を残す";
+inline constexpr const char* kOpenInKalvane = "完了後に Kalvane の新規プロジェクトとして開く";
+inline constexpr const char* kRun = "変換開始";
+inline constexpr const char* kCancel = "中止";
+inline constexpr const char* kReady = "写真を追加してください (ドラッグ＆ドロップもできます)";
+inline constexpr const char* kRunning = "変換中...";
+inline constexpr const char* kCancelling = "中止しています...";
+inline constexpr const char* kCaption = "確認";
+inline constexpr const char* kDoneCaption = "処理完了";
+inline constexpr const char* kPickFiles = "写真を選択";
+inline constexpr const char* kPickFolder = "写真のフォルダを選択";
+inline constexpr const char* kPickOutput = "出力フォルダを選択";
+inline constexpr const char* kNoPhotos = "変換する写真がありません";
+inline constexpr const char* kNoOutput = "出力フォルダを指定してください";
+inline constexpr const char* kCannotRun = "変換できません:\n";
+inline constexpr const char* kNotAdded = "追加できないファイルがあります:\n";
+inline constexpr const char* kDone = "%1 枚の写真を変換しました。\n%2";
+inline constexpr const char* kSomeFailed = "%1 枚の写真を変換できませんでした:\n%2";
+inline constexpr const char* kStopped = "中止しました。%1 枚の写真を変換済みです。";
+inline constexpr const char* kNoKalvane = "Kalvane が見つからないため、プロジェクトを開けません";
+inline constexpr const char* kWebpNotForKalvane =
+    "WebP の写真は Kalvane で開けません。JPEG か PNG で書き出してください";
+inline constexpr const char* kProjectFailed = "プロジェクトを作成できませんでした:\n";
+inline constexpr const char* kPreviewFailed = "プレビューを表示できません";
+inline constexpr const char* kFileFilter =
+    "写真 (*.jpg *.jpeg *.png *.tif *.tiff *.webp *.heic *.heif *.avif *.cr2 *.cr3 *.nef *.arw "
+    "*.raf *.dng *.JPG *.JPEG *.PNG *.TIF *.TIFF *.CR2 *.CR3 *.NEF *.ARW *.RAF *.DNG)";
+
+}  // namespace kalvane::fotomill
