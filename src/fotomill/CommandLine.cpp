@@ -77,6 +77,8 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, TReque
     if (!ended && arg == kWhite) {
       white = true;
       thresholdText.clear();
+    } else if (!ended && arg.starts_with("--match-exposure=")) {
+      return BadUsage(err, "--match-exposure takes no value");
     } else if (!ended && arg.starts_with(std::string(kWhite) + "=")) {
       white = true;
       thresholdText = arg.substr(std::string(kWhite).size() + 1);
@@ -110,8 +112,6 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, TReque
   } catch (const CLI::ArgumentMismatch&) {
     const std::string last = rest.empty() ? "" : rest.back().substr(0, rest.back().find('='));
     return BadUsage(err, last + " needs a value");
-  } catch (const CLI::ConversionError&) {
-    return BadUsage(err, "--match-exposure takes no value");
   } catch (const CLI::ParseError& e) {
     return BadUsage(err, e.what());
   }

@@ -561,7 +561,7 @@ void TfrmFotomill::OpenInKalvane(const TPrepReport& report) {
     return Dialogs->Warn(kWebpNotForKalvane);
   const std::string cli = GetAppFolder() + "kalvane-cli", editor = GetAppFolder() + "kalvane";
   std::error_code ec;
-  if (!fs::exists(cli, ec) || !fs::exists(editor, ec)) return Dialogs->Warn(kNoKalvane);
+  if (!fs::exists(cli, ec)) return Dialogs->Warn(kNoKalvane);
   std::vector<std::string> argv{cli, "new"};
   for (const TPrepItem& item : report.Items) {
     if (item.Done && item.Result.Ok()) argv.push_back(item.Output);

@@ -12,7 +12,10 @@ sample="$prefix/lib/kalvane/samples/turntable/turntable.vpj"
 test -s "$prefix/out.swf"
 "$prefix/bin/kalvane-cli" mobile "$sample" -o "$prefix/mobile.swf" >/dev/null
 test -s "$prefix/mobile.swf"
-for f in kalvane jpeg2swf swfcombine template_m/velmobile.swf help/index.html icons/kalvane.svg \
+# The preparation tool beside the editor, which starts it from there.
+"$prefix/bin/fotomill" --size 80 -o "$prefix/prepared" "$prefix/lib/kalvane/samples/turntable" >/dev/null
+test -s "$prefix/prepared/turntable_00.jpg"
+for f in kalvane fotomill jpeg2swf swfcombine template_m/velmobile.swf help/index.html icons/kalvane.svg \
   velzoom/tmp.html; do
   test -e "$prefix/lib/kalvane/$f" || { echo "missing $f"; exit 1; }
 done

@@ -1,0 +1,325 @@
+// The preparation tool's window offscreen: photos added by picker and by
+// drop, the preview following the settings, a run with its progress,
+// cancel and project, the settings kept, and what it refuses.
+// libvips (through GLib) first: Qt's keywords would change GLib's headers.
+#include <vips/vips8>
+// clang-format off
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QUrl>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+// clang-format on
+
+#include "TestImages.h"
+#include "base/RunProgram.h"
+#include "fotomill/FotomillWindow.h"
+
+namespace fs = std::filesystem;
+using kalvane::fotomill::TfrmFotomill;
+
+namespace {
+
+// Pickers answered from a script, boxes recorded, the project made by the
+// real kalvane-cli beside the test and the editor's start only recorded.
+class TScriptedDialogs : public kalvane::fotomill::IFotomillDialogs {
+ public:
+  std::deque<std::vector<std::string>> Files;
+  std::deque<std::optional<std::string>> Folders;
+  std::vector<std::string> Log;
+
+  std::vector<std::string> PickFiles(const std::string&) override {
+    Log.push_back("files");
+    if (Files.empty()) return {};
+    auto f = Files.front();
+    Files.pop_front();
+    return f;
+  }
+  std::optional<std::string> PickFolder(const std::string& title, const std::string&) override {
+    Log.push_back("folder:" + title);
+    if (Folders.empty()) return std::nullopt;
+    auto f = Folders.front();
+    Folders.pop_front();
+    return f;
+  }
+  void Warn(const std::string& text) override { Log.push_back("warn:" + text); }
+  void Inform(const std::string& text) override { Log.push_back("inform:" + text); }
+  kalvane::TResult RunProgram(const std::vector<std::string>& argv) override {
+    Log.push_back("run:" + argv.at(1));
+    return kalvane::RunProgram(argv, LogFile, 120);
+  }
+  bool StartProgram(const std::string& program, const std::vector<std::string>& args) override {
+    Log.push_back("start:" + fs::path(program).filename().string() + " " + args.at(0));
+    return true;
+  }
+  std::string LogFile;
+};
+
+template <typename F>
+void PumpUntil(F done) {
+  while (!done())
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+}
+
+bool Has(const std::vector<std::string>& log, const std::string& start) {
+  for (const std::string& line : log)
+    if (line.rfind(start, 0) == 0) return true;
+  return false;
+}
+
+}  // namespace
+
+class FotomillTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<kalvane::test::TempDir> dir;
+  std::unique_ptr<TScriptedDialogs> dialogs;
+  std::unique_ptr<TfrmFotomill> window;
+
+  template <typename T = QWidget>
+  T* Find(const char* name) {
+    T* w = window->findChild<T*>(name);
+    if (!w) qFatal("no control %s", name);
+    return w;
+  }
+  // A check box takes clicks on its box and words, not on the row beyond.
+  void Click(const char* name) {
+    QWidget* w = Find<QWidget>(name);
+    const QPoint at = qobject_cast<QCheckBox*>(w) ? QPoint(8, w->height() / 2) : w->rect().center();
+    QTest::mouseClick(w, Qt::LeftButton, {}, at);
+  }
+  // Types into a box as a user would: everything selected, then the keys.
+  void Type(const char* name, const QString& text) {
+    QWidget* w = Find<QWidget>(name);
+    w->setFocus();
+    QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(w, text);
+    QTest::keyClick(w, Qt::Key_Tab);
+  }
+  // Shots of the sample turntable, 400 x 300, made darker or brighter.
+  std::string Shot(const std::string& name, int sample, double light) {
+    const std::string path = dir->File(name);
+    fs::create_directories(fs::path(path).parent_path());
+    vips::VImage::thumbnail(
+        (kalvane::test::SamplesDir() + "/turntable/turntable_0" + std::to_string(sample) + ".jpg")
+            .c_str(),
+        400)
+        .linear(light, 0)
+        .cast(VIPS_FORMAT_UCHAR)
+        .write_to_file(path.c_str());
+    return path;
+  }
+  QImage After() { return Find<QLabel>("lblAfter")->pixmap().toImage(); }
+  void WaitForPreview() {
+    const int seen = window->PreviewsShown();
+    PumpUntil([&] { return window->PreviewsShown() > seen; });
+  }
+  void Open() {
+    window = std::make_unique<TfrmFotomill>(dialogs.get(), dir->File("fotomill.ini"));
+    window->resize(1180, 760);
+    window->show();
+    QCoreApplication::processEvents();
+  }
+  void Drop(const std::vector<std::string>& paths) {
+    auto* mime = new QMimeData;
+    QList<QUrl> urls;
+    for (const std::string& p : paths)
+      urls << QUrl::fromLocalFile(QString::fromStdString(p));
+    mime->setUrls(urls);
+    const QPoint at(50, 50);
+    QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    delete mime;
+  }
+
+ private slots:
+  void init() {
+    dir = std::make_unique<kalvane::test::TempDir>();
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir->File("config")));
+    dialogs = std::make_unique<TScriptedDialogs>();
+    dialogs->LogFile = dir->File("tool.log");
+    Open();
+  }
+  void cleanup() {
+    window.reset();
+    dialogs.reset();
+    dir.reset();
+  }
+
+  void addsInNameOrderWithThumbnailsAndPreview() {
+    QVERIFY(!Find<QPushButton>("btnRun")->isEnabled());
+    dialogs->Files.push_back(
+        {Shot("p/p10.jpg", 0, 1), Shot("p/P3.jpg", 1, 0.8), Shot("p/p2.jpg", 2, 1.1)});
+    Click("btnAddFiles");
+    auto* list = Find<QListWidget>("lstPhotos");
+    QCOMPARE(list->count(), 3);
+    QCOMPARE(list->item(0)->text(), QString("p2.jpg"));
+    QCOMPARE(list->item(2)->text(), QString("p10.jpg"));
+    QVERIFY(Find<QPushButton>("btnRun")->isEnabled());
+    QCOMPARE(Find<QLineEdit>("edtOutput")->text().toStdString(), dir->File("p/fotomill"));
+    PumpUntil([&] { return !list->item(2)->icon().isNull(); });
+    WaitForPreview();
+    QVERIFY(!After().isNull());
+    // Adding one again changes nothing.
+    dialogs->Files.push_back({dir->File("p/p2.jpg")});
+    Click("btnAddFiles");
+    QCOMPARE(list->count(), 3);
+  }
+
+  void thePreviewFollowsTheSettings() {
+    Drop({Shot("q/a.jpg", 0, 0.85)});
+    WaitForPreview();
+    const QImage plain = After();
+    const QColor corner = plain.pixelColor(plain.width() - 3, plain.height() - 3);
+    QVERIFY(corner.red() < 250);
+    Click("chkWhiteBackground");
+    QVERIFY(window->Settings().WhiteBackground);
+    WaitForPreview();
+    const QImage white = After();
+    QCOMPARE(white.pixelColor(white.width() - 3, white.height() - 3), QColor(255, 255, 255));
+    // A level turns onto white and a grid lays lines over it.
+    Type("spnLevel", "5");
+    QCOMPARE(window->Settings().Geometry.LevelDegrees, 5.0);
+    WaitForPreview();
+    Click("chkGrid");
+    WaitForPreview();
+    const QImage grid = After();
+    const QColor line = grid.pixelColor(grid.width() / 8, 5);
+    QVERIFY2(line.blue() > line.red() + 40, qPrintable(line.name()));
+    // Removing the photo clears the preview.
+    QTest::mouseClick(Find<QListWidget>("lstPhotos")->viewport(), Qt::LeftButton, {},
+                      Find<QListWidget>("lstPhotos")
+                          ->visualItemRect(Find<QListWidget>("lstPhotos")->item(0))
+                          .center());
+    Click("btnRemove");
+    QCOMPARE(window->Photos().size(), 0u);
+    WaitForPreview();
+    QVERIFY(Find<QLabel>("lblAfter")->pixmap().isNull());
+  }
+
+  void dropsFoldersAndWarnsOfTheRest() {
+    Shot("shoot/b.jpg", 1, 1);
+    Shot("shoot/a.png", 2, 1);
+    std::ofstream(dir->File("notes.txt")) << "hi";
+    Drop({dir->File("shoot"), dir->File("notes.txt")});
+    QCOMPARE(window->Photos().size(), 2u);
+    QCOMPARE(fs::path(window->Photos()[0]).filename().string(), "a.png");
+    QVERIFY(Has(dialogs->Log, "warn:追加できないファイルがあります:\nnotes.txt"));
+  }
+
+  void runsMakesTheProjectAndOpensIt() {
+    std::vector<std::string> shots;
+    for (int i = 0; i < 4; ++i)
+      shots.push_back(Shot("r/s" + std::to_string(i) + ".jpg", i, 0.8 + 0.1 * i));
+    dialogs->Files.push_back(shots);
+    Click("btnAddFiles");
+    dialogs->Folders.push_back(dir->File("out"));
+    Click("btnOutput");
+    QCOMPARE(Find<QLineEdit>("edtOutput")->text().toStdString(), dir->File("out"));
+    Type("spnSize", "200");
+    Type("edtName", "cup-{index:03}");
+    QVERIFY(Find<QCheckBox>("chkOpenInKalvane")->isChecked());
+    Click("btnRun");
+    QVERIFY(window->Running() || fs::exists(dir->File("out/cup-004.jpg")));
+    PumpUntil([&] { return !window->Running(); });
+    QCOMPARE(Find<QProgressBar>("prgRun")->value(), 4);
+    for (int i = 1; i <= 4; ++i) {
+      const std::string out = dir->File("out/cup-00" + std::to_string(i) + ".jpg");
+      QVERIFY2(fs::exists(out), out.c_str());
+      QCOMPARE(vips::VImage::new_from_file(out.c_str()).width(), 200);
+    }
+    QVERIFY(Has(dialogs->Log, "inform:4 枚の写真を変換しました。"));
+    QVERIFY(Has(dialogs->Log, "run:new"));
+    const std::string project = dir->File("out/fotomill.vpj");
+    QVERIFY2(fs::exists(project), qPrintable(QString::fromStdString(dialogs->Log.back())));
+    QCOMPARE(dialogs->Log.back(), "start:kalvane " + project);
+    QVERIFY(kalvane::test::ReadText(project).find("cup-004.jpg") != std::string::npos);
+    for (const std::string& shot : shots)
+      QVERIFY(fs::exists(shot));  // originals stay
+  }
+
+  void cancelStopsTheRun() {
+    std::vector<std::string> shots;
+    for (int i = 0; i < 10; ++i)
+      shots.push_back(Shot("c/s" + std::to_string(i) + ".png", i % 6, 1));
+    dialogs->Files.push_back(shots);
+    Click("btnAddFiles");
+    Find<QCheckBox>("chkOpenInKalvane")->setChecked(false);
+    Type("spnSize", "3000");  // upscaled: slow enough to stop
+    Click("btnRun");
+    QVERIFY(Find<QPushButton>("btnCancel")->isEnabled());
+    QVERIFY(!Find<QPushButton>("btnRun")->isEnabled());
+    Click("btnCancel");
+    PumpUntil([&] { return !window->Running(); });
+    QVERIFY(Find<QLabel>("lblStatus")->text().startsWith(QString::fromUtf8("中止しました")));
+    std::size_t written = 0;
+    for (const auto& entry : fs::directory_iterator(dir->File("c/fotomill"))) {
+      QCOMPARE(entry.path().extension().string(), std::string(".jpg"));  // no part files left
+      ++written;
+    }
+    QVERIFY(written < shots.size());
+    QVERIFY(!Has(dialogs->Log, "run:"));
+  }
+
+  void refusesToWriteOverTheOriginals() {
+    const std::string shot = Shot("o/a.jpg", 0, 1);
+    const auto before = fs::last_write_time(shot);
+    Drop({shot});
+    Type("edtOutput", QString::fromStdString(dir->File("o")));
+    Click("btnRun");
+    QVERIFY(!window->Running());
+    QVERIFY(Has(dialogs->Log, "warn:変換できません:\n"));
+    QVERIFY(dialogs->Log.back().find("originals are never written over") != std::string::npos);
+    QCOMPARE(fs::last_write_time(shot), before);
+    // An empty output folder is asked for.
+    Type("edtOutput", "");
+    Find<QLineEdit>("edtOutput")->clear();
+    Click("btnRun");
+    QCOMPARE(dialogs->Log.back(), std::string("warn:出力フォルダを指定してください"));
+  }
+
+  void remembersTheSettings() {
+    Click("chkWhiteBackground");
+    Click("chkKeepShadows");
+    Type("spnThreshold", "20");
+    Find<QComboBox>("cmbFormat")->setFocus();
+    QTest::keyClick(Find<QComboBox>("cmbFormat"), Qt::Key_Down);
+    Type("edtName", "{index:03}");
+    Type("edtOutput", "/tmp/somewhere");
+    window->close();
+    window.reset();
+    Open();
+    const kalvane::TPrepSettings s = window->Settings();
+    QVERIFY(s.WhiteBackground);
+    QVERIFY(!s.Clean.KeepShadows);
+    QCOMPARE(s.Clean.Threshold, 0.2);
+    QCOMPARE(static_cast<int>(s.Output.Format), static_cast<int>(kalvane::TPhotoFormat::Png));
+    QVERIFY(!Find<QSpinBox>("spnQuality")->isEnabled());  // PNG has no quality
+    QCOMPARE(s.NameTemplate, std::string("{index:03}"));
+    QCOMPARE(Find<QLineEdit>("edtOutput")->text(), QString("/tmp/somewhere"));
+  }
+};
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  FotomillTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "FotomillTest.moc"
