@@ -79,6 +79,13 @@ int main(int argc, char** argv) {
                 Recorded(std::string("align before ") + set),
                 Recorded(std::string("align after ") + set));
   }
+  if (const double mill = Recorded("fotomill"), thumbnails = Recorded("fotomill vipsthumbnail");
+      mill > 0 && thumbnails > 0) {
+    std::printf("\nfotomill, 36 photos of 4000x3000 matched, cleaned and written at 2000 px\n");
+    std::printf("  (goal: ratio <= 1.5 to vipsthumbnail making the same sizes, 2 at a time)\n");
+    std::printf("  fotomill %.1f ms/photo   vipsthumbnail %.1f ms/photo   ratio %.2f\n",
+                mill * 1000, thumbnails * 1000, mill / thumbnails);
+  }
   const double swf = Recorded("swf MB/s"), cat = Recorded("cat MB/s");
   if (swf > 0 && cat > 0) {
     std::printf("\nPC data movie, 1000 frames of 200 KB (goal: >= 80 %% of cat)\n");
