@@ -382,6 +382,8 @@ void TfrmFotomill::ListChanged() {
     cmbReference->addItem(QString::fromStdString(ExtractName(file)));
   const int again = cmbReference->findText(reference);
   cmbReference->setCurrentIndex(again >= 0 ? again : 0);
+  if (!Running())
+    lblStatus->setText(Files.empty() ? T(kReady) : T(kListed).arg(static_cast<int>(Files.size())));
   UpdateControls();
   PreviewTimer.start();
 }

@@ -38,6 +38,7 @@ inline constexpr const char* kOpenInKalvane = "完了後に Kalvane の新規プ
 inline constexpr const char* kRun = "変換開始";
 inline constexpr const char* kCancel = "中止";
 inline constexpr const char* kReady = "写真を追加してください (ドラッグ＆ドロップもできます)";
+inline constexpr const char* kListed = "%1 枚の写真";
 inline constexpr const char* kRunning = "変換中...";
 inline constexpr const char* kCancelling = "中止しています...";
 inline constexpr const char* kCaption = "確認";

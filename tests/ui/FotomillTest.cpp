@@ -171,6 +171,7 @@ class FotomillTest : public QObject {
     QCOMPARE(list->item(0)->text(), QString("p2.jpg"));
     QCOMPARE(list->item(2)->text(), QString("p10.jpg"));
     QVERIFY(Find<QPushButton>("btnRun")->isEnabled());
+    QCOMPARE(Find<QLabel>("lblStatus")->text(), QString::fromUtf8("3 枚の写真"));
     QCOMPARE(Find<QLineEdit>("edtOutput")->text().toStdString(), dir->File("p/fotomill"));
     PumpUntil([&] { return !list->item(2)->icon().isNull(); });
     WaitForPreview();
