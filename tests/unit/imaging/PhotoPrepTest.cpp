@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <vips/vips8>
 
 #include "TestImages.h"
@@ -85,6 +86,83 @@ vips::VImage ToVips(const TRgbImage& image, bool sixteen) {
 
 void Save(const TRgbImage& image, const std::string& path, bool sixteen = false) {
   ToVips(image, sixteen).write_to_file(path.c_str());
+}
+
+// A linear DNG as a camera's converter writes one: 16-bit RGB, red on the
+// left half, blue on the bottom half, with the orientation tag given.
+void WriteLinearDng(const std::string& path, int orientation) {
+  constexpr int kW = 64, kH = 48;
+  std::string pixels;
+  auto put16 = [](std::string& out, unsigned v) {
+    out += static_cast<char>(v & 0xff);
+    out += static_cast<char>(v >> 8);
+  };
+  auto put32 = [&](std::string& out, unsigned v) {
+    put16(out, v & 0xffff);
+    put16(out, v >> 16);
+  };
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      put16(pixels, x < kW / 2 ? 60000 : 8000);
+      put16(pixels, 20000);
+      put16(pixels, y < kH / 2 ? 4000 : 50000);
+    }
+  struct TTag {
+    unsigned Id, Type;
+    std::vector<unsigned> Values;  // rationals as numerator, denominator
+    std::string Text;
+  };
+  const unsigned dataAt = 8;
+  std::vector<TTag> tags = {{254, 4, {0}, {}},
+                            {256, 4, {kW}, {}},
+                            {257, 4, {kH}, {}},
+                            {258, 3, {16, 16, 16}, {}},
+                            {259, 3, {1}, {}},
+                            {262, 3, {34892}, {}},  // linear raw
+                            {271, 2, {}, "Kalvane"},
+                            {272, 2, {}, "Test"},
+                            {273, 4, {dataAt}, {}},
+                            {274, 3, {static_cast<unsigned>(orientation)}, {}},
+                            {277, 3, {3}, {}},
+                            {278, 4, {kH}, {}},
+                            {279, 4, {static_cast<unsigned>(pixels.size())}, {}},
+                            {284, 3, {1}, {}},
+                            {50706, 1, {1, 4, 0, 0}, {}},
+                            {50708, 2, {}, "Kalvane Test"},
+                            {50717, 3, {65535}, {}},
+                            {50721, 10, {1, 1, 0, 1, 0, 1, 0, 1, 1, 1, 0, 1, 0, 1, 0, 1, 1, 1}, {}},
+                            {50728, 5, {1, 1, 1, 1, 1, 1}, {}},
+                            {50778, 3, {21}, {}}};
+  const unsigned ifdAt = dataAt + static_cast<unsigned>(pixels.size());
+  unsigned extraAt = ifdAt + 2 + 12 * static_cast<unsigned>(tags.size()) + 4;
+  std::string ifd, extra;
+  put16(ifd, static_cast<unsigned>(tags.size()));
+  for (const TTag& tag : tags) {
+    std::string raw = tag.Text.empty() ? std::string() : tag.Text + '\0';
+    for (const unsigned v : tag.Values) {
+      if (tag.Type == 1) raw += static_cast<char>(v);
+      if (tag.Type == 3) put16(raw, v);
+      if (tag.Type == 4 || tag.Type == 5 || tag.Type == 10) put32(raw, v);
+    }
+    const unsigned count = tag.Type == 2   ? static_cast<unsigned>(raw.size())
+                           : tag.Type >= 5 ? static_cast<unsigned>(tag.Values.size() / 2)
+                                           : static_cast<unsigned>(tag.Values.size());
+    put16(ifd, tag.Id);
+    put16(ifd, tag.Type);
+    put32(ifd, count);
+    if (raw.size() <= 4) {
+      ifd += raw + std::string(4 - raw.size(), '\0');
+    } else {
+      put32(ifd, extraAt + static_cast<unsigned>(extra.size()));
+      extra += raw;
+      if (extra.size() % 2) extra += '\0';
+    }
+  }
+  put32(ifd, 0);
+  std::string file = "II*";
+  file += '\0';
+  put32(file, ifdAt);
+  std::ofstream(path, std::ios::binary) << file + pixels + ifd + extra;
 }
 
 // ---- the estimates -----------------------------------------------------------------
@@ -247,6 +325,41 @@ TEST(PhotoLoad, TheOrientationTagIsApplied) {
   EXPECT_LT(read.Row(3)[3 * 16], 10000);
   EXPECT_GT(read.Row(3)[3 * 3], 60000);
   EXPECT_GT(read.Row(36)[3 * 16], 60000);
+}
+
+TEST(PhotoLoad, ACameraFileIsReadUprightInSixteenBits) {
+  TempDir dir;
+  TRgbImage read;
+  TPhotoMeta meta;
+  WriteLinearDng(dir.File("flat.dng"), 1);
+  ASSERT_TRUE(Ok(LoadPhoto(dir.File("flat.dng"), 0, read, &meta)));
+  EXPECT_TRUE(meta.SixteenBit);
+  ASSERT_EQ(read.Width, 64);
+  ASSERT_EQ(read.Height, 48);
+  const std::uint16_t* topLeft = read.Row(5) + 3 * 5;
+  const std::uint16_t* bottomRight = read.Row(40) + 3 * 50;
+  EXPECT_GT(topLeft[0], topLeft[2] + 20000);  // red over blue
+  EXPECT_GT(bottomRight[2], bottomRight[0] + 20000);
+  // Tag 6: turned a quarter clockwise to view; the red top-left goes top-right.
+  WriteLinearDng(dir.File("turned.DNG"), 6);
+  ASSERT_TRUE(Ok(LoadPhoto(dir.File("turned.DNG"), 0, read, nullptr)));
+  ASSERT_EQ(read.Width, 48);
+  ASSERT_EQ(read.Height, 64);
+  EXPECT_GT(read.Row(5)[3 * 40], read.Row(5)[3 * 40 + 2] + 20000);
+  EXPECT_GT(read.Row(5)[3 * 5 + 2], 40000);
+}
+
+TEST(PhotoLoad, WebpAndAvifAreRead) {
+  TempDir dir;
+  const TRgbImage photo = Studio(64, 48);
+  for (const char* name : {"a.webp", "a.avif"}) {
+    SCOPED_TRACE(name);
+    Save(photo, dir.File(name));
+    TRgbImage read;
+    ASSERT_TRUE(Ok(LoadPhoto(dir.File(name), 0, read, nullptr)));
+    EXPECT_EQ(read.Width, 64);
+    EXPECT_NEAR(Means(read)[0], Means(photo)[0], 0.03);
+  }
 }
 
 TEST(PhotoLoad, ShrinksOnLoadButNeverBelowTheSize) {
