@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "base/AppUtil.h"
+#include "base/AtomicFile.h"
 #include "base/NameOrder.h"
 #include "imaging/OutputNames.h"
 #include "imaging/PhotoLoad.h"
@@ -84,6 +85,12 @@ TResult PlanOutputs(const std::vector<std::string>& inputs, const std::string& f
     outputs.push_back(base + name);
   }
   for (const std::string& output : outputs) {
+    // A rename would replace it all the same; the user protected it.
+    if (IsWriteProtected(output)) {
+      return TResult::Fail(
+          TErrorCode::WouldReplace,
+          output + ": the file is write-protected (read-only) and is not replaced");
+    }
     for (const std::string& input : inputs) {
       if (SamePath(output, input)) {
         return TResult::Fail(TErrorCode::WouldReplace,

@@ -59,7 +59,9 @@ TResult LoadWithVips(const std::string& path, int atLeast, TRgbImage& out, TPhot
     // JPEG decodes at 1/2, 1/4 or 1/8 almost for free; the rest is
     // decoded whole.
     if (std::strstr(loader, "Jpeg")) options->set("shrink", ShrinkFor(longest, atLeast, {8, 4, 2}));
-    options->set("fail", true);
+    // A cut-off file is refused; the small faults many cameras' files have
+    // are not.
+    options->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
     vips::VImage image = vips::VImage::new_from_file(path.c_str(), options).copy_memory();
     if (meta) {
       meta->SixteenBit = image.format() != VIPS_FORMAT_UCHAR && image.format() != VIPS_FORMAT_CHAR;

@@ -383,6 +383,12 @@ TEST(PhotoLoad, RefusesWhatItCannotRead) {
   std::filesystem::resize_file(dir.File("cut.jpg"), 20);
   EXPECT_TRUE(Failed(LoadPhoto(dir.File("cut.jpg"), 0, read, nullptr), &error));
   EXPECT_NE(error.find("cut.jpg: not a readable image"), std::string::npos) << error;
+  // A JPEG cut off in its pixels would come out half grey: refused.
+  Save(Studio(300, 200), dir.File("half.jpg"));
+  std::filesystem::resize_file(dir.File("half.jpg"),
+                               std::filesystem::file_size(dir.File("half.jpg")) / 2);
+  EXPECT_TRUE(Failed(LoadPhoto(dir.File("half.jpg"), 0, read, nullptr), &error));
+  EXPECT_NE(error.find("half.jpg: not a readable image"), std::string::npos) << error;
   {
     std::FILE* f = std::fopen(dir.File("fake.dng").c_str(), "wb");
     std::fputs("not a camera file at all", f);
@@ -537,6 +543,13 @@ TEST(PhotoBatch, PlanRefusesCollisionsAndOriginals) {
   EXPECT_TRUE(Failed(PlanOutputs({dir.File("b.jpg")}, dir.File("a.jpg"), TPrepSettings{}, outputs),
                      &error));
   EXPECT_NE(error.find("is a file, not a folder"), std::string::npos);
+  // An earlier output the user protected stays.
+  std::filesystem::create_directory(dir.File("out"));
+  test::WriteSolid(dir.File("out/b.jpg"), 4, 4, 1, 2, 3);
+  std::filesystem::permissions(dir.File("out/b.jpg"), std::filesystem::perms::owner_read);
+  EXPECT_TRUE(
+      Failed(PlanOutputs({dir.File("b.jpg")}, dir.File("out"), TPrepSettings{}, outputs), &error));
+  EXPECT_NE(error.find("write-protected"), std::string::npos) << error;
 }
 
 TEST(PhotoBatch, CollectsFoldersInNameOrder) {
