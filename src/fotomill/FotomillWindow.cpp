@@ -89,8 +89,6 @@ TfrmFotomill::TfrmFotomill(IFotomillDialogs* dialogs, const std::string& setting
   PreviewTimer.setSingleShot(true);
   PreviewTimer.setInterval(kPreviewDelayMs);
   connect(&PreviewTimer, &QTimer::timeout, this, &TfrmFotomill::ShowPreview);
-  ThumbnailTimer.setSingleShot(true);
-  connect(&ThumbnailTimer, &QTimer::timeout, this, &TfrmFotomill::ScheduleThumbnails);
   UpdateControls();
 }
 
@@ -359,13 +357,25 @@ void TfrmFotomill::AddPaths(const std::vector<std::string>& paths) {
     Files.push_back(file);
     auto* item = new QListWidgetItem(QString::fromStdString(ExtractName(file)), lstPhotos);
     item->setToolTip(QString::fromStdString(file));
-    ThumbnailQueue.push_back(file);
+    Thumbnails.Post(
+        [this, file]() -> std::function<void()> {
+          TRgbImage image;
+          if (!LoadPhoto(file, kThumbnail, image, nullptr).Ok()) return {};
+          const QImage small = ToQImage(image).scaled(kThumbnail, kThumbnail, Qt::KeepAspectRatio,
+                                                      Qt::SmoothTransformation);
+          return [this, file, small] {
+            const auto at = std::find(Files.begin(), Files.end(), file);
+            if (at != Files.end())
+              lstPhotos->item(static_cast<int>(at - Files.begin()))
+                  ->setIcon(QPixmap::fromImage(small));
+          };
+        },
+        false);
   }
   if (edtOutput->text().isEmpty() && !Files.empty())
     edtOutput->setText(QString::fromStdString(GetFolderOf(Files.front()) + "fotomill"));
   ListChanged();
   if (lstPhotos->currentRow() < 0 && !Files.empty()) lstPhotos->setCurrentRow(0);
-  ThumbnailTimer.start(0);
   if (!refused.empty()) {
     std::string names;
     for (const std::string& name : refused)
@@ -386,21 +396,6 @@ void TfrmFotomill::ListChanged() {
     lblStatus->setText(Files.empty() ? T(kReady) : T(kListed).arg(static_cast<int>(Files.size())));
   UpdateControls();
   PreviewTimer.start();
-}
-
-// One thumbnail a turn of the event loop, so the window answers meanwhile.
-void TfrmFotomill::ScheduleThumbnails() {
-  if (ThumbnailQueue.empty()) return;
-  const std::string file = ThumbnailQueue.front();
-  ThumbnailQueue.erase(ThumbnailQueue.begin());
-  const auto at = std::find(Files.begin(), Files.end(), file);
-  TRgbImage image;
-  if (at != Files.end() && LoadPhoto(file, kThumbnail, image, nullptr).Ok()) {
-    const QImage small = ToQImage(image).scaled(kThumbnail, kThumbnail, Qt::KeepAspectRatio,
-                                                Qt::SmoothTransformation);
-    lstPhotos->item(static_cast<int>(at - Files.begin()))->setIcon(QPixmap::fromImage(small));
-  }
-  if (!ThumbnailQueue.empty()) ThumbnailTimer.start(0);
 }
 
 void TfrmFotomill::btnAddFilesClick() {
@@ -429,7 +424,7 @@ void TfrmFotomill::btnRemoveClick() {
 void TfrmFotomill::btnClearClick() {
   lstPhotos->clear();
   Files.clear();
-  ThumbnailQueue.clear();
+  Thumbnails.Clear();
   ListChanged();
 }
 
@@ -458,41 +453,58 @@ void TfrmFotomill::UpdateControls() {
 
 void TfrmFotomill::ShowPreview() {
   const int row = lstPhotos->currentRow();
+  const int asked = ++PreviewAsked;
   if (row < 0 || row >= static_cast<int>(Files.size())) {
+    Previewer.Clear();
     lblBefore->clear();
     lblAfter->clear();
     ++Previews;
     return;
   }
   const TPrepSettings settings = Settings();
-  const TBackdropStats* reference = nullptr;
-  if (settings.MatchExposure && settings.Reference < static_cast<int>(Files.size())) {
-    const std::string& path = Files[settings.Reference];
-    auto at = ReferenceStats.find(path);
-    if (at == ReferenceStats.end()) {
-      TRgbImage image;
-      if (LoadPhoto(path, kPreview, image, nullptr).Ok())
-        at = ReferenceStats.emplace(path, TBackdropStats::Measure(image)).first;
-    }
-    if (at != ReferenceStats.end()) reference = &at->second;
-  }
-  TRgbImage before, after, shaped;
-  const std::string& file = Files[row];
-  if (!LoadPhoto(file, kPreview, before, nullptr).Ok() ||
-      !PreparePhoto(file, settings, reference, kPreview, after, nullptr).Ok() ||
-      !ShapePhoto(after, settings.Geometry, kPreview, shaped).Ok()) {
-    lblBefore->setText(T(kPreviewFailed));
-    lblAfter->clear();
-    ++Previews;
-    return;
-  }
+  const std::string file = Files[row];
+  const std::string reference =
+      settings.MatchExposure && settings.Reference < static_cast<int>(Files.size())
+          ? Files[settings.Reference]
+          : std::string();
   const QSize box = lblBefore->size();
-  lblBefore->setPixmap(QPixmap::fromImage(
-      ToQImage(before).scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-  QImage shown = ToQImage(shaped).scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-  if (chkGrid->isChecked()) DrawGrid(shown);
-  lblAfter->setPixmap(QPixmap::fromImage(shown));
-  ++Previews;
+  const bool grid = chkGrid->isChecked();
+  // Read and made on the worker: a camera file takes a second or more.
+  Previewer.Post(
+      [this, settings, file, reference, box, grid, asked]() -> std::function<void()> {
+        const TBackdropStats* stats = nullptr;
+        if (!reference.empty()) {
+          auto at = ReferenceStats.find(reference);
+          if (at == ReferenceStats.end()) {
+            TRgbImage image;
+            if (LoadPhoto(reference, kPreview, image, nullptr).Ok())
+              at = ReferenceStats.emplace(reference, TBackdropStats::Measure(image)).first;
+          }
+          if (at != ReferenceStats.end()) stats = &at->second;
+        }
+        TRgbImage before, after, shaped;
+        const bool made = LoadPhoto(file, kPreview, before, nullptr).Ok() &&
+                          PreparePhoto(file, settings, stats, kPreview, after, nullptr).Ok() &&
+                          ShapePhoto(after, settings.Geometry, kPreview, shaped).Ok();
+        QImage shownBefore, shownAfter;
+        if (made) {
+          shownBefore = ToQImage(before).scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+          shownAfter = ToQImage(shaped).scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+          if (grid) DrawGrid(shownAfter);
+        }
+        return [this, made, shownBefore, shownAfter, asked] {
+          if (asked != PreviewAsked) return;
+          if (made) {
+            lblBefore->setPixmap(QPixmap::fromImage(shownBefore));
+            lblAfter->setPixmap(QPixmap::fromImage(shownAfter));
+          } else {
+            lblBefore->setText(T(kPreviewFailed));
+            lblAfter->clear();
+          }
+          ++Previews;
+        };
+      },
+      true);
 }
 
 // ---- the run ----------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fotomill/FotomillDialogs.h"
+#include "fotomill/WorkQueue.h"
 #include "imaging/PhotoBatch.h"
 
 class QCheckBox;
@@ -42,8 +43,9 @@ class TfrmFotomill : public QMainWindow {
   const std::vector<std::string>& Photos() const { return Files; }
   TPrepSettings Settings() const;
   bool Running() const { return Worker.joinable(); }
-  // Previews shown so far; a test waits for the next.
+  // Previews shown so far, and whether one is still to come.
   int PreviewsShown() const { return Previews; }
+  bool PreviewPending() const { return PreviewTimer.isActive() || Previewer.Busy(); }
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -56,7 +58,6 @@ class TfrmFotomill : public QMainWindow {
   void SaveSettings() const;
   void ListChanged();
   void UpdateControls();
-  void ScheduleThumbnails();
   void ShowPreview();
   void btnAddFilesClick();
   void btnAddFolderClick();
@@ -71,11 +72,14 @@ class TfrmFotomill : public QMainWindow {
   IFotomillDialogs* Dialogs = nullptr;
   std::string SettingsFile;
   std::vector<std::string> Files;
-  std::vector<std::string> ThumbnailQueue;
-  QTimer PreviewTimer, ThumbnailTimer;
+  QTimer PreviewTimer;
   int Previews = 0;
-  // The reference photo's backdrop at preview size, by path.
+  int PreviewAsked = 0;  // only the latest preview asked for is shown
+  // The reference photo's backdrop at preview size, by path; the preview
+  // worker's own.
   std::map<std::string, TBackdropStats> ReferenceStats;
+  // After what their jobs use, so they stop first.
+  TWorkQueue Thumbnails{this}, Previewer{this};
   std::thread Worker;
   std::atomic<bool> CancelFlag{false};
 

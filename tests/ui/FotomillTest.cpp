@@ -122,9 +122,10 @@ class FotomillTest : public QObject {
     return path;
   }
   QImage After() { return Find<QLabel>("lblAfter")->pixmap().toImage(); }
+  // Until the preview of the settings as they are now is shown.
   void WaitForPreview() {
-    const int seen = window->PreviewsShown();
-    PumpUntil([&] { return window->PreviewsShown() > seen; });
+    QVERIFY(window->PreviewPending());
+    PumpUntil([&] { return !window->PreviewPending(); });
   }
   void Open() {
     window = std::make_unique<TfrmFotomill>(dialogs.get(), dir->File("fotomill.ini"));
