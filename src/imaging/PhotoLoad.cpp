@@ -95,6 +95,8 @@ TResult LoadWithVips(const std::string& path, int atLeast, TRgbImage& out, TPhot
     out.Pixels.resize(static_cast<std::size_t>(out.Width) * out.Height * 3);
     std::size_t bytes = 0;
     std::unique_ptr<void, decltype(&g_free)> data(image.write_to_memory(&bytes), g_free);
+    if (bytes != out.Pixels.size() * (deep ? 2 : 1))
+      return Unreadable(path, "not a readable image");
     if (deep) {
       std::memcpy(out.Pixels.data(), data.get(), out.Pixels.size() * 2);
     } else {
@@ -133,7 +135,8 @@ TResult LoadCameraFile(const std::string& path, int atLeast, TRgbImage& out, TPh
   if (!made) return Unreadable(path, "not a readable camera file");
   std::unique_ptr<libraw_processed_image_t, void (*)(libraw_processed_image_t*)> image(
       made, [](libraw_processed_image_t* p) { LibRaw::dcraw_clear_mem(p); });
-  if (image->type != LIBRAW_IMAGE_BITMAP || image->colors != 3 || image->bits != 16)
+  if (image->type != LIBRAW_IMAGE_BITMAP || image->colors != 3 || image->bits != 16 ||
+      image->data_size < static_cast<unsigned>(image->width) * image->height * 6)
     return Unreadable(path, "not a colour camera file");
   out.Width = image->width;
   out.Height = image->height;
