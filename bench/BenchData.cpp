@@ -10,6 +10,7 @@
 #include <vips/vips8>
 
 #include "base/AppUtil.h"
+#include "export/LayerToSwf.h"
 #include "imaging/ImageKit.h"
 #include "project/LoadThread.h"
 #include "project/ProjectDocument.h"
@@ -124,6 +125,42 @@ std::unique_ptr<TProjectDocument> OpenProject(const std::string& path, bool copi
   loader.SetProjectPath(path);
   loader.Run();
   return document;
+}
+
+std::string EmptyFolder(const std::string& name) {
+  const std::string folder = GetAppFolder() + "data/" + name + "/";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  return folder;
+}
+
+std::string TurnedProject(const std::string& name, const std::vector<std::string>& files) {
+  std::string text = "[project]\nitemCount=" + std::to_string(files.size()) + "\nitemRotate=9000\n";
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    text += "[projectItem" + std::to_string(i) + "]\nname=" + files[i] +
+            "\nx=" + std::to_string(static_cast<int>(i % 5) - 2) +
+            "\ny=" + std::to_string(static_cast<int>(i % 3) - 1) + "\n";
+  }
+  text += "[trimBox]\np1x=0.1\np1y=0.1\np2x=0.9\np2y=0.9\n";
+  const std::string file = GetAppFolder() + "data/" + name + ".vpj";
+  std::ofstream(file) << text;
+  return file;
+}
+
+TExportPlan PlanOneSize(const std::string& project, int width, int longSide,
+                        const std::string& frameFolder) {
+  auto document = OpenProject(project, false);
+  TLayerToSwf exporter;
+  const TSize work = document->WorkSize();
+  exporter.SetItems(&document->LayerItems());
+  exporter.SetTrimBox(&document->TrimBox());
+  exporter.SetWorkSize(work.Width, work.Height);
+  exporter.SetSwfWidth(longSide > 0 ? longSide : width);
+  exporter.SetFrameShape({true, longSide});
+  exporter.SetFrameFolder(frameFolder);
+  TExportPlan plan;
+  exporter.Plan(plan);
+  return plan;
 }
 
 namespace {

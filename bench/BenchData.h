@@ -9,7 +9,8 @@
 
 namespace kalvane {
 class TProjectDocument;
-}
+struct TExportPlan;
+}  // namespace kalvane
 
 namespace kalvane::bench {
 
@@ -26,6 +27,19 @@ std::vector<std::string> LargeFiles();
 std::vector<std::string> GrainyFiles();
 // 36 photos of exactly 600 x 600, for the render benchmark.
 std::vector<std::string> SquareFiles();
+
+// data/NAME/ in the build tree, emptied.
+std::string EmptyFolder(const std::string& name);
+
+// data/NAME.vpj: `files` turned a quarter to the left, with small offsets
+// of their own and a trimming box a tenth in from each side.
+std::string TurnedProject(const std::string& name, const std::vector<std::string>& files);
+
+// The frames of `project`, all of one size as the shop outputs plan them:
+// `width` wide, or the longer side `longSide` when above 0, each frame's
+// JPEG file (when one is made) in `frameFolder`.
+TExportPlan PlanOneSize(const std::string& project, int width, int longSide,
+                        const std::string& frameFolder);
 
 // Times each iteration of `run` as the benchmark's manual time and returns
 // the mean seconds. `run` returns false on failure, which marks the

@@ -34,13 +34,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Folder(const std::string& name) {
-  const std::string folder = GetAppFolder() + "data/" + name + "/";
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  return folder;
-}
-
 // A set of photos as a project: small hand-held offsets, turned left.
 std::string MakeProject(const std::vector<std::string>& files, const std::string& name) {
   std::string text = "[project]\nitemCount=" + std::to_string(files.size()) + "\nitemRotate=9000\n";
@@ -92,7 +85,7 @@ std::vector<TFramePlan> Plans(TProjectDocument& w) {
 
 void BM_Export(benchmark::State& state) {
   auto window = LoadProject();
-  const std::string out = Folder("export-ours");
+  const std::string out = EmptyFolder("export-ours");
   const double seconds = TimeEach(state, [&] {
     TLayerToSwf exporter;
     exporter.SetItems(&window->LayerItems());
@@ -110,7 +103,7 @@ void BM_Export(benchmark::State& state) {
 void BM_ExportPeer(benchmark::State& state) {
   const bool magick = state.range(0) == 1;
   auto window = LoadProject();
-  const std::string out = Folder(magick ? "export-magick" : "export-vips");
+  const std::string out = EmptyFolder(magick ? "export-magick" : "export-vips");
   std::vector<std::string> lines;
   for (const TFramePlan& p : Plans(*window)) {
     const std::string n = std::to_string(p.Index);
@@ -140,7 +133,7 @@ void BM_ExportPeer(benchmark::State& state) {
 void BM_HeadlessExport(benchmark::State& state) {
   const bool grainy = state.range(0) == 1;
   const std::string project = grainy ? GrainyProjectFile() : ProjectFile();  // made beforehand
-  const std::string out = Folder(std::string("export-headless-") + SetName(grainy));
+  const std::string out = EmptyFolder(std::string("export-headless-") + SetName(grainy));
   const double seconds = TimeEach(state, [&] {
     auto document = OpenProject(project, false);
     TDirectDispatcher direct;
@@ -162,7 +155,7 @@ void BM_FullDecodePeer(benchmark::State& state) {
     state.SkipWithError("djpeg is missing (libjpeg-turbo-progs)");
     return;
   }
-  const std::string out = Folder(std::string("djpeg-") + SetName(grainy));
+  const std::string out = EmptyFolder(std::string("djpeg-") + SetName(grainy));
   std::vector<std::string> lines;
   for (const std::string& file : files)
     lines.push_back("djpeg -outfile /dev/null " + file);
@@ -184,7 +177,7 @@ void BM_LoadProjectPeer(benchmark::State& state) {
   const auto info = IKFileType(files.front());
   const std::string size = std::to_string(RoundInt(info->width * scale)) + "x" +
                            std::to_string(RoundInt(info->height * scale)) + "!";
-  const std::string out = Folder("thumbs-two");
+  const std::string out = EmptyFolder("thumbs-two");
   std::vector<std::string> lines;
   const std::size_t half = (files.size() + 1) / 2;
   for (std::size_t part = 0; part < 2; ++part) {

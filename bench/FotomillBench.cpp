@@ -18,16 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Folder(const std::string& name) {
-  const std::string folder = GetAppFolder() + "data/" + name + "/";
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  return folder;
-}
-
 void BM_Fotomill(benchmark::State& state) {
   const std::vector<std::string> files = LargeFiles();
-  const std::string out = Folder("fotomill-ours");
+  const std::string out = EmptyFolder("fotomill-ours");
   TPrepSettings settings;
   settings.MatchExposure = true;
   settings.WhiteBackground = true;
@@ -43,7 +36,7 @@ void BM_Fotomill(benchmark::State& state) {
 
 void BM_FotomillPeer(benchmark::State& state) {
   const std::vector<std::string> files = LargeFiles();
-  const std::string out = Folder("fotomill-vipsthumbnail");
+  const std::string out = EmptyFolder("fotomill-vipsthumbnail");
   const std::string list = out + "files.txt";
   {
     std::ofstream names(list);

@@ -22,13 +22,6 @@ namespace fs = std::filesystem;
 constexpr int kSide = 2000;
 constexpr int kFrames = 72;
 
-std::string Folder(const std::string& name) {
-  const std::string folder = GetAppFolder() + "data/" + name + "/";
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  return folder;
-}
-
 const std::string& SetProject() {
   static const std::string path = [] {
     // A project holds a photo once: the second turn is of copies.
@@ -40,31 +33,14 @@ const std::string& SetProject() {
       if (!fs::exists(copy)) fs::copy_file(files[i], copy);
       files.push_back(copy);
     }
-    std::string text = "[project]\nitemCount=" + std::to_string(kFrames) + "\nitemRotate=9000\n";
-    for (int i = 0; i < kFrames; ++i) {
-      text += "[projectItem" + std::to_string(i) + "]\nname=" + files[i] +
-              "\nx=" + std::to_string(i % 5 - 2) + "\ny=" + std::to_string(i % 3 - 1) + "\n";
-    }
-    text += "[trimBox]\np1x=0.1\np1y=0.1\np2x=0.9\np2y=0.9\n";
-    const std::string file = GetAppFolder() + "data/frameset.vpj";
-    std::ofstream(file) << text;
-    return file;
+    return TurnedProject("frameset", files);
   }();
   return path;
 }
 
 // The frames as kalvane-cli frames --size 2000 plans them.
 TExportPlan Plan() {
-  auto document = OpenProject(SetProject(), false);
-  TLayerToSwf exporter;
-  const TSize work = document->WorkSize();
-  exporter.SetItems(&document->LayerItems());
-  exporter.SetTrimBox(&document->TrimBox());
-  exporter.SetWorkSize(work.Width, work.Height);
-  SetOneSizeFrames(exporter, 0, kSide);
-  TExportPlan plan;
-  exporter.Plan(plan);
-  return plan;
+  return PlanOneSize(SetProject(), 0, kSide, GetTempFolder());
 }
 
 void BM_FrameSet(benchmark::State& state) {
@@ -73,7 +49,7 @@ void BM_FrameSet(benchmark::State& state) {
     state.SkipWithError("the project did not plan");
     return;
   }
-  const std::string out = Folder("frameset-ours");
+  const std::string out = EmptyFolder("frameset-ours");
   TFrameSetRequest request;
   request.Folder = out + "set";
   request.Name = "frameset";
@@ -91,7 +67,7 @@ void BM_FrameSetPeer(benchmark::State& state) {
     state.SkipWithError("the project did not plan");
     return;
   }
-  const std::string out = Folder("frameset-vips");
+  const std::string out = EmptyFolder("frameset-vips");
   std::vector<std::string> lines;
   for (const TFramePlan& p : plan.Frames) {
     const std::string n = out + std::to_string(p.Index);

@@ -23,45 +23,14 @@ namespace fs = std::filesystem;
 constexpr int kWidth = 1080;
 constexpr double kFps = 8;
 
-std::string Folder(const std::string& name) {
-  const std::string folder = GetAppFolder() + "data/" + name + "/";
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  return folder;
-}
-
 const std::string& VideoProject() {
-  static const std::string path = [] {
-    const std::vector<std::string>& files = LargeFiles();
-    std::string text =
-        "[project]\nitemCount=" + std::to_string(files.size()) + "\nitemRotate=9000\n";
-    for (std::size_t i = 0; i < files.size(); ++i) {
-      text += "[projectItem" + std::to_string(i) + "]\nname=" + files[i] +
-              "\nx=" + std::to_string(static_cast<int>(i % 5) - 2) +
-              "\ny=" + std::to_string(static_cast<int>(i % 3) - 1) + "\n";
-    }
-    text += "[trimBox]\np1x=0.1\np1y=0.1\np2x=0.9\np2y=0.9\n";
-    const std::string file = GetAppFolder() + "data/video.vpj";
-    std::ofstream(file) << text;
-    return file;
-  }();
+  static const std::string path = TurnedProject("video", LargeFiles());
   return path;
 }
 
 // The frames as kalvane-cli video plans them: all of one size.
 TExportPlan Plan(const std::string& folder) {
-  auto document = OpenProject(VideoProject(), false);
-  TLayerToSwf exporter;
-  const TSize work = document->WorkSize();
-  exporter.SetItems(&document->LayerItems());
-  exporter.SetTrimBox(&document->TrimBox());
-  exporter.SetWorkSize(work.Width, work.Height);
-  exporter.SetSwfWidth(kWidth);
-  exporter.SetFrameShape({true, 0});
-  exporter.SetFrameFolder(folder);
-  TExportPlan plan;
-  exporter.Plan(plan);
-  return plan;
+  return PlanOneSize(VideoProject(), kWidth, 0, folder);
 }
 
 const char* Name(TVideoCodec codec) {
@@ -70,7 +39,7 @@ const char* Name(TVideoCodec codec) {
 
 void BM_Video(benchmark::State& state) {
   const TVideoCodec codec = state.range(0) == 0 ? TVideoCodec::H264 : TVideoCodec::Vp9;
-  const std::string out = Folder(std::string("video-ours-") + Name(codec));
+  const std::string out = EmptyFolder(std::string("video-ours-") + Name(codec));
   const TExportPlan plan = Plan(out);
   if (plan.Frames.size() != LargeFiles().size()) {
     state.SkipWithError("the project did not plan");
@@ -92,7 +61,7 @@ void BM_VideoPeer(benchmark::State& state) {
     state.SkipWithError("ffmpeg is missing");
     return;
   }
-  const std::string out = Folder(std::string("video-ffmpeg-") + Name(codec));
+  const std::string out = EmptyFolder(std::string("video-ffmpeg-") + Name(codec));
   TExportPlan plan = Plan(out);
   if (plan.Frames.empty()) {
     state.SkipWithError("the project did not plan");

@@ -10,9 +10,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root" || exit 1
 status=0
 
-core=$(find src -path src/ui -prune -o -path src/fotomill -prune -o \( -name '*.h' -o -name '*.cpp' \) -print)
+core=$(find src -path src/ui -prune -o -path src/fotomill -prune -o -path src/qt -prune -o \( -name '*.h' -o -name '*.cpp' \) -print)
 if grep -n -E '^\s*#\s*include\s*[<"]Q[A-Za-z]*(/|>|")' $core; then
-  echo "check-sources: Qt included outside src/ui and src/fotomill" >&2
+  echo "check-sources: Qt included outside src/ui, src/qt and src/fotomill" >&2
   status=1
 fi
 
@@ -21,8 +21,9 @@ declare -A below=(
   [document]="base imaging document" [project]="base imaging swf document project"
   [export]="base imaging swf document project export"
   [cli]="base imaging swf document project export cli"
-  [ui]="base imaging swf document project export ui"
-  [fotomill]="base imaging fotomill")
+  [qt]="base qt"
+  [ui]="base imaging swf document project export qt ui"
+  [fotomill]="base imaging qt fotomill")
 if grep -n -E '^\s*#\s*include\s*"[^"]*\.\./' $(find src tools -name '*.h' -o -name '*.cpp'); then
   echo "check-sources: include by a relative path" >&2
   status=1

@@ -526,13 +526,9 @@ void TfrmFotomill::btnRunClick() {
   Worker = std::thread([this, files = Files, folder, settings] {
     const TPrepReport report = RunPreparation(
         files, folder, settings,
-        [this](int done, const TPrepItem&) {
-          QMetaObject::invokeMethod(
-              this, [this, done] { prgRun->setValue(done); }, Qt::QueuedConnection);
-        },
+        [this](int done, const TPrepItem&) { Gui.Post([this, done] { prgRun->setValue(done); }); },
         CancelFlag);
-    QMetaObject::invokeMethod(
-        this, [this, report] { RunEnded(report); }, Qt::QueuedConnection);
+    Gui.Post([this, report] { RunEnded(report); });
   });
   UpdateControls();
 }

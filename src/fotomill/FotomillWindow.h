@@ -12,6 +12,7 @@
 #include "fotomill/FotomillDialogs.h"
 #include "fotomill/WorkQueue.h"
 #include "imaging/PhotoBatch.h"
+#include "qt/QtDispatcher.h"
 
 class QCheckBox;
 class QComboBox;
@@ -79,7 +80,8 @@ class TfrmFotomill : public QMainWindow {
   // worker's own.
   std::map<std::string, TBackdropStats> ReferenceStats;
   // After what their jobs use, so they stop first.
-  TWorkQueue Thumbnails{this}, Previewer{this};
+  TWorkQueue Thumbnails, Previewer;
+  qt::TQtDispatcher Gui{this};  // the run's progress and end
   std::thread Worker;
   std::atomic<bool> CancelFlag{false};
 

@@ -1,8 +1,8 @@
 #include "fotomill/WorkQueue.h"
 
-#include <QMetaObject>
-
 namespace kalvane::fotomill {
+
+TWorkQueue::TWorkQueue() = default;
 
 TWorkQueue::~TWorkQueue() {
   {
@@ -11,7 +11,6 @@ TWorkQueue::~TWorkQueue() {
     Jobs.clear();
   }
   Wake.notify_all();
-  // The results it posted are dropped with the context object.
   if (Worker.joinable()) Worker.join();
 }
 
@@ -46,13 +45,10 @@ void TWorkQueue::Loop() {
       Jobs.pop_front();
     }
     std::function<void()> done = job();
-    QMetaObject::invokeMethod(
-        Context,
-        [this, done = std::move(done)] {
-          if (done) done();
-          --Outstanding;
-        },
-        Qt::QueuedConnection);
+    Gui.Post([this, done = std::move(done)] {
+      if (done) done();
+      --Outstanding;
+    });
   }
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QObject>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -8,16 +7,19 @@
 #include <mutex>
 #include <thread>
 
+#include "qt/QtDispatcher.h"
+
 namespace kalvane::fotomill {
 
 // A worker thread for the window's slow reads (thumbnails, previews), so the
 // window keeps answering. A job runs on the worker and returns what to do
-// with its result on the GUI thread, which gets it as a queued call.
+// with its result on the GUI thread.
 class TWorkQueue {
  public:
   using TJob = std::function<std::function<void()>()>;
 
-  explicit TWorkQueue(QObject* context) : Context(context) {}
+  // Results run on the thread that makes the queue.
+  TWorkQueue();
   ~TWorkQueue();
   TWorkQueue(const TWorkQueue&) = delete;
   TWorkQueue& operator=(const TWorkQueue&) = delete;
@@ -33,12 +35,13 @@ class TWorkQueue {
  private:
   void Loop();
 
-  QObject* Context = nullptr;
   std::mutex Mutex;
   std::condition_variable Wake;
   std::deque<TJob> Jobs;
   bool Stopping = false;
   std::atomic<int> Outstanding{0};
+  // Results not run when the queue goes are dropped with it.
+  qt::TQtDispatcher Gui;
   std::thread Worker;
 };
 

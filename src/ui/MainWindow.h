@@ -13,8 +13,8 @@
 #include "project/ProjectFlows.h"
 #include "project/SettingsWindows.h"
 #include "project/SystemStatus.h"
+#include "qt/QtDispatcher.h"
 #include "ui/DataPreview.h"
-#include "ui/QtDispatcher.h"
 #include "ui/WindowDialogs.h"
 
 class QAction;
@@ -180,7 +180,7 @@ class TfrmMain : public QMainWindow,
   QWidget* Control(const char* name) const;
 
   std::unique_ptr<TProjectDocument> document;
-  TQtDispatcher Dispatcher;
+  qt::TQtDispatcher Dispatcher;
   std::unique_ptr<IWindowDialogs> OwnDialogs;
   IWindowDialogs* Dialogs = nullptr;
   TfrmSwfExportDialog* WidthDialog = nullptr;

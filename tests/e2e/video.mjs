@@ -26,19 +26,23 @@ const types = { ".mp4": "video/mp4", ".webm": "video/webm", ".png": "image/png",
 // A secure address: the image decoder is offered only there.
 const origin = "https://videos.kalvane.test/";
 
+// The folder served under an address of its own, so a canvas may read
+// what a video or an image drew.
+function serve(page) {
+  return page.route(`${origin}**`, (route) => {
+    const file = path.join(folder, new URL(route.request().url()).pathname.slice(1) || "index.html");
+    if (!fs.existsSync(file)) return route.fulfill({ status: 404 });
+    return route.fulfill({ status: 200, contentType: types[path.extname(file)], body: fs.readFileSync(file) });
+  });
+}
+
 for (const [name, want] of [["spin.mp4", { w: 500, h: 376, seconds: 6 }],
   ["spin.webm", { w: 500, h: 376, seconds: 6 }]]) {
   const context = await browser.newContext();
   const page = await context.newPage();
   const problems = [];
   page.on("pageerror", (e) => problems.push(e.message));
-  // Served from the folder under an address of its own, so the canvas may
-  // read what the video drew.
-  await page.route(`${origin}**`, (route) => {
-    const file = path.join(folder, new URL(route.request().url()).pathname.slice(1) || "index.html");
-    if (!fs.existsSync(file)) return route.fulfill({ status: 404 });
-    return route.fulfill({ status: 200, contentType: types[path.extname(file)], body: fs.readFileSync(file) });
-  });
+  await serve(page);
   fs.writeFileSync(path.join(folder, "index.html"), "<!doctype html><body></body>");
   await page.goto(origin + "index.html");
   const mime = name.endsWith(".mp4") ? 'video/mp4; codecs="avc1.64001e"' : 'video/webm; codecs="vp9"';
@@ -97,11 +101,7 @@ for (const name of ["spin.webp", "spin.gif"]) {
   const page = await context.newPage();
   const problems = [];
   page.on("pageerror", (e) => problems.push(e.message));
-  await page.route(`${origin}**`, (route) => {
-    const file = path.join(folder, new URL(route.request().url()).pathname.slice(1) || "index.html");
-    if (!fs.existsSync(file)) return route.fulfill({ status: 404 });
-    return route.fulfill({ status: 200, contentType: types[path.extname(file)], body: fs.readFileSync(file) });
-  });
+  await serve(page);
   await page.goto(origin + "index.html");
   const shown = await page.evaluate(async ({ name, type }) => {
     const draw = (source, w, h) => {

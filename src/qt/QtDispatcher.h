@@ -6,7 +6,7 @@
 
 #include "base/Seams.h"
 
-namespace kalvane::ui {
+namespace kalvane::qt {
 
 // Runs steps on the GUI thread: a worker's RunSync waits for the step,
 // Post only queues it. On the GUI thread both run the step at once.
@@ -28,4 +28,4 @@ class TQtDispatcher : public QObject, public IGuiDispatcher {
   std::deque<std::function<void()>> Queue;
 };
 
-}  // namespace kalvane::ui
+}  // namespace kalvane::qt

@@ -1,11 +1,11 @@
-#include "ui/QtDispatcher.h"
+#include "qt/QtDispatcher.h"
 
 #include <QCoreApplication>
 #include <QEvent>
 #include <QThread>
 #include <future>
 
-namespace kalvane::ui {
+namespace kalvane::qt {
 
 namespace {
 const QEvent::Type kRunSteps = static_cast<QEvent::Type>(QEvent::registerEventType());
@@ -59,4 +59,4 @@ bool TQtDispatcher::event(QEvent* e) {
   }
 }
 
-}  // namespace kalvane::ui
+}  // namespace kalvane::qt
