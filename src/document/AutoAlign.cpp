@@ -1,11 +1,15 @@
 #include "document/AutoAlign.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <optional>
+#include <utility>
 
 #include "base/OrderedWork.h"
 #include "base/Round.h"
 #include "document/LayerManagement.h"
+#include "imaging/ImageKit.h"
 #include "imaging/PhaseCorrelation.h"
 
 namespace kalvane {
@@ -37,16 +41,19 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
   TOrderedWork<TAlignment> jobs;
   auto deliver = [&](TAlignment a) {
     result.push_back(std::move(a));
-    if (step) step();
+    if (step && !Refine) step();
   };
+  const double s = items.GetItemScale();
+  const TPointF fineOrigin = first.GetFineOffset();
   for (int i = 0; i < count; ++i) {
     const TLayerItemObject& item = view[i];
     jobs.Add(
-        [&item, i, &correlator, origin] {
+        [&item, i, &correlator, origin, fineOrigin, s] {
           TAlignment a;
           a.Index = i;
           a.Name = item.GetItemName();
           a.Before = a.After = item.GetOffset();
+          a.FineBefore = a.FineAfter = item.GetFineOffset();
           if (i == 0) {
             a.Trusted = true;
             a.Confidence = 0;
@@ -60,19 +67,122 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
           if (a.Trusted) {
             a.After = {TLayerItemObject::ClampOffset(std::int64_t{origin.X} + shift.dx),
                        TLayerItemObject::ClampOffset(std::int64_t{origin.Y} + shift.dy)};
+            a.FineAfter = {fineOrigin.X + shift.dx / s, fineOrigin.Y + shift.dy / s};
           }
           return a;
         },
         deliver);
   }
   jobs.Finish(deliver);
+  if (Refine) RefineOnPhotos(items, result, step);
   return result;
+}
+
+namespace {
+
+// The largest size up to n whose only prime factors are 2, 3 and 5: the
+// transforms are quick for those.
+int SmoothSize(int n) {
+  for (; n > 1; --n) {
+    int m = n;
+    for (const int p : {2, 3, 5}) {
+      while (m % p == 0)
+        m /= p;
+    }
+    if (m == 1) return n;
+  }
+  return n;
+}
+
+}  // namespace
+
+void TAutoAlign::RefineOnPhotos(const TLayerManagement& items, std::vector<TAlignment>& found,
+                                const std::function<void()>& step) const {
+  auto stepAll = [&] {
+    for (std::size_t i = 0; step && i < found.size(); ++i)
+      step();
+  };
+  const TLayerManagement::TLockedView view = items.LockedView();
+  const int count = view.Count();
+  if (count == 0 || static_cast<int>(found.size()) != count) return stepAll();
+  const double s = items.GetItemScale();
+  const TSize work = items.WorkSize();
+  const int angle = items.GetRotation();
+  const TLayerItemObject& first = view[0];
+  const TPointF f0 = first.GetFineOffset();
+  const TSize shown = first.DisplaySize();
+  // The region on the canvas in photo pixels, held to the first photo.
+  double left = std::max(Region.Left * work.Width / s, f0.X);
+  double top = std::max(Region.Top * work.Height / s, f0.Y);
+  const double right = std::min(Region.Right * work.Width / s, f0.X + shown.Width / s);
+  const double bottom = std::min(Region.Bottom * work.Height / s, f0.Y + shown.Height / s);
+  const double longer = std::max(right - left, bottom - top);
+  if (!(right - left >= 32 && bottom - top >= 32)) return stepAll();
+  double r = 0.5;
+  while (longer * r > kRefineSide && r > 0.125)
+    r /= 2;
+  if (longer * r > kRefineSide) r = kRefineSide / longer;
+  const int ow = SmoothSize(static_cast<int>((right - left) * r));
+  const int oh = SmoothSize(static_cast<int>((bottom - top) * r));
+  if (ow < 16 || oh < 16) return stepAll();
+  // Centred on the region, so the cut's whole pixels lose nothing one-sided.
+  left += ((right - left) - ow / r) / 2;
+  top += ((bottom - top) - oh / r) / 2;
+  const TIKRectF region{left, top, left + ow / r, top + oh / r};
+  auto cut = [&region, angle, ow, oh](const TLayerItemObject& item, TPointF at) {
+    const TIKImage frame = IKTrimFrameFine(
+        item.GetFileName(), angle,
+        {region.left - at.X, region.top - at.Y, region.right - at.X, region.bottom - at.Y}, ow, oh);
+    return frame.IsEmpty() ? TBitmap24() : IKBitmapFromDib(frame);
+  };
+  const TBitmap24 reference = cut(first, f0);
+  if (reference.IsEmpty()) return stepAll();
+  const TPhaseCorrelator correlator(reference, {0, 0, ow, oh});
+  // The display copies placed it to a work pixel; a match farther off than
+  // that is taken for a mistake, and the display copies' answer stands.
+  const double reach = 1.5 / s;
+  using TRefined = std::pair<int, std::optional<TPointF>>;
+  TOrderedWork<TRefined> jobs;
+  auto deliver = [&found, &step](TRefined refined) {
+    TAlignment& a = found[static_cast<std::size_t>(refined.first)];
+    if (refined.second) {
+      a.FineAfter = *refined.second;
+      a.Refined = true;
+    }
+    if (step) step();
+  };
+  for (int i = 0; i < count; ++i) {
+    const TAlignment& a = found[static_cast<std::size_t>(i)];
+    const TLayerItemObject& item = view[i];
+    jobs.Add(
+        [&, i]() -> TRefined {
+          if (i == 0 || !a.Trusted) return {i, std::nullopt};
+          const TBitmap24 bitmap = cut(item, a.FineAfter);
+          if (bitmap.IsEmpty()) return {i, std::nullopt};
+          const TIKShiftF shift = correlator.MeasureFine(bitmap);
+          const double dx = shift.dx / r, dy = shift.dy / r;
+          if (shift.sharpness < kMinConfidence / 2 || std::abs(dx) > reach ||
+              std::abs(dy) > reach) {
+            return {i, std::nullopt};
+          }
+          return {i, TPointF{a.FineAfter.X + dx, a.FineAfter.Y + dy}};
+        },
+        deliver);
+  }
+  jobs.Finish(deliver);
+  // The work-pixel offsets the items will have (as SetFineOffset rounds).
+  for (TAlignment& a : found) {
+    if (!a.Refined) continue;
+    const double scale = view[a.Index].GetScale();
+    a.After = {TLayerItemObject::ClampOffset(RoundInt(a.FineAfter.X * scale)),
+               TLayerItemObject::ClampOffset(RoundInt(a.FineAfter.Y * scale))};
+  }
 }
 
 void TAutoAlign::Apply(TLayerManagement& items, const std::vector<TAlignment>& alignments) {
   for (const TAlignment& a : alignments) {
     if (!a.Trusted) continue;
-    if (TLayerItemObject* item = items.GetItem(a.Index)) item->SetOffset(a.After);
+    if (TLayerItemObject* item = items.GetItem(a.Index)) item->SetFineOffset(a.FineAfter);
   }
 }
 
