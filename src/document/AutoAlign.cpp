@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <utility>
 
@@ -38,6 +39,14 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
                      edge(Region.Right, work.Width, origin.X, refWidth),
                      edge(Region.Bottom, work.Height, origin.Y, refHeight)};
   const TPhaseCorrelator correlator(reference ? *reference : TBitmap24(), rect);
+  // The first photo's cut for the refinement is made while the display
+  // copies are compared: it needs nothing they find.
+  const TRefineCut cut = Refine ? PlanRefineCut(items) : TRefineCut();
+  std::future<TBitmap24> referenceCut;
+  if (cut.Usable()) {
+    referenceCut = std::async(std::launch::async,
+                              [&cut, &first] { return cut.From(first, first.GetFineOffset()); });
+  }
   TOrderedWork<TAlignment> jobs;
   auto deliver = [&](TAlignment a) {
     result.push_back(std::move(a));
@@ -74,7 +83,10 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
         deliver);
   }
   jobs.Finish(deliver);
-  if (Refine) RefineOnPhotos(items, result, step);
+  if (Refine) {
+    const TBitmap24 firstCut = referenceCut.valid() ? referenceCut.get() : TBitmap24();
+    RefineOnPhotos(items, cut, firstCut, result, step);
+  }
   return result;
 }
 
@@ -96,18 +108,12 @@ int SmoothSize(int n) {
 
 }  // namespace
 
-void TAutoAlign::RefineOnPhotos(const TLayerManagement& items, std::vector<TAlignment>& found,
-                                const std::function<void()>& step) const {
-  auto stepAll = [&] {
-    for (std::size_t i = 0; step && i < found.size(); ++i)
-      step();
-  };
+TAutoAlign::TRefineCut TAutoAlign::PlanRefineCut(const TLayerManagement& items) const {
+  TRefineCut plan;
   const TLayerManagement::TLockedView view = items.LockedView();
-  const int count = view.Count();
-  if (count == 0 || static_cast<int>(found.size()) != count) return stepAll();
+  if (view.Count() == 0) return plan;
   const double s = items.GetItemScale();
   const TSize work = items.WorkSize();
-  const int angle = items.GetRotation();
   const TLayerItemObject& first = view[0];
   const TPointF f0 = first.GetFineOffset();
   const TSize shown = first.DisplaySize();
@@ -117,27 +123,46 @@ void TAutoAlign::RefineOnPhotos(const TLayerManagement& items, std::vector<TAlig
   const double right = std::min(Region.Right * work.Width / s, f0.X + shown.Width / s);
   const double bottom = std::min(Region.Bottom * work.Height / s, f0.Y + shown.Height / s);
   const double longer = std::max(right - left, bottom - top);
-  if (!(right - left >= 32 && bottom - top >= 32)) return stepAll();
+  if (!(right - left >= 32 && bottom - top >= 32)) return plan;
   double r = 0.5;
-  while (longer * r > kRefineSide && r > 0.125)
+  while (longer * r / 2 >= kRefineMinSide && r > 0.125)
     r /= 2;
-  if (longer * r > kRefineSide) r = kRefineSide / longer;
-  const int ow = SmoothSize(static_cast<int>((right - left) * r));
-  const int oh = SmoothSize(static_cast<int>((bottom - top) * r));
-  if (ow < 16 || oh < 16) return stepAll();
+  if (longer * r > kRefineMaxSide) r = kRefineMaxSide / longer;
+  plan.Width = SmoothSize(static_cast<int>((right - left) * r));
+  plan.Height = SmoothSize(static_cast<int>((bottom - top) * r));
   // Centred on the region, so the cut's whole pixels lose nothing one-sided.
-  left += ((right - left) - ow / r) / 2;
-  top += ((bottom - top) - oh / r) / 2;
-  const TIKRectF region{left, top, left + ow / r, top + oh / r};
-  auto cut = [&region, angle, ow, oh](const TLayerItemObject& item, TPointF at) {
-    const TIKImage frame = IKTrimFrameFine(
-        item.GetFileName(), angle,
-        {region.left - at.X, region.top - at.Y, region.right - at.X, region.bottom - at.Y}, ow, oh);
-    return frame.IsEmpty() ? TBitmap24() : IKBitmapFromDib(frame);
+  left += ((right - left) - plan.Width / r) / 2;
+  top += ((bottom - top) - plan.Height / r) / 2;
+  plan.Region = {left, top, left + plan.Width / r, top + plan.Height / r};
+  plan.Scale = r;
+  plan.Angle = items.GetRotation();
+  return plan;
+}
+
+TBitmap24 TAutoAlign::TRefineCut::From(const TLayerItemObject& item, TPointF at) const {
+  const TIKImage frame = IKTrimFrameFine(
+      item.GetFileName(), Angle,
+      {Region.left - at.X, Region.top - at.Y, Region.right - at.X, Region.bottom - at.Y}, Width,
+      Height);
+  return frame.IsEmpty() ? TBitmap24() : IKBitmapFromDib(frame);
+}
+
+void TAutoAlign::RefineOnPhotos(const TLayerManagement& items, const TRefineCut& cut,
+                                const TBitmap24& reference, std::vector<TAlignment>& found,
+                                const std::function<void()>& step) const {
+  auto stepAll = [&] {
+    for (std::size_t i = 0; step && i < found.size(); ++i)
+      step();
   };
-  const TBitmap24 reference = cut(first, f0);
-  if (reference.IsEmpty()) return stepAll();
-  const TPhaseCorrelator correlator(reference, {0, 0, ow, oh});
+  const TLayerManagement::TLockedView view = items.LockedView();
+  const int count = view.Count();
+  if (count == 0 || static_cast<int>(found.size()) != count || !cut.Usable() ||
+      reference.IsEmpty()) {
+    return stepAll();
+  }
+  const double s = items.GetItemScale();
+  const double r = cut.Scale;
+  const TPhaseCorrelator correlator(reference, {0, 0, cut.Width, cut.Height});
   // The display copies placed it to a work pixel; a match farther off than
   // that is taken for a mistake, and the display copies' answer stands.
   const double reach = 1.5 / s;
@@ -157,7 +182,7 @@ void TAutoAlign::RefineOnPhotos(const TLayerManagement& items, std::vector<TAlig
     jobs.Add(
         [&, i]() -> TRefined {
           if (i == 0 || !a.Trusted) return {i, std::nullopt};
-          const TBitmap24 bitmap = cut(item, a.FineAfter);
+          const TBitmap24 bitmap = cut.From(item, a.FineAfter);
           if (bitmap.IsEmpty()) return {i, std::nullopt};
           const TIKShiftF shift = correlator.MeasureFine(bitmap);
           const double dx = shift.dx / r, dy = shift.dy / r;

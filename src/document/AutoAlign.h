@@ -5,10 +5,13 @@
 #include <vector>
 
 #include "document/Geometry.h"
+#include "imaging/Bitmap24.h"
+#include "imaging/ImageKit.h"
 
 namespace kalvane {
 
 class TLayerManagement;
+class TLayerItemObject;
 
 // What aligning found for one item.
 struct TAlignment {
@@ -44,10 +47,12 @@ class TAutoAlign {
   // Below this the match is not trusted and the item keeps its offset.
   static constexpr double kMinConfidence = 8.0;
 
-  // The refinement's cut is at most this many pixels along its longer
-  // side: decoded at 1/2, 1/4 or 1/8 of the photo's size, whichever is
-  // the largest that fits.
-  static constexpr int kRefineSide = 1024;
+  // The refinement's cut: decoded at 1/2, 1/4 or 1/8 of the photo's size,
+  // the smallest that keeps at least kRefineMinSide pixels along the
+  // region's longer side (a fortieth of a pixel there is still well under
+  // a photo pixel), and at most kRefineMaxSide.
+  static constexpr int kRefineMinSide = 448;
+  static constexpr int kRefineMaxSide = 1024;
 
   void SetRegion(const TAlignRegion& region) { Region = region; }
   // Off: only the display copies are compared (whole work pixels).
@@ -59,8 +64,21 @@ class TAutoAlign {
   static void Apply(TLayerManagement& items, const std::vector<TAlignment>& alignments);
 
  private:
+  // The region as the refinement cuts it from every photo: where on the
+  // canvas (photo pixels) and at what size.
+  struct TRefineCut {
+    TIKRectF Region;
+    int Width = 0, Height = 0;
+    double Scale = 0;  // cut pixels per photo pixel
+    int Angle = 0;
+    bool Usable() const { return Width >= 16 && Height >= 16; }
+    // The region from the item's photo placed at `at`; empty on failure.
+    TBitmap24 From(const TLayerItemObject& item, TPointF at) const;
+  };
+  TRefineCut PlanRefineCut(const TLayerManagement& items) const;
   // Moves the trusted items' FineAfter to where their photos say.
-  void RefineOnPhotos(const TLayerManagement& items, std::vector<TAlignment>& found,
+  void RefineOnPhotos(const TLayerManagement& items, const TRefineCut& cut,
+                      const TBitmap24& reference, std::vector<TAlignment>& found,
                       const std::function<void()>& step) const;
 
   TAlignRegion Region;

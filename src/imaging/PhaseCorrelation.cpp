@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
 #include <mutex>
 #include <numbers>
 #include <vector>
@@ -109,8 +108,8 @@ void TPhaseCorrelator::Prepare(const TBitmap24& bitmap, float* out) const {
   }
 }
 
-void TPhaseCorrelator::Correlate(const TBitmap24& image, float* surface,
-                                 const std::function<float(int kx, int ky)>& weight) const {
+void TPhaseCorrelator::Correlate(const TBitmap24& image, float* surface, const float* weightX,
+                                 const float* weightY) const {
   const int w = Width, h = Height;
   const std::size_t n = TPlans::SpectrumSize(w, h);
   const std::size_t half = static_cast<std::size_t>(w) / 2 + 1;
@@ -118,16 +117,21 @@ void TPhaseCorrelator::Correlate(const TBitmap24& image, float* surface,
   Prepare(image, surface);
   fftwf_execute_dft_r2c(Plans->Forward, surface, spectrum.P);
   // The normalised cross-power spectrum: only the phase, which holds the
-  // shift, is kept.
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::complex<float> r(Plans->Reference.P[i][0], Plans->Reference.P[i][1]);
-    const std::complex<float> m(spectrum.P[i][0], spectrum.P[i][1]);
-    std::complex<float> q = r * std::conj(m);
-    const float length = std::abs(q);
-    q = length > 1e-12f ? q / length : std::complex<float>(0, 0);
-    if (weight) q *= weight(static_cast<int>(i % half), static_cast<int>(i / half));
-    spectrum.P[i][0] = q.real();
-    spectrum.P[i][1] = q.imag();
+  // shift, is kept. (Written out: std::abs and complex division take
+  // more time here than the transforms.)
+  for (std::size_t y = 0; y < static_cast<std::size_t>(h); ++y) {
+    const float wy = weightY ? weightY[y] : 1.0f;
+    fftwf_complex* q = spectrum.P + y * half;
+    const fftwf_complex* r = Plans->Reference.P + y * half;
+    for (std::size_t x = 0; x < half; ++x) {
+      const float re = r[x][0] * q[x][0] + r[x][1] * q[x][1];
+      const float im = r[x][1] * q[x][0] - r[x][0] * q[x][1];
+      const float length2 = re * re + im * im;
+      float k = length2 > 1e-24f ? 1.0f / std::sqrt(length2) : 0.0f;
+      if (weightX) k *= weightX[x] * wy;
+      q[x][0] = re * k;
+      q[x][1] = im * k;
+    }
   }
   fftwf_execute_dft_c2r(Plans->Inverse, spectrum.P, surface);
 }
@@ -180,7 +184,7 @@ TIKShift TPhaseCorrelator::Measure(const TBitmap24& image) const {
   if (!Usable()) return {};
   const int w = Width, h = Height;
   TFloats surface(static_cast<std::size_t>(w) * h);
-  Correlate(image, surface.P, nullptr);
+  Correlate(image, surface.P, nullptr, nullptr);
   const TPeak peak = FindPeak(surface.P, w, h);
   TIKShift shift;
   shift.dx = peak.x > w / 2 ? peak.x - w : peak.x;
@@ -206,9 +210,7 @@ TIKShiftF TPhaseCorrelator::MeasureFine(const TBitmap24& image) const {
     gy[static_cast<std::size_t>(y)] = static_cast<float>(std::exp(-k * v * v));
   }
   TFloats surface(static_cast<std::size_t>(w) * h);
-  Correlate(image, surface.P, [&](int kx, int ky) {
-    return gx[static_cast<std::size_t>(kx)] * gy[static_cast<std::size_t>(ky)];
-  });
+  Correlate(image, surface.P, gx.data(), gy.data());
   const TPeak peak = FindPeak(surface.P, w, h);
   auto at = [&](int x, int y) {
     x = (x + w) % w;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <memory>
 
 #include "imaging/Bitmap24.h"
@@ -48,9 +47,10 @@ class TPhaseCorrelator {
   // would otherwise match themselves at no shift).
   void Prepare(const TBitmap24& bitmap, float* out) const;
   // The correlation surface of the image against the reference, its
-  // spectrum weighted by `weight` (may be empty) before it is turned back.
-  void Correlate(const TBitmap24& image, float* surface,
-                 const std::function<float(int kx, int ky)>& weight) const;
+  // spectrum weighted by weightX[kx] * weightY[ky] (when given) before it
+  // is turned back.
+  void Correlate(const TBitmap24& image, float* surface, const float* weightX,
+                 const float* weightY) const;
   TIKRect Rect;
   int Width = 0, Height = 0;
   std::unique_ptr<TPlans> Plans;
