@@ -4,6 +4,10 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <cmath>
+#include <iterator>
 
 #include "base/Round.h"
 #include "document/BandCorner.h"
@@ -28,6 +32,49 @@ TCanvas::TCanvas(TProjectDocument& document, QWidget* parent)
     : QWidget(parent), Document(document) {
   setObjectName("pboxMain");
   setAttribute(Qt::WA_OpaquePaintEvent, false);
+  Levels.OnReady = [this] { update(); };
+}
+
+double TCanvas::ItemScale() const {
+  const double s = Document.LayerItems().GetItemScale();
+  return s > 0 ? s : 1.0;
+}
+
+QSize TCanvas::WorkSize() const {
+  if (Document.LayerItems().Count() == 0) return {100, 100};
+  const TSize work = Document.LayerItems().WorkSize();
+  return {std::max(work.Width, 1), std::max(work.Height, 1)};
+}
+
+double TCanvas::FitScale() const {
+  const QSize work = WorkSize();
+  return std::min(static_cast<double>(width()) / work.width(),
+                  static_cast<double>(height()) / work.height());
+}
+
+void TCanvas::SetView(double newZoom, QPointF newOrigin) {
+  zoom = newZoom > 0 ? newZoom : 0;
+  if (zoom == 0) {
+    origin = {};
+  } else {
+    // Held so the view does not leave the work bitmap, where the bitmap
+    // is larger than the view; smaller, it stays at the top-left.
+    const double k = ViewScale();
+    const QSize work = WorkSize();
+    const double maxX = std::max(0.0, work.width() - width() / k);
+    const double maxY = std::max(0.0, work.height() - height() / k);
+    origin = {std::clamp(newOrigin.x(), 0.0, maxX), std::clamp(newOrigin.y(), 0.0, maxY)};
+  }
+  update();
+}
+
+QPointF TCanvas::ToWork(QPointF screen) const {
+  const double k = ViewScale();
+  return screen / k + ViewOrigin();
+}
+
+QPointF TCanvas::ToScreen(QPointF work) const {
+  return (work - ViewOrigin()) * ViewScale();
 }
 
 void TCanvas::paintEvent(QPaintEvent*) {
@@ -38,6 +85,11 @@ void TCanvas::paintEvent(QPaintEvent*) {
     work.FillWhite();
   }
   QPainter painter(this);
+  drewPhoto = false;
+  if (zoom > 0) {
+    PaintZoomed(painter);
+    return;
+  }
   int w = 0, h = 0;
   {
     // List first, then canvas: the lock order of the document.
@@ -58,6 +110,62 @@ void TCanvas::paintEvent(QPaintEvent*) {
     drawnHeight = h;
     if (OnDrawnSizeChanged) OnDrawnSizeChanged(w, h);
   }
+}
+
+void TCanvas::PaintZoomed(QPainter& painter) {
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  {
+    const TLayerManagement::TLockedView view = Document.LayerItems().LockedView();
+    TBitmap24& work = Document.WorkBitmap();
+    CanvasLock lock(work);
+    if (work.IsEmpty()) return;
+    const QImage image(work.Bits(), work.Width(), work.Height(),
+                       static_cast<qsizetype>(work.Stride()), QImage::Format_BGR888);
+    // Only the part in view is scaled.
+    const QRectF shown(ToWork({0, 0}), ToWork(QPointF(width(), height())));
+    const QRectF source = shown.intersected(QRectF(0, 0, work.Width(), work.Height()));
+    if (!source.isEmpty()) {
+      painter.drawImage(QRectF(ToScreen(source.topLeft()), ToScreen(source.bottomRight())), image,
+                        source);
+    }
+  }
+  // Beyond the work bitmap's own pixels the photo itself shows more (in
+  // the normal view; the monochrome view is a blend of every item).
+  if (ViewScale() > 1 && Document.LayerItems().GetMonoMode() == 0) drewPhoto = PaintPhoto(painter);
+}
+
+bool TCanvas::PaintPhoto(QPainter& painter) {
+  std::string path;
+  TPointF fine;
+  {
+    const TLayerManagement::TLockedView view = Document.LayerItems().LockedView();
+    const TLayerItemObject* current = view.Selected();
+    if (!current || !current->HasImage()) return false;
+    path = current->GetFileName();
+    fine = current->GetFineOffset();
+  }
+  const double s = ItemScale();
+  // The smallest decode that still has a pixel for every screen pixel.
+  int shrink = 1;
+  for (const int n : {8, 4, 2}) {
+    if (zoom * n <= 1.0) {
+      shrink = n;
+      break;
+    }
+  }
+  const TPhotoLevels::TLevel* level = Levels.Get(path, Document.LayerItems().GetRotation(), shrink);
+  if (!level || level->Image.isNull() || level->PerPixel <= 0) return false;
+  // Photo pixel p lies at work pixel (p + fine) * s.
+  const QRectF photo(0, 0, level->Image.width() / level->PerPixel,
+                     level->Image.height() / level->PerPixel);
+  const QPointF f(fine.X, fine.Y);
+  const QRectF shown(ToWork({0, 0}) / s - f, ToWork(QPointF(width(), height())) / s - f);
+  const QRectF part = shown.intersected(photo);
+  if (part.isEmpty()) return true;
+  const QRectF target(ToScreen((part.topLeft() + f) * s), ToScreen((part.bottomRight() + f) * s));
+  const QRectF source(part.topLeft() * level->PerPixel, part.bottomRight() * level->PerPixel);
+  painter.drawImage(target, level->Image, source);
+  return true;
 }
 
 namespace {
@@ -112,6 +220,14 @@ void TMouseTarget::mouseReleaseEvent(QMouseEvent* e) {
   if (OnRelease) OnRelease(*e);
 }
 
+void TMouseTarget::wheelEvent(QWheelEvent* e) {
+  if (OnWheel && OnWheel(*e)) {
+    e->accept();
+  } else {
+    e->ignore();
+  }
+}
+
 void TMouseTarget::paintEvent(QPaintEvent* e) {
   QFrame::paintEvent(e);
   if (!OnPaint) return;
@@ -139,6 +255,23 @@ TWorkArea::TWorkArea(TProjectDocument& document, QWidget* parent)
   pboxDrag->OnPress = [this](QMouseEvent& e) { DragPress(e); };
   pboxDrag->OnMove = [this](QMouseEvent& e) { DragMove(e); };
   pboxDrag->OnRelease = [this](QMouseEvent& e) { DragRelease(e); };
+  pboxDrag->OnWheel = [this](QWheelEvent& e) { return Wheel(e); };
+  pboxDrag->setMouseTracking(true);  // the status line follows the pointer
+  scrWorkH = new QScrollBar(Qt::Horizontal, this);
+  scrWorkH->setObjectName("scrWorkH");
+  scrWorkV = new QScrollBar(Qt::Vertical, this);
+  scrWorkV->setObjectName("scrWorkV");
+  for (QScrollBar* bar : {scrWorkH, scrWorkV}) {
+    bar->hide();
+    connect(bar, &QScrollBar::valueChanged, this, [this] {
+      if (Zoom() <= 0) return;
+      const double k = pboxMain->ViewScale();
+      pboxMain->SetView(Zoom(), QPointF(scrWorkH->value() / k, scrWorkV->value() / k));
+      ViewChanged();
+    });
+  }
+  shpHoGuide->OnPaint = [this](QPainter& painter) { PaintRuler(painter, true); };
+  shpVerGuide->OnPaint = [this](QPainter& painter) { PaintRuler(painter, false); };
   timDrag.setInterval(40);
   connect(&timDrag, &QTimer::timeout, this, &TWorkArea::timDragTimer);
 
@@ -174,9 +307,11 @@ TWorkArea::TWorkArea(TProjectDocument& document, QWidget* parent)
   guides.OnGuidesChanged = [this](TGuideManagement&) { SyncControls(); };
   BuildBox();
   pboxMain->OnDrawnSizeChanged = [this, &document](int w, int h) {
+    if (Zoom() > 0) return;
     document.GuideLines().SetAreaSize(w, h);
     document.TrimBox().SetAreaSize(w, h);
     SyncControls();
+    ShowStatus();
   };
   setMinimumSize(120, 120);
 }
@@ -188,14 +323,187 @@ void TWorkArea::resizeEvent(QResizeEvent*) {
   shpHoGuide->setGeometry(23, 3, w - 25, 22);
   shpVerGuide->setGeometry(2, 23, 22, h - 25);
   shpMain->setGeometry(24, 24, w - 27, h - 26);
-  pboxMain->setGeometry(kOrigin, kOrigin, w - 35, h - 34);
-  pboxDrag->setGeometry(pboxMain->geometry());
+  LayoutCanvas();
   Document.GuideLines().Relayout();
   if (TSize{w, h} != lastProposed) {
     Document.TrimBox().Update(false);
     lastProposed = {w, h};
   }
   SyncControls();
+  if (Zoom() > 0) SetZoom(Zoom(), CanvasCentre());
+}
+
+void TWorkArea::LayoutCanvas() {
+  // Zoomed, the scroll bars take a strip along the right and the bottom.
+  const int w = width(), h = height();
+  const int bar = Zoom() > 0 ? 14 : 0;
+  pboxMain->setGeometry(kOrigin, kOrigin, w - 35 - bar, h - 34 - bar);
+  pboxDrag->setGeometry(pboxMain->geometry());
+  scrWorkH->setGeometry(kOrigin, kOrigin + pboxMain->height(), pboxMain->width(), bar);
+  scrWorkV->setGeometry(kOrigin + pboxMain->width(), kOrigin, bar, pboxMain->height());
+  scrWorkH->setVisible(bar > 0);
+  scrWorkV->setVisible(bar > 0);
+}
+
+// ---- zoom and pan ---------------------------------------------------------------
+
+QPointF TWorkArea::CanvasCentre() const {
+  return {pboxMain->width() / 2.0, pboxMain->height() / 2.0};
+}
+
+void TWorkArea::SetZoom(double zoom, QPointF about) {
+  if (zoom > 0) zoom = std::clamp(zoom, kZoomSteps[0], kZoomSteps[std::size(kZoomSteps) - 1]);
+  const QPointF fixed = pboxMain->ToWork(about);
+  const bool bars = (zoom > 0) != (Zoom() > 0);
+  pboxMain->SetView(zoom, {});
+  if (bars) LayoutCanvas();
+  // The work point under `about` stays there.
+  const double k = pboxMain->ViewScale();
+  pboxMain->SetView(zoom, fixed - about / k);
+  ViewChanged();
+}
+
+void TWorkArea::ZoomIn(QPointF about) {
+  const double now = Zoom() > 0 ? Zoom() : pboxMain->FitScale() * pboxMain->ItemScale();
+  for (const double step : kZoomSteps) {
+    if (step > now * 1.0001) return SetZoom(step, about);
+  }
+}
+
+void TWorkArea::ZoomOut(QPointF about) {
+  if (Zoom() <= 0) return;
+  const double fit = pboxMain->FitScale() * pboxMain->ItemScale();
+  for (auto it = std::rbegin(kZoomSteps); it != std::rend(kZoomSteps); ++it) {
+    // Below the fit, the fit itself.
+    if (*it < Zoom() * 0.9999) return SetZoom(*it <= fit ? 0 : *it, about);
+  }
+  SetZoom(0, about);
+}
+
+void TWorkArea::PanBy(QPointF screen) {
+  if (Zoom() <= 0) return;
+  pboxMain->SetView(Zoom(), pboxMain->ViewOrigin() - screen / pboxMain->ViewScale());
+  ViewChanged();
+}
+
+bool TWorkArea::Wheel(QWheelEvent& e) {
+  // The plain wheel keeps turning the item list (the window's rule).
+  if (!(e.modifiers() & Qt::ControlModifier) || e.angleDelta().y() == 0) return false;
+  if (e.angleDelta().y() > 0) {
+    ZoomIn(e.position());
+  } else {
+    ZoomOut(e.position());
+  }
+  return true;
+}
+
+void TWorkArea::ViewChanged() {
+  const double k = pboxMain->ViewScale();
+  const QSize work = pboxMain->WorkSize();
+  TGuideManagement& guides = Document.GuideLines();
+  TBandManagement& box = Document.TrimBox();
+  if (Zoom() > 0) {
+    const QPointF origin = pboxMain->ViewOrigin() * k;
+    const int w = RoundInt(work.width() * k), h = RoundInt(work.height() * k);
+    const int ox = kOrigin - RoundInt(origin.x()), oy = kOrigin - RoundInt(origin.y());
+    guides.SetOrigin(ox, oy);
+    guides.SetAreaSize(w, h);
+    box.SetViewOrigin(ox, oy);
+    box.SetAreaSize(w, h);
+    for (QScrollBar* bar : {scrWorkH, scrWorkV}) {
+      const bool horizontal = bar == scrWorkH;
+      const QSignalBlocker hold(bar);
+      const int extent = horizontal ? w : h;
+      const int page = horizontal ? pboxMain->width() : pboxMain->height();
+      bar->setRange(0, std::max(0, extent - page));
+      bar->setPageStep(page);
+      bar->setSingleStep(std::max(page / 20, 1));
+      bar->setValue(RoundInt(horizontal ? origin.x() : origin.y()));
+    }
+  } else {
+    guides.SetOrigin(kOrigin, kOrigin);
+    box.SetOrigin(kOrigin, kOrigin);
+    const int w = RoundInt(work.width() * k), h = RoundInt(work.height() * k);
+    guides.SetAreaSize(w, h);
+    box.SetAreaSize(w, h);
+  }
+  SyncControls();
+  shpHoGuide->update();
+  shpVerGuide->update();
+  pboxMain->update();
+  ShowStatus();
+}
+
+// ---- rulers and status --------------------------------------------------------
+
+void TWorkArea::PaintRuler(QPainter& painter, bool horizontal) {
+  // Canvas positions in photo pixels of the work canvas, whatever the zoom.
+  const double perPhoto = pboxMain->ViewScale() * pboxMain->ItemScale();  // screen px
+  if (!(perPhoto > 0)) return;
+  // A tick at least every 60 screen pixels, at 1, 2 or 5 times a power of ten.
+  double step = 1;
+  while (step * perPhoto < 60) {
+    const double next[] = {step * 2, step * 5, step * 10};
+    for (const double n : next) {
+      if (n * perPhoto >= 60 || n == step * 10) {
+        step = n;
+        break;
+      }
+    }
+  }
+  QWidget* ruler = horizontal ? static_cast<QWidget*>(shpHoGuide) : shpVerGuide;
+  // The ruler's own position of canvas position 0.
+  const int canvasAt = horizontal ? kOrigin - ruler->x() : kOrigin - ruler->y();
+  const double firstPhoto = (horizontal ? pboxMain->ViewOrigin().x() : pboxMain->ViewOrigin().y()) /
+                            pboxMain->ItemScale();
+  const int length = horizontal ? ruler->width() : ruler->height();
+  const int across = horizontal ? ruler->height() : ruler->width();
+  painter.setPen(QColor(60, 80, 110));
+  QFont font = painter.font();
+  font.setPixelSize(9);
+  painter.setFont(font);
+  for (double v = std::floor(firstPhoto / step) * step;; v += step) {
+    const double at = canvasAt + (v - firstPhoto) * perPhoto;
+    if (at > length) break;
+    if (at < canvasAt) continue;
+    const int p = RoundInt(at);
+    if (horizontal) {
+      painter.drawLine(p, across - 6, p, across);
+      painter.drawText(p + 2, across - 8, QString::number(v, 'f', 0));
+    } else {
+      painter.drawLine(across - 6, p, across, p);
+      painter.save();
+      painter.translate(across - 8, p + 2);
+      painter.rotate(-90);
+      painter.drawText(-30, 0, 30, 10, Qt::AlignRight, QString::number(v, 'f', 0));
+      painter.restore();
+    }
+  }
+}
+
+QString TWorkArea::StatusText() const {
+  const double s = pboxMain->ItemScale();
+  const double zoom = Zoom() > 0 ? Zoom() : pboxMain->FitScale() * s;
+  QString text = QString::fromUtf8(Zoom() > 0 ? "ズーム %1 %" : "全体表示 (%1 %)")
+                     .arg(zoom * 100, 0, 'f', zoom * 100 < 10 ? 1 : 0);
+  if (pointer.x() >= 0) {
+    const QPointF at = pboxMain->ToWork(pointer) / s;
+    text += QString::fromUtf8("   位置 %1, %2").arg(at.x(), 0, 'f', 1).arg(at.y(), 0, 'f', 1);
+  }
+  if (const TLayerItemObject* current = Document.LayerItems().GetSelected()) {
+    const TPointF f = current->GetFineOffset();
+    text += QString::fromUtf8("   オフセット %1, %2").arg(f.X, 0, 'f', 2).arg(f.Y, 0, 'f', 2);
+  }
+  const QSize work = pboxMain->WorkSize();
+  const TRelBox box = Document.TrimBox().GetRelBox();
+  text += QString::fromUtf8("   ボックス %1 × %2 px")
+              .arg(RoundInt((box.p2x - box.p1x) * work.width() / s))
+              .arg(RoundInt((box.p2y - box.p1y) * work.height() / s));
+  return text;
+}
+
+void TWorkArea::ShowStatus() {
+  if (OnStatus) OnStatus(StatusText());
 }
 
 // ---- image drag ---------------------------------------------------------------
@@ -203,6 +511,14 @@ void TWorkArea::resizeEvent(QResizeEvent*) {
 void TWorkArea::DragPress(QMouseEvent& e) {
   if (e.button() == Qt::RightButton) {
     if (OnPopup && PreviewIdle()) OnPopup(e.globalPosition().toPoint());
+    return;
+  }
+  // The middle button, or the left with space held, pans a zoomed canvas.
+  if (Zoom() > 0 &&
+      (e.button() == Qt::MiddleButton || (e.button() == Qt::LeftButton && spaceHeld))) {
+    panning = true;
+    panLast = e.position();
+    pboxDrag->setCursor(Qt::ClosedHandCursor);
     return;
   }
   if (e.button() != Qt::LeftButton || !PreviewIdle()) return;
@@ -216,38 +532,64 @@ void TWorkArea::DragPress(QMouseEvent& e) {
   }
   dragStartMouse = e.position().toPoint();
   dragStartOffset = current->GetOffset();
-  dragOffset = dragStartOffset;
+  dragStartFine = dragFine = current->GetFineOffset();
   dragging = true;
   dragMoved = false;
   timDrag.start();
 }
 
 void TWorkArea::DragMove(QMouseEvent& e) {
+  pointer = e.position();
+  if (panning) {
+    PanBy(e.position() - panLast);
+    panLast = e.position();
+    return;
+  }
+  ShowStatus();
   if (!dragging || !PreviewIdle() || Document.LayerItems().Count() == 0) return;
   // Only the target is computed here; the timer applies it.
-  const double scale = pboxMain->CanvasScale();
+  const double s = pboxMain->ItemScale();
   const QPoint p = e.position().toPoint();
-  dragOffset = {
-      TLayerItemObject::ClampOffset(std::int64_t{RoundInt((p.x() - dragStartMouse.x()) / scale)} +
-                                    dragStartOffset.X),
-      TLayerItemObject::ClampOffset(std::int64_t{RoundInt((p.y() - dragStartMouse.y()) / scale)} +
-                                    dragStartOffset.Y)};
+  if (Zoom() > 0) {
+    // By the pointer's movement at this zoom, to a fraction of a photo pixel.
+    const double perPhoto = Zoom();
+    dragFine = {dragStartFine.X + (p.x() - dragStartMouse.x()) / perPhoto,
+                dragStartFine.Y + (p.y() - dragStartMouse.y()) / perPhoto};
+  } else {
+    // At fit, whole work pixels, as the work area has always moved.
+    const double scale = pboxMain->CanvasScale();
+    const std::int64_t dx = RoundInt((p.x() - dragStartMouse.x()) / scale);
+    const std::int64_t dy = RoundInt((p.y() - dragStartMouse.y()) / scale);
+    dragFine = {TLayerItemObject::ClampOffset(dragStartOffset.X + dx) / s +
+                    (dragStartFine.X - dragStartOffset.X / s),
+                TLayerItemObject::ClampOffset(dragStartOffset.Y + dy) / s +
+                    (dragStartFine.Y - dragStartOffset.Y / s)};
+  }
   dragMoved = true;
 }
 
 void TWorkArea::timDragTimer() {
   if (Document.LayerItems().Count() == 0) return;
-  if (TLayerItemObject* current = Document.LayerItems().GetSelected()) {
-    current->SetOffset(dragOffset);
-    Repaint();
-  }
+  if (TLayerItemObject* current = Document.LayerItems().GetSelected()) MoveItem(*current, dragFine);
+}
+
+void TWorkArea::MoveItem(TLayerItemObject& item, TPointF fine) {
+  item.SetFineOffset(fine);
+  Repaint();
+  ShowStatus();
 }
 
 void TWorkArea::DragRelease(QMouseEvent& e) {
+  if (panning) {
+    panning = false;
+    pboxDrag->setCursor(Qt::SizeAllCursor);
+    return;
+  }
   if (e.button() != Qt::LeftButton || !PreviewIdle() || Document.LayerItems().Count() == 0) return;
   if (dragMoved) {
     if (SetUndoEnabled) SetUndoEnabled(true);
     undoOffset = dragStartOffset;
+    undoFine = dragStartFine;
     Document.MarkModified();
   }
   dragging = false;
@@ -262,10 +604,7 @@ void TWorkArea::Repaint() {
 
 void TWorkArea::UndoMove() {
   if (Document.LayerItems().Count() == 0 || !CanUndo()) return;
-  if (TLayerItemObject* current = Document.LayerItems().GetSelected()) {
-    current->SetOffset(undoOffset);
-    Repaint();
-  }
+  if (TLayerItemObject* current = Document.LayerItems().GetSelected()) MoveItem(*current, undoFine);
   ClearUndo();
 }
 
@@ -281,9 +620,10 @@ void TWorkArea::Nudge(int dx, int dy) {
     if (OnLockedMove && PreviewIdle()) OnLockedMove();
     return;
   }
-  const TPoint offset = current->GetOffset();
-  current->SetOffset({offset.X + dx, offset.Y + dy});
-  Repaint();
+  // One screen pixel at this zoom; one work pixel at fit.
+  const double perPixel = Zoom() > 0 ? Zoom() : pboxMain->ItemScale();
+  const TPointF fine = current->GetFineOffset();
+  MoveItem(*current, {fine.X + dx / perPixel, fine.Y + dy / perPixel});
   Document.MarkModified();
 }
 
