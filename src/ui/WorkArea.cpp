@@ -691,21 +691,28 @@ void TWorkArea::CornerEvent(TBandCorner& corner, QMouseEvent& e, QEvent::Type ty
 void TWorkArea::SyncBox() {
   TBandManagement& box = Document.TrimBox();
   const bool visible = box.GetVisible();
+  // Zoomed, the box reaches past the canvas: only its part on it shows.
+  const bool zoomed = Zoom() > 0;
+  const QRect canvas = pboxMain->geometry();
+  auto held = [zoomed, &canvas](const QRect& r) { return zoomed ? r.intersected(canvas) : r; };
   for (int i = 0; i < 4; ++i) {
     QWidget* edge = edgeWidgets[static_cast<std::size_t>(i)];
     const TBoundsRect r = box.Edges()[static_cast<std::size_t>(i)];
-    edge->setGeometry(RectOf({r.Left, r.Top, std::max(r.Width, 1), std::max(r.Height, 1)}));
-    edge->setVisible(visible);
+    const QRect line = held(RectOf({r.Left, r.Top, std::max(r.Width, 1), std::max(r.Height, 1)}));
+    edge->setGeometry(line);
+    edge->setVisible(visible && !line.isEmpty());
     QWidget* shade = shadeWidgets[static_cast<std::size_t>(i)];
-    shade->setGeometry(RectOf(box.Shades()[static_cast<std::size_t>(i)]));
-    shade->setVisible(box.GetShadesVisible());  // the preview shows them with the box hidden
+    const QRect area = held(RectOf(box.Shades()[static_cast<std::size_t>(i)]));
+    shade->setGeometry(area);
+    // the preview shows them with the box hidden
+    shade->setVisible(box.GetShadesVisible() && !area.isEmpty());
   }
   for (int i = 0; i < 5; ++i) {
     TBandCorner& c = i < 4 ? box.Corner(i) : box.MoveHandle();
     TMouseTarget* w = cornerWidgets[static_cast<std::size_t>(i)];
     if (!c.TimerActive()) cornerTimers[static_cast<std::size_t>(i)]->stop();
     w->setGeometry(RectOf(c.Bounds()));
-    w->setVisible(visible && c.Visible);
+    w->setVisible(visible && c.Visible && (!zoomed || canvas.contains(w->geometry().center())));
     w->setCursor(box.GetLocked() ? Qt::ArrowCursor : CursorOf(c.Cursor));
     w->raise();
   }
@@ -769,7 +776,12 @@ void TWorkArea::SyncGuides() {
     w->setGeometry(g->GetOrientation() == TGuideShape::kHorizontal
                        ? line.adjusted(0, -kGuideGrab, 0, kGuideGrab)
                        : line.adjusted(-kGuideGrab, 0, kGuideGrab, 0));
-    w->setVisible(guides.GetVisible() && g->Visible);
+    const QPoint centre = line.center();
+    const bool onCanvas =
+        Zoom() <= 0 || (g->GetOrientation() == TGuideShape::kHorizontal
+                            ? centre.y() >= kOrigin && centre.y() < kOrigin + pboxMain->height()
+                            : centre.x() >= kOrigin && centre.x() < kOrigin + pboxMain->width());
+    w->setVisible(guides.GetVisible() && g->Visible && onCanvas);
     w->setCursor(CursorOf(g->Cursor()));
     w->raise();
   }

@@ -465,8 +465,10 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
       // the overlay: the canvas shows the work bitmap's pixel under a point
       const QImage shot = canvas->grab().toImage();
       const QPointF workPoint(0.3 * work.width(), 0.4 * work.height());
-      const QPoint screen =
-          canvas->ToScreen(workPoint + QPointF(0.5, 0.5) / canvas->ViewScale()).toPoint();
+      // (in the shot's own pixels, which may be more than the widget's)
+      const QPoint screen = (canvas->ToScreen(workPoint + QPointF(0.5, 0.5) / canvas->ViewScale()) *
+                             shot.devicePixelRatio())
+                                .toPoint();
       if (!QRect(QPoint(), shot.size()).contains(screen)) continue;
       const auto pixel = window->Document().WorkBitmap().GetPixel(static_cast<int>(workPoint.x()),
                                                                   static_cast<int>(workPoint.y()));
@@ -486,17 +488,22 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     PumpUntil([canvas] { return canvas->Levels.Pending() == 0; });
     const QImage shot = canvas->grab().toImage();
     QVERIFY(canvas->DrewPhoto());
-    auto at = [&](double px) { return canvas->ToScreen({px * s, 300 * s}).toPoint(); };
-    QCOMPARE(shot.pixelColor(at(600.5)), QColor(255, 0, 0));
-    QCOMPARE(shot.pixelColor(at(601.5)), QColor(0, 0, 255));
-    // panning decodes nothing again
+    auto shown = [&](double px) {
+      const QPointF at = canvas->ToScreen({px * s, 300 * s}) * shot.devicePixelRatio();
+      return shot.pixelColor(at.toPoint());
+    };
+    QCOMPARE(shown(600.5), QColor(255, 0, 0));
+    QCOMPARE(shown(601.5), QColor(0, 0, 255));
+    // panning with the middle button moves the picture with the pointer
+    // and decodes nothing again
+    const QPointF before = canvas->ToScreen({601 * s, 300 * s});
     Press(Area().pboxDrag, {60, 60}, Qt::MiddleButton);
     Mouse(Area().pboxDrag, QEvent::MouseMove, {20, 40}, Qt::NoButton, Qt::MiddleButton);
     Mouse(Area().pboxDrag, QEvent::MouseButtonRelease, {20, 40}, Qt::MiddleButton, Qt::NoButton);
     canvas->grab();
     QCOMPARE(canvas->Levels.Pending(), 0);
     QVERIFY(canvas->DrewPhoto());
-    QCOMPARE(canvas->ToScreen({601 * s, 300 * s}).toPoint(), at(601));
+    QCOMPARE(canvas->ToScreen({601 * s, 300 * s}), before + QPointF(-40, -20));
   }
 
   void theWheelScrollsTheListUnlessTheBarHasTheFocus() {
