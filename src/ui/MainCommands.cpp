@@ -256,7 +256,7 @@ void TfrmMain::AutoAlignClick() {
   AlignUndo.clear();
   std::string kept;
   for (const TAlignment& a : found) {
-    AlignUndo.emplace_back(a.Index, a.Before);
+    AlignUndo.emplace_back(a.Index, a.FineBefore);
     if (!a.Trusted) kept += "\r" + a.Name;
   }
   TAutoAlign::Apply(items, found);
@@ -270,7 +270,7 @@ void TfrmMain::AutoAlignClick() {
 void TfrmMain::AutoAlignUndoClick() {
   TLayerManagement& items = document->LayerItems();
   for (const auto& [index, offset] : AlignUndo) {
-    if (TLayerItemObject* item = items.GetItem(index)) item->SetOffset(offset);
+    if (TLayerItemObject* item = items.GetItem(index)) item->SetFineOffset(offset);
   }
   AlignUndo.clear();
   items.Render();

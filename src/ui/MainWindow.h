@@ -182,7 +182,7 @@ class TfrmMain : public QMainWindow,
   TDataPreview DataPreview;
   std::shared_ptr<TLoadThread> Loader;
   std::map<std::string, QAction*> Actions;
-  std::vector<std::pair<int, TPoint>> AlignUndo;  // offsets before the last alignment
+  std::vector<std::pair<int, TPointF>> AlignUndo;  // fine offsets before the last alignment
 
   TWorkArea* pnlMain = nullptr;
   TflmLayerList* flmLayer = nullptr;

@@ -9,6 +9,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -441,13 +442,16 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     window->OpenProject(samples, false);
     WaitForLoader();
     QVERIFY(Enabled("LM11") && !Enabled("LM12"));
-    Trigger("LM11");
     auto& items = window->Document().LayerItems();
+    items.GetItem(1)->SetFineOffset({0.3, -0.4});  // a fraction the undo must bring back
+    Trigger("LM11");
     QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{-3, 3}));
+    QVERIFY(std::abs(items.GetItem(1)->GetFineOffset().X + 8) < 0.2);  // the photos' 8 pixels
     QVERIFY(!window->Document().IsSaved());
     QVERIFY(Enabled("LM12"));
     Trigger("LM12");
     QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{0, 0}));
+    QCOMPARE(items.GetItem(1)->GetFineOffset(), (kalvane::TPointF{0.3, -0.4}));
     QVERIFY(!Enabled("LM12"));
     // With monochrome on, the overlay follows the alignment and its undo.
     Find<QAbstractButton>("btnLayerMono")->click();
