@@ -89,11 +89,12 @@ TAlignReport AlignItems(TLayerManagement& items, const TAlignRegion& region) {
   TAlignReport report;
   report.Items = found.size();
   report.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("  #  %-32s %12s %12s  confidence\n", "photo", "before", "after");
+  std::printf("  #  %-32s %12s %12s  %-20s confidence\n", "photo", "before", "after",
+              "after (photo pixels)");
   for (const TAlignment& a : found) {
-    std::printf("%3d  %-32s %5d,%-6d %5d,%-6d %8.1f%s\n", a.Index, a.Name.c_str(), a.Before.X,
-                a.Before.Y, a.After.X, a.After.Y, a.Confidence,
-                a.Trusted ? "" : "  not trusted: kept");
+    std::printf("%3d  %-32s %5d,%-6d %5d,%-6d %9.2f,%-10.2f %8.1f%s\n", a.Index, a.Name.c_str(),
+                a.Before.X, a.Before.Y, a.After.X, a.After.Y, a.FineAfter.X, a.FineAfter.Y,
+                a.Confidence, a.Trusted ? "" : "  not trusted: kept");
     report.Untrusted += a.Trusted ? 0 : 1;
   }
   return report;

@@ -93,8 +93,11 @@ int Info(const std::vector<std::string>& args) {
   for (const TProjectItemEntry& item : c.Items) {
     const bool found = ReadableFile(item.Name);
     missing += found ? 0 : 1;
-    std::printf("  %3d  %s  offset (%d, %d)%s\n", item.Index, item.Name.c_str(), item.X, item.Y,
-                found ? "" : "  [missing]");
+    const std::string fine =
+        item.HasFine ? " (" + FormatReal(item.FX) + ", " + FormatReal(item.FY) + " photo pixels)"
+                     : "";
+    std::printf("  %3d  %s  offset (%d, %d)%s%s\n", item.Index, item.Name.c_str(), item.X, item.Y,
+                fine.c_str(), found ? "" : "  [missing]");
   }
   std::printf("rotation: %d (hundredths of a degree)\n", c.Rotation);
   std::printf("guides: %zu\n", c.Guides.size());

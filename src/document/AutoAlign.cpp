@@ -1,11 +1,16 @@
 #include "document/AutoAlign.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <future>
+#include <optional>
+#include <utility>
 
 #include "base/OrderedWork.h"
 #include "base/Round.h"
 #include "document/LayerManagement.h"
+#include "imaging/ImageKit.h"
 #include "imaging/PhaseCorrelation.h"
 
 namespace kalvane {
@@ -34,19 +39,30 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
                      edge(Region.Right, work.Width, origin.X, refWidth),
                      edge(Region.Bottom, work.Height, origin.Y, refHeight)};
   const TPhaseCorrelator correlator(reference ? *reference : TBitmap24(), rect);
+  // The first photo's cut for the refinement is made while the display
+  // copies are compared: it needs nothing they find.
+  const TRefineCut cut = Refine ? PlanRefineCut(items) : TRefineCut();
+  std::future<TBitmap24> referenceCut;
+  if (cut.Usable()) {
+    referenceCut = std::async(std::launch::async,
+                              [&cut, &first] { return cut.From(first, first.GetFineOffset()); });
+  }
   TOrderedWork<TAlignment> jobs;
   auto deliver = [&](TAlignment a) {
     result.push_back(std::move(a));
-    if (step) step();
+    if (step && !Refine) step();
   };
+  const double s = items.GetItemScale();
+  const TPointF fineOrigin = first.GetFineOffset();
   for (int i = 0; i < count; ++i) {
     const TLayerItemObject& item = view[i];
     jobs.Add(
-        [&item, i, &correlator, origin] {
+        [&item, i, &correlator, origin, fineOrigin, s] {
           TAlignment a;
           a.Index = i;
           a.Name = item.GetItemName();
           a.Before = a.After = item.GetOffset();
+          a.FineBefore = a.FineAfter = item.GetFineOffset();
           if (i == 0) {
             a.Trusted = true;
             a.Confidence = 0;
@@ -60,19 +76,138 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
           if (a.Trusted) {
             a.After = {TLayerItemObject::ClampOffset(std::int64_t{origin.X} + shift.dx),
                        TLayerItemObject::ClampOffset(std::int64_t{origin.Y} + shift.dy)};
+            a.FineAfter = {fineOrigin.X + shift.dx / s, fineOrigin.Y + shift.dy / s};
           }
           return a;
         },
         deliver);
   }
   jobs.Finish(deliver);
+  if (Refine) {
+    const TBitmap24 firstCut = referenceCut.valid() ? referenceCut.get() : TBitmap24();
+    RefineOnPhotos(items, cut, firstCut, result, step);
+  }
   return result;
+}
+
+namespace {
+
+// The largest size up to n whose only prime factors are 2, 3 and 5: the
+// transforms are quick for those.
+int SmoothSize(int n) {
+  for (; n > 1; --n) {
+    int m = n;
+    for (const int p : {2, 3, 5}) {
+      while (m % p == 0)
+        m /= p;
+    }
+    if (m == 1) return n;
+  }
+  return n;
+}
+
+}  // namespace
+
+TAutoAlign::TRefineCut TAutoAlign::PlanRefineCut(const TLayerManagement& items) const {
+  TRefineCut plan;
+  const TLayerManagement::TLockedView view = items.LockedView();
+  if (view.Count() == 0) return plan;
+  const double s = items.GetItemScale();
+  const TSize work = items.WorkSize();
+  const TLayerItemObject& first = view[0];
+  const TPointF f0 = first.GetFineOffset();
+  const TSize shown = first.DisplaySize();
+  // The region on the canvas in photo pixels, held to the first photo.
+  double left = std::max(Region.Left * work.Width / s, f0.X);
+  double top = std::max(Region.Top * work.Height / s, f0.Y);
+  const double right = std::min(Region.Right * work.Width / s, f0.X + shown.Width / s);
+  const double bottom = std::min(Region.Bottom * work.Height / s, f0.Y + shown.Height / s);
+  const double longer = std::max(right - left, bottom - top);
+  if (!(right - left >= 32 && bottom - top >= 32)) return plan;
+  double r = 0.5;
+  while (longer * r / 2 >= kRefineMinSide && r > 0.125)
+    r /= 2;
+  if (longer * r > kRefineMaxSide) r = kRefineMaxSide / longer;
+  plan.Width = SmoothSize(static_cast<int>((right - left) * r));
+  plan.Height = SmoothSize(static_cast<int>((bottom - top) * r));
+  // Centred on the region, so the cut's whole pixels lose nothing one-sided.
+  left += ((right - left) - plan.Width / r) / 2;
+  top += ((bottom - top) - plan.Height / r) / 2;
+  plan.Region = {left, top, left + plan.Width / r, top + plan.Height / r};
+  plan.Scale = r;
+  plan.Angle = items.GetRotation();
+  return plan;
+}
+
+TBitmap24 TAutoAlign::TRefineCut::From(const TLayerItemObject& item, TPointF at) const {
+  const TIKImage frame = IKTrimFrameFine(
+      item.GetFileName(), Angle,
+      {Region.left - at.X, Region.top - at.Y, Region.right - at.X, Region.bottom - at.Y}, Width,
+      Height);
+  return frame.IsEmpty() ? TBitmap24() : IKBitmapFromDib(frame);
+}
+
+void TAutoAlign::RefineOnPhotos(const TLayerManagement& items, const TRefineCut& cut,
+                                const TBitmap24& reference, std::vector<TAlignment>& found,
+                                const std::function<void()>& step) const {
+  auto stepAll = [&] {
+    for (std::size_t i = 0; step && i < found.size(); ++i)
+      step();
+  };
+  const TLayerManagement::TLockedView view = items.LockedView();
+  const int count = view.Count();
+  if (count == 0 || static_cast<int>(found.size()) != count || !cut.Usable() ||
+      reference.IsEmpty()) {
+    return stepAll();
+  }
+  const double s = items.GetItemScale();
+  const double r = cut.Scale;
+  const TPhaseCorrelator correlator(reference, {0, 0, cut.Width, cut.Height});
+  // The display copies placed it to a work pixel; a match farther off than
+  // that is taken for a mistake, and the display copies' answer stands.
+  const double reach = 1.5 / s;
+  using TRefined = std::pair<int, std::optional<TPointF>>;
+  TOrderedWork<TRefined> jobs;
+  auto deliver = [&found, &step](TRefined refined) {
+    TAlignment& a = found[static_cast<std::size_t>(refined.first)];
+    if (refined.second) {
+      a.FineAfter = *refined.second;
+      a.Refined = true;
+    }
+    if (step) step();
+  };
+  for (int i = 0; i < count; ++i) {
+    const TAlignment& a = found[static_cast<std::size_t>(i)];
+    const TLayerItemObject& item = view[i];
+    jobs.Add(
+        [&, i]() -> TRefined {
+          if (i == 0 || !a.Trusted) return {i, std::nullopt};
+          const TBitmap24 bitmap = cut.From(item, a.FineAfter);
+          if (bitmap.IsEmpty()) return {i, std::nullopt};
+          const TIKShiftF shift = correlator.MeasureFine(bitmap);
+          const double dx = shift.dx / r, dy = shift.dy / r;
+          if (shift.sharpness < kMinConfidence / 2 || std::abs(dx) > reach ||
+              std::abs(dy) > reach) {
+            return {i, std::nullopt};
+          }
+          return {i, TPointF{a.FineAfter.X + dx, a.FineAfter.Y + dy}};
+        },
+        deliver);
+  }
+  jobs.Finish(deliver);
+  // The work-pixel offsets the items will have (as SetFineOffset rounds).
+  for (TAlignment& a : found) {
+    if (!a.Refined) continue;
+    const double scale = view[a.Index].GetScale();
+    a.After = {TLayerItemObject::ClampOffset(RoundInt(a.FineAfter.X * scale)),
+               TLayerItemObject::ClampOffset(RoundInt(a.FineAfter.Y * scale))};
+  }
 }
 
 void TAutoAlign::Apply(TLayerManagement& items, const std::vector<TAlignment>& alignments) {
   for (const TAlignment& a : alignments) {
     if (!a.Trusted) continue;
-    if (TLayerItemObject* item = items.GetItem(a.Index)) item->SetOffset(a.After);
+    if (TLayerItemObject* item = items.GetItem(a.Index)) item->SetFineOffset(a.FineAfter);
   }
 }
 

@@ -32,8 +32,11 @@ void TBandManagement::SetParent(IControlParent* parent) {
 }
 
 void TBandManagement::SetOrigin(int x, int y) {
-  if (x >= 0) Origin.X = x;
-  if (y >= 0) Origin.Y = y;
+  SetViewOrigin(x >= 0 ? x : Origin.X, y >= 0 ? y : Origin.Y);
+}
+
+void TBandManagement::SetViewOrigin(int x, int y) {
+  Origin = {x, y};
   for (auto& corner : Corners)
     corner->SetBoundsOrigin(Origin);
   Handle->SetBoundsOrigin(Origin);

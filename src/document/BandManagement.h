@@ -34,6 +34,9 @@ class TBandManagement {
   void SetParent(IControlParent* parent);
   bool HasParent() const { return Parent != nullptr; }
   void SetOrigin(int x, int y);
+  // The same for a zoomed canvas, which scrolls the image area past the
+  // panel's edge: there the origin may lie left of or above it.
+  void SetViewOrigin(int x, int y);
   TPoint GetOrigin() const { return Origin; }
   void SetAreaSize(int width, int height);
   TSize GetAreaSize() const { return AreaSize; }

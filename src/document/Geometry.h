@@ -10,6 +10,13 @@ struct TPoint {
   bool operator==(const TPoint&) const = default;
 };
 
+// A place to a fraction of a pixel.
+struct TPointF {
+  double X = 0;
+  double Y = 0;
+  bool operator==(const TPointF&) const = default;
+};
+
 struct TSize {
   std::int32_t Width = 0;
   std::int32_t Height = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -49,6 +50,18 @@ void TLayerItemObject::SetRotation(std::int32_t angle) {
   const long long difference = static_cast<long long>(angle) - Rotation;
   Rotate(static_cast<std::int32_t>(difference % 36000));
   Rotation = angle;
+}
+
+void TLayerItemObject::SetOffset(TPoint offset) {
+  Offset = {ClampOffset(offset.X), ClampOffset(offset.Y)};
+  Fine = {Offset.X / Scale, Offset.Y / Scale};
+}
+
+void TLayerItemObject::SetFineOffset(TPointF fine) {
+  const double limit = kMaxOffset / Scale;
+  auto held = [limit](double v) { return std::isfinite(v) ? std::clamp(v, -limit, limit) : 0.0; };
+  Fine = {held(fine.X), held(fine.Y)};
+  Offset = {ClampOffset(RoundInt(Fine.X * Scale)), ClampOffset(RoundInt(Fine.Y * Scale))};
 }
 
 void TLayerItemObject::SetScale(double scale) {

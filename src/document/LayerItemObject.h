@@ -43,8 +43,15 @@ class TLayerItemObject {
   static std::int32_t ClampOffset(std::int64_t value) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, -kMaxOffset, kMaxOffset));
   }
-  void SetOffset(TPoint offset) { Offset = {ClampOffset(offset.X), ClampOffset(offset.Y)}; }
+  // Sets the work-pixel offset, and the fine offset to the same place.
+  void SetOffset(TPoint offset);
   TPoint GetOffset() const { return Offset; }
+  // The offset in the photo's own pixels (of the photo turned as the canvas
+  // shows it), to a fraction of a pixel: what aligning finds and the export
+  // cuts by. The work-pixel offset follows it, rounded at Scale. Values that
+  // are not numbers count as 0; both stay within kMaxOffset work pixels.
+  void SetFineOffset(TPointF fine);
+  TPointF GetFineOffset() const { return Fine; }
   // Turns both copies by (angle - current rotation), then stores the angle.
   void SetRotation(std::int32_t angle);
   std::int32_t GetRotation() const { return Rotation; }
@@ -98,6 +105,7 @@ class TLayerItemObject {
   std::string FileName;
   bool MonoVisible = true;
   TPoint Offset;
+  TPointF Fine;
   std::int32_t Rotation = 0;
   double Scale = 0.3;
   std::string Error;

@@ -1,6 +1,7 @@
 #include "export/FramePlanner.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "base/Round.h"
 
@@ -40,12 +41,24 @@ TResult TFramePlanner::Check() const {
 TFramePlan TFramePlanner::Plan(int index, const std::string& source, int offsetX, int offsetY,
                                const std::string& folder) {
   const double s = In.ItemScale;
+  return PlanFine(index, source, offsetX / s, offsetY / s, folder);
+}
+
+TFramePlan TFramePlanner::PlanFine(int index, const std::string& source, double fineX, double fineY,
+                                   const std::string& folder) {
   TFramePlan plan;
   plan.Index = index;
   plan.Source = source;
   plan.Rotation = In.Rotation;
-  plan.Crop = {RoundInt(Box.left - offsetX / s), RoundInt(Box.top - offsetY / s),
-               RoundInt(Box.right - offsetX / s), RoundInt(Box.bottom - offsetY / s)};
+  // The box keeps its whole-pixel size; only where it is cut moves, by the
+  // offset's fraction too.
+  // (Held to a billion pixels, far off any photo, so the sums stay ints.)
+  constexpr int kFar = 1 << 30;
+  const int dx = std::clamp(RoundInt(-fineX), -kFar, kFar);
+  const int dy = std::clamp(RoundInt(-fineY), -kFar, kFar);
+  plan.Crop = {Box.left + dx, Box.top + dy, Box.right + dx, Box.bottom + dy};
+  plan.ShiftX = std::isfinite(fineX) ? std::clamp(-fineX - dx, -0.5, 0.5) : 0.0;
+  plan.ShiftY = std::isfinite(fineY) ? std::clamp(-fineY - dy, -0.5, 0.5) : 0.0;
   const double ratio = static_cast<double>(plan.Crop.right - plan.Crop.left) / FrameWidth;
   int h = ratio > 0 ? RoundInt((plan.Crop.bottom - plan.Crop.top) / ratio) : 0;
   if (LimitedHeight > 0) {

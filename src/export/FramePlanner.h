@@ -43,6 +43,9 @@ class TFramePlanner {
   // every later frame.
   TFramePlan Plan(int index, const std::string& source, int offsetX, int offsetY,
                   const std::string& folder);
+  // The same with the offset in the photo's own pixels, to a fraction.
+  TFramePlan PlanFine(int index, const std::string& source, double fineX, double fineY,
+                      const std::string& folder);
   int Width() const { return FrameWidth; }
 
  private:

@@ -81,8 +81,8 @@ TExportResult TLayerToSwf::Plan(TExportPlan& plan) const {
   int h = 100;
   for (int i = 0; i < count; ++i) {
     const TLayerItemObject& item = items[i];
-    plan.Frames.push_back(
-        planner.Plan(i, item.GetFileName(), item.GetOffset().X, item.GetOffset().Y, folder));
+    const TPointF fine = item.GetFineOffset();
+    plan.Frames.push_back(planner.PlanFine(i, item.GetFileName(), fine.X, fine.Y, folder));
     h = plan.Frames.back().Height;
   }
   plan.Width = planner.Width();

@@ -352,7 +352,8 @@ namespace {
 
 // The rectangle of the photo turned by q quarter turns to the left, in the
 // unturned photo of size w x h.
-TIKRect UnturnedRect(TIKRect r, int q, int w, int h) {
+template <typename TRect>
+TRect UnturnedRect(TRect r, int q, int w, int h) {
   switch (q) {
     case 1:
       return {w - r.bottom, r.left, w - r.top, r.right};
@@ -432,11 +433,34 @@ VImage QuarterTurned(const VImage& scaled, int q) {
 }  // namespace
 
 TIKImage IKTrimFrame(const std::string& path, int angle, TIKRect rect, int width, int height) {
+  auto real = [](int v) { return static_cast<double>(v); };
+  return IKTrimFrameFine(path, angle,
+                         {real(rect.left), real(rect.top), real(rect.right), real(rect.bottom)},
+                         width, height);
+}
+
+TIKImage IKTrimFrameFine(const std::string& path, int angle, TIKRectF rect, int width, int height) {
   IKInitialize();
   if (width <= 0 || height <= 0) return TIKImage::Failed(path + ": empty frame size");
-  if (rect.right <= rect.left || rect.bottom <= rect.top) {
+  if (!(rect.right > rect.left) || !(rect.bottom > rect.top)) {
     return TIKImage::Failed(path + ": empty trimming rectangle");
   }
+  // A rectangle wholly beyond any photo's side is all white wherever it
+  // lies; moved nearer, its edges stay in the range the cut's integer
+  // windows work in.
+  constexpr double kFar = 1 << 29;
+  auto nearer = [](double& from, double& to) {
+    const double shift = from > kFar ? kFar - from : to < -kFar ? -kFar - to : 0.0;
+    from += shift;
+    to += shift;
+  };
+  nearer(rect.left, rect.right);
+  nearer(rect.top, rect.bottom);
+  if (rect.right - rect.left > kFar || rect.bottom - rect.top > kFar) {
+    return TIKImage::Failed(path + ": trimming rectangle too large");
+  }
+  const bool whole = rect.left == std::floor(rect.left) && rect.top == std::floor(rect.top) &&
+                     rect.right == std::floor(rect.right) && rect.bottom == std::floor(rect.bottom);
   std::string error;
   const auto read = ReadHeader(path, &error);
   if (!read) return TIKImage::Failed(error);
@@ -445,15 +469,31 @@ TIKImage IKTrimFrame(const std::string& path, int angle, TIKRect rect, int width
   const int turn = ((angle % 36000) + 36000) % 36000;
   if (turn % 9000 != 0 || read->Orientation != 1) {
     // The general way: whole photo, turned, cut, scaled.
-    const TIKImage whole = IKFileLoad(path);
-    TIKImage frame = IKResizeEx(IKCutRectImage(IKRotationEx(whole, angle), rect), width, height);
-    frame.SetWarning(whole.Warning());
+    const TIKImage photo = IKFileLoad(path);
+    const TIKImage turned = IKRotationEx(photo, angle);
+    TIKImage frame;
+    if (whole) {
+      frame = IKResizeEx(
+          IKCutRectImage(turned, {static_cast<int>(rect.left), static_cast<int>(rect.top),
+                                  static_cast<int>(rect.right), static_cast<int>(rect.bottom)}),
+          width, height);
+    } else if (const VImage* in = Source(turned)) {
+      const long long cw = static_cast<long long>(std::ceil(rect.right - rect.left)) + 1;
+      const long long ch = static_cast<long long>(std::ceil(rect.bottom - rect.top)) + 1;
+      if (cw * ch > kIKMaxPixels) return TIKImage::Failed(path + ": trimming rectangle too large");
+      frame = Guard((path + ": cannot make the frame").c_str(), [&] {
+        return ScaleCut(*in, 0, 0, {rect.left, rect.right, width}, {rect.top, rect.bottom, height});
+      });
+    } else {
+      frame = TIKImage::Failed(turned.Error());
+    }
+    frame.SetWarning(photo.Warning());
     return frame;
   }
   const int q = turn / 9000;
-  const TIKRect source = UnturnedRect(rect, q, header->width, header->height);
-  const long long cw = static_cast<long long>(source.right) - source.left;
-  const long long ch = static_cast<long long>(source.bottom) - source.top;
+  const TIKRectF source = UnturnedRect(rect, q, header->width, header->height);
+  const auto cw = static_cast<long long>(std::ceil(source.right - source.left));
+  const auto ch = static_cast<long long>(std::ceil(source.bottom - source.top));
   if (cw * ch > kIKMaxPixels) return TIKImage::Failed(path + ": trimming rectangle too large");
   // Before the turn the frame is height x width for odd quarter turns.
   const int ow = q % 2 ? height : width, oh = q % 2 ? width : height;

@@ -25,6 +25,11 @@ struct TIKRect {  // left, top, right, bottom; right and bottom exclusive
   int left = 0, top = 0, right = 0, bottom = 0;
 };
 
+// The same with edges that may fall between pixels.
+struct TIKRectF {
+  double left = 0, top = 0, right = 0, bottom = 0;
+};
+
 // Images larger than this many pixels are refused before decoding, so a
 // damaged or hostile header cannot make us allocate gigabytes.
 inline constexpr long long kIKMaxPixels = 1LL << 28;
@@ -98,6 +103,9 @@ TIKFileInfo IKGetImageType(const TIKImage& image);
 // it gives the warning. Same picture as IKFileLoad, IKRotationEx,
 // IKCutRectImage and IKResizeEx in turn, up to resampling.
 TIKImage IKTrimFrame(const std::string& path, int angle, TIKRect rect, int width, int height);
+// The same with a rectangle whose edges may fall between pixels: the frame
+// moves by exactly the fraction.
+TIKImage IKTrimFrameFine(const std::string& path, int angle, TIKRectF rect, int width, int height);
 // The size IKRotationEx gives an image of width x height.
 TIKFileInfo IKRotatedSize(int width, int height, int angle);
 // Scaled to exactly width x height (aspect not kept).

@@ -14,7 +14,9 @@ TResult TImageTrimToJpeg::TrimToJpeg(const TIKImage& image, TIKRect rect,
 }
 
 TIKImage TImageTrimToJpeg::MakeFrameImage(const TFramePlan& plan) const {
-  return IKTrimFrame(plan.Source, plan.Rotation, plan.Crop, plan.Width, plan.Height);
+  const TIKRectF cut{plan.Crop.left + plan.ShiftX, plan.Crop.top + plan.ShiftY,
+                     plan.Crop.right + plan.ShiftX, plan.Crop.bottom + plan.ShiftY};
+  return IKTrimFrameFine(plan.Source, plan.Rotation, cut, plan.Width, plan.Height);
 }
 
 TFrameResult TImageTrimToJpeg::MakeFrame(const TFramePlan& plan) const {

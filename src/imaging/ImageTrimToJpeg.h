@@ -15,6 +15,9 @@ struct TFramePlan {
   int Width = 0;
   int Height = 0;
   std::string FileName;
+  // The cut itself lies this far right and down of Crop (under a pixel
+  // either way): offsets are kept to a fraction of a photo pixel.
+  double ShiftX = 0, ShiftY = 0;
 };
 
 // A frame made, with what was wrong with a photo that still decoded.

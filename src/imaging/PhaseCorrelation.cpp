@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
 #include <mutex>
 #include <numbers>
 #include <vector>
@@ -109,44 +108,122 @@ void TPhaseCorrelator::Prepare(const TBitmap24& bitmap, float* out) const {
   }
 }
 
-TIKShift TPhaseCorrelator::Measure(const TBitmap24& image) const {
-  if (!Usable()) return {};
+void TPhaseCorrelator::Correlate(const TBitmap24& image, float* surface, const float* weightX,
+                                 const float* weightY) const {
   const int w = Width, h = Height;
   const std::size_t n = TPlans::SpectrumSize(w, h);
-  TFloats real(static_cast<std::size_t>(w) * h);
+  const std::size_t half = static_cast<std::size_t>(w) / 2 + 1;
   TComplex spectrum(n);
-  Prepare(image, real.P);
-  fftwf_execute_dft_r2c(Plans->Forward, real.P, spectrum.P);
+  Prepare(image, surface);
+  fftwf_execute_dft_r2c(Plans->Forward, surface, spectrum.P);
   // The normalised cross-power spectrum: only the phase, which holds the
-  // shift, is kept.
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::complex<float> r(Plans->Reference.P[i][0], Plans->Reference.P[i][1]);
-    const std::complex<float> m(spectrum.P[i][0], spectrum.P[i][1]);
-    std::complex<float> q = r * std::conj(m);
-    const float length = std::abs(q);
-    q = length > 1e-12f ? q / length : std::complex<float>(0, 0);
-    spectrum.P[i][0] = q.real();
-    spectrum.P[i][1] = q.imag();
+  // shift, is kept. (Written out: std::abs and complex division take
+  // more time here than the transforms.)
+  for (std::size_t y = 0; y < static_cast<std::size_t>(h); ++y) {
+    const float wy = weightY ? weightY[y] : 1.0f;
+    fftwf_complex* q = spectrum.P + y * half;
+    const fftwf_complex* r = Plans->Reference.P + y * half;
+    for (std::size_t x = 0; x < half; ++x) {
+      const float re = r[x][0] * q[x][0] + r[x][1] * q[x][1];
+      const float im = r[x][1] * q[x][0] - r[x][0] * q[x][1];
+      const float length2 = re * re + im * im;
+      float k = length2 > 1e-24f ? 1.0f / std::sqrt(length2) : 0.0f;
+      if (weightX) k *= weightX[x] * wy;
+      q[x][0] = re * k;
+      q[x][1] = im * k;
+    }
   }
-  fftwf_execute_dft_c2r(Plans->Inverse, spectrum.P, real.P);
+  fftwf_execute_dft_c2r(Plans->Inverse, spectrum.P, surface);
+}
+
+namespace {
+
+// The surface's highest sample and how far it stands out.
+struct TPeak {
+  int x = 0, y = 0;
+  double sharpness = 0;
+};
+
+TPeak FindPeak(const float* surface, int w, int h) {
   const std::size_t count = static_cast<std::size_t>(w) * h;
   std::size_t best = 0;
   double sum = 0, squares = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    const double v = real.P[i];
+    const double v = surface[i];
     sum += v;
     squares += v * v;
-    if (real.P[i] > real.P[best]) best = i;
+    if (surface[i] > surface[best]) best = i;
   }
   const double mean = sum / static_cast<double>(count);
   const double spread =
       std::sqrt(std::max(squares / static_cast<double>(count) - mean * mean, 0.0));
-  const int x = static_cast<int>(best % static_cast<std::size_t>(w));
-  const int y = static_cast<int>(best / static_cast<std::size_t>(w));
+  TPeak peak;
+  peak.x = static_cast<int>(best % static_cast<std::size_t>(w));
+  peak.y = static_cast<int>(best / static_cast<std::size_t>(w));
+  peak.sharpness = spread > 0 ? (surface[best] - mean) / spread : 0;
+  return peak;
+}
+
+// Where between its neighbours a peak of Gaussian shape has its top, from
+// three samples (a parabola through their logarithms); a parabola through
+// the samples where one is not above 0.
+double PeakFraction(double before, double at, double after) {
+  if (before > 0 && at > 0 && after > 0) {
+    before = std::log(before);
+    after = std::log(after);
+    at = std::log(at);
+  }
+  const double curve = before - 2 * at + after;
+  if (!(curve < 0)) return 0;
+  return std::clamp(0.5 * (before - after) / curve, -0.5, 0.5);
+}
+
+}  // namespace
+
+TIKShift TPhaseCorrelator::Measure(const TBitmap24& image) const {
+  if (!Usable()) return {};
+  const int w = Width, h = Height;
+  TFloats surface(static_cast<std::size_t>(w) * h);
+  Correlate(image, surface.P, nullptr, nullptr);
+  const TPeak peak = FindPeak(surface.P, w, h);
   TIKShift shift;
-  shift.dx = x > w / 2 ? x - w : x;
-  shift.dy = y > h / 2 ? y - h : y;
-  shift.sharpness = spread > 0 ? (real.P[best] - mean) / spread : 0;
+  shift.dx = peak.x > w / 2 ? peak.x - w : peak.x;
+  shift.dy = peak.y > h / 2 ? peak.y - h : peak.y;
+  shift.sharpness = peak.sharpness;
+  return shift;
+}
+
+TIKShiftF TPhaseCorrelator::MeasureFine(const TBitmap24& image) const {
+  if (!Usable()) return {};
+  const int w = Width, h = Height;
+  // A Gaussian of sigma 1 pixel in space is this in frequency: the peak, a
+  // sharp spike otherwise, gets a shape whose centre three samples tell.
+  constexpr double kSigma = 1.0;
+  const double k = 2 * std::numbers::pi * std::numbers::pi * kSigma * kSigma;
+  std::vector<float> gx(static_cast<std::size_t>(w) / 2 + 1), gy(static_cast<std::size_t>(h));
+  for (std::size_t x = 0; x < gx.size(); ++x) {
+    const double u = static_cast<double>(x) / w;
+    gx[x] = static_cast<float>(std::exp(-k * u * u));
+  }
+  for (int y = 0; y < h; ++y) {
+    const double v = static_cast<double>(y > h / 2 ? y - h : y) / h;
+    gy[static_cast<std::size_t>(y)] = static_cast<float>(std::exp(-k * v * v));
+  }
+  TFloats surface(static_cast<std::size_t>(w) * h);
+  Correlate(image, surface.P, gx.data(), gy.data());
+  const TPeak peak = FindPeak(surface.P, w, h);
+  auto at = [&](int x, int y) {
+    x = (x + w) % w;
+    y = (y + h) % h;
+    return static_cast<double>(surface.P[static_cast<std::size_t>(y) * w + x]);
+  };
+  const double c = at(peak.x, peak.y);
+  TIKShiftF shift;
+  shift.dx = (peak.x > w / 2 ? peak.x - w : peak.x) +
+             PeakFraction(at(peak.x - 1, peak.y), c, at(peak.x + 1, peak.y));
+  shift.dy = (peak.y > h / 2 ? peak.y - h : peak.y) +
+             PeakFraction(at(peak.x, peak.y - 1), c, at(peak.x, peak.y + 1));
+  shift.sharpness = peak.sharpness;
   return shift;
 }
 

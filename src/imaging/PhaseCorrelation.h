@@ -17,6 +17,13 @@ struct TIKShift {
   double sharpness = 0;
 };
 
+// The same to a fraction of a pixel.
+struct TIKShiftF {
+  double dx = 0;
+  double dy = 0;
+  double sharpness = 0;
+};
+
 // Phase correlation of many pictures against one reference, inside one
 // rectangle of each (clipped to the pictures). The reference's spectrum and
 // the transform plans (FFTW) are made once; Measure may run on several
@@ -30,12 +37,20 @@ class TPhaseCorrelator {
 
   bool Usable() const { return Width >= 16 && Height >= 16; }
   TIKShift Measure(const TBitmap24& image) const;
+  // To a fraction of a pixel: the correlation is smoothed into a Gaussian
+  // peak of about a pixel, whose samples either side give its centre.
+  TIKShiftF MeasureFine(const TBitmap24& image) const;
 
  private:
   struct TPlans;
   // Grey, less its mean, under a window that fades out at the edges (they
   // would otherwise match themselves at no shift).
   void Prepare(const TBitmap24& bitmap, float* out) const;
+  // The correlation surface of the image against the reference, its
+  // spectrum weighted by weightX[kx] * weightY[ky] (when given) before it
+  // is turned back.
+  void Correlate(const TBitmap24& image, float* surface, const float* weightX,
+                 const float* weightY) const;
   TIKRect Rect;
   int Width = 0, Height = 0;
   std::unique_ptr<TPlans> Plans;

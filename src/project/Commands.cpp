@@ -52,6 +52,7 @@ bool IsCommandEnabled(TCommandId id, const TCommandContext& c) {
     case TCommandId::TrimLock:
     case TCommandId::GuideShow:
     case TCommandId::GuideLock:
+    case TCommandId::Zoom:
       return free && items;
     case TCommandId::DeleteGuides:
       return edit && items;

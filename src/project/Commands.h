@@ -40,6 +40,7 @@ enum class TCommandId {
   GuideShow,
   GuideLock,
   DeleteGuides,
+  Zoom,  // the canvas's zoom steps: a view, not an edit
   AppMenu,
   HtmlPreview,
   Preview,

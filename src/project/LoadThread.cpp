@@ -243,11 +243,10 @@ void TPrjLoadThread::Body() {
       const std::string name = ExtractName(resolved);
       if (IsNewName(name)) {
         ChooseScale(resolved);
-        const TPoint offset{entry.X, entry.Y};
         const TLayerManagement& items = Doc->LayerItems();
         Schedule(
             name, resolved, [&items] { return items.Count(); },
-            [offset](TLayerItemObject& item) { item.SetOffset(offset); });
+            [entry](TLayerItemObject& item) { ApplyItemOffset(item, entry); });
       } else {
         // Told, not dropped in silence: the list holds one photo a name.
         Reject(resolved, resolved + ": has the same file name as an earlier photo");

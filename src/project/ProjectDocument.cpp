@@ -77,7 +77,7 @@ void TProjectDocument::Render() {
 
 TItemOffset TProjectDocument::ItemOffset(TItemId id) const {
   const TLayerItemObject* item = Items.FindById(id);
-  return item ? TItemOffset{item->GetOffset()} : TItemOffset{};
+  return item ? TItemOffset{item->GetOffset(), item->GetFineOffset()} : TItemOffset{};
 }
 
 void TProjectDocument::SetItemOffset(TItemId id, const TItemOffset& offset) {
@@ -88,7 +88,7 @@ void TProjectDocument::SetItemOffsets(const std::vector<std::pair<TItemId, TItem
   bool changed = false;
   for (const auto& [id, offset] : offsets) {
     if (TLayerItemObject* item = Items.FindById(id)) {
-      item->SetOffset(offset.Work);
+      item->SetFineOffset(offset.Fine);
       changed = true;
     }
   }
@@ -111,7 +111,8 @@ std::vector<TItemRecord> TProjectDocument::ItemRecords(const std::vector<TItemId
     const TLayerItemObject& item = view[i];
     if (!wanted.count(item.GetId())) continue;
     records.push_back({item.GetId(), item.GetItemName(), item.GetFileName(),
-                       TItemOffset{item.GetOffset()}, i, item.GetMonoVisible()});
+                       TItemOffset{item.GetOffset(), item.GetFineOffset()}, i,
+                       item.GetMonoVisible()});
   }
   return records;
 }
@@ -160,7 +161,7 @@ void TProjectDocument::RestoreItems(const std::vector<TItemRecord>& records) {
     }
     item->KeepFileName(record.Path);
     item->SetId(record.Id);
-    item->SetOffset(record.Offset.Work);
+    item->SetFineOffset(record.Offset.Fine);
     item->SetMonoVisible(record.MonoVisible);
     if (!current) current = record.Id;
     Items.InsertCreated(std::move(item), record.Index);
@@ -204,14 +205,14 @@ TItemId TProjectDocument::CurrentId() const {
   return current ? current->GetId() : 0;
 }
 
-void TProjectDocument::NudgeItem(TItemId id, int dx, int dy) {
+void TProjectDocument::NudgeItem(TItemId id, TPointF delta) {
   const TLayerItemObject* item = Items.FindById(id);
   if (!item) return;
   const TItemOffset before = ItemOffset(id);
-  TItemOffset after = before;
-  after.Work = {TLayerItemObject::ClampOffset(std::int64_t{before.Work.X} + dx),
-                TLayerItemObject::ClampOffset(std::int64_t{before.Work.Y} + dy)};
-  SetItemOffset(id, after);
+  TItemOffset moved = before;
+  moved.Fine = {before.Fine.X + delta.X, before.Fine.Y + delta.Y};
+  SetItemOffset(id, moved);
+  const TItemOffset after = ItemOffset(id);  // as the item holds it
   Record(std::make_unique<TOffsetStep>(
       kStepNudge, std::vector<TOffsetStep::TChange>{{id, before, after}}, true));
 }

@@ -18,7 +18,8 @@ namespace kalvane {
 // Where an item sits on the work canvas. Undo steps keep and give back
 // the whole value, so whatever joins it is undone with it.
 struct TItemOffset {
-  TPoint Work;
+  TPoint Work;   // follows Fine, rounded at the item's scale
+  TPointF Fine;  // in photo pixels: what is set
   bool operator==(const TItemOffset&) const = default;
 };
 
@@ -130,7 +131,8 @@ class TProjectDocument : private IControlParent {
   // ---- edits: each makes the change and records it ----
   // The current item; none without items.
   TItemId CurrentId() const;
-  void NudgeItem(TItemId id, int dx, int dy);
+  // Moves the item by `delta` photo pixels.
+  void NudgeItem(TItemId id, TPointF delta);
   // A drag moved the item from `before` to where it is now.
   void DragEnded(TItemId id, const TItemOffset& before);
   // 0 one place towards the start, 1 towards the end.

@@ -12,6 +12,7 @@
 namespace kalvane {
 
 class TProjectDocument;
+class TLayerItemObject;
 
 // A project file taken apart in the reader's order, with its defaults: what
 // the loaders then apply (guides, box, items, rotation last).
@@ -22,8 +23,11 @@ struct TProjectGuideEntry {
 struct TProjectItemEntry {
   std::int32_t Index = 0;  // its projectItem section number
   std::string Name;        // the stored path, as written (maybe a Windows path)
-  std::int32_t X = 0;
+  std::int32_t X = 0;      // work pixels
   std::int32_t Y = 0;
+  bool HasFine = false;  // fx and fy both given: the offset in photo pixels
+  double FX = 0;
+  double FY = 0;
 };
 struct TProjectContent {
   std::vector<TProjectGuideEntry> Guides;  // skipped entries left out
@@ -39,11 +43,17 @@ TProjectContent ReadProjectContent(const TIniFile& file);
 // The project file at `path`, refused (never read as an empty project) when
 // it is missing, too large, or has no [project] section.
 TResult ReadProjectFile(const std::string& path, TProjectContent& content);
+// Gives a loaded item (its scale set) the entry's offset: the fine one
+// when the file has it and it still agrees with x and y (a program that
+// knows only those may have changed them since), else x and y.
+void ApplyItemOffset(TLayerItemObject& item, const TProjectItemEntry& entry);
 // Adds the guides in file order.
 void AddProjectGuides(TGuideManagement& guides, const std::vector<TProjectGuideEntry>& entries);
 
 // Writes the project: sections and keys in a fixed order, reals in the
-// general format, offsets as whole numbers.
+// general format, offsets as whole work pixels (x, y, rounded from the fine
+// offset) and in photo pixels (fx, fy; readers that do not know them pass
+// them by).
 class TPrjSave {
  public:
   void SetMainWindow(const TProjectDocument* document) {

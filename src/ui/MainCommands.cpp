@@ -53,26 +53,37 @@ void OpenHelp(IWindowDialogs& dialogs, const std::string& section) {
 void TfrmMain::ItemsChanged() {
   document->LayerItems().Render();
   pnlMain->pboxMain->update();
+  pnlMain->ViewChanged();
 }
 
 void TfrmMain::keyPressEvent(QKeyEvent* event) {
+  // Shift: ten steps at once.
+  const int n = event->modifiers() & Qt::ShiftModifier ? 10 : 1;
   switch (event->key()) {
     case Qt::Key_Left:
-      pnlMain->Nudge(-1, 0);
+      pnlMain->Nudge(-n, 0);
       break;
     case Qt::Key_Up:
-      pnlMain->Nudge(0, -1);
+      pnlMain->Nudge(0, -n);
       break;
     case Qt::Key_Right:
-      pnlMain->Nudge(1, 0);
+      pnlMain->Nudge(n, 0);
       break;
     case Qt::Key_Down:
-      pnlMain->Nudge(0, 1);
+      pnlMain->Nudge(0, n);
+      break;
+    case Qt::Key_Space:
+      pnlMain->SetSpaceHeld(true);
       break;
     default:
       break;
   }
   QMainWindow::keyPressEvent(event);
+}
+
+void TfrmMain::keyReleaseEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) pnlMain->SetSpaceHeld(false);
+  QMainWindow::keyReleaseEvent(event);
 }
 
 void TfrmMain::wheelEvent(QWheelEvent* event) {
@@ -257,7 +268,7 @@ void TfrmMain::AlignEnded() {
   for (const TAlignment& a : job->Found) {
     const TLayerItemObject* item = items.GetItem(a.Index);
     if (!item) continue;
-    if (a.Trusted) offsets.emplace_back(item->GetId(), TItemOffset{a.After});
+    if (a.Trusted) offsets.emplace_back(item->GetId(), TItemOffset{a.After, a.FineAfter});
     if (!a.Trusted) kept += "\r" + a.Name;
   }
   if (!job->Cancel && job->Failure.empty()) document->SetOffsets(kStepAlign, offsets);

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSlider>
@@ -313,6 +314,25 @@ void TfrmMain::BuildMenus() {
   work->addSeparator()->setObjectName("WS3");
   work->addAction(
       connectTo(Action(C::DeleteGuides, "WM6", "全てのガイドを削除(&A)"), &TfrmMain::WM6Click));
+  // Zoom and pan of the canvas.
+  work->addSeparator()->setObjectName("WS5");
+  const std::pair<const char*, const char*> zooms[] = {{"WM9", "拡大(&I)"},
+                                                       {"WM10", "縮小(&O)"},
+                                                       {"WM11", "全体表示(&F)"},
+                                                       {"WM12", "等倍表示(&1)"}};
+  const QList<QKeySequence> zoomKeys[] = {{QKeySequence("Ctrl+="), QKeySequence("Ctrl++")},
+                                          {QKeySequence("Ctrl+-")},
+                                          {QKeySequence("Ctrl+0")},
+                                          {QKeySequence("Ctrl+1")}};
+  const std::function<void()> zoomSteps[] = {
+      [this] { pnlMain->ZoomIn(); }, [this] { pnlMain->ZoomOut(); }, [this] { pnlMain->ZoomFit(); },
+      [this] { pnlMain->Zoom100(); }};
+  for (int i = 0; i < 4; ++i) {
+    QAction* a = Action(C::Zoom, zooms[i].first, zooms[i].second);
+    a->setShortcuts(zoomKeys[i]);
+    connect(a, &QAction::triggered, this, zoomSteps[i]);
+    work->addAction(a);
+  }
 
   QMenu* app = menu(C::AppMenu, "O1", "アプリケーション(&O)");
   app->addAction(
@@ -502,6 +522,10 @@ void TfrmMain::BuildPanels() {
   layout->addWidget(pnlLayer);
   layout->addLayout(right, 1);
   statusBar()->setObjectName("sbarMain");
+  auto* zoomStatus = new QLabel(this);
+  zoomStatus->setObjectName("lblWorkStatus");
+  statusBar()->addPermanentWidget(zoomStatus);
+  pnlMain->OnStatus = [zoomStatus](const QString& text) { zoomStatus->setText(text); };
 }
 
 // ---- IProjectView -----------------------------------------------------------

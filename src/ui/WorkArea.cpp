@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 
 #include "base/Round.h"
 #include "document/BandCorner.h"
@@ -28,6 +29,49 @@ TCanvas::TCanvas(TProjectDocument& document, QWidget* parent)
     : QWidget(parent), Document(document) {
   setObjectName("pboxMain");
   setAttribute(Qt::WA_OpaquePaintEvent, false);
+  Levels.OnReady = [this] { update(); };
+}
+
+double TCanvas::ItemScale() const {
+  const double s = Document.LayerItems().GetItemScale();
+  return s > 0 ? s : 1.0;
+}
+
+QSize TCanvas::WorkSize() const {
+  if (Document.LayerItems().Count() == 0) return {100, 100};
+  const TSize work = Document.LayerItems().WorkSize();
+  return {std::max(work.Width, 1), std::max(work.Height, 1)};
+}
+
+double TCanvas::FitScale() const {
+  const QSize work = WorkSize();
+  return std::min(static_cast<double>(width()) / work.width(),
+                  static_cast<double>(height()) / work.height());
+}
+
+void TCanvas::SetView(double newZoom, QPointF newOrigin) {
+  zoom = newZoom > 0 ? newZoom : 0;
+  if (zoom == 0) {
+    origin = {};
+  } else {
+    // Held so the view does not leave the work bitmap, where the bitmap
+    // is larger than the view; smaller, it stays at the top-left.
+    const double k = ViewScale();
+    const QSize work = WorkSize();
+    const double maxX = std::max(0.0, work.width() - width() / k);
+    const double maxY = std::max(0.0, work.height() - height() / k);
+    origin = {std::clamp(newOrigin.x(), 0.0, maxX), std::clamp(newOrigin.y(), 0.0, maxY)};
+  }
+  update();
+}
+
+QPointF TCanvas::ToWork(QPointF screen) const {
+  const double k = ViewScale();
+  return screen / k + ViewOrigin();
+}
+
+QPointF TCanvas::ToScreen(QPointF work) const {
+  return (work - ViewOrigin()) * ViewScale();
 }
 
 void TCanvas::paintEvent(QPaintEvent*) {
@@ -38,6 +82,11 @@ void TCanvas::paintEvent(QPaintEvent*) {
     work.FillWhite();
   }
   QPainter painter(this);
+  drewPhoto = false;
+  if (zoom > 0) {
+    PaintZoomed(painter);
+    return;
+  }
   int w = 0, h = 0;
   {
     // List first, then canvas: the lock order of the document.
@@ -58,6 +107,62 @@ void TCanvas::paintEvent(QPaintEvent*) {
     drawnHeight = h;
     if (OnDrawnSizeChanged) OnDrawnSizeChanged(w, h);
   }
+}
+
+void TCanvas::PaintZoomed(QPainter& painter) {
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  {
+    const TLayerManagement::TLockedView view = Document.LayerItems().LockedView();
+    TBitmap24& work = Document.WorkBitmap();
+    CanvasLock lock(work);
+    if (work.IsEmpty()) return;
+    const QImage image(work.Bits(), work.Width(), work.Height(),
+                       static_cast<qsizetype>(work.Stride()), QImage::Format_BGR888);
+    // Only the part in view is scaled.
+    const QRectF shown(ToWork({0, 0}), ToWork(QPointF(width(), height())));
+    const QRectF source = shown.intersected(QRectF(0, 0, work.Width(), work.Height()));
+    if (!source.isEmpty()) {
+      painter.drawImage(QRectF(ToScreen(source.topLeft()), ToScreen(source.bottomRight())), image,
+                        source);
+    }
+  }
+  // Beyond the work bitmap's own pixels the photo itself shows more (in
+  // the normal view; the monochrome view is a blend of every item).
+  if (ViewScale() > 1 && Document.LayerItems().GetMonoMode() == 0) drewPhoto = PaintPhoto(painter);
+}
+
+bool TCanvas::PaintPhoto(QPainter& painter) {
+  std::string path;
+  TPointF fine;
+  {
+    const TLayerManagement::TLockedView view = Document.LayerItems().LockedView();
+    const TLayerItemObject* current = view.Selected();
+    if (!current || !current->HasImage()) return false;
+    path = current->GetFileName();
+    fine = current->GetFineOffset();
+  }
+  const double s = ItemScale();
+  // The smallest decode that still has a pixel for every screen pixel.
+  int shrink = 1;
+  for (const int n : {8, 4, 2}) {
+    if (zoom * n <= 1.0) {
+      shrink = n;
+      break;
+    }
+  }
+  const TPhotoLevels::TLevel* level = Levels.Get(path, Document.LayerItems().GetRotation(), shrink);
+  if (!level || level->Image.isNull() || level->PerPixel <= 0) return false;
+  // Photo pixel p lies at work pixel (p + fine) * s.
+  const QRectF photo(0, 0, level->Image.width() / level->PerPixel,
+                     level->Image.height() / level->PerPixel);
+  const QPointF f(fine.X, fine.Y);
+  const QRectF shown(ToWork({0, 0}) / s - f, ToWork(QPointF(width(), height())) / s - f);
+  const QRectF part = shown.intersected(photo);
+  if (part.isEmpty()) return true;
+  const QRectF target(ToScreen((part.topLeft() + f) * s), ToScreen((part.bottomRight() + f) * s));
+  const QRectF source(part.topLeft() * level->PerPixel, part.bottomRight() * level->PerPixel);
+  painter.drawImage(target, level->Image, source);
+  return true;
 }
 
 namespace {
@@ -112,6 +217,14 @@ void TMouseTarget::mouseReleaseEvent(QMouseEvent* e) {
   if (OnRelease) OnRelease(*e);
 }
 
+void TMouseTarget::wheelEvent(QWheelEvent* e) {
+  if (OnWheel && OnWheel(*e)) {
+    e->accept();
+  } else {
+    e->ignore();
+  }
+}
+
 void TMouseTarget::paintEvent(QPaintEvent* e) {
   QFrame::paintEvent(e);
   if (!OnPaint) return;
@@ -139,6 +252,23 @@ TWorkArea::TWorkArea(TProjectDocument& document, QWidget* parent)
   pboxDrag->OnPress = [this](QMouseEvent& e) { DragPress(e); };
   pboxDrag->OnMove = [this](QMouseEvent& e) { DragMove(e); };
   pboxDrag->OnRelease = [this](QMouseEvent& e) { DragRelease(e); };
+  pboxDrag->OnWheel = [this](QWheelEvent& e) { return Wheel(e); };
+  pboxDrag->setMouseTracking(true);  // the status line follows the pointer
+  scrWorkH = new QScrollBar(Qt::Horizontal, this);
+  scrWorkH->setObjectName("scrWorkH");
+  scrWorkV = new QScrollBar(Qt::Vertical, this);
+  scrWorkV->setObjectName("scrWorkV");
+  for (QScrollBar* bar : {scrWorkH, scrWorkV}) {
+    bar->hide();
+    connect(bar, &QScrollBar::valueChanged, this, [this] {
+      if (Zoom() <= 0) return;
+      const double k = pboxMain->ViewScale();
+      pboxMain->SetView(Zoom(), QPointF(scrWorkH->value() / k, scrWorkV->value() / k));
+      ViewChanged();
+    });
+  }
+  shpHoGuide->OnPaint = [this](QPainter& painter) { PaintRuler(painter, true); };
+  shpVerGuide->OnPaint = [this](QPainter& painter) { PaintRuler(painter, false); };
   timDrag.setInterval(40);
   connect(&timDrag, &QTimer::timeout, this, &TWorkArea::timDragTimer);
 
@@ -175,9 +305,11 @@ TWorkArea::TWorkArea(TProjectDocument& document, QWidget* parent)
   guides.OnGuidesChanged = [this](TGuideManagement&) { SyncControls(); };
   BuildBox();
   pboxMain->OnDrawnSizeChanged = [this, &document](int w, int h) {
+    if (Zoom() > 0) return;
     document.GuideLines().SetAreaSize(w, h);
     document.TrimBox().SetAreaSize(w, h);
     SyncControls();
+    ShowStatus();
   };
   setMinimumSize(120, 120);
 }
@@ -189,14 +321,26 @@ void TWorkArea::resizeEvent(QResizeEvent*) {
   shpHoGuide->setGeometry(23, 3, w - 25, 22);
   shpVerGuide->setGeometry(2, 23, 22, h - 25);
   shpMain->setGeometry(24, 24, w - 27, h - 26);
-  pboxMain->setGeometry(kOrigin, kOrigin, w - 35, h - 34);
-  pboxDrag->setGeometry(pboxMain->geometry());
+  LayoutCanvas();
   Document.GuideLines().Relayout();
   if (TSize{w, h} != lastProposed) {
     Document.TrimBox().Update(false);
     lastProposed = {w, h};
   }
   SyncControls();
+  if (Zoom() > 0) SetZoom(Zoom(), CanvasCentre());
+}
+
+void TWorkArea::LayoutCanvas() {
+  // Zoomed, the scroll bars take a strip along the right and the bottom.
+  const int w = width(), h = height();
+  const int bar = Zoom() > 0 ? 14 : 0;
+  pboxMain->setGeometry(kOrigin, kOrigin, w - 35 - bar, h - 34 - bar);
+  pboxDrag->setGeometry(pboxMain->geometry());
+  scrWorkH->setGeometry(kOrigin, kOrigin + pboxMain->height(), pboxMain->width(), bar);
+  scrWorkV->setGeometry(kOrigin + pboxMain->width(), kOrigin, bar, pboxMain->height());
+  scrWorkH->setVisible(bar > 0);
+  scrWorkV->setVisible(bar > 0);
 }
 
 // ---- image drag ---------------------------------------------------------------
@@ -204,6 +348,14 @@ void TWorkArea::resizeEvent(QResizeEvent*) {
 void TWorkArea::DragPress(QMouseEvent& e) {
   if (e.button() == Qt::RightButton) {
     if (OnPopup && PreviewIdle()) OnPopup(e.globalPosition().toPoint());
+    return;
+  }
+  // The middle button, or the left with space held, pans a zoomed canvas.
+  if (Zoom() > 0 &&
+      (e.button() == Qt::MiddleButton || (e.button() == Qt::LeftButton && spaceHeld))) {
+    panning = true;
+    panLast = e.position();
+    pboxDrag->setCursor(Qt::ClosedHandCursor);
     return;
   }
   if (e.button() != Qt::LeftButton || !PreviewIdle()) return;
@@ -218,38 +370,64 @@ void TWorkArea::DragPress(QMouseEvent& e) {
   dragStartMouse = e.position().toPoint();
   dragItem = current->GetId();
   dragStartOffset = current->GetOffset();
-  dragOffset = dragStartOffset;
+  dragStartFine = dragFine = current->GetFineOffset();
   dragging = true;
   dragMoved = false;
   timDrag.start();
 }
 
 void TWorkArea::DragMove(QMouseEvent& e) {
+  pointer = e.position();
+  if (panning) {
+    PanBy(e.position() - panLast);
+    panLast = e.position();
+    return;
+  }
+  ShowStatus();
   if (!dragging || !PreviewIdle() || Document.LayerItems().Count() == 0) return;
   // Only the target is computed here; the timer applies it.
-  const double scale = pboxMain->CanvasScale();
+  const double s = pboxMain->ItemScale();
   const QPoint p = e.position().toPoint();
-  dragOffset = {
-      TLayerItemObject::ClampOffset(std::int64_t{RoundInt((p.x() - dragStartMouse.x()) / scale)} +
-                                    dragStartOffset.X),
-      TLayerItemObject::ClampOffset(std::int64_t{RoundInt((p.y() - dragStartMouse.y()) / scale)} +
-                                    dragStartOffset.Y)};
+  if (Zoom() > 0) {
+    // By the pointer's movement at this zoom, to a fraction of a photo pixel.
+    const double perPhoto = Zoom();
+    dragFine = {dragStartFine.X + (p.x() - dragStartMouse.x()) / perPhoto,
+                dragStartFine.Y + (p.y() - dragStartMouse.y()) / perPhoto};
+  } else {
+    // At fit, whole work pixels, as the work area has always moved.
+    const double scale = pboxMain->CanvasScale();
+    const std::int64_t dx = RoundInt((p.x() - dragStartMouse.x()) / scale);
+    const std::int64_t dy = RoundInt((p.y() - dragStartMouse.y()) / scale);
+    dragFine = {TLayerItemObject::ClampOffset(dragStartOffset.X + dx) / s +
+                    (dragStartFine.X - dragStartOffset.X / s),
+                TLayerItemObject::ClampOffset(dragStartOffset.Y + dy) / s +
+                    (dragStartFine.Y - dragStartOffset.Y / s)};
+  }
   dragMoved = true;
 }
 
 void TWorkArea::timDragTimer() {
   if (Document.LayerItems().Count() == 0) return;
-  TItemOffset offset = Document.ItemOffset(dragItem);
-  offset.Work = dragOffset;
-  Document.SetItemOffset(dragItem, offset);
+  MoveItem(dragItem, dragFine);
+}
+
+void TWorkArea::MoveItem(std::uint64_t id, TPointF fine) {
+  TItemOffset offset = Document.ItemOffset(id);
+  offset.Fine = fine;
+  Document.SetItemOffset(id, offset);
+  ShowStatus();
 }
 
 void TWorkArea::DragRelease(QMouseEvent& e) {
+  if (panning) {
+    panning = false;
+    pboxDrag->setCursor(Qt::SizeAllCursor);
+    return;
+  }
   if (e.button() != Qt::LeftButton || !PreviewIdle() || Document.LayerItems().Count() == 0) return;
   // The item keeps the offset of the last tick; a drag that left it where
   // it was is no step.
-  TItemOffset before = Document.ItemOffset(dragItem);
-  before.Work = dragStartOffset;
+  const TItemOffset before{dragStartOffset, dragStartFine};
   if (dragMoved && Document.ItemOffset(dragItem) != before) Document.DragEnded(dragItem, before);
   dragging = false;
   dragMoved = false;
@@ -263,7 +441,10 @@ void TWorkArea::Nudge(int dx, int dy) {
     if (OnLockedMove && PreviewIdle()) OnLockedMove();
     return;
   }
-  Document.NudgeItem(current->GetId(), dx, dy);
+  // One screen pixel at this zoom; one work pixel at fit.
+  const double perPixel = Zoom() > 0 ? Zoom() : pboxMain->ItemScale();
+  Document.NudgeItem(current->GetId(), {dx / perPixel, dy / perPixel});
+  ShowStatus();
 }
 
 // ---- the box and the guides on screen ------------------------------------------
@@ -330,21 +511,28 @@ void TWorkArea::CornerEvent(TBandCorner& corner, QMouseEvent& e, QEvent::Type ty
 void TWorkArea::SyncBox() {
   TBandManagement& box = Document.TrimBox();
   const bool visible = box.GetVisible();
+  // Zoomed, the box reaches past the canvas: only its part on it shows.
+  const bool zoomed = Zoom() > 0;
+  const QRect canvas = pboxMain->geometry();
+  auto held = [zoomed, &canvas](const QRect& r) { return zoomed ? r.intersected(canvas) : r; };
   for (int i = 0; i < 4; ++i) {
     QWidget* edge = edgeWidgets[static_cast<std::size_t>(i)];
     const TBoundsRect r = box.Edges()[static_cast<std::size_t>(i)];
-    edge->setGeometry(RectOf({r.Left, r.Top, std::max(r.Width, 1), std::max(r.Height, 1)}));
-    edge->setVisible(visible);
+    const QRect line = held(RectOf({r.Left, r.Top, std::max(r.Width, 1), std::max(r.Height, 1)}));
+    edge->setGeometry(line);
+    edge->setVisible(visible && !line.isEmpty());
     QWidget* shade = shadeWidgets[static_cast<std::size_t>(i)];
-    shade->setGeometry(RectOf(box.Shades()[static_cast<std::size_t>(i)]));
-    shade->setVisible(box.GetShadesVisible());  // the preview shows them with the box hidden
+    const QRect area = held(RectOf(box.Shades()[static_cast<std::size_t>(i)]));
+    shade->setGeometry(area);
+    // the preview shows them with the box hidden
+    shade->setVisible(box.GetShadesVisible() && !area.isEmpty());
   }
   for (int i = 0; i < 5; ++i) {
     TBandCorner& c = i < 4 ? box.Corner(i) : box.MoveHandle();
     TMouseTarget* w = cornerWidgets[static_cast<std::size_t>(i)];
     if (!c.TimerActive()) cornerTimers[static_cast<std::size_t>(i)]->stop();
     w->setGeometry(RectOf(c.Bounds()));
-    w->setVisible(visible && c.Visible);
+    w->setVisible(visible && c.Visible && (!zoomed || canvas.contains(w->geometry().center())));
     w->setCursor(box.GetLocked() ? Qt::ArrowCursor : CursorOf(c.Cursor));
     w->raise();
   }
@@ -409,7 +597,12 @@ void TWorkArea::SyncGuides() {
     w->setGeometry(g->GetOrientation() == TGuideShape::kHorizontal
                        ? line.adjusted(0, -kGuideGrab, 0, kGuideGrab)
                        : line.adjusted(-kGuideGrab, 0, kGuideGrab, 0));
-    w->setVisible(guides.GetVisible() && g->Visible);
+    const QPoint centre = line.center();
+    const bool onCanvas =
+        Zoom() <= 0 || (g->GetOrientation() == TGuideShape::kHorizontal
+                            ? centre.y() >= kOrigin && centre.y() < kOrigin + pboxMain->height()
+                            : centre.x() >= kOrigin && centre.x() < kOrigin + pboxMain->width());
+    w->setVisible(guides.GetVisible() && g->Visible && onCanvas);
     w->setCursor(CursorOf(g->Cursor()));
     w->raise();
   }

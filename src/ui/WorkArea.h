@@ -2,24 +2,32 @@
 
 #include <QEvent>
 #include <QFrame>
+#include <QPointF>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 #include "document/Geometry.h"
+#include "ui/PhotoLevels.h"
 
 namespace kalvane {
 class TProjectDocument;
 class TBandCorner;
+class TLayerItemObject;
 }  // namespace kalvane
+
+class QScrollBar;
 
 namespace kalvane::ui {
 
 // The canvas: the work bitmap scaled to fit, at the top-left, rows and
 // columns repeated or dropped (no smoothing), so the user sees the pixels
-// the offsets are measured in.
+// the offsets are measured in. Zoomed, it shows a part of the canvas at a
+// scale of the photos' own pixels; beyond the work bitmap's resolution the
+// current photo itself is drawn (decoded off the GUI thread, once).
 class TCanvas : public QWidget {
   Q_OBJECT
  public:
@@ -29,13 +37,41 @@ class TCanvas : public QWidget {
   // Called with the new drawn size when it changes.
   std::function<void(int width, int height)> OnDrawnSizeChanged;
 
+  // 0: fit, as the work area has always shown it; else screen pixels per
+  // photo pixel.
+  double Zoom() const { return zoom; }
+  // Work pixels per photo pixel.
+  double ItemScale() const;
+  // The scale that fits the work bitmap into the canvas.
+  double FitScale() const;
+  // Screen pixels per work pixel as shown now.
+  double ViewScale() const { return zoom > 0 ? zoom / ItemScale() : FitScale(); }
+  // The work point at the canvas's top-left ((0, 0) at fit).
+  QPointF ViewOrigin() const { return zoom > 0 ? origin : QPointF(); }
+  // Sets the zoom (0 for fit) and the work point at the top-left, held so
+  // the view stays on the work bitmap where it can.
+  void SetView(double newZoom, QPointF newOrigin);
+  QPointF ToWork(QPointF screen) const;
+  QPointF ToScreen(QPointF work) const;
+  // The size of the work bitmap (100 x 100 without items).
+  QSize WorkSize() const;
+  // Whether the last paint drew the current photo itself.
+  bool DrewPhoto() const { return drewPhoto; }
+  TPhotoLevels Levels;
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  void PaintZoomed(QPainter& painter);
+  bool PaintPhoto(QPainter& painter);
+
   TProjectDocument& Document;
   double canvasScale = 1.0;
   int drawnWidth = 0, drawnHeight = 0;
+  double zoom = 0;
+  QPointF origin;
+  bool drewPhoto = false;
 };
 
 // A widget that hands its mouse events to the work area.
@@ -46,11 +82,14 @@ class TMouseTarget : public QFrame {
   explicit TMouseTarget(QWidget* parent) : QFrame(parent) {}
   THandler OnPress, OnMove, OnRelease;
   std::function<void(QPainter&)> OnPaint;
+  // Not handled (and so passed on to the window) when it returns false.
+  std::function<bool(QWheelEvent&)> OnWheel;
 
  protected:
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
   void paintEvent(QPaintEvent* e) override;
 };
 
@@ -74,8 +113,30 @@ class TWorkArea : public QWidget, public IControlParent {
   // Image drag, the 40 ms timer and the arrow keys; each finished move is
   // one step of the document's history.
   void timDragTimer();
+  // One screen pixel at the current zoom each (one work pixel at fit).
   void Nudge(int dx, int dy);
   bool Dragging() const { return dragging; }
+
+  // Zoom and pan. The steps in screen pixels per photo pixel.
+  static constexpr double kZoomSteps[] = {0.5, 0.75, 1, 1.5, 2, 3, 4, 6, 8};
+  double Zoom() const { return pboxMain->Zoom(); }
+  // A zoom (0 for fit) that keeps the work point under `about` (canvas
+  // pixels) where it is.
+  void SetZoom(double zoom, QPointF about);
+  void ZoomIn(QPointF about);
+  void ZoomOut(QPointF about);
+  void ZoomIn() { ZoomIn(CanvasCentre()); }
+  void ZoomOut() { ZoomOut(CanvasCentre()); }
+  void ZoomFit() { SetZoom(0, CanvasCentre()); }
+  void Zoom100() { SetZoom(1, CanvasCentre()); }
+  // Moves the view by canvas pixels (the picture follows the pointer).
+  void PanBy(QPointF screen);
+  // Space held: a left drag pans instead of moving the item.
+  void SetSpaceHeld(bool held) { spaceHeld = held; }
+  // The status line: zoom, pointer and current offset in photo pixels,
+  // box size.
+  std::function<void(const QString&)> OnStatus;
+  QString StatusText() const;
   // The box and the guides placed again from their models.
   void SyncControls();
 
@@ -92,6 +153,21 @@ class TWorkArea : public QWidget, public IControlParent {
   void DragPress(QMouseEvent& e);
   void DragMove(QMouseEvent& e);
   void DragRelease(QMouseEvent& e);
+  bool Wheel(QWheelEvent& e);
+  // Where a drag puts the dragged item: the one place a drag hands an
+  // offset to the document.
+  void MoveItem(std::uint64_t id, TPointF fine);
+  QPointF CanvasCentre() const;
+  void LayoutCanvas();
+  void PaintRuler(QPainter& painter, bool horizontal);
+  void ShowStatus();
+
+ public:
+  // The box, guides, rulers, scroll bars and status placed for the view
+  // as it is (after a zoom, a pan, or a change of the items).
+  void ViewChanged();
+
+ private:
   void BuildBox();
   void SyncGuides();
   void SyncBox();
@@ -100,9 +176,14 @@ class TWorkArea : public QWidget, public IControlParent {
   TProjectDocument& Document;
   QFrame* shpDummy = nullptr;
   QFrame* shpMain = nullptr;
+  QScrollBar* scrWorkH = nullptr;
+  QScrollBar* scrWorkV = nullptr;
   QPoint dragStartMouse;
-  TPoint dragStartOffset, dragOffset;
+  TPoint dragStartOffset;
+  TPointF dragStartFine, dragFine;
   std::uint64_t dragItem = 0;  // the id of the item dragged
+  bool panning = false, spaceHeld = false;
+  QPointF panLast, pointer{-1, -1};
   bool dragging = false;
   bool dragMoved = false;
   std::vector<TMouseTarget*> guideWidgets;

@@ -10,6 +10,7 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QUndoStack>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -449,13 +450,16 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
       QVERIFY(!Enabled("WM7") && !Enabled("LM11"));  // nothing changes the project meanwhile
       PumpUntil([this] { return !window->AlignRunning(); });
     };
-    align();
     auto& items = window->Document().LayerItems();
+    items.GetItem(1)->SetFineOffset({0.3, -0.4});  // a fraction the undo must bring back
+    align();
     QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{-3, 3}));
+    QVERIFY(std::abs(items.GetItem(1)->GetFineOffset().X + 8) < 0.2);  // the photos' 8 pixels
     QVERIFY(!window->Document().IsSaved());
     QCOMPARE(Find<QAction>("WM7")->text(), QString("元に戻す（自動位置合わせ）"));
     Trigger("WM7");
     QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{0, 0}));
+    QCOMPARE(items.GetItem(1)->GetFineOffset(), (kalvane::TPointF{0.3, -0.4}));
     QVERIFY(window->Document().IsSaved());
     // With monochrome on, the overlay follows the alignment and its undo.
     Find<QAbstractButton>("btnLayerMono")->click();
@@ -480,8 +484,9 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(shown(), aligned);
     QCOMPARE(aligned, rebuilt());
     // a drag after aligning is undone first, then the alignment
+    const kalvane::TItemOffset aligned1 = window->Document().ItemOffset(items.GetItem(1)->GetId());
     items.GetItem(1)->SetOffset({9, 9});
-    window->Document().DragEnded(items.GetItem(1)->GetId(), {{-3, 3}});
+    window->Document().DragEnded(items.GetItem(1)->GetId(), aligned1);
     Trigger("WM7");
     QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{-3, 3}));
     Trigger("WM7");

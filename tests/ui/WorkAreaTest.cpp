@@ -1,6 +1,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollArea>
@@ -9,6 +10,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QUndoStack>
+#include <cmath>
 #include <filesystem>
 
 #include "ScriptedWindowDialogs.h"
@@ -46,6 +48,30 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
   Q_OBJECT
 
  private:
+  // A photo red left of column `edge`, blue from it on, with a grey band
+  // across, so places in it can be told apart.
+  void AddEdgePhoto(const std::string& name, int w, int h, int edge) {
+    QImage image(w, h, QImage::Format_RGB888);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const bool band = y > h / 2 - 10 && y < h / 2 + 10;
+        image.setPixelColor(
+            x, y, x < edge ? QColor(255, band ? 128 : 0, 0) : QColor(0, band ? 128 : 0, 255));
+      }
+    }
+    QVERIFY(image.save(QString::fromStdString(dir->File(name)), "PNG"));
+    window->AddImages({dir->File(name)});
+    PumpUntil([this] { return !window->LoaderRunning(); });
+    QCoreApplication::processEvents();
+  }
+  void Wheel(QPointF at, int delta, Qt::KeyboardModifiers modifiers) {
+    QWidget* target = Area().pboxDrag;
+    QWheelEvent e(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, modifiers,
+                  Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(target, &e);
+  }
+  kalvane::TPointF Fine() { return Items().GetSelected()->GetFineOffset(); }
+
   kalvane::TLayerManagement& Items() { return window->Document().LayerItems(); }
   TWorkArea& Area() { return window->WorkArea(); }
   TPoint Offset() { return Items().GetSelected()->GetOffset(); }
@@ -382,6 +408,142 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QTest::keyClick(window.get(), Qt::Key_Left);
     QVERIFY(window->statusBar()->currentMessage().contains("Ctrl+I"));
     QCOMPARE(Offset(), (TPoint{0, 0}));
+  }
+
+  // ---- zoom and pan -----------------------------------------------------------
+
+  void theCtrlWheelZoomsAboutThePointerAndThePlainWheelDoesNot() {
+    AddEdgePhoto("edge.png", 1200, 900, 601);
+    kalvane::ui::TCanvas* canvas = Area().pboxMain;
+    const QPointF at(130.0, 95.0);
+    const QPointF before = canvas->ToWork(at);
+    Wheel(at, 120, Qt::NoModifier);
+    QCOMPARE(Area().Zoom(), 0.0);
+    std::vector<double> zooms;
+    for (int i = 0; i < 5; ++i) {
+      Wheel(at, 120, Qt::ControlModifier);
+      QVERIFY(Area().Zoom() > (zooms.empty() ? 0.0 : zooms.back()));
+      zooms.push_back(Area().Zoom());
+      const QPointF now = canvas->ToWork(at);
+      QVERIFY2(std::abs(now.x() - before.x()) < 1e-6 && std::abs(now.y() - before.y()) < 1e-6,
+               qPrintable(QString("zoom %1: %2,%3").arg(Area().Zoom()).arg(now.x()).arg(now.y())));
+    }
+    Wheel(at, -120, Qt::ControlModifier);
+    QCOMPARE(Area().Zoom(), zooms[3]);
+    QVERIFY(std::abs(canvas->ToWork(at).x() - before.x()) < 1e-6);
+    // the keys: Ctrl+0 fit, Ctrl+1 100 %, Ctrl+= and Ctrl+- a step
+    QTest::keyClick(window.get(), Qt::Key_0, Qt::ControlModifier);
+    QCOMPARE(Area().Zoom(), 0.0);
+    QTest::keyClick(window.get(), Qt::Key_1, Qt::ControlModifier);
+    QCOMPARE(Area().Zoom(), 1.0);
+    QTest::keyClick(window.get(), Qt::Key_Equal, Qt::ControlModifier);
+    QCOMPARE(Area().Zoom(), 1.5);
+    QTest::keyClick(window.get(), Qt::Key_Minus, Qt::ControlModifier);
+    QCOMPARE(Area().Zoom(), 1.0);
+    QVERIFY(window->findChild<QScrollBar*>("scrWorkH")->isVisible());
+  }
+
+  void aNudgeIsOneScreenPixelAtTheZoomAndADragFollowsThePointer() {
+    AddEdgePhoto("edge.png", 1200, 900, 601);
+    Unlock();
+    const kalvane::TPointF first = Fine();
+    Area().SetZoom(4, {100, 100});
+    QTest::keyClick(window.get(), Qt::Key_Right);
+    QCOMPARE(Fine().X, 0.25);
+    QTest::keyClick(window.get(), Qt::Key_Up, Qt::ShiftModifier);
+    QCOMPARE(Fine().Y, -2.5);
+    Area().SetZoom(1, {100, 100});
+    QTest::keyClick(window.get(), Qt::Key_Right);
+    QCOMPARE(Fine().X, 1.25);
+    // at fit, one work pixel as always
+    Area().SetZoom(0, {100, 100});
+    const TPoint work = Offset();
+    QTest::keyClick(window.get(), Qt::Key_Left);
+    QCOMPARE(Offset(), (TPoint{work.X - 1, work.Y}));
+    // a drag of 10 screen pixels at 400 % moves 2.5 photo pixels
+    Area().SetZoom(4, {100, 100});
+    const kalvane::TPointF start = Fine();
+    Drag(10, -6);
+    QCOMPARE(Fine().X, start.X + 2.5);
+    QCOMPARE(Fine().Y, start.Y - 1.5);
+    window->findChild<QAction*>("WM7")->trigger();
+    QCOMPARE(Fine(), start);
+    // the nudges were one step, and the history keeps their fractions
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(Fine(), first);
+    QTest::keyClick(window.get(), Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(Fine(), start);
+  }
+
+  void theBoxGuidesAndOverlayFollowEveryZoom() {
+    AddEdgePhoto("edge.png", 1200, 900, 601);
+    AddEdgePhoto("edge2.png", 1200, 900, 611);
+    window->Document().GuideLines().AddAtRelPos(1, 0.5);
+    window->findChild<QAbstractButton*>("btnLayerMono")->click();
+    kalvane::ui::TCanvas* canvas = Area().pboxMain;
+    const QSize work = canvas->WorkSize();
+    const kalvane::TRelBox rel = window->Document().TrimBox().GetRelBox();
+    for (const double zoom : {0.0, 0.5, 0.75, 1.0, 1.5, 2.0, 3.0, 4.0, 6.0, 8.0}) {
+      // the box's top-left corner on the work point it marks
+      const QPointF corner(rel.p1x * work.width(), rel.p1y * work.height());
+      Area().SetZoom(zoom, canvas->ToScreen(corner));
+      const QPointF expected =
+          canvas->ToScreen(corner) + QPointF(TWorkArea::kOrigin, TWorkArea::kOrigin);
+      const kalvane::TScreenBox box = window->Document().TrimBox().GetScreenBox();
+      QVERIFY2(std::abs(box.x1 - expected.x()) <= 1 && std::abs(box.y1 - expected.y()) <= 1,
+               qPrintable(QString("zoom %1: %2,%3 against %4,%5")
+                              .arg(zoom)
+                              .arg(box.x1)
+                              .arg(box.y1)
+                              .arg(expected.x())
+                              .arg(expected.y())));
+      QWidget* edge = window->findChild<QWidget*>("shpEdge0");
+      QVERIFY(std::abs(edge->geometry().top() - box.y1) <= 1);
+      // the guide at half the height
+      const double guideAt = canvas->ToScreen({0, 0.5 * work.height()}).y() + TWorkArea::kOrigin;
+      QVERIFY(std::abs(window->Document().GuideLines().GetGuide(0)->Bounds().Top - guideAt) <= 1);
+      // the overlay: the canvas shows the work bitmap's pixel under a point
+      const QImage shot = canvas->grab().toImage();
+      const QPointF workPoint(0.3 * work.width(), 0.4 * work.height());
+      // (in the shot's own pixels, which may be more than the widget's)
+      const QPoint screen = (canvas->ToScreen(workPoint + QPointF(0.5, 0.5) / canvas->ViewScale()) *
+                             shot.devicePixelRatio())
+                                .toPoint();
+      if (!QRect(QPoint(), shot.size()).contains(screen)) continue;
+      const auto pixel = window->Document().WorkBitmap().GetPixel(static_cast<int>(workPoint.x()),
+                                                                  static_cast<int>(workPoint.y()));
+      const QColor shown = shot.pixelColor(screen);
+      QVERIFY2(std::abs(shown.red() - pixel.r) <= 2 && std::abs(shown.blue() - pixel.b) <= 2,
+               qPrintable(QString("zoom %1").arg(zoom)));
+    }
+  }
+
+  void beyondTheWorkBitmapThePhotoItselfIsDrawn() {
+    // The edge at photo column 601 falls inside a work pixel (scale 0.5).
+    AddEdgePhoto("edge.png", 1200, 900, 601);
+    kalvane::ui::TCanvas* canvas = Area().pboxMain;
+    const double s = canvas->ItemScale();
+    Area().SetZoom(4, canvas->ToScreen({601 * s, 300 * s}));
+    canvas->grab();
+    PumpUntil([canvas] { return canvas->Levels.Pending() == 0; });
+    const QImage shot = canvas->grab().toImage();
+    QVERIFY(canvas->DrewPhoto());
+    auto shown = [&](double px) {
+      const QPointF at = canvas->ToScreen({px * s, 300 * s}) * shot.devicePixelRatio();
+      return shot.pixelColor(at.toPoint());
+    };
+    QCOMPARE(shown(600.5), QColor(255, 0, 0));
+    QCOMPARE(shown(601.5), QColor(0, 0, 255));
+    // panning with the middle button moves the picture with the pointer
+    // and decodes nothing again
+    const QPointF before = canvas->ToScreen({601 * s, 300 * s});
+    Press(Area().pboxDrag, {60, 60}, Qt::MiddleButton);
+    Mouse(Area().pboxDrag, QEvent::MouseMove, {20, 40}, Qt::NoButton, Qt::MiddleButton);
+    Mouse(Area().pboxDrag, QEvent::MouseButtonRelease, {20, 40}, Qt::MiddleButton, Qt::NoButton);
+    canvas->grab();
+    QCOMPARE(canvas->Levels.Pending(), 0);
+    QVERIFY(canvas->DrewPhoto());
+    QCOMPARE(canvas->ToScreen({601 * s, 300 * s}), before + QPointF(-40, -20));
   }
 
   void theWheelScrollsTheListUnlessTheBarHasTheFocus() {

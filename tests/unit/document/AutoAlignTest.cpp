@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <random>
 #include <vips/vips8>
 
 #include "TestImages.h"
+#include "base/Round.h"
 #include "document/LayerManagement.h"
 
 namespace kalvane {
@@ -101,6 +103,59 @@ TEST_F(AutoAlignTest, TheRegionDecidesWhatIsMeasured) {
   EXPECT_EQ(align.Measure(list)[1].After, (TPoint{-6, 0}));
   align.SetRegion({0.5, 0.0, 1.0, 1.0});
   EXPECT_EQ(align.Measure(list)[1].After, (TPoint{8, -4}));
+}
+
+TEST(AutoAlignFine, ShiftsBetweenPhotoPixelsAreFoundOnThePhotos) {
+  // Photos four times the display copies, moved by fractions of a pixel;
+  // the display copies alone place them to a work pixel, four photo pixels.
+  test::TempDir dir;
+  TBitmap24 work;
+  TLayerManagement list;
+  list.SetWorkBitmap(&work);
+  list.SetItemScale(0.25);
+  constexpr int kW = 960, kH = 720;
+  const VImage texture =
+      VImage::gaussnoise(kW / 4 + 40, kH / 4 + 40,
+                         VImage::option()->set("sigma", 50.0)->set("mean", 128.0))
+          .gaussblur(0.7)
+          .resize(4.0, VImage::option()->set("kernel", VIPS_KERNEL_CUBIC));
+  const TPointF shifts[] = {{0, 0}, {3.25, -7.5}, {-10.75, 4.4}, {12.2, 9.9}, {-0.6, 0.3}};
+  for (std::size_t i = 0; i < std::size(shifts); ++i) {
+    // moved right by dx and down by dy, by a bicubic resampling
+    const VImage photo =
+        texture
+            .affine({1, 0, 0, 1},
+                    VImage::option()
+                        ->set("interpolate", vips::VInterpolate::new_from_name("bicubic"))
+                        ->set("idx", shifts[i].X - 80)
+                        ->set("idy", shifts[i].Y - 80)
+                        ->set("oarea", std::vector<int>{0, 0, kW, kH}))
+            .cast(VIPS_FORMAT_UCHAR);
+    const std::string name = "f" + std::to_string(i) + ".png";
+    photo.pngsave(dir.File(name).c_str());
+    list.AddItem(name, dir.File(name));
+  }
+  list.GetItem(0)->SetFineOffset({2.5, -1.25});  // the first keeps its place, fraction and all
+  TAutoAlign align;
+  const std::vector<TAlignment> found = align.Measure(list);
+  ASSERT_EQ(found.size(), std::size(shifts));
+  for (std::size_t i = 1; i < std::size(shifts); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_TRUE(found[i].Refined);
+    EXPECT_NEAR(found[i].FineAfter.X, 2.5 - shifts[i].X, 0.1);
+    EXPECT_NEAR(found[i].FineAfter.Y, -1.25 - shifts[i].Y, 0.1);
+    EXPECT_EQ(found[i].After.X, RoundInt(found[i].FineAfter.X * 0.25));
+  }
+  EXPECT_EQ(found[0].FineAfter, (TPointF{2.5, -1.25}));
+  TAutoAlign::Apply(list, found);
+  EXPECT_EQ(list.GetItem(3)->GetFineOffset(), found[3].FineAfter);
+  EXPECT_EQ(list.GetItem(3)->GetOffset(), found[3].After);
+
+  // Without the refinement, to the work pixel only: off by up to two photo pixels
+  align.SetRefine(false);
+  const std::vector<TAlignment> coarse = align.Measure(list);
+  EXPECT_FALSE(coarse[2].Refined);
+  EXPECT_EQ(std::fmod(coarse[2].FineAfter.X - 2.5, 4.0), 0.0);
 }
 
 TEST_F(AutoAlignTest, OffsetsAtTheEndsOfTheIntRangeAreHeldAndNothingOverflows) {

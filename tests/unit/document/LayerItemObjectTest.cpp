@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "TestImages.h"
 
@@ -26,6 +28,31 @@ TEST(LayerItemFields, SettersKeepTheirRanges) {
   EXPECT_EQ(item.GetScale(), 1.0);
   EXPECT_TRUE(item.GetMonoVisible());
   EXPECT_EQ(item.GetOffset(), (TPoint{0, 0}));
+}
+
+TEST(LayerItemFields, TheWorkOffsetIsTheFineOneRoundedAtTheScale) {
+  TLayerItemObject item;
+  item.SetScale(0.25);
+  item.SetFineOffset({10.0, -6.0});  // 2.5 and -1.5: halves to even
+  EXPECT_EQ(item.GetOffset(), (TPoint{2, -2}));
+  item.SetFineOffset({14.0, 13.9});  // 3.5 and 3.475
+  EXPECT_EQ(item.GetOffset(), (TPoint{4, 3}));
+  EXPECT_EQ(item.GetFineOffset(), (TPointF{14.0, 13.9}));
+  // a work-pixel offset puts the fine one on the same place
+  item.SetOffset({-3, 5});
+  EXPECT_EQ(item.GetFineOffset(), (TPointF{-12.0, 20.0}));
+}
+
+TEST(LayerItemFields, FineOffsetsThatAreNoNumbersOrFarOffAreHeld) {
+  TLayerItemObject item;
+  item.SetScale(0.5);
+  item.SetFineOffset({std::nan(""), std::numeric_limits<double>::infinity()});
+  EXPECT_EQ(item.GetFineOffset(), (TPointF{0, 0}));
+  EXPECT_EQ(item.GetOffset(), (TPoint{0, 0}));
+  item.SetFineOffset({1e300, -1e300});
+  EXPECT_EQ(item.GetOffset(),
+            (TPoint{TLayerItemObject::kMaxOffset, -TLayerItemObject::kMaxOffset}));
+  EXPECT_EQ(item.GetFineOffset().X, TLayerItemObject::kMaxOffset / 0.5);
 }
 
 TEST(LayerItemLoad, DisplayAndMonoCopiesHaveTheRoundedScaledSize) {

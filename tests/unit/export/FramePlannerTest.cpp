@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "TestImages.h"
 
 namespace kalvane {
@@ -59,6 +61,26 @@ TEST(FramePlanner, BoxInSourcePixelsAndOffsetsShiftTheCrop) {
   EXPECT_EQ(moved.Crop.top - still.Crop.top, -8);
   EXPECT_EQ(moved.Crop.right - moved.Crop.left, still.Crop.right - still.Crop.left);
   EXPECT_EQ(still.Height, 375);
+}
+
+TEST(FramePlanner, FineOffsetsMoveTheCutByTheirFraction) {
+  TFramePlanner planner(Inputs(0.375, 600, 450, 0.1, 0.15, 0.9, 0.95, 500));
+  const TFramePlan still = planner.PlanFine(0, "a", 0, 0, "");
+  const TFramePlan moved = planner.PlanFine(1, "b", -7.75, 2.4, "");
+  // the cut lies at Crop + Shift: 7.75 right and 2.4 up of the still one
+  EXPECT_NEAR(moved.Crop.left + moved.ShiftX - still.Crop.left, 7.75, 1e-9);
+  EXPECT_NEAR(moved.Crop.top + moved.ShiftY - still.Crop.top, -2.4, 1e-9);
+  EXPECT_LE(std::abs(moved.ShiftX), 0.5);
+  EXPECT_LE(std::abs(moved.ShiftY), 0.5);
+  EXPECT_EQ(moved.Crop.right - moved.Crop.left, still.Crop.right - still.Crop.left);
+  EXPECT_EQ(moved.Height, still.Height);
+  // a work-pixel offset is the same as its fine one
+  const TFramePlan work = planner.Plan(2, "c", -3, 1, "");
+  const TFramePlan fine = planner.PlanFine(3, "d", -8.0, 1 / 0.375, "");
+  EXPECT_EQ(work.Crop.top, fine.Crop.top);
+  EXPECT_DOUBLE_EQ(work.ShiftY, fine.ShiftY);
+  EXPECT_EQ(work.Crop.left, fine.Crop.left);
+  EXPECT_EQ(work.ShiftX, 0);
 }
 
 TEST(FramePlanner, ABoxWithoutWidthOrHeightIsRefused) {

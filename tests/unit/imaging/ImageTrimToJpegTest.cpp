@@ -186,6 +186,31 @@ double LineRow(const TBitmap24& frame, int left, int right) {
   return moment / sum;
 }
 
+TEST(TrimFrame, ACutBetweenPixelsMovesTheFrameByTheFraction) {
+  // Quarter steps of a source pixel, at 1:1 so they show in full: by the
+  // reduced-decode path and, turned by a degree, by the general one.
+  test::TempDir dir;
+  const std::string photo = CrossedLines(dir, 400, 300, 200, 150);
+  for (const int angle : {0, 18000, 100}) {
+    SCOPED_TRACE(angle);
+    double column0 = 0, row0 = 0;
+    for (int k = 0; k < 5; ++k) {
+      const double shift = 0.25 * k;
+      const TIKImage frame = IKTrimFrameFine(
+          photo, angle, {100 - shift, 60 + shift, 300 - shift, 240 + shift}, 200, 180);
+      ASSERT_FALSE(frame.IsEmpty()) << frame.Error();
+      const TBitmap24 bitmap = IKBitmapFromDib(frame);
+      const double column = LineColumn(bitmap, 0, 50), row = LineRow(bitmap, 0, 60);
+      if (k == 0) {
+        column0 = column;
+        row0 = row;
+      }
+      EXPECT_NEAR(column - column0, shift, 0.03) << k;
+      EXPECT_NEAR(row - row0, -shift, 0.03) << k;
+    }
+  }
+}
+
 TEST(TrimFrame, ALineMovesByExactlyItsOffsetAtEveryReductionAndTurn) {
   // Copies of a photo offset by (k, k) source pixels: in the frames the
   // line must move by k times the scale. A 25x reduction (decoded at 1/8,

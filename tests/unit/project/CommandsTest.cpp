@@ -25,7 +25,8 @@ const std::vector<C> kWithItems = {
     C::ExportOther, C::HtmlPreview, C::DeleteItem,   C::DeleteAll,    C::CurrentItemMenu,
     C::MoveUp,      C::MoveDown,    C::Reverse,      C::RotateLeft,   C::RotateRight,
     C::Mono,        C::WorkMenu,    C::ImageLock,    C::TrimShow,     C::TrimLock,
-    C::GuideShow,   C::GuideLock,   C::DeleteGuides, C::Preview,      C::FrameRate};
+    C::GuideShow,   C::GuideLock,   C::DeleteGuides, C::Zoom,         C::Preview,
+    C::FrameRate};
 
 std::vector<C> Join(std::initializer_list<std::vector<C>> parts) {
   std::vector<C> all;
@@ -60,7 +61,7 @@ TEST(CommandStates, FollowTheProjectStateAsTheTableSays) {
        Join({kAlways,
              {C::FileMenu, C::EditMenu, C::ItemMenu, C::ConvertTool, C::HelpMenu, C::Mono,
               C::WorkMenu, C::ImageLock, C::TrimShow, C::TrimLock, C::GuideShow, C::GuideLock,
-              C::Preview, C::FrameRate}})},
+              C::Zoom, C::Preview, C::FrameRate}})},
       // deleting the last item can be undone
       {"no items, something to undo", emptyUndo, Join({kAlways, kFree, {C::Undo}})},
   };

@@ -42,6 +42,15 @@ class Steps : public testing::Test {
     return save.Text();
   }
   TItemId Id(int index) { return doc.LayerItems().GetItem(index)->GetId(); }
+  // Offsets and moves in the item's work pixels (what the file's x/y hold).
+  TItemOffset At(TItemId id, double x, double y) {
+    const double s = doc.LayerItems().FindById(id)->GetScale();
+    return {{}, {x / s, y / s}};
+  }
+  void Nudge(TItemId id, double dx, double dy) {
+    const double s = doc.LayerItems().FindById(id)->GetScale();
+    doc.NudgeItem(id, {dx / s, dy / s});
+  }
   // Does, undoes and redoes one change, comparing the project file's text.
   void Check(const std::string& name, const std::function<void()>& change) {
     SCOPED_TRACE(name);
@@ -70,10 +79,10 @@ TEST_F(Steps, EveryKindIsUndoneAndRedoneExactly) {
   test::WriteSolid(more[0], 40, 30, 0, 0, 0);
   Check(kStepAddItems, [&] { Add(more); });
   EXPECT_EQ(doc.LayerItems().GetItem(1)->GetItemName(), "d.png");  // after the current item
-  Check(kStepNudge, [&] { doc.NudgeItem(Id(1), 3, -2); });
+  Check(kStepNudge, [&] { Nudge(Id(1), 3, -2); });
   Check(kStepDrag, [&] {
     const TItemOffset before = doc.ItemOffset(Id(0));
-    doc.SetItemOffset(Id(0), {{17, 9}});
+    doc.SetItemOffset(Id(0), At(Id(0), 17, 9));
     doc.DragEnded(Id(0), before);
   });
   Check(kStepMoveDown, [&] { doc.MoveItem(Id(0), 1); });
@@ -81,7 +90,9 @@ TEST_F(Steps, EveryKindIsUndoneAndRedoneExactly) {
   Check(kStepReverse, [&] { doc.ReverseItems(); });
   Check(kStepRotateLeft, [&] { doc.RotateAll(9000); });
   Check(kStepRotateRight, [&] { doc.RotateAll(-9000); });
-  Check(kStepAlign, [&] { doc.SetOffsets(kStepAlign, {{Id(0), {{4, 4}}}, {Id(2), {{-5, 1}}}}); });
+  Check(kStepAlign, [&] {
+    doc.SetOffsets(kStepAlign, {{Id(0), At(Id(0), 4, 4)}, {Id(2), At(Id(2), -5, 1)}});
+  });
   Check(kStepDeleteItem, [&] { doc.DeleteItem(Id(1)); });
   Check(kStepDeleteAll, [&] { doc.DeleteAllItems(); });
   Check(kStepGuideAdd, [&] {
@@ -101,7 +112,7 @@ TEST_F(Steps, EveryKindIsUndoneAndRedoneExactly) {
 
 TEST_F(Steps, TheSavedStateFollowsTheHistory) {
   EXPECT_TRUE(doc.IsSaved());
-  doc.NudgeItem(Id(0), 1, 0);
+  Nudge(Id(0), 1, 0);
   EXPECT_FALSE(doc.IsSaved());
   history.Undo();
   EXPECT_TRUE(doc.IsSaved());
@@ -125,12 +136,12 @@ TEST_F(Steps, NudgesOfOneItemMergeButNotAcrossTheSavePointOrAnotherItem) {
   const std::string start = Text();
   const int steps = history.Count();  // adding the photos
   for (int i = 0; i < 5; ++i)
-    doc.NudgeItem(Id(0), 1, 0);
+    Nudge(Id(0), 1, 0);
   EXPECT_EQ(history.Count(), steps + 1);
   doc.MarkSaved();
-  doc.NudgeItem(Id(0), 0, 1);
+  Nudge(Id(0), 0, 1);
   EXPECT_EQ(history.Count(), steps + 2);
-  doc.NudgeItem(Id(1), 0, 1);
+  Nudge(Id(1), 0, 1);
   EXPECT_EQ(history.Count(), steps + 3);
   history.Undo();
   history.Undo();
@@ -142,7 +153,7 @@ TEST_F(Steps, NudgesOfOneItemMergeButNotAcrossTheSavePointOrAnotherItem) {
 TEST_F(Steps, AtMostTwoHundredStepsAreKept) {
   const TItemId a = Id(0), b = Id(1);
   for (int i = 0; i < 250; ++i)
-    doc.NudgeItem(i % 2 ? a : b, 1, 0);  // alternating items never merge
+    Nudge(i % 2 ? a : b, 1, 0);  // alternating items never merge
   EXPECT_EQ(history.Count(), kHistoryLimit);
   while (history.CanUndo())
     history.Undo();
@@ -155,7 +166,7 @@ TEST_F(Steps, AtMostTwoHundredStepsAreKept) {
 TEST_F(Steps, ADeletedPhotoThatWentComesBackWithoutAPictureAndIsNamed) {
   const std::string before = Text();
   const std::string path = doc.LayerItems().GetItem(1)->GetFileName();
-  doc.NudgeItem(Id(1), 6, 6);
+  Nudge(Id(1), 6, 6);
   doc.DeleteItem(Id(1));
   std::filesystem::remove(path);
   history.Undo();

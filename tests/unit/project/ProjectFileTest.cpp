@@ -72,10 +72,10 @@ TEST_F(ProjectFile, TheWholeTextInItsOrder) {
             "[project]\nitemCount=2\nitemRotate=9000\n"
             "[projectItem0]\nname=" +
                 dir.File("001.png") +
-                "\nx=0\ny=0\n"
+                "\nx=0\ny=0\nfx=0\nfy=0\n"
                 "[projectItem1]\nname=" +
                 dir.File("002.png") +
-                "\nx=-3\ny=2\n"
+                "\nx=-3\ny=2\nfx=-3\nfy=2\n"
                 "[guideLine]\ncount=1\n[guideItem0]\ntype=1\nscale=0.5\n"
                 "[trimBox]\np1x=0.05\np1y=0.05\np2x=0.95\np2y=0.95\n");
 }
@@ -133,6 +133,58 @@ TEST_F(ProjectFile, WrittenThenReadGivesTheSameProject) {
   EXPECT_EQ(c.Guides[1].Orientation, 1);
   EXPECT_NEAR(c.Guides[1].RelPos, 2.0 / 3.0, 1e-15);
   EXPECT_EQ(c.Box, (TRelBox{0.1, 0.15, 0.85, 0.9}));
+}
+
+TEST_F(ProjectFile, FineOffsetsBesideTheWorkOffsetsRoundedFromThem) {
+  window.items.SetItemScale(0.25);
+  AddItem("a.png", {0, 0});
+  AddItem("b.png", {0, 0});
+  window.items.FindByName("a.png")->SetFineOffset({10.0, -13.96});  // 2.5 to 2, -3.49 to -3
+  window.items.FindByName("b.png")->SetFineOffset({1234.56789012345, -0.125});
+  save.SetMainWindow(&window.doc);
+  const std::string text = save.Text();
+  EXPECT_NE(
+      text.find("[projectItem0]\nname=" + dir.File("a.png") + "\nx=2\ny=-3\nfx=10\nfy=-13.96\n"),
+      std::string::npos)
+      << text;
+  EXPECT_NE(text.find("\nx=309\ny=0\nfx=1234.56789012345\nfy=-0.125\n"), std::string::npos) << text;
+
+  // read back onto items of the same scale: the same places
+  const TProjectContent c = ReadProjectContent(TIniFile::Parse(text));
+  ASSERT_EQ(c.Items.size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    ASSERT_TRUE(c.Items[i].HasFine);
+    TLayerItemObject item;
+    item.SetScale(0.25);
+    ApplyItemOffset(item, c.Items[i]);
+    const TLayerItemObject& saved = *window.items.GetItem(static_cast<int>(i));
+    EXPECT_EQ(item.GetFineOffset(), saved.GetFineOffset());
+    EXPECT_EQ(item.GetOffset(), saved.GetOffset());
+  }
+}
+
+TEST(ProjectReader, FilesWithoutFineOffsetsOrWithStaleOnesTakeXAndY) {
+  const TProjectContent c = ReadProjectContent(TIniFile::Parse(
+      "[project]\nitemCount=5\n"
+      "[projectItem0]\nname=old.jpg\nx=3\ny=-2\n"                    // an older program's
+      "[projectItem1]\nname=stale.jpg\nx=3\ny=-2\nfx=100\nfy=-8\n"   // x changed since
+      "[projectItem2]\nname=half.jpg\nx=3\ny=-2\nfx=12.5\n"          // fy missing
+      "[projectItem3]\nname=junk.jpg\nx=3\ny=-2\nfx=abc\nfy=-8.1\n"  // fx unreadable
+      "[projectItem4]\nname=good.jpg\nx=3\ny=-2\nfx=12.6\nfy=-8.1\n"));
+  ASSERT_EQ(c.Items.size(), 5u);
+  EXPECT_FALSE(c.Items[0].HasFine);
+  EXPECT_TRUE(c.Items[1].HasFine);
+  EXPECT_FALSE(c.Items[2].HasFine);
+  EXPECT_FALSE(c.Items[3].HasFine);
+  const TPointF expected[] = {{12, -8}, {12, -8}, {12, -8}, {12, -8}, {12.6, -8.1}};
+  for (std::size_t i = 0; i < 5; ++i) {
+    SCOPED_TRACE(c.Items[i].Name);
+    TLayerItemObject item;
+    item.SetScale(0.25);
+    ApplyItemOffset(item, c.Items[i]);
+    EXPECT_EQ(item.GetFineOffset(), expected[i]);
+    EXPECT_EQ(item.GetOffset(), (TPoint{3, -2}));
+  }
 }
 
 TEST(ProjectReader, TheWindowsExampleWithItsDefaults) {

@@ -97,11 +97,11 @@ TEST_F(Flows, SaveWritesToTheProjectsFileOrWhereTheUserPicks) {
   EXPECT_TRUE(flows.Save());
   EXPECT_TRUE(doc.IsSaved());
   EXPECT_EQ(view.Caption, "Kalvane (" + dir.File("p.vpj") + ")");
-  doc.NudgeItem(doc.CurrentId(), 1, 1);
+  doc.NudgeItem(doc.CurrentId(), {4, 4});
   EXPECT_TRUE(flows.Save());  // the file exists: no question
   EXPECT_EQ(ask.Log, "pick;pick;");
   // Save as leaves the saved state as it was
-  doc.NudgeItem(doc.CurrentId(), 1, 1);
+  doc.NudgeItem(doc.CurrentId(), {4, 4});
   ask.Paths = {dir.File("q.vpj")};
   EXPECT_TRUE(flows.SaveAs());
   EXPECT_FALSE(doc.IsSaved());
