@@ -236,7 +236,7 @@ void TfrmMain::AutoAlignClick() {
     try {
       job.Found = TAutoAlign().Measure(items, [this, &job] {
         if (job.Cancel) throw TAlignJob::TCancelled{};
-        QMetaObject::invokeMethod(this, [this] {
+        Dispatcher.Post([this] {
           if (Align) Align->Progress->StepIt();
         });
       });
@@ -246,7 +246,7 @@ void TfrmMain::AutoAlignClick() {
       job.Found.clear();
       job.Failure = e.what();
     }
-    QMetaObject::invokeMethod(this, [this] { AlignEnded(); });
+    Dispatcher.Post([this] { AlignEnded(); });
   });
 }
 

@@ -58,21 +58,18 @@ const TPhotoLevels::TLevel* TPhotoLevels::Get(const std::string& path, int angle
   ++pending;
   workers.emplace_back([this, path, angle, shrink] {
     TLevel level = Decode(path, angle, shrink);
-    // The destructor joins this thread before the object goes, so the
-    // queued call always has its receiver (or is dropped with it).
-    QMetaObject::invokeMethod(
-        this,
-        [this, path, angle, shrink, level = std::move(level)]() mutable {
-          --pending;
-          for (TEntry& e : entries) {
-            if (e.Path == path && e.Angle == angle && e.Shrink == shrink && !e.Ready) {
-              e.Level = std::move(level);
-              e.Ready = true;
-            }
-          }
-          if (OnReady) OnReady();
-        },
-        Qt::QueuedConnection);
+    // The destructor joins this thread before the dispatcher goes, so the
+    // step always has its receiver (or is dropped with it).
+    Gui.Post([this, path, angle, shrink, level = std::move(level)]() mutable {
+      --pending;
+      for (TEntry& e : entries) {
+        if (e.Path == path && e.Angle == angle && e.Shrink == shrink && !e.Ready) {
+          e.Level = std::move(level);
+          e.Ready = true;
+        }
+      }
+      if (OnReady) OnReady();
+    });
   });
   return nullptr;
 }

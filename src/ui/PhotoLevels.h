@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "qt/QtDispatcher.h"
+
 namespace kalvane::ui {
 
 // Photos decoded at 1/1, 1/2, 1/4 or 1/8 of their size and turned as the
@@ -43,6 +45,7 @@ class TPhotoLevels : public QObject {
   std::list<TEntry> entries;  // most recently asked first
   std::vector<std::thread> workers;
   int pending = 0;
+  qt::TQtDispatcher Gui{this};  // the levels made, handed to this thread
 };
 
 }  // namespace kalvane::ui

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QTest>
 #include <memory>
 #include <string>
@@ -17,6 +18,23 @@ template <typename F>
 void PumpUntil(F done) {
   while (!done())
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+// Mouse events sent straight to the widget under the pointer, as a real
+// press, move and release reach it.
+inline void Mouse(QWidget* w, QEvent::Type type, QPoint p, Qt::MouseButton button,
+                  Qt::MouseButtons held) {
+  QMouseEvent e(type, p, w->mapToGlobal(p), button, held, Qt::NoModifier);
+  QCoreApplication::sendEvent(w, &e);
+}
+inline void Press(QWidget* w, QPoint p, Qt::MouseButton b = Qt::LeftButton) {
+  Mouse(w, QEvent::MouseButtonPress, p, b, b);
+}
+inline void Move(QWidget* w, QPoint p) {
+  Mouse(w, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);
+}
+inline void Release(QWidget* w, QPoint p) {
+  Mouse(w, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
 }
 
 // A main window over a folder of its own, its questions answered from a

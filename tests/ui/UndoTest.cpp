@@ -21,25 +21,14 @@
 #include "ui/WorkArea.h"
 
 using kalvane::TPoint;
+using kalvane::test::Move;
+using kalvane::test::Press;
 using kalvane::test::PumpUntil;
+using kalvane::test::Release;
 using kalvane::ui::TfrmMain;
 using kalvane::ui::TWorkArea;
 
 namespace {
-
-void Mouse(QWidget* w, QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons held) {
-  QMouseEvent e(type, p, w->mapToGlobal(p), button, held, Qt::NoModifier);
-  QCoreApplication::sendEvent(w, &e);
-}
-void Press(QWidget* w, QPoint p) {
-  Mouse(w, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
-}
-void Move(QWidget* w, QPoint p) {
-  Mouse(w, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);
-}
-void Release(QWidget* w, QPoint p) {
-  Mouse(w, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
-}
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -21,28 +21,16 @@
 #include "ui/WorkArea.h"
 
 using kalvane::TPoint;
+using kalvane::test::Mouse;
+using kalvane::test::Move;
+using kalvane::test::Press;
 using kalvane::test::PumpUntil;
+using kalvane::test::Release;
 using kalvane::test::TScriptedWindowDialogs;
 using kalvane::ui::TfrmMain;
 using kalvane::ui::TWorkArea;
 
-namespace {
-
-void Mouse(QWidget* w, QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons held) {
-  QMouseEvent e(type, p, w->mapToGlobal(p), button, held, Qt::NoModifier);
-  QCoreApplication::sendEvent(w, &e);
-}
-void Press(QWidget* w, QPoint p, Qt::MouseButton b = Qt::LeftButton) {
-  Mouse(w, QEvent::MouseButtonPress, p, b, b);
-}
-void Move(QWidget* w, QPoint p) {
-  Mouse(w, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);
-}
-void Release(QWidget* w, QPoint p) {
-  Mouse(w, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
   Q_OBJECT
