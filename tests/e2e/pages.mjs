@@ -3,11 +3,11 @@
 // words for the device, autoplay rules, loading when seen, the embed
 // snippet and the sharper movie for zooming.
 // usage: pages.mjs KALVANE_CLI FOLDER TITLE THEME/DESIGN...
-import { spawn } from "node:child_process";
 import fs from "node:fs";
 import path from "node:path";
-import { chromium, devices } from "playwright-core";
+import { devices } from "playwright-core";
 import { parseSwf, swf } from "swf-parser";
+import { launchChromium, serveFolder } from "./harness.mjs";
 
 const [cli, folder, title, ...designs] = process.argv.slice(2);
 let passed = 0;
@@ -17,22 +17,7 @@ function check(ok, what) {
   else { failed++; console.error(`FAIL ${what}`); }
 }
 
-function serve(dir) {
-  return new Promise((resolve, reject) => {
-    const child = spawn(cli, ["serve", dir, "--port", "0"]);
-    child.stdout.on("data", (data) => {
-      const url = String(data).match(/http:\/\/127\.0\.0\.1:\d+\//);
-      if (url) resolve({ child, url: url[0] });
-    });
-    child.on("exit", (code) => reject(new Error(`serve ended with ${code}`)));
-  });
-}
-
-const browser = await chromium.launch({
-  executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
-  args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-    "--disable-background-networking", "--disable-component-update", "--disable-sync"],
-});
+const browser = await launchChromium();
 
 const profiles = {
   desktop: { viewport: { width: 1280, height: 720 } },
@@ -42,7 +27,7 @@ delete profiles.phone.defaultBrowserType;
 
 // Opens a page set's page; counts the requests of each file.
 async function open(site, profile, options = {}) {
-  const server = await serve(path.join(folder, site));
+  const server = await serveFolder(cli, path.join(folder, site));
   const context = await browser.newContext({ ...profiles[profile], reducedMotion: options.reducedMotion || "no-preference" });
   const page = await context.newPage();
   const requests = {};

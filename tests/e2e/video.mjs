@@ -6,7 +6,7 @@
 // usage: video.mjs FOLDER (spin.mp4, spin.webm, spin.webp, spin.gif, first.png)
 import fs from "node:fs";
 import path from "node:path";
-import { chromium } from "playwright-core";
+import { launchChromium } from "./harness.mjs";
 
 const [folder] = process.argv.slice(2);
 let passed = 0;
@@ -16,11 +16,7 @@ function check(ok, what) {
   else { failed++; console.error(`FAIL ${what}`); }
 }
 
-const browser = await chromium.launch({
-  executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
-  args: ["--no-sandbox", "--disable-gpu", "--no-first-run", "--autoplay-policy=no-user-gesture-required",
-    "--disable-background-networking", "--disable-component-update", "--disable-sync"],
-});
+const browser = await launchChromium(["--autoplay-policy=no-user-gesture-required"]);
 const types = { ".mp4": "video/mp4", ".webm": "video/webm", ".png": "image/png", ".html": "text/html",
   ".webp": "image/webp", ".gif": "image/gif" };
 // A secure address: the image decoder is offered only there.

@@ -1,11 +1,10 @@
 // Opens exported page sets in headless Chromium, served by kalvane-cli on
 // 127.0.0.1, and checks what a visitor sees and does.
 // usage: viewer.mjs KALVANE_CLI SITE_WITH_HELP SITE_WITHOUT_HELP
-import { spawn } from "node:child_process";
 import fs from "node:fs";
 import path from "node:path";
 import zlib from "node:zlib";
-import { chromium } from "playwright-core";
+import { launchChromium, runCli, serveFolder } from "./harness.mjs";
 
 const [cli, withHelp, withoutHelp, cases, project] = process.argv.slice(2);
 let passed = 0;
@@ -15,29 +14,7 @@ function check(ok, what) {
   else { failed++; console.error(`FAIL ${what}`); }
 }
 
-// The folder's address (what serve prints, less the page).
-function serve(folder) {
-  return run(["serve", folder, "--port", "0"])
-    .then((s) => ({ child: s.child, url: s.url.replace(/[^/]*$/, "") }));
-}
-
-// Starts kalvane-cli and waits for the address it serves at.
-function run(args) {
-  return new Promise((resolve, reject) => {
-    const child = spawn(cli, args);
-    child.stdout.on("data", (data) => {
-      const url = String(data).match(/http:\/\/127\.0\.0\.1:\d+\/\S*/);
-      if (url) resolve({ child, url: url[0] });
-    });
-    child.on("exit", (code) => reject(new Error(`serve ended with ${code}`)));
-  });
-}
-
-const browser = await chromium.launch({
-  executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
-  args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-    "--disable-background-networking", "--disable-component-update", "--disable-sync"],
-});
+const browser = await launchChromium();
 
 async function open(url, options = {}) {
   const context = await browser.newContext({ reducedMotion: options.reducedMotion || "no-preference" });
@@ -55,7 +32,7 @@ const frameOf = (page) => page.$eval("[data-velzoom]", (e) => Number(e.dataset.f
 
 async function site(folder, expect, name) {
   const help = expect.help;
-  const server = await serve(folder);
+  const server = await serveFolder(cli, folder);
   try {
     const { page, problems, hosts, context } = await open(server.url + "velzoom.html");
     const root = "[data-velzoom]";
@@ -146,7 +123,7 @@ const centre = (page) => page.evaluate(() => {
 });
 for (const [name, expected] of [["legacy", ["red", "green", "blue"]],
   ["compressed", ["red", "green", "blue"]], ["reordered", ["blue", "green", "red"]]]) {
-  const server = await serve(path.join(cases, name));
+  const server = await serveFolder(cli, path.join(cases, name));
   const { page, problems, context } = await open(server.url + "velzoom.html", { reducedMotion: "reduce" });
   await page.waitForFunction(() => document.querySelector("[data-velzoom]").dataset.state === "ready",
     null, { timeout: 20000 });
@@ -167,7 +144,7 @@ for (const [name, expected] of [["legacy", ["red", "green", "blue"]],
 // on a device that says it has 1 GB), while every frame can still be shown.
 for (const deviceMemory of [1, undefined]) {
   const budget = (deviceMemory ? 48 : 384) * 1048576;
-  const server = await serve(path.join(cases, "large"));
+  const server = await serveFolder(cli, path.join(cases, "large"));
   const context = await browser.newContext({ reducedMotion: "reduce" });
   if (deviceMemory) {
     await context.addInitScript((gb) => Object.defineProperty(Navigator.prototype, "deviceMemory", { get: () => gb }),
@@ -347,7 +324,7 @@ const MiB = 1048576;
     fs.mkdirSync(folder, { recursive: true });
     for (const f of ["velzoom.html", "velzoom.js", "style.css"]) fs.copyFileSync(path.join(cases, "legacy", f), path.join(folder, f));
     fs.writeFileSync(path.join(folder, "veldata.swf"), bytes);
-    const server = await serve(folder);
+    const server = await serveFolder(cli, folder);
     await resetPeaks();
     const { page, context } = await open(server.url + "velzoom.html", { reducedMotion: "reduce" });
     await page.waitForSelector(".vz-message:not([hidden])", { timeout: 15000 }).catch(() => {});
@@ -375,7 +352,7 @@ const MiB = 1048576;
     for (const f of ["velzoom.html", "velzoom.js", "style.css"]) fs.copyFileSync(path.join(cases, "legacy", f), path.join(folder, f));
     fs.writeFileSync(path.join(folder, "veldata.swf"), compressed(...Array.from({ length: 1000 },
       (_, i) => Buffer.concat([tag(21, Buffer.concat([id(i + 1), blue])), showFrame])), end));
-    const server = await serve(folder);
+    const server = await serveFolder(cli, folder);
     const { page, context } = await open(server.url + "velzoom.html", { reducedMotion: "reduce" });
     await page.waitForFunction(() => ["ready", "error"].includes(document.querySelector("[data-velzoom]").dataset.state),
       null, { timeout: 15000 }).catch(() => {});
@@ -388,7 +365,7 @@ const MiB = 1048576;
 
 // The HTML preview: tmp.swf next to tmp.html, served by the program.
 {
-  const preview = await run(["preview", project, "--width", "200"]);
+  const preview = await runCli(cli, ["preview", project, "--width", "200"]);
   check(preview.url.endsWith("/tmp.html"), `preview serves tmp.html: ${preview.url}`);
   const { page, problems, hosts, context } = await open(preview.url, { reducedMotion: "reduce" });
   await page.waitForFunction(() => document.querySelector("[data-velzoom]").dataset.state === "ready",
@@ -411,7 +388,7 @@ const MiB = 1048576;
 
 // Reduced motion: no intro turn.
 {
-  const server = await serve(withHelp);
+  const server = await serveFolder(cli, withHelp);
   const { page, context } = await open(server.url + "velzoom.html", { reducedMotion: "reduce" });
   await page.waitForFunction(() => document.querySelector("[data-velzoom]").dataset.state === "ready");
   const playing = await page.$eval("[data-velzoom]", (e) => e.dataset.playing || "0");
