@@ -330,7 +330,7 @@ void TfrmMain::StartExport(const TExportRequest& request,
 
 void TfrmMain::btnFlashExportClick() {
   if (document->LayerItems().Count() == 0 || ExportRunning()) return;
-  const std::optional<int> width = Dialogs->AskExportWidth();
+  const std::optional<int> width = AskExportWidth();
   if (!width) return;
   const std::optional<std::string> file = Dialogs->PickSaveFile(kSwfFilter, "veldata.swf", "swf");
   if (!file) return;
@@ -355,6 +355,17 @@ void TfrmMain::btnMFlashExportClick() {
     // the message depends on the size: phones may not play 100000 bytes or more
     ExportEnded(outcome, MobileDoneText(GetFileSizeOf(outcome.Movie)), kMobileExportFailed, false);
   });
+}
+
+std::optional<int> TfrmMain::AskExportWidth() {
+  const std::optional<int> width = Dialogs->AskExportWidth();
+  // The dialog offers the confirmed width again; the status line shows
+  // the box at it.
+  if (width) {
+    ExportWidth = *width;
+    pnlMain->ShowStatus();
+  }
+  return width;
 }
 
 // ---- the simple preview --------------------------------------------------------
@@ -382,7 +393,7 @@ void TfrmMain::cmbFrameRateChange() {
 
 void TfrmMain::btnHTMLPreviewClick() {
   if (document->LayerItems().Count() == 0 || ExportRunning()) return;
-  const std::optional<int> width = Dialogs->AskExportWidth();
+  const std::optional<int> width = AskExportWidth();
   if (!width) return;
   TExportRequest request;
   request.Kind = TExportKind::HtmlPreview;
@@ -416,7 +427,7 @@ void TfrmMain::btnDesignExportClick() {
     }
     if (!Dialogs->AskYesNo(kQuestionCaption, text)) return;
   }
-  const std::optional<int> width = Dialogs->AskExportWidth();
+  const std::optional<int> width = AskExportWidth();
   if (!width) {
     Dialogs->Inform(kQuestionCaption, kDesignExportCancelled);
     return;

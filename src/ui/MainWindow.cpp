@@ -526,6 +526,7 @@ void TfrmMain::BuildPanels() {
   zoomStatus->setObjectName("lblWorkStatus");
   statusBar()->addPermanentWidget(zoomStatus);
   pnlMain->OnStatus = [zoomStatus](const QString& text) { zoomStatus->setText(text); };
+  pnlMain->OutputWidth = [this] { return ExportWidth; };
 }
 
 // ---- IProjectView -----------------------------------------------------------

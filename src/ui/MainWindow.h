@@ -3,10 +3,12 @@
 #include <QMainWindow>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "export/ExportService.h"
+#include "export/LayerToSwf.h"
 #include "export/LocalServer.h"
 #include "project/Commands.h"
 #include "project/ProjectDocument.h"
@@ -171,6 +173,8 @@ class TfrmMain : public QMainWindow,
   void CheckMobileTools();
   void ShowFirstRunWelcome();
   void StartExport(const TExportRequest& request, std::function<void(const TExportOutcome&)> ended);
+  // The export width dialog, remembering the width it confirms.
+  std::optional<int> AskExportWidth();
   // `done` is the completion message (none for a page to open), `failed`
   // the first line of a failure.
   void ExportEnded(const TExportOutcome& outcome, const std::string& done,
@@ -185,6 +189,7 @@ class TfrmMain : public QMainWindow,
   std::unique_ptr<IWindowDialogs> OwnDialogs;
   IWindowDialogs* Dialogs = nullptr;
   TfrmSwfExportDialog* WidthDialog = nullptr;
+  int ExportWidth = TSwfExportWidth::kDefault;  // the last width confirmed
   TfrmShopExportDialog* ShopDialog = nullptr;
   TSystemStatus Status;
   TfrmTemplate* TemplateWindow = nullptr;

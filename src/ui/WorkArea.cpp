@@ -611,6 +611,7 @@ void TWorkArea::SyncGuides() {
 void TWorkArea::SyncControls() {
   SyncBox();
   SyncGuides();
+  ShowStatus();  // the box's output size
 }
 
 }  // namespace kalvane::ui

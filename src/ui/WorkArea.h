@@ -134,9 +134,15 @@ class TWorkArea : public QWidget, public IControlParent {
   // Space held: a left drag pans instead of moving the item.
   void SetSpaceHeld(bool held) { spaceHeld = held; }
   // The status line: zoom, pointer and current offset in photo pixels,
-  // box size.
+  // and the size of the frames the box gives at the export width.
   std::function<void(const QString&)> OnStatus;
   QString StatusText() const;
+  // The width the next export will ask for (the export's first offer
+  // without it).
+  std::function<int()> OutputWidth;
+  // The frame size an export at that width makes; empty without items or
+  // with a box of no size.
+  TSize OutputSize() const;
   // The box and the guides placed again from their models.
   void SyncControls();
 
@@ -160,9 +166,9 @@ class TWorkArea : public QWidget, public IControlParent {
   QPointF CanvasCentre() const;
   void LayoutCanvas();
   void PaintRuler(QPainter& painter, bool horizontal);
-  void ShowStatus();
 
  public:
+  void ShowStatus();
   // The box, guides, rulers, scroll bars and status placed for the view
   // as it is (after a zoom, a pan, or a change of the items).
   void ViewChanged();

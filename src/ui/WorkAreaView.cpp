@@ -9,6 +9,8 @@
 #include <iterator>
 
 #include "base/Round.h"
+#include "export/FramePlanner.h"
+#include "export/LayerToSwf.h"
 #include "project/ProjectDocument.h"
 
 namespace kalvane::ui {
@@ -162,12 +164,24 @@ QString TWorkArea::StatusText() const {
     const TPointF f = current->GetFineOffset();
     text += QString::fromUtf8("   オフセット %1, %2").arg(f.X, 0, 'f', 2).arg(f.Y, 0, 'f', 2);
   }
+  const TSize out = OutputSize();
+  text += out.Width > 0 ? QString::fromUtf8("   出力 %1 × %2 px").arg(out.Width).arg(out.Height)
+                        : QString::fromUtf8("   出力 -");
+  return text;
+}
+
+TSize TWorkArea::OutputSize() const {
+  // The export's own planning, so the numbers are the frames it would make
+  // (the box cut in photo pixels, the height from its aspect, the side limit).
+  if (Document.LayerItems().Count() == 0) return {};
   const QSize work = pboxMain->WorkSize();
   const TRelBox box = Document.TrimBox().GetRelBox();
-  text += QString::fromUtf8("   ボックス %1 × %2 px")
-              .arg(RoundInt((box.p2x - box.p1x) * work.width() / s))
-              .arg(RoundInt((box.p2y - box.p1y) * work.height() / s));
-  return text;
+  const int width = OutputWidth ? OutputWidth() : TSwfExportWidth::kDefault;
+  TFramePlanner planner({pboxMain->ItemScale(), work.width(), work.height(), box.p1x, box.p1y,
+                         box.p2x, box.p2y, Document.LayerItems().GetRotation(), width});
+  if (!planner.Check().Ok()) return {};
+  const TFramePlan frame = planner.PlanFine(0, {}, 0, 0, {});
+  return {frame.Width, frame.Height};
 }
 
 void TWorkArea::ShowStatus() {

@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QImage>
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollArea>
@@ -532,6 +533,51 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(canvas->Levels.Pending(), 0);
     QVERIFY(canvas->DrewPhoto());
     QCOMPARE(canvas->ToScreen({601 * s, 300 * s}), before + QPointF(-40, -20));
+  }
+
+  void theStatusShowsTheBoxInTheExportsPixels() {
+    AddEdgePhoto("edge.png", 1200, 900, 601);
+    auto* status = window->findChild<QLabel*>("lblWorkStatus");
+    auto& box = window->Document().TrimBox();
+    auto output = [status] {
+      const QString text = status->text();
+      return text.mid(text.indexOf(QString::fromUtf8("出力")));
+    };
+    // half the photo each way: 600 x 450 photo pixels, at the first width 500
+    box.SetRelBox({0.25, 0.25, 0.75, 0.75});
+    QTest::keyClick(window.get(), Qt::Key_1, Qt::ControlModifier);
+    QCOMPARE(output(), QString::fromUtf8("出力 500 × 375 px"));
+    // the width confirmed for an export (here one cancelled at its file)
+    // is the one shown from then on; a cancelled width dialog keeps it
+    auto* pcExport = window->findChild<QAbstractButton*>("btnFlashExport");
+    dialogs->Widths = {1000};
+    QTest::mouseClick(pcExport, Qt::LeftButton);
+    QCOMPARE(dialogs->Count("width"), 1);
+    QCOMPARE(output(), QString::fromUtf8("出力 1000 × 750 px"));
+    QTest::mouseClick(pcExport, Qt::LeftButton);
+    QCOMPARE(output(), QString::fromUtf8("出力 1000 × 750 px"));
+    // a tall box at the largest width meets the side limit as the export does
+    box.SetRelBox({0.25, 0.0, 0.5, 1.0});  // 300 x 900 photo pixels
+    dialogs->Widths = {2500};
+    QTest::mouseClick(pcExport, Qt::LeftButton);
+    QCOMPARE(output(), QString::fromUtf8("出力 833 × 2500 px"));
+    // a corner dragged with the mouse: the line follows the box
+    box.SetRelBox({0.25, 0.25, 0.75, 0.75});
+    dialogs->Widths = {500};
+    QTest::mouseClick(pcExport, Qt::LeftButton);
+    QCOMPARE(output(), QString::fromUtf8("出力 500 × 375 px"));
+    auto* corner = Area().findChild<QWidget*>(QString::fromStdString(box.Corner(2).Name()));
+    Press(corner, {4, 4});
+    Move(corner, {4, 44});
+    box.Corner(2).TimerTick();
+    Release(corner, {4, 44});
+    const kalvane::TRelBox moved = box.GetRelBox();
+    QVERIFY(moved.p2y > 0.75);
+    const double tall = (moved.p2y - moved.p1y) * 900 / ((moved.p2x - moved.p1x) * 1200);
+    const QStringList parts = output().split(' ');
+    QCOMPARE(parts.size(), 5);
+    QCOMPARE(parts[1], QString("500"));
+    QVERIFY2(std::abs(parts[3].toInt() - 500 * tall) <= 1, qPrintable(output()));
   }
 
   void theWheelScrollsTheListUnlessTheBarHasTheFocus() {
