@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <cmath>
+#include <vector>
 
 #include "base/Round.h"
 #include "document/BandCorner.h"
@@ -150,19 +152,52 @@ bool TCanvas::PaintPhoto(QPainter& painter) {
       break;
     }
   }
-  const TPhotoLevels::TLevel* level = Levels.Get(path, Document.LayerItems().GetRotation(), shrink);
-  if (!level || level->Image.isNull() || level->PerPixel <= 0) return false;
   // Photo pixel p lies at work pixel (p + fine) * s.
-  const QRectF photo(0, 0, level->Image.width() / level->PerPixel,
-                     level->Image.height() / level->PerPixel);
   const QPointF f(fine.X, fine.Y);
   const QRectF shown(ToWork({0, 0}) / s - f, ToWork(QPointF(width(), height())) / s - f);
-  const QRectF part = shown.intersected(photo);
-  if (part.isEmpty()) return true;
-  const QRectF target(ToScreen((part.topLeft() + f) * s), ToScreen((part.bottomRight() + f) * s));
-  const QRectF source(part.topLeft() * level->PerPixel, part.bottomRight() * level->PerPixel);
-  painter.drawImage(target, level->Image, source);
-  return true;
+  bool complete = false;
+  const std::vector<const TPhotoLevels::TPiece*> pieces =
+      Levels.Cover(path, Document.LayerItems().GetRotation(), shrink, shown, &complete);
+  auto target = [&](const QRectF& photo) {
+    return QRectF(ToScreen((photo.topLeft() + f) * s), ToScreen((photo.bottomRight() + f) * s));
+  };
+  if (pieces.size() == 1) {
+    // One piece (the whole photo, or one tile): drawn straight.
+    const TPhotoLevels::TPiece& piece = *pieces[0];
+    const QRectF part = shown.intersected(piece.Photo);
+    if (!piece.Image.isNull() && !part.isEmpty()) {
+      const double k = piece.Image.width() / piece.Photo.width();
+      painter.drawImage(target(part), piece.Image,
+                        QRectF((part.topLeft() - piece.Photo.topLeft()) * k, part.size() * k));
+    }
+    return complete;
+  }
+  if (pieces.empty()) return complete;
+  // Tiles are put together at the level first, so their seams do not
+  // show once scaled; one not yet made leaves the work bitmap showing.
+  QRectF covered;
+  for (const TPhotoLevels::TPiece* piece : pieces)
+    covered |= piece->Photo;
+  covered &= shown;
+  const QRect level(QPoint(static_cast<int>(std::floor(covered.left() / shrink)),
+                           static_cast<int>(std::floor(covered.top() / shrink))),
+                    QPoint(static_cast<int>(std::ceil(covered.right() / shrink)) - 1,
+                           static_cast<int>(std::ceil(covered.bottom() / shrink)) - 1));
+  if (level.isEmpty()) return complete;
+  if (joined.size() != level.size()) {
+    joined = QImage(level.size(), QImage::Format_ARGB32_Premultiplied);
+  }
+  joined.fill(Qt::transparent);
+  {
+    QPainter join(&joined);
+    for (const TPhotoLevels::TPiece* piece : pieces) {
+      if (piece->Image.isNull()) continue;
+      join.drawImage(piece->Photo.topLeft() / shrink - QPointF(level.topLeft()), piece->Image);
+    }
+  }
+  const QRectF photo(QPointF(level.topLeft()) * shrink, QSizeF(level.size()) * shrink);
+  painter.drawImage(target(photo), joined);
+  return complete;
 }
 
 namespace {

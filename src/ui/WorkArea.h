@@ -55,7 +55,8 @@ class TCanvas : public QWidget {
   QPointF ToScreen(QPointF work) const;
   // The size of the work bitmap (100 x 100 without items).
   QSize WorkSize() const;
-  // Whether the last paint drew the current photo itself.
+  // Whether the last paint drew the current photo itself, all of it in
+  // view.
   bool DrewPhoto() const { return drewPhoto; }
   TPhotoLevels Levels;
 
@@ -72,6 +73,7 @@ class TCanvas : public QWidget {
   double zoom = 0;
   QPointF origin;
   bool drewPhoto = false;
+  QImage joined;  // the tiles in view put together, kept for the next paint
 };
 
 // A widget that hands its mouse events to the work area.

@@ -19,6 +19,7 @@
 #include "UiTest.h"
 #include "ui/LayerList.h"
 #include "ui/MainWindow.h"
+#include "ui/PhotoLevels.h"
 #include "ui/WorkArea.h"
 
 using kalvane::TPoint;
@@ -533,6 +534,90 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(canvas->Levels.Pending(), 0);
     QVERIFY(canvas->DrewPhoto());
     QCOMPARE(canvas->ToScreen({601 * s, 300 * s}), before + QPointF(-40, -20));
+  }
+
+  void theZoomedPhotoComesInTilesWithoutSeamsAndPanningBackDecodesNothing() {
+    // The edge lies on the boundary of the first two tiles at 1/1.
+    const int edge = kalvane::ui::TPhotoLevels::kTile;
+    AddEdgePhoto("edge.png", 1200, 900, edge);
+    kalvane::ui::TCanvas* canvas = Area().pboxMain;
+    const double s = canvas->ItemScale();
+    Area().SetZoom(4, canvas->ToScreen({edge * s, 500 * s}));
+    canvas->grab();
+    PumpUntil([canvas] { return canvas->Levels.Pending() == 0; });
+    QImage shot = canvas->grab().toImage();
+    QVERIFY(canvas->DrewPhoto());
+    const int tiles = canvas->Levels.Made();
+    QCOMPARE(tiles, 4);  // the view meets two columns and two rows of tiles
+    auto shown = [&](double px, double py) {
+      const QPointF at = canvas->ToScreen({px * s, py * s}) * shot.devicePixelRatio();
+      if (!shot.rect().contains(at.toPoint())) return QColor();  // off the canvas
+      return shot.pixelColor(at.toPoint());
+    };
+    // every screen column either side of the seam shows its photo pixel
+    for (double px = edge - 3 + 0.125; px < edge + 3; px += 0.25) {
+      QCOMPARE(shown(px, 470.5), px < edge ? QColor(255, 0, 0) : QColor(0, 0, 255));
+      QCOMPARE(shown(px, 520.5), px < edge ? QColor(255, 0, 0) : QColor(0, 0, 255));
+    }
+    // panned far right (new tiles are made) and back: nothing again
+    auto pan = [&](int dx) {
+      for (int i = 0; i < 8; ++i) {
+        Press(Area().pboxDrag, {300, 60}, Qt::MiddleButton);
+        Mouse(Area().pboxDrag, QEvent::MouseMove, {300 + dx, 60}, Qt::NoButton, Qt::MiddleButton);
+        Mouse(Area().pboxDrag, QEvent::MouseButtonRelease, {300 + dx, 60}, Qt::MiddleButton,
+              Qt::NoButton);
+        canvas->grab();
+      }
+    };
+    const QPointF before = canvas->ViewOrigin();
+    pan(-250);  // 500 photo pixels: the view reaches the third column of tiles
+    PumpUntil([canvas] { return canvas->Levels.Pending() == 0; });
+    const int away = canvas->Levels.Made();
+    QVERIFY(away > tiles);
+    pan(250);
+    QCOMPARE(canvas->ViewOrigin(), before);
+    QCOMPARE(canvas->Levels.Pending(), 0);
+    QCOMPARE(canvas->Levels.Made(), away);
+    shot = canvas->grab().toImage();
+    QVERIFY(canvas->DrewPhoto());
+    QCOMPARE(shown(edge - 0.5, 470.5), QColor(255, 0, 0));
+    QCOMPARE(shown(edge + 0.5, 470.5), QColor(0, 0, 255));
+  }
+
+  void aQuarterTurnedPhotoIsTiledTurnedAsTheWorkBitmap() {
+    AddEdgePhoto("edge.png", 1200, 900, 601);
+    QTest::keyClick(window.get(), Qt::Key_L, Qt::ControlModifier);  // a quarter to the left
+    QCOMPARE(Items().GetRotation() % 9000, 0);
+    QVERIFY(Items().GetRotation() != 0);
+    kalvane::ui::TCanvas* canvas = Area().pboxMain;
+    const double s = canvas->ItemScale();
+    // The edge now runs across, 601 photo pixels from one end.
+    const QSize work = canvas->WorkSize();
+    const bool across = work.width() < work.height();
+    QVERIFY(across);
+    const auto& bitmap = window->Document().WorkBitmap();
+    const auto far = [&](double py) {
+      const auto p = bitmap.GetPixel(static_cast<int>(300 * s), static_cast<int>(py * s));
+      return QColor(p.r, p.g, p.b);
+    };
+    // Turned to the left, photo column x lies on row 1199 - x: red from
+    // row 599 down; turned to the right, on row x: red above row 601.
+    const double at = far(620) == QColor(255, 0, 0) ? 599 : 601;
+    Area().SetZoom(4, canvas->ToScreen({300 * s, at * s}));
+    canvas->grab();
+    PumpUntil([canvas] { return canvas->Levels.Pending() == 0; });
+    const QImage shot = canvas->grab().toImage();
+    QVERIFY(canvas->DrewPhoto());
+    auto shown = [&](double py) {
+      const QPointF p = canvas->ToScreen({300.5 * s, py * s}) * shot.devicePixelRatio();
+      return shot.pixelColor(p.toPoint());
+    };
+    QCOMPARE(shown(at - 10), far(at - 10));
+    QCOMPARE(shown(at + 10), far(at + 10));
+    // sharp at the edge: neighbouring photo rows, pure colours
+    QCOMPARE(shown(at - 0.5), far(at - 10));
+    QCOMPARE(shown(at + 0.5), far(at + 10));
+    QVERIFY(far(at - 10) != far(at + 10));
   }
 
   void theStatusShowsTheBoxInTheExportsPixels() {
