@@ -63,7 +63,7 @@ std::vector<const TPhotoLevels::TPiece*> TPhotoLevels::Cover(const std::string& 
       // all of it again.
       const TPiece* whole = Get({path, angle, shrink, -1, -1}, turned);
       if (whole) pieces.push_back(whole);
-      all = whole != nullptr;
+      all = whole && !whole->Image.isNull();
     } else {
       const double side = static_cast<double>(kTile) * shrink;  // photo pixels
       const int x0 = static_cast<int>(std::floor(part.left() / side));
@@ -74,7 +74,7 @@ std::vector<const TPhotoLevels::TPiece*> TPhotoLevels::Cover(const std::string& 
         for (int x = x0; x < x1; ++x) {
           const TPiece* tile = Get({path, angle, shrink, x, y}, turned);
           if (tile) pieces.push_back(tile);
-          all = all && tile != nullptr;
+          all = all && tile && !tile->Image.isNull();
         }
       }
     }

@@ -39,7 +39,8 @@ class TPhotoLevels : public QObject {
     QRectF Photo;  // the part of the turned photo it shows, in photo pixels
   };
   // The pieces of the level that cover `part` (turned photo pixels) and
-  // are ready; the others are started. `complete` tells whether all were.
+  // are ready; the others are started. `complete` tells whether all were,
+  // and made.
   std::vector<const TPiece*> Cover(const std::string& path, int angle, int shrink, QRectF part,
                                    bool* complete = nullptr);
   // Called on the GUI thread when a piece has been made.
