@@ -31,8 +31,8 @@ std::vector<std::string> SquareFiles();
 // data/NAME/ in the build tree, emptied.
 std::string EmptyFolder(const std::string& name);
 
-// data/NAME.vpj: `files` turned a quarter to the left, with small offsets
-// of their own and a trimming box a tenth in from each side.
+// data/NAME.vpj: `files` turned a quarter to the left, with small hand-held
+// offsets and a trimming box a tenth in from each side.
 std::string TurnedProject(const std::string& name, const std::vector<std::string>& files);
 
 // The frames of `project`, all of one size as the shop outputs plan them:

@@ -34,27 +34,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A set of photos as a project: small hand-held offsets, turned left.
-std::string MakeProject(const std::vector<std::string>& files, const std::string& name) {
-  std::string text = "[project]\nitemCount=" + std::to_string(files.size()) + "\nitemRotate=9000\n";
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    text += "[projectItem" + std::to_string(i) + "]\nname=" + files[i] +
-            "\nx=" + std::to_string(static_cast<int>(i % 5) - 2) +
-            "\ny=" + std::to_string(static_cast<int>(i % 3) - 1) + "\n";
-  }
-  text += "[trimBox]\np1x=0.1\np1y=0.1\np2x=0.9\np2y=0.9\n";
-  const std::string file = GetAppFolder() + "data/" + name + ".vpj";
-  std::ofstream(file) << text;
-  return file;
-}
-
 const std::string& ProjectFile() {
-  static const std::string path = MakeProject(LargeFiles(), "large");
+  static const std::string path = TurnedProject("large", LargeFiles());
   return path;
 }
 
 const std::string& GrainyProjectFile() {
-  static const std::string path = MakeProject(GrainyFiles(), "grainy");
+  static const std::string path = TurnedProject("grainy", GrainyFiles());
   return path;
 }
 
