@@ -42,7 +42,7 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
   // The first photo's cut for the refinement is made while the display
   // copies are compared: it needs nothing they find.
   const TRefineCut cut = Refine ? PlanRefineCut(items) : TRefineCut();
-  std::future<TBitmap24> referenceCut;
+  std::future<TRefineCut::TPicture> referenceCut;
   if (cut.Usable()) {
     referenceCut = std::async(std::launch::async,
                               [&cut, &first] { return cut.From(first, first.GetFineOffset()); });
@@ -84,7 +84,8 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
   }
   jobs.Finish(deliver);
   if (Refine) {
-    const TBitmap24 firstCut = referenceCut.valid() ? referenceCut.get() : TBitmap24();
+    const TRefineCut::TPicture firstCut =
+        referenceCut.valid() ? referenceCut.get() : TRefineCut::TPicture();
     RefineOnPhotos(items, cut, firstCut, result, step);
   }
   return result;
@@ -135,20 +136,56 @@ TAutoAlign::TRefineCut TAutoAlign::PlanRefineCut(const TLayerManagement& items) 
   top += ((bottom - top) - plan.Height / r) / 2;
   plan.Region = {left, top, left + plan.Width / r, top + plan.Height / r};
   plan.Scale = r;
+  plan.Shrink = r == 0.5 ? 2 : r == 0.25 ? 4 : r == 0.125 ? 8 : 0;
   plan.Angle = items.GetRotation();
   return plan;
 }
 
-TBitmap24 TAutoAlign::TRefineCut::From(const TLayerItemObject& item, TPointF at) const {
+TAutoAlign::TRefineCut::TPicture TAutoAlign::TRefineCut::From(const TLayerItemObject& item,
+                                                              TPointF at) const {
+  TPicture picture;
+  if (Shrink > 0) {
+    const double x = (Region.left - at.X) * Scale, y = (Region.top - at.Y) * Scale;
+    const double left = std::floor(x), top = std::floor(y);
+    // Far outside any photo the general way gives white just the same.
+    if (std::abs(left) < 1 << 28 && std::abs(top) < 1 << 28) {
+      const int l = static_cast<int>(left), t = static_cast<int>(top);
+      if (auto grey = IKGreyCut(item.GetFileName(), Angle, Shrink, {l, t, l + Width, t + Height})) {
+        picture.Grey = std::move(*grey);
+        picture.Fraction = {x - left, y - top};
+        return picture;
+      }
+    }
+  }
   const TIKImage frame = IKTrimFrameFine(
       item.GetFileName(), Angle,
       {Region.left - at.X, Region.top - at.Y, Region.right - at.X, Region.bottom - at.Y}, Width,
       Height);
-  return frame.IsEmpty() ? TBitmap24() : IKBitmapFromDib(frame);
+  if (frame.IsEmpty()) return picture;
+  const TBitmap24 bitmap = IKBitmapFromDib(frame);
+  picture.Grey.Width = bitmap.Width();
+  picture.Grey.Height = bitmap.Height();
+  picture.Grey.Pixels.resize(static_cast<std::size_t>(bitmap.Width()) * bitmap.Height());
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    const std::uint8_t* p = bitmap.Row(y);
+    std::uint8_t* out = picture.Grey.Pixels.data() + static_cast<std::size_t>(y) * bitmap.Width();
+    for (int x = 0; x < bitmap.Width(); ++x, p += 3)
+      out[x] = static_cast<std::uint8_t>(RoundInt(0.114 * p[0] + 0.587 * p[1] + 0.299 * p[2]));
+  }
+  return picture;
 }
 
+namespace {
+
+TIKGreyView View(const TIKGrey& grey) {
+  return {grey.Pixels.data(), grey.Width, grey.Height, static_cast<std::size_t>(grey.Width)};
+}
+
+}  // namespace
+
 void TAutoAlign::RefineOnPhotos(const TLayerManagement& items, const TRefineCut& cut,
-                                const TBitmap24& reference, std::vector<TAlignment>& found,
+                                const TRefineCut::TPicture& reference,
+                                std::vector<TAlignment>& found,
                                 const std::function<void()>& step) const {
   auto stepAll = [&] {
     for (std::size_t i = 0; step && i < found.size(); ++i)
@@ -157,12 +194,12 @@ void TAutoAlign::RefineOnPhotos(const TLayerManagement& items, const TRefineCut&
   const TLayerManagement::TLockedView view = items.LockedView();
   const int count = view.Count();
   if (count == 0 || static_cast<int>(found.size()) != count || !cut.Usable() ||
-      reference.IsEmpty()) {
+      reference.Grey.Pixels.empty()) {
     return stepAll();
   }
   const double s = items.GetItemScale();
   const double r = cut.Scale;
-  const TPhaseCorrelator correlator(reference, {0, 0, cut.Width, cut.Height});
+  const TPhaseCorrelator correlator(View(reference.Grey), {0, 0, cut.Width, cut.Height});
   // The display copies placed it to a work pixel; a match farther off than
   // that is taken for a mistake, and the display copies' answer stands.
   const double reach = 1.5 / s;
@@ -182,10 +219,12 @@ void TAutoAlign::RefineOnPhotos(const TLayerManagement& items, const TRefineCut&
     jobs.Add(
         [&, i]() -> TRefined {
           if (i == 0 || !a.Trusted) return {i, std::nullopt};
-          const TBitmap24 bitmap = cut.From(item, a.FineAfter);
-          if (bitmap.IsEmpty()) return {i, std::nullopt};
-          const TIKShiftF shift = correlator.MeasureFine(bitmap);
-          const double dx = shift.dx / r, dy = shift.dy / r;
+          const TRefineCut::TPicture picture = cut.From(item, a.FineAfter);
+          if (picture.Grey.Pixels.empty()) return {i, std::nullopt};
+          const TIKShiftF shift = correlator.MeasureFine(View(picture.Grey));
+          // Both cuts show their regions moved by their own fractions.
+          const double dx = (shift.dx + picture.Fraction.X - reference.Fraction.X) / r;
+          const double dy = (shift.dy + picture.Fraction.Y - reference.Fraction.Y) / r;
           if (shift.sharpness < kMinConfidence / 2 || std::abs(dx) > reach ||
               std::abs(dy) > reach) {
             return {i, std::nullopt};

@@ -71,15 +71,24 @@ class TAutoAlign {
     TIKRectF Region;
     int Width = 0, Height = 0;
     double Scale = 0;  // cut pixels per photo pixel
+    // When Scale is 1/Shrink, the cut is made of a reduced decode's whole
+    // pixels, with no resampling; 0 otherwise.
+    int Shrink = 0;
     int Angle = 0;
     bool Usable() const { return Width >= 16 && Height >= 16; }
     // The region from the item's photo placed at `at`; empty on failure.
-    TBitmap24 From(const TLayerItemObject& item, TPointF at) const;
+    struct TPicture {
+      TIKGrey Grey;
+      // Where the region's edge lies past the cut's, in cut pixels: the
+      // cut shows the region moved right and down by it.
+      TPointF Fraction;
+    };
+    TPicture From(const TLayerItemObject& item, TPointF at) const;
   };
   TRefineCut PlanRefineCut(const TLayerManagement& items) const;
   // Moves the trusted items' FineAfter to where their photos say.
   void RefineOnPhotos(const TLayerManagement& items, const TRefineCut& cut,
-                      const TBitmap24& reference, std::vector<TAlignment>& found,
+                      const TRefineCut::TPicture& reference, std::vector<TAlignment>& found,
                       const std::function<void()>& step) const;
 
   TAlignRegion Region;

@@ -520,10 +520,10 @@ TIKImage IKTrimFrameFine(const std::string& path, int angle, TIKRectF rect, int 
     if (!region.Unsupported) {
       if (!region.Error.empty()) return TIKImage::Failed(what + ": " + region.Error);
       TIKImage frame = Guard(what.c_str(), [&] {
-        const VImage pixels =
-            region.Width > 0
-                ? FromMemory(region.Rgb.data(), region.Rgb.size(), region.Width, region.Height)
-                : VImage::black(1, 1, VImage::option()->set("bands", 3)) + 255;
+        const VImage pixels = region.Width > 0
+                                  ? FromMemory(region.Pixels.data(), region.Pixels.size(),
+                                               region.Width, region.Height)
+                                  : VImage::black(1, 1, VImage::option()->set("bands", 3)) + 255;
         // An empty region lies outside the photo: all of the cut is white.
         const int left = region.Width > 0 ? region.Left : c.X0 - 2;
         return QuarterTurned(ScaleCut(pixels.cast(VIPS_FORMAT_UCHAR), left, region.Top, ax, ay), q);
@@ -544,6 +544,61 @@ TIKImage IKTrimFrameFine(const std::string& path, int angle, TIKRectF rect, int 
       return QuarterTurned(ScaleCut(in, 0, 0, ax, ay), q);
     });
   });
+}
+
+std::optional<TIKGrey> IKGreyCut(const std::string& path, int angle, int shrink, TIKRect rect) {
+  IKInitialize();
+  const int turn = ((angle % 36000) + 36000) % 36000;
+  if (turn % 9000 != 0 || shrink < 1 || rect.right <= rect.left || rect.bottom <= rect.top) {
+    return std::nullopt;
+  }
+  const auto read = ReadHeader(path, nullptr);
+  if (!read || !read->Jpeg || read->Orientation != 1 || !CheckSize(path, read->Stored).empty()) {
+    return std::nullopt;
+  }
+  const long long cw = static_cast<long long>(rect.right) - rect.left;
+  const long long ch = static_cast<long long>(rect.bottom) - rect.top;
+  if (cw * ch > kIKMaxPixels) return std::nullopt;
+  const int q = turn / 9000;
+  const int w = read->Stored.width, h = read->Stored.height;
+  // Turned, the far side becomes the near one: a reduced decode's last
+  // pixel is then a whole one only where the shrink divides the side.
+  if (((q == 1 || q == 2) && w % shrink != 0) || ((q == 2 || q == 3) && h % shrink != 0)) {
+    return std::nullopt;
+  }
+  const int rw = (w + shrink - 1) / shrink, rh = (h + shrink - 1) / shrink;
+  const TIKRect source = UnturnedRect(rect, q, rw, rh);
+  const TJpegRegion region = DecodeJpegRegion(path, shrink, source.left, source.top, source.right,
+                                              source.bottom, {.Grey = true, .ToEnd = false});
+  if (region.Unsupported || !region.Error.empty()) return std::nullopt;
+  // The cut before the turn, white outside the photo.
+  const int sw = source.right - source.left, sh = source.bottom - source.top;
+  std::vector<std::uint8_t> cut(static_cast<std::size_t>(sw) * sh, 255);
+  for (int y = 0; y < region.Height; ++y) {
+    const std::uint8_t* from = region.Pixels.data() + static_cast<std::size_t>(y) * region.Width;
+    std::copy_n(from, region.Width,
+                cut.begin() + static_cast<std::ptrdiff_t>(region.Top - source.top + y) * sw +
+                    (region.Left - source.left));
+  }
+  TIKGrey grey;
+  grey.Width = q % 2 ? sh : sw;
+  grey.Height = q % 2 ? sw : sh;
+  if (q == 0) {
+    grey.Pixels = std::move(cut);
+    return grey;
+  }
+  grey.Pixels.resize(cut.size());
+  // Turned to the left q times: each pixel (x, y) of the turned cut comes
+  // from the one the unturned cut has there.
+  for (int y = 0; y < grey.Height; ++y) {
+    std::uint8_t* out = grey.Pixels.data() + static_cast<std::size_t>(y) * grey.Width;
+    for (int x = 0; x < grey.Width; ++x) {
+      const int ux = q == 1 ? sw - 1 - y : q == 2 ? sw - 1 - x : y;
+      const int uy = q == 1 ? x : q == 2 ? sh - 1 - y : sh - 1 - x;
+      out[x] = cut[static_cast<std::size_t>(uy) * sw + ux];
+    }
+  }
+  return grey;
 }
 
 TIKFileInfo IKGetImageType(const TIKImage& image) {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/Result.h"
 #include "imaging/Bitmap24.h"
@@ -106,6 +108,19 @@ TIKImage IKTrimFrame(const std::string& path, int angle, TIKRect rect, int width
 // The same with a rectangle whose edges may fall between pixels: the frame
 // moves by exactly the fraction.
 TIKImage IKTrimFrameFine(const std::string& path, int angle, TIKRectF rect, int width, int height);
+// Luma, one byte a pixel, rows packed.
+struct TIKGrey {
+  int Width = 0, Height = 0;
+  std::vector<std::uint8_t> Pixels;
+};
+// The luma of a JPEG turned by `angle` (quarter turns) and decoded at
+// 1/shrink (1, 2, 4 or 8): the whole pixels inside `rect` of that turned,
+// reduced image, white outside it. Quick: no colour, no resampling, and
+// the data is read only down to the last row needed, so damage below it
+// goes unseen. Nothing when the photo cannot be read that way (not a plain
+// JPEG, turned by its EXIF tag, a side the shrink does not divide where
+// the turn needs it, broken data): then IKTrimFrameFine serves.
+std::optional<TIKGrey> IKGreyCut(const std::string& path, int angle, int shrink, TIKRect rect);
 // The size IKRotationEx gives an image of width x height.
 TIKFileInfo IKRotatedSize(int width, int height, int angle);
 // Scaled to exactly width x height (aspect not kept).

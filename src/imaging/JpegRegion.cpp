@@ -50,7 +50,8 @@ struct TDecode {
   bool PixelsDone = false;  // every row has been decoded
 };
 
-void Decode(TDecode& d, TJpegRegion& region, int shrink, int left, int top, int right, int bottom) {
+void Decode(TDecode& d, TJpegRegion& region, int shrink, int left, int top, int right, int bottom,
+            TJpegRegionWay way) {
   jpeg_decompress_struct& info = d.Info;
   info.err = jpeg_std_error(&d.Errors.Pub);
   d.Errors.Pub.error_exit = OnError;
@@ -78,7 +79,8 @@ void Decode(TDecode& d, TJpegRegion& region, int shrink, int left, int top, int 
     region.Unsupported = true;
     return;
   }
-  info.out_color_space = JCS_RGB;
+  region.Channels = way.Grey ? 1 : 3;
+  info.out_color_space = way.Grey ? JCS_GRAYSCALE : JCS_RGB;
   info.scale_num = 1;
   info.scale_denom = static_cast<unsigned>(shrink);
   jpeg_start_decompress(&info);
@@ -97,18 +99,25 @@ void Decode(TDecode& d, TJpegRegion& region, int shrink, int left, int top, int 
     columns = static_cast<JDIMENSION>(region.Width);
     jpeg_crop_scanline(&info, &from, &columns);
   }
-  d.Line.resize(static_cast<std::size_t>(columns) * 3);
-  region.Rgb.resize(static_cast<std::size_t>(region.Width) * region.Height * 3);
+  const int n = region.Channels;
+  d.Line.resize(static_cast<std::size_t>(columns) * n);
+  region.Pixels.resize(static_cast<std::size_t>(region.Width) * region.Height * n);
   JSAMPROW row = d.Line.data();
   // Rows above are entropy-decoded only, as are the rows below but the
   // last: skipping to the very end would not read their data at all.
   if (region.Height > 0 && region.Top > 0)
     jpeg_skip_scanlines(&info, static_cast<JDIMENSION>(region.Top));
-  const auto offset = static_cast<std::ptrdiff_t>(region.Left - static_cast<int>(from)) * 3;
+  const auto offset = static_cast<std::ptrdiff_t>(region.Left - static_cast<int>(from)) * n;
   for (int y = 0; y < region.Height; ++y) {
     jpeg_read_scanlines(&info, &row, 1);
-    std::copy_n(d.Line.begin() + offset, region.Width * 3,
-                region.Rgb.begin() + static_cast<std::ptrdiff_t>(y) * region.Width * 3);
+    std::copy_n(d.Line.begin() + offset, region.Width * n,
+                region.Pixels.begin() + static_cast<std::ptrdiff_t>(y) * region.Width * n);
+  }
+  if (!way.ToEnd) {
+    d.PixelsDone = true;
+    jpeg_destroy_decompress(&info);
+    if (d.Errors.Warnings > 0) region.Warning = d.Errors.FirstWarning;
+    return;
   }
   const int rest = height - static_cast<int>(info.output_scanline);
   if (rest > 1) jpeg_skip_scanlines(&info, static_cast<JDIMENSION>(rest - 1));
@@ -122,7 +131,7 @@ void Decode(TDecode& d, TJpegRegion& region, int shrink, int left, int top, int 
 }  // namespace
 
 TJpegRegion DecodeJpegRegion(const std::string& path, int shrink, int left, int top, int right,
-                             int bottom) {
+                             int bottom, TJpegRegionWay way) {
   TJpegRegion region;
   TDecode decode;
   decode.File = std::fopen(path.c_str(), "rb");
@@ -130,7 +139,7 @@ TJpegRegion DecodeJpegRegion(const std::string& path, int shrink, int left, int 
     region.Error = "cannot open the file";
     return region;
   }
-  Decode(decode, region, shrink, left, top, right, bottom);
+  Decode(decode, region, shrink, left, top, right, bottom, way);
   std::fclose(decode.File);
   return region;
 }

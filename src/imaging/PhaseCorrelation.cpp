@@ -58,27 +58,35 @@ struct TPhaseCorrelator::TPlans {
   fftwf_plan Inverse = nullptr;
 };
 
-TPhaseCorrelator::TPhaseCorrelator(const TBitmap24& reference, TIKRect rect) {
-  Rect = {std::max(rect.left, 0), std::max(rect.top, 0), std::min(rect.right, reference.Width()),
-          std::min(rect.bottom, reference.Height())};
+void TPhaseCorrelator::Start(int pictureWidth, int pictureHeight, TIKRect rect) {
+  Rect = {std::max(rect.left, 0), std::max(rect.top, 0), std::min(rect.right, pictureWidth),
+          std::min(rect.bottom, pictureHeight)};
   Width = Rect.right - Rect.left;
   Height = Rect.bottom - Rect.top;
+  if (Usable()) Plans = std::make_unique<TPlans>(Width, Height);
+}
+
+TPhaseCorrelator::TPhaseCorrelator(const TBitmap24& reference, TIKRect rect) {
+  Start(reference.Width(), reference.Height(), rect);
   if (!Usable()) return;
-  Plans = std::make_unique<TPlans>(Width, Height);
-  TFloats in(static_cast<std::size_t>(Width) * Height);
-  Prepare(reference, in.P);
-  fftwf_execute_dft_r2c(Plans->Forward, in.P, Plans->Reference.P);
+  Prepare(reference, Plans->Real.P);
+  fftwf_execute_dft_r2c(Plans->Forward, Plans->Real.P, Plans->Reference.P);
+}
+
+TPhaseCorrelator::TPhaseCorrelator(const TIKGreyView& reference, TIKRect rect) {
+  Start(reference.Width, reference.Height, rect);
+  if (!Usable()) return;
+  Prepare(reference, Plans->Real.P);
+  fftwf_execute_dft_r2c(Plans->Forward, Plans->Real.P, Plans->Reference.P);
 }
 
 TPhaseCorrelator::~TPhaseCorrelator() = default;
 
 void TPhaseCorrelator::Prepare(const TBitmap24& bitmap, float* out) const {
-  const int w = Width, h = Height;
-  double sum = 0;
-  for (int y = 0; y < h; ++y) {
-    float* row = out + static_cast<std::size_t>(y) * w;
+  for (int y = 0; y < Height; ++y) {
+    float* row = out + static_cast<std::size_t>(y) * Width;
     const int sy = Rect.top + y;
-    for (int x = 0; x < w; ++x) {
+    for (int x = 0; x < Width; ++x) {
       const int sx = Rect.left + x;
       float v = 0;
       if (sy < bitmap.Height() && sx < bitmap.Width()) {
@@ -86,9 +94,29 @@ void TPhaseCorrelator::Prepare(const TBitmap24& bitmap, float* out) const {
         v = 0.114f * p[0] + 0.587f * p[1] + 0.299f * p[2];
       }
       row[x] = v;
-      sum += v;
     }
   }
+  Window(out);
+}
+
+void TPhaseCorrelator::Prepare(const TIKGreyView& grey, float* out) const {
+  for (int y = 0; y < Height; ++y) {
+    float* row = out + static_cast<std::size_t>(y) * Width;
+    const int sy = Rect.top + y;
+    const int inside = sy < grey.Height ? std::clamp(grey.Width - Rect.left, 0, Width) : 0;
+    const std::uint8_t* in = inside > 0 ? grey.Data + sy * grey.Stride + Rect.left : nullptr;
+    for (int x = 0; x < inside; ++x)
+      row[x] = in[x];
+    std::fill(row + inside, row + Width, 0.0f);
+  }
+  Window(out);
+}
+
+void TPhaseCorrelator::Window(float* out) const {
+  const int w = Width, h = Height;
+  double sum = 0;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(w) * h; ++i)
+    sum += out[i];
   const auto mean = static_cast<float>(sum / (static_cast<double>(w) * h));
   // A Tukey window: flat over the middle, so the backdrop all round counts
   // as much as the object in the centre, and falling to 0 at the edges.
@@ -108,13 +136,11 @@ void TPhaseCorrelator::Prepare(const TBitmap24& bitmap, float* out) const {
   }
 }
 
-void TPhaseCorrelator::Correlate(const TBitmap24& image, float* surface, const float* weightX,
-                                 const float* weightY) const {
+void TPhaseCorrelator::Correlate(float* surface, const float* weightX, const float* weightY) const {
   const int w = Width, h = Height;
   const std::size_t n = TPlans::SpectrumSize(w, h);
   const std::size_t half = static_cast<std::size_t>(w) / 2 + 1;
   TComplex spectrum(n);
-  Prepare(image, surface);
   fftwf_execute_dft_r2c(Plans->Forward, surface, spectrum.P);
   // The normalised cross-power spectrum: only the phase, which holds the
   // shift, is kept. (Written out: std::abs and complex division take
@@ -184,7 +210,8 @@ TIKShift TPhaseCorrelator::Measure(const TBitmap24& image) const {
   if (!Usable()) return {};
   const int w = Width, h = Height;
   TFloats surface(static_cast<std::size_t>(w) * h);
-  Correlate(image, surface.P, nullptr, nullptr);
+  Prepare(image, surface.P);
+  Correlate(surface.P, nullptr, nullptr);
   const TPeak peak = FindPeak(surface.P, w, h);
   TIKShift shift;
   shift.dx = peak.x > w / 2 ? peak.x - w : peak.x;
@@ -195,6 +222,19 @@ TIKShift TPhaseCorrelator::Measure(const TBitmap24& image) const {
 
 TIKShiftF TPhaseCorrelator::MeasureFine(const TBitmap24& image) const {
   if (!Usable()) return {};
+  TFloats surface(static_cast<std::size_t>(Width) * Height);
+  Prepare(image, surface.P);
+  return FineFromPrepared(surface.P);
+}
+
+TIKShiftF TPhaseCorrelator::MeasureFine(const TIKGreyView& image) const {
+  if (!Usable()) return {};
+  TFloats surface(static_cast<std::size_t>(Width) * Height);
+  Prepare(image, surface.P);
+  return FineFromPrepared(surface.P);
+}
+
+TIKShiftF TPhaseCorrelator::FineFromPrepared(float* surface) const {
   const int w = Width, h = Height;
   // A Gaussian of sigma 1 pixel in space is this in frequency: the peak, a
   // sharp spike otherwise, gets a shape whose centre three samples tell.
@@ -209,13 +249,12 @@ TIKShiftF TPhaseCorrelator::MeasureFine(const TBitmap24& image) const {
     const double v = static_cast<double>(y > h / 2 ? y - h : y) / h;
     gy[static_cast<std::size_t>(y)] = static_cast<float>(std::exp(-k * v * v));
   }
-  TFloats surface(static_cast<std::size_t>(w) * h);
-  Correlate(image, surface.P, gx.data(), gy.data());
-  const TPeak peak = FindPeak(surface.P, w, h);
+  Correlate(surface, gx.data(), gy.data());
+  const TPeak peak = FindPeak(surface, w, h);
   auto at = [&](int x, int y) {
     x = (x + w) % w;
     y = (y + h) % h;
-    return static_cast<double>(surface.P[static_cast<std::size_t>(y) * w + x]);
+    return static_cast<double>(surface[static_cast<std::size_t>(y) * w + x]);
   };
   const double c = at(peak.x, peak.y);
   TIKShiftF shift;

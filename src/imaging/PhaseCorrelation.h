@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "imaging/Bitmap24.h"
@@ -24,6 +26,13 @@ struct TIKShiftF {
   double sharpness = 0;
 };
 
+// A grey picture: one byte a pixel, rows `Stride` bytes apart.
+struct TIKGreyView {
+  const std::uint8_t* Data = nullptr;
+  int Width = 0, Height = 0;
+  std::size_t Stride = 0;
+};
+
 // Phase correlation of many pictures against one reference, inside one
 // rectangle of each (clipped to the pictures). The reference's spectrum and
 // the transform plans (FFTW) are made once; Measure may run on several
@@ -31,6 +40,7 @@ struct TIKShiftF {
 class TPhaseCorrelator {
  public:
   TPhaseCorrelator(const TBitmap24& reference, TIKRect rect);
+  TPhaseCorrelator(const TIKGreyView& reference, TIKRect rect);
   ~TPhaseCorrelator();
   TPhaseCorrelator(const TPhaseCorrelator&) = delete;
   TPhaseCorrelator& operator=(const TPhaseCorrelator&) = delete;
@@ -40,17 +50,21 @@ class TPhaseCorrelator {
   // To a fraction of a pixel: the correlation is smoothed into a Gaussian
   // peak of about a pixel, whose samples either side give its centre.
   TIKShiftF MeasureFine(const TBitmap24& image) const;
+  TIKShiftF MeasureFine(const TIKGreyView& image) const;
 
  private:
   struct TPlans;
+  void Start(int pictureWidth, int pictureHeight, TIKRect rect);
   // Grey, less its mean, under a window that fades out at the edges (they
   // would otherwise match themselves at no shift).
   void Prepare(const TBitmap24& bitmap, float* out) const;
-  // The correlation surface of the image against the reference, its
-  // spectrum weighted by weightX[kx] * weightY[ky] (when given) before it
-  // is turned back.
-  void Correlate(const TBitmap24& image, float* surface, const float* weightX,
-                 const float* weightY) const;
+  void Prepare(const TIKGreyView& grey, float* out) const;
+  void Window(float* out) const;
+  // The correlation surface of a prepared picture (in `surface`) against
+  // the reference, its spectrum weighted by weightX[kx] * weightY[ky]
+  // (when given) before it is turned back.
+  void Correlate(float* surface, const float* weightX, const float* weightY) const;
+  TIKShiftF FineFromPrepared(float* surface) const;
   TIKRect Rect;
   int Width = 0, Height = 0;
   std::unique_ptr<TPlans> Plans;

@@ -38,7 +38,7 @@ TEST(JpegRegion, ThePartIsTheSameAsInAWholeDecodeAtEveryShrink) {
     for (int y = 0; y < std::min(r.Height, whole.height() - top); ++y)
       for (int x = 0; x < std::min(r.Width, whole.width() - left) * 3; ++x)
         worst = std::max(
-            worst, std::abs(r.Rgb[static_cast<std::size_t>(y) * r.Width * 3 + x] -
+            worst, std::abs(r.Pixels[static_cast<std::size_t>(y) * r.Width * 3 + x] -
                             w[(static_cast<std::size_t>(y + top) * whole.width() + left) * 3 + x]));
     EXPECT_LE(worst, 1);
   }
@@ -69,11 +69,11 @@ TEST(JpegRegion, DamageAnywhereWarnsAndACutFileFails) {
     const TJpegRegion r = DecodeJpegRegion(damaged, 2, 0, 0, 100, 20);
     EXPECT_TRUE(r.Error.empty()) << r.Error;
     EXPECT_FALSE(r.Warning.empty());
-    EXPECT_EQ(r.Rgb.size(), 100u * 20 * 3);
+    EXPECT_EQ(r.Pixels.size(), 100u * 20 * 3);
   }
   const TJpegRegion r = DecodeJpegRegion(cut, 2, 0, 0, 100, 20);
   EXPECT_FALSE(r.Error.empty());
-  EXPECT_TRUE(r.Rgb.empty());
+  EXPECT_TRUE(r.Pixels.empty());
 }
 
 TEST(JpegRegion, CmykIsLeftToTheGeneralDecoder) {
