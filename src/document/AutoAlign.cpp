@@ -93,16 +93,17 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
 
 namespace {
 
-// The largest size up to n whose only prime factors are 2, 3 and 5: the
-// transforms are quick for those.
+// The largest size up to n whose only prime factors are 2, 3 and 5, with
+// at least three 2s: the transforms are quick for those (an odd side takes
+// them half again as long).
 int SmoothSize(int n) {
-  for (; n > 1; --n) {
-    int m = n;
+  for (int k = n; k >= 8; --k) {
+    int m = k;
     for (const int p : {2, 3, 5}) {
       while (m % p == 0)
         m /= p;
     }
-    if (m == 1) return n;
+    if (m == 1 && k % 8 == 0) return k;
   }
   return n;
 }
