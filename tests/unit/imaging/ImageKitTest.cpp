@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -122,6 +124,51 @@ TEST(ImageKitFormats, CameraOrientationIsHonouredEverywhere) {
   ASSERT_EQ(small.Width(), 10);
   EXPECT_LT(small.GetPixel(8, 1).r, 90);
   EXPECT_GT(small.GetPixel(1, 1).r, 180);
+}
+
+TEST(ImageKitGreyCut, IsTheLumaOfTheFrameCutAtWholeReducedPixelsAtEveryQuarterTurn) {
+  TempDir dir;
+  const std::string path = dir.File("photo.jpg");
+  VImage::gaussnoise(160, 120, VImage::option()->set("sigma", 60.0)->set("mean", 120.0))
+      .gaussblur(2.0)
+      .cast(VIPS_FORMAT_UCHAR)
+      .bandjoin(std::vector<VImage>{VImage::black(160, 120) + 90, VImage::black(160, 120) + 30})
+      .cast(VIPS_FORMAT_UCHAR)
+      .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+      .jpegsave(path.c_str(), VImage::option()->set("Q", 95));
+  for (const int angle : {0, 9000, 18000, 27000, -9000}) {
+    SCOPED_TRACE(angle);
+    // Turned 160 x 120 or 120 x 160; at 1/2, reaching past the top left.
+    const bool odd = angle % 18000 != 0;
+    const TIKRect rect{-3, -2, odd ? 50 : 70, odd ? 70 : 50};
+    const auto grey = IKGreyCut(path, angle, 2, rect);
+    ASSERT_TRUE(grey.has_value());
+    ASSERT_EQ(grey->Width, rect.right - rect.left);
+    ASSERT_EQ(grey->Height, rect.bottom - rect.top);
+    const TBitmap24 frame = IKBitmapFromDib(
+        IKTrimFrame(path, angle, {2 * rect.left, 2 * rect.top, 2 * rect.right, 2 * rect.bottom},
+                    grey->Width, grey->Height));
+    ASSERT_EQ(frame.Width(), grey->Width);
+    int worst = 0;
+    for (int y = 0; y < frame.Height(); ++y) {
+      for (int x = 0; x < frame.Width(); ++x) {
+        const TBitmap24::Pixel p = frame.GetPixel(x, y);
+        const double luma = 0.299 * p.r + 0.587 * p.g + 0.114 * p.b;
+        const int v = grey->Pixels[static_cast<std::size_t>(y) * grey->Width + x];
+        worst = std::max(worst, static_cast<int>(std::lround(std::abs(luma - v))));
+      }
+    }
+    EXPECT_LE(worst, 3);
+    EXPECT_EQ(grey->Pixels[0], 255);  // outside the photo: white
+  }
+  // Not a JPEG, or an odd side the turn would start from: the general way.
+  const std::string png = dir.File("photo.png");
+  VImage::new_from_file(path.c_str()).pngsave(png.c_str());
+  EXPECT_FALSE(IKGreyCut(png, 0, 2, {0, 0, 10, 10}).has_value());
+  const std::string odd = dir.File("odd.jpg");
+  VImage::new_from_file(path.c_str()).crop(0, 0, 159, 120).jpegsave(odd.c_str());
+  EXPECT_TRUE(IKGreyCut(odd, 0, 2, {0, 0, 10, 10}).has_value());
+  EXPECT_FALSE(IKGreyCut(odd, 18000, 2, {0, 0, 10, 10}).has_value());
 }
 
 TEST(ImageKitBadInput, MissingEmptyTruncatedAndForeignFilesFailWithAReason) {
