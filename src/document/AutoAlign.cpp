@@ -18,75 +18,86 @@ namespace kalvane {
 std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
                                             const std::function<void()>& step) const {
   std::vector<TAlignment> result;
-  const TLayerManagement::TLockedView view = items.LockedView();
-  const int count = view.Count();
-  if (count == 0) return result;
-  const TLayerItemObject& first = view[0];
-  const TBitmap24* reference = first.GetDisplayBitmap();
-  // The region lies on the work canvas; in the photos' own pixels it is
-  // where the first photo has it, held to that photo (in 64 bits: the
-  // offset can be anything a file said, up to kMaxOffset).
-  const TSize work = items.WorkSize();
-  const TPoint origin = first.GetOffset();
-  const int refWidth = reference ? reference->Width() : 0;
-  const int refHeight = reference ? reference->Height() : 0;
-  auto edge = [](double fraction, int size, int shift, int limit) {
-    const std::int64_t at = std::int64_t{RoundInt(fraction * size)} - shift;
-    return static_cast<int>(std::clamp<std::int64_t>(at, 0, limit));
-  };
-  const TIKRect rect{edge(Region.Left, work.Width, origin.X, refWidth),
-                     edge(Region.Top, work.Height, origin.Y, refHeight),
-                     edge(Region.Right, work.Width, origin.X, refWidth),
-                     edge(Region.Bottom, work.Height, origin.Y, refHeight)};
-  const TPhaseCorrelator correlator(reference ? *reference : TBitmap24(), rect);
-  // The first photo's cut for the refinement is made while the display
-  // copies are compared: it needs nothing they find.
+  // The display copies are compared with the list held; the photos are
+  // decoded after it is let go, so the window can paint meanwhile.
+  std::vector<TPhotoRef> photos;
+  const double s = items.GetItemScale();
   const TRefineCut cut = Refine ? PlanRefineCut(items) : TRefineCut();
   std::future<TRefineCut::TPicture> referenceCut;
-  if (cut.Usable()) {
-    referenceCut = std::async(std::launch::async,
-                              [&cut, &first] { return cut.From(first, first.GetFineOffset()); });
-  }
-  TOrderedWork<TAlignment> jobs;
-  auto deliver = [&](TAlignment a) {
-    result.push_back(std::move(a));
-    if (step && !Refine) step();
-  };
-  const double s = items.GetItemScale();
-  const TPointF fineOrigin = first.GetFineOffset();
-  for (int i = 0; i < count; ++i) {
-    const TLayerItemObject& item = view[i];
-    jobs.Add(
-        [&item, i, &correlator, origin, fineOrigin, s] {
-          TAlignment a;
-          a.Index = i;
-          a.Name = item.GetItemName();
-          a.Before = a.After = item.GetOffset();
-          a.FineBefore = a.FineAfter = item.GetFineOffset();
-          if (i == 0) {
-            a.Trusted = true;
-            a.Confidence = 0;
+  {
+    const TLayerManagement::TLockedView view = items.LockedView();
+    const int count = view.Count();
+    if (count == 0) return result;
+    const TLayerItemObject& first = view[0];
+    const TBitmap24* reference = first.GetDisplayBitmap();
+    // The region lies on the work canvas; in the photos' own pixels it is
+    // where the first photo has it, held to that photo (in 64 bits: the
+    // offset can be anything a file said, up to kMaxOffset).
+    const TSize work = items.WorkSize();
+    const TPoint origin = first.GetOffset();
+    const int refWidth = reference ? reference->Width() : 0;
+    const int refHeight = reference ? reference->Height() : 0;
+    auto edge = [](double fraction, int size, int shift, int limit) {
+      const std::int64_t at = std::int64_t{RoundInt(fraction * size)} - shift;
+      return static_cast<int>(std::clamp<std::int64_t>(at, 0, limit));
+    };
+    const TIKRect rect{edge(Region.Left, work.Width, origin.X, refWidth),
+                       edge(Region.Top, work.Height, origin.Y, refHeight),
+                       edge(Region.Right, work.Width, origin.X, refWidth),
+                       edge(Region.Bottom, work.Height, origin.Y, refHeight)};
+    const TPhaseCorrelator correlator(reference ? *reference : TBitmap24(), rect);
+    // The first photo's cut for the refinement is made while the display
+    // copies are compared: it needs nothing they find.
+    if (cut.Usable()) {
+      referenceCut = std::async(std::launch::async,
+                                [&cut, path = first.GetFileName(), at = first.GetFineOffset()] {
+                                  return cut.From(path, at);
+                                });
+    }
+    TOrderedWork<TAlignment> jobs;
+    auto deliver = [&](TAlignment a) {
+      result.push_back(std::move(a));
+      if (step && !Refine) step();
+    };
+    const TPointF fineOrigin = first.GetFineOffset();
+    for (int i = 0; i < count; ++i) {
+      const TLayerItemObject& item = view[i];
+      jobs.Add(
+          [&item, i, &correlator, origin, fineOrigin, s] {
+            TAlignment a;
+            a.Index = i;
+            a.Name = item.GetItemName();
+            a.Before = a.After = item.GetOffset();
+            a.FineBefore = a.FineAfter = item.GetFineOffset();
+            if (i == 0) {
+              a.Trusted = true;
+              a.Confidence = 0;
+              return a;
+            }
+            const TBitmap24* display = item.GetDisplayBitmap();
+            if (!display || !correlator.Usable()) return a;
+            const TIKShift shift = correlator.Measure(*display);
+            a.Confidence = shift.sharpness;
+            a.Trusted = shift.sharpness >= kMinConfidence;
+            if (a.Trusted) {
+              a.After = {TLayerItemObject::ClampOffset(std::int64_t{origin.X} + shift.dx),
+                         TLayerItemObject::ClampOffset(std::int64_t{origin.Y} + shift.dy)};
+              a.FineAfter = {fineOrigin.X + shift.dx / s, fineOrigin.Y + shift.dy / s};
+            }
             return a;
-          }
-          const TBitmap24* display = item.GetDisplayBitmap();
-          if (!display || !correlator.Usable()) return a;
-          const TIKShift shift = correlator.Measure(*display);
-          a.Confidence = shift.sharpness;
-          a.Trusted = shift.sharpness >= kMinConfidence;
-          if (a.Trusted) {
-            a.After = {TLayerItemObject::ClampOffset(std::int64_t{origin.X} + shift.dx),
-                       TLayerItemObject::ClampOffset(std::int64_t{origin.Y} + shift.dy)};
-            a.FineAfter = {fineOrigin.X + shift.dx / s, fineOrigin.Y + shift.dy / s};
-          }
-          return a;
-        },
-        deliver);
+          },
+          deliver);
+    }
+    jobs.Finish(deliver);
+    if (Refine) {
+      for (int i = 0; i < count; ++i)
+        photos.push_back({view[i].GetFileName(), view[i].GetScale()});
+    }
   }
-  jobs.Finish(deliver);
   if (Refine) {
     const TRefineCut::TPicture firstCut =
         referenceCut.valid() ? referenceCut.get() : TRefineCut::TPicture();
-    RefineOnPhotos(items, cut, firstCut, result, step);
+    RefineOnPhotos(photos, s, cut, firstCut, result, step);
   }
   return result;
 }
@@ -142,7 +153,7 @@ TAutoAlign::TRefineCut TAutoAlign::PlanRefineCut(const TLayerManagement& items) 
   return plan;
 }
 
-TAutoAlign::TRefineCut::TPicture TAutoAlign::TRefineCut::From(const TLayerItemObject& item,
+TAutoAlign::TRefineCut::TPicture TAutoAlign::TRefineCut::From(const std::string& path,
                                                               TPointF at) const {
   TPicture picture;
   if (Shrink > 0) {
@@ -151,7 +162,7 @@ TAutoAlign::TRefineCut::TPicture TAutoAlign::TRefineCut::From(const TLayerItemOb
     // Far outside any photo the general way gives white just the same.
     if (std::abs(left) < 1 << 28 && std::abs(top) < 1 << 28) {
       const int l = static_cast<int>(left), t = static_cast<int>(top);
-      if (auto grey = IKGreyCut(item.GetFileName(), Angle, Shrink, {l, t, l + Width, t + Height})) {
+      if (auto grey = IKGreyCut(path, Angle, Shrink, {l, t, l + Width, t + Height})) {
         picture.Grey = std::move(*grey);
         picture.Fraction = {x - left, y - top};
         return picture;
@@ -159,7 +170,7 @@ TAutoAlign::TRefineCut::TPicture TAutoAlign::TRefineCut::From(const TLayerItemOb
     }
   }
   const TIKImage frame = IKTrimFrameFine(
-      item.GetFileName(), Angle,
+      path, Angle,
       {Region.left - at.X, Region.top - at.Y, Region.right - at.X, Region.bottom - at.Y}, Width,
       Height);
   if (frame.IsEmpty()) return picture;
@@ -184,21 +195,20 @@ TIKGreyView View(const TIKGrey& grey) {
 
 }  // namespace
 
-void TAutoAlign::RefineOnPhotos(const TLayerManagement& items, const TRefineCut& cut,
-                                const TRefineCut::TPicture& reference,
+void TAutoAlign::RefineOnPhotos(const std::vector<TPhotoRef>& photos, double itemScale,
+                                const TRefineCut& cut, const TRefineCut::TPicture& reference,
                                 std::vector<TAlignment>& found,
                                 const std::function<void()>& step) const {
   auto stepAll = [&] {
     for (std::size_t i = 0; step && i < found.size(); ++i)
       step();
   };
-  const TLayerManagement::TLockedView view = items.LockedView();
-  const int count = view.Count();
+  const int count = static_cast<int>(photos.size());
   if (count == 0 || static_cast<int>(found.size()) != count || !cut.Usable() ||
       reference.Grey.Pixels.empty()) {
     return stepAll();
   }
-  const double s = items.GetItemScale();
+  const double s = itemScale;
   const double r = cut.Scale;
   const TPhaseCorrelator correlator(View(reference.Grey), {0, 0, cut.Width, cut.Height});
   // The display copies placed it to a work pixel; a match farther off than
@@ -216,11 +226,11 @@ void TAutoAlign::RefineOnPhotos(const TLayerManagement& items, const TRefineCut&
   };
   for (int i = 0; i < count; ++i) {
     const TAlignment& a = found[static_cast<std::size_t>(i)];
-    const TLayerItemObject& item = view[i];
+    const std::string& path = photos[static_cast<std::size_t>(i)].Path;
     jobs.Add(
         [&, i]() -> TRefined {
           if (i == 0 || !a.Trusted) return {i, std::nullopt};
-          const TRefineCut::TPicture picture = cut.From(item, a.FineAfter);
+          const TRefineCut::TPicture picture = cut.From(path, a.FineAfter);
           if (picture.Grey.Pixels.empty()) return {i, std::nullopt};
           const TIKShiftF shift = correlator.MeasureFine(View(picture.Grey));
           // Both cuts show their regions moved by their own fractions.
@@ -238,7 +248,7 @@ void TAutoAlign::RefineOnPhotos(const TLayerManagement& items, const TRefineCut&
   // The work-pixel offsets the items will have (as SetFineOffset rounds).
   for (TAlignment& a : found) {
     if (!a.Refined) continue;
-    const double scale = view[a.Index].GetScale();
+    const double scale = photos[static_cast<std::size_t>(a.Index)].Scale;
     a.After = {TLayerItemObject::ClampOffset(RoundInt(a.FineAfter.X * scale)),
                TLayerItemObject::ClampOffset(RoundInt(a.FineAfter.Y * scale))};
   }

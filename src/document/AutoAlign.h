@@ -76,18 +76,24 @@ class TAutoAlign {
     int Shrink = 0;
     int Angle = 0;
     bool Usable() const { return Width >= 16 && Height >= 16; }
-    // The region from the item's photo placed at `at`; empty on failure.
+    // The region from the photo file placed at `at`; empty on failure.
     struct TPicture {
       TIKGrey Grey;
       // Where the region's edge lies past the cut's, in cut pixels: the
       // cut shows the region moved right and down by it.
       TPointF Fraction;
     };
-    TPicture From(const TLayerItemObject& item, TPointF at) const;
+    TPicture From(const std::string& path, TPointF at) const;
+  };
+  // What the refinement needs of an item, taken while the list is held so
+  // the photos are decoded without holding it.
+  struct TPhotoRef {
+    std::string Path;
+    double Scale = 0;
   };
   TRefineCut PlanRefineCut(const TLayerManagement& items) const;
   // Moves the trusted items' FineAfter to where their photos say.
-  void RefineOnPhotos(const TLayerManagement& items, const TRefineCut& cut,
+  void RefineOnPhotos(const std::vector<TPhotoRef>& photos, double itemScale, const TRefineCut& cut,
                       const TRefineCut::TPicture& reference, std::vector<TAlignment>& found,
                       const std::function<void()>& step) const;
 

@@ -223,9 +223,6 @@ void TfrmMain::AutoAlignClick() {
   }
   Aligning = true;
   UpdateCommands();
-  // The measuring holds the item list; the canvas, which paints from it,
-  // waits unpainted instead of holding up the progress window.
-  pnlMain->pboxMain->setUpdatesEnabled(false);
   Align = std::make_unique<TAlignJob>();
   TAlignJob& job = *Align;
   job.Progress = std::make_unique<TExecProgress>(this);
@@ -260,7 +257,6 @@ void TfrmMain::AlignEnded() {
   Align->Progress->HideProgress();
   const std::unique_ptr<TAlignJob> job = std::move(Align);
   Aligning = false;
-  pnlMain->pboxMain->setUpdatesEnabled(true);
   setEnabled(true);
   std::vector<std::pair<TItemId, TItemOffset>> offsets;
   std::string kept;

@@ -496,7 +496,7 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     const int steps = window->UndoStack().count();
     Trigger("LM11");
     QVERIFY(window->AlignProgressWindow());
-    window->AlignProgressWindow()->CancelPressed();
+    QTest::mouseClick(window->AlignProgressWindow()->Dialog()->btnCancel, Qt::LeftButton);
     PumpUntil([this] { return !window->AlignRunning(); });
     QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{0, 0}));
     QCOMPARE(window->UndoStack().count(), steps);
