@@ -119,7 +119,14 @@ struct TLocalServer::TConnection {
   bool Open() const { return Fd >= 0; }
   void Close() {
     if (File >= 0) close(File);
-    if (Fd >= 0) close(Fd);
+    if (Fd >= 0) {
+      // Unread input would make the close a reset, which can cost the
+      // client an answer it has not read yet.
+      char drain[4096];
+      for (int i = 0; i < 16 && recv(Fd, drain, sizeof drain, MSG_DONTWAIT) > 0; ++i) {
+      }
+      close(Fd);
+    }
     File = Fd = -1;
   }
   // The answer: its head (with a short body), then `length` bytes of `file`.
