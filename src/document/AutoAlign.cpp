@@ -140,9 +140,8 @@ TAutoAlign::TRefineCut TAutoAlign::PlanRefineCut(const TLayerManagement& items) 
   double r = 0.5;
   while (longer * r / 2 >= kRefineMinSide && r > 0.125)
     r /= 2;
-  if (longer * r > kRefineMaxSide) r = kRefineMaxSide / longer;
-  plan.Width = SmoothSize(static_cast<int>((right - left) * r));
-  plan.Height = SmoothSize(static_cast<int>((bottom - top) * r));
+  plan.Width = SmoothSize(static_cast<int>(std::min<double>((right - left) * r, kRefineMaxSide)));
+  plan.Height = SmoothSize(static_cast<int>(std::min<double>((bottom - top) * r, kRefineMaxSide)));
   // Centred on the region, so the cut's whole pixels lose nothing one-sided.
   left += ((right - left) - plan.Width / r) / 2;
   top += ((bottom - top) - plan.Height / r) / 2;
