@@ -1,12 +1,16 @@
 // The main window's item, work-area, application and export commands.
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
 #include <QStatusBar>
+#include <QTextEdit>
 #include <QWheelEvent>
 #include <QWidget>
 #include <atomic>
@@ -72,18 +76,27 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Down:
       pnlMain->Nudge(0, n);
       break;
-    case Qt::Key_Space:
-      pnlMain->SetSpaceHeld(true);
-      break;
     default:
       break;
   }
   QMainWindow::keyPressEvent(event);
 }
 
-void TfrmMain::keyReleaseEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) pnlMain->SetSpaceHeld(false);
-  QMainWindow::keyReleaseEvent(event);
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type == QEvent::WindowDeactivate && watched == this) pnlMain->SetSpaceHeld(false);
+  if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  auto* widget = qobject_cast<QWidget*>(watched);
+  // A field that takes text keeps its spaces.
+  if (key->key() != Qt::Key_Space || !widget || widget->window() != this ||
+      qobject_cast<QLineEdit*>(widget) || qobject_cast<QAbstractSpinBox*>(widget) ||
+      qobject_cast<QTextEdit*>(widget) || qobject_cast<QPlainTextEdit*>(widget)) {
+    return false;
+  }
+  if (!key->isAutoRepeat()) pnlMain->SetSpaceHeld(type == QEvent::KeyPress);
+  // Over the canvas the key is the pan's, not a click of the focused button.
+  return pnlMain->PointerOver();
 }
 
 void TfrmMain::wheelEvent(QWheelEvent* event) {

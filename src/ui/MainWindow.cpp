@@ -101,6 +101,8 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   DataPreview.SetMainWindow(this);
   pnlMain->OnPopup = [this](const QPoint& at) { pmenuWorkArea->popup(at); };
   pnlMain->OnLockedMove = [this] { statusBar()->showMessage(U(kImageLockedHint), 8000); };
+  // Space held pans the zoomed canvas wherever the focus is in the window.
+  qApp->installEventFilter(this);
 
   // The history: every step goes through the document's operations, and
   // its clean index is the save point.
@@ -524,7 +526,10 @@ void TfrmMain::BuildPanels() {
   statusBar()->setObjectName("sbarMain");
   auto* zoomStatus = new QLabel(this);
   zoomStatus->setObjectName("lblWorkStatus");
-  statusBar()->addPermanentWidget(zoomStatus);
+  // An ordinary widget: a message (the lock's hint) takes its place for a
+  // while instead of being cut off by it.
+  zoomStatus->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  statusBar()->addWidget(zoomStatus, 1);
   pnlMain->OnStatus = [zoomStatus](const QString& text) { zoomStatus->setText(text); };
   pnlMain->OutputWidth = [this] { return ExportWidth; };
 }

@@ -148,7 +148,7 @@ class TfrmMain : public QMainWindow,
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
-  void keyReleaseEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
 
  private:

@@ -1,5 +1,6 @@
 #include "ui/WorkArea.h"
 
+#include <QCursor>
 #include <QFrame>
 #include <QImage>
 #include <QMouseEvent>
@@ -379,6 +380,21 @@ void TWorkArea::LayoutCanvas() {
 }
 
 // ---- image drag ---------------------------------------------------------------
+
+bool TWorkArea::PointerOver() const {
+  return isVisible() && pboxDrag->rect().contains(pboxDrag->mapFromGlobal(QCursor::pos()));
+}
+
+void TWorkArea::SetSpaceHeld(bool held) {
+  spaceHeld = held;
+  // The guides and the box lie over the drag target; held, the target
+  // takes every press until the key is let go.
+  if (held && Zoom() > 0 && PointerOver()) {
+    if (QWidget::mouseGrabber() != pboxDrag) pboxDrag->grabMouse(Qt::OpenHandCursor);
+  } else if (!held && QWidget::mouseGrabber() == pboxDrag) {
+    pboxDrag->releaseMouse();
+  }
+}
 
 void TWorkArea::DragPress(QMouseEvent& e) {
   if (e.button() == Qt::RightButton) {

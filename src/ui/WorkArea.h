@@ -133,8 +133,10 @@ class TWorkArea : public QWidget, public IControlParent {
   void Zoom100() { SetZoom(1, CanvasCentre()); }
   // Moves the view by canvas pixels (the picture follows the pointer).
   void PanBy(QPointF screen);
-  // Space held: a left drag pans instead of moving the item.
-  void SetSpaceHeld(bool held) { spaceHeld = held; }
+  // Space held over the zoomed canvas: a left drag pans instead of moving
+  // the item, a guide or the box. Whether the pointer is over it.
+  void SetSpaceHeld(bool held);
+  bool PointerOver() const;
   // The status line: zoom, pointer and current offset in photo pixels,
   // and the size of the frames the box gives at the export width.
   std::function<void(const QString&)> OnStatus;

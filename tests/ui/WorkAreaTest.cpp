@@ -1,6 +1,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
@@ -11,12 +12,14 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QUndoStack>
+#include <QWindow>
 #include <cmath>
 #include <filesystem>
 
 #include "ScriptedWindowDialogs.h"
 #include "TestImages.h"
 #include "UiTest.h"
+#include "document/GuideShape.h"
 #include "ui/LayerList.h"
 #include "ui/MainWindow.h"
 #include "ui/PhotoLevels.h"
@@ -393,6 +396,8 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QVERIFY(window->ImageLocked());
     QTest::mousePress(Area().pboxDrag, Qt::LeftButton, {}, {50, 50});
     QVERIFY(window->statusBar()->currentMessage().contains("Ctrl+I"));
+    // the zoom and offset line makes way for the whole hint meanwhile
+    QVERIFY(!window->findChild<QLabel*>("lblWorkStatus")->isVisible());
     QTest::mouseRelease(Area().pboxDrag, Qt::LeftButton, {}, {50, 50});
     window->statusBar()->clearMessage();
     QTest::keyClick(window.get(), Qt::Key_Left);
@@ -534,6 +539,29 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(canvas->Levels.Pending(), 0);
     QVERIFY(canvas->DrewPhoto());
     QCOMPARE(canvas->ToScreen({601 * s, 300 * s}), before + QPointF(-40, -20));
+    // space held with the left button pans too, through the window: over
+    // a guide, while a toggle has the focus, which the key does not click
+    auto& guides = window->Document().GuideLines();
+    guides.AddAtPosition(kalvane::TGuideShape::kVertical,
+                         Area().pboxDrag->mapTo(&Area(), QPoint(60, 60)).x());
+    window->Document().MarkSaved();
+    auto* toggle = window->findChild<QAbstractButton*>("btnTrimShow");
+    toggle->setFocus();
+    const QPoint start = Area().pboxDrag->mapTo(window.get(), QPoint(60, 60));
+    QCursor::setPos(window->mapToGlobal(start));
+    QTest::keyPress(toggle, Qt::Key_Space);
+    QWindow* handle = window->windowHandle();
+    QTest::mousePress(handle, Qt::LeftButton, {}, start);
+    QTest::mouseMove(handle, start + QPoint(10, 30));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, start + QPoint(10, 30));
+    QTest::keyRelease(toggle, Qt::Key_Space);
+    QCOMPARE(canvas->ToScreen({601 * s, 300 * s}), before + QPointF(-30, 10));
+    QVERIFY(window->Document().IsSaved());  // the guide was not moved
+    QVERIFY(toggle->isChecked());
+    // with the pointer elsewhere the focused toggle takes its key
+    QCursor::setPos(toggle->mapToGlobal(toggle->rect().center()));
+    QTest::keyClick(toggle, Qt::Key_Space);
+    QVERIFY(!toggle->isChecked());
   }
 
   void theZoomedPhotoComesInTilesWithoutSeamsAndPanningBackDecodesNothing() {
