@@ -165,22 +165,25 @@ void TLayerItemObject::DrawMonoRed(TBitmap24& target, double factor) const {
 
 template <bool kRed>
 void TLayerItemObject::BlendMono(TBitmap24& target, double factor) const {
-  if (!MonoBitmap) return;
-  const TBitmap24& source = *MonoBitmap;
-  const TClip c = ClipPlacement(source.Width(), source.Height(), Offset.X, Offset.Y, target.Width(),
-                                target.Height());
+  if (MonoBitmap) BlendMonoPicture(*MonoBitmap, target, Offset, factor, kRed);
+}
+
+void BlendMonoPicture(const TBitmap24& source, TBitmap24& target, TPoint at, double factor,
+                      bool red) {
+  const TClip c =
+      ClipPlacement(source.Width(), source.Height(), at.X, at.Y, target.Width(), target.Height());
   if (c.Empty()) return;
   const std::array<int, 256> table = DifferenceTable(factor);
   for (int y = c.y0; y < c.y1; ++y) {
     const std::uint8_t* s = source.Row(y) + static_cast<std::size_t>(c.x0) * 3;
-    std::uint8_t* t = target.Row(y + Offset.Y) + static_cast<std::size_t>(c.x0 + Offset.X) * 3;
+    std::uint8_t* t = target.Row(y + at.Y) + static_cast<std::size_t>(c.x0 + at.X) * 3;
     for (int x = c.x0; x < c.x1; ++x, s += 3, t += 3) {
       const int sr = s[2], tr = t[2];
       if (sr == 0 || tr == 0) continue;
       const int d = table[static_cast<std::size_t>(std::abs(sr - tr))];
       t[0] = ClampByte(t[0] - d);
       t[1] = ClampByte(t[1] - d);
-      t[2] = kRed ? ClampByte(tr + d) : ClampByte(tr - d);
+      t[2] = red ? ClampByte(tr + d) : ClampByte(tr - d);
     }
   }
 }

@@ -115,5 +115,11 @@ class TLayerItemObject {
 
 // Lightens a greyscale copy in place: c + 80 below 176, else 255.
 void LightenMono(TBitmap24& bitmap);
+// Blends a lightened greyscale picture into the target, its top-left at
+// `at`, as the items' monochrome copies are blended: d = Round(|grey -
+// target red| * factor), zero on either side skipped; every byte falls by
+// d, except that red rises by it when `red`.
+void BlendMonoPicture(const TBitmap24& source, TBitmap24& target, TPoint at, double factor,
+                      bool red);
 
 }  // namespace kalvane

@@ -428,4 +428,17 @@ void BlendOverlay(const TBitmap24& overlay, TBitmap24& work) {
   }
 }
 
+TBitmap24 ComposeMono(const std::vector<TBitmap24>& others, const TBitmap24& current,
+                      double density) {
+  TBitmap24 overlay(current.Width(), current.Height());
+  overlay.FillWhite();
+  for (const TBitmap24& other : others)
+    BlendMonoPicture(other, overlay, {0, 0}, density, false);
+  TBitmap24 view(current.Width(), current.Height());
+  view.FillWhite();
+  BlendMonoPicture(current, view, {0, 0}, 1.0, true);
+  BlendOverlay(overlay, view);
+  return view;
+}
+
 }  // namespace kalvane

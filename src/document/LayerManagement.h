@@ -154,5 +154,12 @@ bool IsNewItemName(const std::string& name, const TLayerManagement& items);
 // Blends the overlay into the work bitmap (same size): every byte of a work
 // pixel drops by Round(|overlay red - work red| * 0.8), not below 0.
 void BlendOverlay(const TBitmap24& overlay, TBitmap24& work);
+// The monochrome view as Render makes it, from pictures of one size that
+// are already grey and lightened (0 where an item shows nothing): the
+// others darkened into white by the density, in list order; the current
+// one in red over white; the two blended. The zoomed canvas makes it from
+// the photos themselves.
+TBitmap24 ComposeMono(const std::vector<TBitmap24>& others, const TBitmap24& current,
+                      double density);
 
 }  // namespace kalvane

@@ -6,11 +6,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "base/Round.h"
 #include "document/BandCorner.h"
+#include "imaging/ImageKit.h"
 #include "project/ProjectDocument.h"
 
 namespace kalvane::ui {
@@ -129,9 +131,10 @@ void TCanvas::PaintZoomed(QPainter& painter) {
                         source);
     }
   }
-  // Beyond the work bitmap's own pixels the photo itself shows more (in
-  // the normal view; the monochrome view is a blend of every item).
-  if (ViewScale() > 1 && Document.LayerItems().GetMonoMode() == 0) drewPhoto = PaintPhoto(painter);
+  // Beyond the work bitmap's own pixels the photos themselves show more.
+  if (ViewScale() > 1) {
+    drewPhoto = Document.LayerItems().GetMonoMode() == 0 ? PaintPhoto(painter) : PaintMono(painter);
+  }
 }
 
 bool TCanvas::PaintPhoto(QPainter& painter) {
@@ -144,6 +147,79 @@ bool TCanvas::PaintPhoto(QPainter& painter) {
     path = current->GetFileName();
     fine = current->GetFineOffset();
   }
+  return DrawPhoto(painter, path, fine);
+}
+
+bool TCanvas::PaintMono(QPainter& painter) {
+  // The current item and the others the monochrome view shows, in list
+  // order; with more than a few, the view stays the work bitmap's.
+  struct TShown {
+    std::string Path;
+    TPointF Fine;
+  };
+  std::vector<TShown> others;
+  TShown current;
+  double density = 0;
+  {
+    const TLayerManagement::TLockedView view = Document.LayerItems().LockedView();
+    const TLayerItemObject* selected = view.Selected();
+    if (!selected || !selected->HasImage()) return false;
+    current = {selected->GetFileName(), selected->GetFineOffset()};
+    for (int i = 0; i < view.Count(); ++i) {
+      const TLayerItemObject& item = view[i];
+      if (&item == selected || !item.GetMonoVisible() || !item.HasImage()) continue;
+      if (others.size() == kSharpMonoItems - 1) return false;
+      others.push_back({item.GetFileName(), item.GetFineOffset()});
+    }
+    density = Document.LayerItems().GetDensity();
+  }
+  // Each photo drawn over the canvas as it is shown, made grey and
+  // lightened as its monochrome copy is; 0 where it shows nothing.
+  bool complete = true;
+  auto monoLayer = [&](const TShown& shown) {
+    const qreal dpr = devicePixelRatioF();
+    QImage layer((QSizeF(size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+    layer.setDevicePixelRatio(dpr);
+    layer.fill(Qt::transparent);
+    {
+      QPainter draw(&layer);
+      draw.setRenderHint(QPainter::SmoothPixmapTransform, false);
+      complete = DrawPhoto(draw, shown.Path, shown.Fine) && complete;
+    }
+    const QImage rgb = layer.convertToFormat(QImage::Format_BGR888);
+    TBitmap24 colour(rgb.width(), rgb.height());
+    for (int y = 0; y < rgb.height(); ++y)
+      std::copy_n(rgb.constScanLine(y), rgb.width() * 3, colour.Row(y));
+    TBitmap24 mono = IKSetGray(colour);
+    LightenMono(mono);
+    for (int y = 0; y < layer.height(); ++y) {
+      const auto* argb = reinterpret_cast<const QRgb*>(layer.constScanLine(y));
+      std::uint8_t* row = mono.Row(y);
+      for (int x = 0; x < layer.width(); ++x) {
+        if (qAlpha(argb[x]) == 0) row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = 0;
+      }
+    }
+    return mono;
+  };
+  std::vector<TBitmap24> dark;
+  for (const TShown& shown : others)
+    dark.push_back(monoLayer(shown));
+  const TBitmap24 red = monoLayer(current);
+  // Until every piece is made the work bitmap's view stays.
+  if (!complete) return false;
+  const TBitmap24 view = ComposeMono(dark, red, density);
+  QImage image(view.Bits(), view.Width(), view.Height(), static_cast<qsizetype>(view.Stride()),
+               QImage::Format_BGR888);
+  image.setDevicePixelRatio(devicePixelRatioF());
+  painter.save();
+  painter.setClipRect(
+      QRectF(ToScreen({0, 0}), ToScreen(QPointF(WorkSize().width(), WorkSize().height()))));
+  painter.drawImage(QPoint(0, 0), image);
+  painter.restore();
+  return true;
+}
+
+bool TCanvas::DrawPhoto(QPainter& painter, const std::string& path, TPointF fine) {
   const double s = ItemScale();
   // The smallest decode that still has a pixel for every screen pixel.
   int shrink = 1;

@@ -27,7 +27,8 @@ namespace kalvane::ui {
 // columns repeated or dropped (no smoothing), so the user sees the pixels
 // the offsets are measured in. Zoomed, it shows a part of the canvas at a
 // scale of the photos' own pixels; beyond the work bitmap's resolution the
-// current photo itself is drawn (decoded off the GUI thread, once).
+// current photo itself is drawn (decoded off the GUI thread, once), and the
+// monochrome view is made from the photos it shows.
 class TCanvas : public QWidget {
   Q_OBJECT
  public:
@@ -55,9 +56,12 @@ class TCanvas : public QWidget {
   QPointF ToScreen(QPointF work) const;
   // The size of the work bitmap (100 x 100 without items).
   QSize WorkSize() const;
-  // Whether the last paint drew the current photo itself, all of it in
-  // view.
+  // Whether the last paint drew from the photos themselves (the current
+  // one, or every one the monochrome view shows), all of it in view.
   bool DrewPhoto() const { return drewPhoto; }
+  // The monochrome view is made from the photos when it shows at most
+  // this many; more would not stay in the kept pieces.
+  static constexpr std::size_t kSharpMonoItems = 6;
   TPhotoLevels Levels;
 
  protected:
@@ -65,7 +69,10 @@ class TCanvas : public QWidget {
 
  private:
   void PaintZoomed(QPainter& painter);
+  // Each true when every piece was there to draw.
   bool PaintPhoto(QPainter& painter);
+  bool PaintMono(QPainter& painter);
+  bool DrawPhoto(QPainter& painter, const std::string& path, TPointF fine);
 
   TProjectDocument& Document;
   double canvasScale = 1.0;

@@ -20,6 +20,8 @@
 #include "TestImages.h"
 #include "UiTest.h"
 #include "document/GuideShape.h"
+#include "document/LayerManagement.h"
+#include "imaging/ImageKit.h"
 #include "ui/LayerList.h"
 #include "ui/MainWindow.h"
 #include "ui/PhotoLevels.h"
@@ -562,6 +564,45 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QCursor::setPos(toggle->mapToGlobal(toggle->rect().center()));
     QTest::keyClick(toggle, Qt::Key_Space);
     QVERIFY(!toggle->isChecked());
+  }
+
+  void theZoomedMonochromeViewIsMadeFromThePhotos() {
+    // Edges at photo columns 601 and 603, both inside work pixels.
+    AddEdgePhoto("a.png", 1200, 900, 601);
+    AddEdgePhoto("b.png", 1200, 900, 603);
+    Items().SelectIndex(1);
+    QTest::mouseClick(window->findChild<QAbstractButton*>("btnLayerMono"), Qt::LeftButton);
+    QCOMPARE(Items().GetMonoMode(), 1);
+    kalvane::ui::TCanvas* canvas = Area().pboxMain;
+    const double s = canvas->ItemScale();
+    Area().SetZoom(4, canvas->ToScreen({602 * s, 300 * s}));
+    canvas->grab();
+    PumpUntil([canvas] { return canvas->Levels.Pending() == 0; });
+    const QImage shot = canvas->grab().toImage();
+    QVERIFY(canvas->DrewPhoto());
+    // What the monochrome rules give for one pixel of each photo.
+    auto mono = [](QColor c) {
+      kalvane::TBitmap24 pixel(1, 1);
+      pixel.Fill(static_cast<std::uint8_t>(c.blue()), static_cast<std::uint8_t>(c.green()),
+                 static_cast<std::uint8_t>(c.red()));
+      kalvane::TBitmap24 grey = kalvane::IKSetGray(pixel);
+      kalvane::LightenMono(grey);
+      return grey;
+    };
+    const double density = Items().GetDensity();
+    auto expected = [&](QColor other, QColor current) {
+      const kalvane::TBitmap24 v = kalvane::ComposeMono({mono(other)}, mono(current), density);
+      return QColor(v.Row(0)[2], v.Row(0)[1], v.Row(0)[0]);
+    };
+    auto shown = [&](double px) {
+      const QPointF at = canvas->ToScreen({px * s, 300 * s}) * shot.devicePixelRatio();
+      return shot.pixelColor(at.toPoint());
+    };
+    const QColor red(255, 0, 0), blue(0, 0, 255);
+    QCOMPARE(shown(600.5), expected(red, red));
+    QCOMPARE(shown(601.5), expected(blue, red));
+    QCOMPARE(shown(602.5), expected(blue, red));
+    QCOMPARE(shown(603.5), expected(blue, blue));
   }
 
   void theZoomedPhotoComesInTilesWithoutSeamsAndPanningBackDecodesNothing() {

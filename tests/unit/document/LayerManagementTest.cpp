@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <future>
@@ -256,6 +257,38 @@ TEST_F(ItemList, MonoRenderDarkensTheRedItemByTheOverlay) {
   list.SetMonoVisibleByName("b.png", false);
   list.Render();
   EXPECT_EQ(work.GetPixel(3, 3), (Px{180, 180, 255}));
+}
+
+// The zoomed canvas composes the same view from other pictures: from the
+// items' own monochrome copies it must be the rendered work bitmap.
+TEST_F(ItemList, ComposedMonoViewIsTheRenderedOne) {
+  test::WriteGradient(dir.File("g.png"), 40, 30);
+  list.AddItem("g.png", dir.File("g.png"));
+  list.AddItem("a.png", Photo("a.png", 30, 20, 20));
+  list.AddItem("b.png", Photo("b.png", 36, 24, 210));
+  test::WriteGradient(dir.File("h.png"), 24, 40);
+  list.AddItem("h.png", dir.File("h.png"));
+  list.GetItem(1)->SetOffset({4, 3});
+  list.GetItem(2)->SetOffset({-5, 8});
+  list.GetItem(3)->SetOffset({12, -6});
+  list.SetMonoVisibleByName("h.png", false);
+  list.SelectIndex(2);
+  list.SetDensity(0.6);
+  list.SetMonoMode(1);
+  list.Render();
+  auto placed = [this](int i) {
+    TBitmap24 layer(work.Width(), work.Height());
+    layer.Fill(0, 0, 0);
+    const TLayerItemObject& item = *list.GetItem(i);
+    layer.Draw(*item.GetMonoBitmap(), item.GetOffset().X, item.GetOffset().Y);
+    return layer;
+  };
+  const TBitmap24 view = ComposeMono({placed(0), placed(1)}, placed(2), 0.6);
+  ASSERT_EQ(view.Width(), work.Width());
+  for (int y = 0; y < work.Height(); ++y) {
+    SCOPED_TRACE(y);
+    ASSERT_TRUE(std::equal(view.Row(y), view.Row(y) + view.Width() * 3, work.Row(y)));
+  }
 }
 
 TEST_F(ItemList, ChangesInColourModeReachTheOverlayWhenMonochromeRenders) {
