@@ -124,10 +124,34 @@ TSize TLayerItemObject::DisplaySize() const {
   return {turned.width, turned.height};
 }
 
-void LightenMono(TBitmap24& bitmap) {
+namespace {
+
+std::array<std::uint8_t, 256> LightenTable() {
   std::array<std::uint8_t, 256> table{};
   for (int c = 0; c < 256; ++c)
     table[static_cast<std::size_t>(c)] = ClampByte(c < 176 ? c + 80 : 255);
+  return table;
+}
+
+}  // namespace
+
+TBitmap24 MonoFromArgb(const std::uint32_t* pixels, int width, int height, std::size_t stride) {
+  const std::array<std::uint8_t, 256> table = LightenTable();
+  TBitmap24 mono(width, height);
+  for (int y = 0; y < height; ++y) {
+    const std::uint32_t* in = pixels + static_cast<std::size_t>(y) * stride;
+    std::uint8_t* out = mono.Row(y);
+    for (int x = 0; x < width; ++x, out += 3) {
+      const std::uint32_t p = in[x];
+      out[0] = out[1] = out[2] =
+          p >> 24 == 0 ? 0 : table[IKLuma(p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF)];
+    }
+  }
+  return mono;
+}
+
+void LightenMono(TBitmap24& bitmap) {
+  const std::array<std::uint8_t, 256> table = LightenTable();
   const std::size_t bytes = static_cast<std::size_t>(bitmap.Width()) * 3;
   for (int y = 0; y < bitmap.Height(); ++y) {
     std::uint8_t* row = bitmap.Row(y);

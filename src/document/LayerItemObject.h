@@ -115,6 +115,9 @@ class TLayerItemObject {
 
 // Lightens a greyscale copy in place: c + 80 below 176, else 255.
 void LightenMono(TBitmap24& bitmap);
+// The lightened greyscale of 0xAARRGGBB pixels (`stride` pixels a row), as
+// an item's monochrome copy is made; 0 where the alpha is 0.
+TBitmap24 MonoFromArgb(const std::uint32_t* pixels, int width, int height, std::size_t stride);
 // Blends a lightened greyscale picture into the target, its top-left at
 // `at`, as the items' monochrome copies are blended: d = Round(|grey -
 // target red| * factor), zero on either side skipped; every byte falls by

@@ -680,14 +680,6 @@ TIKImage IKCutRectImage(const TIKImage& image, TIKRect rect) {
   });
 }
 
-namespace {
-// Rec. 601 luma, the weights classic imaging libraries use, in fixed point
-// (the weights sum to 2^16, so white stays 255).
-inline std::uint8_t Luma(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
-  return static_cast<std::uint8_t>((19595u * r + 38470u * g + 7471u * b + 32768u) >> 16);
-}
-}  // namespace
-
 TIKImage IKSetGray(const TIKImage& image) {
   const VImage* in = Source(image);
   if (!in) return NoInput(image, "greyscale");
@@ -698,7 +690,7 @@ TIKImage IKSetGray(const TIKImage& image) {
     std::vector<std::uint8_t> grey(pixels * 3);
     for (std::size_t i = 0; i < pixels; ++i) {
       grey[3 * i] = grey[3 * i + 1] = grey[3 * i + 2] =
-          Luma(src[3 * i], src[3 * i + 1], src[3 * i + 2]);
+          IKLuma(src[3 * i], src[3 * i + 1], src[3 * i + 2]);
     }
     return FromMemory(grey.data(), grey.size(), mem.width(), mem.height());
   });
@@ -710,7 +702,7 @@ TBitmap24 IKSetGray(const TBitmap24& bitmap) {
     const std::uint8_t* s = bitmap.Row(y);
     std::uint8_t* d = out.Row(y);
     for (int x = 0; x < bitmap.Width(); ++x, s += 3, d += 3)
-      d[0] = d[1] = d[2] = Luma(s[2], s[1], s[0]);
+      d[0] = d[1] = d[2] = IKLuma(s[2], s[1], s[0]);
   }
   return out;
 }

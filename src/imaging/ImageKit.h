@@ -135,6 +135,11 @@ TIKImage IKCutRectImage(const TIKImage& image, TIKRect rect);
 TIKImage IKSetGray(const TIKImage& image);
 // The same greyscale straight from a bitmap's rows.
 TBitmap24 IKSetGray(const TBitmap24& bitmap);
+// Rec. 601 luma, the weights classic imaging libraries use, in fixed point
+// (the weights sum to 2^16, so white stays 255); IKSetGray's grey.
+inline std::uint8_t IKLuma(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+  return static_cast<std::uint8_t>((19595u * r + 38470u * g + 7471u * b + 32768u) >> 16);
+}
 // Baseline JPEG. Returns false with the reason on failure.
 TResult IKJpegFileSave(const std::string& path, const TIKImage& image, int quality);
 TIKImage IKDibFromBitmap(const TBitmap24& bitmap);

@@ -12,7 +12,6 @@
 
 #include "base/Round.h"
 #include "document/BandCorner.h"
-#include "imaging/ImageKit.h"
 #include "project/ProjectDocument.h"
 
 namespace kalvane::ui {
@@ -35,6 +34,8 @@ TCanvas::TCanvas(TProjectDocument& document, QWidget* parent)
   setObjectName("pboxMain");
   setAttribute(Qt::WA_OpaquePaintEvent, false);
   Levels.OnReady = [this] { update(); };
+  monoSettle.setSingleShot(true);
+  connect(&monoSettle, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
 double TCanvas::ItemScale() const {
@@ -153,30 +154,46 @@ bool TCanvas::PaintPhoto(QPainter& painter) {
 bool TCanvas::PaintMono(QPainter& painter) {
   // The current item and the others the monochrome view shows, in list
   // order; with more than a few, the view stays the work bitmap's.
-  struct TShown {
-    std::string Path;
-    TPointF Fine;
-  };
-  std::vector<TShown> others;
-  TShown current;
-  double density = 0;
+  TMonoKey key{zoom, origin, size(), devicePixelRatioF(), 0, {}};
   {
     const TLayerManagement::TLockedView view = Document.LayerItems().LockedView();
     const TLayerItemObject* selected = view.Selected();
     if (!selected || !selected->HasImage()) return false;
-    current = {selected->GetFileName(), selected->GetFineOffset()};
+    key.Shown.push_back({selected->GetFileName(), selected->GetFineOffset()});
     for (int i = 0; i < view.Count(); ++i) {
       const TLayerItemObject& item = view[i];
       if (&item == selected || !item.GetMonoVisible() || !item.HasImage()) continue;
-      if (others.size() == kSharpMonoItems - 1) return false;
-      others.push_back({item.GetFileName(), item.GetFineOffset()});
+      if (key.Shown.size() == kSharpMonoItems) return false;
+      key.Shown.push_back({item.GetFileName(), item.GetFineOffset()});
     }
-    density = Document.LayerItems().GetDensity();
+    key.Density = Document.LayerItems().GetDensity();
   }
+  auto drawn = [&] {
+    painter.save();
+    painter.setClipRect(
+        QRectF(ToScreen({0, 0}), ToScreen(QPointF(WorkSize().width(), WorkSize().height()))));
+    painter.drawImage(QPoint(0, 0), monoView);
+    painter.restore();
+    return true;
+  };
+  if (key == monoKey) return drawn();
+  // While the view or the items keep changing (a pan, a drag, a held key)
+  // the work bitmap's view stands in; the photos' is made once they rest.
+  const bool stream =
+      key != lastMonoKey && monoChanged.isValid() && monoChanged.elapsed() < kSettle;
+  if (key != lastMonoKey) {
+    lastMonoKey = key;
+    monoChanged.start();
+  }
+  if (stream) {
+    monoSettle.start(kSettle);
+    return false;
+  }
+  const TMonoKey::TItem& current = key.Shown.front();
   // Each photo drawn over the canvas as it is shown, made grey and
   // lightened as its monochrome copy is; 0 where it shows nothing.
   bool complete = true;
-  auto monoLayer = [&](const TShown& shown) {
+  auto monoLayer = [&](const TMonoKey::TItem& shown) {
     const qreal dpr = devicePixelRatioF();
     QImage layer((QSizeF(size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
     layer.setDevicePixelRatio(dpr);
@@ -186,37 +203,23 @@ bool TCanvas::PaintMono(QPainter& painter) {
       draw.setRenderHint(QPainter::SmoothPixmapTransform, false);
       complete = DrawPhoto(draw, shown.Path, shown.Fine) && complete;
     }
-    const QImage rgb = layer.convertToFormat(QImage::Format_BGR888);
-    TBitmap24 colour(rgb.width(), rgb.height());
-    for (int y = 0; y < rgb.height(); ++y)
-      std::copy_n(rgb.constScanLine(y), rgb.width() * 3, colour.Row(y));
-    TBitmap24 mono = IKSetGray(colour);
-    LightenMono(mono);
-    for (int y = 0; y < layer.height(); ++y) {
-      const auto* argb = reinterpret_cast<const QRgb*>(layer.constScanLine(y));
-      std::uint8_t* row = mono.Row(y);
-      for (int x = 0; x < layer.width(); ++x) {
-        if (qAlpha(argb[x]) == 0) row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = 0;
-      }
-    }
-    return mono;
+    // Opaque pieces on a transparent layer: premultiplied is plain ARGB.
+    return MonoFromArgb(reinterpret_cast<const std::uint32_t*>(layer.constBits()), layer.width(),
+                        layer.height(), static_cast<std::size_t>(layer.bytesPerLine()) / 4);
   };
   std::vector<TBitmap24> dark;
-  for (const TShown& shown : others)
-    dark.push_back(monoLayer(shown));
+  for (auto other = key.Shown.begin() + 1; other != key.Shown.end(); ++other)
+    dark.push_back(monoLayer(*other));
   const TBitmap24 red = monoLayer(current);
   // Until every piece is made the work bitmap's view stays.
   if (!complete) return false;
-  const TBitmap24 view = ComposeMono(dark, red, density);
-  QImage image(view.Bits(), view.Width(), view.Height(), static_cast<qsizetype>(view.Stride()),
-               QImage::Format_BGR888);
-  image.setDevicePixelRatio(devicePixelRatioF());
-  painter.save();
-  painter.setClipRect(
-      QRectF(ToScreen({0, 0}), ToScreen(QPointF(WorkSize().width(), WorkSize().height()))));
-  painter.drawImage(QPoint(0, 0), image);
-  painter.restore();
-  return true;
+  const TBitmap24 view = ComposeMono(dark, red, key.Density);
+  monoView = QImage(view.Bits(), view.Width(), view.Height(), static_cast<qsizetype>(view.Stride()),
+                    QImage::Format_BGR888)
+                 .copy();
+  monoView.setDevicePixelRatio(key.Ratio);
+  monoKey = std::move(key);
+  return drawn();
 }
 
 bool TCanvas::DrawPhoto(QPainter& painter, const std::string& path, TPointF fine) {

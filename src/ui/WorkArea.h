@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QFrame>
 #include <QPointF>
@@ -8,6 +9,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "document/Geometry.h"
@@ -74,7 +76,28 @@ class TCanvas : public QWidget {
   bool PaintMono(QPainter& painter);
   bool DrawPhoto(QPainter& painter, const std::string& path, TPointF fine);
 
+  // What the monochrome view made from the photos shows.
+  struct TMonoKey {
+    struct TItem {
+      std::string Path;
+      TPointF Fine;
+      bool operator==(const TItem&) const = default;
+    };
+    double Zoom = 0;
+    QPointF Origin;
+    QSize Size;
+    qreal Ratio = 1;
+    double Density = 0;
+    std::vector<TItem> Shown;  // the current item first
+    bool operator==(const TMonoKey&) const = default;
+  };
+  static constexpr int kSettle = 120;  // ms
+
   TProjectDocument& Document;
+  TMonoKey monoKey, lastMonoKey;
+  QImage monoView;
+  QElapsedTimer monoChanged;
+  QTimer monoSettle;
   double canvasScale = 1.0;
   int drawnWidth = 0, drawnHeight = 0;
   double zoom = 0;
