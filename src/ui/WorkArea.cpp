@@ -154,7 +154,7 @@ bool TCanvas::PaintPhoto(QPainter& painter) {
 bool TCanvas::PaintMono(QPainter& painter) {
   // The current item and the others the monochrome view shows, in list
   // order; with more than a few, the view stays the work bitmap's.
-  TMonoKey key{zoom, origin, size(), devicePixelRatioF(), 0, {}};
+  TMonoKey key{zoom, origin, size(), devicePixelRatioF(), 0, 0, {}};
   {
     const TLayerManagement::TLockedView view = Document.LayerItems().LockedView();
     const TLayerItemObject* selected = view.Selected();
@@ -167,6 +167,7 @@ bool TCanvas::PaintMono(QPainter& painter) {
       key.Shown.push_back({item.GetFileName(), item.GetFineOffset()});
     }
     key.Density = Document.LayerItems().GetDensity();
+    key.Rotation = Document.LayerItems().GetRotation();
   }
   auto drawn = [&] {
     painter.save();

@@ -88,6 +88,7 @@ class TCanvas : public QWidget {
     QSize Size;
     qreal Ratio = 1;
     double Density = 0;
+    int Rotation = 0;
     std::vector<TItem> Shown;  // the current item first
     bool operator==(const TMonoKey&) const = default;
   };

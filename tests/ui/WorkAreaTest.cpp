@@ -59,6 +59,15 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     PumpUntil([this] { return !window->LoaderRunning(); });
     QCoreApplication::processEvents();
   }
+  // The canvas at 400 % about a photo point, once every piece is made.
+  QImage ZoomedShot(double px, double py) {
+    kalvane::ui::TCanvas* canvas = Area().pboxMain;
+    const double s = canvas->ItemScale();
+    Area().SetZoom(4, canvas->ToScreen({px * s, py * s}));
+    canvas->grab();
+    PumpUntil([canvas] { return canvas->Levels.Pending() == 0; });
+    return canvas->grab().toImage();
+  }
   void Wheel(QPointF at, int delta, Qt::KeyboardModifiers modifiers) {
     QWidget* target = Area().pboxDrag;
     QWheelEvent e(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, modifiers,
@@ -520,10 +529,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     AddEdgePhoto("edge.png", 1200, 900, 601);
     kalvane::ui::TCanvas* canvas = Area().pboxMain;
     const double s = canvas->ItemScale();
-    Area().SetZoom(4, canvas->ToScreen({601 * s, 300 * s}));
-    canvas->grab();
-    PumpUntil([canvas] { return canvas->Levels.Pending() == 0; });
-    const QImage shot = canvas->grab().toImage();
+    const QImage shot = ZoomedShot(601, 300);
     QVERIFY(canvas->DrewPhoto());
     auto shown = [&](double px) {
       const QPointF at = canvas->ToScreen({px * s, 300 * s}) * shot.devicePixelRatio();
@@ -575,10 +581,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(Items().GetMonoMode(), 1);
     kalvane::ui::TCanvas* canvas = Area().pboxMain;
     const double s = canvas->ItemScale();
-    Area().SetZoom(4, canvas->ToScreen({602 * s, 300 * s}));
-    canvas->grab();
-    PumpUntil([canvas] { return canvas->Levels.Pending() == 0; });
-    const QImage shot = canvas->grab().toImage();
+    const QImage shot = ZoomedShot(602, 300);
     QVERIFY(canvas->DrewPhoto());
     // What the monochrome rules give for one pixel of each photo.
     auto mono = [](QColor c) {
@@ -611,10 +614,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     AddEdgePhoto("edge.png", 1200, 900, edge);
     kalvane::ui::TCanvas* canvas = Area().pboxMain;
     const double s = canvas->ItemScale();
-    Area().SetZoom(4, canvas->ToScreen({edge * s, 500 * s}));
-    canvas->grab();
-    PumpUntil([canvas] { return canvas->Levels.Pending() == 0; });
-    QImage shot = canvas->grab().toImage();
+    QImage shot = ZoomedShot(edge, 500);
     QVERIFY(canvas->DrewPhoto());
     const int tiles = canvas->Levels.Made();
     QCOMPARE(tiles, 4);  // the view meets two columns and two rows of tiles
