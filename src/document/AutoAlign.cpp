@@ -104,14 +104,15 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
 
 namespace {
 
-// The largest size up to n whose only prime factors are 2 and 3, with at
-// least three 2s: the transforms are quickest for those (per pixel, a
-// factor 5 costs a half more, an odd side more still).
-int SmoothSize(int n) {
+// The largest size up to n whose only prime factors are 2, 3 and 5 (only
+// 2 and 3 with `quickest`), with at least three 2s: the transforms are
+// quick for those, quickest without the 5 (per pixel, a factor 5 costs a
+// half more, an odd side more still).
+int SmoothSize(int n, bool quickest) {
   for (int k = n; k >= 8; --k) {
     int m = k;
-    for (const int p : {2, 3}) {
-      while (m % p == 0)
+    for (const int p : {2, 3, 5}) {
+      while (m % p == 0 && (p != 5 || !quickest))
         m /= p;
     }
     if (m == 1 && k % 8 == 0) return k;
@@ -140,9 +141,11 @@ TAutoAlign::TRefineCut TAutoAlign::PlanRefineCut(const TLayerManagement& items) 
   double r = 0.5;
   while (longer * r / 2 >= kRefineMinSide && r > 0.125)
     r /= 2;
+  // Only a part that is already a middle one is cut down to the quickest
+  // sides; a whole region keeps what it can.
   const double keep = std::min(1.0, kRefineMaxSide / (longer * r));
-  plan.Width = SmoothSize(static_cast<int>((right - left) * r * keep));
-  plan.Height = SmoothSize(static_cast<int>((bottom - top) * r * keep));
+  plan.Width = SmoothSize(static_cast<int>((right - left) * r * keep), keep < 1);
+  plan.Height = SmoothSize(static_cast<int>((bottom - top) * r * keep), keep < 1);
   // Centred on the region, so the cut's whole pixels lose nothing one-sided.
   left += ((right - left) - plan.Width / r) / 2;
   top += ((bottom - top) - plan.Height / r) / 2;
