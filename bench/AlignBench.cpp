@@ -141,13 +141,10 @@ void BM_AutoAlign(benchmark::State& state) {
 // The floor: every photo of the set decoded at full size, two at a time.
 void BM_AutoAlignFloor(benchmark::State& state) {
   const bool grainy = state.range(0) == 1;
-  std::string script = GetAppFolder() + "data/align-floor.sh";
-  {
-    std::ofstream lines(script);
-    for (const std::string& photo : ShakenPhotos(grainy))
-      lines << "djpeg -outfile /dev/null " << photo << "\n";
-  }
-  const std::string command = "tr '\\n' '\\0' < '" + script + "' | xargs -0 -P 2 -I{} sh -c '{}'";
+  std::vector<std::string> lines;
+  for (const std::string& photo : ShakenPhotos(grainy))
+    lines.push_back("djpeg -outfile /dev/null " + photo);
+  const std::string command = TwoAtATime(GetAppFolder() + "data/align-floor.sh", lines);
   Record(std::string("align floor ") + (grainy ? "grainy" : "clean"),
          TimeCommandEach(state, command));
 }

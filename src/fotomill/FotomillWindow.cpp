@@ -458,7 +458,6 @@ void TfrmFotomill::ShowPreview() {
     Previewer.Clear();
     lblBefore->clear();
     lblAfter->clear();
-    ++Previews;
     return;
   }
   const TPrepSettings settings = Settings();
@@ -482,10 +481,14 @@ void TfrmFotomill::ShowPreview() {
           }
           if (at != ReferenceStats.end()) stats = &at->second;
         }
-        TRgbImage before, after, shaped;
-        const bool made = LoadPhoto(file, kPreview, before, nullptr).Ok() &&
-                          PreparePhoto(file, settings, stats, kPreview, after, nullptr).Ok() &&
-                          ShapePhoto(after, settings.Geometry, kPreview, shaped).Ok();
+        // Read once: the after is made from a copy of the before.
+        TRgbImage before, shaped;
+        bool made = LoadPhoto(file, kPreview, before, nullptr).Ok();
+        if (made) {
+          TRgbImage after = before;
+          EvenOutPhoto(after, settings, stats);
+          made = ShapePhoto(after, settings.Geometry, kPreview, shaped).Ok();
+        }
         QImage shownBefore, shownAfter;
         if (made) {
           shownBefore = ToQImage(before).scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
@@ -501,7 +504,6 @@ void TfrmFotomill::ShowPreview() {
             lblBefore->setText(T(kPreviewFailed));
             lblAfter->clear();
           }
-          ++Previews;
         };
       },
       true);

@@ -44,8 +44,7 @@ class TfrmFotomill : public QMainWindow {
   const std::vector<std::string>& Photos() const { return Files; }
   TPrepSettings Settings() const;
   bool Running() const { return Worker.joinable(); }
-  // Previews shown so far, and whether one is still to come.
-  int PreviewsShown() const { return Previews; }
+  // Whether a preview is still to come.
   bool PreviewPending() const { return PreviewTimer.isActive() || Previewer.Busy(); }
 
  protected:
@@ -74,7 +73,6 @@ class TfrmFotomill : public QMainWindow {
   std::string SettingsFile;
   std::vector<std::string> Files;
   QTimer PreviewTimer;
-  int Previews = 0;
   int PreviewAsked = 0;  // only the latest preview asked for is shown
   // The reference photo's backdrop at preview size, by path; the preview
   // worker's own.

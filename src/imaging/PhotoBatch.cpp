@@ -112,10 +112,15 @@ TResult PreparePhoto(const std::string& input, const TPrepSettings& settings,
                      const TBackdropStats* reference, int atLeast, TRgbImage& image,
                      TPhotoMeta* meta) {
   if (TResult loaded = LoadPhoto(input, atLeast, image, meta); !loaded.Ok()) return loaded;
+  EvenOutPhoto(image, settings, reference);
+  return {};
+}
+
+void EvenOutPhoto(TRgbImage& image, const TPrepSettings& settings,
+                  const TBackdropStats* reference) {
   if (reference) ApplyGains(image, MatchGains(*reference, TBackdropStats::Measure(image)));
   if (settings.WhiteBackground)
     CleanBackdrop(image, TBackdropStats::Measure(image).Colour(), settings.Clean);
-  return {};
 }
 
 int TPrepReport::Written() const {

@@ -39,6 +39,8 @@ TResult PlanOutputs(const std::vector<std::string>& inputs, const std::string& f
 TResult PreparePhoto(const std::string& input, const TPrepSettings& settings,
                      const TBackdropStats* reference, int atLeast, TRgbImage& image,
                      TPhotoMeta* meta);
+// A photo already read, evened out as PreparePhoto does.
+void EvenOutPhoto(TRgbImage& image, const TPrepSettings& settings, const TBackdropStats* reference);
 
 // The longest side a photo must be read at for the settings (0: full).
 int LoadSizeFor(const TPrepSettings& settings);

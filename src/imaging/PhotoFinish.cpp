@@ -1,14 +1,12 @@
 #include "imaging/PhotoFinish.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <vips/vips8>
 
+#include "base/AtomicFile.h"
 #include "imaging/ImageKit.h"
 
 namespace kalvane {
@@ -115,7 +113,9 @@ TResult ShapePhoto(const TRgbImage& in, const TGeometry& geometry, int longestSi
 TResult SavePhoto(const TRgbImage& in, const TPhotoMeta& meta, const TGeometry& geometry,
                   const TOutputSettings& output, const std::string& path) {
   IKInitialize();
-  const std::string part = path + ".part" + std::to_string(getpid());
+  TAtomicFile file(path);
+  if (!file.Ok()) return TResult::Fail(TErrorCode::WriteFailed, file.Error());
+  const std::string part = file.TemporaryPath();
   try {
     vips::VImage image = Shape(Wrap(in), geometry, output.LongestSide);
     const bool deep = output.Format == TPhotoFormat::Png && meta.SixteenBit;
@@ -150,17 +150,9 @@ TResult SavePhoto(const TRgbImage& in, const TPhotoMeta& meta, const TGeometry& 
         break;
     }
   } catch (const vips::VError& e) {
-    std::error_code ec;
-    std::filesystem::remove(part, ec);
     return TResult::Fail(TErrorCode::WriteFailed, path + ": " + Message(e));
   }
-  std::error_code ec;
-  std::filesystem::rename(part, path, ec);
-  if (ec) {
-    const std::string why = ec.message();
-    std::filesystem::remove(part, ec);
-    return TResult::Fail(TErrorCode::WriteFailed, path + ": cannot be written (" + why + ")");
-  }
+  if (!file.Commit()) return TResult::Fail(TErrorCode::WriteFailed, file.Error());
   return {};
 }
 
