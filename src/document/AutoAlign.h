@@ -5,13 +5,11 @@
 #include <vector>
 
 #include "document/Geometry.h"
-#include "imaging/Bitmap24.h"
 #include "imaging/ImageKit.h"
 
 namespace kalvane {
 
 class TLayerManagement;
-class TLayerItemObject;
 
 // What aligning found for one item.
 struct TAlignment {

@@ -321,11 +321,8 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress,
       return outcome;
     }
     design.AddMoved(largeMade, TPageSetFolder::kLargeMovieName);
-    outcome.LargeMovie = WithTrailingSlash(request.Output) + TPageSetFolder::kLargeMovieName;
   }
-  const std::string largeMovie = outcome.LargeMovie;
   static_cast<TExportResult&>(outcome) = job.Exporter.Make(job.Plan, outcome.Movie);
-  outcome.LargeMovie = largeMovie;
   if (request.Kind == TExportKind::PageSet && outcome.Ok()) {
     // The poster is the movie's first frame as it is, so the page shows at
     // once what the viewer then draws in its place.
@@ -337,10 +334,14 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress,
     design.Add(TPageSetFolder::kPosterName, first);
     design.Add(TPageSetFolder::kEmbedName,
                EmbedSnippet(request.Title, outcome.Width, outcome.Height));
-    if (const TDesignResult placed = design.Commit(); !placed.Ok())
+    // Only files that were put in place are named.
+    if (const TDesignResult placed = design.Commit(); !placed.Ok()) {
       static_cast<TResult&>(outcome) = placed;
-    else
+    } else {
       outcome.Poster = WithTrailingSlash(request.Output) + TPageSetFolder::kPosterName;
+      if (!largeMade.empty())
+        outcome.LargeMovie = WithTrailingSlash(request.Output) + TPageSetFolder::kLargeMovieName;
+    }
   }
   return outcome;
 }

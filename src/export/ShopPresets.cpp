@@ -84,7 +84,7 @@ int ShopFrameCount(const TShopPreset& preset, int items) {
   if (preset.Count <= items) return preset.Count;
   if (preset.Key == "amazon") {
     for (int count : {72, 48, 24})
-      if (count <= items && count <= preset.Count) return count;
+      if (count <= items) return count;
   }
   return items;
 }

@@ -40,15 +40,15 @@ struct TShopPreset {
 // MP4 and WebP, a video.
 std::vector<TShopPreset> DefaultShopPresets();
 
-// Each value read from the settings' own section, kept when missing or
-// not one the preset can take.
-// `selected`: the preset chosen last (0 when none or out of range).
 // The frames a set preset takes from a project of `items` photos: its
 // count when the project has that many (0: every photo); else the most a
 // marketplace accepts of 72, 48 or 24 (Amazon's counts) when the preset is
 // Amazon's, and every photo otherwise.
 int ShopFrameCount(const TShopPreset& preset, int items);
 
+// Each value read from the settings' own section, kept when missing or
+// not one the preset can take.
+// `selected`: the preset chosen last (0 when none or out of range).
 void LoadShopPresets(const TIniFile& file, std::vector<TShopPreset>& presets, int& selected);
 void SaveShopPresets(TIniFile& file, const std::vector<TShopPreset>& presets, int selected);
 

@@ -270,7 +270,6 @@ void TfrmMain::AlignEnded() {
   Align->Progress->HideProgress();
   const std::unique_ptr<TAlignJob> job = std::move(Align);
   Aligning = false;
-  setEnabled(true);
   std::vector<std::pair<TItemId, TItemOffset>> offsets;
   std::string kept;
   TLayerManagement& items = document->LayerItems();

@@ -118,9 +118,7 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
     if (!pnlMain->Dragging()) stack.redo();
   });
   connect(&stack, &QUndoStack::indexChanged, this, &TfrmMain::UpdateCommands);
-  connect(&stack, &QUndoStack::cleanChanged, this, &TfrmMain::UpdateCommands);
   connect(&stack, &QUndoStack::undoTextChanged, this, &TfrmMain::UndoTextChanged);
-  connect(&stack, &QUndoStack::redoTextChanged, this, &TfrmMain::UndoTextChanged);
   flmLayer->SetLayerManagement(&doc.LayerItems());
   doc.LayerItems().SetChangeHandler(2, [this](TLayerManagement&) { ItemsChanged(); });
   doc.LayerItems().SetMonoMode(0);

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QUndoStack>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -514,12 +515,14 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
       QVERIFY(std::abs(window->Document().GuideLines().GetGuide(0)->Bounds().Top - guideAt) <= 1);
       // the overlay: the canvas shows the work bitmap's pixel under a point
       const QImage shot = canvas->grab().toImage();
-      const QPointF workPoint(0.3 * work.width(), 0.4 * work.height());
+      // the work pixel under the canvas's middle, probed at its own middle
+      const QPointF middle = canvas->ToWork(QPointF(canvas->width(), canvas->height()) / 2);
+      const QPointF workPoint(std::clamp(std::floor(middle.x()), 0.0, work.width() - 1.0),
+                              std::clamp(std::floor(middle.y()), 0.0, work.height() - 1.0));
       // (in the shot's own pixels, which may be more than the widget's)
-      const QPoint screen = (canvas->ToScreen(workPoint + QPointF(0.5, 0.5) / canvas->ViewScale()) *
-                             shot.devicePixelRatio())
-                                .toPoint();
-      if (!QRect(QPoint(), shot.size()).contains(screen)) continue;
+      const QPoint screen =
+          (canvas->ToScreen(workPoint + QPointF(0.5, 0.5)) * shot.devicePixelRatio()).toPoint();
+      QVERIFY(QRect(QPoint(), shot.size()).contains(screen));
       const auto pixel = window->Document().WorkBitmap().GetPixel(static_cast<int>(workPoint.x()),
                                                                   static_cast<int>(workPoint.y()));
       const QColor shown = shot.pixelColor(screen);
