@@ -92,10 +92,23 @@ TAlignReport AlignItems(TLayerManagement& items, const TAlignRegion& region) {
   std::printf("  #  %-32s %12s %12s  %-20s confidence\n", "photo", "before", "after",
               "after (photo pixels)");
   for (const TAlignment& a : found) {
-    std::printf("%3d  %-32s %5d,%-6d %5d,%-6d %9.2f,%-10.2f %8.1f%s\n", a.Index, a.Name.c_str(),
+    const char* note = !a.Trusted ? "  not trusted: kept" : a.Doubtful ? "  doubtful" : "";
+    std::printf("%3d  %-32s %5d,%-6d %5d,%-6d %9.2f,%-10.2f %9d%%%s\n", a.Index, a.Name.c_str(),
                 a.Before.X, a.Before.Y, a.After.X, a.After.Y, a.FineAfter.X, a.FineAfter.Y,
-                a.Confidence, a.Trusted ? "" : "  not trusted: kept");
-    report.Untrusted += a.Trusted ? 0 : 1;
+                a.Confidence, note);
+  }
+  const TAlignSummary summary = TAutoAlign::Summarize(found);
+  report.Untrusted = summary.Kept;
+  std::printf("%d of %zu aligned, the largest shift %.1f photo pixels; ", summary.Aligned,
+              found.size(), summary.LargestShift);
+  if (summary.Doubtful.empty()) {
+    std::printf("none doubtful\n");
+  } else {
+    std::printf("%zu doubtful (confidence below %d %%, worth a look):", summary.Doubtful.size(),
+                TAutoAlign::kDoubtful);
+    for (const int i : summary.Doubtful)
+      std::printf(" %d %s", i, found[static_cast<std::size_t>(i)].Name.c_str());
+    std::printf("\n");
   }
   return report;
 }

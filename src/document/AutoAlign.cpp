@@ -12,8 +12,81 @@
 #include "document/LayerManagement.h"
 #include "imaging/ImageKit.h"
 #include "imaging/PhaseCorrelation.h"
+#include "imaging/TileShift.h"
 
 namespace kalvane {
+
+namespace {
+
+TIKGreyView View(const TIKGrey& grey) {
+  return {grey.Pixels.data(), grey.Width, grey.Height, static_cast<std::size_t>(grey.Width)};
+}
+
+// The grey of a bitmap inside `rect`, white outside it.
+TIKGrey GreyCut(const TBitmap24& bitmap, TIKRect rect) {
+  TIKGrey grey;
+  grey.Width = std::max(rect.right - rect.left, 0);
+  grey.Height = std::max(rect.bottom - rect.top, 0);
+  grey.Pixels.assign(static_cast<std::size_t>(grey.Width) * grey.Height, 255);
+  for (int y = 0; y < grey.Height; ++y) {
+    const int sy = rect.top + y;
+    if (sy < 0 || sy >= bitmap.Height()) continue;
+    const std::uint8_t* row = bitmap.Row(sy);
+    std::uint8_t* out = grey.Pixels.data() + static_cast<std::size_t>(y) * grey.Width;
+    for (int x = 0; x < grey.Width; ++x) {
+      const int sx = rect.left + x;
+      if (sx < 0 || sx >= bitmap.Width()) continue;
+      const std::uint8_t* p = row + static_cast<std::size_t>(sx) * 3;
+      out[x] = static_cast<std::uint8_t>((29 * p[0] + 150 * p[1] + 77 * p[2] + 128) >> 8);
+    }
+  }
+  return grey;
+}
+
+// The median over up to 15 of the pictures, spread over the set, each
+// moved back by its shift; empty for fewer than 6.
+TIKGrey SteadyPicture(const std::vector<TIKGrey>& greys, const std::vector<TIKShift>& shifts) {
+  std::vector<std::size_t> used;
+  for (std::size_t i = 0; i < greys.size(); ++i) {
+    if (!greys[i].Pixels.empty() && (i == 0 || shifts[i].sharpness >= TAutoAlign::kMinConfidence))
+      used.push_back(i);
+  }
+  if (used.size() < 6 || greys[0].Pixels.empty()) return {};
+  const std::size_t most = 15;
+  if (used.size() > most) {
+    std::vector<std::size_t> spread;
+    for (std::size_t k = 0; k < most; ++k)
+      spread.push_back(used[k * used.size() / most]);
+    used = std::move(spread);
+  }
+  TIKGrey steady;
+  steady.Width = greys[0].Width;
+  steady.Height = greys[0].Height;
+  steady.Pixels.resize(greys[0].Pixels.size());
+  std::vector<std::uint8_t> values;
+  for (int y = 0; y < steady.Height; ++y) {
+    for (int x = 0; x < steady.Width; ++x) {
+      values.clear();
+      for (const std::size_t i : used) {
+        // The picture moved back onto the first: its pixel at (x, y) - shift.
+        const int sx = x - shifts[i].dx, sy = y - shifts[i].dy;
+        if (sx < 0 || sy < 0 || sx >= greys[i].Width || sy >= greys[i].Height) continue;
+        values.push_back(greys[i].Pixels[static_cast<std::size_t>(sy) * greys[i].Width + sx]);
+      }
+      std::uint8_t& out = steady.Pixels[static_cast<std::size_t>(y) * steady.Width + x];
+      if (values.empty()) {
+        out = 255;
+        continue;
+      }
+      const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+      std::nth_element(values.begin(), middle, values.end());
+      out = *middle;
+    }
+  }
+  return steady;
+}
+
+}  // namespace
 
 std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
                                             const std::function<void()>& step) const {
@@ -45,7 +118,9 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
                        edge(Region.Top, work.Height, origin.Y, refHeight),
                        edge(Region.Right, work.Width, origin.X, refWidth),
                        edge(Region.Bottom, work.Height, origin.Y, refHeight)};
-    const TPhaseCorrelator correlator(reference ? *reference : TBitmap24(), rect);
+    const TIKGrey referenceGrey = reference ? GreyCut(*reference, rect) : TIKGrey();
+    const TIKRect whole{0, 0, referenceGrey.Width, referenceGrey.Height};
+    const TPhaseCorrelator correlator(View(referenceGrey), whole);
     // The first photo's cut for the refinement is made while the display
     // copies are compared: it needs nothing they find.
     if (cut.Usable()) {
@@ -54,41 +129,84 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
                                   return cut.From(path, at);
                                 });
     }
-    TOrderedWork<TAlignment> jobs;
-    auto deliver = [&](TAlignment a) {
-      result.push_back(std::move(a));
-      if (step && !Refine) step();
-    };
+    // First each display copy against the first.
+    std::vector<TIKGrey> greys(static_cast<std::size_t>(count));
+    std::vector<TIKShift> shifts(static_cast<std::size_t>(count));
+    TOrderedWork<int> jobs;
+    auto none = [](int) {};
+    for (int i = 0; i < count; ++i) {
+      jobs.Add(
+          [&, i] {
+            const TBitmap24* display = view[i].GetDisplayBitmap();
+            if (!display || !correlator.Usable()) return i;
+            greys[static_cast<std::size_t>(i)] = GreyCut(*display, rect);
+            shifts[static_cast<std::size_t>(i)] =
+                i == 0 ? TIKShift{0, 0, 1000}
+                       : correlator.Measure(View(greys[static_cast<std::size_t>(i)]));
+            return i;
+          },
+          none);
+    }
+    jobs.Finish(none);
+    // Then against what stands still over the turn: the median of the
+    // copies laid over each other. What turns (a product that fills the
+    // picture) pulls the first comparison towards its own move; in the
+    // median it is a plain body whose outline stands still.
+    const TIKGrey steady = SteadyPicture(greys, shifts);
+    if (!steady.Pixels.empty()) {
+      const TPhaseCorrelator still(View(steady), whole);
+      std::vector<TIKShift> again(static_cast<std::size_t>(count));
+      for (int i = 0; i < count; ++i) {
+        jobs.Add(
+            [&, i] {
+              if (!greys[static_cast<std::size_t>(i)].Pixels.empty()) {
+                again[static_cast<std::size_t>(i)] =
+                    still.Measure(View(greys[static_cast<std::size_t>(i)]));
+              }
+              return i;
+            },
+            none);
+      }
+      jobs.Finish(none);
+      const TIKShift origin0 = again[0];
+      if (origin0.sharpness >= kMinConfidence) {
+        for (int i = 1; i < count; ++i) {
+          const TIKShift& b = again[static_cast<std::size_t>(i)];
+          if (b.sharpness < kMinConfidence) continue;
+          shifts[static_cast<std::size_t>(i)] = {b.dx - origin0.dx, b.dy - origin0.dy,
+                                                 std::min(b.sharpness, origin0.sharpness)};
+        }
+      }
+    }
     const TPointF fineOrigin = first.GetFineOffset();
     for (int i = 0; i < count; ++i) {
       const TLayerItemObject& item = view[i];
-      jobs.Add(
-          [&item, i, &correlator, origin, fineOrigin, s] {
-            TAlignment a;
-            a.Index = i;
-            a.Name = item.GetItemName();
-            a.Before = a.After = item.GetOffset();
-            a.FineBefore = a.FineAfter = item.GetFineOffset();
-            if (i == 0) {
-              a.Trusted = true;
-              a.Confidence = 0;
-              return a;
-            }
-            const TBitmap24* display = item.GetDisplayBitmap();
-            if (!display || !correlator.Usable()) return a;
-            const TIKShift shift = correlator.Measure(*display);
-            a.Confidence = shift.sharpness;
-            a.Trusted = shift.sharpness >= kMinConfidence;
-            if (a.Trusted) {
-              a.After = {TLayerItemObject::ClampOffset(std::int64_t{origin.X} + shift.dx),
-                         TLayerItemObject::ClampOffset(std::int64_t{origin.Y} + shift.dy)};
-              a.FineAfter = {fineOrigin.X + shift.dx / s, fineOrigin.Y + shift.dy / s};
-            }
-            return a;
-          },
-          deliver);
+      TAlignment a;
+      a.Index = i;
+      a.Name = item.GetItemName();
+      a.Before = a.After = item.GetOffset();
+      a.FineBefore = a.FineAfter = item.GetFineOffset();
+      if (i == 0) {
+        a.Trusted = true;
+        a.Confidence = 100;
+      } else if (!greys[static_cast<std::size_t>(i)].Pixels.empty()) {
+        const TIKShift& shift = shifts[static_cast<std::size_t>(i)];
+        a.Doubtful = true;
+        a.Sharpness = shift.sharpness;
+        a.Trusted = shift.sharpness >= kMinConfidence;
+        // Without a refinement, the peak's height is all there is.
+        a.Confidence = std::clamp(static_cast<int>(shift.sharpness * 100 / 40), 0, 100);
+        if (a.Trusted) {
+          a.After = {TLayerItemObject::ClampOffset(std::int64_t{origin.X} + shift.dx),
+                     TLayerItemObject::ClampOffset(std::int64_t{origin.Y} + shift.dy)};
+          a.FineAfter = {fineOrigin.X + shift.dx / s, fineOrigin.Y + shift.dy / s};
+        }
+      } else {
+        a.Doubtful = true;
+      }
+      result.push_back(a);
+      if (step && !Refine) step();
     }
-    jobs.Finish(deliver);
     if (Refine) {
       for (int i = 0; i < count; ++i)
         photos.push_back({view[i].GetFileName(), view[i].GetScale()});
@@ -102,26 +220,6 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
   return result;
 }
 
-namespace {
-
-// The largest size up to n whose only prime factors are 2, 3 and 5 (only
-// 2 and 3 with `quickest`), with at least three 2s: the transforms are
-// quick for those, quickest without the 5 (per pixel, a factor 5 costs a
-// half more, an odd side more still).
-int SmoothSize(int n, bool quickest) {
-  for (int k = n; k >= 8; --k) {
-    int m = k;
-    for (const int p : {2, 3, 5}) {
-      while (m % p == 0 && (p != 5 || !quickest))
-        m /= p;
-    }
-    if (m == 1 && k % 8 == 0) return k;
-  }
-  return n;
-}
-
-}  // namespace
-
 TAutoAlign::TRefineCut TAutoAlign::PlanRefineCut(const TLayerManagement& items) const {
   TRefineCut plan;
   const TLayerManagement::TLockedView view = items.LockedView();
@@ -132,26 +230,21 @@ TAutoAlign::TRefineCut TAutoAlign::PlanRefineCut(const TLayerManagement& items) 
   const TPointF f0 = first.GetFineOffset();
   const TSize shown = first.DisplaySize();
   // The region on the canvas in photo pixels, held to the first photo.
-  double left = std::max(Region.Left * work.Width / s, f0.X);
-  double top = std::max(Region.Top * work.Height / s, f0.Y);
+  const double left = std::max(Region.Left * work.Width / s, f0.X);
+  const double top = std::max(Region.Top * work.Height / s, f0.Y);
   const double right = std::min(Region.Right * work.Width / s, f0.X + shown.Width / s);
   const double bottom = std::min(Region.Bottom * work.Height / s, f0.Y + shown.Height / s);
   const double longer = std::max(right - left, bottom - top);
   if (!(right - left >= 32 && bottom - top >= 32)) return plan;
-  double r = 0.5;
-  while (longer * r / 2 >= kRefineMinSide && r > 0.125)
-    r /= 2;
-  // Only a part that is already a middle one is cut down to the quickest
-  // sides; a whole region keeps what it can.
-  const double keep = std::min(1.0, kRefineMaxSide / (longer * r));
-  plan.Width = SmoothSize(static_cast<int>((right - left) * r * keep), keep < 1);
-  plan.Height = SmoothSize(static_cast<int>((bottom - top) * r * keep), keep < 1);
-  // Centred on the region, so the cut's whole pixels lose nothing one-sided.
-  left += ((right - left) - plan.Width / r) / 2;
-  top += ((bottom - top) - plan.Height / r) / 2;
+  int shrink = 1;
+  while (longer / shrink >= kRefineMaxSide && shrink < 8)
+    shrink *= 2;
+  const double r = 1.0 / shrink;
+  plan.Width = static_cast<int>((right - left) * r);
+  plan.Height = static_cast<int>((bottom - top) * r);
   plan.Region = {left, top, left + plan.Width / r, top + plan.Height / r};
   plan.Scale = r;
-  plan.Shrink = r == 0.5 ? 2 : r == 0.25 ? 4 : r == 0.125 ? 8 : 0;
+  plan.Shrink = shrink;
   plan.Angle = items.GetRotation();
   return plan;
 }
@@ -167,6 +260,7 @@ TAutoAlign::TRefineCut::TPicture TAutoAlign::TRefineCut::From(const std::string&
       const int l = static_cast<int>(left), t = static_cast<int>(top);
       if (auto grey = IKGreyCut(path, Angle, Shrink, {l, t, l + Width, t + Height})) {
         picture.Grey = std::move(*grey);
+        IKSmoothGrey(picture.Grey);
         picture.Fraction = {x - left, y - top};
         return picture;
       }
@@ -187,16 +281,10 @@ TAutoAlign::TRefineCut::TPicture TAutoAlign::TRefineCut::From(const std::string&
     for (int x = 0; x < bitmap.Width(); ++x, p += 3)
       out[x] = static_cast<std::uint8_t>(RoundInt(0.114 * p[0] + 0.587 * p[1] + 0.299 * p[2]));
   }
+  IKSmoothGrey(picture.Grey);
   return picture;
 }
 
-namespace {
-
-TIKGreyView View(const TIKGrey& grey) {
-  return {grey.Pixels.data(), grey.Width, grey.Height, static_cast<std::size_t>(grey.Width)};
-}
-
-}  // namespace
 
 void TAutoAlign::RefineOnPhotos(const std::vector<TPhotoRef>& photos, double itemScale,
                                 const TRefineCut& cut, const TRefineCut::TPicture& reference,
@@ -213,41 +301,104 @@ void TAutoAlign::RefineOnPhotos(const std::vector<TPhotoRef>& photos, double ite
   }
   const double s = itemScale;
   const double r = cut.Scale;
-  const TPhaseCorrelator correlator(View(reference.Grey), {0, 0, cut.Width, cut.Height});
-  // The display copies placed it to a work pixel; a match farther off than
-  // that is taken for a mistake, and the display copies' answer stands.
+  const TTiledCorrelator tiles(View(reference.Grey), kRefineTile,
+                               std::max(cut.Width, cut.Height) > kRefineMaxSide / 2);
+  const TEdgeAligner edges(View(reference.Grey));
+  // The display copies placed it to a work pixel; a refinement that moves
+  // it farther than that is taken for a mistake, and the display copies'
+  // answer stands. Tiles look a little farther, so what turns is seen to
+  // disagree rather than left out.
   const double reach = 1.5 / s;
-  using TRefined = std::pair<int, std::optional<TPointF>>;
-  TOrderedWork<TRefined> jobs;
-  auto deliver = [&found, &step](TRefined refined) {
-    TAlignment& a = found[static_cast<std::size_t>(refined.first)];
-    if (refined.second) {
-      a.FineAfter = *refined.second;
-      a.Refined = true;
-    }
+  const double tileReach = std::max(2 * reach * r, 4.0);
+  // First each photo on its own: where the tiles put it, the edges from
+  // there, and how its edge pixels then differ from the reference's.
+  struct TFirst {
+    int Index = 0;
+    TIKGrey Picture;
+    TPointF Fraction;
+    TTiledShift Tiles;
+    std::vector<float> Residuals;
+  };
+  std::vector<TFirst> first;
+  TOrderedWork<TFirst> jobs;
+  auto deliver = [&first, &step](TFirst measured) {
+    if (measured.Tiles.Found) first.push_back(std::move(measured));
     if (step) step();
   };
   for (int i = 0; i < count; ++i) {
-    const TAlignment& a = found[static_cast<std::size_t>(i)];
-    const std::string& path = photos[static_cast<std::size_t>(i)].Path;
     jobs.Add(
-        [&, i]() -> TRefined {
-          if (i == 0 || !a.Trusted) return {i, std::nullopt};
-          const TRefineCut::TPicture picture = cut.From(path, a.FineAfter);
-          if (picture.Grey.Pixels.empty()) return {i, std::nullopt};
-          const TIKShiftF shift = correlator.MeasureFine(View(picture.Grey));
-          // Both cuts show their regions moved by their own fractions.
-          const double dx = (shift.dx + picture.Fraction.X - reference.Fraction.X) / r;
-          const double dy = (shift.dy + picture.Fraction.Y - reference.Fraction.Y) / r;
-          if (shift.sharpness < kMinConfidence / 2 || std::abs(dx) > reach ||
-              std::abs(dy) > reach) {
-            return {i, std::nullopt};
+        [&, i] {
+          TFirst m;
+          m.Index = i;
+          const TAlignment& a = found[static_cast<std::size_t>(i)];
+          if (i == 0 || !a.Trusted || !tiles.Usable()) return m;
+          TRefineCut::TPicture picture =
+              cut.From(photos[static_cast<std::size_t>(i)].Path, a.FineAfter);
+          if (picture.Grey.Pixels.empty()) return m;
+          m.Tiles = tiles.Measure(View(picture.Grey), tileReach);
+          if (m.Tiles.Found && edges.Usable()) {
+            const TEdgeAligner::TResult fine =
+                edges.Refine(View(picture.Grey), m.Tiles.dx, m.Tiles.dy);
+            if (fine.Found) m.Residuals = edges.Residuals(View(picture.Grey), fine.dx, fine.dy);
           }
-          return {i, TPointF{a.FineAfter.X + dx, a.FineAfter.Y + dy}};
+          m.Picture = std::move(picture.Grey);
+          m.Fraction = picture.Fraction;
+          return m;
         },
         deliver);
   }
   jobs.Finish(deliver);
+  // Then again, each edge pixel counting as much as it stood still over
+  // the whole turn.
+  std::vector<std::vector<float>> residuals;
+  for (TFirst& m : first) {
+    if (!m.Residuals.empty()) residuals.push_back(std::move(m.Residuals));
+  }
+  const std::vector<float> steadiness = edges.Steadiness(residuals);
+  residuals.clear();
+  TOrderedWork<std::pair<int, std::optional<TPointF>>> again;
+  auto place = [&found](std::pair<int, std::optional<TPointF>> at) {
+    TAlignment& a = found[static_cast<std::size_t>(at.first)];
+    if (!at.second) return;
+    a.FineAfter = *at.second;
+    a.Refined = true;
+    a.Doubtful = a.Confidence < kDoubtful;
+  };
+  for (TFirst& m : first) {
+    again.Add(
+        [&] {
+          TAlignment& a = found[static_cast<std::size_t>(m.Index)];
+          TTiledShift shift = m.Tiles;
+          // How sure: enough tiles agree, they are the larger part, and
+          // the steady edges, pixel by pixel, end up where the tiles put
+          // them.
+          double sure = std::min(1.0, shift.Agreeing / 6.0) * std::min(1.0, shift.Share / 0.5);
+          if (edges.Usable()) {
+            const TEdgeAligner::TResult fine =
+                edges.Refine(View(m.Picture), shift.dx, shift.dy, steadiness);
+            const double moved = std::hypot(fine.dx - shift.dx, fine.dy - shift.dy);
+            if (fine.Found && moved < 1.5) {
+              shift.dx = fine.dx;
+              shift.dy = fine.dy;
+              sure *= std::min(1.0, fine.Agreeing / 0.5) * std::max(0.0, 1 - moved / 1.5);
+            } else {
+              sure /= 2;
+            }
+          }
+          std::vector<std::uint8_t>().swap(m.Picture.Pixels);
+          // Both cuts show their regions moved by their own fractions.
+          const double dx = (shift.dx + m.Fraction.X - reference.Fraction.X) / r;
+          const double dy = (shift.dy + m.Fraction.Y - reference.Fraction.Y) / r;
+          if (std::abs(dx) > reach || std::abs(dy) > reach) {
+            return std::pair<int, std::optional<TPointF>>{m.Index, std::nullopt};
+          }
+          a.Confidence = static_cast<int>(std::lround(100 * sure));
+          return std::pair<int, std::optional<TPointF>>{
+              m.Index, TPointF{a.FineAfter.X + dx, a.FineAfter.Y + dy}};
+        },
+        place);
+  }
+  again.Finish(place);
   // The work-pixel offsets the items will have (as SetFineOffset rounds).
   for (TAlignment& a : found) {
     if (!a.Refined) continue;
@@ -255,6 +406,23 @@ void TAutoAlign::RefineOnPhotos(const std::vector<TPhotoRef>& photos, double ite
     a.After = {TLayerItemObject::ClampOffset(RoundInt(a.FineAfter.X * scale)),
                TLayerItemObject::ClampOffset(RoundInt(a.FineAfter.Y * scale))};
   }
+}
+
+TAlignSummary TAutoAlign::Summarize(const std::vector<TAlignment>& alignments) {
+  TAlignSummary summary;
+  for (const TAlignment& a : alignments) {
+    if (!a.Trusted) {
+      ++summary.Kept;
+      summary.Doubtful.push_back(a.Index);
+      continue;
+    }
+    ++summary.Aligned;
+    summary.LargestShift =
+        std::max(summary.LargestShift,
+                 std::hypot(a.FineAfter.X - a.FineBefore.X, a.FineAfter.Y - a.FineBefore.Y));
+    if (a.Doubtful) summary.Doubtful.push_back(a.Index);
+  }
+  return summary;
 }
 
 void TAutoAlign::Apply(TLayerManagement& items, const std::vector<TAlignment>& alignments) {

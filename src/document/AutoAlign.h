@@ -15,13 +15,25 @@ class TLayerManagement;
 struct TAlignment {
   int Index = 0;
   std::string Name;
-  TPoint Before;          // the offset it had, in work pixels
-  TPoint After;           // the offset that cancels its shake (Before when not trusted)
-  TPointF FineBefore;     // the same in photo pixels
-  TPointF FineAfter;      // After to a fraction of a photo pixel (what Apply sets)
-  double Confidence = 0;  // the correlation peak's sharpness; see TAutoAlign::kMinConfidence
+  TPoint Before;         // the offset it had, in work pixels
+  TPoint After;          // the offset that cancels its shake (Before when not trusted)
+  TPointF FineBefore;    // the same in photo pixels
+  TPointF FineAfter;     // After to a fraction of a photo pixel (what Apply sets)
+  double Sharpness = 0;  // the display copies' correlation peak; see TAutoAlign::kMinConfidence
+  // How sure the offset is, 0 to 100: the part of the photo's detail that
+  // agrees with it (what turns disagrees), less when little agrees.
+  int Confidence = 0;
   bool Trusted = false;
-  bool Refined = false;  // found on the photo itself, not only on its display copy
+  bool Refined = false;   // found on the photo itself, not only on its display copy
+  bool Doubtful = false;  // worth a look: not refined, or Confidence below kDoubtful
+};
+
+// What an alignment did, for a summary line.
+struct TAlignSummary {
+  int Aligned = 0;            // items given a new offset (the first one counted)
+  int Kept = 0;               // not trusted: kept their offsets
+  double LargestShift = 0;    // the largest change, photo pixels
+  std::vector<int> Doubtful;  // indexes
 };
 
 // The part of the picture the measurement looks at, in the trimming box's
@@ -32,28 +44,27 @@ struct TAlignRegion {
 
 // Finds, for every item, the offset that cancels the camera shake between
 // the photos, so the exported frames stand still. Each photo's display copy
-// is compared with the first item's by phase correlation: what stays put
-// (backdrop, base, the turntable's rim) decides, and measuring every photo
-// against the same one keeps errors from adding up along the sequence.
-// That places it to a work pixel (several photo pixels); then the region
-// is cut from each photo itself, at a reduced size and where the first
-// step put it, and compared again to a fraction of a pixel. Each photo is
-// decoded once for that, on every core.
+// is compared with the first item's by phase correlation, and measuring
+// every photo against the same one keeps errors from adding up along the
+// sequence. That places it to a work pixel (several photo pixels); then
+// the region is cut from each photo itself, at a reduced size and where
+// the first step put it, and compared again tile by tile to a fraction of
+// a pixel: the tiles on what stays put (backdrop, the platter's rim, a
+// round body's outline) agree and outvote those on what turns. Each photo
+// is decoded once for that, on every core.
 // The first item keeps its offset; the others are placed relative to it.
 class TAutoAlign {
  public:
   // Below this the match is not trusted and the item keeps its offset.
   static constexpr double kMinConfidence = 8.0;
+  // Below this Confidence an offset is flagged for a look.
+  static constexpr int kDoubtful = 40;
 
-  // The refinement's cut: decoded at 1/2, 1/4 or 1/8 of the photo's size,
-  // the smallest that keeps at least kRefineMinSide pixels along the
-  // region's longer side; of that, the middle part, its longer side at
-  // most kRefineMaxSide. (Measured on shaken 12 MP sets: at 1/4 the
-  // offsets come within 0.4 photo pixels, at 1/8 within 0.75, for a third
-  // less time; a middle of 576 x 432 rather than the whole 1000 x 720
-  // costs 0.03 photo pixels and saves a third.)
-  static constexpr int kRefineMinSide = 896;
-  static constexpr int kRefineMaxSide = 640;
+  // The refinement's cut: the whole region, decoded at 1, 1/2, 1/4 or 1/8
+  // of the photo's size, the largest that keeps the region's longer side
+  // under kRefineMaxSide pixels; compared in tiles of kRefineTile.
+  static constexpr int kRefineMaxSide = 1280;
+  static constexpr int kRefineTile = 64;
 
   void SetRegion(const TAlignRegion& region) { Region = region; }
   // Off: only the display copies are compared (whole work pixels).
@@ -63,6 +74,7 @@ class TAutoAlign {
                                   const std::function<void()>& step = nullptr) const;
   // Gives the trusted items their new offsets.
   static void Apply(TLayerManagement& items, const std::vector<TAlignment>& alignments);
+  static TAlignSummary Summarize(const std::vector<TAlignment>& alignments);
 
  private:
   // The region as the refinement cuts it from every photo: where on the

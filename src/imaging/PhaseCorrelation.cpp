@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <mutex>
 #include <numbers>
 #include <vector>
@@ -31,31 +32,54 @@ struct TComplex {
   fftwf_complex* P;
 };
 
+std::size_t SpectrumSize(int w, int h) {
+  return static_cast<std::size_t>(h) * (static_cast<std::size_t>(w) / 2 + 1);
+}
+
+// The transform plans of one size, made once for the whole program: many
+// correlators of a size (the tiles of a picture) share them.
+struct TSharedPlans {
+  fftwf_plan Forward = nullptr;
+  fftwf_plan Inverse = nullptr;
+};
+
+class TPlanCache {
+ public:
+  ~TPlanCache() {
+    for (auto& [size, plans] : Plans) {
+      fftwf_destroy_plan(plans.Forward);
+      fftwf_destroy_plan(plans.Inverse);
+    }
+  }
+  TSharedPlans Get(int w, int h) {
+    std::lock_guard<std::mutex> lock(PlannerLock);
+    TSharedPlans& plans = Plans[{w, h}];
+    if (!plans.Forward) {
+      // Estimated plans cost microseconds to make; measured ones a second.
+      // They are used with other arrays of the same alignment later.
+      TFloats real(static_cast<std::size_t>(w) * h);
+      TComplex spectrum(SpectrumSize(w, h));
+      plans.Forward = fftwf_plan_dft_r2c_2d(h, w, real.P, spectrum.P, FFTW_ESTIMATE);
+      plans.Inverse = fftwf_plan_dft_c2r_2d(h, w, spectrum.P, real.P, FFTW_ESTIMATE);
+    }
+    return plans;
+  }
+
+ private:
+  std::map<std::pair<int, int>, TSharedPlans> Plans;
+};
+
+TSharedPlans PlansFor(int w, int h) {
+  static TPlanCache cache;
+  return cache.Get(w, h);
+}
+
 }  // namespace
 
 struct TPhaseCorrelator::TPlans {
-  TPlans(int w, int h)
-      : Real(static_cast<std::size_t>(w) * h),
-        Spectrum(SpectrumSize(w, h)),
-        Reference(SpectrumSize(w, h)) {
-    std::lock_guard<std::mutex> lock(PlannerLock);
-    // Estimated plans cost microseconds to make; measured ones a second.
-    Forward = fftwf_plan_dft_r2c_2d(h, w, Real.P, Spectrum.P, FFTW_ESTIMATE);
-    Inverse = fftwf_plan_dft_c2r_2d(h, w, Spectrum.P, Real.P, FFTW_ESTIMATE);
-  }
-  ~TPlans() {
-    std::lock_guard<std::mutex> lock(PlannerLock);
-    fftwf_destroy_plan(Forward);
-    fftwf_destroy_plan(Inverse);
-  }
-  static std::size_t SpectrumSize(int w, int h) {
-    return static_cast<std::size_t>(h) * (static_cast<std::size_t>(w) / 2 + 1);
-  }
-  TFloats Real;
-  TComplex Spectrum;
+  TPlans(int w, int h) : Shared(PlansFor(w, h)), Reference(SpectrumSize(w, h)) {}
+  TSharedPlans Shared;
   TComplex Reference;
-  fftwf_plan Forward = nullptr;
-  fftwf_plan Inverse = nullptr;
 };
 
 void TPhaseCorrelator::Start(int pictureWidth, int pictureHeight, TIKRect rect) {
@@ -69,15 +93,17 @@ void TPhaseCorrelator::Start(int pictureWidth, int pictureHeight, TIKRect rect) 
 TPhaseCorrelator::TPhaseCorrelator(const TBitmap24& reference, TIKRect rect) {
   Start(reference.Width(), reference.Height(), rect);
   if (!Usable()) return;
-  Prepare(reference, Plans->Real.P);
-  fftwf_execute_dft_r2c(Plans->Forward, Plans->Real.P, Plans->Reference.P);
+  TFloats real(static_cast<std::size_t>(Width) * Height);
+  Prepare(reference, real.P);
+  fftwf_execute_dft_r2c(Plans->Shared.Forward, real.P, Plans->Reference.P);
 }
 
 TPhaseCorrelator::TPhaseCorrelator(const TIKGreyView& reference, TIKRect rect) {
   Start(reference.Width, reference.Height, rect);
   if (!Usable()) return;
-  Prepare(reference, Plans->Real.P);
-  fftwf_execute_dft_r2c(Plans->Forward, Plans->Real.P, Plans->Reference.P);
+  TFloats real(static_cast<std::size_t>(Width) * Height);
+  Prepare(reference, real.P);
+  fftwf_execute_dft_r2c(Plans->Shared.Forward, real.P, Plans->Reference.P);
 }
 
 TPhaseCorrelator::~TPhaseCorrelator() = default;
@@ -138,10 +164,10 @@ void TPhaseCorrelator::Window(float* out) const {
 
 void TPhaseCorrelator::Correlate(float* surface, const float* weightX, const float* weightY) const {
   const int w = Width, h = Height;
-  const std::size_t n = TPlans::SpectrumSize(w, h);
+  const std::size_t n = SpectrumSize(w, h);
   const std::size_t half = static_cast<std::size_t>(w) / 2 + 1;
   TComplex spectrum(n);
-  fftwf_execute_dft_r2c(Plans->Forward, surface, spectrum.P);
+  fftwf_execute_dft_r2c(Plans->Shared.Forward, surface, spectrum.P);
   // The normalised cross-power spectrum: only the phase, which holds the
   // shift, is kept. (Written out: std::abs and complex division take
   // more time here than the transforms.)
@@ -159,7 +185,7 @@ void TPhaseCorrelator::Correlate(float* surface, const float* weightX, const flo
       q[x][1] = im * k;
     }
   }
-  fftwf_execute_dft_c2r(Plans->Inverse, spectrum.P, surface);
+  fftwf_execute_dft_c2r(Plans->Shared.Inverse, spectrum.P, surface);
 }
 
 namespace {
@@ -208,11 +234,22 @@ double PeakFraction(double before, double at, double after) {
 
 TIKShift TPhaseCorrelator::Measure(const TBitmap24& image) const {
   if (!Usable()) return {};
-  const int w = Width, h = Height;
-  TFloats surface(static_cast<std::size_t>(w) * h);
+  TFloats surface(static_cast<std::size_t>(Width) * Height);
   Prepare(image, surface.P);
-  Correlate(surface.P, nullptr, nullptr);
-  const TPeak peak = FindPeak(surface.P, w, h);
+  return WholeFromPrepared(surface.P);
+}
+
+TIKShift TPhaseCorrelator::Measure(const TIKGreyView& image) const {
+  if (!Usable()) return {};
+  TFloats surface(static_cast<std::size_t>(Width) * Height);
+  Prepare(image, surface.P);
+  return WholeFromPrepared(surface.P);
+}
+
+TIKShift TPhaseCorrelator::WholeFromPrepared(float* surface) const {
+  const int w = Width, h = Height;
+  Correlate(surface, nullptr, nullptr);
+  const TPeak peak = FindPeak(surface, w, h);
   TIKShift shift;
   shift.dx = peak.x > w / 2 ? peak.x - w : peak.x;
   shift.dy = peak.y > h / 2 ? peak.y - h : peak.y;
@@ -234,7 +271,7 @@ TIKShiftF TPhaseCorrelator::MeasureFine(const TIKGreyView& image) const {
   return FineFromPrepared(surface.P);
 }
 
-TIKShiftF TPhaseCorrelator::FineFromPrepared(float* surface) const {
+void TPhaseCorrelator::SmoothSurface(float* surface) const {
   const int w = Width, h = Height;
   // A Gaussian of sigma 1 pixel in space is this in frequency: the peak, a
   // sharp spike otherwise, gets a shape whose centre three samples tell.
@@ -250,20 +287,91 @@ TIKShiftF TPhaseCorrelator::FineFromPrepared(float* surface) const {
     gy[static_cast<std::size_t>(y)] = static_cast<float>(std::exp(-k * v * v));
   }
   Correlate(surface, gx.data(), gy.data());
+}
+
+namespace {
+
+// The surface's sample at (x, y), around its edges.
+double At(const float* surface, int w, int h, int x, int y) {
+  x = ((x % w) + w) % w;
+  y = ((y % h) + h) % h;
+  return surface[static_cast<std::size_t>(y) * w + x];
+}
+
+int Signed(int at, int size) {
+  return at > size / 2 ? at - size : at;
+}
+
+}  // namespace
+
+TIKShiftF TPhaseCorrelator::FineFromPrepared(float* surface) const {
+  const int w = Width, h = Height;
+  SmoothSurface(surface);
   const TPeak peak = FindPeak(surface, w, h);
-  auto at = [&](int x, int y) {
-    x = (x + w) % w;
-    y = (y + h) % h;
-    return static_cast<double>(surface[static_cast<std::size_t>(y) * w + x]);
-  };
+  auto at = [&](int x, int y) { return At(surface, w, h, x, y); };
   const double c = at(peak.x, peak.y);
   TIKShiftF shift;
-  shift.dx = (peak.x > w / 2 ? peak.x - w : peak.x) +
-             PeakFraction(at(peak.x - 1, peak.y), c, at(peak.x + 1, peak.y));
-  shift.dy = (peak.y > h / 2 ? peak.y - h : peak.y) +
-             PeakFraction(at(peak.x, peak.y - 1), c, at(peak.x, peak.y + 1));
+  shift.dx = Signed(peak.x, w) + PeakFraction(at(peak.x - 1, peak.y), c, at(peak.x + 1, peak.y));
+  shift.dy = Signed(peak.y, h) + PeakFraction(at(peak.x, peak.y - 1), c, at(peak.x, peak.y + 1));
   shift.sharpness = peak.sharpness;
   return shift;
+}
+
+TIKShiftInfo TPhaseCorrelator::MeasureShape(const TIKGreyView& image) const {
+  TIKShiftInfo info;
+  if (!Usable()) return info;
+  const int w = Width, h = Height;
+  TFloats surface(static_cast<std::size_t>(w) * h);
+  Prepare(image, surface.P);
+  SmoothSurface(surface.P);
+  const TPeak peak = FindPeak(surface.P, w, h);
+  info.Shift.sharpness = peak.sharpness;
+  // A quadratic through the logarithms of the 3 x 3 samples about the peak
+  // (a Gaussian's logarithm is one); samples not above 0 give no shape.
+  const double top = At(surface.P, w, h, peak.x, peak.y);
+  double f[3][3];
+  for (int j = 0; j < 3; ++j) {
+    for (int i = 0; i < 3; ++i) {
+      const double v = At(surface.P, w, h, peak.x + i - 1, peak.y + j - 1);
+      f[j][i] = std::log(std::max(v, top * 1e-3));
+    }
+  }
+  const double gx = (f[1][2] - f[1][0]) / 2, gy = (f[2][1] - f[0][1]) / 2;
+  const double hxx = f[1][2] - 2 * f[1][1] + f[1][0];
+  const double hyy = f[2][1] - 2 * f[1][1] + f[0][1];
+  const double hxy = (f[2][2] - f[2][0] - f[0][2] + f[0][0]) / 4;
+  info.CurveXX = std::max(-hxx, 0.0);
+  info.CurveYY = std::max(-hyy, 0.0);
+  info.CurveXY = -hxy;
+  // The quadratic's top, where its slope is 0; along a ridge (one
+  // curvature near 0) only across it, the other way being unknown.
+  const double mean = (hxx + hyy) / 2, spread = std::hypot((hxx - hyy) / 2, hxy);
+  const double strong = mean - spread, weak = mean + spread;
+  double fx = 0, fy = 0;
+  if (strong < -1e-6) {
+    if (weak < -0.05 * std::abs(strong)) {
+      const double det = hxx * hyy - hxy * hxy;
+      fx = -(hyy * gx - hxy * gy) / det;
+      fy = -(hxx * gy - hxy * gx) / det;
+    } else {
+      // The strong direction's unit vector (an eigenvector of the curvature).
+      double vx = hxy, vy = strong - hxx;
+      if (std::abs(vx) + std::abs(vy) < 1e-12) {
+        vx = hxx <= hyy ? 1 : 0;
+        vy = 1 - vx;
+      }
+      const double length = std::hypot(vx, vy);
+      vx /= length;
+      vy /= length;
+      const double step = -(gx * vx + gy * vy) / strong;
+      fx = step * vx;
+      fy = step * vy;
+    }
+  }
+  if (!(std::abs(fx) <= 1 && std::abs(fy) <= 1)) fx = fy = 0;
+  info.Shift.dx = Signed(peak.x, w) + fx;
+  info.Shift.dy = Signed(peak.y, h) + fy;
+  return info;
 }
 
 }  // namespace kalvane

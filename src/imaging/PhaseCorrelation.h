@@ -26,6 +26,15 @@ struct TIKShiftF {
   double sharpness = 0;
 };
 
+// A shift to a fraction of a pixel with how well each direction is
+// known: the peak's curvature (the negative second derivatives of the
+// correlation's logarithm; about 1 each way for a point-like peak, near 0
+// along the ridge an edge gives, whose shift along itself is unknown).
+struct TIKShiftInfo {
+  TIKShiftF Shift;
+  double CurveXX = 0, CurveYY = 0, CurveXY = 0;
+};
+
 // A grey picture: one byte a pixel, rows `Stride` bytes apart.
 struct TIKGreyView {
   const std::uint8_t* Data = nullptr;
@@ -47,10 +56,14 @@ class TPhaseCorrelator {
 
   bool Usable() const { return Width >= 16 && Height >= 16; }
   TIKShift Measure(const TBitmap24& image) const;
+  TIKShift Measure(const TIKGreyView& image) const;
   // To a fraction of a pixel: the correlation is smoothed into a Gaussian
   // peak of about a pixel, whose samples either side give its centre.
   TIKShiftF MeasureFine(const TBitmap24& image) const;
   TIKShiftF MeasureFine(const TIKGreyView& image) const;
+  // The same with the peak's shape; the fraction from the peak's 3 x 3
+  // samples at once, right also for a ridge that runs aslant.
+  TIKShiftInfo MeasureShape(const TIKGreyView& image) const;
 
  private:
   struct TPlans;
@@ -65,6 +78,9 @@ class TPhaseCorrelator {
   // (when given) before it is turned back.
   void Correlate(float* surface, const float* weightX, const float* weightY) const;
   TIKShiftF FineFromPrepared(float* surface) const;
+  TIKShift WholeFromPrepared(float* surface) const;
+  // The smoothed correlation surface of a prepared picture.
+  void SmoothSurface(float* surface) const;
   TIKRect Rect;
   int Width = 0, Height = 0;
   std::unique_ptr<TPlans> Plans;

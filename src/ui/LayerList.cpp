@@ -108,15 +108,25 @@ void TflmLayerItem::ApplySelected(bool selected) {
 void TflmLayerItem::SetRowItemName(const std::string& name) {
   if (name == itemName) return;
   itemName = name;
-  lblCaption->setText(QString::fromStdString(name) +
-                      (Unreadable ? QString::fromUtf8(kUnreadablePhoto) : QString()));
+  ShowCaption();
 }
 
 void TflmLayerItem::SetUnreadable(bool unreadable) {
   if (unreadable == Unreadable) return;
   Unreadable = unreadable;
+  ShowCaption();
+}
+
+void TflmLayerItem::SetNote(const QString& note, const QString& hint) {
+  setToolTip(hint);
+  if (note == Note) return;
+  Note = note;
+  ShowCaption();
+}
+
+void TflmLayerItem::ShowCaption() {
   lblCaption->setText(QString::fromStdString(itemName) +
-                      (unreadable ? QString::fromUtf8(kUnreadablePhoto) : QString()));
+                      (Unreadable ? QString::fromUtf8(kUnreadablePhoto) : QString()) + Note);
 }
 
 void TflmLayerItem::SetRowCheck(bool on) {
@@ -239,6 +249,9 @@ void TflmLayerList::RefreshRows() {
       TflmLayerItem* row = rows[static_cast<std::size_t>(i)];
       row->SetRowItemName(item.GetItemName());
       row->SetUnreadable(!item.HasImage() && !item.LoadError().empty());
+      const std::optional<int> doubt = DoubtOf ? DoubtOf(item.GetId()) : std::nullopt;
+      row->SetNote(doubt ? QString::fromUtf8(kAlignDoubtfulMark) : QString(),
+                   doubt ? QString::fromUtf8(kAlignDoubtfulHint).arg(*doubt) : QString());
       row->SetRowSelected(item.GetSelected());
       row->SetRowCheck(item.GetMonoVisible());
       // The thumbnail is drawn again only when the display copy changed.

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ class TflmLayerItem : public QFrame {
   void SetRowCheck(bool on);
   // A photo kept in the project that could not be decoded says so.
   void SetUnreadable(bool unreadable);
+  // A word after the name (an alignment to look at), with its hint.
+  void SetNote(const QString& note, const QString& hint);
   void SetCheckVisible(bool visible);
   // Kept until the item's display copy changes.
   void SetThumbnail(const QImage& thumbnail, std::uint64_t generation);
@@ -46,6 +49,7 @@ class TflmLayerItem : public QFrame {
  private:
   void callClickEvent(Qt::MouseButton button);
   void ApplySelected(bool selected);
+  void ShowCaption();
   QLabel* imgPreview = nullptr;
   QLabel* lblCaption = nullptr;
   QLabel* imgCheck = nullptr;
@@ -53,6 +57,7 @@ class TflmLayerItem : public QFrame {
   bool Selected = false;
   bool Checked = false;
   bool Unreadable = false;
+  QString Note;
   std::uint64_t Generation = 0;
 };
 
@@ -72,6 +77,9 @@ class TflmLayerList : public QFrame {
   QScrollArea* scrLayerList = nullptr;
   // The main window's item commands, for the rows' popup menu.
   std::function<void()> AddImages, DeleteItem, MoveUp, MoveDown;
+  // How sure the last alignment was of an item it doubted (by id), or
+  // nothing.
+  std::function<std::optional<int>(std::uint64_t)> DoubtOf;
 
  protected:
   void showEvent(QShowEvent* event) override;

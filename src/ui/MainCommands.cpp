@@ -61,6 +61,11 @@ void TfrmMain::ItemsChanged() {
 }
 
 void TfrmMain::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && pnlMain->Picking()) {
+    pnlMain->CancelPick();
+    statusBar()->clearMessage();
+    return;
+  }
   // Shift: ten steps at once.
   const int n = event->modifiers() & Qt::ShiftModifier ? 10 : 1;
   switch (event->key()) {
@@ -226,14 +231,39 @@ void TfrmMain::WM6Click() {
   pnlMain->SyncControls();
 }
 
+void TfrmMain::AutoAlignClick() {
+  StartAlign(TAlignRegion{});
+}
+
+void TfrmMain::AutoAlignBoxClick() {
+  const TRelBox box = document->TrimBox().GetRelBox();
+  const double left = std::min(box.p1x, box.p2x), right = std::max(box.p1x, box.p2x);
+  const double top = std::min(box.p1y, box.p2y), bottom = std::max(box.p1y, box.p2y);
+  if (!(right - left > 0.01 && bottom - top > 0.01)) {
+    statusBar()->showMessage(QString::fromUtf8(kAlignNoBox), 8000);
+    return StartAlign(TAlignRegion{});
+  }
+  StartAlign(TAlignRegion{left, top, right, bottom});
+}
+
+void TfrmMain::AutoAlignDrawClick() {
+  if (document->LayerItems().Count() < 2) return;
+  statusBar()->showMessage(QString::fromUtf8(kAlignPickRegion));
+  pnlMain->PickRegion([this](double left, double top, double right, double bottom) {
+    statusBar()->clearMessage();
+    StartAlign(TAlignRegion{left, top, right, bottom});
+  });
+}
+
 // Measuring runs on a worker behind the progress window, which can stop
 // it; the offsets found become one step of the history.
-void TfrmMain::AutoAlignClick() {
+void TfrmMain::StartAlign(const TAlignRegion& region) {
   TLayerManagement& items = document->LayerItems();
   if (items.Count() < 2 || !DataPreview.IsIdle() || Aligning || LoaderRunning() ||
       ExportRunning()) {
     return;
   }
+  pnlMain->CancelPick();
   Aligning = true;
   UpdateCommands();
   Align = std::make_unique<TAlignJob>();
@@ -242,9 +272,11 @@ void TfrmMain::AutoAlignClick() {
   job.Progress->SetOnCancel([&job] { job.Cancel = true; });
   job.Progress->Setup(kProgressCaption, kAlignMessage, 0, items.Count());
   job.Progress->ShowProgress();
-  job.Worker = std::thread([this, &job, &items] {
+  job.Worker = std::thread([this, &job, &items, region] {
     try {
-      job.Found = TAutoAlign().Measure(items, [this, &job] {
+      TAutoAlign align;
+      align.SetRegion(region);
+      job.Found = align.Measure(items, [this, &job] {
         if (job.Cancel) throw TAlignJob::TCancelled{};
         Dispatcher.Post([this] {
           if (Align) Align->Progress->StepIt();
@@ -271,20 +303,35 @@ void TfrmMain::AlignEnded() {
   const std::unique_ptr<TAlignJob> job = std::move(Align);
   Aligning = false;
   std::vector<std::pair<TItemId, TItemOffset>> offsets;
-  std::string kept;
+  std::string kept, doubtful;
   TLayerManagement& items = document->LayerItems();
+  const bool done = !job->Cancel && job->Failure.empty();
+  if (done) Doubtful.clear();
   for (const TAlignment& a : job->Found) {
     const TLayerItemObject* item = items.GetItem(a.Index);
     if (!item) continue;
     if (a.Trusted) offsets.emplace_back(item->GetId(), TItemOffset{a.After, a.FineAfter});
     if (!a.Trusted) kept += "\r" + a.Name;
+    if (a.Trusted && a.Doubtful)
+      doubtful += "\r" + a.Name + " (" + std::to_string(a.Confidence) + "%)";
+    // Kept where it was or placed without much agreement: worth a look.
+    if (done && a.Doubtful) Doubtful[item->GetId()] = a.Confidence;
   }
-  if (!job->Cancel && job->Failure.empty()) document->SetOffsets(kStepAlign, offsets);
+  if (done) document->SetOffsets(kStepAlign, offsets);
+  flmLayer->RefreshRows();
   UpdateCommands();
   if (!job->Failure.empty()) {
     Dialogs->ShowError(kErrorCaption, job->Failure);
-  } else if (!job->Cancel && !kept.empty()) {
-    Dialogs->Inform(kQuestionCaption, kAutoAlignNotTrusted + kept);
+  } else if (done) {
+    const TAlignSummary summary = TAutoAlign::Summarize(job->Found);
+    std::string text = QString::fromUtf8(kAlignSummary)
+                           .arg(summary.Aligned)
+                           .arg(summary.LargestShift, 0, 'f', 1)
+                           .toStdString();
+    text += doubtful.empty() ? std::string("\r") + kAlignAllSure
+                             : std::string("\r\r") + kAlignDoubtful + doubtful;
+    if (!kept.empty()) text += std::string("\r\r") + kAutoAlignNotTrusted + kept;
+    Dialogs->Inform(kQuestionCaption, text);
   }
   if (CloseWhenIdle) close();
 }

@@ -291,8 +291,16 @@ void TfrmMain::BuildMenus() {
   items->addAction(
       connectTo(Action(C::AllUnVisible, "LM8", "全解除(&U)"), &TfrmMain::btnAllUnVisibleClick));
   items->addSeparator()->setObjectName("LS4");
-  items->addAction(
-      connectTo(Action(C::AutoAlign, "LM11", "自動位置合わせ"), &TfrmMain::AutoAlignClick));
+  // What stands still decides; the box is where the product is, so the
+  // whole photo comes first.
+  QMenu* align = items->addMenu(U("自動位置合わせ(&J)"));
+  align->setObjectName("LM11Menu");
+  align->addAction(
+      connectTo(Action(C::AutoAlign, "LM11", "写真全体で(&W)"), &TfrmMain::AutoAlignClick));
+  align->addAction(connectTo(Action(C::AutoAlign, "LM12", "トリミング枠の範囲で(&B)"),
+                             &TfrmMain::AutoAlignBoxClick));
+  align->addAction(connectTo(Action(C::AutoAlign, "LM13", "範囲を描いて指定(&D)..."),
+                             &TfrmMain::AutoAlignDrawClick));
 
   QMenu* work = menu(C::WorkMenu, "W1", "ワークエリア(&W)");
   const std::pair<const char*, const char*> toggles[] = {{"WM1", "btnImageLock"},
@@ -467,6 +475,11 @@ void TfrmMain::BuildPanels() {
   flmLayer->DeleteItem = [this] { btnLayerTrashClick(); };
   flmLayer->MoveUp = [this] { btnLayerUpClick(); };
   flmLayer->MoveDown = [this] { btnLayerDownClick(); };
+  flmLayer->DoubtOf = [this](std::uint64_t id) -> std::optional<int> {
+    const auto found = Doubtful.find(id);
+    if (found == Doubtful.end()) return std::nullopt;
+    return found->second;
+  };
 
   QToolButton* mono =
       Toggle("btnLayerMono", "モノクロ表示", "メイン画面のモノクロ表示モードをON/OFFします", false);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "document/AutoAlign.h"
 #include "export/ExportService.h"
 #include "export/LayerToSwf.h"
 #include "export/LocalServer.h"
@@ -60,6 +61,7 @@ class TfrmMain : public QMainWindow,
   ~TfrmMain() override;
 
   TProjectDocument& Document() { return *document; }
+  TWorkArea& Workarea() { return *pnlMain; }
   bool LoaderRunning() const { return Loader != nullptr; }
   bool ExportRunning() const { return Exporter.IsRunning(); }
   bool ImageLocked() const { return imageLocked; }
@@ -129,6 +131,10 @@ class TfrmMain : public QMainWindow,
   void tBarNoudoChange(int position);
   void WM6Click();
   void AutoAlignClick();
+  void AutoAlignBoxClick();
+  void AutoAlignDrawClick();
+  // How sure the last alignment was of each item it found doubtful, by id.
+  const std::map<std::uint64_t, int>& DoubtfulAlignments() const { return Doubtful; }
   bool AlignRunning() const { return Aligning; }
   TExecProgress* AlignProgressWindow();
   void OM3Click();
@@ -161,6 +167,7 @@ class TfrmMain : public QMainWindow,
   QToolButton* Button(const char* name, const char* hint, const QIcon& icon, QAction* action);
   void Bind(TCommandId id, QObject* control);
   void UndoTextChanged();
+  void StartAlign(const TAlignRegion& region);
   void AlignEnded();
   QToolButton* Toggle(const char* name, const char* caption, const char* hint, bool down);
   void ToggleFromMenu(const char* button);
@@ -208,6 +215,7 @@ class TfrmMain : public QMainWindow,
   std::unique_ptr<IFlowQuestions> FlowQuestions;
   std::unique_ptr<TProjectFlows> ProjectFlows;
   bool Aligning = false;
+  std::map<std::uint64_t, int> Doubtful;
 
   TWorkArea* pnlMain = nullptr;
   TflmLayerList* flmLayer = nullptr;

@@ -60,6 +60,21 @@ inline constexpr const char* kUnreadablePhoto = "（読み込めません）";
 inline constexpr const char* kAlignMessage = "位置合わせ中...";
 inline constexpr const char* kAutoAlignNotTrusted =
     "次のアイテムは位置を合わせられなかったため、元の位置のままにしました：";
+// %1 items moved, %2 the largest move in photo pixels.
+inline constexpr const char* kAlignSummary =
+    "%1 枚の位置を合わせました。いちばん大きな移動は %2 画素です。";
+inline constexpr const char* kAlignAllSure = "どの写真も確かに合わせられました。";
+inline constexpr const char* kAlignDoubtful =
+    "次の写真は確かさが低いため、モノクロ表示で確かめてください（一覧に「要確認」と出ています）：";
+inline constexpr const char* kAlignDoubtfulMark = "（要確認）";
+inline constexpr const char* kAlignDoubtfulHint =
+    "自動位置合わせの確かさが %1% "
+    "と低い写真です。モノクロ表示で前後の写真と重ねて確かめてください。";
+inline constexpr const char* kAlignPickRegion =
+    "位置合わせに使う範囲を、動かない部分（背景の境目や回転台の縁など）を囲むようにドラッグしてくだ"
+    "さい。Esc "
+    "で取りやめます。";
+inline constexpr const char* kAlignNoBox = "トリミング枠がないため、写真全体で位置を合わせます。";
 
 // The template design window.
 inline constexpr const char* kTemplateCaption = "テンプレートデザインの選択";

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRubberBand>
 #include <QScrollBar>
 #include <algorithm>
 #include <cmath>
@@ -476,7 +477,25 @@ void TWorkArea::SetSpaceHeld(bool held) {
   }
 }
 
+void TWorkArea::PickRegion(TPicked picked) {
+  regionPicked = std::move(picked);
+  pboxDrag->setCursor(Qt::CrossCursor);
+}
+
+void TWorkArea::CancelPick() {
+  regionPicked = nullptr;
+  if (regionBand) regionBand->hide();
+  pboxDrag->setCursor(Qt::SizeAllCursor);
+}
+
 void TWorkArea::DragPress(QMouseEvent& e) {
+  if (regionPicked && e.button() == Qt::LeftButton) {
+    if (!regionBand) regionBand = new QRubberBand(QRubberBand::Rectangle, pboxDrag);
+    regionStart = e.position().toPoint();
+    regionBand->setGeometry(QRect(regionStart, QSize()));
+    regionBand->show();
+    return;
+  }
   if (e.button() == Qt::RightButton) {
     if (OnPopup && PreviewIdle()) OnPopup(e.globalPosition().toPoint());
     return;
@@ -509,6 +528,10 @@ void TWorkArea::DragPress(QMouseEvent& e) {
 
 void TWorkArea::DragMove(QMouseEvent& e) {
   pointer = e.position();
+  if (regionPicked && regionBand && regionBand->isVisible()) {
+    regionBand->setGeometry(QRect(regionStart, e.position().toPoint()).normalized());
+    return;
+  }
   if (panning) {
     PanBy(e.position() - panLast);
     panLast = e.position();
@@ -550,6 +573,20 @@ void TWorkArea::MoveItem(std::uint64_t id, TPointF fine) {
 }
 
 void TWorkArea::DragRelease(QMouseEvent& e) {
+  if (regionPicked && regionBand && regionBand->isVisible() && e.button() == Qt::LeftButton) {
+    const QRect drawn = QRect(regionStart, e.position().toPoint()).normalized();
+    regionBand->hide();
+    // A click or a sliver is no region: drawing goes on.
+    if (drawn.width() < 8 || drawn.height() < 8) return;
+    const QPointF a = pboxMain->ToWork(drawn.topLeft()), b = pboxMain->ToWork(drawn.bottomRight());
+    const QSize work = pboxMain->WorkSize();
+    auto fraction = [](double at, int size) { return std::clamp(at / size, 0.0, 1.0); };
+    const TPicked picked = std::move(regionPicked);
+    CancelPick();
+    picked(fraction(a.x(), work.width()), fraction(a.y(), work.height()),
+           fraction(b.x(), work.width()), fraction(b.y(), work.height()));
+    return;
+  }
   if (panning) {
     panning = false;
     pboxDrag->setCursor(Qt::SizeAllCursor);

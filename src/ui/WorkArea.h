@@ -22,6 +22,7 @@ class TLayerItemObject;
 }  // namespace kalvane
 
 class QScrollBar;
+class QRubberBand;
 
 namespace kalvane::ui {
 
@@ -180,6 +181,13 @@ class TWorkArea : public QWidget, public IControlParent {
   TSize OutputSize() const;
   // The box and the guides placed again from their models.
   void SyncControls();
+  // The next left drag over the canvas draws a rectangle instead of moving
+  // the photo; `picked` gets it as fractions of the work bitmap (left,
+  // top, right, bottom). CancelPick (Esc) ends it without a call.
+  using TPicked = std::function<void(double, double, double, double)>;
+  void PickRegion(TPicked picked);
+  void CancelPick();
+  bool Picking() const { return static_cast<bool>(regionPicked); }
 
   TCanvas* pboxMain = nullptr;
   TMouseTarget* pboxDrag = nullptr;
@@ -192,6 +200,10 @@ class TWorkArea : public QWidget, public IControlParent {
 
  private:
   void DragPress(QMouseEvent& e);
+  // The rectangle drawn for PickRegion, in the drag target's pixels.
+  TPicked regionPicked;
+  QRubberBand* regionBand = nullptr;
+  QPoint regionStart;
   void DragMove(QMouseEvent& e);
   void DragRelease(QMouseEvent& e);
   bool Wheel(QWheelEvent& e);

@@ -27,6 +27,7 @@
 #include "ui/SwfExportDialog.h"
 #include "ui/Texts.h"
 #include "ui/Wording.h"
+#include "ui/WorkArea.h"
 
 using kalvane::TErrorCode;
 using kalvane::test::PumpUntil;
@@ -501,6 +502,56 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{0, 0}));
     QCOMPARE(window->UndoStack().count(), steps);
     QVERIFY(Enabled("LM11"));
+  }
+
+  void alignsOnARegionDrawnOnTheCanvasAndMarksTheDoubtfulPhotos() {
+    // The sample as shot, one photo of it blurred past recognition.
+    const std::string samples =
+        QCoreApplication::applicationDirPath().toStdString() + "/samples/turntable/";
+    const QImage photo(QString::fromStdString(samples + "turntable_05.jpg"));
+    photo.scaled(40, 30, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .scaled(photo.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .save(QString::fromStdString(dir->File("blurred.jpg")));
+    std::ifstream in(samples + "turntable.vpj");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string five = "turntable_05.jpg";
+    text.replace(text.find(five) - std::string(samples).size(), samples.size() + five.size(),
+                 dir->File("blurred.jpg"));
+    std::ofstream(dir->File("shot.vpj")) << text;
+    window->resize(900, 700);
+    window->show();
+    window->OpenProject(dir->File("shot.vpj"), false);
+    WaitForLoader();
+    auto* canvas = Find<QWidget>("pboxDrag");
+    // Esc gives the drawing up; a click draws nothing.
+    Trigger("LM13");
+    QVERIFY(window->Workarea().Picking());
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    QVERIFY(!window->Workarea().Picking() && !window->AlignRunning());
+    Trigger("LM13");
+    kalvane::test::Press(canvas, {20, 200});
+    kalvane::test::Release(canvas, {22, 201});
+    QVERIFY(window->Workarea().Picking() && !window->AlignRunning());
+    // The rectangle drawn starts the alignment on it: the platter's lower
+    // half, below the mug.
+    const QPoint from(5, canvas->height() * 3 / 4), to(canvas->width() - 5, canvas->height() - 5);
+    kalvane::test::Press(canvas, from);
+    kalvane::test::Move(canvas, (from + to) / 2);
+    kalvane::test::Release(canvas, to);
+    QVERIFY(!window->Workarea().Picking());
+    QVERIFY(window->AlignRunning());
+    PumpUntil([this] { return !window->AlignRunning(); });
+    auto& items = window->Document().LayerItems();
+    QVERIFY(std::abs(items.GetItem(1)->GetFineOffset().X + 8) < 0.3);
+    // The summary names the blurred photo, and its row says so too.
+    const std::string& summary = dialogs->Log.back();
+    QVERIFY2(summary.find("inform:") == 0 && summary.find("blurred.jpg") != std::string::npos,
+             summary.c_str());
+    QVERIFY(summary.find("turntable_06.jpg") == std::string::npos);
+    const auto* panel = Find<kalvane::ui::TflmLayerList>("flmLayer");
+    QVERIFY(window->DoubtfulAlignments().count(items.GetItem(5)->GetId()));
+    QVERIFY(panel->Row(5)->toolTip().contains("%"));
+    QVERIFY(panel->Row(6)->toolTip().isEmpty());
   }
 
   void theApplicationCommands() {

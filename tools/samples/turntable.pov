@@ -6,10 +6,12 @@
 
 global_settings { assumed_gamma 1.0 }
 
+// Angle: the lens (narrower to fill the frame with the mug).
+#ifndef (Angle) #declare Angle = 37; #end
 camera {
   location <0, 4.2, -11.5>
   look_at <0, 1.45, 0>
-  angle 37
+  angle Angle
   right x*image_width/image_height
 }
 
