@@ -26,6 +26,8 @@ void BM_Fotomill(benchmark::State& state) {
   settings.WhiteBackground = true;
   settings.Output.LongestSide = 2000;
   settings.Output.Quality = 90;
+  // Each round replaces the one before in the same folder.
+  settings.ReplaceEarlier = true;
   const std::atomic<bool> cancel{false};
   const double seconds = TimeEach(state, [&] {
     const TPrepReport report = RunPreparation(files, out, settings, nullptr, cancel);

@@ -15,7 +15,7 @@ foreach(source ${projects})
 endforeach()
 
 # Design templates and the HTML preview's viewer. Every design gets its own
-# velzoom.js: the one viewer with the design's colours and autoplay and
+# velzoom.js: the one viewer with the design's colours, turn, autoplay and
 # loading choices (from its design.ini,
 # which itself is not installed: the export copies every file of a design).
 file(COPY ${SRC}/template DESTINATION ${DST} PATTERN "design.ini" EXCLUDE)
@@ -31,7 +31,7 @@ endfunction()
 
 file(GLOB designs ${SRC}/template/*/*/design.ini)
 foreach(ini ${designs})
-  file(STRINGS ${ini} settings REGEX "^(themeColor|bgcolor|autoplay|spinOnce|stopOnTouch|resumeAfter|loadOn)=")
+  file(STRINGS ${ini} settings REGEX "^(themeColor|bgcolor|turnSeconds|autoplay|spinOnce|stopOnTouch|resumeAfter|loadOn)=")
   set(js "${viewer}")
   foreach(setting ${settings})
     string(REGEX MATCH "^([A-Za-z]+)=(.*)$" _ "${setting}")

@@ -4,6 +4,9 @@
 var help = "true";
 var themeColor = "#c0392b";
 var bgcolor = "#ffffff";
+// Seconds one turn takes, by itself or on the play button: slow enough to
+// follow the object round.
+var turnSeconds = "6";
 // Turning by itself: at all, one turn only, stopped for good by the
 // visitor's first touch or drag, again after this many idle seconds (0:
 // never). Never where the visitor asks for reduced motion.
@@ -39,6 +42,7 @@ var largeMovie = "";
   var SPIN_ONCE = setting(typeof spinOnce === "undefined" ? undefined : spinOnce, "true") === "true";
   var STOP_ON_TOUCH = setting(typeof stopOnTouch === "undefined" ? undefined : stopOnTouch, "true") === "true";
   var RESUME_AFTER = Math.max(0, Number(setting(typeof resumeAfter === "undefined" ? undefined : resumeAfter, "0")) || 0);
+  var TURN_SECONDS = Math.max(1, Math.min(60, Number(setting(typeof turnSeconds === "undefined" ? undefined : turnSeconds, "6")) || 6));
   var LOAD_ON_CLICK = setting(typeof loadOn === "undefined" ? undefined : loadOn, "near") === "click";
   var POSTER = setting(typeof poster === "undefined" ? undefined : poster, "");
   var LARGE_MOVIE = setting(typeof largeMovie === "undefined" ? undefined : largeMovie, "");
@@ -54,13 +58,16 @@ var largeMovie = "";
   // drags, the wheel and double-clicks, and keys, since a keyboard comes
   // with it (rarely with a phone).
   var TOUCH = !!(window.matchMedia && matchMedia("(pointer: coarse)").matches);
+  // The bubble beside the buttons says the least, so it fits there on a phone.
   var WORDS = TOUCH ? {
     help: "スワイプで回転 ・ ピンチまたはダブルタップで拡大",
     helpEn: "Swipe to turn · pinch or double-tap to zoom",
+    bubble: "スワイプで回転・ピンチで拡大",
     hint: "スワイプで回転 ・ ピンチまたはダブルタップで拡大 ・ ⤢ で全画面"
   } : {
     help: "ドラッグまたは ← → キーで回転 ・ ダブルクリックで拡大",
     helpEn: "Drag or ← → keys to turn · double-click to zoom",
+    bubble: "ドラッグで回転・ダブルクリックで拡大",
     hint: "ドラッグまたは ← → キーで回転 ・ ダブルクリックで拡大（選択中はホイールでも） ・ ⤢ で全画面"
   };
 
@@ -460,13 +467,18 @@ var largeMovie = "";
 
   // ---- the viewer ------------------------------------------------------------
 
+  // The picture has the stage to itself; the buttons and the help sit in a
+  // strip under it (its height is the page set's snippet's too).
+  var STRIP = 46;
   var STYLE = "" +
-    ".vz{position:relative;width:100%;background:var(--vz-bg);user-select:none;-webkit-user-select:none;" +
-    "outline:none;overflow:hidden;line-height:1.4;font:13px/1.4 system-ui,sans-serif;border-radius:inherit}" +
+    ".vz{position:relative;display:flex;flex-direction:column;width:100%;background:var(--vz-bg);user-select:none;" +
+    "-webkit-user-select:none;outline:none;overflow:hidden;font:13px/1.4 system-ui,sans-serif;border-radius:inherit}" +
     ".vz:focus-visible{box-shadow:0 0 0 3px var(--vz-accent)}" +
+    ".vz-stage{position:relative;flex:1 1 auto;min-height:0}" +
     ".vz canvas{display:block;width:100%;height:100%;touch-action:pan-y;cursor:grab}" +
     ".vz.vz-zoomed canvas{touch-action:none;cursor:move}.vz.vz-dragging canvas{cursor:grabbing}" +
-    ".vz-bar{position:absolute;right:8px;bottom:8px;display:flex;gap:6px;opacity:.92}" +
+    ".vz-strip{flex:none;box-sizing:border-box;height:" + STRIP + "px;display:flex;align-items:center;gap:8px;padding:0 8px}" +
+    ".vz-bar{display:flex;gap:6px;margin-left:auto;flex:none}" +
     ".vz-bar button{width:34px;height:34px;border:0;border-radius:50%;background:var(--vz-accent);color:#fff;" +
     "font:600 15px/34px system-ui,sans-serif;cursor:pointer;padding:0}" +
     ".vz-bar button:focus-visible{outline:2px solid #fff;outline-offset:-4px}" +
@@ -474,14 +486,14 @@ var largeMovie = "";
     ".vz-status{position:absolute;left:10px;bottom:12px;padding:2px 8px;border-radius:10px;background:rgba(0,0,0,.55);color:#fff;font-size:12px}" +
     ".vz-message{position:absolute;inset:0;display:flex;align-items:center;justify-content:center;text-align:center;" +
     "padding:16px;background:rgba(0,0,0,.62);color:#fff}" +
-    // the hint lets the pointer through to the object; only its close button catches it
-    ".vz-help{position:absolute;left:8px;right:8px;top:8px;display:flex;align-items:flex-start;gap:8px;padding:4px 6px 4px 10px;" +
-    "border-radius:6px;background:rgba(0,0,0,.5);color:#fff;font-size:12px;pointer-events:none}" +
-    ".vz-help div{flex:1}.vz-help p{margin:0}.vz-help p+p{opacity:.8;font-size:11px}" +
-    ".vz-help button{pointer-events:auto;border:0;border-radius:4px;padding:1px 8px;background:var(--vz-accent);color:#fff;cursor:pointer;font-size:12px}" +
+    ".vz-help{flex:0 1 auto;min-width:0;display:flex;align-items:center;gap:6px;padding:3px 3px 3px 8px;" +
+    "border-radius:6px;background:rgba(0,0,0,.55);color:#fff;font-size:11px;line-height:1.3}" +
+    ".vz-help p{margin:0;display:-webkit-box;-webkit-line-clamp:2;-webkit-box-orient:vertical;overflow:hidden}" +
+    ".vz-help button{flex:none;border:0;border-radius:4px;width:22px;height:22px;padding:0;background:var(--vz-accent);" +
+    "color:#fff;cursor:pointer;font:600 13px/22px system-ui,sans-serif}" +
     ".vz-help[hidden],.vz-message[hidden],.vz-status[hidden]{display:none}" +
     ".vz-message div{max-width:30em}.vz-message p{margin:.4em 0}" +
-    ".vz:fullscreen{display:flex;align-items:center;background:var(--vz-bg)}" +
+    ".vz:fullscreen{background:var(--vz-bg)}" +
     ".vz-poster{position:absolute;inset:0;width:100%;height:100%;object-fit:contain;pointer-events:none}" +
     ".vz-poster[hidden]{display:none}" +
     ".vz-start{position:absolute;left:50%;top:50%;transform:translate(-50%,-50%);border:0;border-radius:22px;" +
@@ -520,10 +532,14 @@ var largeMovie = "";
     root.dataset.frames = "0";
     root.dataset.input = TOUCH ? "touch" : "mouse";
     this.url = url;
-    this.canvas = el("canvas", "", root);
+    // The page around the viewer gives it its height (an embedded viewer
+    // page); otherwise it takes the picture's share of its width.
+    this.fill = root.hasAttribute("data-fill");
+    this.stage = el("div", "vz-stage", root);
+    this.canvas = el("canvas", "", this.stage);
     this.ctx = this.canvas.getContext("2d");
     if (POSTER) {
-      this.poster = el("img", "vz-poster", root);
+      this.poster = el("img", "vz-poster", this.stage);
       this.poster.alt = "";
       this.poster.decoding = "async";
       this.poster.addEventListener("load", function () {
@@ -534,11 +550,24 @@ var largeMovie = "";
       });
       this.poster.src = new URL(POSTER, new URL(url, location.href)).href;
     }
-    this.status = el("div", "vz-status", root);
+    this.status = el("div", "vz-status", this.stage);
     this.status.textContent = TEXT.loading;
     this.status.hidden = true;
-    this.progress = el("div", "vz-progress", root);
-    var bar = el("div", "vz-bar", root);
+    this.progress = el("div", "vz-progress", this.stage);
+    this.strip = el("div", "vz-strip", root);
+    if (HELP) {
+      this.helpBox = el("div", "vz-help", this.strip);
+      this.helpBox.hidden = true;
+      this.helpBox.title = TEXT.help + "\n" + TEXT.helpEn;
+      el("p", "", this.helpBox).textContent = WORDS.bubble;
+      var close = el("button", "", this.helpBox);
+      close.type = "button";
+      close.textContent = "×";
+      close.title = TEXT.close;
+      close.setAttribute("aria-label", TEXT.close);
+      close.addEventListener("click", function (e) { e.stopPropagation(); self.showHelp(false); });
+    }
+    var bar = el("div", "vz-bar", this.strip);
     this.playButton = this.button(bar, "▶", TEXT.play, function () { self.togglePlay(); });
     this.button(bar, "−", TEXT.zoomOut, function () { self.setZoom(self.zoom / 1.5); });
     this.button(bar, "+", TEXT.zoomIn, function () { self.setZoom(self.zoom * 1.5); });
@@ -547,17 +576,7 @@ var largeMovie = "";
       this.button(bar, "⤢", TEXT.fullscreen, function () { self.toggleFullscreen(); });
     }
     if (HELP) {
-      this.button(bar, "?", TEXT.helpButton, function () { self.showHelp(self.helpBox.hidden); });
-      this.helpBox = el("div", "vz-help", root);
-      this.helpBox.hidden = true;
-      var box = el("div", "", this.helpBox);
-      el("p", "", box).textContent = TEXT.help;
-      el("p", "", box).textContent = TEXT.helpEn;
-      var close = el("button", "", this.helpBox);
-      close.type = "button";
-      close.textContent = TEXT.close;
-      close.addEventListener("click", function (e) { e.stopPropagation(); self.showHelp(false); });
-      close.addEventListener("pointerdown", function (e) { e.stopPropagation(); });
+      this.helpToggle = this.button(bar, "?", TEXT.helpButton, function () { self.showHelp(self.helpBox.hidden); });
     }
     this.message = el("div", "vz-message", root);
     this.message.hidden = true;
@@ -569,7 +588,7 @@ var largeMovie = "";
     this.listen();
     if (location.protocol === "file:") { this.fail(TEXT.fileProtocol, TEXT.fileProtocolEn); return; }
     if (LOAD_ON_CLICK) {
-      var go = el("button", "vz-start", root);
+      var go = el("button", "vz-start", this.stage);
       go.type = "button";
       go.textContent = "▶ " + TEXT.start;
       go.addEventListener("pointerdown", function (e) { e.stopPropagation(); });
@@ -785,27 +804,29 @@ var largeMovie = "";
     step();
   };
 
-  // The viewer's height: its width's share, but never more than keeps it
-  // inside the screen: below what is above it when it starts on the first
-  // screen, with room for what the design wants seen under it
-  // (data-fit-gap, in pixels).
+  // The viewer's height: the picture's share of its width and the strip,
+  // but never more than keeps it inside the screen: below what is above it
+  // when it starts on the first screen, with room for what the design wants
+  // seen under it (data-fit-gap, in pixels). A filling viewer keeps the
+  // height its page gives it.
   Viewer.prototype.fit = function () {
     var width = this.root.clientWidth || 300;
     var aspect = this.aspect || 0.75;
-    if (!document.fullscreenElement) {
+    if (!document.fullscreenElement && !this.fill) {
       var view = window.innerHeight || document.documentElement.clientHeight || 0;
+      var strip = this.strip.offsetHeight;
       var height = Math.round(width * aspect);
       if (view) {
         var top = this.root.getBoundingClientRect().top + (window.scrollY || 0);
         var gap = Number(this.root.getAttribute("data-fit-gap")) || 12;
-        var room = Math.floor(view - (top < view ? top : 0) - gap);
+        var room = Math.floor(view - (top < view ? top : 0) - gap - strip);
         height = Math.min(height, Math.max(160, room));
       }
-      this.root.style.height = height + "px";
+      this.root.style.height = height + strip + "px";
     }
     var ratio = window.devicePixelRatio || 1;
-    var w = Math.max(1, Math.round(this.root.clientWidth * ratio));
-    var h = Math.max(1, Math.round(this.root.clientHeight * ratio));
+    var w = Math.max(1, Math.round(this.stage.clientWidth * ratio));
+    var h = Math.max(1, Math.round(this.stage.clientHeight * ratio));
     if (this.canvas.width !== w || this.canvas.height !== h) { this.canvas.width = w; this.canvas.height = h; }
   };
 
@@ -880,7 +901,7 @@ var largeMovie = "";
     this.timer = setInterval(function () {
       self.turn(1);
       if (left !== undefined && --left <= 0) { self.stop(); self.touched = false; }
-    }, Math.max(40, Math.min(110, 2400 / Math.max(this.frames.length, 1))));
+    }, Math.max(40, Math.min(1000, TURN_SECONDS * 1000 / Math.max(this.frames.length, 1))));
   };
 
   Viewer.prototype.togglePlay = function () {
@@ -890,7 +911,7 @@ var largeMovie = "";
     if (this.timer) this.stop(); else this.play();
   };
 
-  // The hint comes with the first frame and goes at the first interaction.
+  // The help comes with the first frame and goes at the first interaction.
   Viewer.prototype.showHelp = function (on) {
     if (!this.helpBox) return;
     if (!on) this.helpDismissed = true;
@@ -907,10 +928,14 @@ var largeMovie = "";
     var self = this, root = this.root, canvas = this.canvas;
     var stepPx = function () { return Math.max(3, Math.min(40, root.clientWidth / Math.max(self.frames.length, 1))); };
     var carry = 0, pinch = 0;
+    // Any touch or click in the viewer but on "?" puts the help away; seen
+    // first, before the buttons keep it to themselves.
+    root.addEventListener("pointerdown", function (e) {
+      if (!self.helpToggle || !self.helpToggle.contains(e.target)) self.showHelp(false);
+    }, true);
     canvas.addEventListener("pointerdown", function (e) {
       if (e.button !== 0 && e.pointerType === "mouse") return;
       self.hold();
-      self.showHelp(false);
       root.focus({ preventScroll: true });
       canvas.setPointerCapture(e.pointerId);
       self.pointers.set(e.pointerId, { x: e.clientX, y: e.clientY });
@@ -978,7 +1003,7 @@ var largeMovie = "";
     }, { passive: false });
     root.addEventListener("keydown", function (e) {
       var handled = true;
-      if (e.key !== "Tab") self.showHelp(false);
+      if (e.key !== "Tab" && e.target !== self.helpToggle) self.showHelp(false);
       if (e.key === "ArrowLeft") { self.hold(); self.turn(-1); self.release(); }
       else if (e.key === "ArrowRight") { self.hold(); self.turn(1); self.release(); }
       else if (e.key === "+" || e.key === "=") self.setZoom(self.zoom * 1.5);

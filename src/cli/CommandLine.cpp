@@ -16,7 +16,9 @@ int Fail(const std::string& message) {
 }
 
 int BadUsage(const std::string& message) {
-  std::cerr << "kalvane-cli: " << message << "\n(see kalvane-cli --help)\n";
+  const std::string& command = UsageCommand();
+  std::cerr << "kalvane-cli: " << message << "\n(see kalvane-cli "
+            << (command.empty() ? "" : command + " ") << "--help)\n";
   return kUsage;
 }
 
@@ -36,7 +38,7 @@ std::vector<std::string> SplitNames(const std::string& names) {
 }  // namespace
 
 TCommandLine::TCommandLine() : App(std::make_unique<CLI::App>()) {
-  App->set_help_flag();  // ours, so it prints the one usage text
+  App->set_help_flag();  // ours, so it prints the command's usage in our words
   App->add_flag("-h,--help", Help);
   App->allow_extras();  // unknown options are reported below, in our words
 }
@@ -92,7 +94,7 @@ std::optional<int> TCommandLine::Parse(const std::vector<std::string>& args) {
     return BadUsage(e.what());
   }
   if (Help) {
-    PrintUsage(std::cout);
+    PrintCommandUsage(std::cout);
     return kDone;
   }
   for (const std::string& extra : App->remaining()) {

@@ -5,7 +5,9 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 
 #include "base/AppUtil.h"
 #include "base/AtomicFile.h"
@@ -118,7 +120,9 @@ enum class TExportCommand { Export, Mobile, Design, Preview };
 
 // The options the exporting commands share.
 struct TExportOptions {
-  std::string Project, Output, Search, Design, Title;
+  std::string Project, Output, Search, Design, Title, Description;
+  // The viewer's turn and loading as given; empty: the design's own.
+  std::string Autoplay, ResumeAfter, OnTouch, LoadOn;
   int Width = TSwfExportWidth::kDefault;
   bool Help = true;
   bool SkipUnreadable = false;  // export what can be read; name the rest
@@ -148,6 +152,11 @@ std::optional<int> ParseOptions(const std::vector<std::string>& args, TExportCom
     line.Flag("--no-help", noHelp);
     line.Flag("--overwrite", o.Overwrite);
     line.Value("--title", o.Title, "the product's name");
+    line.Value("--description", o.Description, "the product's text");
+    line.Value("--autoplay", o.Autoplay, "none, once or loop");
+    line.Value("--resume-after", o.ResumeAfter, "seconds");
+    line.Value("--on-touch", o.OnTouch, "stop or pause");
+    line.Value("--load-on", o.LoadOn, "near or click");
   }
   if (const auto rc = line.Parse(args)) return *rc;
   o.Help = !noHelp;
@@ -165,6 +174,14 @@ std::optional<int> ParseOptions(const std::vector<std::string>& args, TExportCom
     return BadUsage("mobile needs -o OUT.swf");
   if (design && o.Output.empty()) return BadUsage("design needs -o FOLDER");
   if (design && o.Design.empty()) return BadUsage("design needs --design THEME/DESIGN");
+  if (!o.Autoplay.empty() && o.Autoplay != "none" && o.Autoplay != "once" && o.Autoplay != "loop")
+    return BadUsage("--autoplay takes none, once or loop");
+  if (!o.ResumeAfter.empty() && !WholeNumber(o.ResumeAfter, 0, TViewerSettings::kMaxResume))
+    return BadUsage("--resume-after must be a whole number of seconds from 0 to 3600");
+  if (!o.OnTouch.empty() && o.OnTouch != "stop" && o.OnTouch != "pause")
+    return BadUsage("--on-touch takes stop or pause");
+  if (!o.LoadOn.empty() && o.LoadOn != "near" && o.LoadOn != "click")
+    return BadUsage("--load-on takes near or click");
   if (CheckSearchFolder(o.Search) != kDone) return kFailed;
   if (!ReadableFile(o.Project)) return Fail(o.Project + ": no such project file");
   if ((command == TExportCommand::Export || command == TExportCommand::Mobile) &&
@@ -250,6 +267,28 @@ int Designs(const std::vector<std::string>& args) {
   return kDone;
 }
 
+namespace {
+
+// The design's own viewer settings with what the command line changes;
+// nothing when it changes none.
+std::optional<TViewerSettings> ViewerFor(const TExportOptions& o, const std::string& design) {
+  if (o.Autoplay.empty() && o.ResumeAfter.empty() && o.OnTouch.empty() && o.LoadOn.empty())
+    return std::nullopt;
+  std::ifstream script(design + "/velzoom.js", std::ios::binary);
+  TViewerSettings s = ReadViewerSettings(
+      {std::istreambuf_iterator<char>(script), std::istreambuf_iterator<char>()});
+  if (!o.Autoplay.empty()) {
+    s.Autoplay = o.Autoplay != "none";
+    if (s.Autoplay) s.SpinOnce = o.Autoplay == "once";
+  }
+  if (!o.ResumeAfter.empty()) s.ResumeAfter = *WholeNumber(o.ResumeAfter, 0, s.kMaxResume);
+  if (!o.OnTouch.empty()) s.StopOnTouch = o.OnTouch == "stop";
+  if (!o.LoadOn.empty()) s.LoadOnClick = o.LoadOn == "click";
+  return s;
+}
+
+}  // namespace
+
 int Design(const std::vector<std::string>& args) {
   TExportOptions o;
   if (const auto rc = ParseOptions(args, TExportCommand::Design, o)) return *rc;
@@ -271,6 +310,8 @@ int Design(const std::vector<std::string>& args) {
   request.UseHelp = o.Help;
   request.Overwrite = o.Overwrite;
   request.Title = o.Title;
+  request.Description = o.Description;
+  request.Viewer = ViewerFor(o, design);
   if (const int rc = RunExport(o, request); rc != kDone) return rc;
   const std::string folder = WithTrailingSlash(o.Output);
   std::printf(

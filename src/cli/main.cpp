@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     PrintUsage(std::cout);
     return kDone;
   }
+  SetUsageCommand(command);
   if (command == "load") return Load(args);
   if (command == "info") return Info(args);
   if (command == "export") return Export(args);

@@ -285,7 +285,6 @@ TAutoAlign::TRefineCut::TPicture TAutoAlign::TRefineCut::From(const std::string&
   return picture;
 }
 
-
 void TAutoAlign::RefineOnPhotos(const std::vector<TPhotoRef>& photos, double itemScale,
                                 const TRefineCut& cut, const TRefineCut::TPicture& reference,
                                 std::vector<TAlignment>& found,

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -173,7 +174,7 @@ TDesignStage TDesignExport::StageDesign(const std::string& designFolder,
   for (const std::string& name : names) {
     if (name == "prev.jpg" || name == "prev.html" || name == TPageSetFolder::kMovieName ||
         name == TPageSetFolder::kLargeMovieName || name == TPageSetFolder::kPosterName ||
-        name == TPageSetFolder::kEmbedName)
+        name == TPageSetFolder::kEmbedName || name == TPageSetFolder::kViewerPageName)
       continue;
     std::string text, error;
     if (!ReadWhole(from + name, text, error)) {
@@ -188,7 +189,7 @@ TDesignStage TDesignExport::StageDesign(const std::string& designFolder,
       text = WithScriptValue(text, "poster", page.Poster);
       text = WithScriptValue(text, "largeMovie", page.LargeMovie);
     } else if (name.ends_with(".html")) {
-      text = WithTitle(text, page.Title);
+      text = WithDescription(WithTitle(text, page.Title), page.Description);
     }
     auto file = std::make_unique<TAtomicFile>(to + name);
     if (!file->Ok()) {
@@ -311,28 +312,143 @@ std::string HtmlEscaped(const std::string& text) {
   return out;
 }
 
+namespace {
+
+// Text as compared for sameness: without blanks (ideographic ones too), ASCII
+// letters in lower case.
+std::string Folded(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == ' ' || c == '\t') continue;
+    if (text.compare(i, 3, "\u3000") == 0) {
+      i += 2;
+      continue;
+    }
+    out += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return out;
+}
+
+// The page's <title> without the parts after the name that the name already
+// says: "Mug 360°ビュー | 360°ビュー" would say it twice.
+std::string WithoutRepeats(const std::string& page, const std::string& name) {
+  const std::size_t open = page.find("<title>");
+  if (open == std::string::npos) return page;
+  const std::size_t from = open + 7;
+  const std::size_t close = page.find("</title>", from);
+  if (close == std::string::npos) return page;
+  const std::string folded = Folded(name);
+  const std::string title = page.substr(from, close - from);
+  static const std::string kSeparator = " | ";
+  std::string kept;
+  std::size_t at = 0;
+  for (bool first = true; at <= title.size(); first = false) {
+    std::size_t end = title.find(kSeparator, at);
+    if (end == std::string::npos) end = title.size();
+    const std::string part = title.substr(at, end - at);
+    const bool repeat = part.find(kTitlePlaceholder) == std::string::npos &&
+                        !Folded(part).empty() && folded.find(Folded(part)) != std::string::npos;
+    if (!repeat) kept += (first || kept.empty() ? "" : kSeparator) + part;
+    at = end + kSeparator.size();
+  }
+  return page.substr(0, from) + kept + page.substr(close);
+}
+
+}  // namespace
+
 std::string WithTitle(const std::string& page, const std::string& title) {
   const std::string clean = CleanTitle(title);
   if (clean.empty()) return page;
-  std::string text = page;
+  std::string text = WithoutRepeats(page, clean);
   ReplaceAll(text, kTitlePlaceholder, HtmlEscaped(clean));
   return text;
+}
+
+std::string WithDescription(const std::string& page, const std::string& description) {
+  const std::size_t mark = page.find("data-vz-description");
+  if (mark == std::string::npos) return page;
+  const std::size_t open = page.rfind('<', mark);
+  const std::size_t inner = page.find('>', mark);
+  if (open == std::string::npos || inner == std::string::npos) return page;
+  std::size_t nameEnd = open + 1;
+  while (nameEnd < page.size() && std::isalnum(static_cast<unsigned char>(page[nameEnd])))
+    ++nameEnd;
+  const std::string closeTag = "</" + page.substr(open + 1, nameEnd - open - 1) + ">";
+  const std::size_t close = page.find(closeTag, inner);
+  if (close == std::string::npos) return page;
+
+  // Its lines, each as one clean line, without blank ones at the ends.
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at <= description.size();) {
+    const std::size_t end = std::min(description.find('\n', at), description.size());
+    lines.push_back(CleanTitle(description.substr(at, end - at)));
+    at = end + 1;
+  }
+  const auto first = std::find_if(lines.begin(), lines.end(), [](auto& l) { return !l.empty(); });
+  const auto last = std::find_if(lines.rbegin(), lines.rend(), [](auto& l) { return !l.empty(); });
+  std::string body;
+  for (auto line = first; line != lines.end() && line < last.base(); ++line)
+    body += (line == first ? "" : "<br>\n") + HtmlEscaped(*line);
+
+  if (!body.empty()) return page.substr(0, inner + 1) + body + page.substr(close);
+  // Nothing to say: the element goes, and its line when it had one alone.
+  std::size_t from = open, to = close + closeTag.size();
+  const std::size_t before = page.rfind('\n', open);
+  const std::size_t lineStart = before == std::string::npos ? 0 : before + 1;
+  const std::size_t lineEnd = std::min(page.find('\n', to), page.size());
+  const auto blank = [&page](std::size_t a, std::size_t b) {
+    return page.find_first_not_of(" \t", a) >= b;
+  };
+  if (blank(lineStart, open) && blank(to, lineEnd)) {
+    from = lineStart;
+    to = std::min(lineEnd + 1, page.size());
+  }
+  return page.substr(0, from) + page.substr(to);
+}
+
+std::string ViewerPage(const std::string& title) {
+  const std::string clean = CleanTitle(title);
+  const std::string name = HtmlEscaped(clean.empty() ? "360°ビュー" : clean);
+  return "<!doctype html>\n"
+         "<html lang=\"ja\">\n"
+         "<head>\n"
+         "<meta charset=\"utf-8\">\n"
+         "<link rel=\"icon\" href=\"data:,\">\n"
+         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+         "<title>" +
+         name +
+         "</title>\n"
+         "<style>html, body, .viewer { height: 100%; margin: 0; overflow: hidden; }</style>\n"
+         "</head>\n"
+         "<body>\n"
+         "<div class=\"viewer\" data-velzoom=\"veldata.swf\" data-fill aria-label=\"" +
+         name +
+         "\"></div>\n"
+         "<noscript><p>このビューアーを表示するには JavaScript "
+         "を有効にしてください。</p></noscript>\n"
+         "<script src=\"velzoom.js\"></script>\n"
+         "</body>\n"
+         "</html>\n";
 }
 
 std::string EmbedSnippet(const std::string& title, int width, int height) {
   const std::string clean = CleanTitle(title);
   const std::string name = HtmlEscaped(clean.empty() ? "360°ビュー" : clean);
-  // The page around the viewer takes some height of its own; the frame
-  // is the movie's shape, and the viewer fits itself into what is left.
+  // The frame's height follows its width: the picture at the movie's shape,
+  // with the control strip under it (padding in percent is of the width).
   return "<!-- 360°ビュー: ショップのページのこの場所に貼り付けてください。src "
          "は、このフォルダーの "
-         "velzoom.html をそのページから見たアドレスに合わせます。 -->\n"
-         "<iframe src=\"velzoom.html\" title=\"" +
+         "viewer.html をそのページから見たアドレスに合わせます。 -->\n"
+         "<div style=\"max-width:960px\"><div style=\"position:relative;padding-top:calc(100% * " +
+         std::to_string(std::max(height, 1)) + " / " + std::to_string(std::max(width, 1)) + " + " +
+         std::to_string(kViewerStripHeight) +
+         "px)\">"
+         "<iframe src=\"viewer.html\" title=\"" +
          name +
          "\" allow=\"fullscreen\" loading=\"lazy\" "
-         "style=\"display:block;width:100%;max-width:960px;aspect-ratio:" +
-         std::to_string(std::max(width, 1)) + " / " + std::to_string(std::max(height, 1)) +
-         ";min-height:320px;border:0\"></iframe>\n";
+         "style=\"position:absolute;inset:0;width:100%;height:100%;border:0\"></iframe>"
+         "</div></div>\n";
 }
 
 std::string HelpSwitchedOff(const std::string& script) {

@@ -73,6 +73,7 @@ struct TPageOptions {
   std::optional<TViewerSettings> Viewer;  // empty: the design's own
   std::string Poster;                     // the first frame's file name in the set, if written
   std::string LargeMovie;                 // the sharper movie's file name, if written
+  std::string Description;                // the product's text; empty leaves the page without one
 };
 
 // The name pages use until the product's is given.
@@ -81,10 +82,21 @@ inline constexpr const char* kTitlePlaceholder = "商品名";
 std::string CleanTitle(const std::string& title);
 // `text` safe inside an HTML element or a quoted attribute.
 std::string HtmlEscaped(const std::string& text);
-// A design page with every placeholder name replaced by the title.
+// A design page with every placeholder name replaced by the title. A part
+// of the page's <title> after " | " that the title already says is dropped.
 std::string WithTitle(const std::string& page, const std::string& title);
-// The snippet that shows the page set in a shop's page: an iframe of its
-// page, allowed to go full screen, of the movie's shape.
+// A design page whose element marked data-vz-description holds the
+// description (its lines kept apart) in place of the design's sample text;
+// without a description the element goes, its line too.
+std::string WithDescription(const std::string& page, const std::string& description);
+// The height of the viewer's control strip under the picture, in CSS pixels
+// (as velzoom.js has it).
+inline constexpr int kViewerStripHeight = 46;
+// The viewer alone, filling its window: the page the snippet frames.
+std::string ViewerPage(const std::string& title);
+// The snippet that shows the page set in a shop's page: an iframe of the
+// viewer alone, allowed to go full screen, as wide as its place allows (at
+// most 960 pixels) and as tall as the movie's shape and the strip need.
 std::string EmbedSnippet(const std::string& title, int width, int height);
 
 // The installed design templates and the file step of the design export:

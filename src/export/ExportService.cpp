@@ -273,7 +273,8 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress,
         static_cast<TResult&>(outcome) = marked;
         return outcome;
       }
-      TPageOptions page{request.Title, request.Viewer, TPageSetFolder::kPosterName, ""};
+      TPageOptions page{request.Title, request.Viewer, TPageSetFolder::kPosterName, "",
+                        request.Description};
       if (!job.LargePlan.Frames.empty()) page.LargeMovie = TPageSetFolder::kLargeMovieName;
       design = TDesignExport::StageDesign(request.Design, request.Output, request.UseHelp, page);
       if (!design.Result().Ok()) {
@@ -332,6 +333,7 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress,
       return outcome;
     }
     design.Add(TPageSetFolder::kPosterName, first);
+    design.Add(TPageSetFolder::kViewerPageName, ViewerPage(request.Title));
     design.Add(TPageSetFolder::kEmbedName,
                EmbedSnippet(request.Title, outcome.Width, outcome.Height));
     // Only files that were put in place are named.

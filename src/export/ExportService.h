@@ -37,6 +37,7 @@ struct TExportRequest {
   bool UseHelp = true;                    // the viewer's operation help, for a page set
   bool Overwrite = false;                 // a page set may replace files no set of ours wrote
   std::string Title;                      // a page set's product name; empty keeps the placeholder
+  std::string Description;                // a page set's product text; empty: none
   std::optional<TViewerSettings> Viewer;  // a page set's viewer; empty: the design's own
   std::string FrameFolder;                // where frames go; the user's export folder when empty
   bool SkipUnreadable = false;            // leave out photos that cannot be decoded, naming them

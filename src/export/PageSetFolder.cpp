@@ -136,7 +136,7 @@ std::vector<std::string> TPageSetFolder::SetFiles(const std::string& designFolde
     if (name != "prev.jpg" && name != "prev.html") names.push_back(std::move(name));
   }
   std::sort(names.begin(), names.end());
-  for (const char* ours : {kMovieName, kLargeMovieName, kPosterName, kEmbedName}) {
+  for (const char* ours : {kMovieName, kLargeMovieName, kPosterName, kViewerPageName, kEmbedName}) {
     if (std::find(names.begin(), names.end(), ours) == names.end()) names.push_back(ours);
   }
   return names;

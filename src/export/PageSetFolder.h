@@ -19,6 +19,8 @@ class TPageSetFolder {
   static constexpr const char* kPosterName = "poster.jpg";
   static constexpr const char* kLargeMovieName = "veldata-2x.swf";
   static constexpr const char* kEmbedName = "embed.html";
+  // The viewer alone, which the snippet frames.
+  static constexpr const char* kViewerPageName = "viewer.html";
 
   explicit TPageSetFolder(const std::string& folder);
 
@@ -38,7 +40,7 @@ class TPageSetFolder {
   TResult Mark(const std::vector<std::string>& names) const;
 
   // What a set of the design writes: its files but prev.jpg and prev.html,
-  // the data movies, the poster and the snippet.
+  // the data movies, the poster, the viewer page and the snippet.
   static std::vector<std::string> SetFiles(const std::string& designFolder);
 
  private:

@@ -1,10 +1,15 @@
 #include "fotomill/CommandLine.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 
+#include "base/AppUtil.h"
 #include "imaging/OutputNames.h"
 
 namespace kalvane::fotomill {
@@ -13,6 +18,9 @@ namespace {
 
 constexpr const char* kWhite = "--white-background";
 constexpr int kLargestSide = 30000;
+// Options that take no value.
+constexpr const char* kFlags[] = {"--match-exposure", "--remove-shadows", "--enlarge",
+                                  "--keep-metadata", "--replace"};
 
 int BadUsage(std::ostream& err, const std::string& message) {
   err << "fotomill: " << message << "\n(see fotomill --help)\n";
@@ -35,32 +43,133 @@ std::optional<int> Whole(const std::string& text, int low, int high) {
   return value;
 }
 
+std::string Trimmed(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// The photos a name stands for: its file name, or that name without its
+// extension.
+std::vector<std::string> Named(const std::string& name, const std::vector<std::string>& photos) {
+  std::vector<std::string> found;
+  for (const std::string& photo : photos) {
+    if (ExtractName(photo) == name || std::filesystem::path(photo).stem().string() == name)
+      found.push_back(photo);
+  }
+  return found;
+}
+
+// The reference photo: a number from 1 or a name.
+std::optional<int> ReferenceIndex(const std::string& text, const std::vector<std::string>& photos,
+                                  std::string& error) {
+  if (const std::optional<int> n = Whole(text, 1, static_cast<int>(photos.size()))) return *n - 1;
+  const std::vector<std::string> found = Named(text, photos);
+  if (found.size() == 1) {
+    for (std::size_t i = 0; i < photos.size(); ++i)
+      if (photos[i] == found.front()) return static_cast<int>(i);
+  }
+  error = "--reference " + text + ": " +
+          (found.empty() ? "is neither a photo's name nor its number from 1 to " +
+                               std::to_string(photos.size())
+                         : "names more than one photo; give the extension too");
+  return std::nullopt;
+}
+
+// The margins to cut, L,T,R,B in percent.
+std::optional<std::array<double, 4>> Margins(const std::string& text) {
+  std::array<double, 4> m{};
+  std::size_t at = 0;
+  for (int i = 0; i < 4; ++i) {
+    const std::size_t comma = i < 3 ? text.find(',', at) : text.size();
+    if (comma == std::string::npos) return std::nullopt;
+    const std::optional<double> v = Real(text.substr(at, comma - at), 0, 45);
+    if (!v) return std::nullopt;
+    m[static_cast<std::size_t>(i)] = *v / 100;
+    at = comma + 1;
+  }
+  return m;
+}
+
 }  // namespace
 
+std::optional<std::map<std::string, double>> ReadLevelFile(const std::string& path,
+                                                           const std::vector<std::string>& photos,
+                                                           std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = path + ": cannot read the level file";
+    return std::nullopt;
+  }
+  std::map<std::string, double> levels;
+  int number = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++number;
+    const std::string where = path + ":" + std::to_string(number) + ": ";
+    line = Trimmed(line.substr(0, line.find('#')));
+    if (line.empty()) continue;
+    // The angle is the last word, so a name may hold spaces.
+    const std::size_t gap = line.find_last_of(" \t");
+    const std::optional<double> degrees =
+        gap == std::string::npos ? std::nullopt : Real(line.substr(gap + 1), -45, 45);
+    if (!degrees) {
+      error = where + "not \"name angle\" with an angle from -45 to 45 degrees";
+      return std::nullopt;
+    }
+    const std::string name = Trimmed(line.substr(0, gap));
+    const std::vector<std::string> found = Named(name, photos);
+    if (found.size() != 1) {
+      error =
+          where + name + (found.empty() ? " is none of the photos" : " names more than one photo");
+      return std::nullopt;
+    }
+    if (!levels.emplace(found.front(), *degrees).second) {
+      error = where + name + " is given a level twice";
+      return std::nullopt;
+    }
+  }
+  return levels;
+}
+
 void PrintUsage(std::ostream& out) {
-  out << "usage: fotomill [--match-exposure] [--white-background[=THRESHOLD]] [--level DEG]\n"
-         "                [--rotate 90|180|270] [--size PX] [--format jpg|png|webp]\n"
-         "                [--quality Q] [--name TEMPLATE] -o OUTDIR INPUT...\n"
+  out << "usage: fotomill [--match-exposure] [--reference PHOTO]\n"
+         "                [--white-background[=THRESHOLD]] [--feather PCT] [--remove-shadows]\n"
+         "                [--level DEG] [--level-file FILE] [--rotate 90|180|270]\n"
+         "                [--crop L,T,R,B] [--size PX] [--enlarge] [--format jpg|png|webp]\n"
+         "                [--quality Q] [--keep-metadata] [--name TEMPLATE] [--replace]\n"
+         "                -o OUTDIR INPUT...\n"
          "       fotomill            (no arguments: the window)\n"
          "\n"
          "Prepares a shoot for Kalvane. INPUT is a photo (jpg png tif webp heic avif,\n"
          "or a camera file: cr2 cr3 nef arw raf dng) or a folder of them; all are\n"
          "taken in name order (p2, P3, p10). Each is written to OUTDIR, never over\n"
-         "an original.\n"
+         "an original, and all at one size: the reference photo's shape.\n"
          "\n"
          "--match-exposure      evens out light and colour: every photo is matched to\n"
-         "                      the first, measured on the backdrop along the border\n"
-         "--white-background    pushes the backdrop to pure white; THRESHOLD is how\n"
-         "                      close a pixel must be, in percent (default 12)\n"
-         "--level DEG           turns by DEG degrees to level the photo, positive\n"
-         "                      counter-clockwise (at most 45)\n"
+         "                      the reference, measured on the backdrop along the border\n"
+         "--reference PHOTO     the reference photo: its name or number (default 1)\n"
+         "--white-background    pushes the backdrop reached from the border to white,\n"
+         "                      never the product; THRESHOLD is how far a pixel may be\n"
+         "                      from the backdrop's level around it, in percent\n"
+         "                      (default 12)\n"
+         "--feather PCT         the blend along the backdrop's edge, in percent\n"
+         "                      (default 8)\n"
+         "--remove-shadows      whitens the product's shadow too (default: kept)\n"
+         "--level DEG           turns by DEG degrees to level the photos, positive\n"
+         "                      counter-clockwise (at most 45); the size is kept\n"
+         "--level-file FILE     each photo's own level: lines of \"name angle\"\n"
          "--rotate 90|180|270   quarter turns, counter-clockwise\n"
+         "--crop L,T,R,B        margins cut from each side, in percent\n"
          "--size PX             the longest side in pixels (default: as read)\n"
+         "--enlarge             lets --size scale a smaller photo up\n"
          "--format jpg|png|webp the written format (default jpg)\n"
          "--quality Q           JPEG and WebP quality, 1 to 100 (default 90)\n"
+         "--keep-metadata       keeps the photos' EXIF, XMP and IPTC\n"
          "--name TEMPLATE       the written names: {name} the photo's name, {index}\n"
          "                      its number from 1, {index:03} with zeros to three\n"
          "                      digits (default {name})\n"
+         "--replace             removes the photos an earlier run wrote to OUTDIR\n"
+         "                      first (without it such a folder is refused)\n"
          "\n"
          "Exit status: 0 all written, 1 a photo or the folder failed, 2 bad usage.\n";
 }
@@ -74,11 +183,13 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, TReque
   std::string thresholdText;
   for (const std::string& arg : args) {
     if (!ended && arg == "--") ended = true;
+    const std::string option = arg.substr(0, arg.find('='));
+    const bool flag = std::find(std::begin(kFlags), std::end(kFlags), option) != std::end(kFlags);
     if (!ended && arg == kWhite) {
       white = true;
       thresholdText.clear();
-    } else if (!ended && arg.starts_with("--match-exposure=")) {
-      return BadUsage(err, "--match-exposure takes no value");
+    } else if (!ended && flag && option != arg) {
+      return BadUsage(err, option + " takes no value");
     } else if (!ended && arg.starts_with(std::string(kWhite) + "=")) {
       white = true;
       thresholdText = arg.substr(std::string(kWhite).size() + 1);
@@ -91,10 +202,15 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, TReque
   CLI::App app;
   app.set_help_flag();
   app.allow_extras();
-  bool help = false, match = false;
-  std::string level, rotate, size, format, quality, name;
+  bool help = false, match = false, removeShadows = false, enlarge = false, metadata = false,
+       replace = false;
+  std::string level, rotate, size, format, quality, name, feather, crop;
   app.add_flag("-h,--help", help);
   app.add_flag("--match-exposure", match);
+  app.add_flag("--remove-shadows", removeShadows);
+  app.add_flag("--enlarge", enlarge);
+  app.add_flag("--keep-metadata", metadata);
+  app.add_flag("--replace", replace);
   const auto value = [&](const char* names, std::string& target) {
     app.add_option(names, target)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   };
@@ -104,6 +220,10 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, TReque
   value("--format", format);
   value("--quality", quality);
   value("--name", name);
+  value("--feather", feather);
+  value("--crop", crop);
+  value("--reference", request.Reference);
+  value("--level-file", request.LevelFile);
   value("-o,--output", request.Output);
   app.add_option("inputs", request.Inputs);
   const std::vector<std::string> reversed(rest.rbegin(), rest.rend());
@@ -127,6 +247,28 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, TReque
   TPrepSettings& s = request.Settings;
   s.MatchExposure = match;
   s.WhiteBackground = white;
+  s.Clean.KeepShadows = !removeShadows;
+  s.Output.Enlarge = enlarge;
+  s.Output.KeepMetadata = metadata;
+  s.ReplaceEarlier = replace;
+  if (given("--feather")) {
+    const std::optional<double> f = Real(feather, 0, 50);
+    if (!f) return BadUsage(err, "--feather takes a percentage, 0 to 50");
+    s.Clean.SoftEdge = *f / 100;
+  }
+  if (given("--crop")) {
+    const std::optional<std::array<double, 4>> m = Margins(crop);
+    if (!m) return BadUsage(err, "--crop takes L,T,R,B: four percentages from 0 to 45");
+    s.Geometry.MarginLeft = (*m)[0];
+    s.Geometry.MarginTop = (*m)[1];
+    s.Geometry.MarginRight = (*m)[2];
+    s.Geometry.MarginBottom = (*m)[3];
+    if (!s.Geometry.Valid()) return BadUsage(err, "--crop leaves no picture");
+  }
+  if (given("--reference") && request.Reference.empty())
+    return BadUsage(err, "--reference needs a photo's name or number");
+  if (given("--level-file") && request.LevelFile.empty())
+    return BadUsage(err, "--level-file needs a file");
   if (!thresholdText.empty()) {
     const std::optional<double> t = Real(thresholdText, 0, 100);
     if (!t) return BadUsage(err, "--white-background=THRESHOLD takes a percentage, 0 to 100");
@@ -187,11 +329,25 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     err << "fotomill: no photos in " << request.Inputs.front() << "\n";
     return kFailed;
   }
+  TPrepSettings& settings = request.Settings;
+  std::string error;
+  if (!request.Reference.empty()) {
+    const std::optional<int> reference = ReferenceIndex(request.Reference, files, error);
+    if (!reference) return BadUsage(err, error);
+    settings.Reference = *reference;
+  }
+  if (!request.LevelFile.empty()) {
+    std::optional<std::map<std::string, double>> levels =
+        ReadLevelFile(request.LevelFile, files, error);
+    if (!levels) return BadUsage(err, error);
+    settings.Levels = std::move(*levels);
+  }
   const std::atomic<bool> cancel{false};
-  const TPrepReport report =
-      RunPreparation(files, request.Output, request.Settings, nullptr, cancel);
+  const TPrepReport report = RunPreparation(files, request.Output, settings, nullptr, cancel);
   if (!report.Result.Ok()) {
     err << "fotomill: " << report.Result.Error << "\n";
+    if (report.Result.Fault == TPrepFault::EarlierRun)
+      err << "fotomill: --replace removes them first, or choose another folder\n";
     return kFailed;
   }
   for (const TPrepItem& item : report.Items) {
@@ -200,9 +356,14 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     } else {
       err << "fotomill: " << item.Result.Error << "\n";
     }
+    if (item.LostColour) {
+      err << "fotomill: " << item.Input
+          << ": warning: the white background took colour from the product; check the photo, "
+             "or lower the threshold\n";
+    }
   }
   out << "prepared " << report.Written() << " of " << files.size() << " photos into "
-      << request.Output << "\n";
+      << request.Output << " at " << report.Frame.Width << " x " << report.Frame.Height << "\n";
   return report.Failed() == 0 ? kDone : kFailed;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -14,12 +15,23 @@ constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
 // A command line taken apart: the settings, the output folder and the
-// inputs as given (folders not yet expanded).
+// inputs as given (folders not yet expanded). What names photos (the
+// reference, the level file) waits until the photos are known.
 struct TRequest {
   TPrepSettings Settings;
   std::string Output;
   std::vector<std::string> Inputs;
+  std::string Reference;  // a photo's name or its number from 1
+  std::string LevelFile;
 };
+
+// Each photo's level from a file of "name angle" lines (a name with its
+// extension or without; # starts a comment), keyed by the photo's path.
+// Empty with `error` said for a line that is not one, an angle beyond 45
+// degrees, or a name that is none of the photos or two of them.
+std::optional<std::map<std::string, double>> ReadLevelFile(const std::string& path,
+                                                           const std::vector<std::string>& photos,
+                                                           std::string& error);
 
 // Takes the line apart. Empty with the exit status when it was bad usage
 // (said on `err`) or a call for help (the usage printed on `out`).

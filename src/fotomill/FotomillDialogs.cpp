@@ -41,6 +41,13 @@ void TQtFotomillDialogs::Inform(const std::string& text) {
   QMessageBox::information(Owner, QString::fromUtf8(kDoneCaption), Q(text));
 }
 
+bool TQtFotomillDialogs::Ask(const std::string& text) {
+  QApplication::beep();
+  return QMessageBox::question(Owner, QString::fromUtf8(kCaption), Q(text),
+                               QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
+}
+
 TResult TQtFotomillDialogs::RunProgram(const std::vector<std::string>& argv) {
   // The log goes to the user's own temporary folder, where nobody else
   // can put a link in its place.

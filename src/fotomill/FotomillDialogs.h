@@ -20,6 +20,8 @@ class IFotomillDialogs {
                                                 const std::string& start) = 0;
   virtual void Warn(const std::string& text) = 0;
   virtual void Inform(const std::string& text) = 0;
+  // A yes-or-no question; true for yes.
+  virtual bool Ask(const std::string& text) = 0;
   // Runs a program to its end (no shell); fails with its message.
   virtual TResult RunProgram(const std::vector<std::string>& argv) = 0;
   // Starts a program and does not wait for it.
@@ -35,6 +37,7 @@ class TQtFotomillDialogs : public IFotomillDialogs {
                                         const std::string& start) override;
   void Warn(const std::string& text) override;
   void Inform(const std::string& text) override;
+  bool Ask(const std::string& text) override;
   TResult RunProgram(const std::vector<std::string>& argv) override;
   bool StartProgram(const std::string& program, const std::vector<std::string>& args) override;
 

@@ -1,5 +1,6 @@
 #include "fotomill/FotomillWindow.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -9,6 +10,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -26,7 +28,9 @@
 
 #include "base/AppUtil.h"
 #include "base/NameOrder.h"
+#include "fotomill/Messages.h"
 #include "fotomill/Texts.h"
+#include "imaging/OutputFolder.h"
 #include "imaging/PhotoLoad.h"
 
 namespace kalvane::fotomill {
@@ -86,6 +90,13 @@ TfrmFotomill::TfrmFotomill(IFotomillDialogs* dialogs, const std::string& setting
   setAcceptDrops(true);
   BuildWidgets();
   LoadSettings();
+  // Ctrl+Q closes the window, as in the editor.
+  auto* quit = new QAction(T(kQuit), this);
+  quit->setObjectName("actQuit");
+  quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  quit->setShortcutContext(Qt::WindowShortcut);
+  connect(quit, &QAction::triggered, this, &QWidget::close);
+  addAction(quit);
   PreviewTimer.setSingleShot(true);
   PreviewTimer.setInterval(kPreviewDelayMs);
   connect(&PreviewTimer, &QTimer::timeout, this, &TfrmFotomill::ShowPreview);
@@ -179,6 +190,11 @@ void TfrmFotomill::BuildWidgets() {
   spnLevel->setRange(-45, 45);
   spnLevel->setDecimals(1);
   spnLevel->setSingleStep(0.1);
+  spnLevel->setToolTip(T(kLevelHint));
+  btnLevelAll = button("btnLevelAll", kLevelAll, &TfrmFotomill::btnLevelAllClick);
+  auto* levelRow = new QHBoxLayout;
+  levelRow->addWidget(spnLevel, 1);
+  levelRow->addWidget(btnLevelAll);
   cmbRotate = new QComboBox(geometry);
   cmbRotate->setObjectName("cmbRotate");
   for (const char* r : kRotations)
@@ -190,7 +206,7 @@ void TfrmFotomill::BuildWidgets() {
   spnCropBottom = Percent(geometry, "spnCropBottom", 45);
   for (QDoubleSpinBox* s : {spnCropLeft, spnCropTop, spnCropRight, spnCropBottom})
     margins->addWidget(s);
-  geometryForm->addRow(T(kLevel), spnLevel);
+  geometryForm->addRow(T(kLevel), levelRow);
   geometryForm->addRow(T(kRotate), cmbRotate);
   geometryForm->addRow(new QLabel(T(kMargins), geometry));
   geometryForm->addRow(margins);
@@ -202,6 +218,8 @@ void TfrmFotomill::BuildWidgets() {
   spnSize->setObjectName("spnSize");
   spnSize->setRange(0, 30000);
   spnSize->setSpecialValueText(T(kOriginalSize));
+  chkEnlarge = new QCheckBox(T(kEnlarge), output);
+  chkEnlarge->setObjectName("chkEnlarge");
   cmbFormat = new QComboBox(output);
   cmbFormat->setObjectName("cmbFormat");
   cmbFormat->addItems({"JPEG", "PNG", "WebP"});
@@ -221,6 +239,7 @@ void TfrmFotomill::BuildWidgets() {
   chkOpenInKalvane = new QCheckBox(T(kOpenInKalvane), output);
   chkOpenInKalvane->setObjectName("chkOpenInKalvane");
   outputForm->addRow(T(kSize), spnSize);
+  outputForm->addRow(chkEnlarge);
   outputForm->addRow(T(kFormat), cmbFormat);
   outputForm->addRow(T(kQuality), spnQuality);
   outputForm->addRow(T(kName), edtName);
@@ -254,11 +273,23 @@ void TfrmFotomill::BuildWidgets() {
   for (QCheckBox* c : {chkGrid, chkMatchExposure, chkWhiteBackground, chkKeepShadows})
     connect(c, &QCheckBox::toggled, this, changed);
   for (QDoubleSpinBox* s :
-       {spnThreshold, spnSoftEdge, spnLevel, spnCropLeft, spnCropTop, spnCropRight, spnCropBottom})
+       {spnThreshold, spnSoftEdge, spnCropLeft, spnCropTop, spnCropRight, spnCropBottom})
     connect(s, &QDoubleSpinBox::valueChanged, this, changed);
   for (QComboBox* c : {cmbReference, cmbRotate, cmbFormat})
     connect(c, &QComboBox::currentIndexChanged, this, changed);
-  connect(lstPhotos, &QListWidget::currentRowChanged, this, changed);
+  connect(spnLevel, &QDoubleSpinBox::valueChanged, this, [this, changed](double degrees) {
+    LevelChanged(degrees);
+    changed();
+  });
+  // The level box shows the current photo's own.
+  connect(lstPhotos, &QListWidget::currentRowChanged, this, [this, changed](int row) {
+    if (row >= 0 && row < static_cast<int>(Files.size())) {
+      const QSignalBlocker block(spnLevel);
+      const auto at = Levels.find(Files[static_cast<std::size_t>(row)]);
+      spnLevel->setValue(at == Levels.end() ? 0.0 : at->second);
+    }
+    changed();
+  });
   connect(lstPhotos, &QListWidget::itemSelectionChanged, this, [this] { UpdateControls(); });
 }
 
@@ -270,13 +301,14 @@ TPrepSettings TfrmFotomill::Settings() const {
   s.Clean.Threshold = spnThreshold->value() / 100;
   s.Clean.SoftEdge = spnSoftEdge->value() / 100;
   s.Clean.KeepShadows = chkKeepShadows->isChecked();
-  s.Geometry.LevelDegrees = spnLevel->value();
+  s.Levels = Levels;
   s.Geometry.QuarterTurns = cmbRotate->currentIndex();
   s.Geometry.MarginLeft = spnCropLeft->value() / 100;
   s.Geometry.MarginTop = spnCropTop->value() / 100;
   s.Geometry.MarginRight = spnCropRight->value() / 100;
   s.Geometry.MarginBottom = spnCropBottom->value() / 100;
   s.Output.LongestSide = spnSize->value();
+  s.Output.Enlarge = chkEnlarge->isChecked();
   s.Output.Format = static_cast<TPhotoFormat>(cmbFormat->currentIndex());
   s.Output.Quality = spnQuality->value();
   s.Output.KeepMetadata = chkKeepMetadata->isChecked();
@@ -292,13 +324,13 @@ void TfrmFotomill::LoadSettings() {
   spnThreshold->setValue(ini.value("threshold", d.Clean.Threshold * 100).toDouble());
   spnSoftEdge->setValue(ini.value("softEdge", d.Clean.SoftEdge * 100).toDouble());
   chkKeepShadows->setChecked(ini.value("keepShadows", d.Clean.KeepShadows).toBool());
-  spnLevel->setValue(ini.value("level", 0.0).toDouble());
   cmbRotate->setCurrentIndex(std::clamp(ini.value("rotate", 0).toInt(), 0, 3));
   spnCropLeft->setValue(ini.value("cropLeft", 0.0).toDouble());
   spnCropTop->setValue(ini.value("cropTop", 0.0).toDouble());
   spnCropRight->setValue(ini.value("cropRight", 0.0).toDouble());
   spnCropBottom->setValue(ini.value("cropBottom", 0.0).toDouble());
   spnSize->setValue(ini.value("size", 2000).toInt());
+  chkEnlarge->setChecked(ini.value("enlarge", false).toBool());
   cmbFormat->setCurrentIndex(std::clamp(ini.value("format", 0).toInt(), 0, 2));
   spnQuality->setValue(ini.value("quality", d.Output.Quality).toInt());
   edtName->setText(ini.value("name", QString::fromStdString(d.NameTemplate)).toString());
@@ -317,13 +349,13 @@ void TfrmFotomill::SaveSettings() const {
   ini.setValue("threshold", spnThreshold->value());
   ini.setValue("softEdge", spnSoftEdge->value());
   ini.setValue("keepShadows", s.Clean.KeepShadows);
-  ini.setValue("level", spnLevel->value());
   ini.setValue("rotate", cmbRotate->currentIndex());
   ini.setValue("cropLeft", spnCropLeft->value());
   ini.setValue("cropTop", spnCropTop->value());
   ini.setValue("cropRight", spnCropRight->value());
   ini.setValue("cropBottom", spnCropBottom->value());
   ini.setValue("size", spnSize->value());
+  ini.setValue("enlarge", chkEnlarge->isChecked());
   ini.setValue("format", cmbFormat->currentIndex());
   ini.setValue("quality", spnQuality->value());
   ini.setValue("name", edtName->text());
@@ -355,8 +387,8 @@ void TfrmFotomill::AddPaths(const std::vector<std::string>& paths) {
   for (const std::string& file : found) {
     if (std::find(Files.begin(), Files.end(), file) != Files.end()) continue;
     Files.push_back(file);
-    auto* item = new QListWidgetItem(QString::fromStdString(ExtractName(file)), lstPhotos);
-    item->setToolTip(QString::fromStdString(file));
+    new QListWidgetItem(lstPhotos);
+    ShowItem(lstPhotos->count() - 1);
     Thumbnails.Post(
         [this, file]() -> std::function<void()> {
           TRgbImage image;
@@ -416,6 +448,8 @@ void TfrmFotomill::btnRemoveClick() {
   std::sort(rows.rbegin(), rows.rend());
   for (const int row : rows) {
     delete lstPhotos->takeItem(row);
+    Levels.erase(Files[static_cast<std::size_t>(row)]);
+    Notes.erase(Files[static_cast<std::size_t>(row)]);
     Files.erase(Files.begin() + row);
   }
   ListChanged();
@@ -424,8 +458,47 @@ void TfrmFotomill::btnRemoveClick() {
 void TfrmFotomill::btnClearClick() {
   lstPhotos->clear();
   Files.clear();
+  Levels.clear();
+  Notes.clear();
   Thumbnails.Clear();
   ListChanged();
+}
+
+std::vector<int> TfrmFotomill::LevelRows() const {
+  std::vector<int> rows;
+  for (const QListWidgetItem* item : lstPhotos->selectedItems())
+    rows.push_back(lstPhotos->row(item));
+  if (rows.empty() && lstPhotos->currentRow() >= 0) rows.push_back(lstPhotos->currentRow());
+  return rows;
+}
+
+void TfrmFotomill::LevelChanged(double degrees) {
+  for (const int row : LevelRows()) {
+    Levels[Files[static_cast<std::size_t>(row)]] = degrees;
+    ShowItem(row);
+  }
+}
+
+void TfrmFotomill::btnLevelAllClick() {
+  for (std::size_t i = 0; i < Files.size(); ++i) {
+    Levels[Files[i]] = spnLevel->value();
+    ShowItem(static_cast<int>(i));
+  }
+  PreviewTimer.start();
+}
+
+void TfrmFotomill::ShowItem(int row) {
+  QListWidgetItem* item = lstPhotos->item(row);
+  if (!item || row >= static_cast<int>(Files.size())) return;
+  const std::string& file = Files[static_cast<std::size_t>(row)];
+  QString text = QString::fromStdString(ExtractName(file));
+  if (const auto at = Levels.find(file); at != Levels.end() && at->second != 0)
+    text += "\n" + T(kLevelled).arg(at->second);
+  const auto note = Notes.find(file);
+  if (note != Notes.end()) text += "\n" + QString::fromStdString(note->second);
+  item->setText(text);
+  item->setToolTip(QString::fromStdString(file));
+  item->setForeground(note != Notes.end() ? QBrush(QColor(200, 0, 0)) : QBrush());
 }
 
 void TfrmFotomill::btnOutputClick() {
@@ -440,6 +513,8 @@ void TfrmFotomill::UpdateControls() {
   for (QWidget* w : std::initializer_list<QWidget*>{btnAddFiles, btnAddFolder, btnClear, btnOutput,
                                                     edtOutput, edtName})
     w->setEnabled(!running);
+  spnLevel->setEnabled(any);
+  btnLevelAll->setEnabled(any);
   btnRemove->setEnabled(!running && !lstPhotos->selectedItems().isEmpty());
   btnRun->setEnabled(!running && any);
   btnCancel->setEnabled(running);
@@ -461,7 +536,8 @@ void TfrmFotomill::ShowPreview() {
     return;
   }
   const TPrepSettings settings = Settings();
-  const std::string file = Files[row];
+  const std::string file = Files[static_cast<std::size_t>(row)];
+  const TGeometry geometry = settings.GeometryFor(file);
   const std::string reference =
       settings.MatchExposure && settings.Reference < static_cast<int>(Files.size())
           ? Files[settings.Reference]
@@ -470,7 +546,7 @@ void TfrmFotomill::ShowPreview() {
   const bool grid = chkGrid->isChecked();
   // Read and made on the worker: a camera file takes a second or more.
   Previewer.Post(
-      [this, settings, file, reference, box, grid, asked]() -> std::function<void()> {
+      [this, settings, geometry, file, reference, box, grid, asked]() -> std::function<void()> {
         const TBackdropStats* stats = nullptr;
         if (!reference.empty()) {
           auto at = ReferenceStats.find(reference);
@@ -487,7 +563,9 @@ void TfrmFotomill::ShowPreview() {
         if (made) {
           TRgbImage after = before;
           EvenOutPhoto(after, settings, stats);
-          made = ShapePhoto(after, settings.Geometry, kPreview, shaped).Ok();
+          int w = after.Width, h = after.Height;
+          geometry.Shaped(w, h);
+          made = ShapePhoto(after, geometry, FrameFor(w, h, kPreview, true), shaped).Ok();
         }
         QImage shownBefore, shownAfter;
         if (made) {
@@ -516,11 +594,25 @@ void TfrmFotomill::btnRunClick() {
   if (Files.empty()) return Dialogs->Warn(kNoPhotos);
   const std::string folder = edtOutput->text().trimmed().toStdString();
   if (folder.empty()) return Dialogs->Warn(kNoOutput);
-  const TPrepSettings settings = Settings();
+  TPrepSettings settings = Settings();
   std::vector<std::string> outputs;
-  if (const TResult planned = PlanOutputs(Files, folder, settings, outputs); !planned.Ok())
-    return Dialogs->Warn(kCannotRun + planned.Error);
+  if (const TPrepResult planned = PlanOutputs(Files, folder, settings, outputs); !planned.Ok())
+    return Dialogs->Warn(kCannotRun + FaultText(planned));
+  // Never a mixed set: an earlier run's photos go first, when the user says so.
+  if (const std::vector<std::string> earlier = TOutputFolder(folder).Earlier(); !earlier.empty()) {
+    const QString question =
+        T(kAskEmpty).arg(QString::fromStdString(folder)).arg(static_cast<int>(earlier.size()));
+    if (!Dialogs->Ask(question.toStdString())) {
+      lblStatus->setText(T(kNotEmptied));
+      return;
+    }
+    settings.ReplaceEarlier = true;
+  }
   SaveSettings();
+  Notes.clear();
+  for (int row = 0; row < lstPhotos->count(); ++row)
+    ShowItem(row);
+  RunFolder = folder;
   CancelFlag = false;
   prgRun->setRange(0, static_cast<int>(Files.size()));
   prgRun->setValue(0);
@@ -544,27 +636,56 @@ void TfrmFotomill::btnCancelClick() {
 void TfrmFotomill::RunEnded(const TPrepReport& report) {
   if (Worker.joinable()) Worker.join();
   UpdateControls();
-  std::string failures;
+  // Each photo's failure or warning under the photo itself, and in the box
+  // by its name.
+  std::string failures, lost;
   for (const TPrepItem& item : report.Items) {
-    if (item.Done && !item.Result.Ok()) failures += item.Result.Error + "\n";
+    std::string note;
+    if (item.Done && !item.Result.Ok()) {
+      note = FaultText(item.Result);
+      failures += ExtractName(item.Input) + ": " + note + "\n";
+    } else if (item.LostColour) {
+      note = kLostColourShort;
+      lost += ExtractName(item.Input) + "\n";
+    }
+    if (!note.empty()) Notes[item.Input] = note;
   }
+  for (int row = 0; row < lstPhotos->count(); ++row)
+    ShowItem(row);
   const QString written = QString::number(report.Written());
   if (report.Result.Code == TErrorCode::Cancelled) {
     lblStatus->setText(T(kStopped).arg(written));
   } else if (!report.Result.Ok()) {
     lblStatus->clear();
-    Dialogs->Warn(kCannotRun + report.Result.Error);
+    const std::string why =
+        IsPhotoFault(report.Result.Fault)
+            ? T(kReferenceUnreadable)
+                  .arg(QString::fromStdString(ExtractName(report.Result.Subject)),
+                       QString::fromStdString(FaultText(report.Result)))
+                  .toStdString()
+            : FaultText(report.Result);
+    Dialogs->Warn(kCannotRun + why);
   } else if (!failures.empty()) {
     lblStatus->setText(T(kSomeFailed).arg(report.Failed()).arg(QString()));
     Dialogs->Warn(
         T(kSomeFailed).arg(report.Failed()).arg(QString::fromStdString(failures)).toStdString());
   } else {
-    const QString message = T(kDone).arg(written, edtOutput->text());
+    const QString message = T(kDone).arg(written, QString::fromStdString(RunFolder));
     lblStatus->setText(message);
     Dialogs->Inform(message.toStdString());
   }
+  if (!lost.empty()) Dialogs->Warn(kLostColour + lost);
   if (report.Result.Ok() && report.Written() > 0 && chkOpenInKalvane->isChecked())
     OpenInKalvane(report);
+}
+
+std::string TfrmFotomill::ProjectPathFor(const std::string& folder) {
+  std::error_code ec;
+  fs::path path = fs::absolute(folder, ec).lexically_normal();
+  if (path.filename().empty()) path = path.parent_path();
+  std::string name = path.filename().string();
+  if (name.empty() || name == "." || name == "..") name = "fotomill";
+  return WithTrailingSlash(folder) + name + ".vpj";
 }
 
 // A project of the written photos beside them, opened in the editor.
@@ -578,7 +699,15 @@ void TfrmFotomill::OpenInKalvane(const TPrepReport& report) {
   for (const TPrepItem& item : report.Items) {
     if (item.Done && item.Result.Ok()) argv.push_back(item.Output);
   }
-  const std::string project = WithTrailingSlash(edtOutput->text().toStdString()) + "fotomill.vpj";
+  // The project is one of the run's files: a later run removes it with them.
+  const std::string project = ProjectPathFor(RunFolder);
+  const TOutputFolder folder(RunFolder);
+  if (!folder.Foreign({ExtractName(project)}).empty()) {
+    return Dialogs->Warn(kProjectFailed +
+                         T(kProjectNotOurs).arg(QString::fromStdString(project)).toStdString());
+  }
+  if (const TResult marked = folder.Mark({ExtractName(project)}); !marked.Ok())
+    return Dialogs->Warn(kProjectFailed + marked.Error);
   argv.insert(argv.end(), {"-o", project});
   if (const TResult made = Dialogs->RunProgram(argv); !made.Ok())
     return Dialogs->Warn(kProjectFailed + made.Error);

@@ -42,6 +42,9 @@ class TfrmFotomill : public QMainWindow {
   // after those already listed, each photo once.
   void AddPaths(const std::vector<std::string>& paths);
   const std::vector<std::string>& Photos() const { return Files; }
+  // The project a run makes for the editor: named after the output folder,
+  // inside it.
+  static std::string ProjectPathFor(const std::string& folder);
   TPrepSettings Settings() const;
   bool Running() const { return Worker.joinable(); }
   // Whether a preview is still to come.
@@ -68,10 +71,19 @@ class TfrmFotomill : public QMainWindow {
   void btnCancelClick();
   void RunEnded(const TPrepReport& report);
   void OpenInKalvane(const TPrepReport& report);
+  // The photos the level box speaks for: those selected, else the current.
+  std::vector<int> LevelRows() const;
+  void LevelChanged(double degrees);
+  void btnLevelAllClick();
+  // A photo's row: its name, its own level and what its run said.
+  void ShowItem(int row);
 
   IFotomillDialogs* Dialogs = nullptr;
   std::string SettingsFile;
   std::vector<std::string> Files;
+  std::map<std::string, double> Levels;      // each photo's own, by path
+  std::map<std::string, std::string> Notes;  // what the last run said of a photo
+  std::string RunFolder;                     // where the running or last run writes
   QTimer PreviewTimer;
   int PreviewAsked = 0;  // only the latest preview asked for is shown
   // The reference photo's backdrop at preview size, by path; the preview
@@ -95,7 +107,8 @@ class TfrmFotomill : public QMainWindow {
                  *spnCropBottom = nullptr;
   QSpinBox *spnSize = nullptr, *spnQuality = nullptr;
   QLineEdit *edtName = nullptr, *edtOutput = nullptr;
-  QPushButton *btnOutput = nullptr, *btnRun = nullptr, *btnCancel = nullptr;
+  QPushButton *btnOutput = nullptr, *btnRun = nullptr, *btnCancel = nullptr, *btnLevelAll = nullptr;
+  QCheckBox* chkEnlarge = nullptr;
   QProgressBar* prgRun = nullptr;
 };
 

@@ -6,9 +6,11 @@
 #include <QTranslator>
 #include <iostream>
 
+#include "base/AppUtil.h"
 #include "fotomill/CommandLine.h"
 #include "fotomill/FotomillWindow.h"
 #include "imaging/ImageKit.h"
+#include "qt/InstanceSlot.h"
 
 int main(int argc, char** argv) {
   using namespace kalvane::fotomill;
@@ -24,6 +26,11 @@ int main(int argc, char** argv) {
   TQtFotomillDialogs dialogs;
   TfrmFotomill window(&dialogs);
   dialogs.SetOwner(&window);
+  // A second window beside the first, not on top of it.
+  const kalvane::qt::TInstanceSlot instance(
+      "fotomill", kalvane::PrepareExportTempFolder().Ok() ? kalvane::GetExportTempFolder() : "");
   window.show();
+  if (const int offset = instance.Offset(); offset > 0)
+    window.move(window.pos() + QPoint(offset, offset));
   return QApplication::exec();
 }

@@ -341,17 +341,26 @@ TIKImage IKFileLoadScaled(const std::string& path, int width, int height) {
   return IKFileLoadScaled(path, *header, width, height);
 }
 
+std::unique_lock<std::mutex> IKBuildingVectorCode() {
+  static std::mutex building;
+  return std::unique_lock<std::mutex>(building);
+}
+
 TIKImage IKFileLoadScaled(const std::string& path, const TIKFileInfo& header, int width,
                           int height) {
   IKInitialize();
   if (width <= 0 || height <= 0) return TIKImage::Failed(path + ": empty target size");
   if (std::string error = CheckSize(path, header); !error.empty()) return TIKImage::Failed(error);
   return Guard((path + ": cannot decode").c_str(), [&] {
-    VImage thumb = VImage::thumbnail(path.c_str(), width,
-                                     VImage::option()
-                                         ->set("height", height)
-                                         ->set("size", VIPS_SIZE_FORCE)
-                                         ->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
+    VImage thumb;
+    {
+      const auto building = IKBuildingVectorCode();
+      thumb = VImage::thumbnail(path.c_str(), width,
+                                VImage::option()
+                                    ->set("height", height)
+                                    ->set("size", VIPS_SIZE_FORCE)
+                                    ->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
+    }
     return InMemory(ExactSize(ToSRGB8(thumb), width, height));
   });
 }

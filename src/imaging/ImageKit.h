@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -74,6 +75,13 @@ std::string IKOwnErrorLines(const std::string& detail, const std::string& path);
 // Starts the library once per process (later calls do nothing); every
 // operation below calls it, so explicit use is only needed to set options.
 void IKInitialize();
+
+// libvips writes the vector code (liborc) of a resize or a blur of 8-bit
+// pixels while the operation is built, and liborc's code memory is not safe
+// to take from two threads at once (a loader crashed in
+// orc_code_allocate_codemem). Hold this while building such an operation;
+// the pixels are made later, without it, on every core.
+std::unique_lock<std::mutex> IKBuildingVectorCode();
 void IKShutdown();
 // Worker threads libvips may use per pipeline; 1 for single-threaded runs.
 void IKSetConcurrency(int threads);

@@ -4,7 +4,8 @@
 
 namespace kalvane {
 
-std::optional<TNameTemplate> TNameTemplate::Parse(const std::string& text, std::string& error) {
+std::optional<TNameTemplate> TNameTemplate::Parse(const std::string& text, std::string& error,
+                                                  std::string* unknown) {
   TNameTemplate made;
   bool hasField = false;
   std::size_t at = 0;
@@ -35,6 +36,7 @@ std::optional<TNameTemplate> TNameTemplate::Parse(const std::string& text, std::
     } else {
       error =
           "unknown field {" + field + "} in the name template (use {name}, {index}, {index:03})";
+      if (unknown) *unknown = "{" + field + "}";
       return std::nullopt;
     }
     hasField = true;

@@ -13,8 +13,10 @@ namespace kalvane {
 class TNameTemplate {
  public:
   // Empty with `error` said for a template that cannot name files: an
-  // unknown field, an unclosed brace, a folder separator, nothing at all.
-  static std::optional<TNameTemplate> Parse(const std::string& text, std::string& error);
+  // unknown field (given in `field` as written, braces and all), an
+  // unclosed brace, a folder separator, nothing at all.
+  static std::optional<TNameTemplate> Parse(const std::string& text, std::string& error,
+                                            std::string* field = nullptr);
 
   std::string Make(const std::string& input, int index) const;
 

@@ -10,6 +10,7 @@
 #include "base/AppUtil.h"
 #include "base/AtomicFile.h"
 #include "base/NameOrder.h"
+#include "imaging/OutputFolder.h"
 #include "imaging/OutputNames.h"
 #include "imaging/PhotoLoad.h"
 
@@ -51,76 +52,123 @@ TResult CollectPhotoFiles(const std::vector<std::string>& args, std::vector<std:
   return {};
 }
 
-TResult PlanOutputs(const std::vector<std::string>& inputs, const std::string& folder,
-                    const TPrepSettings& settings, std::vector<std::string>& outputs) {
+TGeometry TPrepSettings::GeometryFor(const std::string& input) const {
+  TGeometry g = Geometry;
+  if (const auto at = Levels.find(input); at != Levels.end()) g.LevelDegrees = at->second;
+  return g;
+}
+
+TPrepResult PlanOutputs(const std::vector<std::string>& inputs, const std::string& folder,
+                        const TPrepSettings& settings, std::vector<std::string>& outputs) {
+  using F = TPrepFault;
+  const auto refuse = [](TErrorCode code, TPrepFault fault, std::string subject, std::string why,
+                         std::string other = {}) {
+    return TPrepResult::Fail(code, fault, std::move(subject), std::move(why), std::move(other));
+  };
   outputs.clear();
-  if (inputs.empty()) return TResult::Fail(TErrorCode::NoItems, "no photos to prepare");
-  if (folder.empty()) return TResult::Fail(TErrorCode::BadSetting, "no output folder");
+  if (inputs.empty()) return refuse(TErrorCode::NoItems, F::NoPhotos, {}, "no photos to prepare");
+  if (folder.empty()) return refuse(TErrorCode::BadSetting, F::NoFolder, {}, "no output folder");
   std::error_code ec;
   if (fs::exists(folder, ec) && !fs::is_directory(folder, ec))
-    return TResult::Fail(TErrorCode::BadSetting, folder + ": is a file, not a folder");
-  if (!settings.Geometry.Valid()) {
-    return TResult::Fail(TErrorCode::BadSetting,
-                         "the level must be within 45 degrees and the margins leave a picture");
+    return refuse(TErrorCode::BadSetting, F::NotAFolder, folder,
+                  folder + ": is a file, not a folder");
+  bool levelled = settings.Geometry.Valid();
+  for (const auto& [input, degrees] : settings.Levels)
+    levelled = levelled && std::isfinite(degrees) && std::abs(degrees) <= 45;
+  if (!levelled) {
+    return refuse(TErrorCode::BadSetting, F::BadGeometry, {},
+                  "the level must be within 45 degrees and the margins leave a picture");
   }
   if (settings.MatchExposure &&
       (settings.Reference < 0 || settings.Reference >= static_cast<int>(inputs.size())))
-    return TResult::Fail(TErrorCode::BadSetting, "the reference photo is not one of the photos");
-  std::string error;
-  const std::optional<TNameTemplate> names = TNameTemplate::Parse(settings.NameTemplate, error);
-  if (!names) return TResult::Fail(TErrorCode::BadSetting, error);
+    return refuse(TErrorCode::BadSetting, F::BadReference, {},
+                  "the reference photo is not one of the photos");
+  std::string error, field;
+  const std::optional<TNameTemplate> names =
+      TNameTemplate::Parse(settings.NameTemplate, error, &field);
+  if (!names) return refuse(TErrorCode::BadSetting, F::BadTemplate, {}, error, field);
 
   const std::string base = WithTrailingSlash(folder);
   std::map<std::string, std::string> taken;  // output name -> the input that takes it
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     const std::string made = names->Make(inputs[i], static_cast<int>(i) + 1);
     if (made.empty() || made == "." || made == "..")
-      return TResult::Fail(TErrorCode::BadSetting, inputs[i] + ": the template gives no name");
+      return refuse(TErrorCode::BadSetting, F::NoName, inputs[i],
+                    inputs[i] + ": the template gives no name");
     const std::string name = made + PhotoExtension(settings.Output.Format);
     const auto [at, fresh] = taken.emplace(name, inputs[i]);
     if (!fresh) {
-      return TResult::Fail(TErrorCode::WouldReplace,
-                           inputs[i] + " and " + at->second + " would both be written as " + name);
+      TPrepResult r = refuse(TErrorCode::WouldReplace, F::SameName, inputs[i],
+                             inputs[i] + " and " + at->second + " would both be written as " + name,
+                             at->second);
+      r.Names = {name};
+      return r;
     }
     outputs.push_back(base + name);
   }
   for (const std::string& output : outputs) {
     // A rename would replace it all the same; the user protected it.
     if (IsWriteProtected(output)) {
-      return TResult::Fail(
-          TErrorCode::WouldReplace,
-          output + ": the file is write-protected (read-only) and is not replaced");
+      return refuse(TErrorCode::WouldReplace, F::WriteProtected, output,
+                    output + ": the file is write-protected (read-only) and is not replaced");
     }
     for (const std::string& input : inputs) {
       if (SamePath(output, input)) {
-        return TResult::Fail(TErrorCode::WouldReplace,
-                             output + ": is one of the photos; originals are never written over");
+        return refuse(TErrorCode::WouldReplace, F::Original, output,
+                      output + ": is one of the photos; originals are never written over");
       }
     }
   }
   return {};
 }
 
-int LoadSizeFor(const TPrepSettings& settings) {
-  const int side = settings.Output.LongestSide;
-  if (side <= 0) return 0;
-  // Margins cut away part of what is read; read enough for the rest.
-  return static_cast<int>(std::ceil(side / settings.Geometry.KeptFraction()));
+TFrameSize PlanFrame(const std::vector<std::string>& inputs, const TPrepSettings& settings) {
+  if (inputs.empty()) return {};
+  const std::size_t reference = static_cast<std::size_t>(
+      std::clamp(settings.Reference, 0, static_cast<int>(inputs.size()) - 1));
+  std::vector<std::size_t> order{reference};
+  for (std::size_t i = 0; i < inputs.size(); ++i)
+    if (i != reference) order.push_back(i);
+  int shapeW = 0, shapeH = 0, shortest = 0;
+  for (const std::size_t i : order) {
+    int w = 0, h = 0;
+    if (!ReadPhotoSize(inputs[i], w, h).Ok() || w <= 0 || h <= 0) continue;
+    settings.Geometry.Shaped(w, h);
+    if (shapeW == 0) {
+      shapeW = w;
+      shapeH = h;
+    }
+    const int longest = std::max(w, h);
+    shortest = shortest == 0 ? longest : std::min(shortest, longest);
+  }
+  if (shapeW == 0) return {};
+  const TOutputSettings& out = settings.Output;
+  int side = out.LongestSide > 0 ? out.LongestSide : shortest;
+  if (!out.Enlarge) side = std::min(side, shortest);
+  return FrameFor(shapeW, shapeH, side, true);
 }
 
-TResult PreparePhoto(const std::string& input, const TPrepSettings& settings,
-                     const TBackdropStats* reference, int atLeast, TRgbImage& image,
-                     TPhotoMeta* meta) {
-  if (TResult loaded = LoadPhoto(input, atLeast, image, meta); !loaded.Ok()) return loaded;
-  EvenOutPhoto(image, settings, reference);
+int LoadSizeFor(const TPrepSettings& settings, TFrameSize frame) {
+  if (frame.Empty()) return 0;
+  // Margins cut away part of what is read; read enough for the rest.
+  return static_cast<int>(
+      std::ceil(std::max(frame.Width, frame.Height) / settings.Geometry.KeptFraction()));
+}
+
+TPrepResult PreparePhoto(const std::string& input, const TPrepSettings& settings,
+                         const TBackdropStats* reference, int atLeast, TRgbImage& image,
+                         TPhotoMeta* meta, TCleanReport* cleaned) {
+  if (TPrepResult loaded = LoadPhoto(input, atLeast, image, meta); !loaded.Ok()) return loaded;
+  const TCleanReport report = EvenOutPhoto(image, settings, reference);
+  if (cleaned) *cleaned = report;
   return {};
 }
 
-void EvenOutPhoto(TRgbImage& image, const TPrepSettings& settings,
-                  const TBackdropStats* reference) {
+TCleanReport EvenOutPhoto(TRgbImage& image, const TPrepSettings& settings,
+                          const TBackdropStats* reference) {
   if (reference) ApplyGains(image, MatchGains(*reference, TBackdropStats::Measure(image)));
-  if (settings.WhiteBackground)
-    CleanBackdrop(image, TBackdropStats::Measure(image).Colour(), settings.Clean);
+  if (!settings.WhiteBackground) return {};
+  return CleanBackdrop(image, settings.Clean);
 }
 
 int TPrepReport::Written() const {
@@ -135,6 +183,62 @@ int TPrepReport::Failed() const {
   }));
 }
 
+namespace {
+
+// The photo's shape differs from the frame's by more than the frame's own
+// rounding and a percent.
+bool OtherShape(int width, int height, TFrameSize frame) {
+  const double want = double(frame.Width) / frame.Height, have = double(width) / height;
+  return std::abs(have / want - 1) > 0.01 + 1.0 / std::min(frame.Width, frame.Height);
+}
+
+std::string Size(int width, int height) {
+  return std::to_string(width) + " x " + std::to_string(height);
+}
+
+// The output folder made ready: files of our names that we did not write
+// are never replaced, earlier outputs of ours go first when asked (else
+// the run is refused), and the names are noted before writing. A refused
+// run leaves the folder as it was.
+TPrepResult ReadyFolder(const std::string& folder, const std::vector<std::string>& outputs,
+                        bool replaceEarlier) {
+  const TOutputFolder place(folder);
+  const std::vector<std::string> earlier = place.Earlier();
+  const auto list = [](const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size() && i < 3; ++i)
+      text += (i ? ", " : "") + names[i];
+    return names.size() > 3 ? text + ", ..." : text;
+  };
+  if (!earlier.empty() && !replaceEarlier) {
+    TPrepResult r = TPrepResult::Fail(TErrorCode::WouldReplace, TPrepFault::EarlierRun, folder,
+                                      folder + ": holds " + std::to_string(earlier.size()) +
+                                          " files of an earlier run (" + list(earlier) +
+                                          "); they are not mixed with this run's");
+    r.Names = earlier;
+    return r;
+  }
+  std::vector<std::string> names;
+  for (const std::string& output : outputs)
+    names.push_back(ExtractName(output));
+  if (const std::vector<std::string> foreign = place.Foreign(names); !foreign.empty()) {
+    TPrepResult r = TPrepResult::Fail(
+        TErrorCode::WouldReplace, TPrepFault::NotOurs, folder,
+        folder + ": would replace files fotomill did not write (" + list(foreign) + ")");
+    r.Names = foreign;
+    return r;
+  }
+  if (!earlier.empty()) {
+    if (TResult removed = place.RemoveEarlier(); !removed.Ok())
+      return TPrepResult::Fail(removed.Code, TPrepFault::WriteFailed, folder, removed.Error);
+  }
+  if (TResult marked = place.Mark(names); !marked.Ok())
+    return TPrepResult::Fail(marked.Code, TPrepFault::WriteFailed, folder, marked.Error);
+  return {};
+}
+
+}  // namespace
+
 TPrepReport RunPreparation(const std::vector<std::string>& inputs, const std::string& folder,
                            const TPrepSettings& settings,
                            const std::function<void(int, const TPrepItem&)>& progress,
@@ -146,19 +250,26 @@ TPrepReport RunPreparation(const std::vector<std::string>& inputs, const std::st
   std::error_code ec;
   fs::create_directories(folder, ec);
   if (!fs::is_directory(folder, ec)) {
-    report.Result = TResult::Fail(TErrorCode::WriteFailed, folder + ": cannot make the folder");
+    report.Result = TPrepResult::Fail(TErrorCode::WriteFailed, TPrepFault::CannotMakeFolder, folder,
+                                      folder + ": cannot make the folder");
     return report;
   }
+  report.Result = ReadyFolder(folder, outputs, settings.ReplaceEarlier);
+  if (!report.Result.Ok()) return report;
   for (std::size_t i = 0; i < inputs.size(); ++i)
-    report.Items.push_back({inputs[i], outputs[i], {}, false});
+    report.Items.push_back({inputs[i], outputs[i], {}, false, false});
 
-  const int atLeast = LoadSizeFor(settings);
+  report.Frame = PlanFrame(inputs, settings);
+  const TFrameSize frame = report.Frame;
+  const int atLeast = LoadSizeFor(settings, frame);
   TBackdropStats referenceStats;
   if (settings.MatchExposure) {
     TRgbImage image;
-    const TResult read = LoadPhoto(inputs[settings.Reference], atLeast, image, nullptr);
+    const TPrepResult read = LoadPhoto(inputs[settings.Reference], atLeast, image, nullptr);
     if (!read.Ok()) {
-      report.Result = TResult::Fail(read.Code, "the reference photo " + read.Error);
+      // The photo's own fault, about the photo: the run stops with it.
+      report.Result = read;
+      report.Result.Error = "the reference photo " + read.Error;
       return report;
     }
     referenceStats = TBackdropStats::Measure(image);
@@ -173,14 +284,28 @@ TPrepReport RunPreparation(const std::vector<std::string>& inputs, const std::st
       if (i >= inputs.size() || cancel) return;
       TRgbImage image;
       TPhotoMeta meta;
-      TResult result =
+      TCleanReport cleaned;
+      const TGeometry geometry = settings.GeometryFor(inputs[i]);
+      TPrepResult result =
           PreparePhoto(inputs[i], settings, settings.MatchExposure ? &referenceStats : nullptr,
-                       atLeast, image, &meta);
+                       atLeast, image, &meta, &cleaned);
+      if (result.Ok()) {
+        int w = image.Width, h = image.Height;
+        geometry.Shaped(w, h);
+        if (!frame.Empty() && OtherShape(w, h, frame)) {
+          result = TPrepResult::Fail(
+              TErrorCode::BadSetting, TPrepFault::OtherShape, inputs[i],
+              inputs[i] + ": its frame (" + Size(w, h) + ") is not the reference photo's shape (" +
+                  Size(frame.Width, frame.Height) + "); a spin needs one frame",
+              Size(frame.Width, frame.Height));
+        }
+      }
       if (result.Ok())
-        result = SavePhoto(image, meta, settings.Geometry, settings.Output, outputs[i]);
+        result = SavePhoto(image, meta, geometry, settings.Output, outputs[i], frame);
       std::lock_guard lock(mutex);
       report.Items[i].Result = result;
       report.Items[i].Done = true;
+      report.Items[i].LostColour = result.Ok() && cleaned.ProductLostColour();
       ++done;
       if (progress) progress(done, report.Items[i]);
     }
@@ -194,7 +319,7 @@ TPrepReport RunPreparation(const std::vector<std::string>& inputs, const std::st
   for (std::thread& worker : workers)
     worker.join();
   if (cancel && done < static_cast<int>(inputs.size()))
-    report.Result = TResult::Fail(TErrorCode::Cancelled, "stopped");
+    report.Result = TPrepResult::Fail(TErrorCode::Cancelled, TPrepFault::Cancelled, {}, "stopped");
   return report;
 }
 

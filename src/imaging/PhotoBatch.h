@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -9,18 +10,26 @@
 #include "imaging/BackdropClean.h"
 #include "imaging/BackdropMatch.h"
 #include "imaging/PhotoFinish.h"
+#include "imaging/PrepResult.h"
 
 namespace kalvane {
 
 // Everything one preparation run does to a shoot.
 struct TPrepSettings {
   bool MatchExposure = false;
-  int Reference = 0;  // the photo the others are matched to
+  // The photo the others are matched to; its shape is the frame of all.
+  int Reference = 0;
   bool WhiteBackground = false;
   TCleanSettings Clean;
   TGeometry Geometry;
+  // Each photo's own level, by its path; the others take Geometry's.
+  std::map<std::string, double> Levels;
   TOutputSettings Output;
   std::string NameTemplate = "{name}";
+  // Outputs of an earlier run in the folder are removed first (else refused).
+  bool ReplaceEarlier = false;
+
+  TGeometry GeometryFor(const std::string& input) const;
 };
 
 // The arguments' photos: files as they are, folders by the photo files in
@@ -31,37 +40,48 @@ TResult CollectPhotoFiles(const std::vector<std::string>& args, std::vector<std:
 // The output path of every input, or the reason there is none: bad
 // settings or template, two photos to one name, or a name that is one of
 // the inputs (an original is never written over). Creates no folder.
-TResult PlanOutputs(const std::vector<std::string>& inputs, const std::string& folder,
-                    const TPrepSettings& settings, std::vector<std::string>& outputs);
+TPrepResult PlanOutputs(const std::vector<std::string>& inputs, const std::string& folder,
+                        const TPrepSettings& settings, std::vector<std::string>& outputs);
+
+// The one size every photo of the run is written at: the reference
+// photo's shape, as long as the settings ask but never longer than the
+// shortest photo unless enlarging. Read from the photos' headers; empty
+// when none can be read.
+TFrameSize PlanFrame(const std::vector<std::string>& inputs, const TPrepSettings& settings);
 
 // One photo read and evened out: matched to `reference` when given, its
 // backdrop cleaned when asked. `atLeast` as LoadPhoto.
-TResult PreparePhoto(const std::string& input, const TPrepSettings& settings,
-                     const TBackdropStats* reference, int atLeast, TRgbImage& image,
-                     TPhotoMeta* meta);
+TPrepResult PreparePhoto(const std::string& input, const TPrepSettings& settings,
+                         const TBackdropStats* reference, int atLeast, TRgbImage& image,
+                         TPhotoMeta* meta, TCleanReport* cleaned = nullptr);
 // A photo already read, evened out as PreparePhoto does.
-void EvenOutPhoto(TRgbImage& image, const TPrepSettings& settings, const TBackdropStats* reference);
+TCleanReport EvenOutPhoto(TRgbImage& image, const TPrepSettings& settings,
+                          const TBackdropStats* reference);
 
-// The longest side a photo must be read at for the settings (0: full).
-int LoadSizeFor(const TPrepSettings& settings);
+// The longest side a photo must be read at to fill `frame` (0: full).
+int LoadSizeFor(const TPrepSettings& settings, TFrameSize frame);
 
 struct TPrepItem {
   std::string Input, Output;
-  TResult Result;
-  bool Done = false;  // false: not reached before a cancel
+  TPrepResult Result;
+  bool Done = false;        // false: not reached before a cancel
+  bool LostColour = false;  // the white background took colour from the product
 };
 
 struct TPrepReport {
-  TResult Result;  // the run as a whole: refused, or cancelled
+  TPrepResult Result;  // the run as a whole: refused, or cancelled
   std::vector<TPrepItem> Items;
+  TFrameSize Frame;
   int Written() const;
   int Failed() const;
 };
 
-// Runs a shoot on all cores, the reference first. `progress` is called
-// after each photo (from a worker thread, one call at a time) with the
-// count done so far. Photos already written stay when `cancel` is set;
-// those not begun are not written.
+// Runs a shoot on all cores, the reference first. A folder holding an
+// earlier run's outputs is refused unless the settings replace them; files
+// of our names that we did not write are never replaced. `progress` is
+// called after each photo (from a worker thread, one call at a time) with
+// the count done so far. Photos already written stay when `cancel` is
+// set; those not begun are not written.
 TPrepReport RunPreparation(const std::vector<std::string>& inputs, const std::string& folder,
                            const TPrepSettings& settings,
                            const std::function<void(int done, const TPrepItem&)>& progress,

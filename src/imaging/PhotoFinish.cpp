@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <numbers>
+#include <utility>
 #include <vips/vips8>
 
 #include "base/AtomicFile.h"
@@ -27,39 +29,54 @@ vips::VImage Wrap(const TRgbImage& image) {
       .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16));
 }
 
-vips::VImage Shape(vips::VImage image, const TGeometry& g, int longestSide) {
-  const std::vector<double> white{kFullScale, kFullScale, kFullScale};
+int MarginPixels(double fraction, int side) {
+  return static_cast<int>(std::lround(fraction * side));
+}
+
+vips::VImage Shape(vips::VImage image, const TGeometry& g, TFrameSize frame) {
   if (std::abs(g.LevelDegrees) > 1e-6) {
-    // libvips turns clockwise for a positive angle.
-    image = image.rotate(-g.LevelDegrees, vips::VImage::option()->set("background", white));
+    // About the centre onto the photo's own frame: levelled photos keep the
+    // size of the others, so a spin does not breathe. The corners the turn
+    // uncovers take the photo's edge mirrored (the affine only fills what
+    // lies outside its input with one colour, which shows as a seam).
+    const double r = g.LevelDegrees * std::numbers::pi / 180, c = std::cos(r), s = std::sin(r);
+    const int w = image.width(), h = image.height();
+    const int m = static_cast<int>(std::ceil(std::max(w, h) * std::abs(s))) + 4;
+    const double cx = w / 2.0, cy = h / 2.0;
+    image = image
+                .embed(m, m, w + 2 * m, h + 2 * m,
+                       vips::VImage::option()->set("extend", VIPS_EXTEND_MIRROR))
+                .affine({c, s, -s, c},
+                        vips::VImage::option()
+                            ->set("oarea", std::vector<int>{0, 0, w, h})
+                            ->set("idx", -(cx + m))
+                            ->set("idy", -(cy + m))
+                            ->set("odx", cx)
+                            ->set("ody", cy)
+                            ->set("interpolate", vips::VInterpolate::new_from_name("bicubic")));
   }
   static constexpr VipsAngle kTurns[] = {VIPS_ANGLE_D0, VIPS_ANGLE_D270, VIPS_ANGLE_D180,
                                          VIPS_ANGLE_D90};
   if (g.QuarterTurns % 4 != 0) image = image.rot(kTurns[((g.QuarterTurns % 4) + 4) % 4]);
   if (g.MarginLeft > 0 || g.MarginTop > 0 || g.MarginRight > 0 || g.MarginBottom > 0) {
-    const int left = static_cast<int>(std::lround(g.MarginLeft * image.width()));
-    const int top = static_cast<int>(std::lround(g.MarginTop * image.height()));
-    const int right = static_cast<int>(std::lround(g.MarginRight * image.width()));
-    const int bottom = static_cast<int>(std::lround(g.MarginBottom * image.height()));
+    const int left = MarginPixels(g.MarginLeft, image.width());
+    const int top = MarginPixels(g.MarginTop, image.height());
+    const int right = MarginPixels(g.MarginRight, image.width());
+    const int bottom = MarginPixels(g.MarginBottom, image.height());
     image = image.extract_area(left, top, std::max(1, image.width() - left - right),
                                std::max(1, image.height() - top - bottom));
   }
-  if (longestSide > 0) {
+  if (!frame.Empty() && (frame.Width != image.width() || frame.Height != image.height())) {
     const int w = image.width(), h = image.height();
-    const bool wide = w >= h;
-    // The longest side exactly; the other by the aspect, at least 1.
-    const int newW = wide ? longestSide
-                          : std::max(1, static_cast<int>(std::lround(double(w) * longestSide / h)));
-    const int newH = wide ? std::max(1, static_cast<int>(std::lround(double(h) * longestSide / w)))
-                          : longestSide;
-    if (newW != w || newH != h) {
-      image =
-          image.resize(double(newW) / w, vips::VImage::option()->set("vscale", double(newH) / h));
-      // The scaler rounds its own way; a line more or less is cut or added.
-      if (image.width() != newW || image.height() != newH) {
-        image =
-            image.embed(0, 0, newW, newH, vips::VImage::option()->set("extend", VIPS_EXTEND_COPY));
-      }
+    {
+      const auto building = IKBuildingVectorCode();
+      image = image.resize(double(frame.Width) / w,
+                           vips::VImage::option()->set("vscale", double(frame.Height) / h));
+    }
+    // The scaler rounds its own way; a line more or less is cut or added.
+    if (image.width() != frame.Width || image.height() != frame.Height) {
+      image = image.embed(0, 0, frame.Width, frame.Height,
+                          vips::VImage::option()->set("extend", VIPS_EXTEND_COPY));
     }
   }
   return image;
@@ -79,6 +96,24 @@ bool TGeometry::Valid() const {
   return std::isfinite(LevelDegrees) && std::abs(LevelDegrees) <= 45 && KeptFraction() > 0.01;
 }
 
+void TGeometry::Shaped(int& width, int& height) const {
+  if (QuarterTurns % 2 != 0) std::swap(width, height);
+  width = std::max(1, width - MarginPixels(MarginLeft, width) - MarginPixels(MarginRight, width));
+  height =
+      std::max(1, height - MarginPixels(MarginTop, height) - MarginPixels(MarginBottom, height));
+}
+
+TFrameSize FrameFor(int width, int height, int longestSide, bool enlarge) {
+  if (width <= 0 || height <= 0) return {};
+  const int longest = std::max(width, height);
+  int side = longestSide > 0 ? longestSide : longest;
+  if (!enlarge) side = std::min(side, longest);
+  const auto other = [side, longest](int length) {
+    return std::max(1, static_cast<int>(std::lround(double(length) * side / longest)));
+  };
+  return width >= height ? TFrameSize{side, other(height)} : TFrameSize{other(width), side};
+}
+
 const char* PhotoExtension(TPhotoFormat format) {
   switch (format) {
     case TPhotoFormat::Png:
@@ -91,11 +126,11 @@ const char* PhotoExtension(TPhotoFormat format) {
   return ".jpg";
 }
 
-TResult ShapePhoto(const TRgbImage& in, const TGeometry& geometry, int longestSide,
+TResult ShapePhoto(const TRgbImage& in, const TGeometry& geometry, TFrameSize frame,
                    TRgbImage& out) {
   IKInitialize();
   try {
-    vips::VImage image = Shape(Wrap(in), geometry, longestSide).cast(VIPS_FORMAT_USHORT);
+    vips::VImage image = Shape(Wrap(in), geometry, frame).cast(VIPS_FORMAT_USHORT);
     TRgbImage shaped;
     shaped.Width = image.width();
     shaped.Height = image.height();
@@ -105,19 +140,29 @@ TResult ShapePhoto(const TRgbImage& in, const TGeometry& geometry, int longestSi
     std::memcpy(shaped.Pixels.data(), data.get(), std::min(bytes, shaped.Pixels.size() * 2));
     out = std::move(shaped);
   } catch (const vips::VError& e) {
-    return TResult::Fail(TErrorCode::Internal, Message(e));
+    const std::string why = Message(e);
+    vips_error_clear();
+    return TResult::Fail(TErrorCode::Internal, why);
   }
   return {};
 }
 
-TResult SavePhoto(const TRgbImage& in, const TPhotoMeta& meta, const TGeometry& geometry,
-                  const TOutputSettings& output, const std::string& path) {
+TPrepResult SavePhoto(const TRgbImage& in, const TPhotoMeta& meta, const TGeometry& geometry,
+                      const TOutputSettings& output, const std::string& path, TFrameSize frame) {
   IKInitialize();
+  const auto failed = [&path](const std::string& why) {
+    return TPrepResult::Fail(TErrorCode::WriteFailed, TPrepFault::WriteFailed, path, why);
+  };
+  if (frame.Empty()) {
+    int w = in.Width, h = in.Height;
+    geometry.Shaped(w, h);
+    frame = FrameFor(w, h, output.LongestSide, output.Enlarge);
+  }
   TAtomicFile file(path);
-  if (!file.Ok()) return TResult::Fail(TErrorCode::WriteFailed, file.Error());
+  if (!file.Ok()) return failed(file.Error());
   const std::string part = file.TemporaryPath();
   try {
-    vips::VImage image = Shape(Wrap(in), geometry, output.LongestSide);
+    vips::VImage image = Shape(Wrap(in), geometry, frame);
     const bool deep = output.Format == TPhotoFormat::Png && meta.SixteenBit;
     if (deep) {
       image = image.cast(VIPS_FORMAT_USHORT);
@@ -149,10 +194,12 @@ TResult SavePhoto(const TRgbImage& in, const TPhotoMeta& meta, const TGeometry& 
         image.webpsave(part.c_str(), options->set("Q", quality));
         break;
     }
-  } catch (const vips::VError& e) {
-    return TResult::Fail(TErrorCode::WriteFailed, path + ": " + Message(e));
+  } catch (const vips::VError&) {
+    // libvips' words are its own and shared between threads: ours instead.
+    vips_error_clear();
+    return failed(path + ": cannot write the image");
   }
-  if (!file.Commit()) return TResult::Fail(TErrorCode::WriteFailed, file.Error());
+  if (!file.Commit()) return failed(file.Error());
   return {};
 }
 

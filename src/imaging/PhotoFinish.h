@@ -4,11 +4,14 @@
 
 #include "base/Result.h"
 #include "imaging/PhotoImage.h"
+#include "imaging/PrepResult.h"
 
 namespace kalvane {
 
-// Levelling and framing, in this order: a fine turn about the centre onto
-// white, quarter turns, then margins cut from each side of the turned photo.
+// Levelling and framing, in this order: a fine turn about the centre that
+// keeps the photo's size (the corners it uncovers filled from the photo's
+// own edge, mirrored, so no seam shows), quarter turns, then margins cut
+// from each side of the turned photo.
 struct TGeometry {
   double LevelDegrees = 0;  // positive: counter-clockwise
   int QuarterTurns = 0;     // counter-clockwise, 0 to 3
@@ -17,6 +20,8 @@ struct TGeometry {
   // Fraction of the longest side that the margins keep at the least.
   double KeptFraction() const;
   bool Valid() const;
+  // The size of a photo of `width` x `height` once turned and cut.
+  void Shaped(int& width, int& height) const;
 };
 
 enum class TPhotoFormat { Jpeg, Png, Webp };
@@ -26,18 +31,34 @@ struct TOutputSettings {
   int Quality = 90;     // JPEG and WebP, 1 to 100
   int LongestSide = 0;  // 0: as the photo comes
   bool KeepMetadata = false;
+  bool Enlarge = false;  // a photo shorter than LongestSide is scaled up to it
 };
+
+// The size photos are written at; empty: as shaped.
+struct TFrameSize {
+  int Width = 0, Height = 0;
+  bool Empty() const { return Width <= 0 || Height <= 0; }
+  bool operator==(const TFrameSize&) const = default;
+};
+
+// The frame of a shaped photo of `width` x `height`: its longest side
+// `longestSide` (0: as it is), and never longer than the photo's own
+// unless `enlarge`. The other side by the aspect, rounded once.
+TFrameSize FrameFor(int width, int height, int longestSide, bool enlarge);
 
 // ".jpg", ".png" or ".webp".
 const char* PhotoExtension(TPhotoFormat format);
 
-// The photo levelled, turned, cut and scaled so its longest side is
-// `longestSide` (0: not scaled).
-TResult ShapePhoto(const TRgbImage& in, const TGeometry& geometry, int longestSide, TRgbImage& out);
+// The photo levelled, turned, cut and scaled to exactly `frame` (empty:
+// not scaled).
+TResult ShapePhoto(const TRgbImage& in, const TGeometry& geometry, TFrameSize frame,
+                   TRgbImage& out);
 
-// Shapes and writes the photo. The file appears whole or not at all: it is
-// written beside the target and renamed over it.
-TResult SavePhoto(const TRgbImage& image, const TPhotoMeta& meta, const TGeometry& geometry,
-                  const TOutputSettings& output, const std::string& path);
+// Shapes and writes the photo at `frame`, or (empty) at the frame the
+// output settings give the photo alone. The file appears whole or not at
+// all: it is written beside the target and renamed over it.
+TPrepResult SavePhoto(const TRgbImage& image, const TPhotoMeta& meta, const TGeometry& geometry,
+                      const TOutputSettings& output, const std::string& path,
+                      TFrameSize frame = {});
 
 }  // namespace kalvane

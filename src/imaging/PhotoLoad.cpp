@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <utility>
 #include <vips/vips8>
 
 #include "imaging/ImageKit.h"
@@ -27,8 +28,20 @@ bool OneOf(const std::string& ext, std::initializer_list<const char*> list) {
   return std::any_of(list.begin(), list.end(), [&](const char* e) { return ext == e; });
 }
 
-TResult Unreadable(const std::string& path, const std::string& why) {
-  return TResult::Fail(TErrorCode::Unreadable, path + ": " + why);
+TPrepResult Unreadable(const std::string& path, const std::string& why,
+                       TPrepFault fault = TPrepFault::NotAnImage) {
+  return TPrepResult::Fail(TErrorCode::Unreadable, fault, path, path + ": " + why);
+}
+
+TPrepResult TooLarge(const std::string& path) {
+  return Unreadable(path, "image too large", TPrepFault::TooLarge);
+}
+
+// libvips keeps one error text for all threads and adds to it; what one
+// photo's load left there would be shown under the next. Its words are not
+// ours either: the reason is said in our own.
+void ForgetVipsError() {
+  vips_error_clear();
 }
 
 // The largest shrink of `choices` that keeps the longest side at least `atLeast`.
@@ -47,13 +60,30 @@ std::string Blob(const vips::VImage& image, const char* name) {
   return std::string(static_cast<const char*>(data), length);
 }
 
-TResult LoadWithVips(const std::string& path, int atLeast, TRgbImage& out, TPhotoMeta* meta) {
+// A file that decodes when its end may be missing was cut off.
+bool CutOff(const std::string& path) {
+  try {
+    vips::VImage::new_from_file(path.c_str(), vips::VImage::option()
+                                                  ->set("access", VIPS_ACCESS_SEQUENTIAL)
+                                                  ->set("fail_on", VIPS_FAIL_ON_NONE))
+        .avg();
+    return true;
+  } catch (const vips::VError&) {
+    ForgetVipsError();
+    return false;
+  }
+}
+
+TPrepResult LoadWithVips(const std::string& path, int atLeast, TRgbImage& out, TPhotoMeta* meta) {
   const char* loader = vips_foreign_find_load(path.c_str());
-  if (!loader) return Unreadable(path, "not a readable image");
+  if (!loader) {
+    ForgetVipsError();
+    return Unreadable(path, "not a readable image");
+  }
   try {
     vips::VImage header = vips::VImage::new_from_file(path.c_str());
     if (static_cast<long long>(header.width()) * header.height() > kIKMaxPixels)
-      return Unreadable(path, "image too large");
+      return TooLarge(path);
     const int longest = std::max(header.width(), header.height());
     vips::VOption* options = vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL);
     // JPEG decodes at 1/2, 1/4 or 1/8 almost for free; the rest is
@@ -104,22 +134,21 @@ TResult LoadWithVips(const std::string& path, int atLeast, TRgbImage& out, TPhot
       for (std::size_t i = 0; i < out.Pixels.size(); ++i)
         out.Pixels[i] = static_cast<std::uint16_t>(p[i] * 257);
     }
-  } catch (const vips::VError& e) {
-    std::string why = e.what();
-    while (!why.empty() && why.back() == '\n')
-      why.pop_back();
-    return Unreadable(path, "not a readable image (" + why + ")");
+  } catch (const vips::VError&) {
+    ForgetVipsError();
+    if (CutOff(path))
+      return Unreadable(path, "not a readable image (the file is cut off)", TPrepFault::CutOff);
+    return Unreadable(path, "not a readable image");
   }
   return {};
 }
 
-TResult LoadCameraFile(const std::string& path, int atLeast, TRgbImage& out, TPhotoMeta* meta) {
+TPrepResult LoadCameraFile(const std::string& path, int atLeast, TRgbImage& out, TPhotoMeta* meta) {
   auto raw = std::make_unique<LibRaw>();
   if (raw->open_file(path.c_str()) != LIBRAW_SUCCESS)
     return Unreadable(path, "not a readable camera file");
   const libraw_image_sizes_t& sizes = raw->imgdata.sizes;
-  if (static_cast<long long>(sizes.width) * sizes.height > kIKMaxPixels)
-    return Unreadable(path, "image too large");
+  if (static_cast<long long>(sizes.width) * sizes.height > kIKMaxPixels) return TooLarge(path);
   libraw_output_params_t& params = raw->imgdata.params;
   params.use_camera_wb = 1;
   params.output_bps = 16;
@@ -158,14 +187,50 @@ bool IsPhotoFile(const std::string& path) {
                {".jpg", ".jpeg", ".png", ".tif", ".tiff", ".webp", ".heic", ".heif", ".avif"});
 }
 
-TResult LoadPhoto(const std::string& path, int atLeast, TRgbImage& image, TPhotoMeta* meta) {
+TPrepResult LoadPhoto(const std::string& path, int atLeast, TRgbImage& image, TPhotoMeta* meta) {
   IKInitialize();
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec))
-    return TResult::Fail(TErrorCode::NotFound, path + ": no such file");
+    return TPrepResult::Fail(TErrorCode::NotFound, TPrepFault::Missing, path,
+                             path + ": no such file");
   image = {};
   if (IsCameraFile(path)) return LoadCameraFile(path, atLeast, image, meta);
   return LoadWithVips(path, atLeast, image, meta);
+}
+
+TPrepResult ReadPhotoSize(const std::string& path, int& width, int& height) {
+  IKInitialize();
+  width = height = 0;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec))
+    return TPrepResult::Fail(TErrorCode::NotFound, TPrepFault::Missing, path,
+                             path + ": no such file");
+  bool across = false;  // turned a quarter to be upright
+  if (IsCameraFile(path)) {
+    auto raw = std::make_unique<LibRaw>();
+    if (raw->open_file(path.c_str()) != LIBRAW_SUCCESS)
+      return Unreadable(path, "not a readable camera file");
+    width = raw->imgdata.sizes.width;
+    height = raw->imgdata.sizes.height;
+    across = (raw->imgdata.sizes.flip & 4) != 0;
+  } else {
+    if (!vips_foreign_find_load(path.c_str())) {
+      ForgetVipsError();
+      return Unreadable(path, "not a readable image");
+    }
+    try {
+      const vips::VImage header = vips::VImage::new_from_file(path.c_str());
+      width = header.width();
+      height = header.height();
+      if (vips_image_get_typeof(header.get_image(), VIPS_META_ORIENTATION) != 0)
+        across = header.get_int(VIPS_META_ORIENTATION) >= 5;
+    } catch (const vips::VError&) {
+      ForgetVipsError();
+      return Unreadable(path, "not a readable image");
+    }
+  }
+  if (across) std::swap(width, height);
+  return {};
 }
 
 }  // namespace kalvane

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "base/Result.h"
 #include "imaging/PhotoImage.h"
+#include "imaging/PrepResult.h"
 
 namespace kalvane {
 
@@ -17,6 +17,9 @@ bool IsCameraFile(const std::string& path);
 // embedded profile converted), flattened onto white when it has alpha.
 // `atLeast` > 0 lets the decoder shrink while the longest side stays at
 // least that long; 0 reads the full size.
-TResult LoadPhoto(const std::string& path, int atLeast, TRgbImage& image, TPhotoMeta* meta);
+TPrepResult LoadPhoto(const std::string& path, int atLeast, TRgbImage& image, TPhotoMeta* meta);
+
+// The size the photo is read at, upright, from its header only.
+TPrepResult ReadPhotoSize(const std::string& path, int& width, int& height);
 
 }  // namespace kalvane

@@ -493,6 +493,7 @@ void TfrmMain::btnDesignExportClick() {
   request.Design = chosen.DesignFolder;
   request.UseHelp = chosen.UseHelp;
   request.Title = chosen.Title;
+  request.Description = chosen.Description;
   request.Viewer = chosen.Viewer;
   request.Overwrite = !foreign.empty();
   request.Width = *width;

@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSpinBox>
@@ -136,10 +137,10 @@ TfrmTemplate::TfrmTemplate(IWindowDialogs& dialogs, const std::string& templateF
     : QDialog(parent), Dialogs(dialogs), TemplateFolder(WithTrailingSlash(templateFolder)) {
   setObjectName("frmTemplate");
   setWindowTitle(U(kTemplateCaption));
-  // Taller than the first window for the product's name and the viewer's
-  // settings.
-  setMinimumSize(550, 480);
-  resize(642, 540);
+  // Taller than the first window for the product's name and text, the
+  // output folder and the viewer's settings.
+  setMinimumSize(550, 580);
+  resize(642, 640);
   auto* gboxTheme = new QGroupBox(U("テーマを選択"), this);
   gboxTheme->setObjectName("gboxTheme");
   lboxTheme = new QListWidget(gboxTheme);
@@ -195,6 +196,27 @@ TfrmTemplate::TfrmTemplate(IWindowDialogs& dialogs, const std::string& templateF
   auto* lblTitle = new QLabel(U("商品名(&N)"), this);
   lblTitle->setObjectName("lblTitle");
   lblTitle->setBuddy(edtTitle);
+  edtDescription = new QPlainTextEdit(this);
+  edtDescription->setObjectName("edtDescription");
+  edtDescription->setTabChangesFocus(true);
+  edtDescription->setPlaceholderText(U("商品の説明（素材、サイズ、色など）"));
+  edtDescription->setToolTip(
+      U("ページの商品名の近くに表示されます。空欄のときは説明文を入れません"));
+  edtDescription->setFixedHeight(edtDescription->fontMetrics().lineSpacing() * 3 + 12);
+  auto* lblDescription = new QLabel(U("説明(&D)"), this);
+  lblDescription->setObjectName("lblDescription");
+  lblDescription->setBuddy(edtDescription);
+  edtOutputFolder = new QLineEdit(this);
+  edtOutputFolder->setObjectName("edtOutputFolder");
+  edtOutputFolder->setPlaceholderText(U("空欄のときは作成時に選びます"));
+  edtOutputFolder->setToolTip(U("ページ一式を書き出すフォルダです。ないときは作成します"));
+  auto* lblOutputFolder = new QLabel(U("出力先(&O)"), this);
+  lblOutputFolder->setObjectName("lblOutputFolder");
+  lblOutputFolder->setBuddy(edtOutputFolder);
+  auto* btnOutputFolder = new QPushButton(U("参照..."), this);
+  btnOutputFolder->setObjectName("btnOutputFolder");
+  btnOutputFolder->setToolTip(U(kPickOutputFolder));
+  connect(btnOutputFolder, &QPushButton::clicked, this, &TfrmTemplate::btnOutputFolderClick);
 
   auto* gboxViewer = new QGroupBox(U("ビューワーの動き"), this);
   gboxViewer->setObjectName("gboxViewer");
@@ -243,12 +265,17 @@ TfrmTemplate::TfrmTemplate(IWindowDialogs& dialogs, const std::string& templateF
   bottom->addStretch();
   bottom->addWidget(btnCreate);
   bottom->addWidget(btnCencel);
-  auto* titleRow = new QHBoxLayout;
-  titleRow->addWidget(lblTitle);
-  titleRow->addWidget(edtTitle, 1);
+  auto* pageGrid = new QGridLayout;
+  pageGrid->addWidget(lblTitle, 0, 0);
+  pageGrid->addWidget(edtTitle, 0, 1, 1, 2);
+  pageGrid->addWidget(lblDescription, 1, 0, Qt::AlignTop);
+  pageGrid->addWidget(edtDescription, 1, 1, 1, 2);
+  pageGrid->addWidget(lblOutputFolder, 2, 0);
+  pageGrid->addWidget(edtOutputFolder, 2, 1);
+  pageGrid->addWidget(btnOutputFolder, 2, 2);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(columns, 1);
-  layout->addLayout(titleRow);
+  layout->addLayout(pageGrid);
   layout->addWidget(gboxViewer);
   layout->addLayout(bottom);
   auto* sbarMain = new QStatusBar(this);
@@ -270,6 +297,9 @@ TfrmTemplate::TfrmTemplate(IWindowDialogs& dialogs, const std::string& templateF
 void TfrmTemplate::showEvent(QShowEvent* event) {
   Placed = true;
   Result = {};
+  // Each page set names its folder anew, so one cannot replace another's
+  // by a folder left from before.
+  edtOutputFolder->clear();
   if (!wBrows) {
     wBrows = new QWebEngineView(this);
     wBrows->setObjectName("wBrows");
@@ -354,28 +384,59 @@ void TfrmTemplate::SelectDesignIndex(int index) {
   if (index >= 0 && index < DesignCount()) SelectDesign(*Design(index));
 }
 
-void TfrmTemplate::btnCreateClick() {
-  Result = {};
-  const std::optional<std::string> folder = Dialogs.PickFolder(kPickOutputFolder, lastFolder);
-  if (!folder) return;
+void TfrmTemplate::btnOutputFolderClick() {
+  const QString typed = edtOutputFolder->text().trimmed();
+  const std::optional<std::string> folder =
+      Dialogs.PickFolder(kPickOutputFolder, typed.isEmpty() ? lastFolder : typed.toStdString());
+  if (folder) edtOutputFolder->setText(QString::fromStdString(*folder));
+}
+
+std::string TfrmTemplate::OutputFolder() {
+  QString typed = edtOutputFolder->text().trimmed();
+  std::string folder;
+  if (typed.isEmpty()) {
+    const std::optional<std::string> picked = Dialogs.PickFolder(kPickOutputFolder, lastFolder);
+    if (!picked) return {};
+    folder = *picked;
+  } else {
+    // A name of its own is taken from the home folder, as "~/" says.
+    if (typed == "~" || typed.startsWith("~/")) typed = QDir::homePath() + typed.mid(1);
+    folder = QDir::home().absoluteFilePath(typed).toStdString();
+  }
   // A refused folder (the root, a system folder) leaves the window open
   // for another choice.
-  const TPageSetFolder target(*folder);
+  const TPageSetFolder target(folder);
   if (const kalvane::TResult place = target.CheckPlace(TemplateFolder, designFolder); !place.Ok()) {
     Dialogs.ShowError(kErrorCaption, std::string(ExportFailureText(place.Code)) + "\r" +
-                                         (target.Path().empty() ? *folder : target.Path()));
-    return;
+                                         (target.Path().empty() ? folder : target.Path()));
+    return {};
   }
-  lastFolder = *folder;
-  Result.Folder = target.Path();
+  std::error_code ec;
+  std::filesystem::create_directories(target.Path(), ec);
+  if (ec) {
+    Dialogs.ShowError(kErrorCaption,
+                      std::string(kCannotMakeFolder) + "\r" + target.Path() + "\r" + ec.message());
+    return {};
+  }
+  lastFolder = folder;
+  return target.Path();
+}
+
+void TfrmTemplate::btnCreateClick() {
+  Result = {};
+  const std::string folder = OutputFolder();
+  if (folder.empty()) return;
+  Result.Folder = folder;
   Result.DesignFolder = designFolder;
   Result.OpenAfter = chkAfterOpen->isChecked();
   Result.UseHelp = chkUseHelp->isChecked();
   Result.Title = CleanTitle(edtTitle->text().toStdString());
+  Result.Description = edtDescription->toPlainText().trimmed().toStdString();
   Result.Viewer = ViewerSettings();
   // Kept for the project's next page set; a settings file that cannot be
   // written costs only that, not this export.
   (void)Titles.SetTitle(Project, Result.Title);
+  (void)Titles.SetDescription(Project, Result.Description);
   accept();
 }
 
@@ -384,6 +445,7 @@ void TfrmTemplate::SetProject(const std::string& projectPath) {
   ProjectSet = true;
   Project = projectPath;
   edtTitle->setText(QString::fromStdString(Titles.Title(projectPath)));
+  edtDescription->setPlainText(QString::fromStdString(Titles.Description(projectPath)));
 }
 
 TViewerSettings TfrmTemplate::ViewerSettings() const {

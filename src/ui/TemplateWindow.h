@@ -13,6 +13,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class QPlainTextEdit;
 class QSpinBox;
 class QLabel;
 class QListWidget;
@@ -67,7 +68,8 @@ class TfrmTemplate : public QDialog, public ITemplateWindowSettings {
     std::string DesignFolder;
     bool OpenAfter = false;
     bool UseHelp = true;
-    std::string Title;  // the product's name; empty keeps the design's placeholder
+    std::string Title;        // the product's name; empty keeps the design's placeholder
+    std::string Description;  // the product's text; empty: the page has none
     TViewerSettings Viewer;
   };
   TResult GetResult() const { return Result; }
@@ -75,8 +77,8 @@ class TfrmTemplate : public QDialog, public ITemplateWindowSettings {
   void SelectDesignIndex(int index);
   int DesignCount() const { return static_cast<int>(designItems.size()); }
   TflmDesignIem* Design(int i) const { return designItems[static_cast<std::size_t>(i)]; }
-  // The project the page set is for: its product name comes back from the
-  // settings (an unsaved project starts without one).
+  // The project the page set is for: its product name and text come back
+  // from the settings (an unsaved project starts without them).
   void SetProject(const std::string& projectPath);
   // The settings file the names are kept in (the user's by default).
   void SetSettingsPath(const std::string& path) { Titles = TPageTitles(path); }
@@ -88,6 +90,7 @@ class TfrmTemplate : public QDialog, public ITemplateWindowSettings {
 
   void lboxThemeClick();
   void btnCreateClick();
+  void btnOutputFolderClick();
 
   // ITemplateWindowSettings
   TWindowBounds Bounds() const override;
@@ -115,6 +118,9 @@ class TfrmTemplate : public QDialog, public ITemplateWindowSettings {
   void FillDesigns(const std::string& themeFolder, const std::vector<std::string>& names);
   void SelectDesign(TflmDesignIem& entry);
   void UpdateViewerChecks();
+  // The folder typed or picked, made if missing; empty (the user told
+  // why, or cancelled) when there is none to write into.
+  std::string OutputFolder();
 
   IWindowDialogs& Dialogs;
   std::string TemplateFolder;
@@ -126,6 +132,8 @@ class TfrmTemplate : public QDialog, public ITemplateWindowSettings {
   QCheckBox* chkAfterOpen = nullptr;
   QCheckBox* chkUseHelp = nullptr;
   QLineEdit* edtTitle = nullptr;
+  QPlainTextEdit* edtDescription = nullptr;
+  QLineEdit* edtOutputFolder = nullptr;
   QCheckBox* chkAutoplay = nullptr;
   QCheckBox* chkSpinOnce = nullptr;
   QCheckBox* chkStopOnTouch = nullptr;

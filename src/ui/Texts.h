@@ -82,6 +82,8 @@ inline constexpr const char* kNoDesigns = "テーマの中にデザインがあ�
 inline constexpr const char* kBrokenTheme =
     "テーマ又はテーマファイルが正しくインストールされていません (Update List)";
 inline constexpr const char* kPickOutputFolder = "出力先フォルダを選択してください";
+// An output folder that could not be made; the folder and the reason follow.
+inline constexpr const char* kCannotMakeFolder = "出力先フォルダを作成できませんでした。";
 inline constexpr const char* kDesignExportDone =
     "テンプレートデザインデータの書き出しが完了しました";
 inline constexpr const char* kDesignExportFailed =

@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/AppUtil.h"
 #include "imaging/ImageKit.h"
+#include "qt/InstanceSlot.h"
 #include "ui/AboutDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/Texts.h"
@@ -27,17 +29,26 @@ int main(int argc, char** argv) {
   for (const QString& argument : QApplication::arguments().mid(1))
     arguments.push_back(argument.toStdString());
   TfrmMain window(nullptr, "", arguments);
+  // A second editor (fotomill opens one for its project) shows beside the
+  // first rather than exactly on top of it.
+  const kalvane::qt::TInstanceSlot instance(
+      "kalvane", kalvane::PrepareExportTempFolder().Ok() ? kalvane::GetExportTempFolder() : "");
+  const auto show = [&window, &instance] {
+    window.show();
+    const int offset = instance.Offset();
+    if (offset > 0) window.move(window.pos() + QPoint(offset, offset));
+  };
   // The splash shows for 2.5 s while the event loop runs; tests and
   // scripts skip it.
   if (std::getenv("KALVANE_NO_SPLASH")) {
-    window.show();
+    show();
   } else {
     auto* splash = new TfrmAbout;
     splash->setAttribute(Qt::WA_DeleteOnClose);
     splash->show();
-    QTimer::singleShot(2500, &window, [splash, &window] {
+    QTimer::singleShot(2500, &window, [splash, &show] {
       splash->close();
-      window.show();
+      show();
     });
   }
   const int status = QApplication::exec();

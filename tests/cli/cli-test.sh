@@ -45,6 +45,26 @@ done
 grep -q 'var help = "false";' "$work/site/velzoom.js" || { echo "FAIL help not switched off"; failed=$((failed + 1)); }
 grep -q '<title>Cup &amp; &quot;Saucer&quot; &lt;Blue&gt;' "$work/site/velzoom.html" || { echo "FAIL title not in the page"; failed=$((failed + 1)); }
 grep -q '商品名' "$work/site/velzoom.html" && { echo "FAIL the placeholder stayed"; failed=$((failed + 1)); }
+grep -q 'ここに商品の説明\|data-vz-description' "$work/site/velzoom.html" && fail "the sample text or its place stayed"
+# The product's text, a name that says the design's subtitle itself, and
+# the viewer's turn as the command line sets it.
+expect "a page set with its text and turn" 0 "page set in" \
+  "$cli" design "$project" --design simple/light -o "$work/told" --search "$samples/turntable" \
+  --width 100 --title 'Mug 360° ビュー' --description $'Glaze <b>\n300 ml' --autoplay loop \
+  --resume-after 5 --on-touch pause --load-on click
+grep -q '<title>Mug 360° ビュー</title>' "$work/told/velzoom.html" || fail "the title says 360° twice"
+grep -q 'data-vz-description>Glaze &lt;b&gt;<br>' "$work/told/velzoom.html" || fail "the text is not in the page"
+for v in 'autoplay = "true"' 'spinOnce = "false"' 'resumeAfter = "5"' 'stopOnTouch = "false"' 'loadOn = "click"'; do
+  grep -q "^var $v;" "$work/told/velzoom.js" || fail "velzoom.js lacks $v"
+done
+expect "--autoplay none" 0 "page set in" \
+  "$cli" design "$project" --design simple/light -o "$work/told" --search "$samples/turntable" \
+  --width 100 --autoplay none
+grep -q '^var autoplay = "false";' "$work/told/velzoom.js" || fail "--autoplay none left the turn on"
+for bad in "--autoplay sometimes" "--resume-after 5s" "--resume-after 3601" "--on-touch hold" "--load-on scroll"; do
+  expect "design refuses $bad" 2 "${bad%% *} (takes|must be)" \
+    "$cli" design "$project" --design simple/light -o "$work/s" $bad
+done
 # Where a page set may go, and what it may replace.
 expect "the root takes no page set" 1 "/: a system folder takes no page set" \
   "$cli" design "$project" --design simple/light -o / --search "$samples/turntable"
@@ -143,8 +163,12 @@ expect "a link into a missing folder is refused" 1 "lost.swf: the link names .*w
 # messages and exit statuses wherever they are made.
 for cmd in load info export mobile designs design serve preview align new; do
   expect "$cmd refuses an unknown option" 2 "unknown option --bogus" "$cli" $cmd --bogus "$project"
-  expect "$cmd --help shows the usage" 0 "usage: kalvane-cli load" "$cli" $cmd --help
+  expect "$cmd --help shows its usage" 0 "^usage: kalvane-cli $cmd( |\$)" "$cli" $cmd --help
+  shown=$("$cli" $cmd --help | grep -cE '^(usage: | {7})kalvane-cli ')
+  [ "$shown" = 1 ] || fail "$cmd --help shows the usage of $shown commands"
 done
+expect "design --help names its options" 0 "--description TEXT.*--autoplay none\|once\|loop" \
+  bash -c "'$cli' design --help | tr '\n' ' '"
 expect "-o at the end needs its value" 2 "^kalvane-cli: -o needs a file name" "$cli" export "$project" -o
 expect "--output at the end too" 2 "^kalvane-cli: --output needs a file name" "$cli" align "$project" --output
 expect "design's -o needs a folder" 2 "-o needs a folder" "$cli" design "$project" --design simple/light -o

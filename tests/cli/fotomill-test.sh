@@ -41,7 +41,7 @@ awk -v s="$s" 'BEGIN {exit !(s < 1.03)}' || fail "cleaned means spread $s"
 expect "a bare --white-background before a photo" 0 "prepared 1 of 1" \
   "$tool" --white-background "$work/shoot/s1.jpg" -o "$work/bare"
 expect "a threshold after =" 0 "prepared 1 of 1" \
-  "$tool" --white-background=20 "$work/shoot/s1.jpg" -o "$work/bare"
+  "$tool" --white-background=20 "$work/shoot/s1.jpg" -o "$work/bare2"
 
 # Names in the editor's order, formats and turns.
 mkdir -p "$work/order"
@@ -54,8 +54,54 @@ expect "a quarter turn makes a landscape photo upright" 0 "prepared 1 of 1" \
   "$tool" --rotate 90 --size 300 -o "$work/turned" "$work/order/p2.jpg"
 [ "$(width "$work/turned/p2.jpg")x$(height "$work/turned/p2.jpg")" = 225x300 ] ||
   fail "turned size $(width "$work/turned/p2.jpg")x$(height "$work/turned/p2.jpg")"
-expect "levelled" 0 "prepared 1 of 1" "$tool" --level -3.5 --size 300 -o "$work/level" "$work/order/p2.jpg"
 expect "help" 0 "usage: fotomill" "$tool" --help
+
+# Levelled photos keep their frame, each photo with its own angle.
+size() { echo "$(width "$1")x$(height "$1")"; }
+printf '# name angle\nturntable_01.jpg 2.5\nturntable_02 -1.25\n' >"$work/levels.txt"
+expect "levelled, one angle and each its own" 0 "prepared 3 of 3 photos into .* at 1600 x 1200" \
+  "$tool" --level -3.5 --level-file "$work/levels.txt" -o "$work/level" \
+  "$samples/turntable_00.jpg" "$samples/turntable_01.jpg" "$samples/turntable_02.jpg"
+for f in "$work"/level/*.jpg; do [ "$(size "$f")" = 1600x1200 ] || fail "$f is $(size "$f")"; done
+cmp -s "$work/level/turntable_01.jpg" "$work/level/turntable_02.jpg" && fail "two levels, one photo"
+printf 'nothing.jpg 1\n' >"$work/bad-levels.txt"
+expect "a level for no photo" 2 "bad-levels.txt:1: nothing.jpg is none of the photos" \
+  "$tool" --level-file "$work/bad-levels.txt" -o "$work/x" "$samples/turntable_00.jpg"
+printf 'turntable_00.jpg 50\n' >"$work/bad-levels.txt"
+expect "a level beyond 45" 2 "angle from -45 to 45" \
+  "$tool" --level-file "$work/bad-levels.txt" -o "$work/x" "$samples/turntable_00.jpg"
+
+# One size for the whole run, and never larger than the photos unless asked.
+expect "not enlarged" 0 "at 1600 x 1200" "$tool" --size 2000 -o "$work/big" "$samples/turntable_00.jpg"
+[ "$(size "$work/big/turntable_00.jpg")" = 1600x1200 ] || fail "enlarged to $(size "$work/big/turntable_00.jpg")"
+expect "enlarged when asked" 0 "at 2000 x 1500" \
+  "$tool" --size 2000 --enlarge -o "$work/bigger" "$samples/turntable_00.jpg"
+[ "$(size "$work/bigger/turntable_00.jpg")" = 2000x1500 ] || fail "not enlarged: $(size "$work/bigger/turntable_00.jpg")"
+mkdir -p "$work/odd"
+vips embed "$samples/turntable_00.jpg" "$work/odd/a.jpg" 0 0 1600 1227 --extend copy
+vips embed "$samples/turntable_01.jpg" "$work/odd/b.png" 0 0 1600 1227 --extend copy
+expect "a JPEG and a PNG of one shoot" 0 "prepared 2 of 2" "$tool" --size 600 -o "$work/odd-out" "$work/odd"
+[ "$(size "$work/odd-out/a.jpg")" = "$(size "$work/odd-out/b.jpg")" ] ||
+  fail "one run, two sizes: $(size "$work/odd-out/a.jpg") and $(size "$work/odd-out/b.jpg")"
+
+# A second shoot into the same folder never mixes with the first.
+expect "a first shoot" 0 "prepared 6 of 6" "$tool" --size 200 --name 'shoe-{index:03}' -o "$work/shoe" "$work/shoot"
+expect "a second shoot is refused" 1 "holds 6 files of an earlier run.*--replace" \
+  bash -c "set -o pipefail; '$tool' --size 200 --name 'shoe-{index:03}' -o '$work/shoe' '$work/shoot/s1.jpg' '$work/shoot/s2.jpg' 2>&1 | tr '\n' ' '"
+[ "$(ls "$work/shoe" | wc -l)" = 6 ] || fail "the refused shoot changed the folder: $(ls "$work/shoe")"
+expect "--replace removes the first shoot" 0 "prepared 2 of 2" \
+  "$tool" --replace --size 200 --name 'shoe-{index:03}' -o "$work/shoe" "$work/shoot/s1.jpg" "$work/shoot/s2.jpg"
+[ "$(ls "$work/shoe" | tr '\n' ' ')" = "shoe-001.jpg shoe-002.jpg " ] || fail "mixed: $(ls "$work/shoe")"
+
+# What the window sets, on the command line too.
+expect "feather, shadows, reference, crop, metadata" 0 "prepared 3 of 3 photos into .* at 270 x 180" \
+  "$tool" --match-exposure --reference turntable_02 --white-background --feather 4 --remove-shadows \
+  --crop 5,10,5,10 --keep-metadata --size 270 -o "$work/all" \
+  "$samples/turntable_00.jpg" "$samples/turntable_01.jpg" "$samples/turntable_02.jpg"
+expect "the reference by number" 0 "prepared 2 of 2" \
+  "$tool" --match-exposure --reference 2 --size 100 -o "$work/ref2" "$samples/turntable_00.jpg" "$samples/turntable_01.jpg"
+expect "no such reference" 2 "--reference nope: is neither" \
+  "$tool" --match-exposure --reference nope -o "$work/x" "$samples/turntable_00.jpg"
 
 # Refusals.
 expect "no output folder" 2 "no output folder" "$tool" "$work/order"
@@ -63,7 +109,8 @@ expect "no photos" 2 "no photos given" "$tool" -o "$work/x"
 expect "-o without a folder" 2 "needs" "$tool" "$work/order" -o
 for bad in "--rotate 45" "--rotate 360" "--size 0" "--size 12px" "--format gif" "--quality 101" \
   "--level 50" "--level ten" "--white-background=abc" "--white-background=150" "--name {bad}" \
-  "--name fixed" "--frobnicate" "--match-exposure=yes"; do
+  "--name fixed" "--frobnicate" "--match-exposure=yes" "--feather 60" "--crop 1,2,3" \
+  "--crop 50,0,50,0" "--enlarge=yes" "--replace=1" "--reference 9"; do
   # shellcheck disable=SC2086
   expect "refused: $bad" 2 "see fotomill --help" "$tool" $bad -o "$work/x" "$work/order"
 done

@@ -1,6 +1,7 @@
 // Page sets as a shop uses them, in headless Chromium as a desktop and as
-// a touch phone: the product's name, everything in the first screen, the
-// words for the device, autoplay rules, loading when seen, the embed
+// a touch phone: the product's name, no sample text, everything in the
+// first screen, the picture clear of the controls and the help, the words
+// for the device, autoplay rules and pace, loading when seen, the embed
 // snippet and the sharper movie for zooming.
 // usage: pages.mjs KALVANE_CLI FOLDER TITLE THEME/DESIGN...
 import fs from "node:fs";
@@ -75,6 +76,9 @@ for (const design of designs) {
         label: viewer.getAttribute("aria-label"),
         viewer: box(viewer),
         buttons: [...viewer.querySelectorAll(".vz-bar button")].map(box),
+        picture: box(viewer.querySelector("canvas")),
+        help: viewer.dataset.help === "shown" ? box(viewer.querySelector(".vz-help")) : null,
+        sample: document.body.innerText.includes("ここに商品の説明") || !!document.querySelector("[data-vz-description]"),
         width: innerWidth, height: innerHeight, scrollWidth: document.documentElement.scrollWidth,
         words: document.body.innerText + " " + (viewer.getAttribute("aria-description") || "") + " " +
           (viewer.querySelector(".vz-help") || { textContent: "" }).textContent,
@@ -89,6 +93,11 @@ for (const design of designs) {
     check(inside(seen.headingBox), `${name}: heading outside the first screen`);
     check(seen.buttons.length >= 4 && seen.buttons.every(inside), `${name}: buttons ${JSON.stringify(seen.buttons)}`);
     check(seen.scrollWidth <= seen.width, `${name}: scrolls sideways (${seen.scrollWidth})`);
+    check(!seen.sample, `${name}: the design's sample text, or its place, is published`);
+    const clear = (b) => b.bottom <= seen.picture.top || b.top >= seen.picture.bottom ||
+      b.right <= seen.picture.left || b.left >= seen.picture.right;
+    check(seen.buttons.every(clear), `${name}: buttons over the picture ${JSON.stringify(seen.picture)}`);
+    check(seen.help && clear(seen.help), `${name}: the help ${JSON.stringify(seen.help)} over the picture`);
     if (profile === "phone") {
       check(!mouseWords.test(seen.words), `${name}: mouse words on a phone: ${seen.words.match(mouseWords)}`);
       check(/スワイプ/.test(seen.hint) && /ピンチ/.test(seen.hint), `${name}: hint "${seen.hint}"`);
@@ -116,15 +125,22 @@ for (const design of designs) {
     bitmaps(large)[0].height === 2 * bitmaps(movie)[0].height,
     `the sharper movie's frames are ${bitmaps(large)[0].width}x${bitmaps(large)[0].height}`);
   const embed = fs.readFileSync(path.join(site, "embed.html"), "utf8");
-  check(/<iframe src="velzoom.html"[^>]* allow="fullscreen"/.test(embed),
+  check(/<iframe src="viewer.html"[^>]* allow="fullscreen"/.test(embed),
     `embed.html: ${embed}`);
 }
 
-// Autoplay: one turn that ends where it began.
+// Autoplay: one turn at the design's pace, long enough to follow, that
+// ends where it began.
 {
   const { page, close } = await open("simple-light", "desktop");
+  const now = () => page.evaluate(() => performance.now());
   await page.waitForFunction(() => document.querySelector("[data-velzoom]").dataset.playing === "1", null, { timeout: 20000 });
-  await page.waitForFunction(() => document.querySelector("[data-velzoom]").dataset.playing === "0", null, { timeout: 20000 });
+  const start = await now();
+  await page.waitForFunction(() => document.querySelector("[data-velzoom]").dataset.playing === "0", null, { timeout: 30000 });
+  const seconds = (await now() - start) / 1000;
+  const pace = Number(await page.evaluate(() => window.turnSeconds));
+  check(pace >= 4 && seconds > 0.8 * pace && seconds < 1.5 * pace,
+    `spin once: a turn of ${seconds.toFixed(1)} s at the design's ${pace} s`);
   check(await data(page, "frame") === "0", "spin once: stops at the first frame again");
   await close();
 }
@@ -189,28 +205,55 @@ for (const [site, motion] of [["endless", "reduce"], ["still", "no-preference"]]
   await close();
 }
 
-// The snippet in a page: its frame plays the page set.
-{
-  const { page, problems, close } = await open("simple-dark", "desktop", { page: "embed.html" });
+// The snippet in a shop's page, on a desktop and on a phone: its frame
+// holds the viewer alone, the picture as wide as the frame at the movie's
+// shape with the strip under it, nothing cut; it plays and turns there.
+fs.writeFileSync(path.join(folder, "simple-dark", "shop.html"),
+  "<!doctype html><html lang=\"ja\"><head><meta charset=\"utf-8\"><link rel=\"icon\" href=\"data:,\">" +
+  "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"></head>" +
+  "<body style=\"margin:0;padding:16px\"><h1>Shop</h1>" +
+  fs.readFileSync(path.join(folder, "simple-dark", "embed.html"), "utf8") + "</body></html>");
+for (const profile of ["desktop", "phone"]) {
+  const name = `embed ${profile}`;
+  const { page, problems, close } = await open("simple-dark", profile, { page: "shop.html" });
   const frame = await (await page.waitForSelector("iframe")).contentFrame();
   await frame.waitForFunction(() => {
     const e = document.querySelector("[data-velzoom]");
     return e && e.dataset.state === "ready";
   }, null, { timeout: 20000 });
-  const inFrame = await frame.evaluate(() => ({
-    top: window.top !== window.self,
-    frames: document.querySelector("[data-velzoom]").dataset.frames,
-    fullscreen: !!document.querySelector(".vz-bar button[title=\"全画面\"]"),
-  }));
-  check(inFrame.top && inFrame.frames === "24", `embed: plays in its frame ${JSON.stringify(inFrame)}`);
-  check(inFrame.fullscreen, "embed: full screen allowed in the frame");
-  const box = await page.$eval("iframe", (f) => { const r = f.getBoundingClientRect(); return { x: r.x + r.width / 2, y: r.y + r.height / 2 }; });
+  const outer = await page.$eval("iframe", (f) => {
+    const r = f.getBoundingClientRect();
+    return { width: r.width, height: r.height, room: document.body.clientWidth - 32 };
+  });
+  const inFrame = await frame.evaluate(() => {
+    const e = document.querySelector("[data-velzoom]");
+    const box = (x) => { const r = x.getBoundingClientRect(); return { left: r.left, top: r.top, width: r.width, height: r.height }; };
+    return {
+      top: window.top !== window.self,
+      frames: e.dataset.frames,
+      fullscreen: !!document.querySelector(".vz-bar button[title=\"全画面\"]"),
+      viewer: box(e), picture: box(e.querySelector("canvas")),
+      width: innerWidth, height: innerHeight, scroll: document.documentElement.scrollHeight,
+      other: !!document.querySelector("h1, .lead, [data-vz-hint]"),
+    };
+  });
+  check(inFrame.top && inFrame.frames === "24", `${name}: plays in its frame ${JSON.stringify(inFrame)}`);
+  check(inFrame.fullscreen, `${name}: full screen allowed in the frame`);
+  check(!inFrame.other, `${name}: the frame holds more than the viewer`);
+  check(Math.abs(outer.width - Math.min(outer.room, 960)) < 1, `${name}: frame ${outer.width} wide in ${outer.room}`);
+  const v = inFrame.viewer, p = inFrame.picture;
+  // the frame's height may fall between two pixels
+  check(v.left === 0 && v.top === 0 && Math.abs(v.width - inFrame.width) < 1 &&
+    Math.abs(v.height - inFrame.height) < 1 && inFrame.scroll <= inFrame.height + 1,
+  `${name}: the viewer does not fill its frame ${JSON.stringify(inFrame)}`);
+  check(Math.abs(p.width - inFrame.width) < 1 && Math.abs(p.height / p.width - 0.75) < 0.01,
+    `${name}: picture ${p.width}x${p.height} in a frame ${inFrame.width}x${inFrame.height}`);
   await frame.$eval("[data-velzoom]", (e) => e.focus());
   const before = await frame.$eval("[data-velzoom]", (e) => e.dataset.frame);
   await page.keyboard.press("ArrowRight");
   const after = await frame.$eval("[data-velzoom]", (e) => e.dataset.frame);
-  check(before !== after, `embed: turns in its frame (${before} -> ${after}, at ${box.x},${box.y})`);
-  check(problems.length === 0, `embed: console errors: ${problems.join(" | ")}`);
+  check(before !== after, `${name}: turns in its frame (${before} -> ${after})`);
+  check(problems.length === 0, `${name}: console errors: ${problems.join(" | ")}`);
   await close();
 }
 

@@ -1,6 +1,7 @@
 // The preparation tool's window offscreen: photos added by picker and by
-// drop, the preview following the settings, a run with its progress,
-// cancel and project, the settings kept, and what it refuses.
+// drop, the preview following the settings, each photo's own level, a run
+// with its progress, cancel and project, what it says of each photo, a
+// second run into the same folder, the settings kept, and what it refuses.
 // libvips (through GLib) first: Qt's keywords would change GLib's headers.
 #include <vips/vips8>
 // clang-format off
@@ -17,6 +18,7 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QUrl>
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +28,7 @@
 #include "TestImages.h"
 #include "base/RunProgram.h"
 #include "fotomill/FotomillWindow.h"
+#include "qt/InstanceSlot.h"
 
 namespace fs = std::filesystem;
 using kalvane::fotomill::TfrmFotomill;
@@ -38,6 +41,7 @@ class TScriptedDialogs : public kalvane::fotomill::IFotomillDialogs {
  public:
   std::deque<std::vector<std::string>> Files;
   std::deque<std::optional<std::string>> Folders;
+  std::deque<bool> Answers;
   std::vector<std::string> Log;
 
   std::vector<std::string> PickFiles(const std::string&) override {
@@ -56,6 +60,12 @@ class TScriptedDialogs : public kalvane::fotomill::IFotomillDialogs {
   }
   void Warn(const std::string& text) override { Log.push_back("warn:" + text); }
   void Inform(const std::string& text) override { Log.push_back("inform:" + text); }
+  bool Ask(const std::string& text) override {
+    Log.push_back("ask:" + text);
+    const bool yes = !Answers.empty() && Answers.front();
+    if (!Answers.empty()) Answers.pop_front();
+    return yes;
+  }
   kalvane::TResult RunProgram(const std::vector<std::string>& argv) override {
     Log.push_back("run:" + argv.at(1));
     return kalvane::RunProgram(argv, LogFile, 120);
@@ -77,6 +87,14 @@ bool Has(const std::vector<std::string>& log, const std::string& start) {
   for (const std::string& line : log)
     if (line.rfind(start, 0) == 0) return true;
   return false;
+}
+
+std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace
@@ -196,7 +214,7 @@ class FotomillTest : public QObject {
     QCOMPARE(white.pixelColor(white.width() - 3, white.height() - 3), QColor(255, 255, 255));
     // A level turns onto white and a grid lays lines over it.
     Type("spnLevel", "5");
-    QCOMPARE(window->Settings().Geometry.LevelDegrees, 5.0);
+    QCOMPARE(window->Settings().GeometryFor(window->Photos()[0]).LevelDegrees, 5.0);
     WaitForPreview();
     Click("chkGrid");
     WaitForPreview();
@@ -247,7 +265,8 @@ class FotomillTest : public QObject {
     }
     QVERIFY(Has(dialogs->Log, "inform:4 枚の写真を変換しました。"));
     QVERIFY(Has(dialogs->Log, "run:new"));
-    const std::string project = dir->File("out/fotomill.vpj");
+    // Named after its folder, so two shoots' projects do not share a name.
+    const std::string project = dir->File("out/out.vpj");
     QVERIFY2(fs::exists(project), qPrintable(QString::fromStdString(dialogs->Log.back())));
     QCOMPARE(dialogs->Log.back(), "start:kalvane " + project);
     QVERIFY(kalvane::test::ReadText(project).find("cup-004.jpg") != std::string::npos);
@@ -262,7 +281,8 @@ class FotomillTest : public QObject {
     dialogs->Files.push_back(shots);
     Click("btnAddFiles");
     Find<QCheckBox>("chkOpenInKalvane")->setChecked(false);
-    Type("spnSize", "3000");  // upscaled: slow enough to stop
+    Type("spnSize", "3000");
+    Click("chkEnlarge");  // upscaled: slow enough to stop
     Click("btnRun");
     QVERIFY(Find<QPushButton>("btnCancel")->isEnabled());
     QVERIFY(!Find<QPushButton>("btnRun")->isEnabled());
@@ -271,6 +291,7 @@ class FotomillTest : public QObject {
     QVERIFY(Find<QLabel>("lblStatus")->text().startsWith(QString::fromUtf8("中止しました")));
     std::size_t written = 0;
     for (const auto& entry : fs::directory_iterator(dir->File("c/fotomill"))) {
+      if (entry.path().filename() == ".fotomill") continue;
       QCOMPARE(entry.path().extension().string(), std::string(".jpg"));  // no part files left
       ++written;
     }
@@ -285,14 +306,145 @@ class FotomillTest : public QObject {
     Type("edtOutput", QString::fromStdString(dir->File("o")));
     Click("btnRun");
     QVERIFY(!window->Running());
-    QVERIFY(Has(dialogs->Log, "warn:変換できません:\n"));
-    QVERIFY(dialogs->Log.back().find("originals are never written over") != std::string::npos);
+    QCOMPARE(
+        dialogs->Log.back(),
+        std::string("warn:変換できません:\n「a.jpg」は元の写真です。元の写真には上書きしません"));
+    // A template's unknown field, in the window's words.
+    Type("edtOutput", QString::fromStdString(dir->File("o2")));
+    Type("edtName", "{foo}-{index}");
+    Click("btnRun");
+    QVERIFY2(dialogs->Log.back().find("ファイル名の {foo} は使えません") != std::string::npos,
+             dialogs->Log.back().c_str());
     QCOMPARE(fs::last_write_time(shot), before);
     // An empty output folder is asked for.
     Type("edtOutput", "");
     Find<QLineEdit>("edtOutput")->clear();
     Click("btnRun");
     QCOMPARE(dialogs->Log.back(), std::string("warn:出力フォルダを指定してください"));
+  }
+
+  void eachPhotoHasItsOwnLevelAndKeepsItsSize() {
+    const std::vector<std::string> shots = {Shot("l/a.jpg", 0, 1), Shot("l/b.jpg", 1, 1),
+                                            Shot("l/c.jpg", 2, 1)};
+    dialogs->Files.push_back(shots);
+    Click("btnAddFiles");
+    auto* list = Find<QListWidget>("lstPhotos");
+    list->setCurrentRow(0);
+    Type("spnLevel", "2");
+    list->setCurrentRow(1);
+    QCOMPARE(Find<QDoubleSpinBox>("spnLevel")->value(), 0.0);  // its own, not the last typed
+    Type("spnLevel", "-1.5");
+    kalvane::TPrepSettings s = window->Settings();
+    QCOMPARE(s.GeometryFor(shots[0]).LevelDegrees, 2.0);
+    QCOMPARE(s.GeometryFor(shots[1]).LevelDegrees, -1.5);
+    QCOMPARE(s.GeometryFor(shots[2]).LevelDegrees, 0.0);
+    QVERIFY(list->item(0)->text().contains(QString::fromUtf8("傾き 2°")));
+    list->setCurrentRow(0);
+    QCOMPARE(Find<QDoubleSpinBox>("spnLevel")->value(), 2.0);
+    // Levelled, each is written at the size it came in.
+    Find<QCheckBox>("chkOpenInKalvane")->setChecked(false);
+    Type("spnSize", "0");
+    Click("btnRun");
+    PumpUntil([&] { return !window->Running(); });
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
+      const vips::VImage out =
+          vips::VImage::new_from_file(dir->File(std::string("l/fotomill/") + name).c_str());
+      QCOMPARE(out.width(), 400);
+      QCOMPARE(out.height(), 300);
+    }
+    Click("btnLevelAll");
+    s = window->Settings();
+    QCOMPARE(s.GeometryFor(shots[2]).LevelDegrees, 2.0);
+  }
+
+  void saysEachPhotosFailureUnderItInJapanese() {
+    const std::vector<std::string> shots = {Shot("e/good.jpg", 0, 1), dir->File("e/bad_text.jpg"),
+                                            Shot("e/truncated.jpg", 1, 1)};
+    std::ofstream(shots[1]) << "words, not a photo";
+    fs::resize_file(shots[2], fs::file_size(shots[2]) / 2);
+    dialogs->Files.push_back(shots);
+    Click("btnAddFiles");
+    Find<QCheckBox>("chkOpenInKalvane")->setChecked(false);
+    // The first in name order is the reference photo: without it, no run.
+    Click("btnRun");
+    PumpUntil([&] { return !window->Running(); });
+    QCOMPARE(dialogs->Log.back(), std::string("warn:変換できません:\n基準の写真「bad_text.jpg」を"
+                                              "読み込めません: 読み込める画像ではありません"));
+    Find<QComboBox>("cmbReference")->setCurrentIndex(1);
+    Click("btnRun");
+    PumpUntil([&] { return !window->Running(); });
+    auto* list = Find<QListWidget>("lstPhotos");
+    const auto row = [&](const char* name) {
+      for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->text().startsWith(name)) return list->item(i)->text();
+      return QString();
+    };
+    QCOMPARE(row("truncated.jpg"),
+             QString::fromUtf8("truncated.jpg\nファイルが途中で切れています"));
+    QCOMPARE(row("bad_text.jpg"), QString::fromUtf8("bad_text.jpg\n読み込める画像ではありません"));
+    QCOMPARE(row("good.jpg"), QString("good.jpg"));
+    const std::string& box = dialogs->Log.back();
+    QVERIFY2(
+        box.find(
+            "warn:2 枚の写真を変換できませんでした:\nbad_text.jpg: 読み込める画像ではありません\n"
+            "truncated.jpg: ファイルが途中で切れています") == 0,
+        box.c_str());
+    QVERIFY(box.find("Vips") == std::string::npos);
+  }
+
+  void aSecondRunAsksAndNeverMixes() {
+    std::vector<std::string> shots;
+    for (int i = 0; i < 4; ++i)
+      shots.push_back(Shot("m/s" + std::to_string(i) + ".jpg", i, 1));
+    dialogs->Files.push_back(shots);
+    Click("btnAddFiles");
+    Find<QCheckBox>("chkOpenInKalvane")->setChecked(false);
+    Type("spnSize", "100");
+    Type("edtName", "shoe-{index:03}");
+    Click("btnRun");
+    PumpUntil([&] { return !window->Running(); });
+    const std::string out = dir->File("m/fotomill");
+    const std::vector<std::string> first = Listing(out);
+    QCOMPARE(first.size(), 5u);  // four photos and the note of them
+    // Two photos fewer: asked, and "no" leaves the folder as it was.
+    Find<QListWidget>("lstPhotos")->setCurrentRow(3);
+    Click("btnRemove");
+    Find<QListWidget>("lstPhotos")->setCurrentRow(2);
+    Click("btnRemove");
+    dialogs->Answers.push_back(false);
+    Click("btnRun");
+    QVERIFY(!window->Running());
+    QVERIFY2(Has(dialogs->Log,
+                 "ask:出力フォルダ「" + out + "」には前回の変換で書き出した 4 個のファイル"),
+             dialogs->Log.back().c_str());
+    QCOMPARE(Listing(out), first);
+    dialogs->Answers.push_back(true);
+    Click("btnRun");
+    PumpUntil([&] { return !window->Running(); });
+    QCOMPARE(Listing(out), (std::vector<std::string>{".fotomill", "shoe-001.jpg", "shoe-002.jpg"}));
+  }
+
+  void ctrlQCloses() {
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!window->isVisible());
+  }
+
+  // A second copy of a program is placed away from the first; a copy that
+  // ends frees its place.
+  void copiesOfAProgramTakeTheirOwnPlaces() {
+    const std::string folder = dir->File("locks");
+    fs::create_directories(folder);
+    auto first = std::make_unique<kalvane::qt::TInstanceSlot>("kalvane", folder);
+    const kalvane::qt::TInstanceSlot second("kalvane", folder), other("fotomill", folder);
+    QCOMPARE(first->Number(), 0);
+    QCOMPARE(first->Offset(), 0);
+    QCOMPARE(second.Number(), 1);
+    QVERIFY(second.Offset() >= 24);
+    QCOMPARE(other.Number(), 0);
+    first.reset();
+    QCOMPARE(kalvane::qt::TInstanceSlot("kalvane", folder).Number(), 0);
   }
 
   void remembersTheSettings() {

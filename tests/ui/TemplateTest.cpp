@@ -4,6 +4,7 @@
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -115,12 +116,16 @@ class TemplateTest : public QObject {
       window.findChild<QCheckBox*>("chkAfterOpen")->setChecked(false);
       window.findChild<QCheckBox*>("chkLoadOnClick")->setChecked(true);
       window.findChild<QLineEdit*>("edtTitle")->setText("Blue & mug");
+      window.findChild<QPlainTextEdit*>("edtDescription")->setPlainText("白い<陶器>");
       window.findChild<QAbstractButton*>("btnCreate")->click();
     });
     main.btnDesignExportClick();
     PumpUntil([&] { return !main.ExportRunning(); });
-    // the name and the viewer's settings reach the page set
+    // the name, the text and the viewer's settings reach the page set
     QVERIFY(Read(site + "/velzoom.html").find("<h1>Blue &amp; mug</h1>") != std::string::npos);
+    QVERIFY(Read(site + "/velzoom.html").find("data-vz-description>白い&lt;陶器&gt;</p>") !=
+            std::string::npos);
+    QVERIFY(fs::exists(site + "/viewer.html"));
     QVERIFY(Read(site + "/velzoom.js").find("var loadOn = \"click\";") != std::string::npos);
     QVERIFY(fs::exists(site + "/poster.jpg"));
     QVERIFY(fs::exists(site + "/veldata-2x.swf"));
@@ -198,6 +203,9 @@ class TemplateTest : public QObject {
              "inform:処理完了:テンプレートデザインデータの書き出しが完了しました");
     QVERIFY(Read(site + "/velzoom.html") != "their page");
     QVERIFY(fs::exists(site + "/veldata.swf"));
+    // no text given: neither the design's sample text nor its empty place
+    QVERIFY(Read(site + "/velzoom.html").find("ここに商品の説明") == std::string::npos);
+    QVERIFY(Read(site + "/velzoom.html").find("data-vz-description") == std::string::npos);
     QCOMPARE(Read(site + "/notes.txt"), std::string("their notes"));
 
     // Ours now: the next export into the folder asks nothing.
@@ -227,6 +235,36 @@ class TemplateTest : public QObject {
     QCOMPARE(window.GetResult().Folder, dir->File("site/"));
   }
 
+  // A folder that is not there yet is named in the window and made there.
+  void aNamedFolderIsMade() {
+    TfrmTemplate window(*dialogs, Templates(), nullptr);
+    window.show();
+    window.SelectDesignIndex(0);
+    auto* folder = window.findChild<QLineEdit*>("edtOutputFolder");
+    auto* create = window.findChild<QAbstractButton*>("btnCreate");
+    QVERIFY(folder);
+    // under a file no folder can be made: said, and the window stays
+    std::ofstream(dir->File("file")) << "x";
+    folder->setText(QString::fromStdString(dir->File("file/site")));
+    QTest::mouseClick(create, Qt::LeftButton);
+    QVERIFY(window.isVisible());
+    QVERIFY(dialogs->Log.back().rfind("error:エラー:出力先フォルダを作成できませんでした。", 0) ==
+            0);
+    QCOMPARE(dialogs->Count("folder:"), 0);
+    // 参照... fills the field from the folder dialog; a new name goes below it
+    dialogs->Folders = {dir->File("shop")};
+    QTest::mouseClick(window.findChild<QAbstractButton*>("btnOutputFolder"), Qt::LeftButton);
+    QCOMPARE(folder->text().toStdString(), dir->File("shop"));
+    folder->setText(folder->text() + "/mug/360");
+    QTest::mouseClick(create, Qt::LeftButton);
+    QVERIFY(!window.isVisible());
+    QVERIFY(fs::is_directory(dir->File("shop/mug/360")));
+    QCOMPARE(window.GetResult().Folder, dir->File("shop/mug/360/"));
+    // shown again, the window asks anew
+    window.show();
+    QVERIFY(folder->text().isEmpty());
+  }
+
   // The product's name and the viewer's settings, driven as a user does:
   // clicks and keys on the controls themselves.
   void theNameAndTheViewerSettingsByMouseAndKeys() {
@@ -240,13 +278,14 @@ class TemplateTest : public QObject {
       window.show();
       QVERIFY(QTest::qWaitForWindowExposed(&window));
       auto* title = window.findChild<QLineEdit*>("edtTitle");
+      auto* description = window.findChild<QPlainTextEdit*>("edtDescription");
       auto* autoplay = window.findChild<QCheckBox*>("chkAutoplay");
       auto* spinOnce = window.findChild<QCheckBox*>("chkSpinOnce");
       auto* stop = window.findChild<QCheckBox*>("chkStopOnTouch");
       auto* resume = window.findChild<QCheckBox*>("chkResume");
       auto* seconds = window.findChild<QSpinBox*>("spnResumeAfter");
       auto* onClick = window.findChild<QCheckBox*>("chkLoadOnClick");
-      QVERIFY(title && autoplay && spinOnce && stop && resume && seconds && onClick);
+      QVERIFY(title && description && autoplay && spinOnce && stop && resume && seconds && onClick);
       QCOMPARE(title->text(), QString());
       QCOMPARE(title->placeholderText(), QString::fromUtf8("商品名"));
 
@@ -267,6 +306,10 @@ class TemplateTest : public QObject {
       typed.setCommitString(QString::fromUtf8("青いマグ"));
       QApplication::sendEvent(title, &typed);
       QTest::keyClicks(title, " <L>");
+      QTest::mouseClick(description->viewport(), Qt::LeftButton);
+      QTest::keyClicks(description, "Glaze");
+      QTest::keyClick(description, Qt::Key_Return);
+      QTest::keyClicks(description, "300 ml");
       // without autoplay, what belongs to it is not offered
       QTest::mouseClick(autoplay, Qt::LeftButton);
       QVERIFY(!autoplay->isChecked());
@@ -287,6 +330,7 @@ class TemplateTest : public QObject {
       QVERIFY(!window.isVisible());
       const TfrmTemplate::TResult result = window.GetResult();
       QCOMPARE(result.Title, std::string("青いマグ <L>"));
+      QCOMPARE(result.Description, std::string("Glaze\n300 ml"));
       QCOMPARE(result.Viewer, (kalvane::TViewerSettings{true, false, false, 30, true}));
       QCOMPARE(kalvane::TPageTitles(settings).Title("/photos/cup.vpj"),
                std::string("青いマグ <L>"));
@@ -295,10 +339,13 @@ class TemplateTest : public QObject {
     TfrmTemplate window(*dialogs, root, nullptr);
     window.SetSettingsPath(settings);
     auto* title = window.findChild<QLineEdit*>("edtTitle");
+    auto* description = window.findChild<QPlainTextEdit*>("edtDescription");
     window.SetProject("/photos/cup.vpj");
     QCOMPARE(title->text(), QString::fromUtf8("青いマグ <L>"));
+    QCOMPARE(description->toPlainText(), QString("Glaze\n300 ml"));
     window.SetProject("/photos/plate.vpj");
     QCOMPARE(title->text(), QString());
+    QCOMPARE(description->toPlainText(), QString());
     // an unsaved project keeps what was typed while the window lives
     window.SetProject("");
     title->setText("typed");

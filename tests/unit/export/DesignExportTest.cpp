@@ -153,24 +153,53 @@ TEST(PageTitle, ReplacesThePlaceholderEscaped) {
   EXPECT_EQ(CleanTitle("  Blue\r\nmug\t "), "Blue  mug");
 }
 
-TEST(PageTitle, TheSnippetIsAnIframeOfThePageSet) {
+TEST(PageTitle, SaysWhatTheNameAlreadySaysOnce) {
+  const std::string page = "<title>商品名 | 360°ビュー</title><h1>商品名</h1>";
+  EXPECT_EQ(WithTitle(page, "Mug 360° ビュー"),
+            "<title>Mug 360° ビュー</title><h1>Mug 360° ビュー</h1>");
+  EXPECT_EQ(WithTitle(page, "Mug"), "<title>Mug | 360°ビュー</title><h1>Mug</h1>");
+  EXPECT_EQ(WithTitle("<title>商品名 | Shop | 360°</title>", "SHOP mug"),
+            "<title>SHOP mug | 360°</title>");
+}
+
+TEST(PageDescription, TakesThePlaceOfTheSampleTextOrGoesWithItsLine) {
+  const std::string page =
+      "<section>\n    <p class=\"lead\" data-vz-description>ここに説明</p>\n    <p>hint</p>\n";
+  EXPECT_EQ(
+      WithDescription(page, "A <b> & B\r\n\nC\n"),
+      "<section>\n    <p class=\"lead\" data-vz-description>A &lt;b&gt; &amp; B<br>\n<br>\nC</p>"
+      "\n    <p>hint</p>\n");
+  EXPECT_EQ(WithDescription(page, " \n "), "<section>\n    <p>hint</p>\n");
+  // an element that shares its line leaves the rest of the line
+  EXPECT_EQ(WithDescription("<div><p data-vz-description>x</p><p>y</p></div>", ""),
+            "<div><p>y</p></div>");
+  EXPECT_EQ(WithDescription("<p>no place for one</p>", "text"), "<p>no place for one</p>");
+}
+
+TEST(PageTitle, TheSnippetFramesTheViewerAloneAtTheMoviesShape) {
   EXPECT_EQ(
       EmbedSnippet("Mug & <cup>", 500, 375),
       "<!-- 360°ビュー: ショップのページのこの場所に貼り付けてください。src は、このフォルダーの "
-      "velzoom.html をそのページから見たアドレスに合わせます。 -->\n"
-      "<iframe src=\"velzoom.html\" title=\"Mug &amp; &lt;cup&gt;\" allow=\"fullscreen\" "
-      "loading=\"lazy\" style=\"display:block;width:100%;max-width:960px;"
-      "aspect-ratio:500 / 375;min-height:320px;border:0\"></iframe>\n");
+      "viewer.html をそのページから見たアドレスに合わせます。 -->\n"
+      "<div style=\"max-width:960px\"><div style=\"position:relative;padding-top:calc(100% * "
+      "375 / 500 + 46px)\"><iframe src=\"viewer.html\" title=\"Mug &amp; &lt;cup&gt;\" "
+      "allow=\"fullscreen\" loading=\"lazy\" style=\"position:absolute;inset:0;width:100%;"
+      "height:100%;border:0\"></iframe></div></div>\n");
   EXPECT_NE(EmbedSnippet("", 1, 1).find("title=\"360°ビュー\""), std::string::npos);
+  const std::string viewer = ViewerPage("Mug & <cup>");
+  EXPECT_NE(viewer.find("<title>Mug &amp; &lt;cup&gt;</title>"), std::string::npos);
+  EXPECT_NE(viewer.find("data-velzoom=\"veldata.swf\" data-fill"), std::string::npos);
+  EXPECT_EQ(viewer.find("<h1"), std::string::npos);
 }
 
-TEST_F(DesignFiles, TheTitleGoesIntoPagesOnly) {
-  std::ofstream(design + "velzoom.html") << "<h1>商品名</h1>";
+TEST_F(DesignFiles, TheTitleAndTextGoIntoPagesOnly) {
+  std::ofstream(design + "velzoom.html") << "<h1>商品名</h1><p data-vz-description>sample</p>";
   std::ofstream(design + "style.css") << "/* 商品名 */";
   TPageOptions page;
   page.Title = "Cup";
+  page.Description = "White";
   ASSERT_TRUE(TDesignExport::CopyDesign(design, out, true, page).Ok());
-  EXPECT_EQ(test::ReadText(out + "velzoom.html"), "<h1>Cup</h1>");
+  EXPECT_EQ(test::ReadText(out + "velzoom.html"), "<h1>Cup</h1><p data-vz-description>White</p>");
   EXPECT_EQ(test::ReadText(out + "style.css"), "/* 商品名 */");
 }
 

@@ -155,7 +155,7 @@ TEST_F(PageSetExport, AFailedExportLeavesTheEarlierSetWhole) {
   ASSERT_TRUE(test::Ok(service.Run(request)));
   const std::vector<std::string> names = {"velzoom.html", "velzoom.js",     "zz.css",
                                           "veldata.swf",  "veldata-2x.swf", "poster.jpg",
-                                          "embed.html"};
+                                          "viewer.html",  "embed.html"};
   const auto contents = [&] {
     std::vector<std::string> all;
     for (const std::string& name : names) {
@@ -180,6 +180,7 @@ TEST_F(PageSetExport, AFailedExportLeavesTheEarlierSetWhole) {
                                                "veldata.swf",
                                                "velzoom.html",
                                                "velzoom.js",
+                                               "viewer.html",
                                                "zz.css"};
   };
   std::ofstream(design + "velzoom.html") << "the design's new page";
@@ -257,6 +258,7 @@ TEST_F(PageSetExport, ThePosterTheSharperMovieAndTheSnippetComeWithTheSet) {
   EXPECT_EQ(large.Stage().bottom, 2 * small.Stage().bottom);
   EXPECT_EQ(outcome.Width, 100);
   EXPECT_EQ(test::ReadText(out + "embed.html"), EmbedSnippet("Mug <blue>", 100, 50));
+  EXPECT_EQ(test::ReadText(out + "viewer.html"), ViewerPage("Mug <blue>"));
   // nothing of the work left in the folder
   for (const fs::directory_entry& e : fs::directory_iterator(out))
     EXPECT_FALSE(e.path().filename().string().starts_with(".kalvane-2x")) << e.path();

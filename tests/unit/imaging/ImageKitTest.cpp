@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <vips/vips8>
 
 #include "TestImages.h"
@@ -380,6 +382,35 @@ TEST(ImageKitErrors, OnlyTheLinesAboutThisPhotoAreKept) {
   const TIKImage frame = IKTrimFrame(dir.File("a.jpg"), 0, {0, 0, 10, 10}, 10, 10);
   ASSERT_TRUE(frame.IsEmpty());
   EXPECT_EQ(frame.Error().rfind(dir.File("a.jpg"), 0), 0u) << frame.Error();
+}
+
+}  // namespace
+}  // namespace kalvane
+
+namespace kalvane {
+namespace {
+
+// A project's loaders make display copies on every core at once, each
+// building its own resize; built together they once crashed in liborc.
+TEST(ImageKitLoadScaled, ManyLoadsStartedAtOnceGiveEveryCopyWhole) {
+  test::TempDir dir;
+  const std::string path = dir.File("photo.jpg");
+  test::WriteGradient(path, 1200, 900);
+  std::vector<std::thread> loaders;
+  std::atomic<int> wrong{0};
+  for (int t = 0; t < 12; ++t) {
+    loaders.emplace_back([&, t] {
+      for (int round = 0; round < 15; ++round) {
+        // Every size its own scale, so every build makes new vector code.
+        const int w = 97 + 13 * t + round, h = 71 + 7 * t + round;
+        const TIKImage image = IKFileLoadScaled(path, w, h);
+        if (image.IsEmpty() || image.Width() != w || image.Height() != h) ++wrong;
+      }
+    });
+  }
+  for (std::thread& loader : loaders)
+    loader.join();
+  EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 #include <vips/vips8>
 
 #include "TestImages.h"
-#include "imaging/BackdropClean.h"
 #include "imaging/BackdropMatch.h"
+#include "imaging/OutputFolder.h"
 #include "imaging/OutputNames.h"
 #include "imaging/PhotoBatch.h"
 #include "imaging/PhotoFinish.h"
@@ -228,51 +228,6 @@ TEST(BackdropMatch, AnAllWhiteBorderCannotBeMeasured) {
   EXPECT_EQ(found.Gain, (std::array<double, 3>{1, 1, 1}));
 }
 
-// ---- the backdrop rule -------------------------------------------------------------------
-
-TEST(BackdropClean, TheBackdropTurnsWhiteAndTheObjectIsLeftAlone) {
-  const TRgbImage photo = Studio(400, 300);
-  TRgbImage cleaned = photo;
-  const TCleanSettings settings;  // keeps shadows
-  const std::array<double, 3> backdrop = TBackdropStats::Measure(photo).Colour();
-  CleanBackdrop(cleaned, backdrop, settings);
-  EXPECT_EQ(cleaned.Row(5)[3 * 5], 65535);
-  EXPECT_EQ(cleaned.Row(290)[3 * 390 + 2], 65535);
-  int object = 0, changed = 0;
-  for (std::size_t i = 0; i < photo.Pixels.size(); i += 3) {
-    const double d = std::max({std::abs(photo.Pixels[i] - backdrop[0]),
-                               std::abs(photo.Pixels[i + 1] - backdrop[1]),
-                               std::abs(photo.Pixels[i + 2] - backdrop[2])}) /
-                     kFullScale;
-    if (d < settings.Threshold + settings.SoftEdge) continue;
-    ++object;
-    for (int c = 0; c < 3; ++c)
-      changed += cleaned.Pixels[i + c] != photo.Pixels[i + c];
-  }
-  EXPECT_GT(object, 20000);
-  EXPECT_EQ(changed, 0);
-  // The shadow is kept, then taken with the backdrop.
-  const int sx = static_cast<int>(400 * 0.58), sy = static_cast<int>(300 * 0.82);
-  EXPECT_EQ(cleaned.Row(sy)[3 * (sx + 90)], photo.Row(sy)[3 * (sx + 90)]);
-  TRgbImage noShadow = photo;
-  CleanBackdrop(noShadow, backdrop, {0.12, 0.08, false});
-  EXPECT_EQ(noShadow.Row(sy)[3 * (sx + 90)], 65535);
-}
-
-TEST(BackdropClean, TheSoftEdgeBlends) {
-  TRgbImage strip;
-  strip.Width = 3;
-  strip.Height = 1;
-  // At the backdrop, halfway through the edge, past the edge.
-  const std::uint16_t b = 40000, half = static_cast<std::uint16_t>(b - 0.16 * kFullScale);
-  const std::uint16_t far = static_cast<std::uint16_t>(b - 0.21 * kFullScale);
-  strip.Pixels = {b, b, b, half, half, half, far, far, far};
-  CleanBackdrop(strip, {b, b, b}, {0.12, 0.08, true});
-  EXPECT_EQ(strip.Pixels[0], 65535);
-  EXPECT_NEAR(strip.Pixels[3], (65535 + half) / 2.0, 4);
-  EXPECT_EQ(strip.Pixels[6], far);
-}
-
 // ---- files in ------------------------------------------------------------------------------
 
 TEST(PhotoLoad, SixteenBitTiffKeepsItsLevels) {
@@ -467,7 +422,7 @@ TEST(PhotoFinish, LevelsCounterClockwiseTurnsAndCuts) {
   TRgbImage out;
   TGeometry quarter;
   quarter.QuarterTurns = 1;  // to the left: the block goes to the bottom-left
-  ASSERT_TRUE(Ok(ShapePhoto(photo, quarter, 0, out)));
+  ASSERT_TRUE(Ok(ShapePhoto(photo, quarter, {}, out)));
   ASSERT_EQ(out.Width, 40);
   EXPECT_EQ(out.Row(55)[3 * 3], 0);
   EXPECT_EQ(out.Row(3)[3 * 3], 65535);
@@ -481,7 +436,7 @@ TEST(PhotoFinish, LevelsCounterClockwiseTurnsAndCuts) {
       line.Row(50)[3 * x + c] = 0;
   TGeometry level;
   level.LevelDegrees = 10;
-  ASSERT_TRUE(Ok(ShapePhoto(line, level, 0, out)));
+  ASSERT_TRUE(Ok(ShapePhoto(line, level, {}, out)));
   auto darkest = [&](int x) {
     int best = 0;
     for (int y = 0; y < out.Height; ++y)
@@ -489,14 +444,31 @@ TEST(PhotoFinish, LevelsCounterClockwiseTurnsAndCuts) {
     return best;
   };
   EXPECT_LT(darkest(out.Width - 30), darkest(30) - 20);
-  EXPECT_EQ(out.Row(0)[0], 65535);  // the corners white
   TGeometry cut;
   cut.MarginLeft = 0.25;
   cut.MarginTop = 0.1;
   cut.MarginRight = 0.25;
-  ASSERT_TRUE(Ok(ShapePhoto(photo, cut, 0, out)));
+  ASSERT_TRUE(Ok(ShapePhoto(photo, cut, {}, out)));
   EXPECT_EQ(out.Width, 30);
   EXPECT_EQ(out.Height, 36);
+}
+
+TEST(PhotoFinish, ALevelledPhotoKeepsItsSizeAndShowsNoSeam) {
+  // A light backdrop darker towards the bottom: white corners would show.
+  const TRgbImage photo = Studio(1200, 900);
+  TRgbImage out;
+  TGeometry level;
+  level.LevelDegrees = 1.2;
+  ASSERT_TRUE(Ok(ShapePhoto(photo, level, {}, out)));
+  ASSERT_EQ(out.Width, 1200);
+  ASSERT_EQ(out.Height, 900);
+  for (const auto& [x, y, dx, dy] :
+       {std::array<int, 4>{0, 0, 1, 1}, {1199, 0, -1, 1}, {0, 899, 1, -1}, {1199, 899, -1, -1}}) {
+    // The corner continues what is beside it.
+    const std::uint16_t corner = out.Row(y)[3 * x],
+                        inside = out.Row(y + 40 * dy)[3 * (x + 40 * dx)];
+    EXPECT_NEAR(corner, inside, 4 * 257) << x << "," << y;
+  }
 }
 
 // ---- names and refusals -------------------------------------------------------------------
@@ -630,6 +602,133 @@ TEST(PhotoBatch, ASixPhotoShootComesOutEven) {
   }
 }
 
+std::pair<int, int> SizeOf(const std::string& path) {
+  const vips::VImage image = vips::VImage::new_from_file(path.c_str());
+  return {image.width(), image.height()};
+}
+
+// JPEG decodes at half size round their own way, a levelled photo turns
+// within its frame, and a small photo is not blown up: still one size.
+TEST(PhotoBatch, EveryPhotoOfARunIsWrittenAtOneSizeNeverEnlarged) {
+  TempDir dir;
+  const std::vector<std::string> inputs = {dir.File("a.jpg"), dir.File("b.png"), dir.File("c.jpg"),
+                                           dir.File("d.jpg")};
+  Save(Studio(1600, 1227), inputs[0]);
+  Save(Studio(1600, 1227), inputs[1]);
+  Save(Studio(1600, 1227), inputs[2]);
+  Save(Studio(1200, 920), inputs[3]);
+  TPrepSettings settings;
+  settings.Levels[inputs[2]] = 2.5;
+  settings.Output.LongestSide = 600;
+  const std::atomic<bool> cancel{false};
+  TPrepReport report = RunPreparation(inputs, dir.File("small"), settings, nullptr, cancel);
+  ASSERT_TRUE(Ok(report.Result));
+  ASSERT_EQ(report.Written(), 4);
+  for (const TPrepItem& item : report.Items)
+    EXPECT_EQ(SizeOf(item.Output), std::pair(600, 460)) << item.Output;
+  // Asked for more than the smallest photo has: its size, for all.
+  settings.Output.LongestSide = 2000;
+  report = RunPreparation(inputs, dir.File("large"), settings, nullptr, cancel);
+  ASSERT_EQ(report.Written(), 4);
+  for (const TPrepItem& item : report.Items)
+    EXPECT_EQ(SizeOf(item.Output), std::pair(1200, 920)) << item.Output;
+  settings.Output.Enlarge = true;
+  report = RunPreparation(inputs, dir.File("enlarged"), settings, nullptr, cancel);
+  ASSERT_EQ(report.Written(), 4);
+  for (const TPrepItem& item : report.Items)
+    EXPECT_EQ(SizeOf(item.Output), std::pair(2000, 1534)) << item.Output;
+  // A photo of another shape cannot join the spin.
+  Save(Studio(900, 1200), dir.File("e.jpg"));
+  settings.Output.LongestSide = 600;
+  std::vector<std::string> mixed = inputs;
+  mixed.push_back(dir.File("e.jpg"));
+  report = RunPreparation(mixed, dir.File("mixed"), settings, nullptr, cancel);
+  EXPECT_EQ(report.Written(), 4);
+  EXPECT_EQ(report.Items[4].Result.Fault, TPrepFault::OtherShape);
+}
+
+TEST(PhotoBatch, ASecondRunNeverMixesItsPhotosWithTheFirsts) {
+  TempDir dir;
+  std::vector<std::string> inputs;
+  for (int i = 0; i < 4; ++i) {
+    inputs.push_back(dir.File("p" + std::to_string(i) + ".png"));
+    Save(Studio(80, 60), inputs.back());
+  }
+  const std::string out = dir.File("out");
+  TPrepSettings settings;
+  settings.NameTemplate = "shoe-{index:03}";
+  const std::atomic<bool> cancel{false};
+  ASSERT_EQ(RunPreparation(inputs, out, settings, nullptr, cancel).Written(), 4);
+  std::ofstream(out + "/notes.txt") << "the user's";
+  const auto listing = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(out))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  const std::vector<std::string> first = listing();
+
+  // A shorter second shoot is refused and changes nothing.
+  const std::vector<std::string> two(inputs.begin(), inputs.begin() + 2);
+  TPrepReport report = RunPreparation(two, out, settings, nullptr, cancel);
+  EXPECT_EQ(report.Result.Fault, TPrepFault::EarlierRun);
+  EXPECT_EQ(report.Result.Names.size(), 4u);
+  EXPECT_EQ(listing(), first);
+
+  // Asked to, the first run's photos go; a link among them goes as a link.
+  std::ofstream(dir.File("keep.jpg")) << "elsewhere";
+  std::filesystem::remove(out + "/shoe-004.jpg");
+  std::filesystem::create_symlink(dir.File("keep.jpg"), out + "/shoe-004.jpg");
+  settings.ReplaceEarlier = true;
+  report = RunPreparation(two, out, settings, nullptr, cancel);
+  ASSERT_TRUE(Ok(report.Result));
+  EXPECT_EQ(listing(),
+            (std::vector<std::string>{".fotomill", "notes.txt", "shoe-001.jpg", "shoe-002.jpg"}));
+  EXPECT_EQ(test::ReadText(dir.File("keep.jpg")), "elsewhere");
+
+  // Files we did not write are never replaced, nor is anything removed
+  // for a run that is refused; the mark reaches no further than its folder.
+  std::ofstream(out + "/shoe-003.jpg") << "not ours";
+  std::ofstream(out + "/" + TOutputFolder::kMarkName, std::ios::app) << "../keep.jpg\n";
+  report = RunPreparation(inputs, out, settings, nullptr, cancel);
+  EXPECT_EQ(report.Result.Fault, TPrepFault::NotOurs);
+  EXPECT_EQ(report.Result.Names, std::vector<std::string>{"shoe-003.jpg"});
+  EXPECT_EQ(test::ReadText(out + "/shoe-003.jpg"), "not ours");
+  EXPECT_TRUE(std::filesystem::exists(out + "/shoe-001.jpg"));
+  std::filesystem::remove(out + "/shoe-003.jpg");
+  ASSERT_TRUE(Ok(RunPreparation(inputs, out, settings, nullptr, cancel).Result));
+  EXPECT_TRUE(std::filesystem::exists(dir.File("keep.jpg")));
+  EXPECT_EQ(listing().size(), 6u);  // the mark, the notes and four photos
+}
+
+TEST(PhotoBatch, EachPhotoFailsWithItsOwnReason) {
+  TempDir dir;
+  const std::vector<std::string> inputs = {dir.File("bad_text.jpg"), dir.File("good.png"),
+                                           dir.File("truncated.jpg")};
+  std::ofstream(inputs[0]) << "these are words, not a photo";
+  Save(Studio(300, 200), inputs[1]);
+  Save(Studio(300, 200), inputs[2]);
+  std::filesystem::resize_file(inputs[2], std::filesystem::file_size(inputs[2]) / 2);
+  const std::atomic<bool> cancel{false};
+  // Twice: what one run left behind must not show in the next.
+  for (int run = 0; run < 2; ++run) {
+    const TPrepReport report =
+        RunPreparation(inputs, dir.File("out" + std::to_string(run)), {}, nullptr, cancel);
+    ASSERT_TRUE(Ok(report.Result));
+    const TPrepResult& text = report.Items[0].Result;
+    const TPrepResult& cut = report.Items[2].Result;
+    EXPECT_EQ(text.Fault, TPrepFault::NotAnImage);
+    EXPECT_EQ(cut.Fault, TPrepFault::CutOff);
+    EXPECT_EQ(cut.Subject, inputs[2]);
+    EXPECT_TRUE(report.Items[1].Result.Ok());
+    for (const auto& [own, other] : {std::pair{&text, "truncated"}, std::pair{&cut, "bad_text"}}) {
+      EXPECT_EQ(own->Error.find(other), std::string::npos) << own->Error;
+      EXPECT_EQ(own->Error.find("Vips"), std::string::npos) << own->Error;
+    }
+  }
+}
+
 TEST(PhotoBatch, ACancelLeavesOnlyWholeFiles) {
   TempDir dir;
   std::vector<std::string> inputs;
@@ -646,6 +745,7 @@ TEST(PhotoBatch, ACancelLeavesOnlyWholeFiles) {
   EXPECT_LT(report.Written(), 4);
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir.File("out"))) {
+    if (entry.path().filename() == TOutputFolder::kMarkName) continue;
     ++files;
     EXPECT_EQ(entry.path().extension(), ".jpg");
   }

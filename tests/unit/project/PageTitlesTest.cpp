@@ -32,5 +32,17 @@ TEST(PageTitles, EachProjectKeepsItsOwnAndOtherSettingsStay) {
   EXPECT_EQ(TPageTitles::Key("/a"), "p2f61");
 }
 
+TEST(PageTitles, ADescriptionKeepsItsLinesAndBackslashes) {
+  test::TempDir dir;
+  const std::string settings = dir.File("velinit");
+  const std::string text = "白い陶器\r\n容量 300ml\\n は文字\n\n";
+  ASSERT_TRUE(test::Ok(TPageTitles(settings).SetDescription("/photos/cup.vpj", text)));
+  ASSERT_TRUE(test::Ok(TPageTitles(settings).SetTitle("/photos/cup.vpj", "Cup")));
+  EXPECT_EQ(TPageTitles(settings).Description("/photos/cup.vpj"),
+            "白い陶器\n容量 300ml\\n は文字\n\n");
+  EXPECT_EQ(TPageTitles(settings).Title("/photos/cup.vpj"), "Cup");
+  EXPECT_EQ(TPageTitles(settings).Description("/photos/plate.vpj"), "");
+}
+
 }  // namespace
 }  // namespace kalvane
