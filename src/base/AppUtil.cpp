@@ -89,7 +89,8 @@ bool IsImageFile(const std::string& path) {
   std::string ext = name.substr(dot);
   std::transform(ext.begin(), ext.end(), ext.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return ext == ".bmp" || ext == ".jpg" || ext == ".gif" || ext == ".png" || ext == ".tif";
+  return ext == ".bmp" || ext == ".jpg" || ext == ".gif" || ext == ".png" || ext == ".tif" ||
+         ext == ".webp" || ext == ".avif" || ext == ".heic" || ext == ".heif";
 }
 
 std::string ExtractName(const std::string& path) {

@@ -690,8 +690,6 @@ std::string TfrmFotomill::ProjectPathFor(const std::string& folder) {
 
 // A project of the written photos beside them, opened in the editor.
 void TfrmFotomill::OpenInKalvane(const TPrepReport& report) {
-  if (cmbFormat->currentIndex() == static_cast<int>(TPhotoFormat::Webp))
-    return Dialogs->Warn(kWebpNotForKalvane);
   const std::string cli = GetAppFolder() + "kalvane-cli", editor = GetAppFolder() + "kalvane";
   std::error_code ec;
   if (!fs::exists(cli, ec)) return Dialogs->Warn(kNoKalvane);

@@ -67,8 +67,6 @@ inline constexpr const char* kAskEmpty =
 inline constexpr const char* kNotEmptied = "前回の変換結果があるため、変換しませんでした";
 inline constexpr const char* kStopped = "中止しました。%1 枚の写真を変換済みです。";
 inline constexpr const char* kNoKalvane = "Kalvane が見つからないため、プロジェクトを開けません";
-inline constexpr const char* kWebpNotForKalvane =
-    "WebP の写真は Kalvane で開けません。JPEG か PNG で書き出してください";
 inline constexpr const char* kProjectFailed = "プロジェクトを作成できませんでした:\n";
 inline constexpr const char* kProjectNotOurs =
     "「%1」は Fotomill が書き出したファイルではないため、置き換えません";

@@ -204,7 +204,7 @@ bool AllowedLoader(const std::string& path, std::string* error, bool* isJpeg = n
   // libvips reads "name[options]" as options for the loader; such a name is
   // never one of our image files.
   if (!path.empty() && path.back() == ']') return fail("not an image file name");
-  unsigned char m[8] = {};
+  unsigned char m[12] = {};
   std::size_t n = 0;
   if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
     n = std::fread(m, 1, sizeof m, f);
@@ -217,10 +217,18 @@ bool AllowedLoader(const std::string& path, std::string* error, bool* isJpeg = n
   const bool gif = n >= 4 && std::memcmp(m, "GIF8", 4) == 0;
   const bool tiff = n >= 4 && (std::memcmp(m, "II*\0", 4) == 0 || std::memcmp(m, "MM\0*", 4) == 0);
   const bool bmp = n >= 2 && m[0] == 'B' && m[1] == 'M';
+  const bool webp = n >= 12 && std::memcmp(m, "RIFF", 4) == 0 && std::memcmp(m + 8, "WEBP", 4) == 0;
+  // HEIC and AVIF: an ISO media file whose first box names a still-image brand.
+  bool heif = false;
+  if (n >= 12 && std::memcmp(m + 4, "ftyp", 4) == 0) {
+    for (const char* brand :
+         {"heic", "heix", "heim", "heis", "hevc", "mif1", "msf1", "avif", "avis"})
+      heif = heif || std::memcmp(m + 8, brand, 4) == 0;
+  }
   if (isJpeg) *isJpeg = jpeg;
-  if (jpeg || png || gif || tiff || bmp) return true;
+  if (jpeg || png || gif || tiff || bmp || webp || heif) return true;
   return fail(n == 0 ? "empty file, not a readable image"
-                     : "not a readable image (not JPEG, PNG, TIFF, GIF or BMP)");
+                     : "not a readable image (not JPEG, PNG, TIFF, GIF, BMP, WebP, HEIC or AVIF)");
 }
 
 std::string CheckSize(const std::string& path, const TIKFileInfo& header) {

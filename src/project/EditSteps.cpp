@@ -21,10 +21,12 @@ void TOffsetStep::Redo(TProjectDocument& document) {
 bool TOffsetStep::MergeWith(const TEditStep& later) {
   const auto* other = dynamic_cast<const TOffsetStep*>(&later);
   if (!other || !Nudge || !other->Nudge || Changes.size() != 1 || other->Changes.size() != 1 ||
-      Changes.front().Id != other->Changes.front().Id) {
+      Changes.front().Id != other->Changes.front().Id || other->Last - Last > kNudgeRun ||
+      other->Last < Last) {
     return false;
   }
   Changes.front().After = other->Changes.front().After;
+  Last = other->Last;
   return true;
 }
 

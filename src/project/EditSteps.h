@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -21,9 +22,14 @@ class TOffsetStep : public TEditStep {
     TItemId Id = 0;
     TItemOffset Before, After;
   };
-  // `nudge`: consecutive nudges of one item become one step.
-  TOffsetStep(std::string name, std::vector<TChange> changes, bool nudge = false)
-      : StepName(std::move(name)), Changes(std::move(changes)), Nudge(nudge) {}
+  using TClock = std::chrono::steady_clock;
+  // `nudge`: nudges of one item become one step while they follow each
+  // other within kNudgeRun (a key held repeats far faster); a nudge after
+  // a pause is a step of its own.
+  static constexpr std::chrono::milliseconds kNudgeRun{1000};
+  TOffsetStep(std::string name, std::vector<TChange> changes, bool nudge = false,
+              TClock::time_point at = TClock::now())
+      : StepName(std::move(name)), Changes(std::move(changes)), Nudge(nudge), Last(at) {}
   std::string Name() const override { return StepName; }
   void Undo(TProjectDocument& document) override;
   void Redo(TProjectDocument& document) override;
@@ -34,6 +40,7 @@ class TOffsetStep : public TEditStep {
   std::string StepName;
   std::vector<TChange> Changes;
   bool Nudge = false;
+  TClock::time_point Last;  // of the last nudge merged in
 };
 
 // The order of the items: up, down, reverse.

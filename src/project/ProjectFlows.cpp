@@ -10,7 +10,8 @@
 namespace kalvane {
 
 bool TProjectFlows::NewProject() {
-  if (Doc.LayerItems().Count() == 0 || !Ask.ConfirmNew()) return false;
+  // A saved project loses nothing: only a modified one is asked about.
+  if (Doc.LayerItems().Count() == 0 || (!Doc.IsSaved() && !Ask.ConfirmNew())) return false;
   Doc.Reset();
   Doc.MarkSaved();
   Doc.View().SetCaption(kNoProjectCaption);

@@ -7,7 +7,8 @@ namespace kalvane {
 
 inline constexpr const char* kLoadMessage = "データ読み込み中...";
 inline constexpr const char* kImageFilter =
-    "画像ファイル(*.jpg;*.png;*.tif;*.gif;*.bmp)|*.jpg;*.png;*.tif;*.gif;*.bmp";
+    "画像ファイル(*.jpg;*.png;*.tif;*.gif;*.bmp;*.webp;*.avif;*.heic;*.heif)|"
+    "*.jpg;*.png;*.tif;*.gif;*.bmp;*.webp;*.avif;*.heic;*.heif";
 inline constexpr const char* kSearchSameFolderQuestion =
     "以後の画像ファイルも同じフォルダから検索しますか？";
 inline constexpr const char* kNoProjectCaption = "Kalvane ";

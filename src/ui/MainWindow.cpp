@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
 #include <QSlider>
 #include <QStatusBar>
 #include <QStyle>
@@ -16,6 +18,8 @@
 #include <QToolButton>
 #include <QUndoStack>
 #include <QVBoxLayout>
+#include <cmath>
+#include <numbers>
 
 #include "base/AppUtil.h"
 #include "base/Round.h"
@@ -52,6 +56,33 @@ const char* const kToggleStyle =
     "QToolButton:checked:hover { background: #3679c0; }"
     "QToolButton:disabled { background: #ececec; border-color: #c8c8c8; color: #9a9a9a; }"
     "QToolButton:checked:disabled { background: #a9bdd3; color: #eef2f6; }";
+
+// A three-quarter circle ending in an arrowhead: a turn of the photos, not
+// a step through them (which plain arrows suggest).
+QIcon RotationIcon(bool clockwise) {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  const QColor ink(30, 110, 60);
+  painter.setPen(QPen(ink, 3, Qt::SolidLine, Qt::RoundCap));
+  const double start = clockwise ? 135 : 45, sweep = clockwise ? -270 : 270;
+  const QPointF centre(16, 17);
+  const double radius = 10;
+  painter.drawArc(QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius),
+                  static_cast<int>(start * 16), static_cast<int>(sweep * 16));
+  const double end = (start + sweep) * std::numbers::pi / 180;
+  const QPointF at = centre + radius * QPointF(std::cos(end), -std::sin(end));
+  // The way the arc runs at its end, and across it.
+  const double sign = clockwise ? -1 : 1;
+  const QPointF along = sign * QPointF(-std::sin(end), -std::cos(end));
+  const QPointF across(-along.y(), along.x());
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(ink);
+  painter.drawPolygon(
+      QPolygonF{at + 6 * along, at + 5 * across - 2 * along, at - 5 * across - 2 * along});
+  return QIcon(pixmap);
+}
 
 QIcon StandardIcon(QStyle::StandardPixmap pixmap) {
   return QApplication::style()->standardIcon(pixmap);
@@ -119,6 +150,7 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   });
   connect(&stack, &QUndoStack::indexChanged, this, &TfrmMain::UpdateCommands);
   connect(&stack, &QUndoStack::undoTextChanged, this, &TfrmMain::UndoTextChanged);
+  connect(&stack, &QUndoStack::redoTextChanged, this, &TfrmMain::UndoTextChanged);
   flmLayer->SetLayerManagement(&doc.LayerItems());
   doc.LayerItems().SetChangeHandler(2, [this](TLayerManagement&) { ItemsChanged(); });
   doc.LayerItems().SetMonoMode(0);
@@ -179,6 +211,7 @@ QToolButton* TfrmMain::Button(const char* name, const char* hint, const QIcon& i
   } else {
     button->setIcon(icon);
     button->setToolTip(U(hint));
+    button->setAccessibleName(U(hint));
   }
   return button;
 }
@@ -467,9 +500,9 @@ void TfrmMain::BuildPanels() {
                                StandardIcon(QStyle::SP_BrowserReload), Actions["LM9"]));
   tbarLayer2->addSeparator();
   tbarLayer2->addWidget(Button("btnLayerRotate1", "全てのアイテムを反時計回りに90°回転します",
-                               StandardIcon(QStyle::SP_ArrowBack), Actions["LM4"]));
+                               RotationIcon(false), Actions["LM4"]));
   tbarLayer2->addWidget(Button("btnLayerRotate2", "全てのアイテムを時計回りに90°回転します",
-                               StandardIcon(QStyle::SP_ArrowForward), Actions["LM5"]));
+                               RotationIcon(true), Actions["LM5"]));
   flmLayer = new TflmLayerList(pnlLayer);
   flmLayer->AddImages = [this] { btnLayerNewClick(); };
   flmLayer->DeleteItem = [this] { btnLayerTrashClick(); };
@@ -631,6 +664,8 @@ void TfrmMain::UndoTextChanged() {
   const QUndoStack& stack = History->UndoStack();
   QAction* undo = Actions["WM7"];
   undo->setText(stack.canUndo() ? U(kUndoStepCaption).arg(stack.undoText()) : U(kUndoCaption));
+  QAction* redo = Actions["WM8"];
+  redo->setText(stack.canRedo() ? U(kRedoStepCaption).arg(stack.redoText()) : U(kRedoCaption));
 }
 
 QWidget* TfrmMain::Control(const char* name) const {

@@ -11,14 +11,14 @@ inline constexpr const char* kErrorCaption = "エラー";
 inline constexpr const char* kUndoCaption = "元に戻す(&Z)";
 inline constexpr const char* kUndoStepCaption = "元に戻す（%1）";
 inline constexpr const char* kRedoCaption = "やり直し(&Y)";
+inline constexpr const char* kRedoStepCaption = "やり直し（%1）";
 
 // Questions and messages of the main window.
 inline constexpr const char* kAskDeleteItem = "アクティブアイテムを削除します。よろしいですか？";
 inline constexpr const char* kAskDeleteAll =
-    "プロジェクトアイテムを全て削除します。よろしいですか？\r（取り消しは出来ません。再度確認して下"
-    "さい）";
+    "プロジェクトアイテムを全て削除します。よろしいですか？\r（「元に戻す」で取り消せます）";
 inline constexpr const char* kAskDeleteGuides =
-    "全てのガイドラインを削除します。復旧はできません。よろしいですか？";
+    "全てのガイドラインを削除します。よろしいですか？\r（「元に戻す」で取り消せます）";
 inline constexpr const char* kNoConverter =
     "画像ファイル一括変換ツールが見つかりません\rKalvane を再インストールしてください";
 inline constexpr const char* kNoHelp = "ヘルプファイルが見つかりません";
@@ -49,7 +49,7 @@ inline constexpr const char* kNoDisplay = "画面がないため、エディタ�
 inline constexpr const char* kImageLockedHint =
     "画像はロックされています。移動するには「画像ロック」を解除してください（Ctrl+I）";
 // The address a page is served at, while it is.
-inline constexpr const char* kServedAt = "ブラウザで表示中: ";
+inline constexpr const char* kServedAt = "このアドレスで表示できます: ";
 inline constexpr const char* kCannotOpenBrowser =
     "ブラウザを開けませんでした。次のアドレスをブラウザで開いてください：";
 

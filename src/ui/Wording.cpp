@@ -11,8 +11,8 @@ namespace {
 
 // Longer phrases first, so one that holds a shorter one is worded whole.
 const std::pair<const char*, const char*> kPhrases[] = {
-    {"not a readable image (not JPEG, PNG, TIFF, GIF or BMP)",
-     "読み込める画像ではありません（JPEG・PNG・TIFF・GIF・BMP 以外）"},
+    {"not a readable image (not JPEG, PNG, TIFF, GIF, BMP, WebP, HEIC or AVIF)",
+     "読み込める画像ではありません（JPEG・PNG・TIFF・GIF・BMP・WebP・HEIC・AVIF 以外）"},
     {"will not serve the whole file system; name the page set's folder",
      "ファイルシステム全体は公開できません。ページセットのフォルダを指定してください"},
     {"the JPEG data is damaged; the frame may show it",

@@ -231,9 +231,15 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(dialogs->Count("okcancel"), 1);
     QCOMPARE(dialogs->Count("project:"), 1);
     dialogs->OkCancel = {true};
-    Trigger("FM1");  // new asks even when saved, and empties
+    Trigger("FM1");  // modified: asked, and empties
+    QCOMPARE(dialogs->Count("okcancel"), 2);
     QCOMPARE(window->Document().LayerItems().Count(), 0);
     QVERIFY(window->Document().IsSaved());
+    Add({Photo("b.png")});
+    window->Document().MarkSaved();
+    Trigger("FM1");  // saved: nothing asked
+    QCOMPARE(dialogs->Count("okcancel"), 2);
+    QCOMPARE(window->Document().LayerItems().Count(), 0);
   }
 
   void aMovedPhotoIsFoundThroughTheDialogs() {
@@ -458,7 +464,9 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     QVERIFY(std::abs(items.GetItem(1)->GetFineOffset().X + 8) < 0.2);  // the photos' 8 pixels
     QVERIFY(!window->Document().IsSaved());
     QCOMPARE(Find<QAction>("WM7")->text(), QString("元に戻す（自動位置合わせ）"));
+    QCOMPARE(Find<QAction>("WM8")->text(), QString("やり直し(&Y)"));
     Trigger("WM7");
+    QCOMPARE(Find<QAction>("WM8")->text(), QString("やり直し（自動位置合わせ）"));
     QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{0, 0}));
     QCOMPARE(items.GetItem(1)->GetFineOffset(), (kalvane::TPointF{0.3, -0.4}));
     QVERIFY(window->Document().IsSaved());

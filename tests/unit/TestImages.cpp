@@ -33,6 +33,8 @@ void Save(const VImage& image, const std::string& path) {
   const std::string ext = path.substr(path.rfind('.'));
   if (ext == ".jpg") {
     image.jpegsave(path.c_str(), VImage::option()->set("Q", 95));
+  } else if (ext == ".webp" || ext == ".avif" || ext == ".heic") {
+    image.write_to_file(path.c_str(), VImage::option()->set("lossless", true));
   } else if (ext == ".bmp" || ext == ".gif") {
     image.magicksave(path.c_str(), VImage::option()->set("format", ext.substr(1).c_str()));
   } else {

@@ -12,6 +12,7 @@
 #include <vips/vips8>
 
 #include "TestImages.h"
+#include "base/AppUtil.h"
 #include "imaging/ImageTrimToJpeg.h"
 
 namespace kalvane {
@@ -35,8 +36,9 @@ std::pair<double, double> MarkerCentre(const TBitmap24& b) {
 
 TEST(ImageKitFormats, EveryAcceptedFormatLoadsAsEightBitRgb) {
   TempDir dir;
-  for (const char* ext : {".png", ".jpg", ".tif", ".gif", ".bmp"}) {
+  for (const char* ext : {".png", ".jpg", ".tif", ".gif", ".bmp", ".webp", ".avif", ".heic"}) {
     SCOPED_TRACE(ext);
+    EXPECT_TRUE(IsImageFile(std::string("G") + ext));
     const std::string path = dir.File(std::string("g") + ext);
     test::WriteGradient(path, 40, 30);
     const auto info = IKFileType(path);

@@ -185,3 +185,25 @@ TEST_F(Steps, ADeletedPhotoThatWentComesBackWithoutAPictureAndIsNamed) {
 
 }  // namespace
 }  // namespace kalvane
+
+namespace kalvane {
+namespace {
+
+// A key held repeats many times a second; nudges a while apart are
+// separate moves, each undone by itself.
+TEST(NudgeSteps, MergeOnlyWhileTheyFollowWithinASecond) {
+  using namespace std::chrono_literals;
+  const TOffsetStep::TClock::time_point t0{};
+  auto nudge = [](TOffsetStep::TClock::time_point at, double x) {
+    TItemOffset before, after;
+    after.Fine = {x, 0};
+    return TOffsetStep(kStepNudge, {{7, before, after}}, true, at);
+  };
+  TOffsetStep held = nudge(t0, 1);
+  EXPECT_TRUE(held.MergeWith(nudge(t0 + 400ms, 2)));
+  EXPECT_TRUE(held.MergeWith(nudge(t0 + 1300ms, 3)));  // a second after the last, not the first
+  EXPECT_FALSE(held.MergeWith(nudge(t0 + 2400ms, 4)));
+}
+
+}  // namespace
+}  // namespace kalvane

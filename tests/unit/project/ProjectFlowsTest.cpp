@@ -63,16 +63,16 @@ class Flows : public testing::Test {
   TProjectFlows flows{doc, ask};
 };
 
-TEST_F(Flows, NewAsksOnlyWithItemsAndThenEvenWhenSaved) {
+TEST_F(Flows, NewAsksOnlyWhenItWouldLoseWork) {
   EXPECT_FALSE(flows.NewProject());
   EXPECT_EQ(ask.Log, "");
   AddPhoto();
-  doc.MarkSaved();
-  ask.Answers = {false, true};
-  EXPECT_FALSE(flows.NewProject());
+  ask.Answers = {false};
+  EXPECT_FALSE(flows.NewProject());  // modified: asked, declined
   EXPECT_EQ(doc.LayerItems().Count(), 1);
-  EXPECT_TRUE(flows.NewProject());
-  EXPECT_EQ(ask.Log, "new;new;");
+  doc.MarkSaved();
+  EXPECT_TRUE(flows.NewProject());  // saved: nothing to lose, nothing asked
+  EXPECT_EQ(ask.Log, "new;");
   EXPECT_EQ(doc.LayerItems().Count(), 0);
   EXPECT_TRUE(doc.IsSaved());
   EXPECT_FALSE(doc.OwnHistory().CanUndo());  // the history went with the project
