@@ -253,6 +253,23 @@ void TLayerManagement::SetMonoVisibleAll(bool visible) {
   Changed();
 }
 
+void TLayerManagement::SetMonoVisibleNeighbours() {
+  {
+    Guard g(Lock);
+    const TLayerItemObject* current = GetSelectedLocked();
+    const int n = static_cast<int>(Items.size());
+    int at = -1;
+    for (int i = 0; i < n; ++i) {
+      if (Items[static_cast<std::size_t>(i)].get() == current) at = i;
+    }
+    for (int i = 0; i < n; ++i) {
+      const bool next = at >= 0 && i == (at + 1) % n, previous = at >= 0 && i == (at + n - 1) % n;
+      Items[static_cast<std::size_t>(i)]->SetMonoVisible(i != at && (next || previous));
+    }
+  }
+  Changed();
+}
+
 void TLayerManagement::SetAutoOverlay(bool on) {
   Guard g(Lock);
   AutoOverlay = on;

@@ -74,6 +74,10 @@ class TLayerManagement {
   void SetMonoVisibleByName(const std::string& name, bool visible);
   bool GetMonoVisibleByName(const std::string& name) const;
   void SetMonoVisibleAll(bool visible);
+  // Only the photos either side of the current one (around the turn, so
+  // the first and the last are neighbours) in the overlay: with many
+  // frames over it, the view is unreadable.
+  void SetMonoVisibleNeighbours();
   void SetAutoOverlay(bool on);
   bool GetAutoOverlay() const;
 

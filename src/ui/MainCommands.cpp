@@ -125,6 +125,11 @@ void TfrmMain::ButtonClicked(const std::string& name) {
   TProjectDocument& doc = *document;
   if (name == "btnImageLock") {
     imageLocked = down;
+    // Unlocked to move the photo: the arrow keys go to the canvas.
+    if (!down) {
+      if (QWidget* focused = focusWidget()) focused->clearFocus();
+    }
+    pnlMain->ShowStatus();
   } else if (name == "btnTrimShow") {
     doc.TrimBox().SetVisible(down);
   } else if (name == "btnTrimLock") {
@@ -195,7 +200,7 @@ void TfrmMain::btnLayerMonoClick() {
   const bool on = IsButtonDown("btnLayerMono");
   SetItemPanelRefresh(false);
   document->LayerItems().SetMonoMode(on ? 1 : 0);
-  for (const char* name : {"btnAllVisible", "btnAllUnVisible", "tBarNoudo"})
+  for (const char* name : {"btnAllVisible", "btnAllUnVisible", "btnNeighboursVisible", "tBarNoudo"})
     SetControlVisible(name, on);
   Actions["LM6"]->setChecked(on);
   UpdateCommands();
@@ -216,6 +221,12 @@ void TfrmMain::btnAllVisibleClick() {
 void TfrmMain::btnAllUnVisibleClick() {
   SetItemPanelRefresh(false);
   document->LayerItems().SetMonoVisibleAll(false);
+  SetItemPanelRefresh(true);
+}
+
+void TfrmMain::btnNeighboursVisibleClick() {
+  SetItemPanelRefresh(false);
+  document->LayerItems().SetMonoVisibleNeighbours();
   SetItemPanelRefresh(true);
 }
 

@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
+#include <QPointer>
 #include <QSlider>
 #include <QStatusBar>
 #include <QStyle>
@@ -107,11 +108,17 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   BuildToolBars();
   BuildPanels();
   const std::pair<const char*, TCommandId> controls[] = {
-      {"btnPreview", TCommandId::Preview},       {"cmbFrameRate", TCommandId::FrameRate},
-      {"btnImageLock", TCommandId::ImageLock},   {"btnTrimShow", TCommandId::TrimShow},
-      {"btnTrimLock", TCommandId::TrimLock},     {"btnGuideShow", TCommandId::GuideShow},
-      {"btnGuideLock", TCommandId::GuideLock},   {"btnLayerMono", TCommandId::Mono},
-      {"btnAllVisible", TCommandId::AllVisible}, {"btnAllUnVisible", TCommandId::AllUnVisible},
+      {"btnPreview", TCommandId::Preview},
+      {"cmbFrameRate", TCommandId::FrameRate},
+      {"btnImageLock", TCommandId::ImageLock},
+      {"btnTrimShow", TCommandId::TrimShow},
+      {"btnTrimLock", TCommandId::TrimLock},
+      {"btnGuideShow", TCommandId::GuideShow},
+      {"btnGuideLock", TCommandId::GuideLock},
+      {"btnLayerMono", TCommandId::Mono},
+      {"btnAllVisible", TCommandId::AllVisible},
+      {"btnAllUnVisible", TCommandId::AllUnVisible},
+      {"btnNeighboursVisible", TCommandId::AllVisible},
       {"tBarNoudo", TCommandId::Density}};
   for (const auto& [name, id] : controls)
     Bind(id, Control(name));
@@ -132,6 +139,11 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   DataPreview.SetMainWindow(this);
   pnlMain->OnPopup = [this](const QPoint& at) { pmenuWorkArea->popup(at); };
   pnlMain->OnLockedMove = [this] { statusBar()->showMessage(U(kImageLockedHint), 8000); };
+  pnlMain->KeysToList = [list = QPointer<QWidget>(flmLayer)] {
+    const QWidget* focused = QApplication::focusWidget();
+    return list && focused && (focused == list || list->isAncestorOf(focused));
+  };
+  connect(qApp, &QApplication::focusChanged, pnlMain, [work = pnlMain] { work->ShowStatus(); });
   // Space held pans the zoomed canvas wherever the focus is in the window.
   qApp->installEventFilter(this);
 
@@ -175,8 +187,10 @@ TfrmMain::~TfrmMain() {
     Align->Cancel = true;
     Align->Worker.join();
   }
-  // The history and the document's listeners point into this window.
+  // The history and the document's listeners point into this window, and
+  // the focus moves while its widgets go, after the document.
   disconnect(&History->UndoStack(), nullptr, this, nullptr);
+  disconnect(qApp, &QApplication::focusChanged, pnlMain, nullptr);
   document->SetCommandView(nullptr);
   document->SetHistory(nullptr);
   document->LayerItems().SetChangeHandler(1, nullptr);
@@ -323,6 +337,8 @@ void TfrmMain::BuildMenus() {
       connectTo(Action(C::AllVisible, "LM7", "全表示(&A)"), &TfrmMain::btnAllVisibleClick));
   items->addAction(
       connectTo(Action(C::AllUnVisible, "LM8", "全解除(&U)"), &TfrmMain::btnAllUnVisibleClick));
+  items->addAction(connectTo(Action(C::AllVisible, "LM7_1", "前後のみ(&P)"),
+                             &TfrmMain::btnNeighboursVisibleClick));
   items->addSeparator()->setObjectName("LS4");
   // What stands still decides; the box is where the product is, so the
   // whole photo comes first.
@@ -527,6 +543,12 @@ void TfrmMain::BuildPanels() {
   none->setText(U("全解除"));
   none->setToolTip(U("モノクロ表示対象アイテムを全て解除します"));
   connect(none, &QToolButton::clicked, this, &TfrmMain::btnAllUnVisibleClick);
+  auto* neighbours = new QToolButton(pnlLayer);
+  neighbours->setObjectName("btnNeighboursVisible");
+  neighbours->setText(U("前後のみ"));
+  neighbours->setToolTip(U("モノクロ表示対象を、選んでいる写真の前後の写真だけにします"));
+  neighbours->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  connect(neighbours, &QToolButton::clicked, this, &TfrmMain::btnNeighboursVisibleClick);
   tBarNoudo = new QSlider(Qt::Horizontal, pnlLayer);
   tBarNoudo->setObjectName("tBarNoudo");
   tBarNoudo->setRange(3, 70);
@@ -534,13 +556,14 @@ void TfrmMain::BuildPanels() {
   tBarNoudo->setTickInterval(5);
   tBarNoudo->setTickPosition(QSlider::TicksAbove);
   connect(tBarNoudo, &QSlider::valueChanged, this, &TfrmMain::tBarNoudoChange);
-  for (QWidget* w : std::initializer_list<QWidget*>{all, none, tBarNoudo})
+  for (QWidget* w : std::initializer_list<QWidget*>{all, none, neighbours, tBarNoudo})
     w->hide();
   auto* monoRow = new QGridLayout;
-  monoRow->addWidget(mono, 0, 0, 2, 1);
+  monoRow->addWidget(mono, 0, 0, 3, 1);
   monoRow->addWidget(all, 0, 1);
   monoRow->addWidget(none, 0, 2);
-  monoRow->addWidget(tBarNoudo, 1, 1, 1, 2);
+  monoRow->addWidget(neighbours, 1, 1, 1, 2);
+  monoRow->addWidget(tBarNoudo, 2, 1, 1, 2);
   auto* layerLayout = new QVBoxLayout(pnlLayer);
   layerLayout->setContentsMargins(1, 1, 1, 1);
   layerLayout->setSpacing(1);

@@ -128,6 +128,7 @@ class TfrmMain : public QMainWindow,
   void btnLayerMonoClick();
   void btnAllVisibleClick();
   void btnAllUnVisibleClick();
+  void btnNeighboursVisibleClick();
   void tBarNoudoChange(int position);
   void WM6Click();
   void AutoAlignClick();

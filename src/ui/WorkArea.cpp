@@ -609,9 +609,7 @@ void TWorkArea::Nudge(int dx, int dy) {
     if (OnLockedMove && PreviewIdle()) OnLockedMove();
     return;
   }
-  // One screen pixel at this zoom; one work pixel at fit.
-  const double perPixel = Zoom() > 0 ? Zoom() : pboxMain->ItemScale();
-  Document.NudgeItem(current->GetId(), {dx / perPixel, dy / perPixel});
+  Document.NudgeItem(current->GetId(), {dx * NudgeStep(), dy * NudgeStep()});
   ShowStatus();
 }
 

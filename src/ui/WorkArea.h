@@ -173,6 +173,12 @@ class TWorkArea : public QWidget, public IControlParent {
   // and the size of the frames the box gives at the export width.
   std::function<void(const QString&)> OnStatus;
   QString StatusText() const;
+  // Whether the arrow keys go to the item list (the photo before and
+  // after) rather than nudging the photo on the canvas.
+  std::function<bool()> KeysToList;
+  // Photo pixels one press of an arrow key moves the photo by.
+  double NudgeStep() const;
+  void ShowStatus();
   // The width the next export will ask for (the export's first offer
   // without it).
   std::function<int()> OutputWidth;
@@ -215,7 +221,6 @@ class TWorkArea : public QWidget, public IControlParent {
   void PaintRuler(QPainter& painter, bool horizontal);
 
  public:
-  void ShowStatus();
   // The box, guides, rulers, scroll bars and status placed for the view
   // as it is (after a zoom, a pan, or a change of the items).
   void ViewChanged();

@@ -167,7 +167,23 @@ QString TWorkArea::StatusText() const {
   const TSize out = OutputSize();
   text += out.Width > 0 ? QString::fromUtf8("   出力 %1 × %2 px").arg(out.Width).arg(out.Height)
                         : QString::fromUtf8("   出力 -");
+  // Where the arrow keys go, so a press meant as a nudge does not change
+  // the photo instead.
+  if (Document.LayerItems().Count() > 0) {
+    if (KeysToList && KeysToList()) {
+      text += QString::fromUtf8("   矢印キー: 前後の写真へ");
+    } else if (ImageLocked && ImageLocked()) {
+      text += QString::fromUtf8("   矢印キー: 画像ロック中");
+    } else {
+      text += QString::fromUtf8("   矢印キー: %1 画素ずつ移動").arg(NudgeStep(), 0, 'f', 2);
+    }
+  }
   return text;
+}
+
+double TWorkArea::NudgeStep() const {
+  // One screen pixel at this zoom; one work pixel at fit.
+  return 1.0 / (Zoom() > 0 ? Zoom() : pboxMain->ItemScale());
 }
 
 TSize TWorkArea::OutputSize() const {

@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -159,6 +160,50 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     QVERIFY(Find("btnAllVisible")->isHidden());
     QVERIFY(!Enabled("LM7"));
     QVERIFY(window->Document().IsSaved() == false);  // from the adding, not the mode
+  }
+
+  void theStatusLineSaysWhereTheArrowKeysGo() {
+    window->resize(900, 700);
+    window->show();
+    Add({Photo("a.png", 400, 300), Photo("b.png", 400, 300)});
+    auto status = [this] { return Find<QLabel>("lblWorkStatus")->text(); };
+    QVERIFY(status().contains("画像ロック中"));
+    // A row clicked: the keys step through the list.
+    auto* panel = Find<kalvane::ui::TflmLayerList>("flmLayer");
+    kalvane::test::Press(panel->Row(1), {20, 20});
+    panel->Row(1)->setFocus();
+    QVERIFY2(status().contains("前後の写真へ"), qPrintable(status()));
+    // Unlocked to move the photo: the keys nudge it, by the step shown.
+    Find<QAbstractButton>("btnImageLock")->click();
+    QVERIFY2(status().contains("画素ずつ移動"), qPrintable(status()));
+    auto& items = window->Document().LayerItems();
+    const double before = items.GetSelected()->GetFineOffset().X;
+    QTest::keyClick(window.get(), Qt::Key_Right);
+    QVERIFY(std::abs(items.GetSelected()->GetFineOffset().X - before -
+                     window->Workarea().NudgeStep()) < 1e-9);
+  }
+
+  void theOverlaysChoiceOutlastsTheModeAndCanBeTheNeighboursOnly() {
+    Add({Photo("a.png"), Photo("b.png"), Photo("c.png"), Photo("d.png")});
+    auto& items = window->Document().LayerItems();
+    auto shown = [&] {
+      std::string s;
+      for (int i = 0; i < items.Count(); ++i)
+        s += items.GetItem(i)->GetMonoVisible() ? '1' : '0';
+      return s;
+    };
+    items.SelectIndex(1);
+    Find<QAbstractButton>("btnLayerMono")->click();
+    QVERIFY(!Find("btnNeighboursVisible")->isHidden() && Enabled("LM7_1"));
+    Find<QAbstractButton>("btnNeighboursVisible")->click();
+    QCOMPARE(shown(), std::string("1010"));
+    // Off and on, from the button and from the menu: the choice stays.
+    Find<QAbstractButton>("btnLayerMono")->click();
+    Find<QAbstractButton>("btnLayerMono")->click();
+    Trigger("LM6");
+    Trigger("LM6");
+    QCOMPARE(items.GetMonoMode(), 1);
+    QCOMPARE(shown(), std::string("1010"));
   }
 
   void savesAndAsksOnClose() {

@@ -702,7 +702,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     auto& box = window->Document().TrimBox();
     auto output = [status] {
       const QString text = status->text();
-      return text.mid(text.indexOf(QString::fromUtf8("出力")));
+      return text.mid(text.indexOf(QString::fromUtf8("出力"))).section(QString("   "), 0, 0);
     };
     // half the photo each way: 600 x 450 photo pixels, at the first width 500
     box.SetRelBox({0.25, 0.25, 0.75, 0.75});

@@ -52,6 +52,25 @@ class ItemList : public testing::Test {
 
 using Names = std::vector<std::string>;
 
+TEST_F(ItemList, OnlyTheNeighboursAroundTheTurnAreOverlaid) {
+  AddPhotos({"a.png", "b.png", "c.png", "d.png"});
+  auto shown = [&] {
+    std::string s;
+    for (int i = 0; i < list.Count(); ++i)
+      s += list.GetItem(i)->GetMonoVisible() ? '1' : '0';
+    return s;
+  };
+  list.SelectIndex(2);
+  list.SetMonoVisibleNeighbours();
+  EXPECT_EQ(shown(), "0101");
+  list.SelectIndex(0);  // the last photo comes before the first
+  list.SetMonoVisibleNeighbours();
+  EXPECT_EQ(shown(), "0101");
+  list.SelectIndex(3);
+  list.SetMonoVisibleNeighbours();
+  EXPECT_EQ(shown(), "1010");
+}
+
 TEST_F(ItemList, IndexOutOfRangeGivesNothing) {
   AddPhotos({"a.png"});
   EXPECT_EQ(list.GetItem(-1), nullptr);
