@@ -235,6 +235,19 @@ void TProjectDocument::MoveItem(TItemId id, int direction) {
                                       ItemOrder()));
 }
 
+void TProjectDocument::MoveItemTo(TItemId id, int index) {
+  const std::vector<TItemId> before = ItemOrder();
+  std::vector<TItemId> after = before;
+  const auto at = std::find(after.begin(), after.end(), id);
+  if (at == after.end()) return;
+  after.erase(at);
+  index = std::clamp(index, 0, static_cast<int>(after.size()));
+  after.insert(after.begin() + index, id);
+  if (after == before) return;
+  SetItemOrder(after);
+  Record(std::make_unique<TOrderStep>(kStepMoveTo, before, after));
+}
+
 void TProjectDocument::ReverseItems() {
   if (Items.Count() == 0) return;
   const std::vector<TItemId> before = ItemOrder();

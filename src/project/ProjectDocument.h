@@ -137,6 +137,9 @@ class TProjectDocument : private IControlParent {
   void DragEnded(TItemId id, const TItemOffset& before);
   // 0 one place towards the start, 1 towards the end.
   void MoveItem(TItemId id, int direction);
+  // The item taken out and put in at `index` of the list as it then stands
+  // (a row dragged in the list); one step.
+  void MoveItemTo(TItemId id, int index);
   void ReverseItems();
   // +9000 a quarter turn to the left, -9000 to the right.
   void RotateAll(std::int32_t quarter);

@@ -44,6 +44,7 @@ inline constexpr const char* kStepDeleteAll = "全アイテムの削除";
 inline constexpr const char* kStepMoveUp = "アイテムを上へ";
 inline constexpr const char* kStepMoveDown = "アイテムを下へ";
 inline constexpr const char* kStepReverse = "順番の反転";
+inline constexpr const char* kStepMoveTo = "アイテムの並べ替え";
 inline constexpr const char* kStepRotateLeft = "左に90°回転";
 inline constexpr const char* kStepRotateRight = "右に90°回転";
 inline constexpr const char* kStepDrag = "画像移動";

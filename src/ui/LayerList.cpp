@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "document/LayerManagement.h"
 #include "ui/Texts.h"
@@ -149,6 +150,9 @@ void TflmLayerItem::callClickEvent(Qt::MouseButton button) {
 }
 
 void TflmLayerItem::mousePressEvent(QMouseEvent* event) {
+  pressed = event->button() == Qt::LeftButton;
+  dragged = false;
+  pressedAt = event->globalPosition().toPoint();
   callClickEvent(event->button());
   setFocus();
   // The popup comes after the row's item became current, so its commands
@@ -156,7 +160,31 @@ void TflmLayerItem::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::RightButton) pmenuItem->popup(event->globalPosition().toPoint());
 }
 
+void TflmLayerItem::mouseMoveEvent(QMouseEvent* event) {
+  if (!pressed || !(event->buttons() & Qt::LeftButton)) return;
+  const QPoint at = event->globalPosition().toPoint();
+  if (!dragged && (at - pressedAt).manhattanLength() < QApplication::startDragDistance()) return;
+  dragged = true;
+  if (OnRowDrag) OnRowDrag(*this, at);
+}
+
+void TflmLayerItem::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || !pressed) return;
+  pressed = false;
+  if (dragged && OnRowDrop) OnRowDrop(*this, event->globalPosition().toPoint());
+  dragged = false;
+}
+
 bool TflmLayerItem::eventFilter(QObject* watched, QEvent* event) {
+  // The labels take the pointer when pressed on; the row handles it.
+  if (event->type() == QEvent::MouseMove) {
+    mouseMoveEvent(static_cast<QMouseEvent*>(event));
+    return true;
+  }
+  if (event->type() == QEvent::MouseButtonRelease) {
+    mouseReleaseEvent(static_cast<QMouseEvent*>(event));
+    return true;
+  }
   if (event->type() != QEvent::MouseButtonPress) return QFrame::eventFilter(watched, event);
   auto* mouse = static_cast<QMouseEvent*>(event);
   if (watched == imgCheck) {
@@ -190,6 +218,38 @@ void TflmLayerList::SetLayerManagement(TLayerManagement* list) {
   });
 }
 
+int TflmLayerList::DropGap(QPoint global) const {
+  const int y = content->mapFromGlobal(global).y();
+  return std::clamp((y + kRowHeight / 2) / kRowHeight, 0, RowCount());
+}
+
+void TflmLayerList::RowDrag(TflmLayerItem& row, QPoint global) {
+  if (!dropMarker) {
+    dropMarker = new QFrame(content);
+    dropMarker->setObjectName("shpDropMarker");
+    dropMarker->setStyleSheet("background: rgb(44, 108, 176);");
+  }
+  // A line between the rows where the item would go; the list scrolls when
+  // the pointer nears its ends.
+  const int gap = DropGap(global);
+  dropMarker->setGeometry(0, std::max(gap * kRowHeight - 2, 0), content->width(), 4);
+  dropMarker->show();
+  dropMarker->raise();
+  scrLayerList->ensureVisible(0, content->mapFromGlobal(global).y(), 0, kRowHeight / 3);
+  row.setCursor(Qt::ClosedHandCursor);
+}
+
+void TflmLayerList::RowDrop(TflmLayerItem& row, QPoint global) {
+  row.unsetCursor();
+  if (dropMarker) dropMarker->hide();
+  const auto found = std::find(rows.begin(), rows.end(), &row);
+  if (found == rows.end()) return;
+  const int from = static_cast<int>(found - rows.begin());
+  int to = DropGap(global);
+  if (to > from) --to;  // the gap counted the row itself above it
+  if (to != from && MoveTo) MoveTo(from, to);
+}
+
 void TflmLayerList::SetAutoRefresh(bool on) {
   autoRefresh = on;
   if (on) RefreshRows();
@@ -202,6 +262,8 @@ void TflmLayerList::AddRows(int count) {
     row->move(0, static_cast<int>(rows.size()) * kRowHeight);
     row->OnRowClick = [this](TflmLayerItem& r, Qt::MouseButton) { RowClick(r); };
     row->OnCheckClick = [this](TflmLayerItem& r) { CheckClick(r); };
+    row->OnRowDrag = [this](TflmLayerItem& r, QPoint at) { RowDrag(r, at); };
+    row->OnRowDrop = [this](TflmLayerItem& r, QPoint at) { RowDrop(r, at); };
     row->pmenuItem
         ->addAction(QString::fromUtf8("新規アイテムの追加(&N)"), this,
                     [this] {

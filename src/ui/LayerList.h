@@ -40,10 +40,15 @@ class TflmLayerItem : public QFrame {
 
   std::function<void(TflmLayerItem&, Qt::MouseButton)> OnRowClick;
   std::function<void(TflmLayerItem&)> OnCheckClick;
+  // The row pulled past the drag distance with the left button held, and
+  // let go (global pointer positions).
+  std::function<void(TflmLayerItem&, QPoint)> OnRowDrag, OnRowDrop;
   QMenu* pmenuItem = nullptr;
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -58,6 +63,8 @@ class TflmLayerItem : public QFrame {
   bool Checked = false;
   bool Unreadable = false;
   QString Note;
+  QPoint pressedAt;  // global, while the left button is held
+  bool pressed = false, dragged = false;
   std::uint64_t Generation = 0;
 };
 
@@ -77,6 +84,9 @@ class TflmLayerList : public QFrame {
   QScrollArea* scrLayerList = nullptr;
   // The main window's item commands, for the rows' popup menu.
   std::function<void()> AddImages, DeleteItem, MoveUp, MoveDown;
+  // A row dragged to another place: the item moves from one index to the
+  // other (as the list will stand after it).
+  std::function<void(int from, int to)> MoveTo;
   // How sure the last alignment was of an item it doubted (by id), or
   // nothing.
   std::function<std::optional<int>(std::uint64_t)> DoubtOf;
@@ -86,6 +96,11 @@ class TflmLayerList : public QFrame {
 
  private:
   void AddRows(int count);
+  // Where a row let go at `global` would go in: 0 to the row count.
+  int DropGap(QPoint global) const;
+  void RowDrag(TflmLayerItem& row, QPoint global);
+  void RowDrop(TflmLayerItem& row, QPoint global);
+  QFrame* dropMarker = nullptr;
   void RowClick(TflmLayerItem& row);
   void CheckClick(TflmLayerItem& row);
   TLayerManagement* layerManagement = nullptr;

@@ -3,6 +3,7 @@
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -188,12 +189,17 @@ void TfrmMain::btnLayerReverseClick() {
   document->ReverseItems();
 }
 
+// Turning hundreds of display copies takes a moment: the pointer says so.
 void TfrmMain::btnLayerRotate1Click() {
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   document->RotateAll(9000);
+  QGuiApplication::restoreOverrideCursor();
 }
 
 void TfrmMain::btnLayerRotate2Click() {
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   document->RotateAll(-9000);
+  QGuiApplication::restoreOverrideCursor();
 }
 
 void TfrmMain::btnLayerMonoClick() {

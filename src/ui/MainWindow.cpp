@@ -524,6 +524,12 @@ void TfrmMain::BuildPanels() {
   flmLayer->DeleteItem = [this] { btnLayerTrashClick(); };
   flmLayer->MoveUp = [this] { btnLayerUpClick(); };
   flmLayer->MoveDown = [this] { btnLayerDownClick(); };
+  flmLayer->MoveTo = [this](int from, int to) {
+    // As the up and down commands: never while the items are in use.
+    if (LoaderRunning() || ExportRunning() || Aligning || !DataPreview.IsIdle()) return;
+    if (const TLayerItemObject* item = document->LayerItems().GetItem(from))
+      document->MoveItemTo(item->GetId(), to);
+  };
   flmLayer->DoubtOf = [this](std::uint64_t id) -> std::optional<int> {
     const auto found = Doubtful.find(id);
     if (found == Doubtful.end()) return std::nullopt;

@@ -183,6 +183,33 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
                      window->Workarea().NudgeStep()) < 1e-9);
   }
 
+  void aRowDraggedInTheListMovesItsPhotoInOneStep() {
+    window->resize(900, 700);
+    window->show();
+    Add({Photo("a.png"), Photo("b.png"), Photo("c.png"), Photo("d.png")});
+    auto* panel = Find<kalvane::ui::TflmLayerList>("flmLayer");
+    const int steps = window->UndoStack().count();
+    // a.png pressed on its thumbnail, pulled down past c.png's middle, let go
+    QWidget* thumb = panel->Row(0)->childAt(30, 40);
+    QVERIFY(thumb);
+    const QPoint start = thumb->mapFromGlobal(panel->Row(0)->mapToGlobal(QPoint(30, 40)));
+    kalvane::test::Press(thumb, start);
+    const int rowHeight = kalvane::ui::TflmLayerList::kRowHeight;
+    for (int y = 10; y <= 2 * rowHeight + 20; y += 30)
+      kalvane::test::Move(thumb, start + QPoint(0, y));
+    QVERIFY(Find("shpDropMarker")->isVisible());
+    kalvane::test::Release(thumb, start + QPoint(0, 2 * rowHeight + 20));
+    QVERIFY(!Find("shpDropMarker")->isVisible());
+    QCOMPARE(Names(), (std::vector<std::string>{"b.png", "c.png", "a.png", "d.png"}));
+    QCOMPARE(window->UndoStack().count(), steps + 1);
+    Trigger("WM7");
+    QCOMPARE(Names(), (std::vector<std::string>{"a.png", "b.png", "c.png", "d.png"}));
+    // A click without a pull moves nothing.
+    kalvane::test::Press(thumb, start);
+    kalvane::test::Release(thumb, start);
+    QCOMPARE(Names(), (std::vector<std::string>{"a.png", "b.png", "c.png", "d.png"}));
+  }
+
   void theOverlaysChoiceOutlastsTheModeAndCanBeTheNeighboursOnly() {
     Add({Photo("a.png"), Photo("b.png"), Photo("c.png"), Photo("d.png")});
     auto& items = window->Document().LayerItems();
