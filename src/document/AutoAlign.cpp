@@ -43,46 +43,52 @@ TIKGrey GreyCut(const TBitmap24& bitmap, TIKRect rect) {
   return grey;
 }
 
-// The median over up to 15 of the pictures, spread over the set, each
-// moved back by its shift; empty for fewer than 6.
-TIKGrey SteadyPicture(const std::vector<TIKGrey>& greys, const std::vector<TIKShift>& shifts) {
+// The median of the pictures `spread` names (those placed with some
+// certainty), each moved back by its shift; empty for fewer than 6.
+TIKGrey SteadyPicture(const std::vector<TIKGrey>& greys, const std::vector<TIKShift>& shifts,
+                      const std::vector<int>& spread) {
   std::vector<std::size_t> used;
-  for (std::size_t i = 0; i < greys.size(); ++i) {
+  for (const int k : spread) {
+    const auto i = static_cast<std::size_t>(k);
     if (!greys[i].Pixels.empty() && (i == 0 || shifts[i].sharpness >= TAutoAlign::kMinConfidence))
       used.push_back(i);
   }
   if (used.size() < 6 || greys[0].Pixels.empty()) return {};
-  const std::size_t most = 15;
-  if (used.size() > most) {
-    std::vector<std::size_t> spread;
-    for (std::size_t k = 0; k < most; ++k)
-      spread.push_back(used[k * used.size() / most]);
-    used = std::move(spread);
-  }
   TIKGrey steady;
   steady.Width = greys[0].Width;
   steady.Height = greys[0].Height;
   steady.Pixels.resize(greys[0].Pixels.size());
-  std::vector<std::uint8_t> values;
-  for (int y = 0; y < steady.Height; ++y) {
-    for (int x = 0; x < steady.Width; ++x) {
-      values.clear();
-      for (const std::size_t i : used) {
-        // The picture moved back onto the first: its pixel at (x, y) - shift.
-        const int sx = x - shifts[i].dx, sy = y - shifts[i].dy;
-        if (sx < 0 || sy < 0 || sx >= greys[i].Width || sy >= greys[i].Height) continue;
-        values.push_back(greys[i].Pixels[static_cast<std::size_t>(sy) * greys[i].Width + sx]);
+  // In bands of rows on every core.
+  auto band = [&](int from, int to) {
+    std::vector<std::uint8_t> values;
+    for (int y = from; y < to; ++y) {
+      for (int x = 0; x < steady.Width; ++x) {
+        values.clear();
+        for (const std::size_t i : used) {
+          // The picture moved back onto the first: its pixel at (x, y) - shift.
+          const int sx = x - shifts[i].dx, sy = y - shifts[i].dy;
+          if (sx < 0 || sy < 0 || sx >= greys[i].Width || sy >= greys[i].Height) continue;
+          values.push_back(greys[i].Pixels[static_cast<std::size_t>(sy) * greys[i].Width + sx]);
+        }
+        std::uint8_t& out = steady.Pixels[static_cast<std::size_t>(y) * steady.Width + x];
+        if (values.empty()) {
+          out = 255;
+          continue;
+        }
+        const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+        std::nth_element(values.begin(), middle, values.end());
+        out = *middle;
       }
-      std::uint8_t& out = steady.Pixels[static_cast<std::size_t>(y) * steady.Width + x];
-      if (values.empty()) {
-        out = 255;
-        continue;
-      }
-      const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
-      std::nth_element(values.begin(), middle, values.end());
-      out = *middle;
     }
-  }
+    return 0;
+  };
+  TOrderedWork<int> bands;
+  auto none = [](int) {};
+  const int rows =
+      std::max(1, steady.Height / static_cast<int>(2 * TOrderedWork<int>::DefaultWorkers()));
+  for (int y = 0; y < steady.Height; y += rows)
+    bands.Add([&band, y, rows, h = steady.Height] { return band(y, std::min(y + rows, h)); }, none);
+  bands.Finish(none);
   return steady;
 }
 
@@ -129,55 +135,74 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
                                   return cut.From(path, at);
                                 });
     }
-    // First each display copy against the first.
+    // The display copies in grey, on every core.
     std::vector<TIKGrey> greys(static_cast<std::size_t>(count));
     std::vector<TIKShift> shifts(static_cast<std::size_t>(count));
+    std::vector<bool> compared(static_cast<std::size_t>(count), false);
     TOrderedWork<int> jobs;
     auto none = [](int) {};
-    for (int i = 0; i < count; ++i) {
-      jobs.Add(
-          [&, i] {
-            const TBitmap24* display = view[i].GetDisplayBitmap();
-            if (!display || !correlator.Usable()) return i;
-            greys[static_cast<std::size_t>(i)] = GreyCut(*display, rect);
-            shifts[static_cast<std::size_t>(i)] =
-                i == 0 ? TIKShift{0, 0, 1000}
-                       : correlator.Measure(View(greys[static_cast<std::size_t>(i)]));
-            return i;
-          },
-          none);
-    }
-    jobs.Finish(none);
-    // Then against what stands still over the turn: the median of the
-    // copies laid over each other. What turns (a product that fills the
-    // picture) pulls the first comparison towards its own move; in the
-    // median it is a plain body whose outline stands still.
-    const TIKGrey steady = SteadyPicture(greys, shifts);
+    auto onEvery = [&](const std::vector<int>& which, const std::function<void(int)>& job) {
+      for (const int i : which)
+        jobs.Add([&job, i] { return job(i), i; }, none);
+      jobs.Finish(none);
+    };
+    std::vector<int> all;
+    for (int i = 0; i < count; ++i)
+      all.push_back(i);
+    onEvery(all, [&](int i) {
+      const TBitmap24* display = view[i].GetDisplayBitmap();
+      if (display && correlator.Usable())
+        greys[static_cast<std::size_t>(i)] = GreyCut(*display, rect);
+    });
+    // Against the first, where that has not been done yet.
+    auto compare = [&](const std::vector<int>& which) {
+      std::vector<int> left;
+      for (const int i : which) {
+        if (!compared[static_cast<std::size_t>(i)] &&
+            !greys[static_cast<std::size_t>(i)].Pixels.empty())
+          left.push_back(i);
+      }
+      onEvery(left, [&](int i) {
+        shifts[static_cast<std::size_t>(i)] =
+            i == 0 ? TIKShift{0, 0, 1000}
+                   : correlator.Measure(View(greys[static_cast<std::size_t>(i)]));
+        compared[static_cast<std::size_t>(i)] = true;
+      });
+    };
+    // Then against what stands still over the turn: the median of a few
+    // copies spread over it, laid over each other. What turns (a product
+    // that fills the picture) pulls a comparison with the first photo
+    // towards its own move; in the median it is a plain body whose outline
+    // stands still.
+    std::vector<int> spread;
+    for (int k = 0; k < std::min(count, kSteadyPhotos); ++k)
+      spread.push_back(k * count / std::min(count, kSteadyPhotos));
+    compare(spread);
+    const TIKGrey steady = SteadyPicture(greys, shifts, spread);
+    std::vector<bool> placed(static_cast<std::size_t>(count), false);
     if (!steady.Pixels.empty()) {
       const TPhaseCorrelator still(View(steady), whole);
       std::vector<TIKShift> again(static_cast<std::size_t>(count));
-      for (int i = 0; i < count; ++i) {
-        jobs.Add(
-            [&, i] {
-              if (!greys[static_cast<std::size_t>(i)].Pixels.empty()) {
-                again[static_cast<std::size_t>(i)] =
-                    still.Measure(View(greys[static_cast<std::size_t>(i)]));
-              }
-              return i;
-            },
-            none);
-      }
-      jobs.Finish(none);
+      onEvery(all, [&](int i) {
+        if (!greys[static_cast<std::size_t>(i)].Pixels.empty())
+          again[static_cast<std::size_t>(i)] =
+              still.Measure(View(greys[static_cast<std::size_t>(i)]));
+      });
       const TIKShift origin0 = again[0];
-      if (origin0.sharpness >= kMinConfidence) {
-        for (int i = 1; i < count; ++i) {
-          const TIKShift& b = again[static_cast<std::size_t>(i)];
-          if (b.sharpness < kMinConfidence) continue;
-          shifts[static_cast<std::size_t>(i)] = {b.dx - origin0.dx, b.dy - origin0.dy,
-                                                 std::min(b.sharpness, origin0.sharpness)};
-        }
+      for (int i = 1; i < count && origin0.sharpness >= kMinConfidence; ++i) {
+        const TIKShift& b = again[static_cast<std::size_t>(i)];
+        if (b.sharpness < kMinConfidence) continue;
+        shifts[static_cast<std::size_t>(i)] = {b.dx - origin0.dx, b.dy - origin0.dy,
+                                               std::min(b.sharpness, origin0.sharpness)};
+        placed[static_cast<std::size_t>(i)] = true;
       }
     }
+    // What the median could not place is compared with the first photo.
+    std::vector<int> rest;
+    for (int i = 0; i < count; ++i) {
+      if (!placed[static_cast<std::size_t>(i)]) rest.push_back(i);
+    }
+    compare(rest);
     const TPointF fineOrigin = first.GetFineOffset();
     for (int i = 0; i < count; ++i) {
       const TLayerItemObject& item = view[i];

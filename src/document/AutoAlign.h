@@ -65,6 +65,9 @@ class TAutoAlign {
   // under kRefineMaxSide pixels; compared in tiles of kRefineTile.
   static constexpr int kRefineMaxSide = 1280;
   static constexpr int kRefineTile = 64;
+  // The display copies spread over the turn whose median shows what
+  // stands still.
+  static constexpr int kSteadyPhotos = 15;
 
   void SetRegion(const TAlignRegion& region) { Region = region; }
   // Off: only the display copies are compared (whole work pixels).
