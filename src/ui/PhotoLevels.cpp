@@ -11,12 +11,22 @@ namespace kalvane::ui {
 
 namespace {
 
-QImage ToQImage(const TIKImage& image) {
+QImage ToQImage(const TIKImage& image, bool grey) {
   const TBitmap24 bitmap = IKBitmapFromDib(image);
   if (bitmap.IsEmpty()) return {};
-  QImage out(bitmap.Width(), bitmap.Height(), QImage::Format_BGR888);
-  for (int y = 0; y < bitmap.Height(); ++y)
-    std::copy_n(bitmap.Row(y), static_cast<std::size_t>(bitmap.Width()) * 3, out.scanLine(y));
+  QImage out(bitmap.Width(), bitmap.Height(),
+             grey ? QImage::Format_Grayscale8 : QImage::Format_BGR888);
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    const std::uint8_t* in = bitmap.Row(y);
+    if (!grey) {
+      std::copy_n(in, static_cast<std::size_t>(bitmap.Width()) * 3, out.scanLine(y));
+      continue;
+    }
+    // The monochrome copies' luma, so the view is theirs to the grey level.
+    std::uint8_t* line = out.scanLine(y);
+    for (int x = 0; x < bitmap.Width(); ++x, in += 3)
+      line[x] = IKLuma(in[2], in[1], in[0]);
+  }
   return out;
 }
 
@@ -52,7 +62,7 @@ QSize TPhotoLevels::TurnedSize(const std::string& path, int angle) {
 
 std::vector<const TPhotoLevels::TPiece*> TPhotoLevels::Cover(const std::string& path, int angle,
                                                              int shrink, QRectF part,
-                                                             bool* complete) {
+                                                             bool* complete, bool grey) {
   std::vector<const TPiece*> pieces;
   bool all = true;
   const QSize turned = TurnedSize(path, angle);
@@ -61,7 +71,7 @@ std::vector<const TPhotoLevels::TPiece*> TPhotoLevels::Cover(const std::string& 
     if (!QuarterTurn(angle)) {
       // Turned by another angle the photo is made whole: a tile would turn
       // all of it again.
-      const TPiece* whole = Get({path, angle, shrink, -1, -1}, turned);
+      const TPiece* whole = Get({path, angle, shrink, -1, -1, grey}, turned);
       if (whole) pieces.push_back(whole);
       all = whole && !whole->Image.isNull();
     } else {
@@ -72,7 +82,7 @@ std::vector<const TPhotoLevels::TPiece*> TPhotoLevels::Cover(const std::string& 
       const int y1 = static_cast<int>(std::ceil(part.bottom() / side));
       for (int y = y0; y < y1; ++y) {
         for (int x = x0; x < x1; ++x) {
-          const TPiece* tile = Get({path, angle, shrink, x, y}, turned);
+          const TPiece* tile = Get({path, angle, shrink, x, y, grey}, turned);
           if (tile) pieces.push_back(tile);
           all = all && tile && !tile->Image.isNull();
         }
@@ -91,11 +101,12 @@ const TPhotoLevels::TPiece* TPhotoLevels::Get(const TKey& key, QSize turned) {
     }
   }
   entries.push_front({key, false, {}});
-  // Ready pieces beyond the kept number go, the least recently asked
+  // Ready pieces beyond the kept bytes go, the least recently asked
   // first; one still being made stays until it arrives.
   std::size_t kept = 0;
   for (auto it = entries.begin(); it != entries.end();) {
-    if (!it->Ready || ++kept <= kKept) {
+    if (it->Ready) kept += static_cast<std::size_t>(it->Piece.Image.sizeInBytes());
+    if (!it->Ready || kept <= kKeptBytes) {
       ++it;
     } else {
       it = entries.erase(it);
@@ -143,7 +154,7 @@ void TPhotoLevels::Work() {
         const int w = std::max(RoundInt(static_cast<double>(info->width) / k.Shrink), 1);
         const int h = std::max(RoundInt(static_cast<double>(info->height) / k.Shrink), 1);
         const TIKImage scaled = IKFileLoadScaled(k.Path, *info, w, h);
-        piece.Image = ToQImage(IKRotationEx(scaled, k.Angle));
+        piece.Image = ToQImage(IKRotationEx(scaled, k.Angle), k.Grey);
         const double perPixel = static_cast<double>(w) / info->width;
         piece.Photo = {0, 0, piece.Image.width() / perPixel, piece.Image.height() / perPixel};
       }
@@ -157,9 +168,11 @@ void TPhotoLevels::Work() {
       if (w > 0 && h > 0) {
         const double right = left + static_cast<double>(w) * k.Shrink;
         const double bottom = top + static_cast<double>(h) * k.Shrink;
-        piece.Image = ToQImage(IKTrimFrameFine(
-            k.Path, k.Angle, {static_cast<double>(left), static_cast<double>(top), right, bottom},
-            w, h));
+        piece.Image = ToQImage(
+            IKTrimFrameFine(k.Path, k.Angle,
+                            {static_cast<double>(left), static_cast<double>(top), right, bottom}, w,
+                            h),
+            k.Grey);
         piece.Photo = QRectF(left, top, right - left, bottom - top);
       }
     }

@@ -28,9 +28,11 @@ namespace kalvane::ui {
 class TPhotoLevels : public QObject {
   Q_OBJECT
  public:
-  static constexpr int kTile = 512;           // level pixels along a tile's side
-  static constexpr std::size_t kKept = 64;    // pieces kept (about 50 MB)
-  static constexpr std::size_t kQueued = 32;  // requests waiting; older ones are dropped
+  static constexpr int kTile = 512;  // level pixels along a tile's side
+  // Bytes of ready pieces kept: 128 colour tiles, or three times as many
+  // grey ones (the monochrome view shows many photos at once).
+  static constexpr std::size_t kKeptBytes = std::size_t{128} * kTile * kTile * 3;
+  static constexpr std::size_t kQueued = 160;  // requests waiting; older ones are dropped
   explicit TPhotoLevels(QObject* parent = nullptr) : QObject(parent) {}
   ~TPhotoLevels() override;
 
@@ -41,8 +43,9 @@ class TPhotoLevels : public QObject {
   // The pieces of the level that cover `part` (turned photo pixels) and
   // are ready; the others are started. `complete` tells whether all were,
   // and made.
+  // `grey`: pieces of one byte a pixel, the luma (the monochrome view's).
   std::vector<const TPiece*> Cover(const std::string& path, int angle, int shrink, QRectF part,
-                                   bool* complete = nullptr);
+                                   bool* complete = nullptr, bool grey = false);
   // Called on the GUI thread when a piece has been made.
   std::function<void()> OnReady;
   // Pieces asked for and not yet made.
@@ -55,6 +58,7 @@ class TPhotoLevels : public QObject {
     std::string Path;
     int Angle = 0, Shrink = 1;
     int X = -1, Y = -1;  // the tile; -1, -1 for the whole photo
+    bool Grey = false;
     bool operator==(const TKey&) const = default;
   };
   struct TEntry {

@@ -203,7 +203,7 @@ bool TCanvas::PaintMono(QPainter& painter) {
     {
       QPainter draw(&layer);
       draw.setRenderHint(QPainter::SmoothPixmapTransform, false);
-      complete = DrawPhoto(draw, shown.Path, shown.Fine) && complete;
+      complete = DrawPhoto(draw, shown.Path, shown.Fine, true) && complete;
     }
     // Opaque pieces on a transparent layer: premultiplied is plain ARGB.
     return MonoFromArgb(reinterpret_cast<const std::uint32_t*>(layer.constBits()), layer.width(),
@@ -224,7 +224,7 @@ bool TCanvas::PaintMono(QPainter& painter) {
   return drawn();
 }
 
-bool TCanvas::DrawPhoto(QPainter& painter, const std::string& path, TPointF fine) {
+bool TCanvas::DrawPhoto(QPainter& painter, const std::string& path, TPointF fine, bool grey) {
   const double s = ItemScale();
   // The smallest decode that still has a pixel for every screen pixel.
   int shrink = 1;
@@ -239,7 +239,7 @@ bool TCanvas::DrawPhoto(QPainter& painter, const std::string& path, TPointF fine
   const QRectF shown(ToWork({0, 0}) / s - f, ToWork(QPointF(width(), height())) / s - f);
   bool complete = false;
   const std::vector<const TPhotoLevels::TPiece*> pieces =
-      Levels.Cover(path, Document.LayerItems().GetRotation(), shrink, shown, &complete);
+      Levels.Cover(path, Document.LayerItems().GetRotation(), shrink, shown, &complete, grey);
   auto target = [&](const QRectF& photo) {
     return QRectF(ToScreen((photo.topLeft() + f) * s), ToScreen((photo.bottomRight() + f) * s));
   };

@@ -62,9 +62,10 @@ class TCanvas : public QWidget {
   // Whether the last paint drew from the photos themselves (the current
   // one, or every one the monochrome view shows), all of it in view.
   bool DrewPhoto() const { return drewPhoto; }
-  // The monochrome view is made from the photos when it shows at most
-  // this many; more would not stay in the kept pieces.
-  static constexpr std::size_t kSharpMonoItems = 6;
+  // The monochrome view is made from the photos' grey pieces when it shows
+  // at most this many (a whole turn of 36 or 48); more would not stay in
+  // the kept pieces.
+  static constexpr std::size_t kSharpMonoItems = 48;
   TPhotoLevels Levels;
 
  protected:
@@ -75,7 +76,8 @@ class TCanvas : public QWidget {
   // Each true when every piece was there to draw.
   bool PaintPhoto(QPainter& painter);
   bool PaintMono(QPainter& painter);
-  bool DrawPhoto(QPainter& painter, const std::string& path, TPointF fine);
+  // `grey`: from the photos' grey pieces (the monochrome view's).
+  bool DrawPhoto(QPainter& painter, const std::string& path, TPointF fine, bool grey = false);
 
   // What the monochrome view made from the photos shows.
   struct TMonoKey {

@@ -615,6 +615,27 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(shown(603.5), expected(blue, blue));
   }
 
+  void aZoomedMonochromeViewOfAWholeTurnIsStillMadeFromThePhotos() {
+    // Twelve photos overlaid (more than a few tiles' worth): every one's
+    // edge is where its photo has it, to the photo pixel, not the work
+    // bitmap's blocks.
+    for (int i = 0; i < 12; ++i)
+      AddEdgePhoto("p" + std::to_string(i) + ".png", 1200, 900, i == 0 ? 603 : 601);
+    QTest::mouseClick(window->findChild<QAbstractButton*>("btnLayerMono"), Qt::LeftButton);
+    kalvane::ui::TCanvas* canvas = Area().pboxMain;
+    const double s = canvas->ItemScale();
+    const QImage shot = ZoomedShot(602, 300);
+    QVERIFY(canvas->DrewPhoto());
+    auto shown = [&](double px) {
+      const QPointF at = canvas->ToScreen({px * s, 300 * s}) * shot.devicePixelRatio();
+      return shot.pixelColor(at.toPoint());
+    };
+    // Between the edges only the current photo is still red.
+    QVERIFY(shown(600.5) != shown(601.5));
+    QCOMPARE(shown(601.5), shown(602.5));
+    QVERIFY(shown(602.5) != shown(603.5));
+  }
+
   void theZoomedPhotoComesInTilesWithoutSeamsAndPanningBackDecodesNothing() {
     // The edge lies on the boundary of the first two tiles at 1/1.
     const int edge = kalvane::ui::TPhotoLevels::kTile;
