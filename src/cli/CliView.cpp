@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iostream>
 
 namespace kalvane::cli {
 
@@ -38,6 +39,16 @@ std::unique_ptr<IProgress> TCliView::CreateProgress() {
 std::unique_ptr<TProgressModel> MakeTerminalProgress() {
   if (isatty(STDERR_FILENO)) return std::make_unique<TTerminalProgress>();
   return std::make_unique<TProgressModel>();
+}
+
+void SayEnlarged(const TEnlargement& e, const std::string& option, int largest) {
+  if (!e.TooMuch()) return;
+  char factor[32];
+  std::snprintf(factor, sizeof factor, "%.2f", e.Factor());
+  std::cerr << "kalvane-cli: warning: frames of " << e.Frame.Width << " x " << e.Frame.Height
+            << " pixels enlarge the cut (the trimming box, " << e.Cut.Width << " x " << e.Cut.Height
+            << " photo pixels) " << factor << " times and will look soft; " << option << " "
+            << largest << " or less keeps the photos' own sharpness\n";
 }
 
 }  // namespace kalvane::cli

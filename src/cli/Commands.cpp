@@ -216,6 +216,9 @@ int RunExport(const TExportOptions& o, TExportRequest request, TExportOutcome* o
   }
   for (const std::string& warning : result.Warnings)
     std::cerr << "kalvane-cli: warning: " << warning << "\n";
+  // The phones' movie has its one width.
+  if (request.Kind != TExportKind::Mobile)
+    SayEnlarged(result.Enlargement, "--width", result.Enlargement.Cut.Width);
   std::printf("wrote %s: %zu frames of %d x %d pixels\n", result.Movie.c_str(),
               result.Frames.size(), result.Width, result.Height);
   if (outcome) *outcome = result;

@@ -10,6 +10,7 @@
 #include "cli/CliView.h"
 #include "cli/CommandSteps.h"
 #include "cli/Commands.h"
+#include "export/ExportAdvice.h"
 #include "export/FrameOutputs.h"
 #include "export/LayerToSwf.h"
 #include "export/VideoOutput.h"
@@ -80,6 +81,25 @@ void SayWarnings(const TExportResult& result) {
     std::cerr << "kalvane-cli: warning: " << warning << "\n";
 }
 
+// A count that does not divide the photos takes them at two different
+// steps, and the spin jerks: said with the angles and the counts that do.
+void SayUneven(int items, int count) {
+  const TSetSpacing spacing = SetSpacing(items, count);
+  if (spacing.Even) return;
+  constexpr std::size_t kShown = 12;
+  std::string steps, angles, counts;
+  for (const double step : spacing.Steps)
+    steps += (steps.empty() ? "" : " and ") + DegreesText(step);
+  for (std::size_t k = 0; k < spacing.Angles.size() && k < kShown; ++k)
+    angles += (k ? ", " : "") + DegreesText(spacing.Angles[k]);
+  if (spacing.Angles.size() > kShown) angles += ", ...";
+  for (const int even : EvenCounts(items))
+    counts += (counts.empty() ? "" : ", ") + std::to_string(even);
+  std::cerr << "kalvane-cli: warning: " << count << " frames do not divide the turn of " << items
+            << " photos evenly: they lie " << steps << " degrees apart (" << angles
+            << " degrees), so the spin jerks; counts that do: " << counts << "\n";
+}
+
 }  // namespace
 
 int Frames(const std::vector<std::string>& args) {
@@ -142,6 +162,9 @@ int Frames(const std::vector<std::string>& args) {
   const int items = static_cast<int>(plan.Frames.size());
   if (const TResult checked = CheckFrameSet(request, items); !checked.Ok())
     return checked.Code == TErrorCode::BadSetting ? BadUsage(checked.Error) : Fail(checked.Error);
+  // Said before the frames are made, so a long run can be stopped.
+  SayUneven(items, request.Count);
+  SayEnlarged(EnlargementOf(plan), "--size", std::max(plan.Cut.Width, plan.Cut.Height));
   std::unique_ptr<TProgressModel> progress = MakeTerminalProgress();
   const TExportResult result = WriteFrameSet(plan, request, progress.get());
   if (!result.Ok()) return Fail(output + ": no frames written: " + result.Error);
@@ -192,6 +215,7 @@ int Anim(const std::vector<std::string>& args) {
 
   TExportPlan plan;
   if (const int rc = PlanFrames(projects[0], w, 0, plan); rc != kDone) return rc;
+  SayEnlarged(EnlargementOf(plan), "--width", plan.Cut.Width);
   std::unique_ptr<TProgressModel> progress = MakeTerminalProgress();
   const TExportResult result = WriteAnimation(plan, request, progress.get());
   if (!result.Ok()) return Fail(output + ": no animation written: " + result.Error);
@@ -248,6 +272,8 @@ int Video(const std::vector<std::string>& args) {
 
   TExportPlan plan;
   if (const int rc = PlanFrames(projects[0], w, 0, plan); rc != kDone) return rc;
+  // Video pictures have even sides.
+  SayEnlarged(EnlargementOf(plan), "--width", plan.Cut.Width / 2 * 2);
   std::unique_ptr<TProgressModel> progress = MakeTerminalProgress();
   const TExportResult result = WriteVideo(plan, request, progress.get());
   if (!result.Ok()) return Fail(output + ": no video written: " + result.Error);

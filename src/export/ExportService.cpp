@@ -74,8 +74,10 @@ struct TExportService::TJob {
 
 namespace {
 
-int LargeMovieWidth(int width) {
-  return std::min(2 * width, TSwfExportWidth::kMaximum);
+// Twice the width, but never wider than the cut: beyond it the zoom would
+// only show the same pixels blown up, at four times the bytes.
+int LargeMovieWidth(int width, int cutWidth) {
+  return std::min({2 * width, TSwfExportWidth::kMaximum, cutWidth});
 }
 
 // A private folder, held while in use and removed with its content at the
@@ -194,12 +196,12 @@ TExportOutcome TExportService::Prepare(const TExportRequest& request, TJob& job)
   }
   static_cast<TExportResult&>(outcome) = job.Exporter.Plan(job.Plan);
   if (outcome.Ok() && request.Kind == TExportKind::PageSet &&
-      LargeMovieWidth(job.Request.Width) > job.Plan.Width) {
+      LargeMovieWidth(job.Request.Width, job.Plan.Cut.Width) > job.Plan.Width) {
     TLayerToSwf& large = job.LargeExporter;
     large.SetItems(&Doc.LayerItems());
     large.SetTrimBox(&Doc.TrimBox());
     large.SetWorkSize(work.Width, work.Height);
-    large.SetSwfWidth(LargeMovieWidth(job.Request.Width));
+    large.SetSwfWidth(LargeMovieWidth(job.Request.Width, job.Plan.Cut.Width));
     large.SetFrameFolder(request.FrameFolder);
     large.SetSkipUnreadable(request.SkipUnreadable);
     static_cast<TExportResult&>(outcome) = large.Plan(job.LargePlan);
@@ -228,6 +230,7 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress,
                                        const std::atomic<bool>* cancel) {
   const TExportRequest& request = job.Request;
   TExportOutcome outcome;
+  outcome.Enlargement = EnlargementOf(job.Plan);
   // Outputs of stills: the same frames through sinks of their own.
   if (request.Kind == TExportKind::FrameSet) {
     static_cast<TExportResult&>(outcome) = WriteFrameSet(job.Plan, request.Set, progress, cancel);

@@ -10,6 +10,7 @@
 #include "base/Result.h"
 #include "base/Seams.h"
 #include "export/DesignExport.h"
+#include "export/ExportAdvice.h"
 #include "export/FrameOutputs.h"
 #include "export/LayerToSwf.h"
 #include "export/VideoOutput.h"
@@ -59,6 +60,8 @@ struct TExportOutcome : TExportResult {
   // A page set's sharper movie (when wider than the first) and poster.
   std::string LargeMovie;
   std::string Poster;
+  // The frames against the cut, so a caller can say when they were enlarged.
+  TEnlargement Enlargement;
 };
 
 // Every export of a project, for the editor and the command line alike.

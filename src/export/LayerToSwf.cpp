@@ -87,6 +87,8 @@ TExportResult TLayerToSwf::Plan(TExportPlan& plan) const {
   }
   plan.Width = planner.Width();
   plan.Height = h;
+  const TIKRect cut = planner.SourceBox();
+  plan.Cut = {cut.right - cut.left, cut.bottom - cut.top};
   return result;
 }
 

@@ -8,6 +8,7 @@
 
 #include "base/Result.h"
 #include "base/Seams.h"
+#include "document/Geometry.h"
 #include "export/FramePipeline.h"
 #include "export/FramePlanner.h"
 
@@ -22,6 +23,7 @@ struct TExportPlan {
   std::vector<TFramePlan> Frames;  // in item order
   int Width = 0;                   // the movie's size
   int Height = 0;
+  TSize Cut;                  // the trimming box in photo pixels, as every frame is cut
   bool SharedFolder = false;  // the user's one export folder, which needs the lock
 };
 

@@ -80,13 +80,21 @@ std::vector<TShopPreset> DefaultShopPresets() {
   return {amazon, spin, shopify, video, animation};
 }
 
+std::vector<int> MarketplaceCounts(const TShopPreset& preset) {
+  if (preset.Key == "amazon") return {72, 48, 24};
+  return {};
+}
+
+std::vector<int> PossibleCounts(const TShopPreset& preset, int items) {
+  std::vector<int> counts = MarketplaceCounts(preset);
+  std::erase_if(counts, [items](int count) { return count > items; });
+  return counts;
+}
+
 int ShopFrameCount(const TShopPreset& preset, int items) {
   if (preset.Count <= items) return preset.Count;
-  if (preset.Key == "amazon") {
-    for (int count : {72, 48, 24})
-      if (count <= items) return count;
-  }
-  return items;
+  const std::vector<int> possible = PossibleCounts(preset, items);
+  return possible.empty() ? items : possible.front();
 }
 
 void LoadShopPresets(const TIniFile& file, std::vector<TShopPreset>& presets, int& selected) {

@@ -40,10 +40,17 @@ struct TShopPreset {
 // MP4 and WebP, a video.
 std::vector<TShopPreset> DefaultShopPresets();
 
+// The counts a marketplace accepts for a set preset, largest first (72,
+// 48 and 24 for Amazon's); empty when the preset takes any count.
+std::vector<int> MarketplaceCounts(const TShopPreset& preset);
+// Those of them a project of `items` photos can make: a set takes each
+// photo once at most.
+std::vector<int> PossibleCounts(const TShopPreset& preset, int items);
+
 // The frames a set preset takes from a project of `items` photos: its
-// count when the project has that many (0: every photo); else the most a
-// marketplace accepts of 72, 48 or 24 (Amazon's counts) when the preset is
-// Amazon's, and every photo otherwise.
+// count when the project has that many (0: every photo); else the most of
+// the marketplace's counts the project can make, and every photo when it
+// can make none or the preset has no such counts.
 int ShopFrameCount(const TShopPreset& preset, int items);
 
 // Each value read from the settings' own section, kept when missing or

@@ -32,6 +32,7 @@
 #include "ui/ProgressDialog.h"
 #include "ui/TemplateWindow.h"
 #include "ui/Texts.h"
+#include "ui/Wording.h"
 #include "ui/WorkArea.h"
 
 namespace kalvane::ui {
@@ -529,6 +530,10 @@ void TfrmMain::ExportEnded(const TExportOutcome& outcome, const std::string& don
       text += "\r" + warning;
     Dialogs->Warn(kErrorCaption, text);
   }
+  // Not for the preview, which is there to be looked at.
+  if (const QString enlarged = EnlargedText(outcome.Enlargement, outcome.Enlargement.Cut.Width);
+      outcome.Ok() && !done.empty() && !enlarged.isEmpty())
+    Dialogs->Warn(kQuestionCaption, enlarged.toStdString());
   if (!outcome.Ok()) {
     if (outcome.Code != TErrorCode::Cancelled) {
       Dialogs->ShowError(kErrorCaption,

@@ -1,9 +1,11 @@
 // The main window's export of frame sets and animations.
 #include <QApplication>
 #include <QDir>
+#include <algorithm>
 #include <filesystem>
 
 #include "base/AppUtil.h"
+#include "export/ExportAdvice.h"
 #include "export/ExportTexts.h"
 #include "export/ShopPresets.h"
 #include "project/IniFile.h"
@@ -63,6 +65,7 @@ void TfrmMain::FM10Click() {
   LoadShopPresets(TIniFile::Load(settings), presets, selected);
   ShopDialog->SetPresets(std::move(presets), selected);
   ShopDialog->SetItemCount(document->LayerItems().Count());
+  ShopDialog->SetCut(ProjectCut(*document));
   ShopDialog->exec();
   repaint();
   if (!ShopDialog->Confirmed()) return;
@@ -126,7 +129,14 @@ void TfrmMain::ShopExportEnded(const TExportOutcome& outcome, const TExportReque
                        : request.Kind == TExportKind::Video   ? kShopVideoDone
                        : request.Set.Zip                      ? kShopZipDone
                                                               : kShopSetDone;
-    Dialogs->Inform(kDoneCaption, std::string(done) + "\r\r" + Written(outcome, request));
+    std::string text = std::string(done) + "\r\r" + Written(outcome, request);
+    // Said in the dialog before, and again beside what it made.
+    const TSize cut = outcome.Enlargement.Cut;
+    const bool set = request.Kind == TExportKind::FrameSet;  // sized by the longer side
+    const int largest = set ? std::max(cut.Width, cut.Height) : cut.Width;
+    if (const QString enlarged = EnlargedText(outcome.Enlargement, largest); !enlarged.isEmpty())
+      text += "\r\r" + enlarged.toStdString();
+    Dialogs->Inform(kDoneCaption, text);
   }
   if (CloseWhenIdle) close();
 }

@@ -13,10 +13,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "export/ExportAdvice.h"
 #include "export/FrameOutputs.h"
 #include "export/LayerToSwf.h"
 #include "export/VideoOutput.h"
 #include "ui/Texts.h"
+#include "ui/Wording.h"
 
 namespace kalvane::ui {
 
@@ -143,6 +145,11 @@ TfrmShopExportDialog::TfrmShopExportDialog(QWidget* parent) : QDialog(parent) {
   pgSettings->addWidget(animationPage);
   pgSettings->addWidget(videoPage);
 
+  lblAdvice = Named(new QLabel(this), "lblAdvice");
+  lblAdvice->setWordWrap(true);
+  lblAdvice->setStyleSheet("color: #8a5300;");
+  lblAdvice->hide();
+
   lblProblem = Named(new QLabel(this), "lblProblem");
   lblProblem->setWordWrap(true);
   lblProblem->setStyleSheet("color: #b00020;");
@@ -161,6 +168,7 @@ TfrmShopExportDialog::TfrmShopExportDialog(QWidget* parent) : QDialog(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(presetRow);
   layout->addWidget(pgSettings);
+  layout->addWidget(lblAdvice);
   layout->addWidget(lblProblem);
   layout->addLayout(buttons);
   setMinimumWidth(420);
@@ -170,6 +178,11 @@ TfrmShopExportDialog::TfrmShopExportDialog(QWidget* parent) : QDialog(parent) {
     Keep();
     Show(index);
   });
+  for (QSpinBox* box : {spnCount, spnSize, spnWidth, spnVideoWidth}) {
+    connect(box, &QSpinBox::valueChanged, this, [this] {
+      if (!Filling) UpdateAdvice();
+    });
+  }
   connect(cmbBackground, &QComboBox::currentIndexChanged, this, [this] { UpdateEnabled(); });
   connect(cmbFormat, &QComboBox::currentIndexChanged, this, [this] { UpdateEnabled(); });
   connect(btnOK, &QPushButton::clicked, this, &TfrmShopExportDialog::btnOKClick);
@@ -190,6 +203,11 @@ void TfrmShopExportDialog::SetPresets(std::vector<TShopPreset> presets, int sele
 void TfrmShopExportDialog::SetItemCount(int items) {
   Items = items;
   Show(Current);
+}
+
+void TfrmShopExportDialog::SetCut(TSize cut) {
+  Cut = cut;
+  UpdateAdvice();
 }
 
 int TfrmShopExportDialog::FrameCount() const {
@@ -217,7 +235,7 @@ void TfrmShopExportDialog::Show(int index) {
                                                                         : 2);
   Lowered = p.Count > Items && Items > 0 ? ShopFrameCount(p, Items) : -1;
   spnCount->setValue(Lowered >= 0 ? Lowered : p.Count);
-  lblCountNote->setText(U(kShopCountLowered).arg(Items).arg(Lowered));
+  lblCountNote->setText(CountNote(p));
   lblCountNote->setVisible(Lowered >= 0);
   spnSize->setValue(p.Size);
   chkSquare->setChecked(p.Square);
@@ -241,6 +259,59 @@ void TfrmShopExportDialog::Show(int index) {
   lblProblem->hide();
   Filling = false;
   UpdateEnabled();
+  UpdateAdvice();
+}
+
+QString TfrmShopExportDialog::CountNote(const TShopPreset& p) const {
+  const std::vector<int> counts = MarketplaceCounts(p);
+  if (counts.empty()) return U(kShopCountLowered).arg(Items).arg(Lowered);
+  const auto list = [](const std::vector<int>& numbers) {
+    QStringList words;
+    for (const int n : numbers)
+      words << QString::number(n) + U("枚");
+    return words.join(U("・"));
+  };
+  const std::vector<int> possible = PossibleCounts(p, Items);
+  if (possible.empty()) return U(kShopNoCountPossible).arg(Items).arg(list(counts));
+  return U(kShopCountsPossible).arg(Items).arg(p.Count).arg(list(possible));
+}
+
+void TfrmShopExportDialog::UpdateAdvice() {
+  if (Current < 0 || Current >= static_cast<int>(All.size())) return;
+  const TShopPreset& p = All[static_cast<std::size_t>(Current)];
+  QStringList advice;
+  QString enlarged;
+  if (p.Kind == TShopPreset::TKind::FrameSet) {
+    const int count = spnCount->value();
+    // More frames than photos is refused on OK; spacing does not apply.
+    const TSetSpacing spacing = SetSpacing(Items, count <= Items ? count : 0);
+    if (!spacing.Even) {
+      QStringList steps, angles, even;
+      for (const double step : spacing.Steps)
+        steps << QString::fromStdString(DegreesText(step)) + U("°");
+      constexpr std::size_t kShown = 6;
+      for (std::size_t k = 0; k < spacing.Angles.size() && k < kShown; ++k)
+        angles << QString::fromStdString(DegreesText(spacing.Angles[k])) + U("°");
+      for (const int n : EvenCounts(Items))
+        even << QString::number(n);
+      advice << U(kShopUneven)
+                    .arg(Items)
+                    .arg(count)
+                    .arg(steps.join(U("と")))
+                    .arg(angles.join(U("・")) + (spacing.Angles.size() > kShown ? U("…") : ""))
+                    .arg(even.join(U("・")) + U("枚"));
+    }
+    // What keeps the photos sharp is said as the setting is: the longer side.
+    enlarged = EnlargedText(PlannedEnlargement(Cut, TSwfExportWidth::kDefault, spnSize->value()),
+                            std::max(Cut.Width, Cut.Height));
+  } else {
+    const int width =
+        p.Kind == TShopPreset::TKind::Video ? spnVideoWidth->value() : spnWidth->value();
+    enlarged = EnlargedText(PlannedEnlargement(Cut, width, 0), Cut.Width);
+  }
+  if (!enlarged.isEmpty()) advice << enlarged;
+  lblAdvice->setText(advice.join('\n'));
+  lblAdvice->setVisible(!advice.isEmpty());
 }
 
 void TfrmShopExportDialog::Keep() {

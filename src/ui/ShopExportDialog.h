@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <vector>
 
+#include "export/ExportAdvice.h"
 #include "export/ShopPresets.h"
 
 class QCheckBox;
@@ -32,6 +33,9 @@ class TfrmShopExportDialog : public QDialog {
   // A set preset asking more frames than there are photos is shown with
   // as many as the project allows, said beside it.
   void SetItemCount(int items);
+  // The trimming box in photo pixels: settings that would enlarge it are
+  // said beside them.
+  void SetCut(TSize cut);
   // The frames the set takes (0: every photo), as the dialog shows them.
   int FrameCount() const;
   // The chosen preset once the dialog was confirmed.
@@ -58,6 +62,7 @@ class TfrmShopExportDialog : public QDialog {
   QSpinBox* spnVideoQuality = nullptr;
   QComboBox* cmbVideoFormat = nullptr;  // not for Shopify's pair, always an MP4
   QLabel* lblCountNote = nullptr;
+  QLabel* lblAdvice = nullptr;  // uneven spacing, enlarged frames: allowed, but said
   QLabel* lblProblem = nullptr;
   QPushButton* btnOK = nullptr;
   QPushButton* btnCancel = nullptr;
@@ -70,10 +75,13 @@ class TfrmShopExportDialog : public QDialog {
   void Keep();  // the controls into the current preset
   void btnOKClick();
   void UpdateEnabled();
+  void UpdateAdvice();
+  QString CountNote(const TShopPreset& preset) const;
   QFormLayout* VideoForm = nullptr;
   std::vector<TShopPreset> All;
   int Current = -1;
   int Items = 0;
+  TSize Cut;
   int Lowered = -1;  // the count shown for the preset's larger one
   bool IsConfirmed = false;
   bool Filling = false;

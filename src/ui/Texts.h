@@ -151,6 +151,18 @@ inline constexpr const char* kShopTooMany =
 // %1 photos in the project, %2 frames the set takes.
 inline constexpr const char* kShopCountLowered =
     "プロジェクトの写真が%1枚のため、%2枚で書き出します。";
+// A marketplace's preset the project has too few photos for: %1 photos,
+// %2 frames the preset asks, %3 the counts this project can make.
+inline constexpr const char* kShopCountsPossible =
+    "写真が%1枚のため、%2枚のセットは作れません。このプロジェクトで作れる枚数：%3";
+// %1 photos, %2 the preset's counts.
+inline constexpr const char* kShopNoCountPossible =
+    "写真が%1枚のため、このプリセットの枚数（%2）はどれも作れません。%1枚で書き出します。";
+// %1 photos, %2 frames, %3 the steps, %4 the first angles, %5 the counts
+// that take evenly spaced photos.
+inline constexpr const char* kShopUneven =
+    "%1枚の写真から%2枚を選ぶと間隔が%3とそろわず（%4）、回転がぎくしゃくします。"
+    "均等になる枚数：%5";
 inline constexpr const char* kShopTransparentJpeg =
     "JPEG は透明にできません。PNG か WebP を選んでください。";
 inline constexpr const char* kShopBadColor = "色は #RRGGBB の形で指定してください。";
@@ -168,5 +180,12 @@ inline constexpr const char* kShopSetDone = "連番画像の書き出しが完�
 inline constexpr const char* kShopZipDone = "連番画像の ZIP の書き出しが完了しました";
 inline constexpr const char* kShopAnimationDone = "アニメーションの書き出しが完了しました";
 inline constexpr const char* kShopVideoDone = "動画の書き出しが完了しました";
+
+// Frames that enlarge the trimming box's photo pixels beyond the limit:
+// %1 x %2 the frames, %3 x %4 the cut, %5 how many times, %6 the setting
+// (width or longer side) that keeps the photos' own sharpness.
+inline constexpr const char* kEnlarged =
+    "画像（%1 × %2 px）はトリミングボックスの写真の画素（%3 × %4 px）を%5倍に拡大するため、"
+    "ぼやけて見えます（%6 px 以下なら拡大しません）。";
 
 }  // namespace kalvane::ui

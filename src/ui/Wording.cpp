@@ -5,6 +5,8 @@
 #include <QTranslator>
 #include <utility>
 
+#include "ui/Texts.h"
+
 namespace kalvane::ui {
 
 namespace {
@@ -132,6 +134,17 @@ QString JapaneseMessage(const std::string& text) {
     t.replace(QString::fromUtf8(english), QString::fromUtf8(japanese));
   t.replace('\r', '\n');
   return t;
+}
+
+QString EnlargedText(const TEnlargement& e, int largest) {
+  if (!e.TooMuch()) return {};
+  return QString::fromUtf8(kEnlarged)
+      .arg(e.Frame.Width)
+      .arg(e.Frame.Height)
+      .arg(e.Cut.Width)
+      .arg(e.Cut.Height)
+      .arg(QString::number(e.Factor(), 'f', 2))
+      .arg(largest);
 }
 
 }  // namespace kalvane::ui

@@ -3,6 +3,8 @@
 #include <QString>
 #include <string>
 
+#include "export/ExportAdvice.h"
+
 class QCoreApplication;
 
 namespace kalvane::ui {
@@ -15,5 +17,10 @@ bool InstallJapanese(QCoreApplication& app);
 // system's error texts, after the file they concern) put in Japanese,
 // what has no wording kept as it is, and \r shown as a line break.
 QString JapaneseMessage(const std::string& text);
+
+// What frames that enlarge the cut beyond the limit look like, and the
+// width or longer side (`largest`) that keeps them sharp; empty when they
+// do not.
+QString EnlargedText(const TEnlargement& enlargement, int largest);
 
 }  // namespace kalvane::ui

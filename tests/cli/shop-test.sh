@@ -8,6 +8,14 @@ samples=$2
 project=$samples/turntable-aligned.vpj
 . "$(dirname "$0")/expect.sh"
 size() { vipsheader -f width "$1" | tr -d '\n'; printf x; vipsheader -f height "$1"; }
+stage_width() { # an uncompressed movie's: its frame rectangle's second field, in twips
+  local bits="" b i
+  for b in $(od -An -tu1 -j8 -N17 "$1"); do
+    for ((i = 7; i >= 0; i--)); do bits+=$(((b >> i) & 1)); done
+  done
+  local n=$((2#${bits:0:5}))
+  echo $((2#${bits:$((5 + n)):n} / 20))
+}
 
 # Every frame by default, named {name}_{index:02}, 500 wide as the data movie.
 expect "a set of every frame" 0 "wrote .*all/: 24 frames of 500 x 375 pixels" \
@@ -39,6 +47,31 @@ expect "angles in the names, transparent PNG" 0 "8 frames of 400 x 400" \
 expect "WebP on a colour, 300 on the longer side" 0 "24 frames of 300 x 225" \
   "$cli" frames "$project" -o "$work/webp" --format webp --quality 60 --background '#102030' --size 300
 [ "$(size "$work/webp/turntable-aligned_02.webp")" = 300x225 ] || fail "webp size"
+
+# What would spoil the set is said on stderr, and the set still made: a
+# count that does not divide the 24 photos, frames larger than the cut of
+# 1280 x 960 photo pixels.
+quiet() { "$@" 2>"$work/stderr" >/dev/null && ! grep -q warning "$work/stderr"; }
+expect "16 of 24 frames are unevenly spaced" 0 \
+  "kalvane-cli: warning: 16 frames do not divide the turn of 24 photos evenly: they lie 15 and 30 degrees apart \(0, 15, 45, 60, 90, 105, .*, \.\.\. degrees\), so the spin jerks; counts that do: 24, 12, 8, 6, 4, 3, 2$" \
+  "$cli" frames "$project" -o "$work/uneven" --count 16 --size 100
+[ "$(ls "$work/uneven" | wc -l)" -eq 16 ] || fail "the uneven set was not made"
+quiet "$cli" frames "$project" -o "$work/even" --count 12 --size 100 || fail "an even count was warned of"
+expect "a longer side of 2000 enlarges the cut" 0 \
+  "kalvane-cli: warning: frames of 2000 x 1500 pixels enlarge the cut \(the trimming box, 1280 x 960 photo pixels\) 1.56 times and will look soft; --size 1280 or less" \
+  "$cli" frames "$project" -o "$work/large" --count 1 --size 2000 --square
+[ "$(size "$work/large/turntable-aligned_01.jpg")" = 2000x2000 ] || fail "the enlarged set was not made"
+quiet "$cli" frames "$project" -o "$work/large" --count 1 --size 1400 || fail "1.09 times was warned of"
+expect "a movie wider than the cut" 0 "warning: frames of 1500 x 1125 pixels enlarge .* 1.17 times .*--width 1280 or less" \
+  "$cli" export "$project" -o "$work/wide.swf" --width 1500
+# The page set's sharper movie stops at the cut's width (not 1600), and the
+# first movie is not warned of.
+quiet "$cli" design "$project" --design simple/light -o "$work/site" --width 800 ||
+  fail "a page set within the cut was warned of"
+[ "$(stage_width "$work/site/veldata.swf")" = 800 ] || fail "the movie is not 800 wide"
+[ "$(stage_width "$work/site/veldata-2x.swf")" = 1280 ] ||
+  fail "the sharper movie is $(stage_width "$work/site/veldata-2x.swf") wide, not the cut's 1280"
+grep -q 'largeMovie = "veldata-2x.swf"' "$work/site/velzoom.js" || fail "the page lacks the sharper movie"
 
 # Run again into the same folder: its frames are replaced, other files stay.
 printf 'mine' >"$work/all/notes.txt"

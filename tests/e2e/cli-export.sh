@@ -41,11 +41,16 @@ done
   --search "$samples/turntable" --overwrite > /dev/null
 cp "$out/page-set/veldata-2x.swf" "$out/cli-page-2x.swf"
 rm -rf "$out/page-set"
+# ... but never wider than the cut: the tall box's 640 photo pixels, not 800
+"$cli" design "$out/tall.vpj" --design simple/light -o "$out/page-set" --width 400 > /dev/null
+cp "$out/page-set/veldata-2x.swf" "$out/cli-page-2x-cut.swf"
+rm -rf "$out/page-set"
 cat > "$out/manifest-cli.json" <<JSON
 [
   {"file": "cli-sample.swf", "frames": 24, "width": 320, "height": 240, "pcLayout": true, "tags": []},
   {"file": "cli-sample-wide.swf", "frames": 24, "width": 640, "height": 480, "pcLayout": true, "tags": []},
   {"file": "cli-page-2x.swf", "frames": 24, "width": 640, "height": 480, "pcLayout": true, "tags": []},
+  {"file": "cli-page-2x-cut.swf", "frames": 3, "width": 640, "height": 1200, "pcLayout": true, "tags": []},
   {"file": "cli-mobile.swf", "frames": 1, "width": 160, "height": 120, "pcLayout": false, "tags": [],
    "mobile": {"frames": 24, "width": 160, "height": 120}},
   {"file": "cli-mobile-tall.swf", "frames": 1, "width": 160, "height": 300, "pcLayout": false, "tags": [],

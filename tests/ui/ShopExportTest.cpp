@@ -15,6 +15,7 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -79,6 +80,19 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
     window->findChild<QAction*>("LM1")->trigger();
     WaitForLoader();
   }
+  // `count` photos of 160 x 120 (a cut of 144 x 108) in the folder "turn".
+  void AddTurn(int count) {
+    std::vector<std::string> files;
+    for (int i = 0; i < count; ++i) {
+      const std::string path = dir->File("turn/" + std::to_string(100 + i) + ".png");
+      fs::create_directories(fs::path(path).parent_path());
+      kalvane::test::WriteGradient(path, 160, 120);
+      files.push_back(path);
+    }
+    dialogs->Images.push_back(files);
+    window->findChild<QAction*>("LM1")->trigger();
+    WaitForLoader();
+  }
   // Runs the command; `act` drives the dialog while it is open.
   void Export(const std::function<void(TfrmShopExportDialog&)>& act) {
     QTimer::singleShot(0, window.get(), [this, act] {
@@ -125,7 +139,10 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
       QCOMPARE(d.cmbPreset->currentIndex(), 0);
       // 72 frames asked of 3 photos: the dialog offers the 3, saying so
       QCOMPARE(d.spnCount->value(), 3);
-      QVERIFY(d.lblCountNote->isVisibleTo(&d) && d.lblCountNote->text().contains("3枚"));
+      QVERIFY(d.lblCountNote->isVisibleTo(&d));
+      QCOMPARE(d.lblCountNote->text(),
+               QString::fromUtf8("写真が3枚のため、このプリセットの枚数（72枚・48枚・24枚）はどれも"
+                                 "作れません。3枚で書き出します。"));
       QCOMPARE(d.spnSize->value(), 2000);
       QVERIFY(d.chkSquare->isChecked() && d.chkZip->isChecked());
       // 72 typed again: refused in the dialog, which stays open
@@ -162,6 +179,80 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
     QVERIFY(!progress->Dialog()->btnCancel->isHidden());
     QVERIFY(!progress->Dialog()->isVisible());
     QVERIFY(window->isEnabled());
+  }
+
+  void theDialogSaysWhatTheProjectCanMakeAndWhatWouldSpoilIt() {
+    AddTurn(36);
+    dialogs->Folders = {dir->File("amazon")};
+    const auto advice = [](TfrmShopExportDialog& d) {
+      return d.lblAdvice->isVisibleTo(&d) ? d.lblAdvice->text() : QString();
+    };
+    Export([&](TfrmShopExportDialog& d) {
+      // Amazon's 72 of 36 photos: what this project can make, before any frame
+      QCOMPARE(d.spnCount->value(), 24);
+      QVERIFY(d.lblCountNote->isVisibleTo(&d));
+      QCOMPARE(d.lblCountNote->text(),
+               QString::fromUtf8("写真が36枚のため、72枚のセットは作れません。"
+                                 "このプロジェクトで作れる枚数：24枚"));
+      // 24 of 36 photos lie 10° and 20° apart; 2000 px blow up a 144 px cut
+      QString said = advice(d);
+      QVERIFY2(said.contains(QString::fromUtf8("10°と20°")) &&
+                   said.contains(QString::fromUtf8("（0°・10°・30°・40°・60°・70°…）")) &&
+                   said.contains(QString::fromUtf8("均等になる枚数：36・18・12・9・6・4・3・2枚")),
+               qPrintable(said));
+      QVERIFY2(said.contains(QString::fromUtf8("画像（2000 × 1500 px）")) &&
+                   said.contains(QString::fromUtf8("（144 × 108 px）を13.89倍")) &&
+                   said.contains(QString::fromUtf8("144 px 以下")),
+               qPrintable(said));
+      Type(d.spnCount, "12");  // evenly spaced: only the enlargement is left
+      QVERIFY(!advice(d).contains(QString::fromUtf8("ぎくしゃく")));
+      QVERIFY(advice(d).contains(QString::fromUtf8("倍に拡大")));
+      Type(d.spnSize, "150");  // 1.04 times: nothing to say
+      QVERIFY(advice(d).isEmpty());
+      // animations and videos by their width
+      Choose(d.cmbPreset, 4);
+      QVERIFY(advice(d).contains(QString::fromUtf8("画像（500 × 375 px）")));
+      Type(d.spnWidth, "150");
+      QVERIFY(advice(d).isEmpty());
+      Choose(d.cmbPreset, 3);
+      QVERIFY(advice(d).contains(QString::fromUtf8("画像（1080 × 810 px）")));
+      Choose(d.cmbPreset, 0);  // as edited: 12 frames, now 300 on the longer side
+      QCOMPARE(d.spnCount->value(), 12);
+      Type(d.spnSize, "300");
+      QTest::mouseClick(d.btnOK, Qt::LeftButton);
+    });
+    // said again beside what was made
+    QCOMPARE(dialogs->Count("inform:"), 1);
+    const std::string done = dialogs->Log.back();
+    QVERIFY2(done.find("ZIP の書き出しが完了しました") != std::string::npos &&
+                 done.find("画像（300 × 225 px）はトリミングボックスの写真の画素（144 × 108 "
+                           "px）を2.08倍に拡大するため") != std::string::npos,
+             done.c_str());
+    QCOMPARE(ZipEntries(dir->File("amazon/turn.zip")).size(), std::size_t(12));
+  }
+
+  void aMovieWiderThanTheCutIsWarnedOf() {
+    AddPhotos();  // 400 x 300: a cut of 360 x 270
+    dialogs->Widths = {500, 360};
+    dialogs->SaveFiles = {dir->File("wide.swf"), dir->File("cut.swf")};
+    window->findChild<QAction*>("FM5")->trigger();
+    PumpUntil([this] { return !window->ExportRunning(); });
+    QCOMPARE(dialogs->Count("warn:"), 1);
+    QCOMPARE(dialogs->Count("inform:"), 1);
+    const auto warned =
+        std::find_if(dialogs->Log.begin(), dialogs->Log.end(),
+                     [](const std::string& line) { return line.starts_with("warn:"); });
+    QVERIFY2(warned->find("画像（500 × 375 px）") != std::string::npos &&
+                 warned->find("（360 × 270 px）を1.39倍") != std::string::npos &&
+                 warned->find("360 px 以下") != std::string::npos,
+             warned->c_str());
+    QVERIFY(dialogs->Log.back().find("書き出しが完了しました") != std::string::npos);
+    // the cut's own width: no warning
+    window->findChild<QAction*>("FM5")->trigger();
+    PumpUntil([this] { return !window->ExportRunning(); });
+    QCOMPARE(dialogs->Count("warn:"), 1);
+    QCOMPARE(dialogs->Count("inform:"), 2);
+    QVERIFY(fs::exists(dir->File("cut.swf")));
   }
 
   void theAnimationPresetWritesTheChosenFormat() {

@@ -41,6 +41,11 @@ TEST(ShopPresets, ASetAskingMorePhotosThanTheProjectHasTakesWhatAMarketplaceAcce
   EXPECT_EQ(ShopFrameCount(spin, 10), 0);  // every photo
   spin.Count = 72;
   EXPECT_EQ(ShopFrameCount(spin, 50), 50);
+  // what the editor names beside the count
+  EXPECT_EQ(PossibleCounts(amazon, 100), (std::vector<int>{72, 48, 24}));
+  EXPECT_EQ(PossibleCounts(amazon, 36), (std::vector<int>{24}));
+  EXPECT_TRUE(PossibleCounts(amazon, 23).empty());
+  EXPECT_TRUE(MarketplaceCounts(spin).empty());
 }
 
 TEST(ShopPresets, EditsComeBackFromTheSettingsAndBadValuesAreIgnored) {

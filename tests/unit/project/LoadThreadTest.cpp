@@ -116,7 +116,8 @@ TEST_F(Loading, MovedPhotosAreSearchedInTheFolderTheUserAccepts) {
   EXPECT_EQ(dialogs.Log[0], "open:a.pngが見つかりません。適切なファイルを指示してください。");
   EXPECT_EQ(dialogs.Log[1], "ask:確認:以後の画像ファイルも同じフォルダから検索しますか？");
   EXPECT_EQ(dialogs.Filter,
-            "画像ファイル(*.jpg;*.png;*.tif;*.gif;*.bmp)|*.jpg;*.png;*.tif;*.gif;*.bmp");
+            "画像ファイル(*.jpg;*.png;*.tif;*.gif;*.bmp;*.webp;*.avif;*.heic;*.heif)|"
+            "*.jpg;*.png;*.tif;*.gif;*.bmp;*.webp;*.avif;*.heic;*.heif");
   EXPECT_EQ(loader.GetSearchFolder(), dir.File("moved/"));
   EXPECT_EQ(window.Items.GetItem(1)->GetFileName(), b);
   EXPECT_FALSE(window.Saved());  // new paths: a save would record them
