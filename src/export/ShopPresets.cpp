@@ -183,13 +183,16 @@ TResult MakeShopRequest(const TShopPreset& preset, const std::string& output,
     request.Kind = TExportKind::Video;
     request.Width = std::clamp(preset.Width, 1, TSwfExportWidth::kMaximum);
     if (!VideoFormat(preset.VideoFormat)) return bad("a video is mp4 or webm");
-    const bool webm = !preset.WithWebp && preset.VideoFormat == "webm";
+    if (request.Width % 2 != 0) return bad("a video's width is even");
+    // A video's extension typed in the name wins over the chosen format
+    // (name.webm is a WebM); Shopify's pair is always an MP4. Any other
+    // extension is kept and the format's added.
+    const std::optional<TVideoCodec> named = VideoCodecOf(output);
+    const bool webm =
+        !preset.WithWebp && (named ? *named == TVideoCodec::Vp9 : preset.VideoFormat == "webm");
     const TVideoCodec codec = webm ? TVideoCodec::Vp9 : TVideoCodec::H264;
     const char* ext = webm ? ".webm" : ".mp4";
-    // The chosen format names the file: another video's extension is
-    // replaced, any other kept with the right one added.
     std::filesystem::path file(output);
-    const std::optional<TVideoCodec> named = VideoCodecOf(output);
     if (named && *named != codec)
       file.replace_extension(ext);
     else if (!named)

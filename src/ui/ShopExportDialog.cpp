@@ -367,6 +367,7 @@ void TfrmShopExportDialog::btnOKClick() {
       problem = U(kShopBadName);
     }
   }
+  if (p.Kind == TShopPreset::TKind::Video && p.Width % 2 != 0) problem = U(kShopOddVideoWidth);
   if (!problem.isEmpty()) {
     lblProblem->setText(problem);
     lblProblem->show();

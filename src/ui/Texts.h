@@ -174,6 +174,8 @@ inline constexpr const char* kShopGifFilter = "GIFファイル(*.gif)|*.gif";
 inline constexpr const char* kShopMp4Filter = "MP4ファイル(*.mp4)|*.mp4";
 inline constexpr const char* kShopWebmFilter = "WebMファイル(*.webm)|*.webm";
 inline constexpr const char* kShopFailed = "その他の形式で書き出せませんでした。";
+inline constexpr const char* kShopOddVideoWidth =
+    "動画の幅は偶数にしてください（動画の画素は縦横とも偶数で作られます）。";
 inline constexpr const char* kShopSettingRefused = "この設定では書き出せません。";
 // Followed by the file or folder written.
 inline constexpr const char* kShopSetDone = "連番画像の書き出しが完了しました";

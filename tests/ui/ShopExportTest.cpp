@@ -287,6 +287,11 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
       QCOMPARE(d.spnVideoFps->value(), 8.0);
       QCOMPARE(d.spnVideoQuality->value(), 75);
       QVERIFY(!d.cmbVideoFormat->isVisibleTo(&d));  // always an MP4
+      // An odd width is refused in the dialog, which stays open.
+      Type(d.spnVideoWidth, "241");
+      QTest::mouseClick(d.btnOK, Qt::LeftButton);
+      QVERIFY(d.isVisible() && d.lblProblem->isVisibleTo(&d));
+      QVERIFY(d.lblProblem->text().contains(QString::fromUtf8("偶数")));
       Type(d.spnVideoWidth, "240");
       Type(d.spnMinSeconds, "1");
       QTest::mouseClick(d.btnOK, Qt::LeftButton);

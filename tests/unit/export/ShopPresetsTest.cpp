@@ -132,6 +132,14 @@ TEST(ShopPresets, ARequestCarriesThePresetsSettings) {
   EXPECT_EQ(request.Output, "/out/my.turn.webm");
   EXPECT_EQ(request.Video.Codec, TVideoCodec::Vp9);
   EXPECT_TRUE(request.Animation.Output.empty());
+  // A video extension typed in the name wins over the format chosen.
+  TShopPreset mp4 = presets[3];
+  mp4.VideoFormat = "mp4";
+  ASSERT_TRUE(MakeShopRequest(mp4, "/out/turn.webm", "cup", request).Ok());
+  EXPECT_EQ(request.Output, "/out/turn.webm");
+  EXPECT_EQ(request.Video.Codec, TVideoCodec::Vp9);
+  mp4.Width = 1081;  // video pictures have even sides
+  EXPECT_EQ(MakeShopRequest(mp4, "/out/turn.mp4", "cup", request).Code, TErrorCode::BadSetting);
   webm.Fps = 0;
   EXPECT_EQ(MakeShopRequest(webm, "/out/a.webm", "cup", request).Code, TErrorCode::BadSetting);
 
