@@ -138,7 +138,8 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
     // The display copies in grey, on every core.
     std::vector<TIKGrey> greys(static_cast<std::size_t>(count));
     std::vector<TIKShift> shifts(static_cast<std::size_t>(count));
-    std::vector<bool> compared(static_cast<std::size_t>(count), false);
+    // One byte an item: the jobs set their own items' at once.
+    std::vector<char> compared(static_cast<std::size_t>(count), 0);
     TOrderedWork<int> jobs;
     auto none = [](int) {};
     auto onEvery = [&](const std::vector<int>& which, const std::function<void(int)>& job) {
@@ -166,7 +167,7 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
         shifts[static_cast<std::size_t>(i)] =
             i == 0 ? TIKShift{0, 0, 1000}
                    : correlator.Measure(View(greys[static_cast<std::size_t>(i)]));
-        compared[static_cast<std::size_t>(i)] = true;
+        compared[static_cast<std::size_t>(i)] = 1;
       });
     };
     // Then against what stands still over the turn: the median of a few
@@ -216,11 +217,12 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
         a.Confidence = 100;
       } else if (!greys[static_cast<std::size_t>(i)].Pixels.empty()) {
         const TIKShift& shift = shifts[static_cast<std::size_t>(i)];
-        a.Doubtful = true;
         a.Sharpness = shift.sharpness;
         a.Trusted = shift.sharpness >= kMinConfidence;
-        // Without a refinement, the peak's height is all there is.
+        // Without a refinement, the peak's height is all there is; with
+        // one, a photo it could not place is worth a look.
         a.Confidence = std::clamp(static_cast<int>(shift.sharpness * 100 / 40), 0, 100);
+        a.Doubtful = Refine || a.Confidence < kDoubtful;
         if (a.Trusted) {
           a.After = {TLayerItemObject::ClampOffset(std::int64_t{origin.X} + shift.dx),
                      TLayerItemObject::ClampOffset(std::int64_t{origin.Y} + shift.dy)};
