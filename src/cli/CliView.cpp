@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <string>
 
 namespace kalvane::cli {
 
@@ -20,7 +21,10 @@ class TTerminalProgress : public TProgressModel {
     }
     const int span = std::max(MaxValue - MinValue, 1);
     const int filled = std::clamp((Position - MinValue) * 30 / span, 0, 30);
-    std::fprintf(stderr, "\r%s [%.*s%*s] %d/%d", Message.c_str(), filled,
+    // The bar keeps to one line, whatever the message holds.
+    std::string line = Message;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    std::fprintf(stderr, "\r\033[K%s [%.*s%*s] %d/%d", line.c_str(), filled,
                  "##############################", 30 - filled, "", Position, MaxValue);
     std::fflush(stderr);
     Drawn = true;

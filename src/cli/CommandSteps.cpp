@@ -47,10 +47,23 @@ bool RefusedOutput(const std::string& path) {
   return true;
 }
 
+namespace {
+
+// The loader's own summaries are the editor's (in Japanese); every photo
+// it could not take is named here instead.
+class TQuietLoadDialogs : public TBatchDialogs {
+ public:
+  using TBatchDialogs::TBatchDialogs;
+  void Warn(const std::string&, const std::string&) override {}
+  void Inform(const std::string&, const std::string&) override {}
+};
+
+}  // namespace
+
 // Opens the project as the editor does; kDone when every photo came in.
 int OpenProject(const std::string& project, const std::string& search, TProjectDocument& document,
-                bool skipUnreadable, bool offerSkip) {
-  TBatchDialogs dialogs(search);
+                bool skipUnreadable, bool offerSkip, std::vector<std::string>* unusable) {
+  TQuietLoadDialogs dialogs(search);
   TPrjLoadThread loader;
   loader.SetMainWindow(&document);
   loader.SetFindDialog(&dialogs);
@@ -66,9 +79,14 @@ int OpenProject(const std::string& project, const std::string& search, TProjectD
   if (!loader.Rejected().empty()) {
     for (const TRejectedFile& r : loader.Rejected())
       std::cerr << "kalvane-cli: " << (skipUnreadable ? "skipped: " : "") << r.Reason << "\n";
-    if (!skipUnreadable) {
+    const bool collect = !skipUnreadable && unusable;
+    if (!skipUnreadable && !collect) {
       return Fail(std::to_string(loader.Rejected().size()) + " photos could not be taken" +
                   (offerSkip ? " (--skip-unreadable exports the others)" : ""));
+    }
+    if (collect) {
+      for (const TRejectedFile& r : loader.Rejected())
+        unusable->push_back(r.Reason);
     }
     // The project keeps photos it could not decode; the export leaves them out.
     TLayerManagement& items = document.LayerItems();
@@ -78,6 +96,17 @@ int OpenProject(const std::string& project, const std::string& search, TProjectD
     if (items.Count() == 0) return Fail("no photo of the project could be read");
   }
   return kDone;
+}
+
+void SayUnusable(const std::vector<std::string>& unusable, std::size_t known) {
+  // One photo is named by the failure itself.
+  if (unusable.size() < 2) return;
+  for (std::size_t i = known; i < unusable.size(); ++i)
+    std::cerr << "kalvane-cli: " << unusable[i] << "\n";
+}
+
+std::string SkipHint(const std::vector<std::string>& unusable) {
+  return unusable.empty() ? "" : " (--skip-unreadable exports the others)";
 }
 
 TAlignReport AlignItems(TLayerManagement& items, const TAlignRegion& region) {

@@ -24,8 +24,18 @@ bool RefusedOutput(const std::string& path);
 // `search`; kDone when every photo came in (with `skipUnreadable`, when
 // any did: the others are named and left out), otherwise said, naming
 // --skip-unreadable where the command has it (`offerSkip`).
+// With `unusable` (an export, which names every such photo once it has
+// tried the others), photos that could not be taken are named, left out
+// and added there instead of ending it.
 int OpenProject(const std::string& project, const std::string& search, TProjectDocument& document,
-                bool skipUnreadable = false, bool offerSkip = true);
+                bool skipUnreadable = false, bool offerSkip = true,
+                std::vector<std::string>* unusable = nullptr);
+// The photos an export could not use, beyond the first `known` (said at
+// the load already), each on its line.
+void SayUnusable(const std::vector<std::string>& unusable, std::size_t known);
+// The failure of an export that could not use some photos ends with how
+// to export the others.
+std::string SkipHint(const std::vector<std::string>& unusable);
 
 // Finds and applies the offsets that cancel the camera shake, printing a
 // line for each photo; the number of photos that kept their offsets.

@@ -197,7 +197,11 @@ int RunExport(const TExportOptions& o, TExportRequest request, TExportOutcome* o
   TCliView view;
   TProjectDocument document(&view);
   document.LayerItems().SetDisplayCopies(false);
-  if (const int rc = OpenProject(o.Project, o.Search, document, o.SkipUnreadable); rc != kDone)
+  // A strict export still tries every photo the load took, to name all
+  // those it cannot use in one run.
+  if (const int rc =
+          OpenProject(o.Project, o.Search, document, o.SkipUnreadable, true, &request.Unusable);
+      rc != kDone)
     return rc;
 
   std::unique_ptr<TProgressModel> progress = MakeTerminalProgress();
@@ -210,9 +214,10 @@ int RunExport(const TExportOptions& o, TExportRequest request, TExportOutcome* o
   // Photos whose header read well but whose data did not decode.
   for (const std::string& skipped : result.Skipped)
     std::cerr << "kalvane-cli: skipped: " << skipped << "\n";
+  SayUnusable(result.Unusable, request.Unusable.size());
   if (!result.Ok()) {
     return Fail((result.Movie.empty() ? request.Output : result.Movie) +
-                ": no movie written: " + result.Error);
+                ": no movie written: " + result.Error + SkipHint(result.Unusable));
   }
   for (const std::string& warning : result.Warnings)
     std::cerr << "kalvane-cli: warning: " << warning << "\n";

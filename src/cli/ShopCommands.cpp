@@ -46,7 +46,9 @@ int PlanFrames(const std::string& project, int width, int longSide, TExportPlan&
   std::error_code ec;
   if (!fs::is_regular_file(project, ec)) return Fail(project + ": no such project file");
   document.LayerItems().SetDisplayCopies(false);
-  if (const int rc = OpenProject(project, "", document, false, false); rc != kDone) return rc;
+  std::vector<std::string> unusable;
+  if (const int rc = OpenProject(project, "", document, false, false, &unusable); rc != kDone)
+    return rc;
   TLayerToSwf exporter;
   const TSize work = document.WorkSize();
   exporter.SetItems(&document.LayerItems());
@@ -55,6 +57,7 @@ int PlanFrames(const std::string& project, int width, int longSide, TExportPlan&
   SetOneSizeFrames(exporter, width, longSide);
   if (const TExportResult planned = exporter.Plan(plan); !planned.Ok())
     return Fail(project + ": " + planned.Error);
+  plan.Unusable = std::move(unusable);
   return kDone;
 }
 
@@ -167,6 +170,7 @@ int Frames(const std::vector<std::string>& args) {
   SayEnlarged(EnlargementOf(plan), "--size", std::max(plan.Cut.Width, plan.Cut.Height));
   std::unique_ptr<TProgressModel> progress = MakeTerminalProgress();
   const TExportResult result = WriteFrameSet(plan, request, progress.get());
+  SayUnusable(result.Unusable, plan.Unusable.size());
   if (!result.Ok()) return Fail(output + ": no frames written: " + result.Error);
   SayWarnings(result);
   const int made = request.Count > 0 ? request.Count : items;
@@ -218,6 +222,7 @@ int Anim(const std::vector<std::string>& args) {
   SayEnlarged(EnlargementOf(plan), "--width", plan.Cut.Width);
   std::unique_ptr<TProgressModel> progress = MakeTerminalProgress();
   const TExportResult result = WriteAnimation(plan, request, progress.get());
+  SayUnusable(result.Unusable, plan.Unusable.size());
   if (!result.Ok()) return Fail(output + ": no animation written: " + result.Error);
   SayWarnings(result);
   std::printf("wrote %s: %zu frames of %d x %d pixels, %g a second, %s\n", output.c_str(),
@@ -276,6 +281,7 @@ int Video(const std::vector<std::string>& args) {
   SayEnlarged(EnlargementOf(plan), "--width", plan.Cut.Width / 2 * 2);
   std::unique_ptr<TProgressModel> progress = MakeTerminalProgress();
   const TExportResult result = WriteVideo(plan, request, progress.get());
+  SayUnusable(result.Unusable, plan.Unusable.size());
   if (!result.Ok()) return Fail(output + ": no video written: " + result.Error);
   SayWarnings(result);
   const int frames = static_cast<int>(plan.Frames.size());

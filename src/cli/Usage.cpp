@@ -30,8 +30,9 @@ constexpr TCommandUsage kCommands[] = {
      "        the trimming box, N pixels wide (default 500, at most 2500).\n"
      "        --search DIR looks for moved images in DIR; without it a missing\n"
      "        image is an error. A photo that cannot be read, or that has the\n"
-     "        name of an earlier one, is an error too; --skip-unreadable names\n"
-     "        each and exports the others (export and design).\n"},
+     "        name of an earlier one, is an error too, all such photos named in\n"
+     "        one run; --skip-unreadable names each and exports the others\n"
+     "        (export and design).\n"},
     {"mobile", "kalvane-cli mobile PROJECT.vpj -o OUT.swf [--search DIR] [--skip-unreadable]\n",
      "mobile  Writes the movie for phones: frames 160 pixels wide, made into a\n"
      "        movie by jpeg2swf and put into template_m/velmobile.swf by\n"

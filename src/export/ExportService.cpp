@@ -206,6 +206,8 @@ TExportOutcome TExportService::Prepare(const TExportRequest& request, TJob& job)
     large.SetSkipUnreadable(request.SkipUnreadable);
     static_cast<TExportResult&>(outcome) = large.Plan(job.LargePlan);
   }
+  job.Plan.Unusable = request.Unusable;
+  job.LargePlan.Unusable = request.Unusable;
   // The exporters no longer need the document: the plans hold the frames.
   job.Exporter.SetItems(nullptr);
   job.LargeExporter.SetItems(nullptr);

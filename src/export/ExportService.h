@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/Result.h"
 #include "base/Seams.h"
@@ -42,6 +43,9 @@ struct TExportRequest {
   std::optional<TViewerSettings> Viewer;  // a page set's viewer; empty: the design's own
   std::string FrameFolder;                // where frames go; the user's export folder when empty
   bool SkipUnreadable = false;            // leave out photos that cannot be decoded, naming them
+  // Photos the load found unusable: the export still makes the others'
+  // frames, to name every such photo in one run, and then fails.
+  std::vector<std::string> Unusable;
   // A frame set: its settings (the folder is Output) and the longer side
   // of its frames (0: frames Width wide).
   TFrameSetRequest Set;
@@ -53,7 +57,8 @@ struct TExportRequest {
 };
 
 // What an export of the service came to: the exporter's result, and the
-// movie and the page it wrote.
+// movie and the page it wrote. A video whose animation failed or was
+// cancelled still names the video in Frames: that half was written.
 struct TExportOutcome : TExportResult {
   std::string Movie;
   std::string Page;  // the page to open; empty for a movie alone

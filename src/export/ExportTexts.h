@@ -7,6 +7,10 @@ namespace kalvane {
 
 inline constexpr const char* kExportMessage = "コンテンツデータ作成中...";
 inline constexpr const char* kWaitingForExportMessage = "他の書き出しの終了を待っています...";
+// Before the holder of the export folder: "pid 4242: kalvane-cli export ...".
+inline constexpr const char* kExportHolderLabel = "書き出し中のプログラム：";
+// After the frames, while an animation is encoded.
+inline constexpr const char* kEncodeAnimationMessage = "アニメーションを書き出し中...";
 
 // After the mobile export: movies of this size or more may not play on
 // some phones.

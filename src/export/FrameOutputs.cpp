@@ -11,6 +11,7 @@
 #include "base/AtomicFile.h"
 #include "base/Round.h"
 #include "base/StagedFolder.h"
+#include "export/ExportTexts.h"
 #include "export/LayerToSwf.h"
 #include "export/PageSetFolder.h"
 
@@ -292,7 +293,7 @@ TExportResult WriteFrameSet(const TExportPlan& plan, const TFrameSetRequest& req
   TExportProgress shown(progress, static_cast<int>(frames.size()), cancel != nullptr);
   TStillFileSink sink(request, stage.Folder(), std::move(names), canvas);
   const int width = result.Width, height = result.Height;
-  result = RunFramePipeline(frames, sink, {&shown, cancel, false});
+  result = RunFramePipeline(frames, sink, {&shown, cancel, false, &plan.Unusable});
   result.Width = width;
   result.Height = height;
   if (!result.Ok()) return result;
@@ -334,14 +335,25 @@ TExportResult WriteAnimation(const TExportPlan& plan, const TAnimationRequest& r
     return result;
   }
   TKeptFrameSink sink;
-  {
-    TExportProgress shown(progress, static_cast<int>(plan.Frames.size()), cancel != nullptr);
-    result = RunFramePipeline(plan.Frames, sink, {&shown, cancel, false});
-  }
+  // Shown until the file is written: the encoding takes longer than the
+  // frames, and may be cancelled too.
+  TExportProgress shown(progress, static_cast<int>(plan.Frames.size()), cancel != nullptr);
+  result = RunFramePipeline(plan.Frames, sink, {&shown, cancel, false, &plan.Unusable});
   if (!result.Ok()) return result;
+  constexpr int kSteps = 100;
+  shown.Phase(kEncodeAnimationMessage, kSteps);
+  int shownPercent = 0;
+  const auto encoding = [&](int percent) {
+    if (percent > shownPercent) {
+      shownPercent = std::min(percent, kSteps);
+      shown.SetPosition(shownPercent);
+    }
+    return !(cancel && *cancel);
+  };
   std::string bytes;
   TResult done = IKEncodeAnimation(sink.Images, request.Format, RoundInt(1000.0 / request.Fps),
-                                   request.Loops, bytes);
+                                   request.Loops, bytes, encoding);
+  sink.Images.clear();
   if (done.Ok()) done = WriteFileAtomically(request.Output, bytes);
   if (!done.Ok()) {
     static_cast<TResult&>(result) = done;

@@ -2,6 +2,7 @@
 
 #include "base/OrderedWork.h"
 #include "base/Texts.h"
+#include "export/ExportFolderLock.h"
 #include "export/ExportTexts.h"
 
 namespace kalvane {
@@ -22,8 +23,10 @@ void TExportProgress::Step() {
   if (P) P->StepIt();
 }
 
-void TExportProgress::Waiting() {
-  if (P) P->Setup(kProgressCaption, kWaitingForExportMessage, 0, Count);
+void TExportProgress::Waiting(const TLockHolder& holder) {
+  std::string message = kWaitingForExportMessage;
+  if (holder.Pid > 0) message += std::string("\n") + kExportHolderLabel + holder.Describe();
+  if (P) P->Setup(kProgressCaption, message, 0, Count);
   Waited = true;
 }
 
@@ -31,9 +34,18 @@ void TExportProgress::Working() {
   if (P && Waited) P->Setup(kProgressCaption, kExportMessage, 0, Count);
 }
 
+void TExportProgress::Phase(const char* message, int steps) {
+  if (P) P->Setup(kProgressCaption, message, 0, steps);
+}
+
+void TExportProgress::SetPosition(int position) {
+  if (P) P->SetPosition(position);
+}
+
 TExportResult RunFramePipeline(const std::vector<TFramePlan>& frames, TFrameSink& sink,
                                const TPipelineOptions& options) {
   TExportResult result;
+  if (options.Unusable) result.Unusable = *options.Unusable;
   const auto cancelled = [&options] { return options.Cancel && *options.Cancel; };
   // One frame more than the cores: frames are handed back in order, so
   // while the oldest is still being made the others keep every core busy.
@@ -49,9 +61,10 @@ TExportResult RunFramePipeline(const std::vector<TFramePlan>& frames, TFrameSink
     if (r.Ok()) {
       sink.Take(frame, done);
       ++taken;
-    } else if (options.SkipUnreadable && r.Code == TErrorCode::Unreadable) {
+    } else if (r.Code == TErrorCode::Unreadable) {
+      // The others are still made: the user learns of every such photo at once.
       sink.Left(frame);
-      result.Skipped.push_back(std::move(r.Error));
+      (options.SkipUnreadable ? result.Skipped : result.Unusable).push_back(std::move(r.Error));
     } else if (frameError.Ok()) {
       frameError = std::move(r);
     }
@@ -65,6 +78,11 @@ TExportResult RunFramePipeline(const std::vector<TFramePlan>& frames, TFrameSink
     result.SetFailure(TErrorCode::Cancelled, "the export was cancelled");
   } else if (!frameError.Ok()) {
     static_cast<TResult&>(result) = frameError;
+  } else if (result.Unusable.size() == 1) {
+    result.SetFailure(TErrorCode::Unreadable, result.Unusable.front());
+  } else if (!result.Unusable.empty()) {
+    result.SetFailure(TErrorCode::Unreadable,
+                      std::to_string(result.Unusable.size()) + " photos cannot be used");
   } else if (taken == 0) {
     result.SetFailure(TErrorCode::Unreadable, "no photo could be made into a frame");
   }

@@ -10,12 +10,17 @@
 
 namespace kalvane {
 
+struct TLockHolder;
+
 // What an export came to.
 struct TExportResult : TResult {
   std::vector<std::string> Frames;    // the frame files made, in item order
   std::vector<std::string> Warnings;  // photos that decoded only with damage, in item order
   std::vector<std::string> Skipped;   // why each photo left out was unreadable, in item order
-  int Width = 0;                      // the movie's size
+  // Why each photo could not be used, when that failed the export: those
+  // known before it, then those found as the frames were made.
+  std::vector<std::string> Unusable;
+  int Width = 0;  // the movie's size
   int Height = 0;
 };
 
@@ -53,9 +58,12 @@ class TExportProgress {
   TExportProgress(const TExportProgress&) = delete;
   TExportProgress& operator=(const TExportProgress&) = delete;
   void Step();
-  // Another export holds the folder: say so until it is free.
-  void Waiting();
+  // Another export holds the folder: say so, naming it, until it is free.
+  void Waiting(const TLockHolder& holder);
   void Working();
+  // Work after the frames, in `steps` steps (a percentage, say).
+  void Phase(const char* message, int steps);
+  void SetPosition(int position);
 
  private:
   IProgress* P = nullptr;
@@ -68,11 +76,15 @@ struct TPipelineOptions {
   const std::atomic<bool>* Cancel = nullptr;
   // A photo that cannot be decoded is left out and named in Skipped.
   bool SkipUnreadable = false;
+  // Photos found unusable before (by the load), which fail the export.
+  const std::vector<std::string>* Unusable = nullptr;
 };
 
 // Makes the planned frames on every core through the sink and hands them
-// to it in item order. Fails on the first frame that fails (unless it is
-// skipped), on cancel, and when no frame could be made.
+// to it in item order. Fails on the first frame that fails to be written,
+// on cancel, and when no frame could be made. A photo that cannot be
+// decoded (unless skipped) fails it too, but only once every other photo
+// was tried, so that one run names them all in Unusable.
 TExportResult RunFramePipeline(const std::vector<TFramePlan>& frames, TFrameSink& sink,
                                const TPipelineOptions& options);
 

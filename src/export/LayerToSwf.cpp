@@ -95,7 +95,7 @@ TExportResult TLayerToSwf::Plan(TExportPlan& plan) const {
 TExportResult TLayerToSwf::Make(const TExportPlan& plan, const std::string& fileName) const {
   TExportResult result;
   const int count = static_cast<int>(plan.Frames.size());
-  TExportProgress progress(Progress, count);
+  TExportProgress progress(Progress, count, CancelFlag != nullptr);
   TExportFolderLock lock;
   if (plan.SharedFolder) {
     if (const TResult prepared = PrepareExportTempFolder(); !prepared.Ok()) {
@@ -106,7 +106,8 @@ TExportResult TLayerToSwf::Make(const TExportPlan& plan, const std::string& file
     // export folder; a second export running at the same time waits here
     // instead of overwriting this one's frames.
     const TResult locked = lock.Take(
-        GetExportTempFolder(), [&progress] { progress.Waiting(); }, CancelFlag);
+        GetExportTempFolder(), [&progress](const TLockHolder& holder) { progress.Waiting(holder); },
+        CancelFlag);
     if (!locked.Ok()) {
       static_cast<TResult&>(result) = locked;
       return result;
@@ -116,7 +117,8 @@ TExportResult TLayerToSwf::Make(const TExportPlan& plan, const std::string& file
 
   TSwfList list;
   TJpegFileSink sink(list);
-  result = RunFramePipeline(plan.Frames, sink, {&progress, CancelFlag, SkipUnreadable});
+  result =
+      RunFramePipeline(plan.Frames, sink, {&progress, CancelFlag, SkipUnreadable, &plan.Unusable});
   if (!result.Ok()) return result;
   for (int i = 0; i < list.Count(); ++i)
     result.Frames.push_back(list[i]);

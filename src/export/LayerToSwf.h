@@ -25,6 +25,9 @@ struct TExportPlan {
   int Height = 0;
   TSize Cut;                  // the trimming box in photo pixels, as every frame is cut
   bool SharedFolder = false;  // the user's one export folder, which needs the lock
+  // Photos found unusable before the export (by the load): the others'
+  // frames are still made, to find any more, and the export then fails.
+  std::vector<std::string> Unusable;
 };
 
 // The export engine every export shares: one JPEG frame per item, cut to

@@ -171,12 +171,16 @@ TExportResult WriteVideo(const TExportPlan& plan, const TVideoRequest& request, 
     return failed(opened);
 
   {
-    TExportProgress shown(progress, count * turns);
+    TExportProgress shown(progress, count * turns, cancel != nullptr);
     TVideoSink sink(writer, frames, keep);
     for (int turn = 0; turn < turns; ++turn) {
       if (turn == 0 || !keep) {
-        TExportResult made = RunFramePipeline(frames, sink, {&shown, cancel, false});
-        if (turn == 0) result.Warnings = std::move(made.Warnings);
+        TExportResult made =
+            RunFramePipeline(frames, sink, {&shown, cancel, false, &plan.Unusable});
+        if (turn == 0) {
+          result.Warnings = std::move(made.Warnings);
+          result.Unusable = std::move(made.Unusable);
+        }
         if (!sink.WriteError().Ok()) return failed(sink.WriteError());
         if (!made.Ok()) return failed(made);
         continue;

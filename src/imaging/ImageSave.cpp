@@ -63,8 +63,28 @@ TResult IKSaveStill(const std::string& path, const TIKImage& image, TImageFormat
   }
 }
 
+namespace {
+
+// libvips says how far a computation got through the image's "eval"
+// signal, on the thread that runs it, and stops it when the image is
+// marked killed.
+struct TEncodeWatch {
+  const std::function<bool(int)>* Progress = nullptr;
+  bool Stopped = false;
+};
+
+void OnEval(VipsImage* image, VipsProgress* progress, gpointer data) {
+  auto* watch = static_cast<TEncodeWatch*>(data);
+  if (watch->Stopped || (*watch->Progress)(progress->percent)) return;
+  watch->Stopped = true;
+  vips_image_set_kill(image, TRUE);
+}
+
+}  // namespace
+
 TResult IKEncodeAnimation(const std::vector<TIKImage>& frames, TImageFormat format, int delayMs,
-                          int loops, std::string& bytes) {
+                          int loops, std::string& bytes,
+                          const std::function<bool(int percent)>& progress) {
   IKInitialize();
   if (frames.empty()) return TResult::Fail(TErrorCode::NoItems, "an animation needs frames");
   if (format != TImageFormat::Webp && format != TImageFormat::Gif)
@@ -77,6 +97,7 @@ TResult IKEncodeAnimation(const std::vector<TIKImage>& frames, TImageFormat form
                            "the frames of an animation must be of one size");
     pages.push_back(frame.impl()->image);
   }
+  TEncodeWatch watch{&progress};
   try {
     // One tall image of the frames one below the other, as libvips keeps
     // the pages of an animation.
@@ -84,16 +105,36 @@ TResult IKEncodeAnimation(const std::vector<TIKImage>& frames, TImageFormat form
     all.set("page-height", frames[0].Height());
     all.set("delay", std::vector<int>(frames.size(), std::max(delayMs, 1)));
     all.set("loop", std::max(loops, 0));
-    VipsBlob* blob = format == TImageFormat::Webp
-                         ? all.webpsave_buffer(VImage::option()->set("Q", 85)->set("strip", true))
-                         : all.gifsave_buffer(VImage::option()->set("strip", true));
+    gulong handler = 0;
+    if (progress) {
+      handler = g_signal_connect(all.get_image(), "eval", G_CALLBACK(OnEval), &watch);
+      vips_image_set_progress(all.get_image(), TRUE);
+    }
+    VipsBlob* blob = nullptr;
+    try {
+      blob = format == TImageFormat::Webp
+                 ? all.webpsave_buffer(VImage::option()->set("Q", 85)->set("strip", true))
+                 : all.gifsave_buffer(VImage::option()->set("strip", true));
+    } catch (const VError&) {
+      if (handler) g_signal_handler_disconnect(all.get_image(), handler);
+      throw;
+    }
+    if (handler) g_signal_handler_disconnect(all.get_image(), handler);
     std::size_t size = 0;
     const void* data =
         vips_area_get_data(reinterpret_cast<VipsArea*>(blob), &size, nullptr, nullptr, nullptr);
     bytes.assign(static_cast<const char*>(data), size);
     vips_area_unref(reinterpret_cast<VipsArea*>(blob));
+    if (watch.Stopped) {
+      bytes.clear();
+      return TResult::Fail(TErrorCode::Cancelled, "the export was cancelled");
+    }
     return {};
   } catch (const VError& e) {
+    if (watch.Stopped) {
+      vips_error_clear();
+      return TResult::Fail(TErrorCode::Cancelled, "the export was cancelled");
+    }
     return WriteFailure("cannot make the animation", e);
   }
 }

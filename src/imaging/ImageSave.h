@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,10 @@ TResult IKSaveStill(const std::string& path, const TIKImage& image, TImageFormat
 
 // Frames of one size as an animated WebP or GIF: each shown for `delayMs`,
 // the whole played `loops` times (0: for ever). The file's bytes.
+// `progress`, when given, is told the percentage encoded as it grows, on
+// the calling thread; false from it stops the encoding (Cancelled).
 TResult IKEncodeAnimation(const std::vector<TIKImage>& frames, TImageFormat format, int delayMs,
-                          int loops, std::string& bytes);
+                          int loops, std::string& bytes,
+                          const std::function<bool(int percent)>& progress = nullptr);
 
 }  // namespace kalvane

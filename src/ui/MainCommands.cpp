@@ -536,8 +536,8 @@ void TfrmMain::ExportEnded(const TExportOutcome& outcome, const std::string& don
     Dialogs->Warn(kQuestionCaption, enlarged.toStdString());
   if (!outcome.Ok()) {
     if (outcome.Code != TErrorCode::Cancelled) {
-      Dialogs->ShowError(kErrorCaption,
-                         failed + "\r" + ExportFailureText(outcome.Code) + "\r" + outcome.Error);
+      Dialogs->ShowError(kErrorCaption, failed + "\r" + ExportFailureText(outcome.Code) + "\r" +
+                                            ExportFailureDetail(outcome).toStdString());
     }
   } else if (openPage && !outcome.Page.empty()) {
     // A page opened from disk may not read its data file: its folder is

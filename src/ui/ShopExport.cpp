@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "base/AppUtil.h"
+#include "base/Texts.h"
 #include "export/ExportAdvice.h"
 #include "export/ExportTexts.h"
 #include "export/ShopPresets.h"
@@ -111,12 +112,29 @@ void TfrmMain::FM10Click() {
 void TfrmMain::ShopExportEnded(const TExportOutcome& outcome, const TExportRequest& request) {
   setEnabled(true);
   UpdateCommands();
-  if (!outcome.Ok()) {
+  const bool halfPair = !outcome.Ok() && request.Kind == TExportKind::Video &&
+                        !request.Animation.Output.empty() && !outcome.Frames.empty();
+  if (halfPair) {
+    // The video was written, its animation not: say which is new.
+    const bool cancelled = outcome.Code == TErrorCode::Cancelled;
+    std::string text = cancelled
+                           ? kShopPairCancelled
+                           : std::string(kShopFailed) + "\r" + ExportFailureText(outcome.Code) +
+                                 "\r" + ExportFailureDetail(outcome).toStdString();
+    text += "\r\r" + std::string(kShopPairWritten);
+    for (const std::string& file : outcome.Frames)
+      text += "\r" + file;
+    text += "\r\r" + std::string(kShopPairNotWritten) + "\r" + request.Animation.Output;
+    if (cancelled)
+      Dialogs->Warn(kQuestionCaption, text);
+    else
+      Dialogs->ShowError(kErrorCaption, text);
+  } else if (!outcome.Ok()) {
     if (outcome.Code != TErrorCode::Cancelled) {
       const char* why = outcome.Code == TErrorCode::BadSetting ? kShopSettingRefused
                                                                : ExportFailureText(outcome.Code);
       Dialogs->ShowError(kErrorCaption, std::string(kShopFailed) + "\r" + why + "\r" +
-                                            JapaneseMessage(outcome.Error).toStdString());
+                                            ExportFailureDetail(outcome).toStdString());
     }
   } else {
     if (!outcome.Warnings.empty()) {

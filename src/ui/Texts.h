@@ -182,6 +182,16 @@ inline constexpr const char* kShopSetDone = "連番画像の書き出しが完�
 inline constexpr const char* kShopZipDone = "連番画像の ZIP の書き出しが完了しました";
 inline constexpr const char* kShopAnimationDone = "アニメーションの書き出しが完了しました";
 inline constexpr const char* kShopVideoDone = "動画の書き出しが完了しました";
+// A video and its animation cancelled after the video was written; the
+// files follow each heading.
+inline constexpr const char* kShopPairCancelled = "書き出しを中止しました。";
+inline constexpr const char* kShopPairWritten = "書き出したファイル：";
+inline constexpr const char* kShopPairNotWritten =
+    "書き出していないファイル（以前のファイルがあればそのままです）：";
+
+// An export that could not use %1 photos, each named on a line after it.
+inline constexpr const char* kUnusablePhotos =
+    "次の%1枚の写真を使えません。直すかプロジェクトから外してから、もう一度書き出してください。";
 
 // Frames that enlarge the trimming box's photo pixels beyond the limit:
 // %1 x %2 the frames, %3 x %4 the cut, %5 how many times, %6 the setting

@@ -136,6 +136,14 @@ QString JapaneseMessage(const std::string& text) {
   return t;
 }
 
+QString ExportFailureDetail(const TExportResult& result) {
+  if (result.Unusable.size() < 2) return JapaneseMessage(result.Error);
+  QString text = QString::fromUtf8(kUnusablePhotos).arg(result.Unusable.size());
+  for (const std::string& photo : result.Unusable)
+    text += '\n' + JapaneseMessage(photo);
+  return text;
+}
+
 QString EnlargedText(const TEnlargement& e, int largest) {
   if (!e.TooMuch()) return {};
   return QString::fromUtf8(kEnlarged)

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "export/ExportAdvice.h"
+#include "export/FramePipeline.h"
 
 class QCoreApplication;
 
@@ -17,6 +18,10 @@ bool InstallJapanese(QCoreApplication& app);
 // system's error texts, after the file they concern) put in Japanese,
 // what has no wording kept as it is, and \r shown as a line break.
 QString JapaneseMessage(const std::string& text);
+
+// Why an export failed, after the first lines that say what failed: the
+// detail in Japanese, or every photo it could not use.
+QString ExportFailureDetail(const TExportResult& result);
 
 // What frames that enlarge the cut beyond the limit look like, and the
 // width or longer side (`largest`) that keeps them sharp; empty when they

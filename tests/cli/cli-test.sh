@@ -132,6 +132,23 @@ expect "--skip-unreadable names a photo cut short" 0 "skipped: .*cut.jpg" \
   "$cli" export "$work/cut.vpj" -o "$work/cut.swf" --skip-unreadable
 expect "--skip-unreadable exports the rest" 0 "wrote .*: 1 frames" \
   "$cli" export "$work/cut.vpj" -o "$work/cut.swf" --skip-unreadable
+# Every photo an export cannot use is named in one run: those the load
+# refuses (empty, not a picture, a header claiming a huge size) and the one
+# cut short, which only its frame finds out; nothing is written.
+: >"$work/empty.jpg"
+printf '[project]\nitemCount=5\n[projectItem0]\nname=%s\n[projectItem1]\nname=%s\n[projectItem2]\nname=%s\n[projectItem3]\nname=%s\n[projectItem4]\nname=%s\n' \
+  "$good" "$work/empty.jpg" "$work/broken.jpg" "$work/huge.png" "$work/cut.jpg" >"$work/four.vpj"
+for command in "export -o $work/four.swf" "anim -o $work/four.gif"; do
+  out=$("$cli" ${command%% *} "$work/four.vpj" ${command#* } 2>&1)
+  status=$?
+  [ "$status" -eq 1 ] || fail "${command%% *} of unusable photos ended with $status"
+  grep -q "4 photos cannot be used" <<<"$out" || fail "${command%% *} did not count the unusable photos: $out"
+  for name in empty.jpg broken.jpg huge.png cut.jpg; do
+    grep -q "kalvane-cli: .*$name" <<<"$out" || fail "${command%% *} did not name $name: $out"
+  done
+  grep -q '[^ -~]' <<<"$out" && fail "${command%% *} said something not in English: $out"
+done
+[ -e "$work/four.swf" ] || [ -e "$work/four.gif" ] && fail "a movie of unusable photos was written"
 expect "a file that is no project is refused" 1 "not a project file" \
   "$cli" info "$work/broken.jpg"
 expect "a bad width is bad usage" 2 "--width must be" "$cli" export "$project" -o "$work/x.swf" --width 0

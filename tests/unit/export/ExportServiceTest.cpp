@@ -1,14 +1,20 @@
 #include "export/ExportService.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <thread>
 
 #include "HoppingDispatcher.h"
 #include "TestImages.h"
 #include "export/ExportFolderLock.h"
+#include "export/ExportTexts.h"
 #include "project/ProjectDocument.h"
 #include "swf/JpegProbe.h"
 
@@ -207,6 +213,99 @@ TEST_F(ExportServiceTest, VideosAreRefusedBeforeAnyFrameAndStopWhenCancelled) {
   EXPECT_FALSE(std::filesystem::exists(video.Animation.Output));
 }
 
+// Every long export offers the progress window's cancel, and a cancelled
+// one leaves the file of an earlier export as it was, with nothing beside it.
+TEST_F(ExportServiceTest, ACancelledExportLeavesTheEarlierFile) {
+  TExportRequest movie = request;
+  TExportRequest video = request;
+  video.Kind = TExportKind::Video;
+  video.Output = dir.File("turn.mp4");
+  video.Width = 120;
+  TExportRequest animation = request;
+  animation.Kind = TExportKind::Animation;
+  animation.Output = dir.File("turn.gif");
+  for (const TExportRequest& r : {movie, video, animation}) {
+    SCOPED_TRACE(r.Output);
+    { std::ofstream(r.Output) << "earlier"; }
+    progress.Cancellable = false;
+    progress.OnStep = [this] { service.Cancel(); };
+    EXPECT_EQ(service.Run(r).Code, TErrorCode::Cancelled);
+    EXPECT_TRUE(progress.Cancellable);
+    EXPECT_FALSE(progress.Shown);
+    EXPECT_EQ(test::ReadText(r.Output), "earlier");
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+    EXPECT_EQ(entry.path().filename().string().find(".kalvane-"), std::string::npos)
+        << entry.path();
+}
+
+// The animation's encoding takes longer than its frames: the window stays,
+// says so, follows it and stops it.
+TEST_F(ExportServiceTest, AnAnimationIsEncodedBehindTheProgressWindow) {
+  TExportRequest animation = request;
+  animation.Kind = TExportKind::Animation;
+  animation.Output = dir.File("turn.webp");
+  int encodingShown = 0, lastPercent = 0;
+  progress.OnStep = [&] {
+    if (progress.Message != kEncodeAnimationMessage) return;
+    encodingShown += progress.Shown && progress.Cancellable ? 1 : 0;
+    lastPercent = progress.Position;
+    EXPECT_EQ(progress.MaxValue, 100);
+  };
+  ASSERT_TRUE(test::Ok(service.Run(animation)));
+  EXPECT_GT(encodingShown, 0);
+  EXPECT_GT(lastPercent, 0);
+  EXPECT_FALSE(progress.Shown);
+
+  { std::ofstream(animation.Output) << "earlier"; }
+  progress.OnStep = [&] {
+    if (progress.Message == kEncodeAnimationMessage) service.Cancel();
+  };
+  EXPECT_EQ(service.Run(animation).Code, TErrorCode::Cancelled);
+  EXPECT_EQ(test::ReadText(animation.Output), "earlier");
+}
+
+// Shopify's pair cancelled in its second half: the video is written and
+// named, the earlier animation stays.
+TEST_F(ExportServiceTest, APairCancelledAfterItsVideoNamesTheVideo) {
+  TExportRequest pair = request;
+  pair.Kind = TExportKind::Video;
+  pair.Width = 120;
+  pair.Output = dir.File("turn.mp4");
+  pair.Animation.Output = dir.File("turn.webp");
+  { std::ofstream(pair.Output) << "earlier"; }
+  { std::ofstream(pair.Animation.Output) << "earlier"; }
+  progress.OnStep = [&] {
+    if (progress.Message == kEncodeAnimationMessage) service.Cancel();
+  };
+  const TExportOutcome outcome = service.Run(pair);
+  EXPECT_EQ(outcome.Code, TErrorCode::Cancelled);
+  EXPECT_EQ(outcome.Frames, std::vector<std::string>{pair.Output});
+  EXPECT_NE(test::ReadText(pair.Output), "earlier");
+  EXPECT_EQ(test::ReadText(pair.Animation.Output), "earlier");
+}
+
+// Photos the load could not take fail the export, but only after the
+// others were tried, so one run names a photo cut short too.
+TEST_F(ExportServiceTest, PhotosFoundUnusableByTheLoadAreNamedWithThoseFoundLater) {
+  const std::string cut = dir.File("photo1.jpg");
+  std::filesystem::resize_file(cut, std::filesystem::file_size(cut) / 2);
+  request.Unusable = {dir.File("empty.jpg") + ": empty file, not a readable image"};
+  for (const TExportKind kind : {TExportKind::PcMovie, TExportKind::Animation}) {
+    TExportRequest r = request;
+    r.Kind = kind;
+    r.Output = dir.File(kind == TExportKind::PcMovie ? "out.swf" : "out.gif");
+    const TExportOutcome outcome = service.Run(r);
+    EXPECT_EQ(outcome.Code, TErrorCode::Unreadable);
+    ASSERT_EQ(outcome.Unusable.size(), 2u);
+    EXPECT_EQ(outcome.Unusable[0], request.Unusable[0]);
+    EXPECT_NE(outcome.Unusable[1].find(cut), std::string::npos) << outcome.Unusable[1];
+    EXPECT_EQ(outcome.Error, "2 photos cannot be used");
+    EXPECT_EQ(progress.Position, 3);  // every photo was tried
+    EXPECT_FALSE(std::filesystem::exists(r.Output));
+  }
+}
+
 TEST(ExportFolderLockTest, ASecondExportWaitsAndSaysSo) {
   test::TempDir dir;
   TExportFolderLock first;
@@ -214,7 +313,7 @@ TEST(ExportFolderLockTest, ASecondExportWaitsAndSaysSo) {
   std::promise<void> waiting;
   std::future<TResult> second = std::async(std::launch::async, [&] {
     TExportFolderLock lock;
-    return lock.Take(dir.Path(), [&] { waiting.set_value(); });
+    return lock.Take(dir.Path(), [&](const TLockHolder&) { waiting.set_value(); });
   });
   waiting.get_future().wait();  // it found the folder taken
   first.Release();
@@ -225,6 +324,85 @@ TEST(ExportFolderLockTest, ASecondExportWaitsAndSaysSo) {
   ASSERT_TRUE(held.Take(dir.Path()).Ok());
   EXPECT_EQ(cancelled.Take(dir.Path(), nullptr, &cancel).Code, TErrorCode::Cancelled);
   EXPECT_EQ(cancelled.Take(dir.File("no/such/folder")).Code, TErrorCode::WriteFailed);
+}
+
+// The waiting export learns who holds the folder: this very process here.
+TEST(ExportFolderLockTest, TheWaitNamesTheHolder) {
+  test::TempDir dir;
+  TExportFolderLock held;
+  ASSERT_TRUE(held.Take(dir.Path()).Ok());
+  std::atomic<bool> cancel{false};
+  std::vector<TLockHolder> told;
+  TExportFolderLock second;
+  const TResult waited = second.Take(
+      dir.Path(),
+      [&](const TLockHolder& holder) {
+        told.push_back(holder);
+        cancel = true;
+      },
+      &cancel);
+  EXPECT_EQ(waited.Code, TErrorCode::Cancelled);
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].Pid, static_cast<long>(getpid()));
+  EXPECT_TRUE(told[0].Alive());
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe").filename().string();
+  EXPECT_EQ(told[0].Describe().rfind("pid " + std::to_string(getpid()) + ": ", 0), 0u)
+      << told[0].Describe();
+  EXPECT_NE(told[0].Describe().find(self), std::string::npos) << told[0].Describe();
+  EXPECT_FALSE(second.Held());
+}
+
+// A lock held in the name of a process that is gone, or that runs another
+// program now, is taken over; one whose holder is not known is waited for.
+TEST(ExportFolderLockTest, ALockWhoseHolderIsGoneIsTakenOver) {
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  ASSERT_GT(child, 0);
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
+  TLockHolder gone = TLockHolder::Self();
+  gone.Pid = child;
+  TLockHolder other = TLockHolder::Of(getppid());
+  ASSERT_GT(other.Pid, 0);
+  other.PidSpace = gone.PidSpace;          // counted here
+  other.Program = "/usr/bin/kalvane-cli";  // not what the parent runs
+  for (const TLockHolder& stale : {gone, other}) {
+    SCOPED_TRACE(stale.Describe());
+    EXPECT_FALSE(stale.Alive());
+    test::TempDir dir;
+    const std::string file = dir.File(TExportFolderLock::kFileName);
+    const int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+    const std::string record = stale.Record();
+    ASSERT_EQ(write(fd, record.data(), record.size()), static_cast<ssize_t>(record.size()));
+    std::atomic<bool> cancel{false};
+    TExportFolderLock lock;
+    EXPECT_TRUE(test::Ok(lock.Take(
+        dir.Path(), [&](const TLockHolder&) { cancel = true; }, &cancel)));
+    EXPECT_TRUE(lock.Held());
+    EXPECT_EQ(TLockHolder::Parse(test::ReadText(file)).Pid, static_cast<long>(getpid()));
+    close(fd);
+  }
+
+  // Held with no record (by some other program): waited for, unnamed.
+  test::TempDir dir;
+  const int fd =
+      open(dir.File(TExportFolderLock::kFileName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_EQ(flock(fd, LOCK_EX), 0);
+  std::atomic<bool> cancel{false};
+  long named = -1;
+  TExportFolderLock lock;
+  EXPECT_EQ(lock.Take(
+                    dir.Path(),
+                    [&](const TLockHolder& holder) {
+                      named = holder.Pid;
+                      cancel = true;
+                    },
+                    &cancel)
+                .Code,
+            TErrorCode::Cancelled);
+  EXPECT_EQ(named, 0);
+  close(fd);
 }
 
 }  // namespace
