@@ -232,13 +232,6 @@ double PeakFraction(double before, double at, double after) {
 
 }  // namespace
 
-TIKShift TPhaseCorrelator::Measure(const TBitmap24& image) const {
-  if (!Usable()) return {};
-  TFloats surface(static_cast<std::size_t>(Width) * Height);
-  Prepare(image, surface.P);
-  return WholeFromPrepared(surface.P);
-}
-
 TIKShift TPhaseCorrelator::Measure(const TIKGreyView& image) const {
   if (!Usable()) return {};
   TFloats surface(static_cast<std::size_t>(Width) * Height);
@@ -258,13 +251,6 @@ TIKShift TPhaseCorrelator::WholeFromPrepared(float* surface) const {
 }
 
 TIKShiftF TPhaseCorrelator::MeasureFine(const TBitmap24& image) const {
-  if (!Usable()) return {};
-  TFloats surface(static_cast<std::size_t>(Width) * Height);
-  Prepare(image, surface.P);
-  return FineFromPrepared(surface.P);
-}
-
-TIKShiftF TPhaseCorrelator::MeasureFine(const TIKGreyView& image) const {
   if (!Usable()) return {};
   TFloats surface(static_cast<std::size_t>(Width) * Height);
   Prepare(image, surface.P);

@@ -55,12 +55,10 @@ class TPhaseCorrelator {
   TPhaseCorrelator& operator=(const TPhaseCorrelator&) = delete;
 
   bool Usable() const { return Width >= 16 && Height >= 16; }
-  TIKShift Measure(const TBitmap24& image) const;
   TIKShift Measure(const TIKGreyView& image) const;
   // To a fraction of a pixel: the correlation is smoothed into a Gaussian
   // peak of about a pixel, whose samples either side give its centre.
   TIKShiftF MeasureFine(const TBitmap24& image) const;
-  TIKShiftF MeasureFine(const TIKGreyView& image) const;
   // The same with the peak's shape; the fraction from the peak's 3 x 3
   // samples at once, right also for a ridge that runs aslant.
   TIKShiftInfo MeasureShape(const TIKGreyView& image) const;

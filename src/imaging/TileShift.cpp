@@ -148,7 +148,6 @@ TTiledShift TTiledCorrelator::Measure(const TIKGreyView& whole, double reach) co
 
 TTiledShift TTiledCorrelator::Measure(const TIKGreyView& picture, double reach, int) const {
   TTiledShift result;
-  result.Tiles = static_cast<int>(Tiles.size());
   std::vector<TTileMatch> matches;
   for (const auto& tile : Tiles) {
     const TIKShiftInfo info = tile->MeasureShape(picture);
@@ -161,7 +160,6 @@ TTiledShift TTiledCorrelator::Measure(const TIKGreyView& picture, double reach, 
     match.Weight = s.sharpness;
     matches.push_back(match);
   }
-  result.Matched = static_cast<int>(matches.size());
   if (matches.empty()) return result;
   // Start from the weighted medians, each direction weighted by how well
   // the tiles know it, then let the agreeing tiles decide, tightening what

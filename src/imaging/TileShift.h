@@ -10,9 +10,7 @@ namespace kalvane {
 // What the tiles agreed on.
 struct TTiledShift {
   double dx = 0, dy = 0;  // moves the picture back onto the reference
-  int Tiles = 0;          // tiles with something to measure in the reference
-  int Matched = 0;        // of those, tiles that found their match
-  int Agreeing = 0;       // of those, tiles that agree with the shift found
+  int Agreeing = 0;       // tiles that agree with the shift found
   double Share = 0;       // the agreeing tiles' part of the matched tiles' weight, 0..1
   bool Found = false;
 };

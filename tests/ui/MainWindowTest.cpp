@@ -171,7 +171,6 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     // A row clicked: the keys step through the list.
     auto* panel = Find<kalvane::ui::TflmLayerList>("flmLayer");
     kalvane::test::Press(panel->Row(1), {20, 20});
-    panel->Row(1)->setFocus();
     QVERIFY2(status().contains("前後の写真へ"), qPrintable(status()));
     // Unlocked to move the photo: the keys nudge it, by the step shown.
     Find<QAbstractButton>("btnImageLock")->click();

@@ -79,7 +79,8 @@ TEST_F(AutoAlignTest, APhotoWithNothingToMeasureKeepsItsOffsetAndIsNamed) {
   const std::vector<TAlignment> found = TAutoAlign().Measure(list);
   EXPECT_FALSE(found[1].Trusted);
   EXPECT_EQ(found[1].Name, "p1.png");
-  EXPECT_LT(found[1].Confidence, TAutoAlign::kMinConfidence);
+  EXPECT_LT(found[1].Sharpness, TAutoAlign::kMinConfidence);
+  EXPECT_TRUE(found[1].Doubtful);
   TAutoAlign::Apply(list, found);
   EXPECT_EQ(list.GetItem(1)->GetOffset(), (TPoint{9, 9}));
   EXPECT_EQ(list.GetItem(2)->GetOffset(), (TPoint{4, -6}));
