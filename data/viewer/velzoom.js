@@ -517,6 +517,7 @@ var largeMovie = "";
     this.zoom = 1;
     this.panX = 0; this.panY = 0;
     this.aspect = 0;
+    this.firstShown = false;
     this.complete = false;
     this.pointers = new Map();
     root.classList.add("vz");
@@ -679,6 +680,7 @@ var largeMovie = "";
       this.bitmap(0).then(function (image) {
         if (!image || self.root.dataset.state === "error") return;
         self.aspect = image.height / image.width;
+        self.firstShown = true;
         self.fit();
         self.draw();
         if (self.poster) self.poster.hidden = true;
@@ -704,7 +706,7 @@ var largeMovie = "";
     this.progress.style.width = "0";
     this.status.hidden = true;
     if (!count) { this.fail(TEXT.noFrames); return; }
-    if (this.root.dataset.state !== "error") this.root.dataset.state = this.aspect ? "ready" : "first-frame";
+    if (this.root.dataset.state !== "error") this.root.dataset.state = this.firstShown ? "ready" : "first-frame";
     if (count > 1 && !this.touched) this.autoplay();
     this.preload();
   };
