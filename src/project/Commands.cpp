@@ -6,7 +6,7 @@ bool IsCommandEnabled(TCommandId id, const TCommandContext& c) {
   const bool items = c.Items > 0;
   // While the preview plays only the preview and its rate stay usable;
   // while a load or an export runs nothing may change the project.
-  const bool free = !c.Previewing;
+  const bool free = !c.View.Previewing;
   const bool edit = free && !c.Busy;
   switch (id) {
     case TCommandId::Quit:
@@ -17,6 +17,10 @@ bool IsCommandEnabled(TCommandId id, const TCommandContext& c) {
     case TCommandId::ItemMenu:
     case TCommandId::ConvertTool:
     case TCommandId::HelpMenu:
+    case TCommandId::OpenSample:
+    case TCommandId::Help:
+    case TCommandId::ViewerHelp:
+    case TCommandId::About:
       return free;
     case TCommandId::OpenProject:
     case TCommandId::AddImages:
@@ -43,7 +47,9 @@ bool IsCommandEnabled(TCommandId id, const TCommandContext& c) {
     case TCommandId::RotateLeft:
     case TCommandId::RotateRight:
       return edit && items;
-    case TCommandId::AutoAlign:
+    case TCommandId::AlignWhole:
+    case TCommandId::AlignBox:
+    case TCommandId::AlignDraw:
       return edit && c.Items >= 2;
     case TCommandId::Mono:
     case TCommandId::WorkMenu:
@@ -52,14 +58,18 @@ bool IsCommandEnabled(TCommandId id, const TCommandContext& c) {
     case TCommandId::TrimLock:
     case TCommandId::GuideShow:
     case TCommandId::GuideLock:
-    case TCommandId::Zoom:
+    case TCommandId::ZoomIn:
+    case TCommandId::ZoomOut:
+    case TCommandId::ZoomFit:
+    case TCommandId::Zoom100:
       return free && items;
     case TCommandId::DeleteGuides:
       return edit && items;
     case TCommandId::AllVisible:
     case TCommandId::AllUnVisible:
+    case TCommandId::NeighboursVisible:
     case TCommandId::Density:
-      return free && items && c.Mono;
+      return free && items && c.View.Mono;
     case TCommandId::Preview:
     case TCommandId::FrameRate:
       return items;

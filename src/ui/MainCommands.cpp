@@ -117,33 +117,23 @@ void TfrmMain::wheelEvent(QWheelEvent* event) {
   QMainWindow::wheelEvent(event);
 }
 
-void TfrmMain::ToggleFromMenu(const char* button) {
-  if (auto* b = findChild<QAbstractButton*>(button)) b->setChecked(!b->isChecked());
-  ButtonClicked(button);
-}
-
-void TfrmMain::ButtonClicked(const std::string& name) {
-  const bool down = IsButtonDown(name.c_str());
+void TfrmMain::ViewToggled(bool TViewState::*flag, bool on) {
+  View.*flag = on;
   TProjectDocument& doc = *document;
-  if (name == "btnImageLock") {
-    imageLocked = down;
+  if (flag == &TViewState::ImageLocked) {
     // Unlocked to move the photo: the arrow keys go to the canvas.
-    if (!down) {
+    if (!on) {
       if (QWidget* focused = focusWidget()) focused->clearFocus();
     }
     pnlMain->ShowStatus();
-  } else if (name == "btnTrimShow") {
-    doc.TrimBox().SetVisible(down);
-  } else if (name == "btnTrimLock") {
-    doc.TrimBox().SetLocked(down);
-  } else if (name == "btnGuideShow") {
-    doc.GuideLines().SetVisible(down);
-  } else if (name == "btnGuideLock") {
-    doc.GuideLines().SetLocked(down);
-  } else if (name == "btnLayerMono") {
-    btnLayerMonoClick();
-  } else if (name == "btnPreview") {
-    btnPreviewClick();
+  } else if (flag == &TViewState::BoxShown) {
+    doc.TrimBox().SetVisible(on);
+  } else if (flag == &TViewState::BoxLocked) {
+    doc.TrimBox().SetLocked(on);
+  } else if (flag == &TViewState::GuidesShown) {
+    doc.GuideLines().SetVisible(on);
+  } else if (flag == &TViewState::GuidesLocked) {
+    doc.GuideLines().SetLocked(on);
   }
   pnlMain->SyncControls();
 }
@@ -203,13 +193,12 @@ void TfrmMain::btnLayerRotate2Click() {
   QGuiApplication::restoreOverrideCursor();
 }
 
-void TfrmMain::btnLayerMonoClick() {
-  const bool on = IsButtonDown("btnLayerMono");
+void TfrmMain::MonoToggled(bool on) {
+  View.Mono = on;
   SetItemPanelRefresh(false);
   document->LayerItems().SetMonoMode(on ? 1 : 0);
-  for (const char* name : {"btnAllVisible", "btnAllUnVisible", "btnNeighboursVisible", "tBarNoudo"})
-    SetControlVisible(name, on);
-  Actions["LM6"]->setChecked(on);
+  for (QWidget* control : MonoControls)
+    control->setVisible(on);
   UpdateCommands();
   if (on) {
     tBarNoudo->setFocus();
@@ -277,8 +266,7 @@ void TfrmMain::AutoAlignDrawClick() {
 // it; the offsets found become one step of the history.
 void TfrmMain::StartAlign(const TAlignRegion& region) {
   TLayerManagement& items = document->LayerItems();
-  if (items.Count() < 2 || !DataPreview.IsIdle() || Aligning || LoaderRunning() ||
-      ExportRunning()) {
+  if (items.Count() < 2 || View.Previewing || Aligning || LoaderRunning() || ExportRunning()) {
     return;
   }
   pnlMain->CancelPick();
@@ -443,8 +431,9 @@ std::optional<int> TfrmMain::AskExportWidth() {
 
 // ---- the simple preview --------------------------------------------------------
 
-void TfrmMain::btnPreviewClick() {
-  if (IsButtonDown("btnPreview")) {
+void TfrmMain::PreviewToggled(bool on) {
+  View.Previewing = on;
+  if (on) {
     cmbFrameRate->setFocus();
     cmbFrameRateChange();
     DataPreview.SetIdle(false);
@@ -454,10 +443,6 @@ void TfrmMain::btnPreviewClick() {
     DataPreview.SetIdle(true);
     if (QWidget* focused = focusWidget()) focused->clearFocus();
   }
-}
-
-void TfrmMain::OM2Click() {
-  ToggleFromMenu("btnPreview");
 }
 
 void TfrmMain::cmbFrameRateChange() {

@@ -93,7 +93,8 @@ QIcon StandardIcon(QStyle::StandardPixmap pixmap) {
 
 TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
                    const std::vector<std::string>& arguments)
-    : document(std::make_unique<TProjectDocument>()),
+    : Commands(this),
+      document(std::make_unique<TProjectDocument>()),
       WidthDialog(new TfrmSwfExportDialog(this)),
       ShopDialog(new TfrmShopExportDialog(this)),
       Status(settingsPath.empty() ? GetUserDataFolder() + "velinit" : settingsPath,
@@ -107,21 +108,6 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   BuildMenus();
   BuildToolBars();
   BuildPanels();
-  const std::pair<const char*, TCommandId> controls[] = {
-      {"btnPreview", TCommandId::Preview},
-      {"cmbFrameRate", TCommandId::FrameRate},
-      {"btnImageLock", TCommandId::ImageLock},
-      {"btnTrimShow", TCommandId::TrimShow},
-      {"btnTrimLock", TCommandId::TrimLock},
-      {"btnGuideShow", TCommandId::GuideShow},
-      {"btnGuideLock", TCommandId::GuideLock},
-      {"btnLayerMono", TCommandId::Mono},
-      {"btnAllVisible", TCommandId::AllVisible},
-      {"btnAllUnVisible", TCommandId::AllUnVisible},
-      {"btnNeighboursVisible", TCommandId::AllVisible},
-      {"tBarNoudo", TCommandId::Density}};
-  for (const auto& [name, id] : controls)
-    Bind(id, Control(name));
   // The toggles' captions fit even where the font is wider than the
   // window's design size allows for.
   setMinimumSize(std::max(642, minimumSizeHint().width()), 452);
@@ -134,8 +120,6 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   doc.GuideLines().SetMarginStart(25);
   doc.GuideLines().SetMarginEnd(5);
   doc.TrimBox().SetOrigin(TWorkArea::kOrigin, TWorkArea::kOrigin);
-  pnlMain->ImageLocked = [this] { return imageLocked; };
-  pnlMain->PreviewIdle = [this] { return DataPreview.IsIdle(); };
   DataPreview.SetMainWindow(this);
   pnlMain->OnPopup = [this](const QPoint& at) { pmenuWorkArea->popup(at); };
   pnlMain->OnLockedMove = [this] { statusBar()->showMessage(U(kImageLockedHint), 8000); };
@@ -152,14 +136,6 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   History = new TUndoHistory(doc, this);
   doc.SetHistory(History);
   QUndoStack& stack = History->UndoStack();
-  // Not in the middle of an image drag: its step is recorded at the release
-  // from where the drag began.
-  connect(Actions["WM7"], &QAction::triggered, this, [this, &stack] {
-    if (!pnlMain->Dragging()) stack.undo();
-  });
-  connect(Actions["WM8"], &QAction::triggered, this, [this, &stack] {
-    if (!pnlMain->Dragging()) stack.redo();
-  });
   connect(&stack, &QUndoStack::indexChanged, this, &TfrmMain::UpdateCommands);
   connect(&stack, &QUndoStack::undoTextChanged, this, &TfrmMain::UndoTextChanged);
   connect(&stack, &QUndoStack::redoTextChanged, this, &TfrmMain::UndoTextChanged);
@@ -197,286 +173,250 @@ TfrmMain::~TfrmMain() {
   document->LayerItems().SetChangeHandler(2, nullptr);
 }
 
-QAction* TfrmMain::Action(TCommandId id, const char* name, const char* caption,
-                          const QKeySequence& shortcut) {
-  auto* action = new QAction(U(caption), this);
-  action->setObjectName(name);
-  if (!shortcut.isEmpty()) action->setShortcut(shortcut);
-  Actions[name] = action;
-  Bind(id, action);
-  return action;
-}
-
-void TfrmMain::Bind(TCommandId id, QObject* control) {
-  Bound.emplace_back(id, control);
-}
-
 QToolButton* TfrmMain::Button(const char* name, const char* hint, const QIcon& icon,
-                              QAction* action) {
+                              QAction& action) {
   auto* button = new QToolButton(this);
   button->setObjectName(name);
   button->setAutoRaise(true);
-  if (action) {
-    // The button is its command's: enabled with it, clicked into it.
-    action->setIcon(icon);
-    action->setIconVisibleInMenu(false);
-    action->setToolTip(U(hint));
-    button->setDefaultAction(action);
-  } else {
-    button->setIcon(icon);
-    button->setToolTip(U(hint));
-    button->setAccessibleName(U(hint));
-  }
+  // The button is its command's: enabled with it, clicked into it.
+  action.setIcon(icon);
+  action.setIconVisibleInMenu(false);
+  action.setToolTip(U(hint));
+  button->setDefaultAction(&action);
   return button;
 }
 
-QToolButton* TfrmMain::Toggle(const char* name, const char* caption, const char* hint, bool down) {
+QToolButton* TfrmMain::Toggle(const char* name, TCommandId id, const char* caption,
+                              const char* hint) {
+  QAction& action = Commands.Action(id);
+  action.setIconText(U(caption));
+  action.setToolTip(U(hint));
   auto* button = new QToolButton(this);
   button->setObjectName(name);
-  button->setText(U(caption));
-  button->setToolTip(U(hint));
-  button->setCheckable(true);
-  button->setChecked(down);
+  button->setDefaultAction(&action);
   button->setToolButtonStyle(Qt::ToolButtonTextOnly);
   button->setProperty("toggle", true);
   button->setStyleSheet(kToggleStyle);
   button->setMinimumHeight(44);
   button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-  connect(button, &QToolButton::clicked, this, [this, n = std::string(name)] { ButtonClicked(n); });
+  return button;
+}
+
+QToolButton* TfrmMain::TextButton(const char* name, TCommandId id, const char* caption,
+                                  const char* hint, QWidget* parent) {
+  QAction& action = Commands.Action(id);
+  action.setIconText(U(caption));
+  action.setToolTip(U(hint));
+  auto* button = new QToolButton(parent);
+  button->setObjectName(name);
+  button->setDefaultAction(&action);
+  button->setToolButtonStyle(Qt::ToolButtonTextOnly);
   return button;
 }
 
 void TfrmMain::BuildMenus() {
   using C = TCommandId;
+  TActionRegistry& r = Commands;
   QMenuBar* bar = menuBar();
   bar->setObjectName("mnuMain");
-  auto connectTo = [this](QAction* action, void (TfrmMain::*handler)()) {
-    connect(action, &QAction::triggered, this, handler);
-    return action;
-  };
-  auto menu = [this, bar](C id, const char* name, const char* caption) {
+  auto menu = [&r, bar](C id, const char* name, const char* caption) {
     QMenu* m = bar->addMenu(U(caption));
     m->menuAction()->setObjectName(name);
-    Actions[name] = m->menuAction();
-    Bind(id, m->menuAction());
+    r.AddMenu(id, m->menuAction());
     return m;
   };
+  auto add = [&r](QMenu* m, C id, const char* name, const char* caption,
+                  const QList<QKeySequence>& keys, std::function<void()> run) {
+    QAction& action = r.Add(id, name, U(caption), keys, std::move(run));
+    m->addAction(&action);
+    return &action;
+  };
+  auto key = [](const char* text) { return QList<QKeySequence>{QKeySequence(text)}; };
+  auto separator = [](QMenu* m, const char* name) {
+    QAction* line = m->addSeparator();
+    line->setObjectName(name);
+    return line;
+  };
+
   QMenu* file = menu(C::FileMenu, "F1", "ファイル(&F)");
-  file->addAction(connectTo(Action(C::NewProject, "FM1", "プロジェクトの新規作成(&N)"),
-                            &TfrmMain::btnNewProjectClick));
-  file->addSeparator()->setObjectName("FS1");
-  file->addAction(connectTo(
-      Action(C::OpenProject, "FM2", "プロジェクトファイルを開く(&O)", QKeySequence("Ctrl+O")),
-      &TfrmMain::btnProjectOpenClick));
-  file->addAction(connectTo(Action(C::Save, "FM3", "上書き保存(&S)", QKeySequence("Ctrl+S")),
-                            &TfrmMain::btnSaveClick));
-  file->addAction(
-      connectTo(Action(C::SaveAs, "FM4", "名前を付けて保存(&A)"), &TfrmMain::btnSaveAsClick));
-  file->addSeparator()->setObjectName("FS2");
-  file->addAction(connectTo(Action(C::ExportPc, "FM5", "(PC)データデータファイルを書き出し"),
-                            &TfrmMain::btnFlashExportClick));
-  file->addAction(
-      connectTo(Action(C::ExportDesign, "FM7", "(PC)テンプレートデザインデータを書き出し"),
-                &TfrmMain::btnDesignExportClick));
-  file->addSeparator()->setObjectName("FS4");
-  file->addAction(connectTo(Action(C::ExportMobile, "FM9", "(携帯)データファイルを書き出し"),
-                            &TfrmMain::btnMFlashExportClick));
-  file->addAction(
-      connectTo(Action(C::ExportOther, "FM10", "その他の形式で書き出し..."), &TfrmMain::FM10Click));
-  file->addSeparator()->setObjectName("FS3");
-  QAction* quit = Action(C::Quit, "FM6", "終了(&Q)", QKeySequence("Ctrl+Q"));
-  connect(quit, &QAction::triggered, this, &QWidget::close);
-  file->addAction(quit);
+  add(file, C::NewProject, "FM1", "プロジェクトの新規作成(&N)", {},
+      [this] { btnNewProjectClick(); });
+  separator(file, "FS1");
+  add(file, C::OpenProject, "FM2", "プロジェクトファイルを開く(&O)", key("Ctrl+O"),
+      [this] { btnProjectOpenClick(); });
+  add(file, C::Save, "FM3", "上書き保存(&S)", key("Ctrl+S"), [this] { btnSaveClick(); });
+  add(file, C::SaveAs, "FM4", "名前を付けて保存(&A)", {}, [this] { btnSaveAsClick(); });
+  separator(file, "FS2");
+  add(file, C::ExportPc, "FM5", "(PC)データデータファイルを書き出し", {},
+      [this] { btnFlashExportClick(); });
+  add(file, C::ExportDesign, "FM7", "(PC)テンプレートデザインデータを書き出し", {},
+      [this] { btnDesignExportClick(); });
+  MobileMenuSeparator = separator(file, "FS4");
+  add(file, C::ExportMobile, "FM9", "(携帯)データファイルを書き出し", {},
+      [this] { btnMFlashExportClick(); });
+  add(file, C::ExportOther, "FM10", "その他の形式で書き出し...", {}, [this] { FM10Click(); });
+  separator(file, "FS3");
+  add(file, C::Quit, "FM6", "終了(&Q)", key("Ctrl+Q"), [this] { close(); });
 
   // Undo and redo: the window holds them too, so their keys work whatever
-  // menu is off.
+  // menu is off. Not in the middle of an image drag: its step is recorded
+  // at the release from where the drag began.
   QMenu* edit = menu(C::EditMenu, "E1", "編集(&E)");
-  QAction* undo = Action(C::Undo, "WM7", kUndoCaption);
-  undo->setShortcuts({QKeySequence("Ctrl+Z")});
-  QAction* redo = Action(C::Redo, "WM8", kRedoCaption);
-  redo->setShortcuts({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")});
-  for (QAction* a : {undo, redo}) {
-    edit->addAction(a);
-    addAction(a);
-  }
+  QAction* undo = add(edit, C::Undo, "WM7", kUndoCaption, key("Ctrl+Z"), [this] {
+    if (!pnlMain->Dragging()) History->UndoStack().undo();
+  });
+  QAction* redo = add(edit, C::Redo, "WM8", kRedoCaption,
+                      {QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")}, [this] {
+                        if (!pnlMain->Dragging()) History->UndoStack().redo();
+                      });
+  addAction(undo);
+  addAction(redo);
 
   QMenu* items = menu(C::ItemMenu, "L1", "アイテム(&L)");
-  items->addAction(
-      connectTo(Action(C::AddImages, "LM1", "新規アイテム画像の追加(&N)", QKeySequence("Ctrl+N")),
-                &TfrmMain::btnLayerNewClick));
-  items->addAction(connectTo(
-      Action(C::DeleteItem, "LM2", "選択したアイテムを削除(&D)", QKeySequence("Ctrl+Del")),
-      &TfrmMain::btnLayerTrashClick));
-  items->addAction(connectTo(Action(C::DeleteAll, "LM10", "プロジェクトアイテムを全て削除(&E)"),
-                             &TfrmMain::btnLayerTrashAllClick));
-  items->addSeparator()->setObjectName("LS3");
+  add(items, C::AddImages, "LM1", "新規アイテム画像の追加(&N)", key("Ctrl+N"),
+      [this] { btnLayerNewClick(); });
+  add(items, C::DeleteItem, "LM2", "選択したアイテムを削除(&D)", key("Ctrl+Del"),
+      [this] { btnLayerTrashClick(); });
+  add(items, C::DeleteAll, "LM10", "プロジェクトアイテムを全て削除(&E)", {},
+      [this] { btnLayerTrashAllClick(); });
+  separator(items, "LS3");
   QMenu* current = items->addMenu(U("現在の選択アイテム(&I)"));
   current->menuAction()->setObjectName("LM3");
-  Actions["LM3"] = current->menuAction();
-  Bind(C::CurrentItemMenu, current->menuAction());
-  current->addAction(connectTo(Action(C::MoveUp, "LM3_1", "上へ(&U)", QKeySequence("Ctrl+U")),
-                               &TfrmMain::btnLayerUpClick));
-  current->addAction(connectTo(Action(C::MoveDown, "LM3_2", "下へ(&D)", QKeySequence("Ctrl+D")),
-                               &TfrmMain::btnLayerDownClick));
-  items->addAction(
-      connectTo(Action(C::Reverse, "LM9", "順番を逆にする(&V)", QKeySequence("Ctrl+T")),
-                &TfrmMain::btnLayerReverseClick));
-  items->addSeparator()->setObjectName("LS2");
-  items->addAction(
-      connectTo(Action(C::RotateLeft, "LM4", "左に90°回転(&L)", QKeySequence("Ctrl+L")),
-                &TfrmMain::btnLayerRotate1Click));
-  items->addAction(
-      connectTo(Action(C::RotateRight, "LM5", "右に90°回転(&R)", QKeySequence("Ctrl+R")),
-                &TfrmMain::btnLayerRotate2Click));
-  items->addSeparator()->setObjectName("LS1");
-  QAction* mono = Action(C::Mono, "LM6", "モノクロ表示(&M)", QKeySequence("Ctrl+X"));
-  mono->setCheckable(true);
-  connect(mono, &QAction::triggered, this, [this] { ToggleFromMenu("btnLayerMono"); });
-  items->addAction(mono);
-  items->addAction(
-      connectTo(Action(C::AllVisible, "LM7", "全表示(&A)"), &TfrmMain::btnAllVisibleClick));
-  items->addAction(
-      connectTo(Action(C::AllUnVisible, "LM8", "全解除(&U)"), &TfrmMain::btnAllUnVisibleClick));
-  items->addAction(connectTo(Action(C::AllVisible, "LM7_1", "前後のみ(&P)"),
-                             &TfrmMain::btnNeighboursVisibleClick));
-  items->addSeparator()->setObjectName("LS4");
+  r.AddMenu(C::CurrentItemMenu, current->menuAction());
+  add(current, C::MoveUp, "LM3_1", "上へ(&U)", key("Ctrl+U"), [this] { btnLayerUpClick(); });
+  add(current, C::MoveDown, "LM3_2", "下へ(&D)", key("Ctrl+D"), [this] { btnLayerDownClick(); });
+  add(items, C::Reverse, "LM9", "順番を逆にする(&V)", key("Ctrl+T"),
+      [this] { btnLayerReverseClick(); });
+  separator(items, "LS2");
+  add(items, C::RotateLeft, "LM4", "左に90°回転(&L)", key("Ctrl+L"),
+      [this] { btnLayerRotate1Click(); });
+  add(items, C::RotateRight, "LM5", "右に90°回転(&R)", key("Ctrl+R"),
+      [this] { btnLayerRotate2Click(); });
+  separator(items, "LS1");
+  items->addAction(&r.AddToggle(C::Mono, "LM6", U("モノクロ表示(&M)"), key("Ctrl+X"), false,
+                                [this](bool on) { MonoToggled(on); }));
+  add(items, C::AllVisible, "LM7", "全表示(&A)", {}, [this] { btnAllVisibleClick(); });
+  add(items, C::AllUnVisible, "LM8", "全解除(&U)", {}, [this] { btnAllUnVisibleClick(); });
+  add(items, C::NeighboursVisible, "LM7_1", "前後のみ(&P)", {},
+      [this] { btnNeighboursVisibleClick(); });
+  separator(items, "LS4");
   // What stands still decides; the box is where the product is, so the
   // whole photo comes first.
   QMenu* align = items->addMenu(U("自動位置合わせ(&J)"));
   align->setObjectName("LM11Menu");
-  align->addAction(
-      connectTo(Action(C::AutoAlign, "LM11", "写真全体で(&W)"), &TfrmMain::AutoAlignClick));
-  align->addAction(connectTo(Action(C::AutoAlign, "LM12", "トリミング枠の範囲で(&B)"),
-                             &TfrmMain::AutoAlignBoxClick));
-  align->addAction(connectTo(Action(C::AutoAlign, "LM13", "範囲を描いて指定(&D)..."),
-                             &TfrmMain::AutoAlignDrawClick));
+  add(align, C::AlignWhole, "LM11", "写真全体で(&W)", {}, [this] { AutoAlignClick(); });
+  add(align, C::AlignBox, "LM12", "トリミング枠の範囲で(&B)", {}, [this] { AutoAlignBoxClick(); });
+  add(align, C::AlignDraw, "LM13", "範囲を描いて指定(&D)...", {}, [this] { AutoAlignDrawClick(); });
 
   QMenu* work = menu(C::WorkMenu, "W1", "ワークエリア(&W)");
-  const std::pair<const char*, const char*> toggles[] = {{"WM1", "btnImageLock"},
-                                                         {"WM2", "btnTrimShow"},
-                                                         {"WM3", "btnTrimLock"},
-                                                         {"WM4", "btnGuideShow"},
-                                                         {"WM5", "btnGuideLock"}};
-  const C toggleIds[] = {C::ImageLock, C::TrimShow, C::TrimLock, C::GuideShow, C::GuideLock};
-  const char* captions[] = {"画像ロック(&R)", "ボックス表示(&S)", "ボックスロック(&L)",
-                            "ガイド表示(&Y)", "ガイドロック(&E)"};
-  const char* keys[] = {"Ctrl+I", "Ctrl+K", "Ctrl+B", "Ctrl+J", "Ctrl+G"};
-  for (int i = 0; i < 5; ++i) {
-    QAction* a = Action(toggleIds[i], toggles[i].first, captions[i], QKeySequence(keys[i]));
-    connect(a, &QAction::triggered, this, [this, b = toggles[i].second] { ToggleFromMenu(b); });
-    work->addAction(a);
-    if (i == 0) work->addSeparator()->setObjectName("WS1");
-    if (i == 2) work->addSeparator()->setObjectName("WS2");
+  const struct {
+    C Id;
+    const char* Name;
+    const char* Caption;
+    const char* Key;
+    bool TViewState::*Flag;
+  } toggles[] = {{C::ImageLock, "WM1", "画像ロック(&R)", "Ctrl+I", &TViewState::ImageLocked},
+                 {C::TrimShow, "WM2", "ボックス表示(&S)", "Ctrl+K", &TViewState::BoxShown},
+                 {C::TrimLock, "WM3", "ボックスロック(&L)", "Ctrl+B", &TViewState::BoxLocked},
+                 {C::GuideShow, "WM4", "ガイド表示(&Y)", "Ctrl+J", &TViewState::GuidesShown},
+                 {C::GuideLock, "WM5", "ガイドロック(&E)", "Ctrl+G", &TViewState::GuidesLocked}};
+  for (const auto& t : toggles) {
+    work->addAction(&r.AddToggle(t.Id, t.Name, U(t.Caption), key(t.Key), View.*t.Flag,
+                                 [this, flag = t.Flag](bool on) { ViewToggled(flag, on); }));
+    if (t.Id == C::ImageLock) separator(work, "WS1");
+    if (t.Id == C::TrimLock) separator(work, "WS2");
   }
-  work->addSeparator()->setObjectName("WS3");
-  work->addAction(
-      connectTo(Action(C::DeleteGuides, "WM6", "全てのガイドを削除(&A)"), &TfrmMain::WM6Click));
+  separator(work, "WS3");
+  add(work, C::DeleteGuides, "WM6", "全てのガイドを削除(&A)", {}, [this] { WM6Click(); });
   // Zoom and pan of the canvas.
-  work->addSeparator()->setObjectName("WS5");
-  const std::pair<const char*, const char*> zooms[] = {{"WM9", "拡大(&I)"},
-                                                       {"WM10", "縮小(&O)"},
-                                                       {"WM11", "全体表示(&F)"},
-                                                       {"WM12", "等倍表示(&1)"}};
-  const QList<QKeySequence> zoomKeys[] = {{QKeySequence("Ctrl+="), QKeySequence("Ctrl++")},
-                                          {QKeySequence("Ctrl+-")},
-                                          {QKeySequence("Ctrl+0")},
-                                          {QKeySequence("Ctrl+1")}};
-  const std::function<void()> zoomSteps[] = {
-      [this] { pnlMain->ZoomIn(); }, [this] { pnlMain->ZoomOut(); }, [this] { pnlMain->ZoomFit(); },
-      [this] { pnlMain->Zoom100(); }};
-  for (int i = 0; i < 4; ++i) {
-    QAction* a = Action(C::Zoom, zooms[i].first, zooms[i].second);
-    a->setShortcuts(zoomKeys[i]);
-    connect(a, &QAction::triggered, this, zoomSteps[i]);
-    work->addAction(a);
-  }
+  separator(work, "WS5");
+  add(work, C::ZoomIn, "WM9", "拡大(&I)", {QKeySequence("Ctrl+="), QKeySequence("Ctrl++")},
+      [this] { pnlMain->ZoomIn(); });
+  add(work, C::ZoomOut, "WM10", "縮小(&O)", key("Ctrl+-"), [this] { pnlMain->ZoomOut(); });
+  add(work, C::ZoomFit, "WM11", "全体表示(&F)", key("Ctrl+0"), [this] { pnlMain->ZoomFit(); });
+  add(work, C::Zoom100, "WM12", "等倍表示(&1)", key("Ctrl+1"), [this] { pnlMain->Zoom100(); });
 
   QMenu* app = menu(C::AppMenu, "O1", "アプリケーション(&O)");
-  app->addAction(
-      connectTo(Action(C::HtmlPreview, "OM1", "HTMLプレビュー(&H)", QKeySequence("Ctrl+H")),
-                &TfrmMain::btnHTMLPreviewClick));
-  app->addAction(connectTo(Action(C::Preview, "OM2", "簡易プレビュー(&P)", QKeySequence("Ctrl+A")),
-                           &TfrmMain::OM2Click));
-  app->addSeparator()->setObjectName("N1");
-  app->addAction(connectTo(Action(C::ConvertTool, "OM8", "画像ファイル一括変換ツールの起動(&I)"),
-                           &TfrmMain::OM8Click));
+  add(app, C::HtmlPreview, "OM1", "HTMLプレビュー(&H)", key("Ctrl+H"),
+      [this] { btnHTMLPreviewClick(); });
+  app->addAction(&r.AddToggle(C::Preview, "OM2", U("簡易プレビュー(&P)"), key("Ctrl+A"), false,
+                              [this](bool on) { PreviewToggled(on); }));
+  separator(app, "N1");
+  add(app, C::ConvertTool, "OM8", "画像ファイル一括変換ツールの起動(&I)", {},
+      [this] { OM8Click(); });
 
-  // The canvas's popup: each item runs its menu command's handler and
-  // shows no check mark, as the buttons hold the toggles' state. Undo and
-  // redo are the menu's own actions, with the step's name.
+  // The canvas's popup: each item runs its menu command and shows no check
+  // mark, as the buttons show the toggles' state. Undo and redo are the
+  // menu's own actions, with the step's name.
   pmenuWorkArea = new QMenu(this);
   pmenuWorkArea->setObjectName("pmenuWorkArea");
-  const std::pair<const char*, const char*> popup[] = {
-      {"pMenuWork1", "OM2"}, {nullptr, nullptr},    {"pMenuWork2", "WM1"},
-      {nullptr, nullptr},    {"pMenuWork3", "WM2"}, {"pMenuWork4", "WM3"},
-      {nullptr, nullptr},    {"pMenuWork5", "WM4"}, {"pMenuWork6", "WM5"}};
-  const C popupIds[] = {C::Preview,  C::ImageLock, C::TrimShow,
-                        C::TrimLock, C::GuideShow, C::GuideLock};
-  const char* popupCaptions[] = {"プレビュー(&P)",     "画像ロック(&R)", "ボックス表示(&S)",
-                                 "ボックスロック(&L)", "ガイド表示(&Y)", "ガイドロック(&E)"};
-  int caption = 0;
-  for (const auto& [name, command] : popup) {
-    if (!name) {
+  const struct {
+    const char* Name;
+    C Id;
+    const char* Caption;
+  } popup[] = {{"pMenuWork1", C::Preview, "プレビュー(&P)"},
+               {nullptr, C::Count, nullptr},
+               {"pMenuWork2", C::ImageLock, "画像ロック(&R)"},
+               {nullptr, C::Count, nullptr},
+               {"pMenuWork3", C::TrimShow, "ボックス表示(&S)"},
+               {"pMenuWork4", C::TrimLock, "ボックスロック(&L)"},
+               {nullptr, C::Count, nullptr},
+               {"pMenuWork5", C::GuideShow, "ガイド表示(&Y)"},
+               {"pMenuWork6", C::GuideLock, "ガイドロック(&E)"}};
+  for (const auto& p : popup) {
+    if (!p.Name) {
       pmenuWorkArea->addSeparator();
       continue;
     }
-    QAction* item = pmenuWorkArea->addAction(U(popupCaptions[caption]));
-    item->setObjectName(name);
-    Bind(popupIds[caption++], item);
-    connect(item, &QAction::triggered, Actions[command], &QAction::trigger);
+    QAction* item = pmenuWorkArea->addAction(U(p.Caption));
+    item->setObjectName(p.Name);
+    r.Bind(p.Id, item);
+    connect(item, &QAction::triggered, &r.Action(p.Id), &QAction::trigger);
   }
   pmenuWorkArea->addSeparator();
   pmenuWorkArea->addAction(undo);
   pmenuWorkArea->addAction(redo);
 
   QMenu* help = menu(C::HelpMenu, "H1", "ヘルプ(&H)");
-  help->addAction(
-      connectTo(Action(C::HelpMenu, "OM7", "サンプルプロジェクトを開く(&O)"), &TfrmMain::OM7Click));
-  help->addAction(
-      connectTo(Action(C::HelpMenu, "OM5", "ヘルプ(&H)", QKeySequence("F1")), &TfrmMain::OM5Click));
-  help->addSeparator()->setObjectName("HS1");
-  help->addAction(connectTo(Action(C::HelpMenu, "OM4", "FlashPlayerダウンロードページへ(&D)"),
-                            &TfrmMain::OM4Click));
-  help->addSeparator()->setObjectName("HS2");
-  help->addAction(connectTo(Action(C::HelpMenu, "OM3", "このアプリケーションについて...(&A)"),
-                            &TfrmMain::OM3Click));
+  add(help, C::OpenSample, "OM7", "サンプルプロジェクトを開く(&O)", {}, [this] { OM7Click(); });
+  add(help, C::Help, "OM5", "ヘルプ(&H)", key("F1"), [this] { OM5Click(); });
+  separator(help, "HS1");
+  add(help, C::ViewerHelp, "OM4", "FlashPlayerダウンロードページへ(&D)", {},
+      [this] { OM4Click(); });
+  separator(help, "HS2");
+  add(help, C::About, "OM3", "このアプリケーションについて...(&A)", {}, [this] { OM3Click(); });
 }
 
 void TfrmMain::BuildToolBars() {
+  using C = TCommandId;
   QToolBar* tbarMain = addToolBar(U("メイン"));
   tbarMain->setObjectName("tbarMain");
   tbarMain->setMovable(false);
   tbarMain->setIconSize(QSize(16, 16));
-  tbarMain->addWidget(Button("btnNewProject", "プロジェクトを新規に作成します",
-                             StandardIcon(QStyle::SP_FileIcon), Actions["FM1"]));
+  const auto button = [this, tbarMain](const char* name, const char* hint,
+                                       QStyle::StandardPixmap icon, C id) {
+    return tbarMain->addWidget(Button(name, hint, StandardIcon(icon), Commands.Action(id)));
+  };
+  button("btnNewProject", "プロジェクトを新規に作成します", QStyle::SP_FileIcon, C::NewProject);
   tbarMain->addSeparator()->setObjectName("spButton1");
-  tbarMain->addWidget(Button("btnProjectOpen", "プロジェクトファイルを開きます",
-                             StandardIcon(QStyle::SP_DialogOpenButton), Actions["FM2"]));
-  tbarMain->addWidget(Button("btnSave", "現在のプロジェクトを上書き保存します",
-                             StandardIcon(QStyle::SP_DialogSaveButton), Actions["FM3"]));
-  tbarMain->addWidget(Button("btnSaveAs", "現在のプロジェクトを名前を付けて保存します",
-                             StandardIcon(QStyle::SP_DriveFDIcon), Actions["FM4"]));
+  button("btnProjectOpen", "プロジェクトファイルを開きます", QStyle::SP_DialogOpenButton,
+         C::OpenProject);
+  button("btnSave", "現在のプロジェクトを上書き保存します", QStyle::SP_DialogSaveButton, C::Save);
+  button("btnSaveAs", "現在のプロジェクトを名前を付けて保存します", QStyle::SP_DriveFDIcon,
+         C::SaveAs);
   tbarMain->addSeparator()->setObjectName("spButton2");
-  tbarMain->addWidget(Button("btnFlashExport", "PC用データファイルを書き出します",
-                             StandardIcon(QStyle::SP_ArrowDown), Actions["FM5"]));
-  tbarMain->addWidget(Button("btnDesignExport", "PC用テンプレートデザインデータを書き出します",
-                             StandardIcon(QStyle::SP_DirIcon), Actions["FM7"]));
-  QAction* spMobile = tbarMain->addSeparator();
-  spMobile->setObjectName("spMobile");
-  Actions["spMobile"] = spMobile;
-  Actions["btnMFlashExport"] =
-      tbarMain->addWidget(Button("btnMFlashExport", "携帯用データファイルを書き出します",
-                                 StandardIcon(QStyle::SP_ComputerIcon), Actions["FM9"]));
+  button("btnFlashExport", "PC用データファイルを書き出します", QStyle::SP_ArrowDown, C::ExportPc);
+  button("btnDesignExport", "PC用テンプレートデザインデータを書き出します", QStyle::SP_DirIcon,
+         C::ExportDesign);
+  MobileSeparator = tbarMain->addSeparator();
+  MobileSeparator->setObjectName("spMobile");
+  MobileButton = button("btnMFlashExport", "携帯用データファイルを書き出します",
+                        QStyle::SP_ComputerIcon, C::ExportMobile);
   auto* spacer = new QWidget(this);
   spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
   tbarMain->addWidget(spacer);
-  tbarMain->addWidget(Button("btnHTMLPreview", "HTMLプレビューを実行します",
-                             StandardIcon(QStyle::SP_DesktopIcon), Actions["OM1"]));
-  QToolButton* preview = Button("btnPreview", "簡易プレビューを実行します",
-                                StandardIcon(QStyle::SP_MediaPlay), nullptr);
-  preview->setCheckable(true);
-  connect(preview, &QToolButton::clicked, this, &TfrmMain::btnPreviewClick);
-  tbarMain->addWidget(preview);
+  button("btnHTMLPreview", "HTMLプレビューを実行します", QStyle::SP_DesktopIcon, C::HtmlPreview);
+  button("btnPreview", "簡易プレビューを実行します", QStyle::SP_MediaPlay, C::Preview);
   cmbFrameRate = new QComboBox(this);
   cmbFrameRate->setObjectName("cmbFrameRate");
   cmbFrameRate->setToolTip(U("簡易プレビュー時の速度を設定します"));
@@ -486,6 +426,7 @@ void TfrmMain::BuildToolBars() {
   cmbFrameRate->setMaxVisibleItems(12);
   cmbFrameRate->setMinimumWidth(48);
   connect(cmbFrameRate, &QComboBox::currentTextChanged, this, &TfrmMain::cmbFrameRateChange);
+  Commands.Bind(C::FrameRate, cmbFrameRate);
   tbarMain->addWidget(cmbFrameRate);
 }
 
@@ -499,26 +440,31 @@ void TfrmMain::BuildPanels() {
   auto* tbarLayer1 = new QToolBar(pnlLayer);
   tbarLayer1->setObjectName("tbarLayer1");
   tbarLayer1->setIconSize(QSize(16, 16));
-  tbarLayer1->addWidget(Button("btnLayerNew", "現在のプロジェクトにアイテムを追加します",
-                               StandardIcon(QStyle::SP_FileDialogNewFolder), Actions["LM1"]));
-  tbarLayer1->addWidget(Button("btnLayerTrash", "選択されたアイテムを削除します",
-                               StandardIcon(QStyle::SP_TrashIcon), Actions["LM2"]));
-  tbarLayer1->addWidget(Button("btnLayerTrashAll", "現在のプロジェクトアイテムを全て削除します",
-                               StandardIcon(QStyle::SP_DialogDiscardButton), Actions["LM10"]));
+  using C = TCommandId;
+  const auto button = [this](QToolBar* bar, const char* name, const char* hint, const QIcon& icon,
+                             C id) {
+    bar->addWidget(Button(name, hint, icon, Commands.Action(id)));
+  };
+  button(tbarLayer1, "btnLayerNew", "現在のプロジェクトにアイテムを追加します",
+         StandardIcon(QStyle::SP_FileDialogNewFolder), C::AddImages);
+  button(tbarLayer1, "btnLayerTrash", "選択されたアイテムを削除します",
+         StandardIcon(QStyle::SP_TrashIcon), C::DeleteItem);
+  button(tbarLayer1, "btnLayerTrashAll", "現在のプロジェクトアイテムを全て削除します",
+         StandardIcon(QStyle::SP_DialogDiscardButton), C::DeleteAll);
   auto* tbarLayer2 = new QToolBar(pnlLayer);
   tbarLayer2->setObjectName("tbarLayer2");
   tbarLayer2->setIconSize(QSize(16, 16));
-  tbarLayer2->addWidget(Button("btnLayerUp", "選択されたアイテムの位置を一つ上に移動します",
-                               StandardIcon(QStyle::SP_ArrowUp), Actions["LM3_1"]));
-  tbarLayer2->addWidget(Button("btnLayerDown", "選択されたアイテムの位置を一つ下に移動します",
-                               StandardIcon(QStyle::SP_ArrowDown), Actions["LM3_2"]));
-  tbarLayer2->addWidget(Button("btnLayerReverse", "アイテムの順番を逆転させます",
-                               StandardIcon(QStyle::SP_BrowserReload), Actions["LM9"]));
+  button(tbarLayer2, "btnLayerUp", "選択されたアイテムの位置を一つ上に移動します",
+         StandardIcon(QStyle::SP_ArrowUp), C::MoveUp);
+  button(tbarLayer2, "btnLayerDown", "選択されたアイテムの位置を一つ下に移動します",
+         StandardIcon(QStyle::SP_ArrowDown), C::MoveDown);
+  button(tbarLayer2, "btnLayerReverse", "アイテムの順番を逆転させます",
+         StandardIcon(QStyle::SP_BrowserReload), C::Reverse);
   tbarLayer2->addSeparator();
-  tbarLayer2->addWidget(Button("btnLayerRotate1", "全てのアイテムを反時計回りに90°回転します",
-                               RotationIcon(false), Actions["LM4"]));
-  tbarLayer2->addWidget(Button("btnLayerRotate2", "全てのアイテムを時計回りに90°回転します",
-                               RotationIcon(true), Actions["LM5"]));
+  button(tbarLayer2, "btnLayerRotate1", "全てのアイテムを反時計回りに90°回転します",
+         RotationIcon(false), C::RotateLeft);
+  button(tbarLayer2, "btnLayerRotate2", "全てのアイテムを時計回りに90°回転します",
+         RotationIcon(true), C::RotateRight);
   flmLayer = new TflmLayerList(pnlLayer);
   flmLayer->AddImages = [this] { btnLayerNewClick(); };
   flmLayer->DeleteItem = [this] { btnLayerTrashClick(); };
@@ -526,7 +472,7 @@ void TfrmMain::BuildPanels() {
   flmLayer->MoveDown = [this] { btnLayerDownClick(); };
   flmLayer->MoveTo = [this](int from, int to) {
     // As the up and down commands: never while the items are in use.
-    if (LoaderRunning() || ExportRunning() || Aligning || !DataPreview.IsIdle()) return;
+    if (LoaderRunning() || ExportRunning() || Aligning || View.Previewing) return;
     if (const TLayerItemObject* item = document->LayerItems().GetItem(from))
       document->MoveItemTo(item->GetId(), to);
   };
@@ -536,25 +482,17 @@ void TfrmMain::BuildPanels() {
     return found->second;
   };
 
-  QToolButton* mono =
-      Toggle("btnLayerMono", "モノクロ表示", "メイン画面のモノクロ表示モードをON/OFFします", false);
+  QToolButton* mono = Toggle("btnLayerMono", C::Mono, "モノクロ表示",
+                             "メイン画面のモノクロ表示モードをON/OFFします");
   mono->setMinimumHeight(50);
-  auto* all = new QToolButton(pnlLayer);
-  all->setObjectName("btnAllVisible");
-  all->setText(U("全表示"));
-  all->setToolTip(U("モノクロ表示対象アイテムを全てに設定します"));
-  connect(all, &QToolButton::clicked, this, &TfrmMain::btnAllVisibleClick);
-  auto* none = new QToolButton(pnlLayer);
-  none->setObjectName("btnAllUnVisible");
-  none->setText(U("全解除"));
-  none->setToolTip(U("モノクロ表示対象アイテムを全て解除します"));
-  connect(none, &QToolButton::clicked, this, &TfrmMain::btnAllUnVisibleClick);
-  auto* neighbours = new QToolButton(pnlLayer);
-  neighbours->setObjectName("btnNeighboursVisible");
-  neighbours->setText(U("前後のみ"));
-  neighbours->setToolTip(U("モノクロ表示対象を、選んでいる写真の前後の写真だけにします"));
+  QToolButton* all = TextButton("btnAllVisible", C::AllVisible, "全表示",
+                                "モノクロ表示対象アイテムを全てに設定します", pnlLayer);
+  QToolButton* none = TextButton("btnAllUnVisible", C::AllUnVisible, "全解除",
+                                 "モノクロ表示対象アイテムを全て解除します", pnlLayer);
+  QToolButton* neighbours =
+      TextButton("btnNeighboursVisible", C::NeighboursVisible, "前後のみ",
+                 "モノクロ表示対象を、選んでいる写真の前後の写真だけにします", pnlLayer);
   neighbours->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-  connect(neighbours, &QToolButton::clicked, this, &TfrmMain::btnNeighboursVisibleClick);
   tBarNoudo = new QSlider(Qt::Horizontal, pnlLayer);
   tBarNoudo->setObjectName("tBarNoudo");
   tBarNoudo->setRange(3, 70);
@@ -562,7 +500,9 @@ void TfrmMain::BuildPanels() {
   tBarNoudo->setTickInterval(5);
   tBarNoudo->setTickPosition(QSlider::TicksAbove);
   connect(tBarNoudo, &QSlider::valueChanged, this, &TfrmMain::tBarNoudoChange);
-  for (QWidget* w : std::initializer_list<QWidget*>{all, none, neighbours, tBarNoudo})
+  Commands.Bind(C::Density, tBarNoudo);
+  MonoControls = {all, none, neighbours, tBarNoudo};
+  for (QWidget* w : MonoControls)
     w->hide();
   auto* monoRow = new QGridLayout;
   monoRow->addWidget(mono, 0, 0, 3, 1);
@@ -578,14 +518,18 @@ void TfrmMain::BuildPanels() {
   layerLayout->addWidget(flmLayer, 1);
   layerLayout->addLayout(monoRow);
 
-  pnlMain = new TWorkArea(*document, central);
+  pnlMain = new TWorkArea(*document, View, central);
   auto* toggles = new QHBoxLayout;
-  toggles->addWidget(Toggle("btnImageLock", "画像ロック", "画像の移動をロックします", true));
-  toggles->addWidget(Toggle("btnTrimShow", "ボックス表示", "トリミングボックスを表示します", true));
   toggles->addWidget(
-      Toggle("btnTrimLock", "ボックスロック", "トリミングボックスをロックします", false));
-  toggles->addWidget(Toggle("btnGuideShow", "ガイド表示", "ガイドラインを表示します", true));
-  toggles->addWidget(Toggle("btnGuideLock", "ガイドロック", "ガイドラインをロックします", false));
+      Toggle("btnImageLock", C::ImageLock, "画像ロック", "画像の移動をロックします"));
+  toggles->addWidget(
+      Toggle("btnTrimShow", C::TrimShow, "ボックス表示", "トリミングボックスを表示します"));
+  toggles->addWidget(
+      Toggle("btnTrimLock", C::TrimLock, "ボックスロック", "トリミングボックスをロックします"));
+  toggles->addWidget(
+      Toggle("btnGuideShow", C::GuideShow, "ガイド表示", "ガイドラインを表示します"));
+  toggles->addWidget(
+      Toggle("btnGuideLock", C::GuideLock, "ガイドロック", "ガイドラインをロックします"));
   toggles->setSpacing(3);
   toggles->addStretch();
   auto* right = new QVBoxLayout;
@@ -655,8 +599,7 @@ QUndoStack& TfrmMain::UndoStack() {
 TCommandContext TfrmMain::CommandContext() const {
   TCommandContext c;
   c.Items = document->LayerItems().Count();
-  c.Mono = IsButtonDown("btnLayerMono");
-  c.Previewing = !DataPreview.IsIdle();
+  c.View = View;
   c.Busy = LoaderRunning() || ExportRunning() || Aligning;
   c.Saved = document->IsSaved();
   c.CanUndo = History && History->UndoStack().canUndo();
@@ -666,63 +609,25 @@ TCommandContext TfrmMain::CommandContext() const {
 
 void TfrmMain::UpdateCommands() {
   const bool items = document->LayerItems().Count() > 0;
-  if (!items && IsButtonDown("btnLayerMono")) {
-    // monochrome display goes off with the last item
-    SetButtonDown("btnLayerMono", false);
-    btnLayerMonoClick();
-  }
+  // Monochrome display goes off with the last item.
+  if (!items && View.Mono) Commands.Action(TCommandId::Mono).setChecked(false);
   const TCommandContext context = CommandContext();
-  for (const auto& [id, control] : Bound) {
-    const bool on = kalvane::IsCommandEnabled(id, context);
-    if (auto* action = qobject_cast<QAction*>(control)) {
-      action->setEnabled(on);
-    } else if (auto* widget = qobject_cast<QWidget*>(control)) {
-      widget->setEnabled(on);
-    }
-  }
+  Commands.Update(context);
   // What the item count shows; the preview and the loaders hold their own.
-  if (context.Previewing || LoaderRunning()) return;
+  if (context.View.Previewing || LoaderRunning()) return;
   flmLayer->setVisible(items);
   pnlMain->pboxDrag->setVisible(items);
-  document->TrimBox().SetVisible(items && IsButtonDown("btnTrimShow"));
-  document->GuideLines().SetVisible(items && IsButtonDown("btnGuideShow"));
+  document->TrimBox().SetVisible(items && View.BoxShown);
+  document->GuideLines().SetVisible(items && View.GuidesShown);
   pnlMain->SyncControls();
 }
 
 void TfrmMain::UndoTextChanged() {
   const QUndoStack& stack = History->UndoStack();
-  QAction* undo = Actions["WM7"];
-  undo->setText(stack.canUndo() ? U(kUndoStepCaption).arg(stack.undoText()) : U(kUndoCaption));
-  QAction* redo = Actions["WM8"];
-  redo->setText(stack.canRedo() ? U(kRedoStepCaption).arg(stack.redoText()) : U(kRedoCaption));
-}
-
-QWidget* TfrmMain::Control(const char* name) const {
-  return findChild<QWidget*>(QString::fromLatin1(name));
-}
-
-bool TfrmMain::IsCommandEnabled(const char* name) const {
-  if (auto it = Actions.find(name); it != Actions.end()) return it->second->isEnabled();
-  const QWidget* w = Control(name);
-  return w && w->isEnabled();
-}
-
-void TfrmMain::SetControlVisible(const char* name, bool visible) {
-  if (auto it = Actions.find(name); it != Actions.end()) it->second->setVisible(visible);
-  if (QWidget* w = Control(name)) w->setVisible(visible);
-}
-
-bool TfrmMain::IsButtonDown(const char* name) const {
-  const auto* b = findChild<QAbstractButton*>(QString::fromLatin1(name));
-  return b && b->isChecked();
-}
-
-void TfrmMain::SetButtonDown(const char* name, bool down) {
-  if (auto* b = findChild<QAbstractButton*>(QString::fromLatin1(name))) b->setChecked(down);
-}
-
-void TfrmMain::ClickButton(const char* name) {
-  ButtonClicked(name);
+  QAction& undo = Commands.Action(TCommandId::Undo);
+  undo.setText(stack.canUndo() ? U(kUndoStepCaption).arg(stack.undoText()) : U(kUndoCaption));
+  QAction& redo = Commands.Action(TCommandId::Redo);
+  redo.setText(stack.canRedo() ? U(kRedoStepCaption).arg(stack.redoText()) : U(kRedoCaption));
 }
 
 // ---- IMainWindowSettings ----------------------------------------------------

@@ -17,6 +17,7 @@
 #include "project/SettingsWindows.h"
 #include "project/SystemStatus.h"
 #include "qt/QtDispatcher.h"
+#include "ui/ActionRegistry.h"
 #include "ui/DataPreview.h"
 #include "ui/WindowDialogs.h"
 
@@ -64,8 +65,11 @@ class TfrmMain : public QMainWindow,
   TWorkArea& Workarea() { return *pnlMain; }
   bool LoaderRunning() const { return Loader != nullptr; }
   bool ExportRunning() const { return Exporter.IsRunning(); }
-  bool ImageLocked() const { return imageLocked; }
-  void SetImageLocked(bool locked) { imageLocked = locked; }
+  bool ImageLocked() const { return View.ImageLocked; }
+  void SetImageLocked(bool locked) { View.ImageLocked = locked; }
+  const TViewState& ViewState() const { return View; }
+  // The command's action: what menus, buttons and keys trigger.
+  QAction& Action(TCommandId id) const { return Commands.Action(id); }
   TDataPreview& Preview() { return DataPreview; }
   TWorkArea& WorkArea() { return *pnlMain; }
   TflmLayerList& LayerList() { return *flmLayer; }
@@ -85,12 +89,6 @@ class TfrmMain : public QMainWindow,
   void UpdateCommands();
   TCommandContext CommandContext() const;
 
-  // Controls by name, for the window's own wiring and its tests.
-  bool IsCommandEnabled(const char* name) const;
-  void SetControlVisible(const char* name, bool visible);
-  bool IsButtonDown(const char* name) const;
-  void SetButtonDown(const char* name, bool down);
-  void ClickButton(const char* name);
   QUndoStack& UndoStack();
   // IMainWindowSettings
   TWindowBounds Bounds() const override;
@@ -114,8 +112,6 @@ class TfrmMain : public QMainWindow,
   TExecProgress* ExportProgressWindow() { return ExportProgress.get(); }
   TfrmTemplate& Template() { return *TemplateWindow; }
   void btnHTMLPreviewClick();
-  void btnPreviewClick();
-  void OM2Click();
   void cmbFrameRateChange();
   void btnLayerNewClick();
   void btnLayerTrashClick();
@@ -125,7 +121,6 @@ class TfrmMain : public QMainWindow,
   void btnLayerReverseClick();
   void btnLayerRotate1Click();
   void btnLayerRotate2Click();
-  void btnLayerMonoClick();
   void btnAllVisibleClick();
   void btnAllUnVisibleClick();
   void btnNeighboursVisibleClick();
@@ -162,17 +157,19 @@ class TfrmMain : public QMainWindow,
   void BuildMenus();
   void BuildToolBars();
   void BuildPanels();
-  QAction* Action(TCommandId id, const char* name, const char* caption,
-                  const QKeySequence& shortcut = {});
   // A tool button of the menu command `action`, with its picture and hint.
-  QToolButton* Button(const char* name, const char* hint, const QIcon& icon, QAction* action);
-  void Bind(TCommandId id, QObject* control);
+  QToolButton* Button(const char* name, const char* hint, const QIcon& icon, QAction& action);
+  // A button showing a toggle's state, filled while it is on.
+  QToolButton* Toggle(const char* name, TCommandId id, const char* caption, const char* hint);
+  // A button with a caption of its own for a menu command.
+  QToolButton* TextButton(const char* name, TCommandId id, const char* caption, const char* hint,
+                          QWidget* parent);
+  void ViewToggled(bool TViewState::*flag, bool on);
+  void MonoToggled(bool on);
+  void PreviewToggled(bool on);
   void UndoTextChanged();
   void StartAlign(const TAlignRegion& region);
   void AlignEnded();
-  QToolButton* Toggle(const char* name, const char* caption, const char* hint, bool down);
-  void ToggleFromMenu(const char* button);
-  void ButtonClicked(const std::string& name);
   void ItemsChanged();
   void StartLoader(std::shared_ptr<TLoadThread> loader);
   void LoaderEnded();
@@ -190,8 +187,9 @@ class TfrmMain : public QMainWindow,
   void ShopExportEnded(const TExportOutcome& outcome, const TExportRequest& request);
   // The page opened in the browser from a loopback server of its folder.
   void OpenServed(TLocalServer& server, std::string& servedFolder, const std::string& page);
-  QWidget* Control(const char* name) const;
 
+  TActionRegistry Commands;
+  TViewState View;
   std::unique_ptr<TProjectDocument> document;
   qt::TQtDispatcher Dispatcher;
   std::unique_ptr<IWindowDialogs> OwnDialogs;
@@ -208,9 +206,6 @@ class TfrmMain : public QMainWindow,
   TLocalServer PreviewServer;
   TDataPreview DataPreview;
   std::shared_ptr<TLoadThread> Loader;
-  std::map<std::string, QAction*> Actions;
-  // Actions and controls each command enables.
-  std::vector<std::pair<TCommandId, QObject*>> Bound;
   TUndoHistory* History = nullptr;
   std::unique_ptr<TAlignJob> Align;
   std::unique_ptr<IFlowQuestions> FlowQuestions;
@@ -223,9 +218,14 @@ class TfrmMain : public QMainWindow,
   QSlider* tBarNoudo = nullptr;
   QComboBox* cmbFrameRate = nullptr;
   QMenu* pmenuWorkArea = nullptr;
+  // Shown only while monochrome display is on.
+  std::vector<QWidget*> MonoControls;
+  // Hidden where the phone movie's tools are missing.
+  QAction* MobileButton = nullptr;
+  QAction* MobileSeparator = nullptr;
+  QAction* MobileMenuSeparator = nullptr;
 
   std::string commandLineFile;
-  bool imageLocked = true;
   bool CloseWhenIdle = false;
   bool FirstShow = true;
 };

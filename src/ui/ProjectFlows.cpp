@@ -52,10 +52,9 @@ void TfrmMain::OpenCommandLineFile() {
 
 void TfrmMain::CheckMobileTools() {
   if (MobileToolsPresent()) return;
-  for (const char* name : {"btnMFlashExport", "spMobile", "FM9", "FS4"}) {
-    SetControlVisible(name, false);
-    if (QAction* separator = findChild<QAction*>(name)) separator->setVisible(false);
-  }
+  for (QAction* shown : {MobileButton, MobileSeparator, MobileMenuSeparator,
+                         &Commands.Action(TCommandId::ExportMobile)})
+    shown->setVisible(false);
 }
 
 void TfrmMain::ShowFirstRunWelcome() {
@@ -190,10 +189,9 @@ void TfrmMain::dropEvent(QDropEvent* event) {
 
 void TfrmMain::DropFiles(const std::vector<std::string>& paths) {
   if (paths.empty() || LoaderRunning()) return;
-  if (!DataPreview.IsIdle()) {
+  if (View.Previewing) {
     // The list the preview walks is about to change: it stops first.
-    SetButtonDown("btnPreview", false);
-    btnPreviewClick();
+    Commands.Action(TCommandId::Preview).setChecked(false);
   }
   raise();
   activateWindow();

@@ -349,8 +349,8 @@ void TMouseTarget::paintEvent(QPaintEvent* e) {
   OnPaint(painter);
 }
 
-TWorkArea::TWorkArea(TProjectDocument& document, QWidget* parent)
-    : QWidget(parent), Document(document) {
+TWorkArea::TWorkArea(TProjectDocument& document, TViewState& view, QWidget* parent)
+    : QWidget(parent), Document(document), View(view) {
   setObjectName("pnlMain");
   shpDummy = Shape(this, "shpDummy", kRulerColour + "border: 1px solid rgb(128, 128, 128);");
   shpHoGuide = new TMouseTarget(this);
@@ -497,7 +497,7 @@ void TWorkArea::DragPress(QMouseEvent& e) {
     return;
   }
   if (e.button() == Qt::RightButton) {
-    if (OnPopup && PreviewIdle()) OnPopup(e.globalPosition().toPoint());
+    if (OnPopup && !View.Previewing) OnPopup(e.globalPosition().toPoint());
     return;
   }
   // The middle button, or the left with space held, pans a zoomed canvas.
@@ -508,12 +508,12 @@ void TWorkArea::DragPress(QMouseEvent& e) {
     pboxDrag->setCursor(Qt::ClosedHandCursor);
     return;
   }
-  if (e.button() != Qt::LeftButton || !PreviewIdle()) return;
+  if (e.button() != Qt::LeftButton || View.Previewing) return;
   // Arrow keys reach the window only while no control holds the focus.
   if (QWidget* focused = window()->focusWidget()) focused->clearFocus();
   TLayerItemObject* current = Document.LayerItems().GetSelected();
   if (Document.LayerItems().Count() == 0 || !current) return;
-  if (ImageLocked && ImageLocked()) {
+  if (View.ImageLocked) {
     if (OnLockedMove) OnLockedMove();
     return;
   }
@@ -538,7 +538,7 @@ void TWorkArea::DragMove(QMouseEvent& e) {
     return;
   }
   ShowStatus();
-  if (!dragging || !PreviewIdle() || Document.LayerItems().Count() == 0) return;
+  if (!dragging || View.Previewing || Document.LayerItems().Count() == 0) return;
   // Only the target is computed here; the timer applies it.
   const double s = pboxMain->ItemScale();
   const QPoint p = e.position().toPoint();
@@ -592,7 +592,7 @@ void TWorkArea::DragRelease(QMouseEvent& e) {
     pboxDrag->setCursor(Qt::SizeAllCursor);
     return;
   }
-  if (e.button() != Qt::LeftButton || !PreviewIdle() || Document.LayerItems().Count() == 0) return;
+  if (e.button() != Qt::LeftButton || View.Previewing || Document.LayerItems().Count() == 0) return;
   // The item keeps the offset of the last tick; a drag that left it where
   // it was is no step.
   const TItemOffset before{dragStartOffset, dragStartFine};
@@ -605,8 +605,8 @@ void TWorkArea::DragRelease(QMouseEvent& e) {
 void TWorkArea::Nudge(int dx, int dy) {
   TLayerItemObject* current = Document.LayerItems().GetSelected();
   if (Document.LayerItems().Count() == 0 || !current) return;
-  if (ImageLocked && ImageLocked()) {
-    if (OnLockedMove && PreviewIdle()) OnLockedMove();
+  if (View.ImageLocked) {
+    if (OnLockedMove && !View.Previewing) OnLockedMove();
     return;
   }
   Document.NudgeItem(current->GetId(), {dx * NudgeStep(), dy * NudgeStep()});

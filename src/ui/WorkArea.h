@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "document/Geometry.h"
+#include "project/Commands.h"
 #include "ui/PhotoLevels.h"
 
 namespace kalvane {
@@ -136,12 +137,12 @@ class TWorkArea : public QWidget, public IControlParent {
   Q_OBJECT
  public:
   static constexpr int kOrigin = 28;
-  TWorkArea(TProjectDocument& document, QWidget* parent);
+  // `view`: the window's view state, which the work area follows (and
+  // whose zoom it keeps).
+  TWorkArea(TProjectDocument& document, TViewState& view, QWidget* parent);
   TSize ClientSize() const override { return {width(), height()}; }
 
   // What the work area needs of the window.
-  std::function<bool()> ImageLocked;
-  std::function<bool()> PreviewIdle = [] { return true; };
   std::function<void(const QPoint&)> OnPopup;
   // A drag or an arrow key met the image lock.
   std::function<void()> OnLockedMove;
@@ -234,6 +235,7 @@ class TWorkArea : public QWidget, public IControlParent {
   void CornerEvent(TBandCorner& corner, QMouseEvent& e, QEvent::Type type);
 
   TProjectDocument& Document;
+  TViewState& View;
   QFrame* shpDummy = nullptr;
   QFrame* shpMain = nullptr;
   QScrollBar* scrWorkH = nullptr;

@@ -30,6 +30,7 @@ void TWorkArea::SetZoom(double zoom, QPointF about) {
   // The work point under `about` stays there.
   const double k = pboxMain->ViewScale();
   pboxMain->SetView(zoom, fixed - about / k);
+  View.Zoom = pboxMain->Zoom();
   ViewChanged();
 }
 
@@ -172,7 +173,7 @@ QString TWorkArea::StatusText() const {
   if (Document.LayerItems().Count() > 0) {
     if (KeysToList && KeysToList()) {
       text += QString::fromUtf8("   矢印キー: 前後の写真へ");
-    } else if (ImageLocked && ImageLocked()) {
+    } else if (View.ImageLocked) {
       text += QString::fromUtf8("   矢印キー: 画像ロック中");
     } else {
       text += QString::fromUtf8("   矢印キー: %1 画素ずつ移動").arg(NudgeStep(), 0, 'f', 2);

@@ -28,6 +28,7 @@
 #include "ui/ShopExportDialog.h"
 #include "ui/Texts.h"
 
+using C = kalvane::TCommandId;
 using kalvane::test::PumpUntil;
 using kalvane::ui::TfrmProgressDialog;
 using kalvane::ui::TfrmShopExportDialog;
@@ -47,7 +48,7 @@ class ExportProgressTest : public QObject, protected kalvane::test::TWindowFixtu
       files.push_back(std::string(KALVANE_SAMPLES_DIR) + name);
     }
     dialogs->Images.push_back(files);
-    window->findChild<QAction*>("LM1")->trigger();
+    window->Action(C::AddImages).trigger();
     WaitForLoader();
   }
   TfrmProgressDialog* ProgressWindow() {
@@ -76,7 +77,7 @@ class ExportProgressTest : public QObject, protected kalvane::test::TWindowFixtu
       PumpUntil([&] { return dialog.isVisible(); });
       act(dialog);
     });
-    window->findChild<QAction*>("FM10")->trigger();
+    window->Action(C::ExportOther).trigger();
   }
   static void Choose(QComboBox* box, int index) {
     while (box->currentIndex() < index)
@@ -114,7 +115,7 @@ class ExportProgressTest : public QObject, protected kalvane::test::TWindowFixtu
     const std::string out = Earlier("veldata.swf");
     dialogs->Widths = {2500};
     dialogs->SaveFiles = {out};
-    window->findChild<QAction*>("FM5")->trigger();
+    window->Action(C::ExportPc).trigger();
     TfrmProgressDialog* progress = WaitForMessage(QString::fromUtf8(kalvane::kExportMessage));
     QVERIFY(progress);
     QVERIFY(!window->isEnabled());
@@ -206,7 +207,7 @@ class ExportProgressTest : public QObject, protected kalvane::test::TWindowFixtu
     const std::string photo = dir->File("a.png");
     kalvane::test::WriteGradient(photo, 160, 120);
     dialogs->Images.push_back({photo});
-    window->findChild<QAction*>("LM1")->trigger();
+    window->Action(C::AddImages).trigger();
     WaitForLoader();
     const std::string out = dir->File("veldata.swf");
 
@@ -215,7 +216,7 @@ class ExportProgressTest : public QObject, protected kalvane::test::TWindowFixtu
     QVERIFY(other.Take(folder).Ok());
     dialogs->Widths = {200};
     dialogs->SaveFiles = {out};
-    window->findChild<QAction*>("FM5")->trigger();
+    window->Action(C::ExportPc).trigger();
     TfrmProgressDialog* progress =
         WaitForMessage(QString::fromUtf8(kalvane::kWaitingForExportMessage));
     QVERIFY(progress);
@@ -245,7 +246,7 @@ class ExportProgressTest : public QObject, protected kalvane::test::TWindowFixtu
     QCOMPARE(write(fd, record.data(), record.size()), static_cast<ssize_t>(record.size()));
     dialogs->Widths = {200};
     dialogs->SaveFiles = {out};
-    window->findChild<QAction*>("FM5")->trigger();
+    window->Action(C::ExportPc).trigger();
     WaitForEnd();
     close(fd);
     QVERIFY2(dialogs->Log.back() == "inform:処理完了:PC用データファイルの書き出しが完了しました",
@@ -277,7 +278,7 @@ class ExportProgressTest : public QObject, protected kalvane::test::TWindowFixtu
 
     dialogs->Widths = {200};
     dialogs->SaveFiles = {dir->File("veldata.swf")};
-    window->findChild<QAction*>("FM5")->trigger();
+    window->Action(C::ExportPc).trigger();
     WaitForEnd();
     QCOMPARE(dialogs->Count("error:"), 1);
     const QString said = QString::fromStdString(dialogs->Log.back());

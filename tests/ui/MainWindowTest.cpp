@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
+#include <QToolButton>
 #include <QUndoStack>
 #include <cmath>
 #include <filesystem>
@@ -30,6 +31,7 @@
 #include "ui/Wording.h"
 #include "ui/WorkArea.h"
 
+using C = kalvane::TCommandId;
 using kalvane::TErrorCode;
 using kalvane::test::PumpUntil;
 using kalvane::test::TScriptedWindowDialogs;
@@ -55,8 +57,8 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     if (!control) qFatal("no control %s", name);
     return control;
   }
-  bool Enabled(const char* name) { return window->IsCommandEnabled(name); }
-  void Trigger(const char* action) { Find<QAction>(action)->trigger(); }
+  bool Enabled(C id) { return window->Action(id).isEnabled(); }
+  void Trigger(C id) { window->Action(id).trigger(); }
   std::vector<std::string> Names() {
     std::vector<std::string> names;
     auto& items = window->Document().LayerItems();
@@ -66,7 +68,7 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
   }
   void Add(std::vector<std::string> files) {
     dialogs->Images.push_back(std::move(files));
-    Trigger("LM1");
+    Trigger(C::AddImages);
     WaitForLoader();
   }
   std::string Project(const std::vector<std::string>& paths) {
@@ -84,14 +86,43 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
 
   void startsEmptyWithItemCommandsOff() {
     QCOMPARE(window->windowTitle(), QString("Kalvane "));
-    for (const char* name : {"btnFlashExport", "FM5", "LM2", "btnLayerTrash", "btnSaveAs", "W1",
-                             "btnLayerMono", "OM1", "btnSave", "FM3"})
-      QVERIFY2(!Enabled(name), name);
-    for (const char* name : {"FM2", "btnProjectOpen", "LM1", "btnLayerNew", "OM8"})
-      QVERIFY2(Enabled(name), name);
-    for (const char* name : {"btnImageLock", "btnTrimShow", "btnGuideShow"})
-      QVERIFY2(window->IsButtonDown(name), name);
-    QVERIFY(!window->IsButtonDown("btnTrimLock"));
+    for (C id :
+         {C::ExportPc, C::DeleteItem, C::SaveAs, C::WorkMenu, C::Mono, C::HtmlPreview, C::Save})
+      QVERIFY2(!Enabled(id), std::to_string(static_cast<int>(id)).c_str());
+    for (C id : {C::OpenProject, C::AddImages, C::ConvertTool})
+      QVERIFY2(Enabled(id), std::to_string(static_cast<int>(id)).c_str());
+    for (C id : {C::ImageLock, C::TrimShow, C::GuideShow})
+      QVERIFY(window->Action(id).isChecked());
+    QVERIFY(!window->Action(C::TrimLock).isChecked());
+    // Each button is its command's action: enabled, checked and run with it.
+    const std::pair<const char*, C> buttons[] = {{"btnNewProject", C::NewProject},
+                                                 {"btnProjectOpen", C::OpenProject},
+                                                 {"btnSave", C::Save},
+                                                 {"btnSaveAs", C::SaveAs},
+                                                 {"btnFlashExport", C::ExportPc},
+                                                 {"btnDesignExport", C::ExportDesign},
+                                                 {"btnMFlashExport", C::ExportMobile},
+                                                 {"btnHTMLPreview", C::HtmlPreview},
+                                                 {"btnPreview", C::Preview},
+                                                 {"btnLayerNew", C::AddImages},
+                                                 {"btnLayerTrash", C::DeleteItem},
+                                                 {"btnLayerTrashAll", C::DeleteAll},
+                                                 {"btnLayerUp", C::MoveUp},
+                                                 {"btnLayerDown", C::MoveDown},
+                                                 {"btnLayerReverse", C::Reverse},
+                                                 {"btnLayerRotate1", C::RotateLeft},
+                                                 {"btnLayerRotate2", C::RotateRight},
+                                                 {"btnLayerMono", C::Mono},
+                                                 {"btnAllVisible", C::AllVisible},
+                                                 {"btnAllUnVisible", C::AllUnVisible},
+                                                 {"btnNeighboursVisible", C::NeighboursVisible},
+                                                 {"btnImageLock", C::ImageLock},
+                                                 {"btnTrimShow", C::TrimShow},
+                                                 {"btnTrimLock", C::TrimLock},
+                                                 {"btnGuideShow", C::GuideShow},
+                                                 {"btnGuideLock", C::GuideLock}};
+    for (const auto& [name, id] : buttons)
+      QVERIFY2(Find<QToolButton>(name)->defaultAction() == &window->Action(id), name);
     QCOMPARE(Find<QSlider>("tBarNoudo")->value(), 30);
     QVERIFY(Find("tBarNoudo")->isHidden());
     QVERIFY(window->Document().IsSaved());
@@ -101,7 +132,7 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     Add({Photo("p/c.png"), Photo("p/a.png"), Photo("p/B.png")});
     QCOMPARE(Names(), (std::vector<std::string>{"a.png", "B.png", "c.png"}));
     QVERIFY(!window->Document().IsSaved());
-    QVERIFY(Enabled("btnFlashExport") && Enabled("btnSave") && Enabled("W1"));
+    QVERIFY(Enabled(C::ExportPc) && Enabled(C::Save) && Enabled(C::WorkMenu));
     window->Document().LayerItems().SelectIndex(1);
     // Numbers by value, letters without case, as kalvane-cli orders them.
     Add({Photo("q/x10.png"), Photo("q/X9.png")});
@@ -117,17 +148,17 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
   void deletesWithTheirSavedStates() {
     Add({Photo("a.png"), Photo("b.png"), Photo("c.png")});
     dialogs->OkCancel = {false, true};
-    Trigger("LM2");  // cancelled
+    Trigger(C::DeleteItem);  // cancelled
     QCOMPARE(window->Document().LayerItems().Count(), 3);
-    Trigger("LM2");
+    Trigger(C::DeleteItem);
     QCOMPARE(window->Document().LayerItems().Count(), 2);
     QVERIFY(!window->Document().IsSaved());
     QCOMPARE(dialogs->Log.back(), "okcancel:確認:アクティブアイテムを削除します。よろしいですか？");
     dialogs->OkCancel = {true};
-    Trigger("LM10");
+    Trigger(C::DeleteAll);
     QCOMPARE(window->Document().LayerItems().Count(), 0);
     QVERIFY(window->Document().IsSaved());  // so closing asks nothing
-    QVERIFY(!Enabled("btnLayerTrash"));
+    QVERIFY(!Enabled(C::DeleteItem));
     QVERIFY(window->close());
     QCOMPARE(dialogs->Count("yesnocancel"), 0);
   }
@@ -135,30 +166,30 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
   void ordersAndTurnsMarkModified() {
     Add({Photo("a.png"), Photo("b.png")});
     window->Document().MarkSaved();
-    Trigger("LM3_1");  // up on the first item: nothing moves, still modified
+    Trigger(C::MoveUp);  // up on the first item: nothing moves, still modified
     QCOMPARE(Names(), (std::vector<std::string>{"a.png", "b.png"}));
     QVERIFY(!window->Document().IsSaved());
     for (int i = 0; i < 4; ++i)
-      Trigger("LM4");
+      Trigger(C::RotateLeft);
     QCOMPARE(window->Document().LayerItems().GetRotation(), 36000);
-    Trigger("LM5");
+    Trigger(C::RotateRight);
     QCOMPARE(window->Document().LayerItems().GetRotation(), 27000);
-    Trigger("LM9");
+    Trigger(C::Reverse);
     QCOMPARE(Names(), (std::vector<std::string>{"b.png", "a.png"}));
   }
 
   void monochromeModeShowsAndEnablesItsControls() {
     Add({Photo("a.png"), Photo("b.png")});
-    Find<QAbstractButton>("btnLayerMono")->click();
+    kalvane::test::Click(Find<QAbstractButton>("btnLayerMono"));
     QCOMPARE(window->Document().LayerItems().GetMonoMode(), 1);
     QVERIFY(!Find("btnAllVisible")->isHidden() && !Find("tBarNoudo")->isHidden());
-    QVERIFY(Enabled("LM7") && Enabled("LM8"));
-    QVERIFY(Find<QAction>("LM6")->isChecked());
-    Trigger("LM6");  // the menu item flips the button
-    QVERIFY(!window->IsButtonDown("btnLayerMono"));
+    QVERIFY(Enabled(C::AllVisible) && Enabled(C::AllUnVisible));
+    QVERIFY(window->Action(C::Mono).isChecked());
+    Trigger(C::Mono);  // the menu item flips the button
+    QVERIFY(!window->Action(C::Mono).isChecked());
     QCOMPARE(window->Document().LayerItems().GetMonoMode(), 0);
     QVERIFY(Find("btnAllVisible")->isHidden());
-    QVERIFY(!Enabled("LM7"));
+    QVERIFY(!Enabled(C::AllVisible));
     QVERIFY(window->Document().IsSaved() == false);  // from the adding, not the mode
   }
 
@@ -173,7 +204,7 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     kalvane::test::Press(panel->Row(1), {20, 20});
     QVERIFY2(status().contains("前後の写真へ"), qPrintable(status()));
     // Unlocked to move the photo: the keys nudge it, by the step shown.
-    Find<QAbstractButton>("btnImageLock")->click();
+    kalvane::test::Click(Find<QAbstractButton>("btnImageLock"));
     QVERIFY2(status().contains("画素ずつ移動"), qPrintable(status()));
     auto& items = window->Document().LayerItems();
     const double before = items.GetSelected()->GetFineOffset().X;
@@ -201,7 +232,7 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     QVERIFY(!Find("shpDropMarker")->isVisible());
     QCOMPARE(Names(), (std::vector<std::string>{"b.png", "c.png", "a.png", "d.png"}));
     QCOMPARE(window->UndoStack().count(), steps + 1);
-    Trigger("WM7");
+    Trigger(C::Undo);
     QCOMPARE(Names(), (std::vector<std::string>{"a.png", "b.png", "c.png", "d.png"}));
     // A click without a pull moves nothing.
     kalvane::test::Press(thumb, start);
@@ -219,15 +250,15 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
       return s;
     };
     items.SelectIndex(1);
-    Find<QAbstractButton>("btnLayerMono")->click();
-    QVERIFY(!Find("btnNeighboursVisible")->isHidden() && Enabled("LM7_1"));
-    Find<QAbstractButton>("btnNeighboursVisible")->click();
+    kalvane::test::Click(Find<QAbstractButton>("btnLayerMono"));
+    QVERIFY(!Find("btnNeighboursVisible")->isHidden() && Enabled(C::NeighboursVisible));
+    kalvane::test::Click(Find<QAbstractButton>("btnNeighboursVisible"));
     QCOMPARE(shown(), std::string("1010"));
     // Off and on, from the button and from the menu: the choice stays.
-    Find<QAbstractButton>("btnLayerMono")->click();
-    Find<QAbstractButton>("btnLayerMono")->click();
-    Trigger("LM6");
-    Trigger("LM6");
+    kalvane::test::Click(Find<QAbstractButton>("btnLayerMono"));
+    kalvane::test::Click(Find<QAbstractButton>("btnLayerMono"));
+    Trigger(C::Mono);
+    Trigger(C::Mono);
     QCOMPARE(items.GetMonoMode(), 1);
     QCOMPARE(shown(), std::string("1010"));
   }
@@ -236,13 +267,13 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     Add({Photo("a.png")});
     const std::string path = dir->File("cup.vpj");
     dialogs->SaveFiles = {path};
-    Trigger("FM3");
+    Trigger(C::Save);
     QVERIFY(fs::exists(path));
     QVERIFY(window->Document().IsSaved());
     QCOMPARE(window->windowTitle(), QString::fromStdString("Kalvane (" + path + ")"));
-    Trigger("LM9");  // modified
+    Trigger(C::Reverse);  // modified
     dialogs->SaveFiles = {dir->File("other.vpj")};
-    Trigger("FM4");  // save as keeps the state
+    Trigger(C::SaveAs);  // save as keeps the state
     QVERIFY(!window->Document().IsSaved());
     dialogs->YesNoCancel = {TAnswer::Cancel, TAnswer::Yes, TAnswer::No};
     QVERIFY(!window->close());
@@ -262,7 +293,7 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     const int asked = dialogs->Count("yesno:");
     dialogs->SaveFiles = {path, path};
     dialogs->YesNo = {false};
-    Trigger("FM4");  // save as: asked, declined, nothing written, no error
+    Trigger(C::SaveAs);  // save as: asked, declined, nothing written, no error
     QCOMPARE(dialogs->Count("yesno:"), asked + 1);
     QCOMPARE(dialogs->Log.back(), question);
     QCOMPARE(kalvane::test::ReadText(path), std::string("kept"));
@@ -288,27 +319,27 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
   }
 
   void newAndOpenAskOnlyWhenTheyWouldLoseWork() {
-    Trigger("FM1");  // empty: nothing asked
+    Trigger(C::NewProject);  // empty: nothing asked
     QCOMPARE(dialogs->Count("okcancel"), 0);
     Add({Photo("a.png")});
     window->Document().MarkSaved();
     dialogs->Projects = {std::nullopt};
-    Trigger("FM2");  // saved: no question, the dialog cancelled
+    Trigger(C::OpenProject);  // saved: no question, the dialog cancelled
     QCOMPARE(dialogs->Count("okcancel"), 0);
     QCOMPARE(window->Document().LayerItems().Count(), 1);
-    Trigger("LM9");
+    Trigger(C::Reverse);
     dialogs->OkCancel = {false};
-    Trigger("FM2");  // modified: asked, declined
+    Trigger(C::OpenProject);  // modified: asked, declined
     QCOMPARE(dialogs->Count("okcancel"), 1);
     QCOMPARE(dialogs->Count("project:"), 1);
     dialogs->OkCancel = {true};
-    Trigger("FM1");  // modified: asked, and empties
+    Trigger(C::NewProject);  // modified: asked, and empties
     QCOMPARE(dialogs->Count("okcancel"), 2);
     QCOMPARE(window->Document().LayerItems().Count(), 0);
     QVERIFY(window->Document().IsSaved());
     Add({Photo("b.png")});
     window->Document().MarkSaved();
-    Trigger("FM1");  // saved: nothing asked
+    Trigger(C::NewProject);  // saved: nothing asked
     QCOMPARE(dialogs->Count("okcancel"), 2);
     QCOMPARE(window->Document().LayerItems().Count(), 0);
   }
@@ -335,7 +366,7 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(window->Document().LayerItems().Count(), 0);
     QCOMPARE(window->windowTitle(), QString("Kalvane "));
     QVERIFY(window->isEnabled());
-    QVERIFY(!Enabled("btnFlashExport"));
+    QVERIFY(!Enabled(C::ExportPc));
   }
 
   void theProgressWindowsCancelWorksWhileTheMainWindowIsDisabled() {
@@ -343,7 +374,7 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     for (int i = 0; i < 30; ++i)
       files.push_back(Photo("c" + std::to_string(i) + ".png"));
     dialogs->Images.push_back(files);
-    Trigger("LM1");
+    Trigger(C::AddImages);
     kalvane::ui::TfrmProgressDialog* progress = nullptr;
     PumpUntil([&] {
       progress = window->findChild<kalvane::ui::TfrmProgressDialog*>("frmProgressDialog");
@@ -439,7 +470,7 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     fs::remove(dir->File("b.png"));
     dialogs->Widths = {300};
     dialogs->SaveFiles = {dir->File("veldata.swf")};
-    Trigger("FM5");
+    Trigger(C::ExportPc);
     PumpUntil([this] { return !window->ExportRunning(); });
     QCOMPARE(dialogs->Count("error:"), 1);
     QCOMPARE(dialogs->Count("inform:"), 0);
@@ -449,21 +480,21 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     Photo("b.png", 400, 300);
     dialogs->Widths = {300};
     dialogs->SaveFiles = {dir->File("veldata.swf")};
-    Trigger("FM5");
+    Trigger(C::ExportPc);
     PumpUntil([this] { return !window->ExportRunning(); });
     QCOMPARE(dialogs->Log.back(), "inform:処理完了:PC用データファイルの書き出しが完了しました");
     QVERIFY(fs::exists(dir->File("veldata.swf")));
     QVERIFY(window->isEnabled());
 
     dialogs->Widths = {std::nullopt};  // cancelled: nothing written or asked
-    Trigger("FM5");
+    Trigger(C::ExportPc);
     QCOMPARE(dialogs->Count("save:"), 2);
   }
 
   void theMobileExportWaitsForItsToolsAndTellsTheOutcome() {
     Add({Photo("a.png", 400, 300), Photo("b.png", 400, 300)});
     dialogs->SaveFiles = {dir->File("velmobile.swf")};
-    Trigger("FM9");
+    Trigger(C::ExportMobile);
     PumpUntil([this] { return !window->ExportRunning(); });
     QCOMPARE(dialogs->Log.back(),
              "inform:処理完了:携帯端末用データファイルの書き出しが完了しました");
@@ -472,7 +503,7 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     // a tool that fails is an error naming it, never the completion message
     fs::create_directory(dir->File("folder.swf"));
     dialogs->SaveFiles = {dir->File("folder.swf")};
-    Trigger("FM9");
+    Trigger(C::ExportMobile);
     PumpUntil([this] { return !window->ExportRunning(); });
     QCOMPARE(dialogs->Count("error:"), 1);
     QVERIFY(dialogs->Log.back().find("swfcombine failed") != std::string::npos);
@@ -516,16 +547,17 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
   }
 
   void alignsTheSequenceOnAWorkerAndTakesItBackAsOneStep() {
-    QVERIFY(!Enabled("LM11"));
+    QVERIFY(!Enabled(C::AlignWhole));
     const std::string samples =
         QCoreApplication::applicationDirPath().toStdString() + "/samples/turntable/turntable.vpj";
     window->OpenProject(samples, false);
     WaitForLoader();
-    QVERIFY(Enabled("LM11") && !Enabled("WM7"));
+    QVERIFY(Enabled(C::AlignWhole) && !Enabled(C::Undo));
     auto align = [this] {
-      Trigger("LM11");
+      Trigger(C::AlignWhole);
       QVERIFY(window->AlignRunning());
-      QVERIFY(!Enabled("WM7") && !Enabled("LM11"));  // nothing changes the project meanwhile
+      QVERIFY(!Enabled(C::Undo) &&
+              !Enabled(C::AlignWhole));  // nothing changes the project meanwhile
       PumpUntil([this] { return !window->AlignRunning(); });
     };
     auto& items = window->Document().LayerItems();
@@ -534,15 +566,15 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{-3, 3}));
     QVERIFY(std::abs(items.GetItem(1)->GetFineOffset().X + 8) < 0.2);  // the photos' 8 pixels
     QVERIFY(!window->Document().IsSaved());
-    QCOMPARE(Find<QAction>("WM7")->text(), QString("元に戻す（自動位置合わせ）"));
-    QCOMPARE(Find<QAction>("WM8")->text(), QString("やり直し(&Y)"));
-    Trigger("WM7");
-    QCOMPARE(Find<QAction>("WM8")->text(), QString("やり直し（自動位置合わせ）"));
+    QCOMPARE(window->Action(C::Undo).text(), QString("元に戻す（自動位置合わせ）"));
+    QCOMPARE(window->Action(C::Redo).text(), QString("やり直し(&Y)"));
+    Trigger(C::Undo);
+    QCOMPARE(window->Action(C::Redo).text(), QString("やり直し（自動位置合わせ）"));
     QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{0, 0}));
     QCOMPARE(items.GetItem(1)->GetFineOffset(), (kalvane::TPointF{0.3, -0.4}));
     QVERIFY(window->Document().IsSaved());
     // With monochrome on, the overlay follows the alignment and its undo.
-    Find<QAbstractButton>("btnLayerMono")->click();
+    kalvane::test::Click(Find<QAbstractButton>("btnLayerMono"));
     const auto shown = [&] {
       const kalvane::TBitmap24& work = window->Document().WorkBitmap();
       return QImage(work.Bits(), work.Width(), work.Height(), static_cast<qsizetype>(work.Stride()),
@@ -550,37 +582,37 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
           .copy();
     };
     const auto rebuilt = [&] {
-      Find<QAbstractButton>("btnLayerMono")->click();
-      Find<QAbstractButton>("btnLayerMono")->click();
+      kalvane::test::Click(Find<QAbstractButton>("btnLayerMono"));
+      kalvane::test::Click(Find<QAbstractButton>("btnLayerMono"));
       return shown();
     };
     align();
     const QImage aligned = shown();
-    Trigger("WM7");
+    Trigger(C::Undo);
     const QImage undone = shown();
     QVERIFY(undone != aligned);
     QCOMPARE(undone, rebuilt());  // a toggle of the mode draws the overlay anew
-    Trigger("WM8");
+    Trigger(C::Redo);
     QCOMPARE(shown(), aligned);
     QCOMPARE(aligned, rebuilt());
     // a drag after aligning is undone first, then the alignment
     const kalvane::TItemOffset aligned1 = window->Document().ItemOffset(items.GetItem(1)->GetId());
     items.GetItem(1)->SetOffset({9, 9});
     window->Document().DragEnded(items.GetItem(1)->GetId(), aligned1);
-    Trigger("WM7");
+    Trigger(C::Undo);
     QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{-3, 3}));
-    Trigger("WM7");
+    Trigger(C::Undo);
     QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{0, 0}));
 
     // Cancelled from its progress window, it changes nothing.
     const int steps = window->UndoStack().count();
-    Trigger("LM11");
+    Trigger(C::AlignWhole);
     QVERIFY(window->AlignProgressWindow());
     QTest::mouseClick(window->AlignProgressWindow()->Dialog()->btnCancel, Qt::LeftButton);
     PumpUntil([this] { return !window->AlignRunning(); });
     QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{0, 0}));
     QCOMPARE(window->UndoStack().count(), steps);
-    QVERIFY(Enabled("LM11"));
+    QVERIFY(Enabled(C::AlignWhole));
   }
 
   void alignsOnARegionDrawnOnTheCanvasAndMarksTheDoubtfulPhotos() {
@@ -603,11 +635,11 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     WaitForLoader();
     auto* canvas = Find<QWidget>("pboxDrag");
     // Esc gives the drawing up; a click draws nothing.
-    Trigger("LM13");
+    Trigger(C::AlignDraw);
     QVERIFY(window->Workarea().Picking());
     QTest::keyClick(window.get(), Qt::Key_Escape);
     QVERIFY(!window->Workarea().Picking() && !window->AlignRunning());
-    Trigger("LM13");
+    Trigger(C::AlignDraw);
     kalvane::test::Press(canvas, {20, 200});
     kalvane::test::Release(canvas, {22, 201});
     QVERIFY(window->Workarea().Picking() && !window->AlignRunning());
@@ -636,12 +668,12 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
   void theApplicationCommands() {
     // The conversion tool is built beside the test program, as it is
     // installed beside the editor; it is started, not waited for.
-    Trigger("OM8");
+    Trigger(C::ConvertTool);
     QCOMPARE(dialogs->Log.back(), "start:" + kalvane::GetAppFolder() + "fotomill");
-    Trigger("OM3");
+    Trigger(C::About);
     QCOMPARE(dialogs->Log.back(), "about");
     dialogs->Projects = {std::nullopt};
-    Trigger("OM7");
+    Trigger(C::OpenSample);
     QVERIFY(dialogs->Log.back().find("samples") != std::string::npos);
   }
 };

@@ -20,6 +20,7 @@
 #include "ui/MainWindow.h"
 #include "ui/WorkArea.h"
 
+using C = kalvane::TCommandId;
 using kalvane::test::PumpUntil;
 using kalvane::test::TScriptedWindowDialogs;
 using kalvane::ui::TfrmMain;
@@ -78,18 +79,18 @@ class PreviewTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(kalvane::ui::PreviewInterval("3"), 333);
     QCOMPARE(kalvane::ui::PreviewInterval("x"), 0);
     Add(2);
-    Button("btnPreview")->click();
+    kalvane::test::Click(Button("btnPreview"));
     QCOMPARE(window->Preview().Interval(), 125);
     window->findChild<QComboBox*>("cmbFrameRate")->setCurrentText("30");
     QCOMPARE(window->Preview().Interval(), 33);  // at once, while playing
-    Button("btnPreview")->click();
+    kalvane::test::Click(Button("btnPreview"));
   }
 
   void playsFromTheCurrentItemRoundAndStopsThere() {
     Add(5);
     Items().SelectIndex(2);
-    window->findChild<QAction*>("OM2")->trigger();
-    QVERIFY(window->IsButtonDown("btnPreview"));
+    window->Action(C::Preview).trigger();
+    QVERIFY(window->Action(C::Preview).isChecked());
     std::vector<int> shown;
     for (int i = 0; i < 6; ++i) {
       window->Preview().Tick();
@@ -97,71 +98,71 @@ class PreviewTest : public QObject, protected kalvane::test::TWindowFixture {
     }
     QCOMPARE(shown, (std::vector<int>{2, 3, 4, 0, 1, 2}));
     window->Preview().Tick();  // shows 3
-    window->findChild<QAction*>("OM2")->trigger();
+    window->Action(C::Preview).trigger();
     QVERIFY(window->Preview().IsIdle());
     QCOMPARE(Shown(), 3);
   }
 
   void controlsAreOffWhilePlayingAndComeBackAsTheyWere() {
     Add(3);
-    Button("btnTrimShow")->click();  // box hidden, guides shown
+    kalvane::test::Click(Button("btnTrimShow"));  // box hidden, guides shown
     window->Document().MarkSaved();
     auto& doc = window->Document();
-    Button("btnPreview")->click();
+    kalvane::test::Click(Button("btnPreview"));
     QVERIFY(!doc.GuideLines().GetVisible());
     QVERIFY(doc.TrimBox().GetShadesVisible());
     auto* shade = window->WorkArea().findChild<QWidget*>("shpShade0");
     QVERIFY(shade && shade->isVisible());  // also with the box hidden
     QVERIFY(window->ImageLocked());
-    for (const char* name : {"btnLayerNew", "btnSave", "btnFlashExport", "F1", "L1", "W1", "H1",
-                             "OM1", "btnHTMLPreview", "btnImageLock"})
-      QVERIFY2(!window->IsCommandEnabled(name), name);
-    QVERIFY(window->IsCommandEnabled("OM2") && window->IsCommandEnabled("btnPreview"));
-    QVERIFY(window->IsCommandEnabled("cmbFrameRate"));
+    for (C id : {C::AddImages, C::Save, C::ExportPc, C::FileMenu, C::ItemMenu, C::WorkMenu,
+                 C::HelpMenu, C::HtmlPreview, C::ImageLock})
+      QVERIFY2(!window->Action(id).isEnabled(), std::to_string(static_cast<int>(id)).c_str());
+    QVERIFY(window->Action(C::Preview).isEnabled() && window->Action(C::Preview).isEnabled());
+    QVERIFY(window->findChild<QWidget*>("cmbFrameRate")->isEnabled());
     // presses on the canvas and arrow keys do nothing while it plays
     Button("btnImageLock")->setEnabled(true);
     const kalvane::TPoint before = Items().GetSelected()->GetOffset();
     QTest::keyClick(window.get(), Qt::Key_Left);
     QCOMPARE(Items().GetSelected()->GetOffset(), before);
     QVERIFY(!window->WorkArea().Dragging());
-    Button("btnPreview")->click();
+    kalvane::test::Click(Button("btnPreview"));
     QVERIFY(doc.GuideLines().GetVisible());
     QVERIFY(!doc.TrimBox().GetVisible());
     QVERIFY(!doc.TrimBox().GetShadesVisible());
     QVERIFY(!shade->isVisible());
-    QVERIFY(!window->IsCommandEnabled("btnSave"));  // it was saved before
-    QVERIFY(window->IsCommandEnabled("btnLayerNew") && window->IsCommandEnabled("F1"));
+    QVERIFY(!window->Action(C::Save).isEnabled());  // it was saved before
+    QVERIFY(window->Action(C::AddImages).isEnabled() && window->Action(C::FileMenu).isEnabled());
     QVERIFY(window->ImageLocked());
 
     window->btnLayerReverseClick();  // modified now
-    Button("btnPreview")->click();
-    Button("btnPreview")->click();
-    QVERIFY(window->IsCommandEnabled("btnSave"));
+    kalvane::test::Click(Button("btnPreview"));
+    kalvane::test::Click(Button("btnPreview"));
+    QVERIFY(window->Action(C::Save).isEnabled());
   }
 
   void aMissingPhotoIsPassedOver() {
     Add(3);
     Items().SelectIndex(0);
     fs::remove(dir->File("p1.png"));
-    Button("btnPreview")->click();
+    kalvane::test::Click(Button("btnPreview"));
     std::vector<int> shown;
     for (int i = 0; i < 4; ++i) {
       window->Preview().Tick();
       shown.push_back(Shown());
     }
     QCOMPARE(shown, (std::vector<int>{0, 2, 0, 2}));
-    Button("btnPreview")->click();
+    kalvane::test::Click(Button("btnPreview"));
   }
 
   void theHtmlPreviewIsServedOnLoopbackOnly() {
     Add(2);
     dialogs->Widths = {std::nullopt};
-    window->findChild<QAction*>("OM1")->trigger();  // cancelled: nothing written
+    window->Action(C::HtmlPreview).trigger();  // cancelled: nothing written
     QVERIFY(!window->ExportRunning());
     QCOMPARE(dialogs->Count("opendoc:"), 0);
     for (int run = 0; run < 2; ++run) {
       dialogs->Widths = {160};
-      window->findChild<QAction*>("OM1")->trigger();
+      window->Action(C::HtmlPreview).trigger();
       PumpUntil([this] { return !window->ExportRunning(); });
     }
     QVERIFY2(dialogs->Count("opendoc:") == 2, dialogs->Log.back().c_str());

@@ -30,6 +30,7 @@
 #include "ui/ShopExportDialog.h"
 #include "ui/Texts.h"
 
+using C = kalvane::TCommandId;
 using kalvane::test::PumpUntil;
 using kalvane::test::ReadVideo;
 using kalvane::ui::TfrmShopExportDialog;
@@ -77,7 +78,7 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
       files.push_back(path);
     }
     dialogs->Images.push_back(files);
-    window->findChild<QAction*>("LM1")->trigger();
+    window->Action(C::AddImages).trigger();
     WaitForLoader();
   }
   // `count` photos of 160 x 120 (a cut of 144 x 108) in the folder "turn".
@@ -90,7 +91,7 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
       files.push_back(path);
     }
     dialogs->Images.push_back(files);
-    window->findChild<QAction*>("LM1")->trigger();
+    window->Action(C::AddImages).trigger();
     WaitForLoader();
   }
   // Runs the command; `act` drives the dialog while it is open.
@@ -101,7 +102,7 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
       act(dialog);
       if (dialog.isVisible()) QTest::mouseClick(dialog.btnCancel, Qt::LeftButton);
     });
-    window->findChild<QAction*>("FM10")->trigger();
+    window->Action(C::ExportOther).trigger();
     PumpUntil([this] { return !window->ExportRunning(); });
   }
   static void Type(QWidget* box, const QString& text) {
@@ -120,15 +121,15 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
   void cleanup() { Close(); }
 
   void theCommandNeedsItemsAndSitsAfterTheMobileExport() {
-    QVERIFY(!window->IsCommandEnabled("FM10"));
+    QVERIFY(!window->Action(C::ExportOther).isEnabled());
     AddPhotos();
-    QVERIFY(window->IsCommandEnabled("FM10"));
-    QAction* command = window->findChild<QAction*>("FM10");
+    QVERIFY(window->Action(C::ExportOther).isEnabled());
+    QAction* command = &window->Action(C::ExportOther);
     QCOMPARE(command->text(), QString::fromUtf8("その他の形式で書き出し..."));
     QList<QAction*> file;
     for (QMenu* menu : window->findChildren<QMenu*>())
       if (menu->menuAction()->objectName() == "F1") file = menu->actions();
-    QCOMPARE(file.indexOf(command), file.indexOf(window->findChild<QAction*>("FM9")) + 1);
+    QCOMPARE(file.indexOf(command), file.indexOf(&window->Action(C::ExportMobile)) + 1);
   }
 
   void theAmazonPresetWritesAZipOfSquareFrames() {
@@ -235,7 +236,7 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
     AddPhotos();  // 400 x 300: a cut of 360 x 270
     dialogs->Widths = {500, 360};
     dialogs->SaveFiles = {dir->File("wide.swf"), dir->File("cut.swf")};
-    window->findChild<QAction*>("FM5")->trigger();
+    window->Action(C::ExportPc).trigger();
     PumpUntil([this] { return !window->ExportRunning(); });
     QCOMPARE(dialogs->Count("warn:"), 1);
     QCOMPARE(dialogs->Count("inform:"), 1);
@@ -248,7 +249,7 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
              warned->c_str());
     QVERIFY(dialogs->Log.back().find("書き出しが完了しました") != std::string::npos);
     // the cut's own width: no warning
-    window->findChild<QAction*>("FM5")->trigger();
+    window->Action(C::ExportPc).trigger();
     PumpUntil([this] { return !window->ExportRunning(); });
     QCOMPARE(dialogs->Count("warn:"), 1);
     QCOMPARE(dialogs->Count("inform:"), 2);

@@ -37,6 +37,13 @@ inline void Release(QWidget* w, QPoint p) {
   Mouse(w, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
 }
 
+// A click at the middle of `w`, pressed and released there.
+inline void Click(QWidget* w) {
+  const QPoint middle = w->rect().center();
+  Press(w, middle);
+  Release(w, middle);
+}
+
 // A main window over a folder of its own, its questions answered from a
 // script; a test class derives and opens one in init().
 struct TWindowFixture {

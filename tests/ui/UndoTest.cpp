@@ -20,6 +20,7 @@
 #include "ui/MainWindow.h"
 #include "ui/WorkArea.h"
 
+using C = kalvane::TCommandId;
 using kalvane::TPoint;
 using kalvane::test::Move;
 using kalvane::test::Press;
@@ -87,7 +88,7 @@ class UndoTest : public QObject, protected kalvane::test::TWindowFixture {
   }
   void Undo() { Key(Qt::Key_Z, Qt::ControlModifier); }
   void Redo() { Key(Qt::Key_Y, Qt::ControlModifier); }
-  void Trigger(const char* name) { window->findChild<QAction*>(name)->trigger(); }
+  void Trigger(C id) { window->Action(id).trigger(); }
   void Unlock() {
     if (window->ImageLocked())
       QTest::mouseClick(window->findChild<QAbstractButton*>("btnImageLock"), Qt::LeftButton);
@@ -155,7 +156,7 @@ class UndoTest : public QObject, protected kalvane::test::TWindowFixture {
         {kalvane::kStepGuidesClear,
          [&] {
            dialogs->OkCancel.push_back(true);
-           Trigger("WM6");
+           Trigger(C::DeleteGuides);
          }},
         {kalvane::kStepAddItems,
          [&] {
@@ -171,7 +172,7 @@ class UndoTest : public QObject, protected kalvane::test::TWindowFixture {
         {kalvane::kStepDeleteAll,
          [&] {
            dialogs->OkCancel.push_back(true);
-           Trigger("LM10");
+           Trigger(C::DeleteAll);
          }},
     };
     for (const auto& [name, change] : steps) {
@@ -182,7 +183,7 @@ class UndoTest : public QObject, protected kalvane::test::TWindowFixture {
       const std::string after = Bytes();
       QVERIFY2(after != before, step.constData());
       QVERIFY2(
-          window->findChild<QAction*>("WM7")->text() ==
+          window->Action(C::Undo).text() ==
               QString::fromUtf8("元に戻す（") + QString::fromUtf8(name) + QString::fromUtf8("）"),
           step.constData());
       Undo();
@@ -232,7 +233,7 @@ class UndoTest : public QObject, protected kalvane::test::TWindowFixture {
         [&] { Key(Qt::Key_T, Qt::ControlModifier); },
         [&] {
           dialogs->OkCancel.push_back(true);
-          Trigger("WM6");
+          Trigger(C::DeleteGuides);
         },
         [&] { Key(Qt::Key_L, Qt::ControlModifier); },
         [&] { Key(Qt::Key_Down); },
@@ -250,7 +251,7 @@ class UndoTest : public QObject, protected kalvane::test::TWindowFixture {
       Undo();
     QCOMPARE(Bytes(), opened);
     QVERIFY(window->Document().IsSaved());
-    QVERIFY(!window->IsCommandEnabled("btnSave"));
+    QVERIFY(!window->Action(C::Save).isEnabled());
     for (int i = 0; i < 20; ++i)
       Redo();
     QCOMPARE(Bytes(), edited);
@@ -279,7 +280,7 @@ class UndoTest : public QObject, protected kalvane::test::TWindowFixture {
     OpenProject();
     Unlock();
     auto saveOn = [this] {
-      return window->IsCommandEnabled("btnSave") && window->IsCommandEnabled("FM3");
+      return window->Action(C::Save).isEnabled() && window->Action(C::Save).isEnabled();
     };
     QVERIFY(!saveOn());
     Key(Qt::Key_L, Qt::ControlModifier);
@@ -303,7 +304,7 @@ class UndoTest : public QObject, protected kalvane::test::TWindowFixture {
     Key(Qt::Key_L, Qt::ControlModifier);
     QVERIFY(Stack().canUndo());
     dialogs->OkCancel.push_back(true);
-    Trigger("FM1");
+    Trigger(C::NewProject);
     QVERIFY(!Stack().canUndo() && !Stack().canRedo());
     window->OpenProject(project, false);
     WaitForLoader();
@@ -333,7 +334,7 @@ class UndoTest : public QObject, protected kalvane::test::TWindowFixture {
     Key(Qt::Key_L, Qt::ControlModifier);
     const int at = Stack().index();
     auto refused = [&] {
-      const bool off = !window->IsCommandEnabled("WM7") && !window->IsCommandEnabled("WM8");
+      const bool off = !window->Action(C::Undo).isEnabled() && !window->Action(C::Redo).isEnabled();
       Undo();
       return off && Stack().index() == at;
     };
@@ -347,16 +348,16 @@ class UndoTest : public QObject, protected kalvane::test::TWindowFixture {
 
     dialogs->Widths.push_back(120);
     dialogs->SaveFiles.push_back(dir->File("out.swf"));
-    Trigger("FM5");
+    Trigger(C::ExportPc);
     QVERIFY(window->ExportRunning());
     QVERIFY(refused());
     PumpUntil([this] { return !window->ExportRunning(); });
-    QVERIFY(window->IsCommandEnabled("WM7"));
+    QVERIFY(window->Action(C::Undo).isEnabled());
 
     QTest::mouseClick(window->findChild<QAbstractButton*>("btnPreview"), Qt::LeftButton);
     QVERIFY(refused());
     QTest::mouseClick(window->findChild<QAbstractButton*>("btnPreview"), Qt::LeftButton);
-    QVERIFY(window->IsCommandEnabled("WM7"));
+    QVERIFY(window->Action(C::Undo).isEnabled());
     Undo();
     QCOMPARE(Stack().index(), at - 1);
   }

@@ -28,6 +28,7 @@
 #include "ui/PhotoLevels.h"
 #include "ui/WorkArea.h"
 
+using C = kalvane::TCommandId;
 using kalvane::TPoint;
 using kalvane::test::Mouse;
 using kalvane::test::Move;
@@ -84,7 +85,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
   kalvane::TLayerManagement& Items() { return window->Document().LayerItems(); }
   TWorkArea& Area() { return window->WorkArea(); }
   TPoint Offset() { return Items().GetSelected()->GetOffset(); }
-  bool UndoEnabled() { return window->IsCommandEnabled("WM7"); }
+  bool UndoEnabled() { return window->Action(C::Undo).isEnabled(); }
   void Add(const std::vector<std::string>& names, int w = 80, int h = 60) {
     std::vector<std::string> files;
     for (const std::string& name : names) {
@@ -104,7 +105,8 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     Release(drag, {50 + dx, 50 + dy});
   }
   void Unlock() {
-    if (window->ImageLocked()) window->findChild<QAbstractButton*>("btnImageLock")->click();
+    if (window->ImageLocked())
+      kalvane::test::Click(window->findChild<QAbstractButton*>("btnImageLock"));
   }
 
  private slots:
@@ -113,7 +115,8 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
 
   void theCanvasScaleAndDrawnSize() {
     kalvane::TProjectDocument document;
-    TWorkArea area(document, nullptr);
+    kalvane::TViewState view;
+    TWorkArea area(document, view, nullptr);
     area.resize(444, 331);  // the canvas at its design size, 409 x 297
     area.show();
     QCOMPARE(area.pboxMain->size(), QSize(409, 297));
@@ -146,7 +149,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     Drag(static_cast<int>(10 * scale), 0);
     QCOMPARE(Offset(), (TPoint{10, 0}));
     QVERIFY(UndoEnabled());
-    QCOMPARE(window->findChild<QAction*>("WM7")->text(), QString("元に戻す（画像移動）"));
+    QCOMPARE(window->Action(C::Undo).text(), QString("元に戻す（画像移動）"));
     QVERIFY(!window->Document().IsSaved());
     Drag(0, static_cast<int>(4 * scale));
     QCOMPARE(Offset(), (TPoint{10, 4}));
@@ -165,7 +168,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QTest::keyClick(window.get(), Qt::Key_Down);
     QTest::keyClick(window.get(), Qt::Key_Right);
     QCOMPARE(Offset(), (TPoint{11, 6}));
-    QCOMPARE(window->findChild<QAction*>("WM7")->text(), QString("元に戻す（画像移動（キー））"));
+    QCOMPARE(window->Action(C::Undo).text(), QString("元に戻す（画像移動（キー））"));
     QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(Offset(), (TPoint{10, 4}));
 
@@ -191,7 +194,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
   void lockedImagesIgnoreKeysButThePressTakesTheFocus() {
     Add({"a.png"});
     auto* bar = window->findChild<QSlider*>("tBarNoudo");
-    window->findChild<QAbstractButton*>("btnLayerMono")->click();
+    kalvane::test::Click(window->findChild<QAbstractButton*>("btnLayerMono"));
     QVERIFY(bar->hasFocus());
     Press(Area().pboxDrag, {20, 20});
     Release(Area().pboxDrag, {20, 20});
@@ -226,12 +229,12 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     auto* line = Area().findChild<QWidget*>("guide0");
     QVERIFY(line && line->isVisible());
 
-    window->findChild<QAbstractButton*>("btnGuideLock")->click();
+    kalvane::test::Click(window->findChild<QAbstractButton*>("btnGuideLock"));
     Press(top, {40, 10});
     Release(top, {40, 10});
     QCOMPARE(guides.Count(), 1);  // locked: the rulers do nothing
-    window->findChild<QAbstractButton*>("btnGuideLock")->click();
-    window->findChild<QAbstractButton*>("btnGuideShow")->click();
+    kalvane::test::Click(window->findChild<QAbstractButton*>("btnGuideLock"));
+    kalvane::test::Click(window->findChild<QAbstractButton*>("btnGuideShow"));
     QVERIFY(!line->isVisible());
     Press(top, {40, 10});
     QCOMPARE(guides.Count(), 1);  // hidden: nothing either
@@ -244,7 +247,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QVERIFY(corner && corner->isVisible());
     const auto bounds = box.Corner(0).Bounds();
     QCOMPARE(corner->geometry(), QRect(bounds.Left, bounds.Top, bounds.Width, bounds.Height));
-    window->findChild<QAbstractButton*>("btnTrimShow")->click();
+    kalvane::test::Click(window->findChild<QAbstractButton*>("btnTrimShow"));
     QVERIFY(!corner->isVisible());
     QVERIFY(!box.GetVisible());
   }
@@ -306,7 +309,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(panel.RowCount(), 2);
     QTest::mouseClick(panel.Row(0), Qt::LeftButton);
     QVERIFY(Items().GetItem(0)->GetSelected() && Items().GetItem(1)->GetSelected());
-    window->findChild<QAbstractButton*>("btnLayerMono")->click();
+    kalvane::test::Click(window->findChild<QAbstractButton*>("btnLayerMono"));
     auto* check = panel.Row(0)->findChild<QWidget*>("imgCheck");
     QVERIFY(check->isVisible());
     QTest::mouseClick(check, Qt::LeftButton);
@@ -380,14 +383,14 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     // 元に戻す and やり直し, picked with the mouse, take a nudge back and make it again.
     QTest::keyClick(window.get(), Qt::Key_Left);
     QCOMPARE(Offset(), (TPoint{-1, 0}));
-    for (const char* name : {"WM7", "WM8"}) {
+    for (C id : {C::Undo, C::Redo}) {
       QTest::mousePress(under, Qt::RightButton, {}, local);
       popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
       QVERIFY(popup);
-      QAction* action = window->findChild<QAction*>(name);
+      QAction* action = &window->Action(id);
       QVERIFY(action->isEnabled());
       QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(action).center());
-      QCOMPARE(Offset(), (TPoint{name == std::string("WM7") ? 0 : -1, 0}));
+      QCOMPARE(Offset(), (TPoint{id == C::Undo ? 0 : -1, 0}));
     }
   }
 
@@ -477,7 +480,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     Drag(10, -6);
     QCOMPARE(Fine().X, start.X + 2.5);
     QCOMPARE(Fine().Y, start.Y - 1.5);
-    window->findChild<QAction*>("WM7")->trigger();
+    window->Action(C::Undo).trigger();
     QCOMPARE(Fine(), start);
     // the nudges were one step, and the history keeps their fractions
     QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
@@ -490,7 +493,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     AddEdgePhoto("edge.png", 1200, 900, 601);
     AddEdgePhoto("edge2.png", 1200, 900, 611);
     window->Document().GuideLines().AddAtRelPos(1, 0.5);
-    window->findChild<QAbstractButton*>("btnLayerMono")->click();
+    kalvane::test::Click(window->findChild<QAbstractButton*>("btnLayerMono"));
     kalvane::ui::TCanvas* canvas = Area().pboxMain;
     const QSize work = canvas->WorkSize();
     const kalvane::TRelBox rel = window->Document().TrimBox().GetRelBox();
@@ -773,7 +776,8 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
                         Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(window.get(), &towards);
     QCOMPARE(bar->value(), bar->singleStep());
-    window->findChild<QAbstractButton*>("btnLayerMono")->click();  // the bar takes the focus
+    kalvane::test::Click(
+        window->findChild<QAbstractButton*>("btnLayerMono"));  // the bar takes the focus
     const int before = bar->value();
     QCoreApplication::sendEvent(window.get(), &towards);
     QCOMPARE(bar->value(), before);

@@ -18,15 +18,16 @@ struct TRow {
 };
 
 const std::vector<C> kAlways = {C::Quit, C::AppMenu};
-const std::vector<C> kFree = {C::FileMenu, C::EditMenu,    C::ItemMenu, C::ConvertTool,
-                              C::HelpMenu, C::OpenProject, C::AddImages};
+const std::vector<C> kFree = {C::FileMenu, C::EditMenu,    C::ItemMenu,  C::ConvertTool,
+                              C::HelpMenu, C::OpenProject, C::AddImages, C::OpenSample,
+                              C::Help,     C::ViewerHelp,  C::About};
 const std::vector<C> kWithItems = {
     C::NewProject,  C::SaveAs,      C::ExportPc,     C::ExportDesign, C::ExportMobile,
     C::ExportOther, C::HtmlPreview, C::DeleteItem,   C::DeleteAll,    C::CurrentItemMenu,
     C::MoveUp,      C::MoveDown,    C::Reverse,      C::RotateLeft,   C::RotateRight,
     C::Mono,        C::WorkMenu,    C::ImageLock,    C::TrimShow,     C::TrimLock,
-    C::GuideShow,   C::GuideLock,   C::DeleteGuides, C::Zoom,         C::Preview,
-    C::FrameRate};
+    C::GuideShow,   C::GuideLock,   C::DeleteGuides, C::ZoomIn,       C::ZoomOut,
+    C::ZoomFit,     C::Zoom100,     C::Preview,      C::FrameRate};
 
 std::vector<C> Join(std::initializer_list<std::vector<C>> parts) {
   std::vector<C> all;
@@ -39,29 +40,34 @@ TEST(CommandStates, FollowTheProjectStateAsTheTableSays) {
   TCommandContext empty;
   TCommandContext one{.Items = 1};
   TCommandContext two{.Items = 2, .Saved = false, .CanUndo = true, .CanRedo = true};
-  TCommandContext mono{.Items = 2, .Mono = true};
+  TCommandContext mono{.Items = 2, .View = {.Mono = true}};
   TCommandContext playing{
-      .Items = 2, .Mono = true, .Previewing = true, .Saved = false, .CanUndo = true};
+      .Items = 2, .View = {.Mono = true, .Previewing = true}, .Saved = false, .CanUndo = true};
   TCommandContext loading{.Items = 2, .Busy = true, .Saved = false, .CanUndo = true};
   TCommandContext emptyUndo{.CanUndo = true};
   const std::vector<TRow> rows = {
       {"empty project", empty, Join({kAlways, kFree})},
       {"one item, saved", one, Join({kAlways, kFree, kWithItems})},
       {"two items, modified, history both ways", two,
-       Join({kAlways, kFree, kWithItems, {C::AutoAlign, C::Save, C::Undo, C::Redo}})},
+       Join({kAlways,
+             kFree,
+             kWithItems,
+             {C::AlignWhole, C::AlignBox, C::AlignDraw, C::Save, C::Undo, C::Redo}})},
       {"monochrome", mono,
        Join({kAlways,
              kFree,
              kWithItems,
-             {C::AutoAlign, C::AllVisible, C::AllUnVisible, C::Density}})},
+             {C::AlignWhole, C::AlignBox, C::AlignDraw, C::AllVisible, C::AllUnVisible,
+              C::NeighboursVisible, C::Density}})},
       // the preview leaves itself, its rate and the application menu
       {"preview playing", playing, Join({kAlways, {C::Preview, C::FrameRate}})},
       // a load or an export: views may change, the project may not
       {"load or export running", loading,
        Join({kAlways,
-             {C::FileMenu, C::EditMenu, C::ItemMenu, C::ConvertTool, C::HelpMenu, C::Mono,
-              C::WorkMenu, C::ImageLock, C::TrimShow, C::TrimLock, C::GuideShow, C::GuideLock,
-              C::Zoom, C::Preview, C::FrameRate}})},
+             {C::FileMenu, C::EditMenu,   C::ItemMenu,  C::ConvertTool, C::HelpMenu, C::OpenSample,
+              C::Help,     C::ViewerHelp, C::About,     C::Mono,        C::WorkMenu, C::ImageLock,
+              C::TrimShow, C::TrimLock,   C::GuideShow, C::GuideLock,   C::ZoomIn,   C::ZoomOut,
+              C::ZoomFit,  C::Zoom100,    C::Preview,   C::FrameRate}})},
       // deleting the last item can be undone
       {"no items, something to undo", emptyUndo, Join({kAlways, kFree, {C::Undo}})},
   };
