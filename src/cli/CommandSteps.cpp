@@ -109,12 +109,12 @@ std::string SkipHint(const std::vector<std::string>& unusable) {
   return unusable.empty() ? "" : " (--skip-unreadable exports the others)";
 }
 
-TAlignReport AlignItems(TLayerManagement& items, const TAlignRegion& region) {
+TAlignReport AlignItems(TProjectDocument& document, const TAlignRegion& region) {
   const auto start = std::chrono::steady_clock::now();
   TAutoAlign align;
   align.SetRegion(region);
-  const std::vector<TAlignment> found = align.Measure(items);
-  TAutoAlign::Apply(items, found);
+  const std::vector<TAlignment> found = align.Measure(document.LayerItems());
+  document.ApplyAlignment(found);
   TAlignReport report;
   report.Items = found.size();
   report.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

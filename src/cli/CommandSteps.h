@@ -44,6 +44,6 @@ struct TAlignReport {
   int Untrusted = 0;
   double Seconds = 0;
 };
-TAlignReport AlignItems(TLayerManagement& items, const TAlignRegion& region);
+TAlignReport AlignItems(TProjectDocument& document, const TAlignRegion& region);
 
 }  // namespace kalvane::cli

@@ -403,7 +403,7 @@ int Align(const std::vector<std::string>& args) {
   TCliView view;
   TProjectDocument document(&view);
   if (const int rc = OpenProject(project, search, document); rc != kDone) return rc;
-  const TAlignReport report = AlignItems(document.LayerItems(), region);
+  const TAlignReport report = AlignItems(document, region);
   TPrjSave save;
   save.SetMainWindow(&document);
   if (const TResult saved = save.Save(output); !saved.Ok()) return Fail(saved.Error);

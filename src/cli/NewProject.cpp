@@ -100,7 +100,7 @@ int New(const std::vector<std::string>& args) {
   items.SetRotation(quarterTurns * 9000);
   document.TrimBox().SetRelBox(box);
   if (align) {
-    const TAlignReport report = AlignItems(items, TAlignRegion{});
+    const TAlignReport report = AlignItems(document, TAlignRegion{});
     std::printf("aligned %zu items in %.2f s (%d kept their offsets)\n", report.Items,
                 report.Seconds, report.Untrusted);
   }

@@ -209,6 +209,7 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
       const TLayerItemObject& item = view[i];
       TAlignment a;
       a.Index = i;
+      a.Id = item.GetId();
       a.Name = item.GetItemName();
       a.Before = a.After = item.GetOffset();
       a.FineBefore = a.FineAfter = item.GetFineOffset();
@@ -449,13 +450,6 @@ TAlignSummary TAutoAlign::Summarize(const std::vector<TAlignment>& alignments) {
     if (a.Doubtful) summary.Doubtful.push_back(a.Index);
   }
   return summary;
-}
-
-void TAutoAlign::Apply(TLayerManagement& items, const std::vector<TAlignment>& alignments) {
-  for (const TAlignment& a : alignments) {
-    if (!a.Trusted) continue;
-    if (TLayerItemObject* item = items.GetItem(a.Index)) item->SetFineOffset(a.FineAfter);
-  }
 }
 
 }  // namespace kalvane

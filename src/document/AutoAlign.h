@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "document/Geometry.h"
+#include "document/LayerItemObject.h"
 #include "imaging/ImageKit.h"
 
 namespace kalvane {
@@ -14,6 +15,7 @@ class TLayerManagement;
 // What aligning found for one item.
 struct TAlignment {
   int Index = 0;
+  TItemId Id = 0;  // the item measured
   std::string Name;
   TPoint Before;         // the offset it had, in work pixels
   TPoint After;          // the offset that cancels its shake (Before when not trusted)
@@ -75,8 +77,6 @@ class TAutoAlign {
   // `step` is called after each item measured (for a progress bar).
   std::vector<TAlignment> Measure(const TLayerManagement& items,
                                   const std::function<void()>& step = nullptr) const;
-  // Gives the trusted items their new offsets.
-  static void Apply(TLayerManagement& items, const std::vector<TAlignment>& alignments);
   static TAlignSummary Summarize(const std::vector<TAlignment>& alignments);
 
  private:

@@ -296,6 +296,14 @@ void TProjectDocument::SetOffsets(const std::string& name,
   Record(std::make_unique<TOffsetStep>(name, std::move(changes)));
 }
 
+void TProjectDocument::ApplyAlignment(const std::vector<TAlignment>& found) {
+  std::vector<std::pair<TItemId, TItemOffset>> offsets;
+  for (const TAlignment& a : found) {
+    if (a.Trusted) offsets.emplace_back(a.Id, TItemOffset{a.After, a.FineAfter});
+  }
+  SetOffsets(kStepAlign, offsets);
+}
+
 void TProjectDocument::DeleteAllGuides() {
   if (Guides.Count() == 0) return;
   std::vector<TGuideRecord> before = GuideRecords();

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "document/AutoAlign.h"
 #include "document/BandManagement.h"
 #include "document/GuideManagement.h"
 #include "document/LayerManagement.h"
@@ -149,6 +150,9 @@ class TProjectDocument : private IControlParent {
   void ItemsAdded(const std::vector<TItemId>& ids);
   void SetOffsets(const std::string& name,
                   const std::vector<std::pair<TItemId, TItemOffset>>& offsets);
+  // The trusted items of an automatic alignment given their new offsets:
+  // one step.
+  void ApplyAlignment(const std::vector<TAlignment>& found);
   void DeleteAllGuides();
   // A guide was created, moved or dropped onto a ruler: recorded if the
   // guides differ from the last recorded state.

@@ -26,7 +26,7 @@
 #include "export/PageSetFolder.h"
 #include "project/LoadThread.h"
 #include "project/ProjectTexts.h"
-#include "ui/AlignJob.h"
+#include "ui/AlignController.h"
 #include "ui/LayerList.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressDialog.h"
@@ -262,84 +262,10 @@ void TfrmMain::AutoAlignDrawClick() {
   });
 }
 
-// Measuring runs on a worker behind the progress window, which can stop
-// it; the offsets found become one step of the history.
 void TfrmMain::StartAlign(const TAlignRegion& region) {
-  TLayerManagement& items = document->LayerItems();
-  if (items.Count() < 2 || View.Previewing || Aligning || LoaderRunning() || ExportRunning()) {
-    return;
-  }
+  if (View.Previewing || Aligner->Running() || LoaderRunning() || ExportRunning()) return;
   pnlMain->CancelPick();
-  Aligning = true;
-  UpdateCommands();
-  Align = std::make_unique<TAlignJob>();
-  TAlignJob& job = *Align;
-  job.Progress = std::make_unique<TExecProgress>(this);
-  job.Progress->SetOnCancel([&job] { job.Cancel = true; });
-  job.Progress->Setup(kProgressCaption, kAlignMessage, 0, items.Count());
-  job.Progress->ShowProgress();
-  job.Worker = std::thread([this, &job, &items, region] {
-    try {
-      TAutoAlign align;
-      align.SetRegion(region);
-      job.Found = align.Measure(items, [this, &job] {
-        if (job.Cancel) throw TAlignJob::TCancelled{};
-        Dispatcher.Post([this] {
-          if (Align) Align->Progress->StepIt();
-        });
-      });
-    } catch (const TAlignJob::TCancelled&) {
-      job.Found.clear();
-    } catch (const std::exception& e) {
-      job.Found.clear();
-      job.Failure = e.what();
-    }
-    Dispatcher.Post([this] { AlignEnded(); });
-  });
-}
-
-TExecProgress* TfrmMain::AlignProgressWindow() {
-  return Align ? Align->Progress.get() : nullptr;
-}
-
-void TfrmMain::AlignEnded() {
-  if (!Align) return;
-  Align->Worker.join();
-  Align->Progress->HideProgress();
-  const std::unique_ptr<TAlignJob> job = std::move(Align);
-  Aligning = false;
-  std::vector<std::pair<TItemId, TItemOffset>> offsets;
-  std::string kept, doubtful;
-  TLayerManagement& items = document->LayerItems();
-  const bool done = !job->Cancel && job->Failure.empty();
-  if (done) Doubtful.clear();
-  for (const TAlignment& a : job->Found) {
-    const TLayerItemObject* item = items.GetItem(a.Index);
-    if (!item) continue;
-    if (a.Trusted) offsets.emplace_back(item->GetId(), TItemOffset{a.After, a.FineAfter});
-    if (!a.Trusted) kept += "\r" + a.Name;
-    if (a.Trusted && a.Doubtful)
-      doubtful += "\r" + a.Name + " (" + std::to_string(a.Confidence) + "%)";
-    // Kept where it was or placed without much agreement: worth a look.
-    if (done && a.Doubtful) Doubtful[item->GetId()] = a.Confidence;
-  }
-  if (done) document->SetOffsets(kStepAlign, offsets);
-  flmLayer->RefreshRows();
-  UpdateCommands();
-  if (!job->Failure.empty()) {
-    Dialogs->ShowError(kErrorCaption, job->Failure);
-  } else if (done) {
-    const TAlignSummary summary = TAutoAlign::Summarize(job->Found);
-    std::string text = QString::fromUtf8(kAlignSummary)
-                           .arg(summary.Aligned)
-                           .arg(summary.LargestShift, 0, 'f', 1)
-                           .toStdString();
-    text += doubtful.empty() ? std::string("\r") + kAlignAllSure
-                             : std::string("\r\r") + kAlignDoubtful + doubtful;
-    if (!kept.empty()) text += std::string("\r\r") + kAutoAlignNotTrusted + kept;
-    Dialogs->Inform(kQuestionCaption, text);
-  }
-  if (CloseWhenIdle) close();
+  Aligner->Start(region);
 }
 
 // ---- application ----------------------------------------------------------------

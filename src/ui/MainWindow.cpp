@@ -27,7 +27,7 @@
 #include "base/Texts.h"
 #include "project/LoadThread.h"
 #include "project/ProjectTexts.h"
-#include "ui/AlignJob.h"
+#include "ui/AlignController.h"
 #include "ui/LayerList.h"
 #include "ui/ProgressDialog.h"
 #include "ui/QtDialogs.h"
@@ -133,6 +133,14 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
 
   // The history: every step goes through the document's operations, and
   // its clean index is the save point.
+  Aligner = std::make_unique<TAlignController>(doc, *Dialogs, Dispatcher, this);
+  Aligner->StateChanged = [this] {
+    flmLayer->RefreshRows();
+    UpdateCommands();
+  };
+  Aligner->Finished = [this] {
+    if (CloseWhenIdle) close();
+  };
   History = new TUndoHistory(doc, this);
   doc.SetHistory(History);
   QUndoStack& stack = History->UndoStack();
@@ -159,10 +167,7 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
 }
 
 TfrmMain::~TfrmMain() {
-  if (Align) {
-    Align->Cancel = true;
-    Align->Worker.join();
-  }
+  Aligner.reset();
   // The history and the document's listeners point into this window, and
   // the focus moves while its widgets go, after the document.
   disconnect(&History->UndoStack(), nullptr, this, nullptr);
@@ -472,13 +477,13 @@ void TfrmMain::BuildPanels() {
   flmLayer->MoveDown = [this] { btnLayerDownClick(); };
   flmLayer->MoveTo = [this](int from, int to) {
     // As the up and down commands: never while the items are in use.
-    if (LoaderRunning() || ExportRunning() || Aligning || View.Previewing) return;
+    if (LoaderRunning() || ExportRunning() || Aligner->Running() || View.Previewing) return;
     if (const TLayerItemObject* item = document->LayerItems().GetItem(from))
       document->MoveItemTo(item->GetId(), to);
   };
   flmLayer->DoubtOf = [this](std::uint64_t id) -> std::optional<int> {
-    const auto found = Doubtful.find(id);
-    if (found == Doubtful.end()) return std::nullopt;
+    const auto found = Aligner->Doubtful().find(id);
+    if (found == Aligner->Doubtful().end()) return std::nullopt;
     return found->second;
   };
 
@@ -600,7 +605,7 @@ TCommandContext TfrmMain::CommandContext() const {
   TCommandContext c;
   c.Items = document->LayerItems().Count();
   c.View = View;
-  c.Busy = LoaderRunning() || ExportRunning() || Aligning;
+  c.Busy = LoaderRunning() || ExportRunning() || Aligner->Running();
   c.Saved = document->IsSaved();
   c.CanUndo = History && History->UndoStack().canUndo();
   c.CanRedo = History && History->UndoStack().canRedo();

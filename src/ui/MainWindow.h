@@ -43,7 +43,7 @@ class TfrmShopExportDialog;
 class TExecProgress;
 class TfrmTemplate;
 class TUndoHistory;
-struct TAlignJob;
+class TAlignController;
 
 // The main window: the command surface over the one project document. It
 // shows the document (IProjectView), enables its commands from the
@@ -129,10 +129,7 @@ class TfrmMain : public QMainWindow,
   void AutoAlignClick();
   void AutoAlignBoxClick();
   void AutoAlignDrawClick();
-  // How sure the last alignment was of each item it found doubtful, by id.
-  const std::map<std::uint64_t, int>& DoubtfulAlignments() const { return Doubtful; }
-  bool AlignRunning() const { return Aligning; }
-  TExecProgress* AlignProgressWindow();
+  TAlignController& Alignment() { return *Aligner; }
   void OM3Click();
   void OM4Click();
   void OM5Click();
@@ -169,7 +166,6 @@ class TfrmMain : public QMainWindow,
   void PreviewToggled(bool on);
   void UndoTextChanged();
   void StartAlign(const TAlignRegion& region);
-  void AlignEnded();
   void ItemsChanged();
   void StartLoader(std::shared_ptr<TLoadThread> loader);
   void LoaderEnded();
@@ -207,11 +203,9 @@ class TfrmMain : public QMainWindow,
   TDataPreview DataPreview;
   std::shared_ptr<TLoadThread> Loader;
   TUndoHistory* History = nullptr;
-  std::unique_ptr<TAlignJob> Align;
+  std::unique_ptr<TAlignController> Aligner;
   std::unique_ptr<IFlowQuestions> FlowQuestions;
   std::unique_ptr<TProjectFlows> ProjectFlows;
-  bool Aligning = false;
-  std::map<std::uint64_t, int> Doubtful;
 
   TWorkArea* pnlMain = nullptr;
   TflmLayerList* flmLayer = nullptr;

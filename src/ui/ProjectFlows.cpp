@@ -17,7 +17,7 @@
 #include "project/ProjectFile.h"
 #include "project/ProjectFlows.h"
 #include "project/ProjectTexts.h"
-#include "ui/AlignJob.h"
+#include "ui/AlignController.h"
 #include "ui/MainWindow.h"
 #include "ui/Texts.h"
 
@@ -153,11 +153,11 @@ void TfrmMain::btnSaveAsClick() {
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
   // Work on a worker ends first; the window closes when it has.
-  if (LoaderRunning() || ExportRunning() || Aligning) {
+  if (LoaderRunning() || ExportRunning() || Aligner->Running()) {
     CloseWhenIdle = true;
     if (Loader) Loader->Cancel();
     if (ExportRunning()) Exporter.Cancel();
-    if (Align) Align->Cancel = true;
+    Aligner->Cancel();
     event->ignore();
     return;
   }

