@@ -28,6 +28,7 @@
 #include "project/LoadThread.h"
 #include "project/ProjectTexts.h"
 #include "ui/AlignController.h"
+#include "ui/ExportController.h"
 #include "ui/LayerList.h"
 #include "ui/ProgressDialog.h"
 #include "ui/QtDialogs.h"
@@ -96,10 +97,8 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
     : Commands(this),
       document(std::make_unique<TProjectDocument>()),
       WidthDialog(new TfrmSwfExportDialog(this)),
-      ShopDialog(new TfrmShopExportDialog(this)),
       Status(settingsPath.empty() ? GetUserDataFolder() + "velinit" : settingsPath,
-             GetTemplateFolder()),
-      Exporter(*document, Dispatcher) {
+             GetTemplateFolder()) {
   setObjectName("frmMain");
   if (!dialogs) OwnDialogs = std::make_unique<TQtDialogs>(this, WidthDialog);
   Dialogs = dialogs ? dialogs : OwnDialogs.get();
@@ -158,12 +157,27 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   TemplateWindow = new TfrmTemplate(*Dialogs, GetTemplateFolder(), this);
   Status.SetTemplateWindow(TemplateWindow);
   TemplateWindow->SetSettingsPath(Status.GetSettingsPath());
+  Exporter = std::make_unique<TExportController>(doc, *Dialogs, Dispatcher, *TemplateWindow,
+                                                 Status.GetSettingsPath(), this);
+  Exporter->StateChanged = [this] {
+    setEnabled(true);
+    UpdateCommands();
+  };
+  Exporter->Finished = [this] {
+    if (CloseWhenIdle) close();
+  };
+  Exporter->WidthChanged = [this] { pnlMain->ShowStatus(); };
+  Exporter->ShowStatus = [this](const QString& text) { statusBar()->showMessage(text); };
   SetCaption(kNoProjectCaption);
   tBarNoudo->setValue(RoundInt(doc.LayerItems().GetDensity() * 100));
   if (arguments.size() == 1) commandLineFile = arguments.front();
   doc.SetCommandView(this);
   doc.MarkSaved();
   UndoTextChanged();
+}
+
+bool TfrmMain::ExportRunning() const {
+  return Exporter && Exporter->Running();
 }
 
 TfrmMain::~TfrmMain() {
@@ -253,13 +267,15 @@ void TfrmMain::BuildMenus() {
   add(file, C::SaveAs, "FM4", "名前を付けて保存(&A)", {}, [this] { btnSaveAsClick(); });
   separator(file, "FS2");
   add(file, C::ExportPc, "FM5", "(PC)データデータファイルを書き出し", {},
-      [this] { btnFlashExportClick(); });
+      [this] { Exporter->ExportPc(); });
   add(file, C::ExportDesign, "FM7", "(PC)テンプレートデザインデータを書き出し", {},
-      [this] { btnDesignExportClick(); });
+      [this] { Exporter->ExportDesign(); });
   MobileMenuSeparator = separator(file, "FS4");
   add(file, C::ExportMobile, "FM9", "(携帯)データファイルを書き出し", {},
-      [this] { btnMFlashExportClick(); });
-  add(file, C::ExportOther, "FM10", "その他の形式で書き出し...", {}, [this] { FM10Click(); });
+      [this] { Exporter->ExportMobile(); });
+  add(file, C::ExportOther, "FM10", "その他の形式で書き出し...", {}, [this] {
+    if (!LoaderRunning() && !Aligner->Running()) Exporter->ExportOther();
+  });
   separator(file, "FS3");
   add(file, C::Quit, "FM6", "終了(&Q)", key("Ctrl+Q"), [this] { close(); });
 
@@ -343,7 +359,7 @@ void TfrmMain::BuildMenus() {
 
   QMenu* app = menu(C::AppMenu, "O1", "アプリケーション(&O)");
   add(app, C::HtmlPreview, "OM1", "HTMLプレビュー(&H)", key("Ctrl+H"),
-      [this] { btnHTMLPreviewClick(); });
+      [this] { Exporter->HtmlPreview(); });
   app->addAction(&r.AddToggle(C::Preview, "OM2", U("簡易プレビュー(&P)"), key("Ctrl+A"), false,
                               [this](bool on) { PreviewToggled(on); }));
   separator(app, "N1");
@@ -553,7 +569,9 @@ void TfrmMain::BuildPanels() {
   zoomStatus->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   statusBar()->addWidget(zoomStatus, 1);
   pnlMain->OnStatus = [zoomStatus](const QString& text) { zoomStatus->setText(text); };
-  pnlMain->OutputWidth = [this] { return ExportWidth; };
+  pnlMain->OutputWidth = [this] {
+    return Exporter ? Exporter->Width() : TSwfExportWidth::kDefault;
+  };
 }
 
 // ---- IProjectView -----------------------------------------------------------

@@ -44,6 +44,7 @@ class TExecProgress;
 class TfrmTemplate;
 class TUndoHistory;
 class TAlignController;
+class TExportController;
 
 // The main window: the command surface over the one project document. It
 // shows the document (IProjectView), enables its commands from the
@@ -64,7 +65,7 @@ class TfrmMain : public QMainWindow,
   TProjectDocument& Document() { return *document; }
   TWorkArea& Workarea() { return *pnlMain; }
   bool LoaderRunning() const { return Loader != nullptr; }
-  bool ExportRunning() const { return Exporter.IsRunning(); }
+  bool ExportRunning() const;
   bool ImageLocked() const { return View.ImageLocked; }
   void SetImageLocked(bool locked) { View.ImageLocked = locked; }
   const TViewState& ViewState() const { return View; }
@@ -103,15 +104,8 @@ class TfrmMain : public QMainWindow,
   void btnProjectOpenClick();
   void btnSaveClick();
   void btnSaveAsClick();
-  void btnFlashExportClick();
-  void btnMFlashExportClick();
-  void btnDesignExportClick();
-  // Frame sets and animations, from presets.
-  void FM10Click();
-  TfrmShopExportDialog& ShopExportDialog() { return *ShopDialog; }
-  TExecProgress* ExportProgressWindow() { return ExportProgress.get(); }
+  TExportController& Exports() { return *Exporter; }
   TfrmTemplate& Template() { return *TemplateWindow; }
-  void btnHTMLPreviewClick();
   void cmbFrameRateChange();
   void btnLayerNewClick();
   void btnLayerTrashClick();
@@ -173,16 +167,6 @@ class TfrmMain : public QMainWindow,
   void OpenCommandLineFile();
   void CheckMobileTools();
   void ShowFirstRunWelcome();
-  void StartExport(const TExportRequest& request, std::function<void(const TExportOutcome&)> ended);
-  // The export width dialog, remembering the width it confirms.
-  std::optional<int> AskExportWidth();
-  // `done` is the completion message (none for a page to open), `failed`
-  // the first line of a failure.
-  void ExportEnded(const TExportOutcome& outcome, const std::string& done,
-                   const std::string& failed, bool openPage);
-  void ShopExportEnded(const TExportOutcome& outcome, const TExportRequest& request);
-  // The page opened in the browser from a loopback server of its folder.
-  void OpenServed(TLocalServer& server, std::string& servedFolder, const std::string& page);
 
   TActionRegistry Commands;
   TViewState View;
@@ -191,15 +175,9 @@ class TfrmMain : public QMainWindow,
   std::unique_ptr<IWindowDialogs> OwnDialogs;
   IWindowDialogs* Dialogs = nullptr;
   TfrmSwfExportDialog* WidthDialog = nullptr;
-  int ExportWidth = TSwfExportWidth::kDefault;  // the last width confirmed
-  TfrmShopExportDialog* ShopDialog = nullptr;
   TSystemStatus Status;
   TfrmTemplate* TemplateWindow = nullptr;
-  std::string SiteFolder, PreviewFolder;
-  TLocalServer SiteServer;
-  TExportService Exporter;
-  std::unique_ptr<TExecProgress> ExportProgress;
-  TLocalServer PreviewServer;
+  std::unique_ptr<TExportController> Exporter;
   TDataPreview DataPreview;
   std::shared_ptr<TLoadThread> Loader;
   TUndoHistory* History = nullptr;

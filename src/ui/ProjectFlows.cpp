@@ -18,6 +18,7 @@
 #include "project/ProjectFlows.h"
 #include "project/ProjectTexts.h"
 #include "ui/AlignController.h"
+#include "ui/ExportController.h"
 #include "ui/MainWindow.h"
 #include "ui/Texts.h"
 
@@ -156,7 +157,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
   if (LoaderRunning() || ExportRunning() || Aligner->Running()) {
     CloseWhenIdle = true;
     if (Loader) Loader->Cancel();
-    if (ExportRunning()) Exporter.Cancel();
+    if (ExportRunning()) Exporter->Cancel();
     Aligner->Cancel();
     event->ignore();
     return;

@@ -1,4 +1,4 @@
-// The main window's export of frame sets and animations.
+// The editor's export of frame sets, animations and videos.
 #include <QApplication>
 #include <QDir>
 #include <algorithm>
@@ -10,7 +10,7 @@
 #include "export/ExportTexts.h"
 #include "export/ShopPresets.h"
 #include "project/IniFile.h"
-#include "ui/MainWindow.h"
+#include "ui/ExportController.h"
 #include "ui/ProgressDialog.h"
 #include "ui/ShopExportDialog.h"
 #include "ui/Texts.h"
@@ -58,60 +58,56 @@ std::string Written(const TExportOutcome& outcome, const TExportRequest& request
 
 }  // namespace
 
-void TfrmMain::FM10Click() {
-  if (document->LayerItems().Count() == 0 || ExportRunning() || LoaderRunning()) return;
-  const std::string settings = Status.GetSettingsPath();
+void TExportController::ExportOther() {
+  if (Document.LayerItems().Count() == 0 || Running()) return;
+  const std::string settings = SettingsPath;
   std::vector<TShopPreset> presets = DefaultShopPresets();
   int selected = 0;
   LoadShopPresets(TIniFile::Load(settings), presets, selected);
-  ShopDialog->SetPresets(std::move(presets), selected);
-  ShopDialog->SetItemCount(document->LayerItems().Count());
-  ShopDialog->SetCut(ProjectCut(*document));
-  ShopDialog->exec();
-  repaint();
-  if (!ShopDialog->Confirmed()) return;
+  Shop->SetPresets(std::move(presets), selected);
+  Shop->SetItemCount(Document.LayerItems().Count());
+  Shop->SetCut(ProjectCut(Document));
+  Shop->exec();
+  Repaint();
+  if (!Shop->Confirmed()) return;
   // The settings as confirmed stay for the next time, whatever comes of
   // the export; the file's other keys are kept.
   TIniFile file = TIniFile::Load(settings);
-  SaveShopPresets(file, ShopDialog->Presets(), ShopDialog->Selected());
+  SaveShopPresets(file, Shop->Presets(), Shop->Selected());
   file.Save(settings);
 
-  const TShopPreset& preset =
-      ShopDialog->Presets()[static_cast<std::size_t>(ShopDialog->Selected())];
-  const std::string name = SetName(*document);
+  const TShopPreset& preset = Shop->Presets()[static_cast<std::size_t>(Shop->Selected())];
+  const std::string name = SetName(Document);
   std::optional<std::string> output;
   if (preset.Kind == TShopPreset::TKind::FrameSet) {
-    output = Dialogs->PickFolder(kShopPickFolder, StartFolder(*document));
+    output = Dialogs.PickFolder(kShopPickFolder, StartFolder(Document));
   } else if (preset.Kind == TShopPreset::TKind::Video) {
     // Shopify's pair is named once: NAME.mp4 and NAME.webp beside it.
     const bool webm = !preset.WithWebp && preset.VideoFormat == "webm";
-    output = Dialogs->PickSaveFile(webm ? kShopWebmFilter : kShopMp4Filter,
-                                   name + (webm ? ".webm" : ".mp4"), webm ? "webm" : "mp4");
+    output = Dialogs.PickSaveFile(webm ? kShopWebmFilter : kShopMp4Filter,
+                                  name + (webm ? ".webm" : ".mp4"), webm ? "webm" : "mp4");
   } else {
     const bool gif = preset.AnimationFormat == "gif";
-    output = Dialogs->PickSaveFile(gif ? kShopGifFilter : kShopWebpFilter,
-                                   name + (gif ? ".gif" : ".webp"), gif ? "gif" : "webp");
+    output = Dialogs.PickSaveFile(gif ? kShopGifFilter : kShopWebpFilter,
+                                  name + (gif ? ".gif" : ".webp"), gif ? "gif" : "webp");
   }
   if (!output) return;
-  repaint();
+  Repaint();
   TExportRequest request;
   if (const TResult made = MakeShopRequest(preset, *output, name, request); !made.Ok()) {
-    Dialogs->ShowError(kErrorCaption, std::string(kShopFailed) + "\r" + kShopSettingRefused + "\r" +
-                                          JapaneseMessage(made.Error).toStdString());
+    Dialogs.ShowError(kErrorCaption, std::string(kShopFailed) + "\r" + kShopSettingRefused + "\r" +
+                                         JapaneseMessage(made.Error).toStdString());
     return;
   }
   if (request.Kind == TExportKind::FrameSet) {
-    request.Set.Count = ShopDialog->FrameCount();
-    if (request.Set.Count == 0) request.Set.Count = document->LayerItems().Count();
+    request.Set.Count = Shop->FrameCount();
+    if (request.Set.Count == 0) request.Set.Count = Document.LayerItems().Count();
   }
-  StartExport(request, [this, request](const TExportOutcome& outcome) {
-    ShopExportEnded(outcome, request);
-  });
+  Start(request, [this, request](const TExportOutcome& outcome) { ShopEnded(outcome, request); });
 }
 
-void TfrmMain::ShopExportEnded(const TExportOutcome& outcome, const TExportRequest& request) {
-  setEnabled(true);
-  UpdateCommands();
+void TExportController::ShopEnded(const TExportOutcome& outcome, const TExportRequest& request) {
+  if (StateChanged) StateChanged();
   const bool halfPair = !outcome.Ok() && request.Kind == TExportKind::Video &&
                         !request.Animation.Output.empty() && !outcome.Frames.empty();
   if (halfPair) {
@@ -126,22 +122,22 @@ void TfrmMain::ShopExportEnded(const TExportOutcome& outcome, const TExportReque
       text += "\r" + file;
     text += "\r\r" + std::string(kShopPairNotWritten) + "\r" + request.Animation.Output;
     if (cancelled)
-      Dialogs->Warn(kQuestionCaption, text);
+      Dialogs.Warn(kQuestionCaption, text);
     else
-      Dialogs->ShowError(kErrorCaption, text);
+      Dialogs.ShowError(kErrorCaption, text);
   } else if (!outcome.Ok()) {
     if (outcome.Code != TErrorCode::Cancelled) {
       const char* why = outcome.Code == TErrorCode::BadSetting ? kShopSettingRefused
                                                                : ExportFailureText(outcome.Code);
-      Dialogs->ShowError(kErrorCaption, std::string(kShopFailed) + "\r" + why + "\r" +
-                                            ExportFailureDetail(outcome).toStdString());
+      Dialogs.ShowError(kErrorCaption, std::string(kShopFailed) + "\r" + why + "\r" +
+                                           ExportFailureDetail(outcome).toStdString());
     }
   } else {
     if (!outcome.Warnings.empty()) {
       std::string text = kDamagedPhotos;
       for (const std::string& warning : outcome.Warnings)
         text += "\r" + warning;
-      Dialogs->Warn(kErrorCaption, text);
+      Dialogs.Warn(kErrorCaption, text);
     }
     const char* done = request.Kind == TExportKind::Animation ? kShopAnimationDone
                        : request.Kind == TExportKind::Video   ? kShopVideoDone
@@ -154,9 +150,9 @@ void TfrmMain::ShopExportEnded(const TExportOutcome& outcome, const TExportReque
     const int largest = set ? std::max(cut.Width, cut.Height) : cut.Width;
     if (const QString enlarged = EnlargedText(outcome.Enlargement, largest); !enlarged.isEmpty())
       text += "\r\r" + enlarged.toStdString();
-    Dialogs->Inform(kDoneCaption, text);
+    Dialogs.Inform(kDoneCaption, text);
   }
-  if (CloseWhenIdle) close();
+  if (Finished) Finished();
 }
 
 }  // namespace kalvane::ui

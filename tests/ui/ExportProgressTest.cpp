@@ -23,6 +23,7 @@
 #include "base/AppUtil.h"
 #include "export/ExportFolderLock.h"
 #include "export/ExportTexts.h"
+#include "ui/ExportController.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressDialog.h"
 #include "ui/ShopExportDialog.h"
@@ -52,7 +53,7 @@ class ExportProgressTest : public QObject, protected kalvane::test::TWindowFixtu
     WaitForLoader();
   }
   TfrmProgressDialog* ProgressWindow() {
-    kalvane::ui::TExecProgress* progress = window->ExportProgressWindow();
+    kalvane::ui::TExecProgress* progress = window->Exports().ProgressWindow();
     return progress ? progress->Dialog() : nullptr;
   }
   // Pumps until the export's window shows `message` (or the export ends).
@@ -73,7 +74,7 @@ class ExportProgressTest : public QObject, protected kalvane::test::TWindowFixtu
   // Runs その他の形式で書き出し; `act` sets the dialog up and confirms it.
   void ShopExport(const std::function<void(TfrmShopExportDialog&)>& act) {
     QTimer::singleShot(0, window.get(), [this, act] {
-      TfrmShopExportDialog& dialog = window->ShopExportDialog();
+      TfrmShopExportDialog& dialog = window->Exports().ShopDialog();
       PumpUntil([&] { return dialog.isVisible(); });
       act(dialog);
     });

@@ -25,6 +25,7 @@
 #include "UiTest.h"
 #include "VideoRead.h"
 #include "project/IniFile.h"
+#include "ui/ExportController.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressDialog.h"
 #include "ui/ShopExportDialog.h"
@@ -97,7 +98,7 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
   // Runs the command; `act` drives the dialog while it is open.
   void Export(const std::function<void(TfrmShopExportDialog&)>& act) {
     QTimer::singleShot(0, window.get(), [this, act] {
-      TfrmShopExportDialog& dialog = window->ShopExportDialog();
+      TfrmShopExportDialog& dialog = window->Exports().ShopDialog();
       PumpUntil([&] { return dialog.isVisible(); });
       act(dialog);
       if (dialog.isVisible()) QTest::mouseClick(dialog.btnCancel, Qt::LeftButton);
@@ -173,7 +174,7 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
     }
     QVERIFY(!fs::exists(dir->File("out/cup_01.jpg")));  // only the zip
     // The real progress window ran the three frames, offering its cancel.
-    kalvane::ui::TExecProgress* progress = window->ExportProgressWindow();
+    kalvane::ui::TExecProgress* progress = window->Exports().ProgressWindow();
     QVERIFY(progress);
     QCOMPARE(progress->Dialog()->pbarMain->maximum(), 3);
     QCOMPARE(progress->Dialog()->pbarMain->value(), 3);
@@ -440,7 +441,7 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(dialogs->Count("error:"), 2);
     QVERIFY(dialogs->Log.back().find("ファイルを書き込めませんでした。") != std::string::npos);
     QVERIFY(dialogs->Log.back().find(dir->File("plain/turn.webp")) != std::string::npos);
-    QVERIFY(!window->ExportProgressWindow()->Dialog()->isVisible());
+    QVERIFY(!window->Exports().ProgressWindow()->Dialog()->isVisible());
     QVERIFY(window->isEnabled());
   }
 };

@@ -119,7 +119,7 @@ class TemplateTest : public QObject {
       window.findChild<QPlainTextEdit*>("edtDescription")->setPlainText("白い<陶器>");
       window.findChild<QAbstractButton*>("btnCreate")->click();
     });
-    main.btnDesignExportClick();
+    main.Action(kalvane::TCommandId::ExportDesign).trigger();
     PumpUntil([&] { return !main.ExportRunning(); });
     // the name, the text and the viewer's settings reach the page set
     QVERIFY(Read(site + "/velzoom.html").find("<h1>Blue &amp; mug</h1>") != std::string::npos);
@@ -144,14 +144,14 @@ class TemplateTest : public QObject {
     fs::remove(site + "/veldata.swf");
     QTimer::singleShot(0, &window,
                        [&window] { window.findChild<QAbstractButton*>("btnCencel")->click(); });
-    main.btnDesignExportClick();
+    main.Action(kalvane::TCommandId::ExportDesign).trigger();
     dialogs->Folders = {site};
     dialogs->Widths = {std::nullopt};
     QTimer::singleShot(0, &window, [&window] {
       window.SelectDesignIndex(0);
       window.findChild<QAbstractButton*>("btnCreate")->click();
     });
-    main.btnDesignExportClick();
+    main.Action(kalvane::TCommandId::ExportDesign).trigger();
     QVERIFY(!main.ExportRunning());
     QVERIFY(!fs::exists(site + "/veldata.swf"));
     QVERIFY(dialogs->Log.back().find("書き出されませんでした") != std::string::npos);
@@ -180,7 +180,7 @@ class TemplateTest : public QObject {
     dialogs->Folders = {site};
     dialogs->YesNo = {false};
     create();
-    main.btnDesignExportClick();
+    main.Action(kalvane::TCommandId::ExportDesign).trigger();
     QVERIFY(!main.ExportRunning());
     QCOMPARE(dialogs->Count("yesno:"), 1);
     const std::string& question = dialogs->Log.back();
@@ -197,7 +197,7 @@ class TemplateTest : public QObject {
     dialogs->YesNo = {true};
     dialogs->Widths = {120};
     create();
-    main.btnDesignExportClick();
+    main.Action(kalvane::TCommandId::ExportDesign).trigger();
     PumpUntil([&] { return !main.ExportRunning(); });
     QCOMPARE(dialogs->Log.back(),
              "inform:処理完了:テンプレートデザインデータの書き出しが完了しました");
@@ -212,7 +212,7 @@ class TemplateTest : public QObject {
     dialogs->Folders = {site};
     dialogs->Widths = {120};
     create();
-    main.btnDesignExportClick();
+    main.Action(kalvane::TCommandId::ExportDesign).trigger();
     PumpUntil([&] { return !main.ExportRunning(); });
     QCOMPARE(dialogs->Count("yesno:"), 2);
     QCOMPARE(dialogs->Log.back(),
