@@ -6,24 +6,29 @@
 namespace kalvane::ui {
 
 QAction& TActionRegistry::Add(TCommandId id, const char* name, const QString& caption,
-                              const QList<QKeySequence>& keys, std::function<void()> run) {
+                              const QList<QKeySequence>& keys) {
   if (Actions[Index(id)]) throw std::logic_error(std::string("a second action for ") + name);
   auto* action = new QAction(caption, Owner);
   action->setObjectName(name);
   if (!keys.isEmpty()) action->setShortcuts(keys);
-  if (run) QObject::connect(action, &QAction::triggered, Owner, [run = std::move(run)] { run(); });
   Actions[Index(id)] = action;
   return *action;
 }
 
 QAction& TActionRegistry::AddToggle(TCommandId id, const char* name, const QString& caption,
-                                    const QList<QKeySequence>& keys, bool checked,
-                                    std::function<void(bool)> set) {
+                                    const QList<QKeySequence>& keys, bool checked) {
   QAction& action = Add(id, name, caption, keys);
   action.setCheckable(true);
   action.setChecked(checked);
-  QObject::connect(&action, &QAction::toggled, Owner, std::move(set));
   return action;
+}
+
+void TActionRegistry::On(TCommandId id, std::function<void()> run) {
+  QObject::connect(&Action(id), &QAction::triggered, Owner, [run = std::move(run)] { run(); });
+}
+
+void TActionRegistry::OnToggled(TCommandId id, std::function<void(bool)> set) {
+  QObject::connect(&Action(id), &QAction::toggled, Owner, std::move(set));
 }
 
 void TActionRegistry::AddMenu(TCommandId id, QAction* menuAction) {

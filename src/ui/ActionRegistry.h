@@ -20,12 +20,16 @@ class TActionRegistry {
   explicit TActionRegistry(QObject* owner) : Owner(owner) {}
 
   // The command's action; `name` is its object name (for tests and
-  // accessibility), `run` what triggering it does.
+  // accessibility).
   QAction& Add(TCommandId id, const char* name, const QString& caption,
-               const QList<QKeySequence>& keys = {}, std::function<void()> run = {});
-  // A toggle: a checkable action whose `toggled` runs `set`.
+               const QList<QKeySequence>& keys = {});
+  // A toggle: a checkable action.
   QAction& AddToggle(TCommandId id, const char* name, const QString& caption,
-                     const QList<QKeySequence>& keys, bool checked, std::function<void(bool)> set);
+                     const QList<QKeySequence>& keys, bool checked);
+  // What triggering the command does; for a toggle, what follows its state
+  // (also when it is set by the program).
+  void On(TCommandId id, std::function<void()> run);
+  void OnToggled(TCommandId id, std::function<void(bool)> set);
   // A menu's own action, enabled as the command says.
   void AddMenu(TCommandId id, QAction* menuAction);
   // Another control of the command (a popup's item, a slider), enabled

@@ -1,13 +1,11 @@
 #include "ui/DataPreview.h"
 
-#include <QScrollArea>
 #include <charconv>
 #include <string>
 
 #include "base/Round.h"
-#include "ui/LayerList.h"
-#include "ui/MainWindow.h"
-#include "ui/WorkArea.h"
+#include "project/Commands.h"
+#include "project/ProjectDocument.h"
 
 namespace kalvane::ui {
 
@@ -38,42 +36,38 @@ void TDataPreview::SetIdle(bool on) {
   }
 }
 
-// The commands follow the preview's state (TfrmMain::UpdateCommands); the
-// box, the guides and the image lock are held here while it plays.
+// The commands follow the preview's state; the box, the guides and the
+// image lock are held here while it plays.
 void TDataPreview::DisableControls() {
-  if (!Main) return;
-  TfrmMain& w = *Main;
+  if (!Host) return;
   controlsSaved = true;
-  w.UpdateCommands();
-  TProjectDocument& doc = w.Document();
+  Host->PreviewStateChanged();
+  TProjectDocument& doc = Host->PreviewDocument();
   savedBoxVisible = doc.TrimBox().GetVisible();
   savedGuidesVisible = doc.GuideLines().GetVisible();
-  savedImageLocked = w.ImageLocked();
+  savedImageLocked = Host->PreviewView().ImageLocked;
   doc.GuideLines().SetVisible(false);
   doc.TrimBox().SetVisible(false);
   doc.TrimBox().SetShadesVisible(true);
-  w.SetImageLocked(true);
-  w.WorkArea().SyncControls();
+  Host->PreviewView().ImageLocked = true;
+  Host->PreviewStateChanged();
 }
 
 void TDataPreview::RestoreControls() {
-  if (!Main || !controlsSaved) return;
-  TfrmMain& w = *Main;
-  TProjectDocument& doc = w.Document();
+  if (!Host || !controlsSaved) return;
+  TProjectDocument& doc = Host->PreviewDocument();
   doc.GuideLines().SetVisible(savedGuidesVisible);
   doc.TrimBox().SetVisible(savedBoxVisible);
-  w.SetImageLocked(savedImageLocked);
+  Host->PreviewView().ImageLocked = savedImageLocked;
   doc.TrimBox().SetShadesVisible(false);
-  w.UpdateCommands();
-  w.WorkArea().SyncControls();
+  Host->PreviewStateChanged();
 }
 
 void TDataPreview::StartPlayback() {
-  if (!Main || !controlsSaved) return;
-  TLayerManagement& items = Main->Document().LayerItems();
+  if (!Host || !controlsSaved) return;
+  TLayerManagement& items = Host->PreviewDocument().LayerItems();
   if (items.Count() == 0) return;
-  Main->LayerList().scrLayerList->hide();
-  Main->LayerList().SetAutoRefresh(false);
+  Host->ShowItemList(false);
   items.SetAutoOverlay(false);
   const TLayerItemObject* current = items.GetSelected();
   nextIndex = current ? current->GetIndex() : 0;
@@ -81,16 +75,15 @@ void TDataPreview::StartPlayback() {
 }
 
 void TDataPreview::StopPlayback() {
-  if (!Main) return;
+  if (!Host) return;
   Timer.stop();
-  Main->LayerList().scrLayerList->show();
-  Main->LayerList().SetAutoRefresh(true);
-  Main->Document().LayerItems().SetAutoOverlay(true);
+  Host->ShowItemList(true);
+  Host->PreviewDocument().LayerItems().SetAutoOverlay(true);
 }
 
 void TDataPreview::Tick() {
-  if (!Main) return;
-  TLayerManagement& items = Main->Document().LayerItems();
+  if (!Host) return;
+  TLayerManagement& items = Host->PreviewDocument().LayerItems();
   const int count = items.Count();
   if (count == 0) return;
   // An item whose photo has gone cannot be selected: it is passed over,
@@ -103,7 +96,7 @@ void TDataPreview::Tick() {
     if (shown) break;
   }
   items.Render();
-  Main->WorkArea().pboxMain->repaint();
+  Host->RepaintCanvas();
 }
 
 }  // namespace kalvane::ui

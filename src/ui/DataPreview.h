@@ -3,9 +3,26 @@
 #include <QObject>
 #include <QTimer>
 
+namespace kalvane {
+class TProjectDocument;
+struct TViewState;
+}  // namespace kalvane
+
 namespace kalvane::ui {
 
-class TfrmMain;
+// What the simple preview needs of the window it plays in.
+class IPreviewHost {
+ public:
+  virtual ~IPreviewHost() = default;
+  virtual TProjectDocument& PreviewDocument() = 0;
+  // The image lock is held while it plays.
+  virtual TViewState& PreviewView() = 0;
+  // The commands and the work area's controls follow the preview's state.
+  virtual void PreviewStateChanged() = 0;
+  // The item list is put away while it plays.
+  virtual void ShowItemList(bool shown) = 0;
+  virtual void RepaintCanvas() = 0;
+};
 
 // The simple preview: plays the items in the work area one after another,
 // in list order and round again, with the outside of the trimming box
@@ -14,9 +31,7 @@ class TDataPreview : public QObject {
   Q_OBJECT
  public:
   explicit TDataPreview(QObject* parent = nullptr);
-  void SetMainWindow(TfrmMain* window) {
-    if (window) Main = window;
-  }
+  void SetHost(IPreviewHost* host) { Host = host; }
   // Only values above 9 ms are taken; effective at once, also while playing.
   void SetInterval(int ms);
   int Interval() const { return interval; }
@@ -33,7 +48,7 @@ class TDataPreview : public QObject {
   void DisableControls();
   void RestoreControls();
 
-  TfrmMain* Main = nullptr;
+  IPreviewHost* Host = nullptr;
   bool idle = true;
   bool controlsSaved = false;
   QTimer Timer;

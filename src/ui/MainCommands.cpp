@@ -27,6 +27,7 @@
 #include "project/LoadThread.h"
 #include "project/ProjectTexts.h"
 #include "ui/AlignController.h"
+#include "ui/ItemPanel.h"
 #include "ui/LayerList.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressDialog.h"
@@ -109,7 +110,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 void TfrmMain::wheelEvent(QWheelEvent* event) {
   // Turns that reach the window scroll the item list, unless the density
   // bar has the focus (it takes its own).
-  if (document->LayerItems().Count() > 0 && !tBarNoudo->hasFocus()) {
+  if (document->LayerItems().Count() > 0 && !Items->Density->hasFocus()) {
     QScrollBar* bar = flmLayer->scrLayerList->verticalScrollBar();
     const int step = event->angleDelta().y() < 0 ? bar->singleStep() : -bar->singleStep();
     if (event->angleDelta().y() != 0) bar->setValue(bar->value() + step);
@@ -197,11 +198,10 @@ void TfrmMain::MonoToggled(bool on) {
   View.Mono = on;
   SetItemPanelRefresh(false);
   document->LayerItems().SetMonoMode(on ? 1 : 0);
-  for (QWidget* control : MonoControls)
-    control->setVisible(on);
+  Items->ShowMonoControls(on);
   UpdateCommands();
   if (on) {
-    tBarNoudo->setFocus();
+    Items->Density->setFocus();
   } else if (QWidget* focused = focusWidget()) {
     focused->clearFocus();
   }
@@ -307,7 +307,7 @@ void TfrmMain::OM8Click() {
 void TfrmMain::PreviewToggled(bool on) {
   View.Previewing = on;
   if (on) {
-    cmbFrameRate->setFocus();
+    Menus.FrameRate->setFocus();
     cmbFrameRateChange();
     DataPreview.SetIdle(false);
     DataPreview.StartPlayback();
@@ -319,7 +319,7 @@ void TfrmMain::PreviewToggled(bool on) {
 }
 
 void TfrmMain::cmbFrameRateChange() {
-  DataPreview.SetInterval(PreviewInterval(cmbFrameRate->currentText().toStdString()));
+  DataPreview.SetInterval(PreviewInterval(Menus.FrameRate->currentText().toStdString()));
 }
 
 }  // namespace kalvane::ui

@@ -19,6 +19,7 @@
 #include "qt/QtDispatcher.h"
 #include "ui/ActionRegistry.h"
 #include "ui/DataPreview.h"
+#include "ui/MainMenus.h"
 #include "ui/WindowDialogs.h"
 
 class QAction;
@@ -37,6 +38,7 @@ class TLoadThread;
 namespace kalvane::ui {
 
 class TflmLayerList;
+class TItemPanel;
 class TWorkArea;
 class TfrmSwfExportDialog;
 class TfrmShopExportDialog;
@@ -53,7 +55,8 @@ class TExportController;
 class TfrmMain : public QMainWindow,
                  public IProjectView,
                  public ICommandView,
-                 public IMainWindowSettings {
+                 public IMainWindowSettings,
+                 public IPreviewHost {
   Q_OBJECT
  public:
   // `dialogs`: the questions and pickers (Qt's own when none is given);
@@ -67,7 +70,6 @@ class TfrmMain : public QMainWindow,
   bool LoaderRunning() const { return Loader != nullptr; }
   bool ExportRunning() const;
   bool ImageLocked() const { return View.ImageLocked; }
-  void SetImageLocked(bool locked) { View.ImageLocked = locked; }
   const TViewState& ViewState() const { return View; }
   // The command's action: what menus, buttons and keys trigger.
   QAction& Action(TCommandId id) const { return Commands.Action(id); }
@@ -91,6 +93,12 @@ class TfrmMain : public QMainWindow,
   TCommandContext CommandContext() const;
 
   QUndoStack& UndoStack();
+  // IPreviewHost
+  TProjectDocument& PreviewDocument() override { return *document; }
+  TViewState& PreviewView() override { return View; }
+  void PreviewStateChanged() override;
+  void ShowItemList(bool shown) override;
+  void RepaintCanvas() override;
   // IMainWindowSettings
   TWindowBounds Bounds() const override;
   void SetLeft(int left) override;
@@ -145,16 +153,8 @@ class TfrmMain : public QMainWindow,
   void wheelEvent(QWheelEvent* event) override;
 
  private:
-  void BuildMenus();
-  void BuildToolBars();
   void BuildPanels();
-  // A tool button of the menu command `action`, with its picture and hint.
-  QToolButton* Button(const char* name, const char* hint, const QIcon& icon, QAction& action);
-  // A button showing a toggle's state, filled while it is on.
-  QToolButton* Toggle(const char* name, TCommandId id, const char* caption, const char* hint);
-  // A button with a caption of its own for a menu command.
-  QToolButton* TextButton(const char* name, TCommandId id, const char* caption, const char* hint,
-                          QWidget* parent);
+  void RouteCommands();
   void ViewToggled(bool TViewState::*flag, bool on);
   void MonoToggled(bool on);
   void PreviewToggled(bool on);
@@ -185,17 +185,10 @@ class TfrmMain : public QMainWindow,
   std::unique_ptr<IFlowQuestions> FlowQuestions;
   std::unique_ptr<TProjectFlows> ProjectFlows;
 
+  TMainMenus Menus;
   TWorkArea* pnlMain = nullptr;
-  TflmLayerList* flmLayer = nullptr;
-  QSlider* tBarNoudo = nullptr;
-  QComboBox* cmbFrameRate = nullptr;
-  QMenu* pmenuWorkArea = nullptr;
-  // Shown only while monochrome display is on.
-  std::vector<QWidget*> MonoControls;
-  // Hidden where the phone movie's tools are missing.
-  QAction* MobileButton = nullptr;
-  QAction* MobileSeparator = nullptr;
-  QAction* MobileMenuSeparator = nullptr;
+  TItemPanel* Items = nullptr;
+  TflmLayerList* flmLayer = nullptr;  // the panel's list
 
   std::string commandLineFile;
   bool CloseWhenIdle = false;

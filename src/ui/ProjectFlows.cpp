@@ -53,7 +53,7 @@ void TfrmMain::OpenCommandLineFile() {
 
 void TfrmMain::CheckMobileTools() {
   if (MobileToolsPresent()) return;
-  for (QAction* shown : {MobileButton, MobileSeparator, MobileMenuSeparator,
+  for (QAction* shown : {Menus.MobileButton, Menus.MobileSeparator, Menus.MobileMenuSeparator,
                          &Commands.Action(TCommandId::ExportMobile)})
     shown->setVisible(false);
 }
