@@ -69,9 +69,10 @@ bool FollowLinks(std::string& path, std::string& why) {
 
 }  // namespace
 
-bool IsWriteProtected(const std::string& path) {
+bool IsWriteProtected(const std::string& path, TLinks links) {
   struct stat st {};
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const int got = links == TLinks::Follow ? stat(path.c_str(), &st) : lstat(path.c_str(), &st);
+  if (got != 0 || !S_ISREG(st.st_mode)) return false;
   // No write bit at all is protection by intent, also against root (who
   // may write anything); otherwise what this user may not write.
   if ((st.st_mode & 0222) == 0) return true;
@@ -79,11 +80,13 @@ bool IsWriteProtected(const std::string& path) {
          (errno == EACCES || errno == EPERM);
 }
 
-TAtomicFile::TAtomicFile(std::string path, TReadOnly readOnly) : Path(std::move(path)) {
+TAtomicFile::TAtomicFile(std::string path, TReadOnly readOnly, TLinks links)
+    : Path(std::move(path)) {
   const std::string asked = Path;
-  if (!FollowLinks(Path, Reason)) return;
+  if (links == TLinks::Follow && !FollowLinks(Path, Reason)) return;
   struct stat st {};
-  if (stat(Path.c_str(), &st) == 0) {
+  // A link left in place is renamed over: the new file takes its name.
+  if (lstat(Path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
     if (!S_ISREG(st.st_mode)) {
       Reason = Path + ": not a regular file (a folder, device, pipe or socket is never replaced)";
       return;
@@ -148,8 +151,9 @@ bool TAtomicFile::Commit() {
   return true;
 }
 
-TResult WriteFileAtomically(const std::string& path, const std::string& bytes, TReadOnly readOnly) {
-  TAtomicFile file(path, readOnly);
+TResult WriteFileAtomically(const std::string& path, const std::string& bytes, TReadOnly readOnly,
+                            TLinks links) {
+  TAtomicFile file(path, readOnly, links);
   const char* data = bytes.data();
   std::size_t left = bytes.size();
   bool ok = file.Ok();

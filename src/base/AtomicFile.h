@@ -13,6 +13,12 @@ namespace kalvane {
 // for writing would not, so it is refused unless the user agreed.
 enum class TReadOnly { Refuse, Replace };
 
+// What a link at the path is to the writer. A file the user names may be
+// a link to where the file really lives (Follow); an entry in a folder we
+// write our files into is never followed: a link there is replaced by the
+// file, the link itself and never what it names (Replace).
+enum class TLinks { Follow, Replace };
+
 // A file that replaces `path` only when it is complete: written under a
 // temporary name in the same folder (`path` + ".kalvane-XXXXXX"), flushed
 // to disk, then renamed over `path`. Destroyed without Commit, it removes
@@ -20,7 +26,8 @@ enum class TReadOnly { Refuse, Replace };
 // - A link at `path` is written through to the file it names, also when
 //   that file does not exist yet (it is created). Links in a shared sticky
 //   folder (/tmp) that belong to someone else are not followed, as the
-//   kernel does not follow them either.
+//   kernel does not follow them either. With TLinks::Replace a link at
+//   `path` is replaced itself, as a new file.
 // - A replaced file keeps its mode; a folder, device, pipe or socket at
 //   `path` is refused, and so is a write-protected file unless allowed.
 // - The writer holds a lock on its temporary file; temporaries of this
@@ -29,7 +36,8 @@ enum class TReadOnly { Refuse, Replace };
 class TAtomicFile {
  public:
   // Check Ok(); Error() says why it could not be created.
-  explicit TAtomicFile(std::string path, TReadOnly readOnly = TReadOnly::Refuse);
+  explicit TAtomicFile(std::string path, TReadOnly readOnly = TReadOnly::Refuse,
+                       TLinks links = TLinks::Follow);
   ~TAtomicFile();
   TAtomicFile(const TAtomicFile&) = delete;
   TAtomicFile& operator=(const TAtomicFile&) = delete;
@@ -59,11 +67,12 @@ class TAtomicFile {
 
 // The whole of `bytes` as the new content of `path`, atomically.
 TResult WriteFileAtomically(const std::string& path, const std::string& bytes,
-                            TReadOnly readOnly = TReadOnly::Refuse);
+                            TReadOnly readOnly = TReadOnly::Refuse, TLinks links = TLinks::Follow);
 
-// True when `path` (through links) is an existing file without any write
-// permission (0444, also for root) or one this user may not write: what
-// TAtomicFile refuses unless told TReadOnly::Replace.
-bool IsWriteProtected(const std::string& path);
+// True when `path` (through links, unless told to take a link as it is) is
+// an existing file without any write permission (0444, also for root) or
+// one this user may not write: what TAtomicFile refuses unless told
+// TReadOnly::Replace.
+bool IsWriteProtected(const std::string& path, TLinks links = TLinks::Follow);
 
 }  // namespace kalvane

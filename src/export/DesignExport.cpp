@@ -15,6 +15,7 @@
 
 #include "base/AppUtil.h"
 #include "base/AtomicFile.h"
+#include "base/MarkedFolder.h"
 #include "export/PageSetFolder.h"
 
 namespace kalvane {
@@ -70,7 +71,7 @@ TDesignStage& TDesignStage::operator=(TDesignStage&&) noexcept = default;
 
 void TDesignStage::Add(const std::string& name, const std::string& bytes) {
   if (!Outcome.Ok()) return;
-  auto file = std::make_unique<TAtomicFile>(Folder + name);
+  auto file = std::make_unique<TAtomicFile>(Folder + name, TReadOnly::Refuse, TLinks::Replace);
   if (!file->Ok()) {
     Outcome = TResult::Fail(TErrorCode::WriteFailed, file->Error());
     return;
@@ -96,6 +97,16 @@ TDesignResult TDesignStage::Commit() {
   TDesignResult result;
   if (!Outcome.Ok()) {
     static_cast<TResult&>(result) = Outcome;
+    return result;
+  }
+  // A rename replaces what it finds: the places of the moved files are
+  // looked at first, as a staged file's place was when it was made.
+  std::vector<std::string> moved;
+  for (std::size_t i = 0; i < Files.size(); ++i) {
+    if (!Files[i]) moved.push_back(Names[i]);
+  }
+  if (const TResult free = TMarkedFolder(Folder, {}, {}).CheckEntries(moved); !free.Ok()) {
+    static_cast<TResult&>(result) = free;
     return result;
   }
   for (std::size_t i = 0; i < Files.size(); ++i) {
@@ -191,7 +202,8 @@ TDesignStage TDesignExport::StageDesign(const std::string& designFolder,
     } else if (name.ends_with(".html")) {
       text = WithDescription(WithTitle(text, page.Title), page.Description);
     }
-    auto file = std::make_unique<TAtomicFile>(to + name);
+    // A link in the output folder is replaced, never written through.
+    auto file = std::make_unique<TAtomicFile>(to + name, TReadOnly::Refuse, TLinks::Replace);
     if (!file->Ok()) {
       stage.Outcome = TResult::Fail(TErrorCode::WriteFailed, file->Error());
       return stage;

@@ -20,6 +20,7 @@ struct TDesignResult : TResult {
 // under a temporary name beside the file it is to replace. Commit puts
 // them in place; dropped without Commit, the temporaries go and the folder
 // is as it was, so an export that fails leaves the earlier page set whole.
+// A link in the folder where a file goes is replaced, never written through.
 class TDesignStage {
  public:
   TDesignStage();

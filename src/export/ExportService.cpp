@@ -307,19 +307,23 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress,
     }
   }
   job.Exporter.SetProgress(progress);
-  // The sharper movie is made first (so the frame folder ends with the
-  // first movie's frames) in a held folder inside the output, and put in
-  // place with the design's files, so a failed export leaves the earlier
-  // set whole.
-  THeldWorkFolder largeFolder;
-  std::string largeMade;
-  if (request.Kind == TExportKind::PageSet && !job.LargePlan.Frames.empty()) {
-    if (const TResult made = largeFolder.Create(WithTrailingSlash(request.Output) + ".kalvane-2x-");
+  // A page set's movies are made in a held folder inside the output (the
+  // sharper one first, so the frame folder ends with the first movie's
+  // frames) and put in place with the design's files: a failed export
+  // leaves the earlier set whole, and a link in the output is never
+  // written through.
+  THeldWorkFolder movies;
+  std::string movieMade = outcome.Movie, largeMade;
+  if (request.Kind == TExportKind::PageSet) {
+    if (const TResult made = movies.Create(WithTrailingSlash(request.Output) + ".kalvane-movies-");
         !made.Ok()) {
       static_cast<TResult&>(outcome) = made;
       return outcome;
     }
-    largeMade = largeFolder.Path() + "/" + TPageSetFolder::kLargeMovieName;
+    movieMade = movies.Path() + "/" + TPageSetFolder::kMovieName;
+  }
+  if (request.Kind == TExportKind::PageSet && !job.LargePlan.Frames.empty()) {
+    largeMade = movies.Path() + "/" + TPageSetFolder::kLargeMovieName;
     job.LargeExporter.SetProgress(progress);
     const TExportResult made = job.LargeExporter.Make(job.LargePlan, largeMade);
     if (!made.Ok()) {
@@ -328,7 +332,7 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress,
     }
     design.AddMoved(largeMade, TPageSetFolder::kLargeMovieName);
   }
-  static_cast<TExportResult&>(outcome) = job.Exporter.Make(job.Plan, outcome.Movie);
+  static_cast<TExportResult&>(outcome) = job.Exporter.Make(job.Plan, movieMade);
   if (request.Kind == TExportKind::PageSet && outcome.Ok()) {
     // The poster is the movie's first frame as it is, so the page shows at
     // once what the viewer then draws in its place.
@@ -337,6 +341,7 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress,
       outcome.SetFailure(TErrorCode::Unreadable, outcome.Frames.front() + ": " + error);
       return outcome;
     }
+    design.AddMoved(movieMade, TPageSetFolder::kMovieName);
     design.Add(TPageSetFolder::kPosterName, first);
     design.Add(TPageSetFolder::kViewerPageName, ViewerPage(request.Title));
     design.Add(TPageSetFolder::kEmbedName,

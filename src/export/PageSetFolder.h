@@ -3,14 +3,15 @@
 #include <string>
 #include <vector>
 
+#include "base/MarkedFolder.h"
 #include "base/Result.h"
 
 namespace kalvane {
 
-// The folder a page set goes into: whether a set may go there, which of its
-// files would replace files that are not ours, and the mark that tells the
-// sets we wrote apart from other files.
-class TPageSetFolder {
+// The folder a page set goes into: whether a set may go there, and the
+// mark that tells the sets we wrote apart from other files (its files are
+// replaced unasked, others only with the user's consent).
+class TPageSetFolder : public TMarkedFolder {
  public:
   // Written with every set: the names of the files our sets put there.
   static constexpr const char* kMarkName = ".kalvane-pageset";
@@ -24,32 +25,20 @@ class TPageSetFolder {
 
   explicit TPageSetFolder(const std::string& folder);
 
-  // The folder made absolute and normal, with one trailing "/".
-  const std::string& Path() const { return Folder; }
-
   // Refuses the file-system root, the home folder itself, system folders,
   // and the templates (a set there would replace a design's own files).
   // `what` names what would go there in the message.
   TResult CheckPlace(const std::string& templateFolder, const std::string& designFolder,
                      const std::string& what = "page set") const;
-  // Of `names`, those that are in the folder and no earlier set of ours
-  // wrote, in the order given.
-  std::vector<std::string> Foreign(const std::vector<std::string>& names) const;
-  // Notes `names` as ours in the mark, with the names noted before that are
-  // still there. Written before the set, so a set cut short still counts.
-  TResult Mark(const std::vector<std::string>& names) const;
 
   // What a set of the design writes: its files but prev.jpg and prev.html,
   // the data movies, the poster, the viewer page and the snippet.
   static std::vector<std::string> SetFiles(const std::string& designFolder);
-
- private:
-  std::vector<std::string> Marked() const;
-  std::string Folder;
 };
 
 // The page set of `designFolder` may go into `folder`: the place is
-// allowed, and files of other origin would be replaced only if `overwrite`.
+// allowed, no folder or write-protected file is where one of its files
+// goes, and files of other origin would be replaced only if `overwrite`.
 TResult CheckPageSetOutput(const std::string& folder, const std::string& designFolder,
                            bool overwrite);
 

@@ -706,6 +706,9 @@ void TfrmFotomill::OpenInKalvane(const TPrepReport& report) {
   }
   if (const TResult marked = folder.Mark({ExtractName(project)}); !marked.Ok())
     return Dialogs->Warn(kProjectFailed + marked.Error);
+  // The project is written by its name, which would go through a link: a
+  // link of ours in its place goes first.
+  if (fs::is_symlink(fs::symlink_status(project, ec))) fs::remove(project, ec);
   argv.insert(argv.end(), {"-o", project});
   if (const TResult made = Dialogs->RunProgram(argv); !made.Ok())
     return Dialogs->Warn(kProjectFailed + made.Error);

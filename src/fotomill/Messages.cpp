@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "base/AppUtil.h"
+#include "base/MarkedFolder.h"
 #include "fotomill/Texts.h"
 
 namespace kalvane::fotomill {
@@ -44,6 +45,9 @@ std::string FaultText(const TPrepResult& r) {
     case F::NotAFolder:
       text = T(kNotAFolder).arg(subject);
       break;
+    case F::UnsafeFolder:
+      text = T(r.Other == "home" ? kHomeFolder : kSystemFolder).arg(subject);
+      break;
     case F::BadGeometry:
       text = T(kBadGeometry);
       break;
@@ -56,6 +60,12 @@ std::string FaultText(const TPrepResult& r) {
       break;
     case F::NoName:
       text = T(kNoName).arg(Name(r.Subject));
+      break;
+    case F::BadName:
+      // Its own name as it is: a "\\" in it is no folder here.
+      text = T(kBadName).arg(
+          QString::fromStdString(ShownName(r.Subject.substr(r.Subject.rfind('/') + 1))),
+          QString::fromStdString(ShownName(r.Other)));
       break;
     case F::SameName:
       text = T(kSameName).arg(Name(r.Subject), Name(r.Other),

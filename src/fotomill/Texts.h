@@ -74,6 +74,10 @@ inline constexpr const char* kPreviewFailed = "プレビューを表示できま
 // Why a run or a photo failed.
 inline constexpr const char* kNoFolderGiven = kNoOutput;
 inline constexpr const char* kNotAFolder = "「%1」はフォルダではなくファイルです";
+inline constexpr const char* kHomeFolder =
+    "ホームフォルダ「%1」そのものには書き出せません。中にフォルダを作って選んでください";
+inline constexpr const char* kSystemFolder =
+    "「%1」はシステムのフォルダのため書き出せません。自分のフォルダを選んでください";
 inline constexpr const char* kBadGeometry =
     "傾きは 45 度以内に、余白は写真が残るように指定してください";
 inline constexpr const char* kBadReference = "基準の写真が一覧にありません";
@@ -84,6 +88,8 @@ inline constexpr const char* kBadTemplate =
     "ファイル名の指定が正しくありません ({name} か {index} を含め、/ "
     "や対になっていない括弧は使えません)";
 inline constexpr const char* kNoName = "「%1」のファイル名が空になります";
+inline constexpr const char* kBadName =
+    "「%1」から作るファイル名「%2」には \\ や改行などの制御文字が入るため、書き出せません";
 inline constexpr const char* kSameName = "「%1」と「%2」が同じ名前「%3」で書き出されます";
 inline constexpr const char* kWriteProtected = "「%1」は書き込み禁止のため置き換えません";
 inline constexpr const char* kOriginal = "「%1」は元の写真です。元の写真には上書きしません";

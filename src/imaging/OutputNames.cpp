@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "base/MarkedFolder.h"
+
 namespace kalvane {
 
 std::optional<TNameTemplate> TNameTemplate::Parse(const std::string& text, std::string& error,
@@ -43,7 +45,11 @@ std::optional<TNameTemplate> TNameTemplate::Parse(const std::string& text, std::
     at = close + 1;
   }
   if (text.find('/') != std::string::npos || text.find('\\') != std::string::npos) {
-    error = "the name template names a file, not a folder: no '/' in it";
+    error = "the name template names a file, not a folder: no '/' or '\\' in it";
+    return std::nullopt;
+  }
+  if (HoldsBackslashOrControl(text)) {
+    error = "the name template holds a control character (such as a line break)";
     return std::nullopt;
   }
   if (!hasField) {

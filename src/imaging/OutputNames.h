@@ -14,7 +14,8 @@ class TNameTemplate {
  public:
   // Empty with `error` said for a template that cannot name files: an
   // unknown field (given in `field` as written, braces and all), an
-  // unclosed brace, a folder separator, nothing at all.
+  // unclosed brace, a folder separator ("/" or "\"), a control character,
+  // nothing at all.
   static std::optional<TNameTemplate> Parse(const std::string& text, std::string& error,
                                             std::string* field = nullptr);
 

@@ -72,6 +72,12 @@ TPrepResult PlanOutputs(const std::vector<std::string>& inputs, const std::strin
   if (fs::exists(folder, ec) && !fs::is_directory(folder, ec))
     return refuse(TErrorCode::BadSetting, F::NotAFolder, folder,
                   folder + ": is a file, not a folder");
+  // Never the root, the home folder itself or a system folder.
+  const TOutputFolder place(folder);
+  if (const TResult allowed = place.CheckPlace("photos"); !allowed.Ok()) {
+    return refuse(allowed.Code, F::UnsafeFolder, folder, allowed.Error,
+                  place.PlaceFault() == TUnsafePlace::Home ? "home" : "");
+  }
   bool levelled = settings.Geometry.Valid();
   for (const auto& [input, degrees] : settings.Levels)
     levelled = levelled && std::isfinite(degrees) && std::abs(degrees) <= 45;
@@ -96,6 +102,14 @@ TPrepResult PlanOutputs(const std::vector<std::string>& inputs, const std::strin
       return refuse(TErrorCode::BadSetting, F::NoName, inputs[i],
                     inputs[i] + ": the template gives no name");
     const std::string name = made + PhotoExtension(settings.Output.Format);
+    // A "\" or a line break from a photo's own name.
+    if (HoldsBackslashOrControl(name)) {
+      return refuse(TErrorCode::BadSetting, F::BadName, inputs[i],
+                    ShownName(inputs[i]) + ": its output name \"" + ShownName(name) +
+                        "\" would hold a \"\\\" or a control character; rename the photo or "
+                        "leave {name} out of the name template",
+                    name);
+    }
     const auto [at, fresh] = taken.emplace(name, inputs[i]);
     if (!fresh) {
       TPrepResult r = refuse(TErrorCode::WouldReplace, F::SameName, inputs[i],
@@ -108,7 +122,7 @@ TPrepResult PlanOutputs(const std::vector<std::string>& inputs, const std::strin
   }
   for (const std::string& output : outputs) {
     // A rename would replace it all the same; the user protected it.
-    if (IsWriteProtected(output)) {
+    if (IsWriteProtected(output, TLinks::Replace)) {
       return refuse(TErrorCode::WouldReplace, F::WriteProtected, output,
                     output + ": the file is write-protected (read-only) and is not replaced");
     }

@@ -38,8 +38,10 @@ struct TPrepSettings {
 TResult CollectPhotoFiles(const std::vector<std::string>& args, std::vector<std::string>& files);
 
 // The output path of every input, or the reason there is none: bad
-// settings or template, two photos to one name, or a name that is one of
-// the inputs (an original is never written over). Creates no folder.
+// settings or template, a folder no output goes into (the root, the home
+// folder itself, a system folder), a name with a "\" or a control
+// character, two photos to one name, or a name that is one of the inputs
+// (an original is never written over). Creates no folder.
 TPrepResult PlanOutputs(const std::vector<std::string>& inputs, const std::string& folder,
                         const TPrepSettings& settings, std::vector<std::string>& outputs);
 

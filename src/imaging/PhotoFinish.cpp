@@ -158,7 +158,9 @@ TPrepResult SavePhoto(const TRgbImage& in, const TPhotoMeta& meta, const TGeomet
     geometry.Shaped(w, h);
     frame = FrameFor(w, h, output.LongestSide, output.Enlarge);
   }
-  TAtomicFile file(path);
+  // A photo in an output folder: a link in its place is replaced, never
+  // written through.
+  TAtomicFile file(path, TReadOnly::Refuse, TLinks::Replace);
   if (!file.Ok()) return failed(file.Error());
   const std::string part = file.TemporaryPath();
   try {

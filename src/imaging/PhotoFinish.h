@@ -56,7 +56,8 @@ TResult ShapePhoto(const TRgbImage& in, const TGeometry& geometry, TFrameSize fr
 
 // Shapes and writes the photo at `frame`, or (empty) at the frame the
 // output settings give the photo alone. The file appears whole or not at
-// all: it is written beside the target and renamed over it.
+// all: it is written beside the target and renamed over it; a link in its
+// place is replaced, never written through.
 TPrepResult SavePhoto(const TRgbImage& image, const TPhotoMeta& meta, const TGeometry& geometry,
                       const TOutputSettings& output, const std::string& path,
                       TFrameSize frame = {});

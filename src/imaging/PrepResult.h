@@ -16,10 +16,12 @@ enum class TPrepFault {
   NoPhotos,
   NoFolder,
   NotAFolder,
+  UnsafeFolder,  // Other: "home" for the home folder itself, else a system folder
   BadGeometry,
   BadReference,
   BadTemplate,  // Other: what is wrong, or the unknown field
   NoName,
+  BadName,   // a "\" or a control character in the name made; Other: the name
   SameName,  // Other: the photo taking the name first
   WriteProtected,
   Original,

@@ -130,5 +130,31 @@ expect "a broken photo fails, the others are written" 1 "p5.jpg: not a readable 
   bash -c "set -o pipefail; '$tool' --size 50 -o '$work/some' '$work/order' 2>&1 | tr '\n' ' '"
 [ "$(ls "$work/some" | wc -l)" = 3 ] || fail "not the three good photos: $(ls "$work/some")"
 
+
+# Never into the home folder itself (nor the root or a system folder).
+mkdir -p "$work/home"
+expect "the home folder itself" 1 "home: the home folder itself takes no photos; choose a folder in it" \
+  env HOME="$work/home" "$tool" -o "$work/home" "$work/order/p2.jpg"
+[ -z "$(ls -A "$work/home")" ] || fail "written into the home folder: $(ls -A "$work/home")"
+# Links planted in the output folder are never followed: the mark as a link
+# names nothing, a photo's name as a link is not ours.
+mkdir -p "$work/planted"
+printf 'p2.jpg\n' >"$work/outside"
+ln -s "$work/outside" "$work/planted/.fotomill"
+ln -s "$work/outside" "$work/planted/p2.jpg"
+expect "a link named like a photo is not ours" 1 "would replace files fotomill did not write \(p2.jpg\)" \
+  "$tool" --replace --size 50 -o "$work/planted" "$work/order/p2.jpg"
+rm "$work/planted/p2.jpg"
+expect "a link as the mark" 0 "prepared 1 of 1" "$tool" --size 50 -o "$work/planted" "$work/order/p2.jpg"
+[ "$(cat "$work/outside")" = p2.jpg ] || fail "the mark's link was written through: $(cat "$work/outside")"
+[ -L "$work/planted/.fotomill" ] && fail "the mark is still a link"
+# A name no folder takes: a line break from a photo's name, in the template.
+mkdir -p "$work/broken" && cp "$work/order/p2.jpg" "$work/broken/a"$'\n'"b.jpg"
+expect "a line break from a photo's name" 1 'its output name "a\\nb.jpg" would hold' \
+  "$tool" -o "$work/nl" "$work/broken"
+expect "a line break in the template" 2 "control character" \
+  "$tool" --name $'{name}\n' -o "$work/nl" "$work/order"
+[ -e "$work/nl" ] && fail "a refused name made its folder"
+
 [ "$failed" -eq 0 ] && echo "fotomill: all passed"
 exit "$failed"

@@ -316,6 +316,25 @@ class FotomillTest : public QObject {
     QVERIFY2(dialogs->Log.back().find("ファイル名の {foo} は使えません") != std::string::npos,
              dialogs->Log.back().c_str());
     QCOMPARE(fs::last_write_time(shot), before);
+    // Never the home folder itself, nor a system folder.
+    Type("edtName", "{name}");
+    const QByteArray home = qgetenv("HOME");
+    const std::string myHome = dir->File("home");
+    fs::create_directories(myHome);
+    qputenv("HOME", QByteArray::fromStdString(myHome));
+    Type("edtOutput", QString::fromStdString(myHome));
+    Click("btnRun");
+    qputenv("HOME", home);
+    QVERIFY(!window->Running());
+    QCOMPARE(dialogs->Log.back(),
+             "warn:変換できません:\nホームフォルダ「" + myHome +
+                 "」そのものには書き出せません。中にフォルダを作って選んでください");
+    QVERIFY(fs::is_empty(myHome));
+    Type("edtOutput", "/proc/kalvane-test");  // where nothing could be written anyway
+    Click("btnRun");
+    QCOMPARE(dialogs->Log.back(),
+             std::string("warn:変換できません:\n「/proc/kalvane-test」はシステムの"
+                         "フォルダのため書き出せません。自分のフォルダを選んでください"));
     // An empty output folder is asked for.
     Type("edtOutput", "");
     Find<QLineEdit>("edtOutput")->clear();

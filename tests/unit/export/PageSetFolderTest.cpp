@@ -211,6 +211,60 @@ TEST_F(PageSetExport, AFailedExportLeavesTheEarlierSetWhole) {
   EXPECT_TRUE(onlyTheSet());
 }
 
+TEST_F(PageSetExport, LinksInTheFolderAreNeverWrittenThrough) {
+  // Files outside the folder, each named by a link where a file of the set goes.
+  const auto plant = [&](const std::string& name) {
+    const std::string outside = dir.File("outside-" + name);
+    std::ofstream(outside) << "velzoom.js\nveldata.swf\n";  // as a mark would list them
+    fs::create_symlink(outside, out + name);
+    return outside;
+  };
+  const auto untouched = [&](const std::string& outside) {
+    return test::ReadText(outside) == "velzoom.js\nveldata.swf\n";
+  };
+  // The mark as a link names nothing, and is replaced itself.
+  const std::string mark = plant(TPageSetFolder::kMarkName);
+  ASSERT_TRUE(test::Ok(service.Run(request)));
+  EXPECT_TRUE(untouched(mark));
+  EXPECT_FALSE(fs::is_symlink(out + TPageSetFolder::kMarkName));
+
+  // Links of the set's names: not ours, so refused without consent, and
+  // with it the links themselves are replaced.
+  fs::remove_all(out);
+  fs::create_directories(out);
+  const std::string marked = plant(TPageSetFolder::kMarkName);
+  std::vector<std::string> outside;
+  for (const char* name : {"velzoom.js", "veldata.swf", "veldata-2x.swf", "poster.jpg"})
+    outside.push_back(plant(name));
+  const TExportOutcome refused = service.Run(request);
+  EXPECT_EQ(refused.Code, TErrorCode::WouldReplace);
+  EXPECT_NE(refused.Error.find("velzoom.js"), std::string::npos) << refused.Error;
+  request.Overwrite = true;
+  ASSERT_TRUE(test::Ok(service.Run(request)));
+  EXPECT_TRUE(untouched(marked));
+  for (const std::string& file : outside)
+    EXPECT_TRUE(untouched(file)) << file;
+  for (const char* name : {"velzoom.js", "veldata.swf", "veldata-2x.swf", "poster.jpg"})
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out + name))) << name;
+  EXPECT_EQ(test::ReadText(out + "velzoom.js"), "var help = \"true\";\n");
+}
+
+TEST_F(PageSetExport, AFolderOrAWriteProtectedFileInTheWayStopsItBeforeAnyFrame) {
+  fs::create_directories(out + "veldata.swf");
+  TExportOutcome refused = service.Run(request);
+  EXPECT_EQ(refused.Error, out + "veldata.swf: is a folder, not a file; it is never replaced");
+  fs::remove(out + "veldata.swf");
+  ASSERT_TRUE(test::Ok(service.Run(request)));
+  fs::permissions(out + "veldata-2x.swf", fs::perms(0444));
+  fs::remove_all(request.FrameFolder);
+  fs::create_directory(request.FrameFolder);
+  refused = service.Run(request);
+  EXPECT_NE(refused.Error.find("veldata-2x.swf: the file is write-protected"), std::string::npos)
+      << refused.Error;
+  EXPECT_EQ(fs::status(out + "veldata-2x.swf").permissions(), fs::perms(0444));
+  EXPECT_TRUE(fs::is_empty(request.FrameFolder));  // not one frame was made
+}
+
 TEST_F(PageSetExport, TheRootIsRefusedBeforeAnythingIsWritten) {
   request.Output = "/";
   const TExportOutcome root = service.Run(request);
@@ -262,7 +316,7 @@ TEST_F(PageSetExport, ThePosterTheSharperMovieAndTheSnippetComeWithTheSet) {
   EXPECT_EQ(test::ReadText(out + "viewer.html"), ViewerPage("Mug <blue>"));
   // nothing of the work left in the folder
   for (const fs::directory_entry& e : fs::directory_iterator(out))
-    EXPECT_FALSE(e.path().filename().string().starts_with(".kalvane-2x")) << e.path();
+    EXPECT_FALSE(e.path().filename().string().starts_with(".kalvane-movies")) << e.path();
 }
 
 TEST_F(PageSetExport, AtTheLargestWidthNoSecondMovieIsMade) {
@@ -279,7 +333,7 @@ TEST_F(PageSetExport, AFailedSharperMovieLeavesNoWorkFolderBehind) {
   fs::remove(dir.File("photo.jpg"));
   EXPECT_FALSE(service.Run(request).Ok());
   for (const fs::directory_entry& e : fs::directory_iterator(out))
-    EXPECT_FALSE(e.path().filename().string().starts_with(".kalvane-2x")) << e.path();
+    EXPECT_FALSE(e.path().filename().string().starts_with(".kalvane-movies")) << e.path();
   EXPECT_FALSE(fs::exists(out + "veldata-2x.swf"));
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <vips/vips8>
@@ -382,6 +383,12 @@ TEST(PhotoFinish, WritesEachFormatAtTheLongestSide) {
   ASSERT_TRUE(Ok(SavePhoto(tall, {}, {}, {TPhotoFormat::Jpeg, 85, 90, false}, dir.File("t.jpg"))));
   EXPECT_EQ(vips::VImage::new_from_file(dir.File("t.jpg").c_str()).height(), 90);
   EXPECT_EQ(vips::VImage::new_from_file(dir.File("t.jpg").c_str()).width(), 60);
+  // A link where the photo goes is replaced itself, never written through.
+  std::ofstream(dir.File("elsewhere.jpg")) << "elsewhere";
+  std::filesystem::create_symlink(dir.File("elsewhere.jpg"), dir.File("l.jpg"));
+  ASSERT_TRUE(Ok(SavePhoto(tall, {}, {}, {TPhotoFormat::Jpeg, 85, 90, false}, dir.File("l.jpg"))));
+  EXPECT_EQ(test::ReadText(dir.File("elsewhere.jpg")), "elsewhere");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir.File("l.jpg")));
 }
 
 TEST(PhotoFinish, MetadataIsKeptOrStripped) {
@@ -480,8 +487,8 @@ TEST(OutputNames, FieldsAndRefusals) {
   EXPECT_EQ(names->Make("/shoot/IMG_0042.CR2", 7), "cup-007-IMG_0042");
   EXPECT_EQ(names->Make("/shoot/a.b.jpg", 1234), "cup-1234-a.b");
   EXPECT_EQ(TNameTemplate::Parse("{index}", error)->Make("x.jpg", 12), "12");
-  for (const char* bad :
-       {"{nam}", "{index:3}", "{name", "name}", "fixed", "", "a/{name}", "{index:00}"}) {
+  for (const char* bad : {"{nam}", "{index:3}", "{name", "name}", "fixed", "", "a/{name}",
+                          "{index:00}", "..\\{name}", "{name}\n", "\x1b{index}"}) {
     SCOPED_TRACE(bad);
     error.clear();
     EXPECT_FALSE(TNameTemplate::Parse(bad, error));
@@ -522,6 +529,36 @@ TEST(PhotoBatch, PlanRefusesCollisionsAndOriginals) {
   EXPECT_TRUE(
       Failed(PlanOutputs({dir.File("b.jpg")}, dir.File("out"), TPrepSettings{}, outputs), &error));
   EXPECT_NE(error.find("write-protected"), std::string::npos) << error;
+}
+
+TEST(PhotoBatch, PlanRefusesSystemFoldersTheHomeAndNamesNoFolderTakes) {
+  TempDir dir;
+  test::WriteSolid(dir.File("b.jpg"), 4, 4, 1, 2, 3);
+  std::vector<std::string> outputs;
+  for (const char* place : {"/", "/usr/local", "/etc/cron.d", "/home", "/tmp/"}) {
+    const TPrepResult r = PlanOutputs({dir.File("b.jpg")}, place, {}, outputs);
+    EXPECT_EQ(r.Fault, TPrepFault::UnsafeFolder) << place;
+    EXPECT_EQ(r.Code, TErrorCode::UnsafeFolder) << place;
+    EXPECT_EQ(r.Other, "") << place;
+  }
+  const char* home = std::getenv("HOME");
+  const std::string oldHome = home ? home : "";
+  setenv("HOME", dir.Path().c_str(), 1);
+  TPrepResult r = PlanOutputs({dir.File("b.jpg")}, dir.Path(), {}, outputs);
+  EXPECT_EQ(r.Fault, TPrepFault::UnsafeFolder);
+  EXPECT_EQ(r.Other, "home");
+  EXPECT_TRUE(Ok(PlanOutputs({dir.File("b.jpg")}, dir.File("out"), {}, outputs)));
+  setenv("HOME", oldHome.c_str(), 1);
+
+  // A photo whose own name holds a line break or a "\\" gives no output name.
+  const std::string odd = dir.File("a\nb.jpg");
+  test::WriteSolid(odd, 4, 4, 1, 2, 3);
+  r = PlanOutputs({odd}, dir.File("out"), {}, outputs);
+  EXPECT_EQ(r.Fault, TPrepFault::BadName);
+  EXPECT_EQ(r.Other, "a\nb.jpg");
+  TPrepSettings numbered;
+  numbered.NameTemplate = "shoe-{index}";
+  EXPECT_TRUE(Ok(PlanOutputs({odd}, dir.File("out"), numbered, outputs)));
 }
 
 TEST(PhotoBatch, CollectsFoldersInNameOrder) {
