@@ -171,7 +171,11 @@ int Frames(const std::vector<std::string>& args) {
   std::unique_ptr<TProgressModel> progress = MakeTerminalProgress();
   const TExportResult result = WriteFrameSet(plan, request, progress.get());
   SayUnusable(result.Unusable, plan.Unusable.size());
-  if (!result.Ok()) return Fail(output + ": no frames written: " + result.Error);
+  if (!result.Ok()) {
+    return Fail(output +
+                (result.Frames.empty() ? ": no frames written: " : ": the set is incomplete: ") +
+                result.Error);
+  }
   SayWarnings(result);
   const int made = request.Count > 0 ? request.Count : items;
   if (zip) {

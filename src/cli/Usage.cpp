@@ -95,9 +95,12 @@ constexpr TCommandUsage kCommands[] = {
      "        default 85); --name TEMPLATE names them (default {name}_{index:02}:\n"
      "        {name} the project file's name, {index} counting from 1, {angle} in\n"
      "        degrees, :02 pads to two digits); --zip puts them in FOLDER/{name}.zip\n"
-     "        instead. The set is made beside FOLDER and moved in when complete;\n"
-     "        other files there stay. The root, the home folder itself and system\n"
-     "        folders are refused.\n"},
+     "        instead. The set is made beside FOLDER and put in place when\n"
+     "        complete, replacing the project's earlier set there as a whole (noted\n"
+     "        in FOLDER/.kalvane-frames-{name}); other files there stay, links in\n"
+     "        FOLDER are never followed, and a write-protected frame or zip is not\n"
+     "        replaced. The root, the home folder itself and system folders are\n"
+     "        refused; no name may hold a \"\\\" or a control character.\n"},
     {"anim", "kalvane-cli anim PROJECT.vpj -o OUT.webp|OUT.gif [--width N] [--fps F] [--loop N]\n",
      "anim    Writes every frame as an animated WebP or GIF (by the extension),\n"
      "        N pixels wide (default 500) at F frames a second (default 8, the\n"

@@ -9,6 +9,7 @@
 
 #include "base/AppUtil.h"
 #include "base/AtomicFile.h"
+#include "base/MarkedFolder.h"
 #include "base/Round.h"
 #include "base/StagedFolder.h"
 #include "export/ExportTexts.h"
@@ -39,6 +40,11 @@ std::string FrameFileName(const std::string& pattern, const std::string& name, i
     if (error) *error = why;
     return std::string();
   };
+  // A "\" is a folder on Windows and in a zip; a line break ends a name.
+  if (HoldsBackslashOrControl(pattern)) {
+    return fail("the name template \"" + ShownName(pattern) +
+                "\" holds a \"\\\" or a control character, which no file name may hold");
+  }
   std::string out;
   for (std::size_t i = 0; i < pattern.size(); ++i) {
     if (pattern[i] == '}') return fail("a \"}\" without \"{\" in the name");
@@ -58,6 +64,11 @@ std::string FrameFileName(const std::string& pattern, const std::string& name, i
          !std::all_of(spec.begin(), spec.end(), [](char c) { return c >= '0' && c <= '9'; })))
       return fail("{" + field + "}: a number's width is one or two digits, as in {index:02}");
     if (key == "name") {
+      if (HoldsBackslashOrControl(name)) {
+        return fail("the project's name \"" + ShownName(name) +
+                    "\" holds a \"\\\" or a control character, which no file name may hold; "
+                    "rename the project file or leave {name} out of the name template");
+      }
       out += name;
     } else if (key == "index" || key == "angle") {
       std::string number = std::to_string(key == "index" ? index : angle);
@@ -122,6 +133,14 @@ const char* FormatExtension(TImageFormat format) {
 }
 
 namespace {
+
+// Each project's loose set notes its files in a mark of its own, so that
+// sets of several projects share a folder; a zip is one file and needs none.
+std::string SetMarkName(const TFrameSetRequest& r) {
+  return r.Zip ? std::string() : ".kalvane-frames-" + r.Name;
+}
+constexpr const char* kSetMarkHeading =
+    "# the frame set Kalvane wrote here for one project; its next set replaces it\n";
 
 // The files of the set, by item index, and the reason when a name is bad.
 std::map<int, std::string> SetNames(const TFrameSetRequest& r, int items, std::string& error) {
@@ -251,9 +270,11 @@ TResult CheckFrameSet(const TFrameSetRequest& r, int items) {
     return bad("JPEG cannot be transparent; use png or webp for a transparent background");
   if (r.Format == TImageFormat::Gif) return bad("a frame set is jpg, png or webp");
   std::string error;
-  if (SetNames(r, items, error).empty()) return bad(error);
-  if (r.Zip && FrameFileName("{name}", r.Name, 1, 0).empty())
-    return bad("\"" + r.Name + "\" cannot name the zip");
+  const std::map<int, std::string> names = SetNames(r, items, error);
+  if (names.empty()) return bad(error);
+  // The project's name names the zip or the set's mark.
+  if (const std::string fault = OutputNameFault(r.Name); !fault.empty())
+    return bad("the project's name \"" + ShownName(r.Name) + "\" cannot name the set: " + fault);
   if (const TResult place =
           TPageSetFolder(r.Folder).CheckPlace(GetTemplateFolder(), "", "frame set");
       !place.Ok())
@@ -261,7 +282,20 @@ TResult CheckFrameSet(const TFrameSetRequest& r, int items) {
   std::error_code ec;
   if (fs::exists(r.Folder, ec) && !fs::is_directory(r.Folder, ec))
     return TResult::Fail(TErrorCode::WriteFailed, r.Folder + ": is a file, not a folder");
-  return {};
+  // What is where the set's files go, and the earlier set that goes: a
+  // folder there or a write-protected file stops it before any frame.
+  const TMarkedFolder target(r.Folder, SetMarkName(r), kSetMarkHeading);
+  std::vector<std::string> places;
+  if (r.Zip) {
+    places.push_back(r.Name + ".zip");
+  } else {
+    for (const auto& [item, name] : names)
+      places.push_back(name);
+    places.push_back(target.MarkName());
+    for (const std::string& name : target.Earlier())
+      places.push_back(name);
+  }
+  return target.CheckEntries(places);
 }
 
 TExportResult WriteFrameSet(const TExportPlan& plan, const TFrameSetRequest& request,
@@ -285,7 +319,7 @@ TExportResult WriteFrameSet(const TExportPlan& plan, const TFrameSetRequest& req
   canvas.Width = result.Width;
   canvas.Height = result.Height;
 
-  TStagedFolder stage(request.Folder);
+  TStagedFolder stage(request.Folder, SetMarkName(request), kSetMarkHeading);
   if (!stage.Ok()) {
     result.SetFailure(TErrorCode::WriteFailed, stage.Error());
     return result;
@@ -309,12 +343,12 @@ TExportResult WriteFrameSet(const TExportPlan& plan, const TFrameSetRequest& req
       std::remove((stage.Folder() + name).c_str());
     placed = {zip};
   }
-  if (const TResult moved = stage.MoveIn(placed); !moved.Ok()) {
-    static_cast<TResult&>(result) = moved;
-    return result;
-  }
-  for (const std::string& name : placed)
-    result.Frames.push_back(WithTrailingSlash(request.Folder) + name);
+  // On failure too, the files that are in place are named.
+  const TResult moved = stage.MoveIn(placed);
+  for (int i = 0; i < stage.Placed(); ++i)
+    result.Frames.push_back(WithTrailingSlash(request.Folder) +
+                            placed[static_cast<std::size_t>(i)]);
+  if (!moved.Ok()) static_cast<TResult&>(result) = moved;
   return result;
 }
 

@@ -52,13 +52,17 @@ struct TFrameSetRequest {
 
 // Refuses, before any frame is made, what cannot be written: more frames
 // than photos, transparency in a JPEG, names that clash or are no file
-// names, a folder where no set may go. BadSetting for the request's own
-// faults.
+// names (a "\" or a control character in the template or the project's
+// name), a folder where no set may go, a folder or a write-protected file
+// where a file of the set goes or an earlier one is removed. BadSetting for
+// the request's own faults.
 TResult CheckFrameSet(const TFrameSetRequest& request, int items);
 
 // Writes the set from a plan of every item's frames of one size (planned
 // with TFrameShape::OneSize). The set is made in a folder beside the
-// target and moved in when complete; files of other names there stay.
+// target and put in place as a set (see TStagedFolder): the project's
+// earlier set there goes, files of other names stay. On failure Frames
+// names the files that were put in place all the same.
 TExportResult WriteFrameSet(const TExportPlan& plan, const TFrameSetRequest& request,
                             IProgress* progress, const std::atomic<bool>* cancel = nullptr);
 

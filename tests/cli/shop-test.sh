@@ -79,6 +79,64 @@ expect "again into the same folder" 0 "24 frames" "$cli" frames "$project" -o "$
 grep -qx mine "$work/all/notes.txt" || fail "another file in the folder was touched"
 [ "$(size "$work/all/turntable-aligned_24.jpg")" = 200x150 ] || fail "the frames were not replaced"
 
+# A set is replaced as a set: a smaller one leaves none of the earlier frames.
+frames_in() { ls "$1" | grep -c '^turntable-aligned_'; }
+expect "a smaller set into the same folder" 0 "12 frames of 100 x 75" \
+  "$cli" frames "$project" -o "$work/all" --count 12 --size 100
+[ "$(frames_in "$work/all")" -eq 12 ] || fail "earlier frames left: $(ls "$work/all" | tr '\n' ' ')"
+grep -qx mine "$work/all/notes.txt" || fail "the user's file went with the earlier set"
+# What would stop it is found before any frame is replaced: a folder where a
+# frame goes, a write-protected frame (which stays so).
+earlier=$(md5sum "$work"/all/turntable-aligned_*)
+mkdir "$work/all/turntable-aligned_13.jpg"
+expect "a folder where a frame goes" 1 "all/turntable-aligned_13.jpg: is a folder, not a file; it is never replaced" \
+  "$cli" frames "$project" -o "$work/all" --size 120
+rmdir "$work/all/turntable-aligned_13.jpg"
+chmod 0444 "$work/all/turntable-aligned_03.jpg"
+expect "a write-protected frame" 1 "turntable-aligned_03.jpg: the file is write-protected" \
+  "$cli" frames "$project" -o "$work/all" --count 6 --size 120
+[ "$earlier" = "$(md5sum "$work"/all/turntable-aligned_*)" ] || fail "a refused set changed the earlier one"
+[ "$(stat -c %a "$work/all/turntable-aligned_03.jpg")" = 444 ] || fail "the protected frame lost its protection"
+chmod 0444 "$work/amazon/turntable-aligned.zip"
+expect "a write-protected zip" 1 "turntable-aligned.zip: the file is write-protected" \
+  "$cli" frames "$project" -o "$work/amazon" --count 8 --zip
+# Links planted in the folder are never followed: neither a frame's name nor
+# the set's mark, which would otherwise name the user's file as a frame.
+mkdir "$work/planted"
+printf mine >"$work/planted/notes.txt"
+printf 'notes.txt\n' >"$work/outside"
+ln -s "$work/outside" "$work/planted/.kalvane-frames-turntable-aligned"
+ln -s "$work/outside" "$work/planted/turntable-aligned_1.jpg"
+expect "links in a set's folder" 0 "4 frames" \
+  "$cli" frames "$project" -o "$work/planted" --count 4 --size 100 --name '{name}_{index}'
+[ "$(cat "$work/outside")" = notes.txt ] || fail "a link was written through"
+grep -qx mine "$work/planted/notes.txt" || fail "the user's file was taken for a frame"
+[ -L "$work/planted/turntable-aligned_1.jpg" ] && fail "the frame is still a link"
+# Names no zip entry or folder takes: a Windows path, a line break.
+cp "$project" "$work/..\\..\\win.vpj"
+expect "a project named with backslashes" 2 'the project.s name "\.\.\\\.\.\\win" holds' \
+  "$cli" frames "$work/..\\..\\win.vpj" -o "$work/win" --zip
+expect "backslashes in the template" 2 "the name template .* holds" \
+  "$cli" frames "$project" -o "$work/win" --name '..\..\x{index}' --zip
+expect "a line break in the template" 2 'the name template "x\\n\{index\}" holds' \
+  "$cli" frames "$project" -o "$work/win" --name $'x\n{index}'
+[ -e "$work/win" ] && fail "a refused name made its folder"
+# Links in a page set's folder: the mark as a link names nothing, so a link
+# of the set's names is not taken for ours; with --overwrite the links
+# themselves are replaced.
+mkdir "$work/planted-site"
+printf 'velzoom.js\n' >"$work/outside-mark"
+printf 'theirs\n' >"$work/outside-js"
+ln -s "$work/outside-mark" "$work/planted-site/.kalvane-pageset"
+ln -s "$work/outside-js" "$work/planted-site/velzoom.js"
+expect "a link of a page set's name is not ours" 1 "would replace files no page set of ours wrote: velzoom.js" \
+  "$cli" design "$project" --design simple/light -o "$work/planted-site"
+expect "with --overwrite the links are replaced" 0 "page set in" \
+  "$cli" design "$project" --design simple/light -o "$work/planted-site" --overwrite
+[ "$(cat "$work/outside-mark")" = velzoom.js ] || fail "the page set's mark was written through"
+[ "$(cat "$work/outside-js")" = theirs ] || fail "velzoom.js was written through"
+[ -L "$work/planted-site/velzoom.js" ] && fail "velzoom.js is still a link"
+
 # Animations: every frame, the rate and the loop.
 expect "an animated WebP" 0 "wrote .*spin.webp: 24 frames of 500 x 375 pixels, 8 a second, looping for ever" \
   "$cli" anim "$project" -o "$work/spin.webp"

@@ -405,7 +405,8 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
     // two of three photos, at 0° and 120°, square on the colour
     QVERIFY(fs::exists(dir->File("spin/spin_000.webp")));
     QVERIFY(fs::exists(dir->File("spin/spin_120.webp")));
-    QCOMPARE(std::distance(fs::directory_iterator(dir->File("spin")), {}), 2);
+    // and the set's mark beside them
+    QCOMPARE(std::distance(fs::directory_iterator(dir->File("spin")), {}), 3);
     const vips::VImage frame = vips::VImage::new_from_file(dir->File("spin/spin_000.webp").c_str());
     QCOMPARE(frame.width(), 1000);
     QCOMPARE(frame.height(), 1000);

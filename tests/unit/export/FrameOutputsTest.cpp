@@ -43,12 +43,23 @@ TEST(FrameSet, NameTemplates) {
   EXPECT_EQ(FrameFileName("{name}_{index:02}", "shoe", 123, 0), "shoe_123");
   EXPECT_EQ(FrameFileName("{index}-{angle:03}deg", "x", 3, 15), "3-015deg");
   EXPECT_EQ(FrameFileName("{angle}", "x", 1, 355), "355");
-  for (const char* bad : {"{idx}", "{name", "name}", "a/{index}", "{name:02}", "{index:}",
-                          "{index:x2}", "{index:123}", "", ".."}) {
+  for (const char* bad :
+       {"{idx}", "{name", "name}", "a/{index}", "{name:02}", "{index:}", "{index:x2}",
+        "{index:123}", "", "..", "..\\..\\x{index}", "a\n{index}", "{index}\r"}) {
     std::string error;
     EXPECT_EQ(FrameFileName(bad, "shoe", 1, 0, &error), "") << bad;
     EXPECT_FALSE(error.empty()) << bad;
   }
+  // The project's name as {name}: a Windows path or a line break in it is
+  // no name of a frame or of a zip's entry.
+  std::string error;
+  EXPECT_EQ(FrameFileName("{name}_{index}", "..\\..\\win", 1, 0, &error), "");
+  EXPECT_EQ(error,
+            "the project's name \"..\\..\\win\" holds a \"\\\" or a control character, which no "
+            "file name may hold; rename the project file or leave {name} out of the name template");
+  EXPECT_EQ(FrameFileName("{name}_{index}", "a\nb", 1, 0, &error), "");
+  EXPECT_NE(error.find("\"a\\nb\""), std::string::npos) << error;
+  EXPECT_EQ(FrameFileName("x{index}", "a\nb", 1, 0), "x1");
 }
 
 TEST(FrameSet, BackgroundsAndFormats) {
@@ -103,6 +114,18 @@ TEST(FrameSet, RefusedBeforeAnyFrameIsMade) {
   std::ofstream(r.Folder) << "a file";
   EXPECT_TRUE(test::Failed(CheckFrameSet(r, 24), &error));
   EXPECT_NE(error.find("is a file"), std::string::npos) << error;
+
+  r.Folder = dir.File("set");
+  r.Zip = true;
+  r.Pattern = "{angle}";
+  r.Name = "..\\..\\win";  // the zip's name
+  EXPECT_TRUE(test::Failed(CheckFrameSet(r, 24), &error));
+  EXPECT_NE(error.find("cannot name the set"), std::string::npos) << error;
+  r.Zip = false;
+  r.Name = "shoe";
+  fs::create_directories(dir.File("set/45.png"));
+  EXPECT_TRUE(test::Failed(CheckFrameSet(r, 24), &error));
+  EXPECT_EQ(error, dir.File("set/45.png") + ": is a folder, not a file; it is never replaced");
 
   r.Pattern = "{index}.PNG";  // the extension given is not doubled
   r.Count = 1;
