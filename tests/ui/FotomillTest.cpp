@@ -25,6 +25,7 @@
 #include <memory>
 // clang-format on
 
+#include "Pump.h"
 #include "TestImages.h"
 #include "base/RunProgram.h"
 #include "fotomill/FotomillWindow.h"
@@ -77,11 +78,7 @@ class TScriptedDialogs : public kalvane::fotomill::IFotomillDialogs {
   std::string LogFile;
 };
 
-template <typename F>
-void PumpUntil(F done) {
-  while (!done())
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-}
+using kalvane::test::PumpUntil;
 
 bool Has(const std::vector<std::string>& log, const std::string& start) {
   for (const std::string& line : log)

@@ -6,19 +6,12 @@
 #include <memory>
 #include <string>
 
+#include "Pump.h"
 #include "ScriptedWindowDialogs.h"
 #include "TestImages.h"
 #include "ui/MainWindow.h"
 
 namespace kalvane::test {
-
-// Runs the event loop until `done` holds: the loaders and exports hand
-// their steps to this thread, so each wait ends with their work.
-template <typename F>
-void PumpUntil(F done) {
-  while (!done())
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
 
 // Mouse events sent straight to the widget under the pointer, as a real
 // press, move and release reach it.
@@ -67,7 +60,7 @@ struct TWindowFixture {
     dir.reset();
   }
   void WaitForLoader() {
-    PumpUntil([this] { return !window->LoaderRunning(); });
+    PumpUntil([this] { return !window->LoaderRunning(); }, "the loader");
   }
 };
 
