@@ -14,7 +14,9 @@
 #include "export/FrameOutputs.h"
 #include "export/LayerToSwf.h"
 #include "export/VideoOutput.h"
+#include "project/IniFile.h"
 #include "project/ProjectDocument.h"
+#include "project/ProjectFile.h"
 
 namespace kalvane::cli {
 
@@ -70,10 +72,14 @@ std::optional<int> OneProjectAndOutput(const std::vector<std::string>& projects,
   return std::nullopt;
 }
 
-// --fps, when given, into `fps`: a rate above 0 and at most 100.
-std::optional<int> ReadFps(const TCommandLine& line, const std::string& text, double& fps) {
+// --fps, when given, into `fps`: a rate above 0 and at most 100, and at
+// least `lowest` when that is above 0.
+std::optional<int> ReadFps(const TCommandLine& line, const std::string& text, double& fps,
+                           double lowest = 0) {
   if (!line.Given("--fps")) return std::nullopt;
   const std::optional<double> r = PositiveNumber(text, kVideoMaxFps);
+  if (lowest > 0 && !(r && *r >= lowest))
+    return BadUsage("--fps must be a number from " + FormatReal(lowest) + " to 100");
   if (!r) return BadUsage("--fps must be a number above 0 and at most 100");
   fps = *r;
   return std::nullopt;
@@ -154,8 +160,17 @@ int Frames(const std::vector<std::string>& args) {
     request.Quality = *q;
   }
   // What can be told without the photos is said before they are read (as
-  // if the project had as many as the set takes).
-  if (const TResult checked = CheckFrameSet(request, std::max(request.Count, 1)); !checked.Ok())
+  // if the project had as many as the set takes). The count is held
+  // against the photos the project lists first: the names alone of a
+  // billion frames would take gigabytes.
+  int listed = 1;
+  if (request.Count > 0) {
+    TProjectContent content;
+    if (const TResult read = ReadProjectFile(projects[0], content); !read.Ok())
+      return Fail(read.Error);
+    listed = static_cast<int>(content.Items.size());
+  }
+  if (const TResult checked = CheckFrameSet(request, listed); !checked.Ok())
     return checked.Code == TErrorCode::BadSetting ? BadUsage(checked.Error) : Fail(checked.Error);
 
   TExportPlan plan;
@@ -214,6 +229,8 @@ int Anim(const std::vector<std::string>& args) {
     w = *n;
   }
   if (const auto rc = ReadFps(line, fps, request.Fps)) return *rc;
+  if (const TResult rate = CheckAnimationRate(request.Format, request.Fps); !rate.Ok())
+    return BadUsage("--fps " + (line.Given("--fps") ? fps : "8") + ": " + rate.Error);
   if (line.Given("--loop")) {
     const std::optional<int> n = WholeNumber(loop, 0, 65535);
     if (!n) return BadUsage("--loop must be a whole number from 0 (for ever) to 65535");
@@ -264,7 +281,7 @@ int Video(const std::vector<std::string>& args) {
           "have even sides)");
     w = *n;
   }
-  if (const auto rc = ReadFps(line, fps, request.Fps)) return *rc;
+  if (const auto rc = ReadFps(line, fps, request.Fps, kVideoMinFps)) return *rc;
   if (line.Given("--min-seconds")) {
     const std::optional<double> s = NonNegativeNumber(minSeconds, kVideoMaxSeconds);
     if (!s) return BadUsage("--min-seconds must be a number from 0 to 3600");

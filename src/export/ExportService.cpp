@@ -225,6 +225,11 @@ TExportOutcome TExportService::Prepare(const TExportRequest& request, TJob& job)
   } else if (video && !request.Animation.Output.empty()) {
     job.Request.Animation.Format = *AnimationFormat(request.Animation.Output);
   }
+  if (request.Kind == TExportKind::Animation || (video && !request.Animation.Output.empty())) {
+    const TAnimationRequest& animation = job.Request.Animation;
+    if (const TResult rate = CheckAnimationRate(animation.Format, animation.Fps); !rate.Ok())
+      static_cast<TResult&>(outcome) = rate;
+  }
   return outcome;
 }
 

@@ -206,19 +206,6 @@ class TStillFileSink : public TFrameSink {
   TCanvas Canvas;
 };
 
-// Keeps every frame for one file made of them all.
-class TKeptFrameSink : public TFrameSink {
- public:
-  TMadeFrame Make(const TFramePlan& frame) const override { return CutFrame(Trimmer, frame); }
-  void Take(const TFramePlan&, TMadeFrame& made) override {
-    Images.push_back(std::move(made.Image));
-  }
-  std::vector<TIKImage> Images;
-
- private:
-  const TImageTrimToJpeg Trimmer{};
-};
-
 TResult MakeZip(const std::string& path, const std::string& folder,
                 const std::vector<std::string>& names) {
   int error = 0;
@@ -349,53 +336,6 @@ TExportResult WriteFrameSet(const TExportPlan& plan, const TFrameSetRequest& req
     result.Frames.push_back(WithTrailingSlash(request.Folder) +
                             placed[static_cast<std::size_t>(i)]);
   if (!moved.Ok()) static_cast<TResult&>(result) = moved;
-  return result;
-}
-
-std::optional<TImageFormat> AnimationFormat(const std::string& path) {
-  std::string ext = fs::path(path).extension().string();
-  for (char& c : ext)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (ext == ".webp") return TImageFormat::Webp;
-  if (ext == ".gif") return TImageFormat::Gif;
-  return std::nullopt;
-}
-
-TExportResult WriteAnimation(const TExportPlan& plan, const TAnimationRequest& request,
-                             IProgress* progress, const std::atomic<bool>* cancel) {
-  TExportResult result;
-  if (!(request.Fps > 0)) {
-    result.SetFailure(TErrorCode::BadSetting, "the rate must be above 0 frames a second");
-    return result;
-  }
-  TKeptFrameSink sink;
-  // Shown until the file is written: the encoding takes longer than the
-  // frames, and may be cancelled too.
-  TExportProgress shown(progress, static_cast<int>(plan.Frames.size()), cancel != nullptr);
-  result = RunFramePipeline(plan.Frames, sink, {&shown, cancel, false, &plan.Unusable});
-  if (!result.Ok()) return result;
-  constexpr int kSteps = 100;
-  shown.Phase(kEncodeAnimationMessage, kSteps);
-  int shownPercent = 0;
-  const auto encoding = [&](int percent) {
-    if (percent > shownPercent) {
-      shownPercent = std::min(percent, kSteps);
-      shown.SetPosition(shownPercent);
-    }
-    return !(cancel && *cancel);
-  };
-  std::string bytes;
-  TResult done = IKEncodeAnimation(sink.Images, request.Format, RoundInt(1000.0 / request.Fps),
-                                   request.Loops, bytes, encoding);
-  sink.Images.clear();
-  if (done.Ok()) done = WriteFileAtomically(request.Output, bytes);
-  if (!done.Ok()) {
-    static_cast<TResult&>(result) = done;
-    return result;
-  }
-  result.Frames.push_back(request.Output);
-  result.Width = plan.Width;
-  result.Height = plan.Height;
   return result;
 }
 

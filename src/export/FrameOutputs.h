@@ -7,6 +7,7 @@
 
 #include "base/Result.h"
 #include "base/Seams.h"
+#include "export/AnimationOutput.h"
 #include "export/FramePipeline.h"
 #include "imaging/ImageSave.h"
 
@@ -65,18 +66,5 @@ TResult CheckFrameSet(const TFrameSetRequest& request, int items);
 // names the files that were put in place all the same.
 TExportResult WriteFrameSet(const TExportPlan& plan, const TFrameSetRequest& request,
                             IProgress* progress, const std::atomic<bool>* cancel = nullptr);
-
-// An animated WebP or GIF of every frame.
-struct TAnimationRequest {
-  std::string Output;
-  TImageFormat Format = TImageFormat::Webp;
-  double Fps = 8;  // the simple preview's rate
-  int Loops = 0;   // 0: for ever
-};
-// The format `path`'s extension names (.webp or .gif).
-std::optional<TImageFormat> AnimationFormat(const std::string& path);
-// Written atomically; the frames must be of one size (TFrameShape::OneSize).
-TExportResult WriteAnimation(const TExportPlan& plan, const TAnimationRequest& request,
-                             IProgress* progress, const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace kalvane

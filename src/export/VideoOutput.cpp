@@ -119,8 +119,8 @@ TResult CheckVideoRequest(const TVideoRequest& r) {
   const auto bad = [](const std::string& why) {
     return TResult::Fail(TErrorCode::BadSetting, why);
   };
-  if (!(r.Fps > 0) || r.Fps > kVideoMaxFps)
-    return bad("the rate must be above 0 and at most 100 frames a second");
+  if (!(r.Fps >= kVideoMinFps) || r.Fps > kVideoMaxFps)
+    return bad("the rate must be from 0.01 to 100 frames a second");
   if (!(r.MinSeconds >= 0) || r.MinSeconds > kVideoMaxSeconds)
     return bad("the shortest length must be from 0 to 3600 seconds");
   if (r.Quality < 0 || r.Quality > 100) return bad("the quality must be from 0 to 100");

@@ -27,7 +27,10 @@ struct TVideoRequest {
   std::size_t KeepBytes = std::size_t{768} << 20;
 };
 
-// Limits of a request, for the command line's messages.
+// Limits of a request, for the command line's messages. The encoders take
+// a rate as a fraction; far below a frame a second a video is no turn any
+// more, and a rate such as 1e-320 has no fraction at all.
+inline constexpr double kVideoMinFps = 0.01;
 inline constexpr double kVideoMaxFps = 100;
 inline constexpr double kVideoMaxSeconds = 3600;
 
@@ -52,8 +55,8 @@ struct TVideoSize {
 };
 TVideoSize EvenVideoSize(int width, int height, double exactHeight);
 
-// Refuses what cannot be written before any frame is made: a rate not
-// above 0 or above kVideoMaxFps, a length below 0 or above
+// Refuses what cannot be written before any frame is made: a rate below
+// kVideoMinFps or above kVideoMaxFps, a length below 0 or above
 // kVideoMaxSeconds, a quality outside 0 to 100, an output whose extension
 // names another codec. BadSetting.
 TResult CheckVideoRequest(const TVideoRequest& request);

@@ -1,6 +1,9 @@
 #include "imaging/ImageSave.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
+#include <mutex>
 
 #include "imaging/VipsImage.h"
 
@@ -82,27 +85,115 @@ void OnEval(VipsImage* image, VipsProgress* progress, gpointer data) {
 
 }  // namespace
 
-TResult IKEncodeAnimation(const std::vector<TIKImage>& frames, TImageFormat format, int delayMs,
-                          int loops, std::string& bytes,
+TResult IKSaveSpooled(const std::string& path, const TIKImage& image) {
+  IKInitialize();
+  if (image.IsEmpty()) return TResult::Fail(TErrorCode::Unreadable, path + ": no image to save");
+  try {
+    image.impl()->image.pngsave(path.c_str(), VImage::option()
+                                                  ->set("compression", 1)
+                                                  ->set("filter", VIPS_FOREIGN_PNG_FILTER_NONE)
+                                                  ->set("strip", true));
+    return {};
+  } catch (const VError& e) {
+    return WriteFailure(path + ": cannot write the frame", e);
+  }
+}
+
+namespace {
+
+// The tall image of an animation (its pages one below the other, as
+// libvips keeps them) made on demand from the spooled frames: the encoders
+// ask for it page by page, top to bottom, so the one page decoded last and
+// the one before it (a strip may cross into the next page) are all that
+// is held.
+class TSpooledPages {
+ public:
+  TSpooledPages(const std::vector<std::string>& files, int width, int pageHeight)
+      : Files(files), Width(width), PageHeight(pageHeight) {}
+
+  static int Generate(VipsRegion* out, void*, void* a, void*, gboolean*) {
+    auto* pages = static_cast<TSpooledPages*>(a);
+    const VipsRect& r = out->valid;
+    std::lock_guard lock(pages->Mutex);
+    for (int y = r.top; y < r.top + r.height; ++y) {
+      const unsigned char* row = pages->Row(y / pages->PageHeight, y % pages->PageHeight);
+      if (!row) return -1;
+      std::memcpy(VIPS_REGION_ADDR(out, r.left, y), row + static_cast<std::size_t>(r.left) * 3,
+                  static_cast<std::size_t>(r.width) * 3);
+    }
+    return 0;
+  }
+
+ private:
+  struct TPage {
+    int Index = -1;
+    std::unique_ptr<void, decltype(&g_free)> Pixels{nullptr, g_free};
+  };
+
+  // Row y of page `index`, decoding the page when it is not one of the two held.
+  const unsigned char* Row(int index, int y) {
+    TPage* page = Held[0].Index == index ? &Held[0] : Held[1].Index == index ? &Held[1] : nullptr;
+    if (!page) {
+      page = &Held[Next];
+      Next = 1 - Next;
+      page->Index = -1;
+      page->Pixels.reset();
+      try {
+        VImage frame =
+            VImage::new_from_file(Files[static_cast<std::size_t>(index)].c_str(),
+                                  VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+        if (frame.width() != Width || frame.height() != PageHeight || frame.bands() != 3 ||
+            frame.format() != VIPS_FORMAT_UCHAR) {
+          vips_error("kalvane", "%s", "a spooled frame changed on disk");
+          return nullptr;
+        }
+        std::size_t size = 0;
+        page->Pixels.reset(frame.write_to_memory(&size));
+      } catch (const VError&) {
+        return nullptr;  // its error stays in libvips' buffer for the encoder's message
+      }
+      page->Index = index;
+    }
+    return static_cast<const unsigned char*>(page->Pixels.get()) +
+           static_cast<std::size_t>(y) * Width * 3;
+  }
+
+  const std::vector<std::string>& Files;
+  const int Width, PageHeight;
+  std::mutex Mutex;
+  TPage Held[2];
+  int Next = 0;
+};
+
+}  // namespace
+
+TResult IKEncodeAnimation(const std::vector<std::string>& frames, TImageFormat format, int delayMs,
+                          int loops, const std::string& path,
                           const std::function<bool(int percent)>& progress) {
   IKInitialize();
   if (frames.empty()) return TResult::Fail(TErrorCode::NoItems, "an animation needs frames");
   if (format != TImageFormat::Webp && format != TImageFormat::Gif)
     return TResult::Fail(TErrorCode::BadSetting, "animations are WebP or GIF");
-  std::vector<VImage> pages;
-  for (const TIKImage& frame : frames) {
-    if (frame.IsEmpty() || frame.Width() != frames[0].Width() ||
-        frame.Height() != frames[0].Height())
-      return TResult::Fail(TErrorCode::BadSetting,
-                           "the frames of an animation must be of one size");
-    pages.push_back(frame.impl()->image);
-  }
   TEncodeWatch watch{&progress};
   try {
-    // One tall image of the frames one below the other, as libvips keeps
-    // the pages of an animation.
-    VImage all = VImage::arrayjoin(pages, VImage::option()->set("across", 1)).copy();
-    all.set("page-height", frames[0].Height());
+    const VImage first = VImage::new_from_file(frames[0].c_str());
+    const int width = first.width(), pageHeight = first.height();
+    const long long height =
+        static_cast<long long>(pageHeight) * static_cast<long long>(frames.size());
+    if (height > VIPS_MAX_COORD)
+      return TResult::Fail(TErrorCode::BadSetting, "too many frames for one animation");
+    TSpooledPages pages(frames, width, pageHeight);
+    VipsImage* tall = vips_image_new();
+    vips_image_init_fields(tall, width, static_cast<int>(height), 3, VIPS_FORMAT_UCHAR,
+                           VIPS_CODING_NONE, VIPS_INTERPRETATION_sRGB, 1.0, 1.0);
+    if (vips_image_pipelinev(tall, VIPS_DEMAND_STYLE_THINSTRIP, nullptr) != 0 ||
+        vips_image_generate(tall, nullptr, &TSpooledPages::Generate, nullptr, &pages, nullptr) !=
+            0) {
+      g_object_unref(tall);
+      throw VError();
+    }
+    VImage all = VImage(tall).copy();
+    all.set("page-height", pageHeight);
     all.set("delay", std::vector<int>(frames.size(), std::max(delayMs, 1)));
     all.set("loop", std::max(loops, 0));
     gulong handler = 0;
@@ -110,25 +201,17 @@ TResult IKEncodeAnimation(const std::vector<TIKImage>& frames, TImageFormat form
       handler = g_signal_connect(all.get_image(), "eval", G_CALLBACK(OnEval), &watch);
       vips_image_set_progress(all.get_image(), TRUE);
     }
-    VipsBlob* blob = nullptr;
     try {
-      blob = format == TImageFormat::Webp
-                 ? all.webpsave_buffer(VImage::option()->set("Q", 85)->set("strip", true))
-                 : all.gifsave_buffer(VImage::option()->set("strip", true));
+      if (format == TImageFormat::Webp)
+        all.webpsave(path.c_str(), VImage::option()->set("Q", 85)->set("strip", true));
+      else
+        all.gifsave(path.c_str(), VImage::option()->set("strip", true));
     } catch (const VError&) {
       if (handler) g_signal_handler_disconnect(all.get_image(), handler);
       throw;
     }
     if (handler) g_signal_handler_disconnect(all.get_image(), handler);
-    std::size_t size = 0;
-    const void* data =
-        vips_area_get_data(reinterpret_cast<VipsArea*>(blob), &size, nullptr, nullptr, nullptr);
-    bytes.assign(static_cast<const char*>(data), size);
-    vips_area_unref(reinterpret_cast<VipsArea*>(blob));
-    if (watch.Stopped) {
-      bytes.clear();
-      return TResult::Fail(TErrorCode::Cancelled, "the export was cancelled");
-    }
+    if (watch.Stopped) return TResult::Fail(TErrorCode::Cancelled, "the export was cancelled");
     return {};
   } catch (const VError& e) {
     if (watch.Stopped) {

@@ -26,12 +26,19 @@ struct TCanvas {
 TResult IKSaveStill(const std::string& path, const TIKImage& image, TImageFormat format,
                     int quality, const TCanvas& canvas = {});
 
-// Frames of one size as an animated WebP or GIF: each shown for `delayMs`,
-// the whole played `loops` times (0: for ever). The file's bytes.
-// `progress`, when given, is told the percentage encoded as it grows, on
-// the calling thread; false from it stops the encoding (Cancelled).
-TResult IKEncodeAnimation(const std::vector<TIKImage>& frames, TImageFormat format, int delayMs,
-                          int loops, std::string& bytes,
+// A frame kept on disk until an encoder takes it: lossless, and quick to
+// write and to read back (PNG, hardly compressed).
+TResult IKSaveSpooled(const std::string& path, const TIKImage& image);
+
+// The spooled frames (all of one size, in order) as an animated WebP or
+// GIF written to `path`: each shown for `delayMs`, the whole played
+// `loops` times (0: for ever). The frames are read back one at a time as
+// the encoder reaches them, so memory holds a frame or two, not the
+// animation. `progress`, when given, is told the percentage encoded as it
+// grows, on the calling thread; false from it stops the encoding
+// (Cancelled).
+TResult IKEncodeAnimation(const std::vector<std::string>& frames, TImageFormat format, int delayMs,
+                          int loops, const std::string& path,
                           const std::function<bool(int percent)>& progress = nullptr);
 
 }  // namespace kalvane

@@ -54,8 +54,10 @@ ls -A "$work" | grep -q kalvane- && fail "a temporary was left: $(ls -A "$work")
 # Refusals, before anything is written.
 expect "an unknown extension" 2 "spin.mov: video writes .mp4 \(H.264\) or .webm \(VP9\)" \
   "$cli" video "$project" -o "$work/spin.mov"
-expect "a rate of 0" 2 "--fps must be a number above 0" "$cli" video "$project" -o "$work/x.mp4" --fps 0
-expect "a negative rate" 2 "--fps must be a number above 0" "$cli" video "$project" -o "$work/x.mp4" --fps -3
+expect "a rate of 0" 2 "--fps must be a number from 0.01 to 100" "$cli" video "$project" -o "$work/x.mp4" --fps 0
+expect "a negative rate" 2 "--fps must be a number from 0.01 to 100" "$cli" video "$project" -o "$work/x.mp4" --fps -3
+expect "a rate no encoder takes" 2 "--fps must be a number from 0.01 to 100" \
+  "$cli" video "$project" -o "$work/x.webm" --fps 1e-320
 expect "quality above 100" 2 "--quality must be a whole number from 0 to 100" \
   "$cli" video "$project" -o "$work/x.mp4" --quality 101
 expect "quality below 0" 2 "--quality must be a whole number from 0 to 100" \

@@ -107,4 +107,27 @@ std::string ReadText(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+namespace {
+
+// A line of /proc/self/status in bytes ("VmHWM:  1234 kB").
+long long StatusBytes(const std::string& key) {
+  std::ifstream in("/proc/self/status");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(key + ":", 0) == 0) return std::atoll(line.c_str() + key.size() + 1) * 1024;
+  }
+  return 0;
+}
+
+}  // namespace
+
+PeakMemory::PeakMemory() {
+  // "5" sets the peak back to the present resident set (Linux 4.0 on).
+  std::ofstream("/proc/self/clear_refs") << "5";
+  Start = StatusBytes("VmHWM");
+}
+
+long long PeakMemory::PeakGrowth() const {
+  return StatusBytes("VmHWM") - Start;
+}
+
 }  // namespace kalvane::test

@@ -47,4 +47,16 @@ std::string SamplesDir();
 // A file's whole content; empty when it cannot be read.
 std::string ReadText(const std::string& path);
 
+// The most memory the process holds while it lives: the peak resident set
+// is set back to the present one at its start, and PeakGrowth() says how
+// far the peak rose above where it started.
+class PeakMemory {
+ public:
+  PeakMemory();
+  long long PeakGrowth() const;  // bytes
+
+ private:
+  long long Start = 0;
+};
+
 }  // namespace kalvane::test

@@ -137,10 +137,10 @@ TEST(Video, RefusedBeforeAnyFrameIsMade) {
   TVideoRequest r;
   r.Output = dir.File("v.mp4");
   ASSERT_TRUE(test::Ok(CheckVideoRequest(r)));
-  for (double fps : {0.0, -1.0, 100.5, std::nan("")}) {
+  for (double fps : {0.0, -1.0, 100.5, 0.0099, 1e-320, std::nan("")}) {
     TVideoRequest bad = r;
     bad.Fps = fps;
-    refused(bad, "the rate must be above 0");
+    refused(bad, "the rate must be from 0.01 to 100 frames a second");
   }
   for (int quality : {-1, 101}) {
     TVideoRequest bad = r;
