@@ -8,6 +8,7 @@
 #include "cli/CliView.h"
 #include "cli/CommandSteps.h"
 #include "cli/Commands.h"
+#include "export/SwfList.h"
 #include "project/IniFile.h"
 #include "project/LoadThread.h"
 #include "project/ProjectDocument.h"
@@ -36,6 +37,19 @@ bool IsOneOf(const std::string& output, const std::vector<std::string>& files) {
     if (fs::equivalent(output, file, ec)) return true;
   }
   return false;
+}
+
+// The path from the root, as the editor stores its photos: a project is
+// opened from other folders than the one it was made in. "." steps are
+// dropped; ".." ones are kept, as a link before them may lead elsewhere.
+std::string FromRoot(const std::string& path) {
+  std::error_code ec;
+  const fs::path whole = fs::absolute(path, ec);
+  if (ec) return path;
+  for (const fs::path& step : whole) {
+    if (step == "..") return whole.string();
+  }
+  return whole.lexically_normal().string();
 }
 
 }  // namespace
@@ -74,12 +88,21 @@ int New(const std::vector<std::string>& args) {
   std::vector<std::string> files;
   if (!CollectPhotos(inputs, true, files)) return kFailed;
   if (files.empty()) return Fail("no image files (.bmp .jpg .gif .png .tif) to make a project of");
+  // Refused before a photo is read: a project the movie exports refuse.
+  if (files.size() > static_cast<std::size_t>(TSwfList::kMaxFrames)) {
+    return Fail(std::to_string(files.size()) + " photos: a project's movie holds at most " +
+                std::to_string(TSwfList::kMaxFrames) + " frames; no project written");
+  }
+  for (std::string& file : files)
+    file = FromRoot(file);
   if (IsOneOf(output, files))
     return Fail(output + ": is one of the photos; a project is not written over it");
   if (RefusedOutput(output)) return kFailed;
 
   TCliView view;
   TProjectDocument document(&view);
+  // Without alignment only the photos' sizes are needed: their headers.
+  document.LayerItems().SetDisplayCopies(align);
   TQuietDialogs dialogs;
   TPrjItemLoadThread loader;
   loader.SetMainWindow(&document);
