@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
 
 namespace kalvane {
@@ -46,24 +47,122 @@ std::string GetTempFolder() {
   return WithTrailingSlash(temp.string());
 }
 
+namespace {
+
+// A folder nobody else can put a thing into or take one from: ours, or
+// root's, and writable by its owner alone.
+bool Guarded(const struct stat& st) {
+  return S_ISDIR(st.st_mode) && (st.st_uid == getuid() || st.st_uid == 0) &&
+         (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// `path` as a folder of ours alone (0700), made when missing. Refused: a
+// link or other thing in its place, a folder of someone else's, one whose
+// parent someone else could swap it in.
+bool MakePrivateFolder(const std::string& path, std::string& why) {
+  struct stat parent {};
+  const std::string above = fs::path(path).parent_path().string();
+  if (lstat(above.c_str(), &parent) != 0 || !Guarded(parent)) {
+    why = above + ": not a folder of this user's alone";
+    return false;
+  }
+  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+    why = path + ": " + std::strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0) {
+    why = path + ": " + std::strerror(errno);
+    return false;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    why = path + ": exists and is not a folder";
+  } else if (st.st_uid != getuid()) {
+    why = path + ": belongs to another user";
+  } else if ((st.st_mode & 0777) != 0700 && chmod(path.c_str(), 0700) != 0) {
+    why = path + ": " + std::strerror(errno);
+  } else {
+    return true;
+  }
+  return false;
+}
+
+// An absolute path from the environment, or nothing.
+std::string AbsoluteEnv(const char* name) {
+  const char* value = std::getenv(name);
+  return value && value[0] == '/' ? std::string(value) : std::string();
+}
+
+// The session's runtime folder, when it is what the standard says it must
+// be: a folder of ours that nobody else may enter.
+std::string RuntimeFolder() {
+  const std::string runtime = AbsoluteEnv("XDG_RUNTIME_DIR");
+  struct stat st {};
+  if (runtime.empty() || lstat(runtime.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+      st.st_uid != getuid() || (st.st_mode & 077) != 0)
+    return {};
+  return runtime;
+}
+
+// The user's cache folder, made when missing as the standard makes it.
+std::string CacheFolder() {
+  std::string cache = AbsoluteEnv("XDG_CACHE_HOME");
+  if (cache.empty()) {
+    const std::string home = AbsoluteEnv("HOME");
+    if (home.empty()) return {};
+    cache = home + "/.cache";
+  }
+  std::error_code ec;
+  fs::create_directories(cache, ec);
+  return cache;
+}
+
+// Made for a process that has neither folder, under a name nobody can
+// guess (again when something removed it); removed when the process ends.
+std::string ProcessFolder(std::string& why) {
+  static std::mutex made;
+  static std::string folder;
+  std::lock_guard lock(made);
+  struct stat st {};
+  if (!folder.empty() && lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+      st.st_uid == getuid())
+    return folder;
+  std::string pattern = GetTempFolder() + "kalvane-" + std::to_string(getuid()) + "-XXXXXX";
+  if (!mkdtemp(pattern.data())) {
+    why = pattern + ": " + std::strerror(errno);
+    return {};
+  }
+  if (folder.empty()) {
+    std::atexit([] {
+      std::error_code ec;
+      fs::remove_all(folder, ec);
+    });
+  }
+  folder = pattern;
+  return folder;
+}
+
+std::string ExportTempFolder(std::string& why) {
+  for (const std::string& base : {RuntimeFolder(), CacheFolder()}) {
+    if (base.empty()) continue;
+    const std::string folder = WithTrailingSlash(base) + "kalvane";
+    if (MakePrivateFolder(folder, why)) return folder;
+  }
+  return ProcessFolder(why);
+}
+
+}  // namespace
+
 std::string GetExportTempFolder() {
-  return GetTempFolder() + "Kalvane-" + std::to_string(getuid()) + "/";
+  std::string why;
+  const std::string folder = ExportTempFolder(why);
+  return folder.empty() ? folder : WithTrailingSlash(folder);
 }
 
 TResult PrepareExportTempFolder() {
-  const std::string folder = GetExportTempFolder();
-  const std::string path = folder.substr(0, folder.size() - 1);
-  auto fail = [&](const std::string& why) {
-    return TResult::Fail(TErrorCode::WriteFailed, path + ": " + why);
-  };
-  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return fail(std::strerror(errno));
-  struct stat st {};
-  if (lstat(path.c_str(), &st) != 0) return fail(std::strerror(errno));
-  if (!S_ISDIR(st.st_mode)) return fail("exists and is not a folder");
-  if (st.st_uid != getuid()) return fail("belongs to another user");
-  if ((st.st_mode & 0777) != 0700 && chmod(path.c_str(), 0700) != 0) {
-    return fail(std::strerror(errno));
-  }
+  std::string why;
+  if (ExportTempFolder(why).empty())
+    return TResult::Fail(TErrorCode::WriteFailed, "no private folder for the export: " + why);
   return {};
 }
 

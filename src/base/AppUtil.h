@@ -12,11 +12,17 @@ namespace kalvane {
 std::string GetAppFolder();       // folder of the running program
 std::string GetTemplateFolder();  // GetAppFolder() + "template/"
 std::string GetTempFolder();      // the system's temporary folder
-// GetTempFolder() + "Kalvane-<uid>/": per user, so nobody else can plant
-// files in it. Not created here; see PrepareExportTempFolder.
+// The user's own folder for exports' working files (frames, the mobile
+// tools' files, the export lock), made (0700) when missing: "kalvane" in
+// $XDG_RUNTIME_DIR when that is a folder of ours nobody else may enter,
+// else in the user's cache folder ($XDG_CACHE_HOME, ~/.cache). Every
+// process of the user finds the same folder there, so the export lock
+// works across them, and no other user can make it first: neither lies in
+// a folder others may write. With neither, a folder of a random name in
+// the temporary folder, for this process alone (then nothing is shared to
+// lock), removed when it ends. Empty only when not even that can be made.
 std::string GetExportTempFolder();
-// Creates the export folder (mode 0700) when missing and checks that it is
-// a real folder of ours. Returns false with the reason otherwise.
+// Fails, with the reason, when GetExportTempFolder has no folder to give.
 TResult PrepareExportTempFolder();
 // $XDG_CONFIG_HOME/Kalvane/ (default ~/.config/Kalvane/), created when missing.
 std::string GetUserDataFolder();

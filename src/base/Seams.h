@@ -58,6 +58,11 @@ class IProgress {
   virtual void SetCancellable(bool cancellable) = 0;
   // Called when the user cancels.
   virtual void SetOnCancel(std::function<void()> handler) = 0;
+  // The operation waits for another that holds what it needs; `holder`
+  // names that one for a log ("pid 4242: kalvane-cli export ..."), empty
+  // when it is not known. The message Setup was given says it already; a
+  // view without a window (the command line's log) says it here.
+  virtual void WaitingFor(const std::string& /*holder*/) {}
 };
 
 // Keeps the values; a view derives and draws them in Repaint.

@@ -11,7 +11,28 @@ namespace kalvane::cli {
 
 namespace {
 
+// A wait for another export is said on a line of its own, bar or no bar:
+// a script's log shows why the command does not go on.
+void SayWaiting(const std::string& holder) {
+  std::fprintf(stderr, "kalvane-cli: waiting for another export to finish%s%s\n",
+               holder.empty() ? "" : ": ", holder.c_str());
+  std::fflush(stderr);
+}
+
+class TLogProgress : public TProgressModel {
+ public:
+  void WaitingFor(const std::string& holder) override { SayWaiting(holder); }
+};
+
 class TTerminalProgress : public TProgressModel {
+ public:
+  void WaitingFor(const std::string& holder) override {
+    if (Drawn) std::fputs("\r\033[K", stderr);
+    SayWaiting(holder);
+    Drawn = false;
+    Repaint();
+  }
+
  protected:
   void Repaint() override {
     if (!Shown) {
@@ -42,7 +63,7 @@ std::unique_ptr<IProgress> TCliView::CreateProgress() {
 
 std::unique_ptr<TProgressModel> MakeTerminalProgress() {
   if (isatty(STDERR_FILENO)) return std::make_unique<TTerminalProgress>();
-  return std::make_unique<TProgressModel>();
+  return std::make_unique<TLogProgress>();
 }
 
 void SayEnlarged(const TEnlargement& e, const std::string& option, int largest) {

@@ -26,7 +26,10 @@ void TExportProgress::Step() {
 void TExportProgress::Waiting(const TLockHolder& holder) {
   std::string message = kWaitingForExportMessage;
   if (holder.Pid > 0) message += std::string("\n") + kExportHolderLabel + holder.Describe();
-  if (P) P->Setup(kProgressCaption, message, 0, Count);
+  if (P) {
+    P->Setup(kProgressCaption, message, 0, Count);
+    P->WaitingFor(holder.Pid > 0 ? holder.Describe() : "");
+  }
   Waited = true;
 }
 

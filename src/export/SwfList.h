@@ -26,6 +26,10 @@ class TSwfList {
   std::int32_t Height() const { return FrameHeight; }
   // round(t x 1.0), at least 1.
   static int FrameCount(double t);
+  // How long each mobile tool may run on `frames` frames before it counts
+  // as hung and is stopped: it holds the user's export lock meanwhile, and
+  // every other export waits for it.
+  static int ToolSeconds(int frames);
 
   // The PC data movie: one bitmap-filled rectangle per frame, 1 frame a
   // second, version 6. Refuses an empty list or more than 1000 frames
@@ -41,9 +45,11 @@ class TSwfList {
   // size, so the whole of every frame shows.
   // The two command lines are written to motmp.bat for the record; the
   // programs run with argument vectors, in order, and are waited for, so a
-  // missing or failing tool is an error naming it. The output must then
-  // read back as a movie whose loadRect_mc plays every frame, or the
-  // combiner counts as failed (and a broken output it wrote is removed).
+  // missing or failing tool is an error naming it. The combiner writes
+  // motmp2.swf in `workFolder`, which must read back as a movie whose
+  // loadRect_mc plays every frame, or the combiner counts as failed; only
+  // then is it copied over `fileName` (atomically), so a failed export
+  // leaves the earlier movie as it was.
   TResult MakeMobileSwf(const std::string& fileName, const std::string& programFolder,
                         const std::string& workFolder,
                         const std::atomic<bool>* cancel = nullptr) const;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# kalvane-cli against sizes meant to exhaust it (counts, photos, rates) and
-# a project made with relative names opened from elsewhere.
+# kalvane-cli against sizes meant to exhaust it (counts, photos, rates), a
+# project made with relative names opened from elsewhere, a squatted
+# temporary folder and a wait for another export.
 # usage: limits-test.sh PATH/TO/kalvane-cli SAMPLE_FOLDER (photos and turntable-aligned.vpj)
 set -u
 cli=$(realpath "$1")
@@ -45,6 +46,35 @@ expect "a WebP at 99 a second" 2 "--fps 99: an animated WebP shows from 90.90909
 expect "a rate of 1e-320" 2 "a frame lasts 11 to 16777215 milliseconds" \
   "$cli" anim "$project" -o "$work/x.webp" --fps 1e-320
 [ -e "$work/x.gif" ] || [ -e "$work/x.webp" ] && fail "a refused animation was written"
+
+# The folder the exports used to share in /tmp, taken by someone else,
+# blocks nothing: the user's own folder lies in the runtime folder (or
+# the cache) instead.
+mkdir -p "$work/tmp" "$work/home" && chmod 700 "$work/home"
+printf 'taken' >"$work/tmp/Kalvane-$(id -u)"
+expect "an export beside a squatted temporary folder" 0 "wrote .*squat.swf" \
+  env -u XDG_RUNTIME_DIR -u XDG_CACHE_HOME TMPDIR="$work/tmp" HOME="$work/home" \
+  "$cli" export "$project" -o "$work/squat.swf" --width 100
+[ -f "$work/home/.cache/kalvane/0.jpg" ] || fail "the frames are not in the user's cache folder"
+
+# An export waiting for another says so, and goes on when the other ends.
+mkdir -m 700 "$work/run"
+mkdir -m 700 "$work/run/kalvane"
+exec 9>"$work/run/kalvane/.export-lock"
+flock 9
+XDG_RUNTIME_DIR="$work/run" "$cli" export "$project" -o "$work/waited.swf" --width 100 \
+  9>&- 2>"$work/wait.txt" >/dev/null &
+waiter=$!
+for _ in $(seq 200); do
+  grep -q waiting "$work/wait.txt" && break
+  sleep 0.05
+done
+grep -q "^kalvane-cli: waiting for another export to finish" "$work/wait.txt" ||
+  fail "the wait was not said: $(cat "$work/wait.txt")"
+[ -e "$work/waited.swf" ] && fail "wrote while another export held the lock"
+exec 9>&-
+wait "$waiter" || fail "the waiting export failed: $(cat "$work/wait.txt")"
+[ -s "$work/waited.swf" ] || fail "the waiting export wrote nothing"
 
 [ $failed -eq 0 ] && echo "limits: all passed"
 exit $failed

@@ -120,6 +120,24 @@ long long StatusBytes(const std::string& key) {
 
 }  // namespace
 
+ScopedEnv::ScopedEnv(const char* name, const char* value) : Name(name) {
+  if (const char* old = std::getenv(name)) {
+    Old = old;
+    Had = true;
+  }
+  if (value)
+    setenv(name, value, 1);
+  else
+    unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (Had)
+    setenv(Name.c_str(), Old.c_str(), 1);
+  else
+    unsetenv(Name.c_str());
+}
+
 PeakMemory::PeakMemory() {
   // "5" sets the peak back to the present resident set (Linux 4.0 on).
   std::ofstream("/proc/self/clear_refs") << "5";

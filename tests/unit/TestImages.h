@@ -47,6 +47,19 @@ std::string SamplesDir();
 // A file's whole content; empty when it cannot be read.
 std::string ReadText(const std::string& path);
 
+// An environment variable set (or, with nullptr, unset) for a scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string Name, Old;
+  bool Had = false;
+};
+
 // The most memory the process holds while it lives: the peak resident set
 // is set back to the present one at its start, and PeakGrowth() says how
 // far the peak rose above where it started.

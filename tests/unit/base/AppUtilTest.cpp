@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -141,8 +142,6 @@ TEST(AppUtilFolders, FoldersEndWithASlashAndArePrivateWhereTheyMustBe) {
   EXPECT_EQ(GetAppFolder().back(), '/');
   EXPECT_TRUE(fs::exists(GetAppFolder() + "kalvane_unit_tests"));
   EXPECT_EQ(GetTemplateFolder(), GetAppFolder() + "template/");
-  EXPECT_EQ(GetExportTempFolder().rfind(GetTempFolder(), 0), 0u);
-
   ASSERT_TRUE(test::Ok(PrepareExportTempFolder()));
   struct stat st {};
   ASSERT_EQ(stat(GetExportTempFolder().c_str(), &st), 0);
@@ -158,6 +157,66 @@ TEST(AppUtilFolders, FoldersEndWithASlashAndArePrivateWhereTheyMustBe) {
     setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
   else
     unsetenv("XDG_CONFIG_HOME");
+}
+
+// The export folder lies where no other user can make it first: the
+// session's runtime folder, else the user's cache; a place someone else
+// took (or that is no folder) is passed over, never a reason to fail.
+TEST(AppUtilFolders, TheExportFolderCannotBeTakenByAnotherUser) {
+  TempDir dir;
+  const std::string runtime = dir.File("run"), cache = dir.File("cache"), temp = dir.File("tmp");
+  for (const std::string& f : {runtime, cache, temp})
+    fs::create_directory(f);
+  chmod(runtime.c_str(), 0700);
+  // The folder the program used before: another user's, in the shared temporary folder.
+  std::ofstream(temp + "/Kalvane-" + std::to_string(getuid())) << "taken";
+  const test::ScopedEnv tmp("TMPDIR", temp.c_str());
+  const test::ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.c_str());
+  const test::ScopedEnv xdgCache("XDG_CACHE_HOME", cache.c_str());
+  const auto mode = [](const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 0u;
+  };
+
+  EXPECT_EQ(GetExportTempFolder(), runtime + "/kalvane/");
+  EXPECT_TRUE(test::Ok(PrepareExportTempFolder()));
+  EXPECT_EQ(mode(runtime + "/kalvane"), 0700u);
+  // A runtime folder others may enter is none: the cache serves.
+  chmod(runtime.c_str(), 0755);
+  EXPECT_EQ(GetExportTempFolder(), cache + "/kalvane/");
+  chmod(runtime.c_str(), 0700);
+  // Ours but opened to others: made private again.
+  chmod((runtime + "/kalvane").c_str(), 0777);
+  EXPECT_EQ(GetExportTempFolder(), runtime + "/kalvane/");
+  EXPECT_EQ(mode(runtime + "/kalvane"), 0700u);
+  // A file, or a link to a folder elsewhere, in its place.
+  fs::remove(runtime + "/kalvane");
+  std::ofstream(runtime + "/kalvane") << "x";
+  EXPECT_EQ(GetExportTempFolder(), cache + "/kalvane/");
+  fs::create_directory(dir.File("elsewhere"));
+  fs::remove(cache + "/kalvane");
+  fs::create_directory_symlink(dir.File("elsewhere"), cache + "/kalvane");
+  {
+    // Then a folder of this process alone, of a name nobody can guess.
+    const std::string own = GetExportTempFolder();
+    EXPECT_EQ(own.rfind(temp + "/kalvane-" + std::to_string(getuid()) + "-", 0), 0u) << own;
+    EXPECT_EQ(mode(own), 0700u);
+    EXPECT_EQ(GetExportTempFolder(), own);
+    EXPECT_TRUE(test::Ok(PrepareExportTempFolder()));
+  }
+  fs::remove(cache + "/kalvane");
+  if (geteuid() == 0) {
+    // Made first by another user (only root can stage that here).
+    fs::create_directory(cache + "/kalvane");
+    ASSERT_EQ(chown((cache + "/kalvane").c_str(), 4242, 4242), 0);
+    EXPECT_NE(GetExportTempFolder(), cache + "/kalvane/");
+    fs::remove(cache + "/kalvane");
+  }
+  // A cache folder others may write in is passed over too.
+  chmod(cache.c_str(), 0777);
+  EXPECT_NE(GetExportTempFolder(), cache + "/kalvane/");
+  chmod(cache.c_str(), 0755);
+  EXPECT_EQ(GetExportTempFolder(), cache + "/kalvane/");
 }
 
 }  // namespace

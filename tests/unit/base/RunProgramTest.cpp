@@ -58,9 +58,7 @@ TEST(RunProgram, AToolEndsWithTheProgramThatRanIt) {
 
 TEST(RunProgram, AToolsTemporariesGoWithItAndThoseOfAKilledRunGoNext) {
   test::TempDir dir;
-  const char* saved = std::getenv("TMPDIR");
-  const std::string old = saved ? saved : "";
-  setenv("TMPDIR", dir.Path().c_str(), 1);
+  const test::ScopedEnv runtime("XDG_RUNTIME_DIR", dir.Path().c_str());
   ASSERT_TRUE(test::Ok(PrepareExportTempFolder()));
   const std::string work = GetExportTempFolder();
   ASSERT_EQ(work.rfind(dir.Path(), 0), 0u);
@@ -76,11 +74,6 @@ TEST(RunProgram, AToolsTemporariesGoWithItAndThoseOfAKilledRunGoNext) {
   const std::string log = dir.File("log");
   const TResult run =
       RunProgram({"/bin/sh", "-c", "echo \"$TMPDIR\"; touch \"$TMPDIR/scratch\""}, log, 60);
-  if (saved) {
-    setenv("TMPDIR", old.c_str(), 1);
-  } else {
-    unsetenv("TMPDIR");
-  }
   ASSERT_TRUE(test::Ok(run));
   std::string used = test::ReadText(log);
   while (!used.empty() && used.back() == '\n')
