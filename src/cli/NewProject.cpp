@@ -117,11 +117,10 @@ int New(const std::vector<std::string>& args) {
                 " photos could not be taken; no project written");
   }
 
-  // Turned before the offsets are measured, as the editor's commands would
-  // be used: the offsets belong to the turned pictures.
-  TLayerManagement& items = document.LayerItems();
-  items.SetRotation(quarterTurns * 9000);
-  document.TrimBox().SetRelBox(box);
+  // Turned before the offsets are measured, by the editor's own commands:
+  // the offsets belong to the turned pictures.
+  if (quarterTurns != 0) document.RotateAll(quarterTurns * 9000);
+  document.SetBox(box);
   if (align) {
     const TAlignReport report = AlignItems(document, TAlignRegion{});
     std::printf("aligned %zu items in %.2f s (%d kept their offsets)\n", report.Items,
@@ -130,10 +129,11 @@ int New(const std::vector<std::string>& args) {
   TPrjSave save;
   save.SetMainWindow(&document);
   if (const TResult saved = save.Save(output); !saved.Ok()) return Fail(saved.Error);
+  const TRelBox kept = document.TrimRelBox();
   std::printf("wrote %s: %d photos, rotation %d, trimming box %s %s %s %s\n", output.c_str(),
-              items.Count(), items.GetRotation(), FormatReal(box.p1x).c_str(),
-              FormatReal(box.p1y).c_str(), FormatReal(box.p2x).c_str(),
-              FormatReal(box.p2y).c_str());
+              document.LayerItems().Count(), document.Rotation(), FormatReal(kept.p1x).c_str(),
+              FormatReal(kept.p1y).c_str(), FormatReal(kept.p2x).c_str(),
+              FormatReal(kept.p2y).c_str());
   return kDone;
 }
 

@@ -23,22 +23,4 @@ struct TSize {
   bool operator==(const TSize&) const = default;
 };
 
-// A control's place on its parent: left, top, width, height.
-struct TBoundsRect {
-  std::int32_t Left = 0;
-  std::int32_t Top = 0;
-  std::int32_t Width = 0;
-  std::int32_t Height = 0;
-  bool operator==(const TBoundsRect&) const = default;
-};
-
-// What the box and the guides need of the panel they lie on.
-class IControlParent {
- public:
-  virtual ~IControlParent() = default;
-  virtual TSize ClientSize() const = 0;
-};
-
-enum class TMouseButton { Left, Right, Middle };
-
 }  // namespace kalvane

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <cstddef>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace kalvane {
 
@@ -19,13 +17,16 @@ class TEditStep {
   virtual std::string Name() const = 0;
   virtual void Undo(TProjectDocument& document) = 0;
   virtual void Redo(TProjectDocument& document) = 0;
-  // Steps of one kind (not -1) may take a later step into themselves.
+  // Steps of one kind (not -1) may take a later step into themselves; the
+  // step decides, the history asks it only where no save point lies
+  // between them.
   virtual int MergeKind() const { return -1; }
   virtual bool MergeWith(const TEditStep&) { return false; }
 };
 
-// Where the document records its steps: the editor's undo stack, or
-// TStepHistory without a window.
+// Where the document pushes its steps. The editor's undo stack is the one
+// history that keeps, merges and limits them; without an editor the
+// document keeps only whether it still equals its file.
 class IEditHistory {
  public:
   virtual ~IEditHistory() = default;
@@ -39,32 +40,23 @@ class IEditHistory {
   virtual bool AtSavePoint() const = 0;
 };
 
-// The most steps a history keeps; the oldest go first.
+// The most steps the editor's history keeps; the oldest go first.
 inline constexpr int kHistoryLimit = 200;
 
-// A history without a window: the command line, and the tests of the steps.
-class TStepHistory : public IEditHistory {
+// The command line's: nothing is undone there, so a step only marks the
+// project as changed and is dropped.
+class TChangeMark : public IEditHistory {
  public:
-  explicit TStepHistory(TProjectDocument* document = nullptr) : Doc(document) {}
-  void SetDocument(TProjectDocument* document) { Doc = document; }
-  void Push(std::unique_ptr<TEditStep> step) override;
-  void Clear() override;
-  void SetSavePoint() override { SavePoint = Index; }
-  void DropSavePoint() override { SavePoint = -1; }
-  bool AtSavePoint() const override { return SavePoint == Index; }
-  bool CanUndo() const { return Index > 0; }
-  bool CanRedo() const { return Index < static_cast<int>(Steps.size()); }
-  void Undo();
-  void Redo();
-  int Count() const { return static_cast<int>(Steps.size()); }
-  int CurrentIndex() const { return Index; }
-  std::string UndoName() const;
+  void Push(std::unique_ptr<TEditStep> step) override {
+    if (step) Saved = false;
+  }
+  void Clear() override { Saved = true; }
+  void SetSavePoint() override { Saved = true; }
+  void DropSavePoint() override { Saved = false; }
+  bool AtSavePoint() const override { return Saved; }
 
  private:
-  TProjectDocument* Doc = nullptr;
-  std::vector<std::unique_ptr<TEditStep>> Steps;
-  int Index = 0;
-  int SavePoint = 0;
+  bool Saved = true;
 };
 
 }  // namespace kalvane

@@ -104,15 +104,15 @@ class TBoxStep : public TEditStep {
 // The guides: one created, moved or deleted, or all deleted.
 class TGuidesStep : public TEditStep {
  public:
-  TGuidesStep(std::string name, std::vector<TGuideRecord> before, std::vector<TGuideRecord> after)
+  TGuidesStep(std::string name, std::vector<TGuideShape> before, std::vector<TGuideShape> after)
       : StepName(std::move(name)), Before(std::move(before)), After(std::move(after)) {}
   std::string Name() const override { return StepName; }
-  void Undo(TProjectDocument& document) override { document.SetGuideRecords(Before); }
-  void Redo(TProjectDocument& document) override { document.SetGuideRecords(After); }
+  void Undo(TProjectDocument& document) override { document.SetGuideLines(Before); }
+  void Redo(TProjectDocument& document) override { document.SetGuideLines(After); }
 
  private:
   std::string StepName;
-  std::vector<TGuideRecord> Before, After;
+  std::vector<TGuideShape> Before, After;
 };
 
 }  // namespace kalvane

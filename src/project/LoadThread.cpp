@@ -211,13 +211,15 @@ void TPrjLoadThread::Body() {
   }
   const std::int32_t itemCount = content.ItemCount;
   OnGui([&] {
-    AddProjectGuides(Doc->GuideLines(), content.Guides);
-    Doc->TrimBox().SetRelBox(content.Box);
     if (itemCount != -1 && itemCount != 0) {
       Doc->View().HideItemPanel();
       Doc->View().SetItemPanelRefresh(false);
       SearchFolder.clear();
     }
+    TGuideManagement guides = Doc->GuideLines();
+    AddProjectGuides(guides, content.Guides);
+    Doc->SetGuideLines(guides.Lines());
+    Doc->SetTrimRelBox(content.Box);
   });
   ShowProgress(1 < itemCount ? 1 : 0, itemCount > 0 ? itemCount : 0);
   // The rotation is applied to the whole list at the end. Storing it now, in

@@ -14,15 +14,6 @@ namespace kalvane {
 TProjectDocument::TProjectDocument(IProjectView* view) {
   SetView(view);
   Items.SetWorkBitmap(&Work);
-  Guides.SetParent(this);
-  Box.SetParent(this);
-  Box.SetRelBox(kDefaultRelBox);
-  Box.OnChange = [this](TBandManagement&) { BoxChanged(); };
-}
-
-void TProjectDocument::SetControlParent(IControlParent* parent) {
-  Guides.SetParent(parent ? parent : this);
-  Box.SetParent(parent ? parent : this);
 }
 
 bool TProjectDocument::IsSaved() const {
@@ -31,13 +22,11 @@ bool TProjectDocument::IsSaved() const {
 
 void TProjectDocument::MarkSaved() {
   HistoryOf->SetSavePoint();
-  TakeBaselines();
   UpdateCommandStates();
 }
 
 void TProjectDocument::MarkModified() {
   HistoryOf->DropSavePoint();
-  TakeBaselines();
   UpdateCommandStates();
 }
 
@@ -46,7 +35,7 @@ void TProjectDocument::UpdateCommandStates() {
 }
 
 void TProjectDocument::SetHistory(IEditHistory* history) {
-  HistoryOf = history ? history : &Plain;
+  HistoryOf = history ? history : &Unsaved;
 }
 
 void TProjectDocument::Record(std::unique_ptr<TEditStep> step) {
@@ -59,13 +48,7 @@ void TProjectDocument::Reset() {
   format.SetMainWindow(this);
   format.Reset();
   HistoryOf->Clear();
-  TakeBaselines();
   UpdateCommandStates();
-}
-
-void TProjectDocument::TakeBaselines() {
-  GuideBaseline = GuideRecords();
-  BoxBaseline = Box.GetRelBox();
 }
 
 void TProjectDocument::Render() {
@@ -177,24 +160,11 @@ void TProjectDocument::RestoreItems(const std::vector<TItemRecord>& records) {
 
 void TProjectDocument::SetTrimRelBox(const TRelBox& box) {
   Box.SetRelBox(box);
-  BoxBaseline = Box.GetRelBox();
   View().RepaintWorkArea();
 }
 
-std::vector<TGuideRecord> TProjectDocument::GuideRecords() const {
-  std::vector<TGuideRecord> records;
-  for (int i = 0; i < Guides.Count(); ++i) {
-    const TGuideShape* guide = Guides.GetGuide(i);
-    records.push_back({guide->GetOrientation(), guide->GetRelPos()});
-  }
-  return records;
-}
-
-void TProjectDocument::SetGuideRecords(const std::vector<TGuideRecord>& guides) {
-  Guides.Clear();
-  for (const TGuideRecord& guide : guides)
-    Guides.AddAtRelPos(guide.Orientation, guide.RelPos);
-  GuideBaseline = GuideRecords();
+void TProjectDocument::SetGuideLines(const std::vector<TGuideShape>& guides) {
+  Guides.SetLines(guides);
   View().RepaintWorkArea();
 }
 
@@ -304,32 +274,43 @@ void TProjectDocument::ApplyAlignment(const std::vector<TAlignment>& found) {
   SetOffsets(kStepAlign, offsets);
 }
 
+void TProjectDocument::SetBox(const TRelBox& box) {
+  SetBox(box, Box.GetRelBox());
+}
+
+void TProjectDocument::SetBox(const TRelBox& box, const TRelBox& before) {
+  SetTrimRelBox(box);
+  const TRelBox after = Box.GetRelBox();  // as the box holds it
+  if (after != before) Record(std::make_unique<TBoxStep>(before, after));
+}
+
+void TProjectDocument::ChangeGuides(const char* name, const std::vector<TGuideShape>& after) {
+  std::vector<TGuideShape> before = Guides.Lines();
+  if (after == before) return;
+  SetGuideLines(after);
+  Record(std::make_unique<TGuidesStep>(name, std::move(before), Guides.Lines()));
+}
+
+void TProjectDocument::AddGuide(int orientation, double relPos) {
+  TGuideManagement after = Guides;
+  after.AddAtRelPos(orientation, relPos);
+  ChangeGuides(kStepGuideAdd, after.Lines());
+}
+
+void TProjectDocument::MoveGuide(int index, double relPos) {
+  TGuideManagement after = Guides;
+  after.SetRelPos(index, relPos);
+  ChangeGuides(kStepGuideMove, after.Lines());
+}
+
+void TProjectDocument::DeleteGuide(int index) {
+  TGuideManagement after = Guides;
+  after.Delete(index);
+  ChangeGuides(kStepGuideDelete, after.Lines());
+}
+
 void TProjectDocument::DeleteAllGuides() {
-  if (Guides.Count() == 0) return;
-  std::vector<TGuideRecord> before = GuideRecords();
-  Guides.Clear();
-  GuideBaseline.clear();
-  Record(std::make_unique<TGuidesStep>(kStepGuidesClear, std::move(before),
-                                       std::vector<TGuideRecord>{}));
-}
-
-void TProjectDocument::GuidesSettled() {
-  std::vector<TGuideRecord> now = GuideRecords();
-  if (now == GuideBaseline) return;
-  const char* name = now.size() > GuideBaseline.size()   ? kStepGuideAdd
-                     : now.size() < GuideBaseline.size() ? kStepGuideDelete
-                                                         : kStepGuideMove;
-  std::vector<TGuideRecord> before = std::move(GuideBaseline);
-  GuideBaseline = now;
-  Record(std::make_unique<TGuidesStep>(name, std::move(before), std::move(now)));
-}
-
-void TProjectDocument::BoxChanged() {
-  const TRelBox now = Box.GetRelBox();
-  if (now == BoxBaseline) return;
-  const TRelBox before = BoxBaseline;
-  BoxBaseline = now;
-  Record(std::make_unique<TBoxStep>(before, now));
+  ChangeGuides(kStepGuidesClear, {});
 }
 
 }  // namespace kalvane

@@ -34,12 +34,6 @@ struct TItemRecord {
   bool MonoVisible = true;
 };
 
-struct TGuideRecord {
-  int Orientation = 0;
-  double RelPos = 0;
-  bool operator==(const TGuideRecord&) const = default;
-};
-
 // What the window shows of the commands: told whenever the item count,
 // the saved state or the history changed.
 class ICommandView {
@@ -55,30 +49,29 @@ class ICommandView {
 // through IProjectView and ICommandView.
 //
 // Every change to what the project file holds goes through an operation
-// here, which finds items by id and records one undo step.
+// here, which finds items by id and records one undo step: the items, the
+// guides and the box alike. The editor's tools only show the guides and
+// the box and call these at the end of a drag.
 //
 // Threads: only the GUI thread calls this object; loaders reach it through
 // the dispatcher. Lock order where both are held: item list, then canvas.
-class TProjectDocument : private IControlParent {
+class TProjectDocument {
  public:
   // Without a view the document runs headless.
   explicit TProjectDocument(IProjectView* view = nullptr);
   TProjectDocument(const TProjectDocument&) = delete;
   TProjectDocument& operator=(const TProjectDocument&) = delete;
-  ~TProjectDocument() override = default;
+  ~TProjectDocument() = default;
 
   TLayerManagement& LayerItems() { return Items; }
   const TLayerManagement& LayerItems() const { return Items; }
-  TGuideManagement& GuideLines() { return Guides; }
+  // Changed only through the operations below.
   const TGuideManagement& GuideLines() const { return Guides; }
-  TBandManagement& TrimBox() { return Box; }
   const TBandManagement& TrimBox() const { return Box; }
   TBitmap24& WorkBitmap() { return Work; }
 
   IProjectView& View() { return *ViewOf; }
   void SetView(IProjectView* view) { ViewOf = view ? view : &Headless; }
-  // The panel the guides and the box lie on; a fixed 640 x 480 without one.
-  void SetControlParent(IControlParent* parent);
   void SetCommandView(ICommandView* view) { Commands = view; }
 
   const std::string& ProjectPath() const { return Path; }
@@ -95,10 +88,10 @@ class TProjectDocument : private IControlParent {
   // The item count or another input of the command states changed.
   void UpdateCommandStates();
 
-  // Where steps are recorded; the document's own plain history without one.
+  // Where steps are pushed: the editor's undo stack; without one only
+  // whether the project changed is kept.
   void SetHistory(IEditHistory* history);
   IEditHistory& History() { return *HistoryOf; }
-  TStepHistory& OwnHistory() { return Plain; }
   // A change already made: recorded as one step.
   void Record(std::unique_ptr<TEditStep> step);
 
@@ -124,10 +117,11 @@ class TProjectDocument : private IControlParent {
   // ids. A photo that cannot be read comes back without a picture, keeping
   // its path and offset, and is named to the user.
   void RestoreItems(const std::vector<TItemRecord>& records);
+  // The box and the guides as a file or a step gives them; also the live
+  // place of a box being dragged.
   TRelBox TrimRelBox() const { return Box.GetRelBox(); }
   void SetTrimRelBox(const TRelBox& box);
-  std::vector<TGuideRecord> GuideRecords() const;
-  void SetGuideRecords(const std::vector<TGuideRecord>& guides);
+  void SetGuideLines(const std::vector<TGuideShape>& guides);
 
   // ---- edits: each makes the change and records it ----
   // The current item; none without items.
@@ -153,16 +147,22 @@ class TProjectDocument : private IControlParent {
   // The trusted items of an automatic alignment given their new offsets:
   // one step.
   void ApplyAlignment(const std::vector<TAlignment>& found);
+  // The box set to `box` (put in order and within the image).
+  void SetBox(const TRelBox& box);
+  // The same at the end of a drag whose live feedback moved the box
+  // already: `before` is where it was when the drag began.
+  void SetBox(const TRelBox& box, const TRelBox& before);
+  // Orientation 1 horizontal, 0 vertical; the place as a fraction of the
+  // image area.
+  void AddGuide(int orientation, double relPos);
+  void MoveGuide(int index, double relPos);
+  // A guide dropped onto a ruler; the last guide takes its place.
+  void DeleteGuide(int index);
   void DeleteAllGuides();
-  // A guide was created, moved or dropped onto a ruler: recorded if the
-  // guides differ from the last recorded state.
-  void GuidesSettled();
 
  private:
-  TSize ClientSize() const override { return {640, 480}; }
-  void BoxChanged();
-  // The guides and box as last recorded, to tell what a mouse changed.
-  void TakeBaselines();
+  // The guides made `after`: one step named `name`, none if nothing changed.
+  void ChangeGuides(const char* name, const std::vector<TGuideShape>& after);
   void Render();
 
   THeadlessView Headless;
@@ -172,10 +172,8 @@ class TProjectDocument : private IControlParent {
   TLayerManagement Items;
   TGuideManagement Guides;
   TBandManagement Box;
-  TStepHistory Plain{this};
-  IEditHistory* HistoryOf = &Plain;
-  std::vector<TGuideRecord> GuideBaseline;
-  TRelBox BoxBaseline = kDefaultRelBox;
+  TChangeMark Unsaved;
+  IEditHistory* HistoryOf = &Unsaved;
   std::string Path;
 };
 

@@ -161,10 +161,10 @@ TResult TPrjSave::Save(const std::string& path, TReadOnly readOnly) const {
 void TPrjFormat::Reset() {
   if (!Window) return;
   Window->View().HideItemPanel();
-  Window->GuideLines().Clear();
+  Window->SetGuideLines({});
   Window->LayerItems().SetRotation(0);
   Window->LayerItems().Clear();
-  Window->TrimBox().SetRelBox(kDefaultRelBox);
+  Window->SetTrimRelBox(kDefaultRelBox);
   Window->SetProjectPath("");
   Window->View().RepaintWorkArea();
 }

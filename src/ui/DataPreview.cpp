@@ -36,30 +36,21 @@ void TDataPreview::SetIdle(bool on) {
   }
 }
 
-// The commands follow the preview's state; the box, the guides and the
-// image lock are held here while it plays.
+// The commands and the work area follow the preview's state (the box and
+// the guides give way to the shades); the image lock is held here while
+// it plays.
 void TDataPreview::DisableControls() {
   if (!Host) return;
   controlsSaved = true;
   Host->PreviewStateChanged();
-  TProjectDocument& doc = Host->PreviewDocument();
-  savedBoxVisible = doc.TrimBox().GetVisible();
-  savedGuidesVisible = doc.GuideLines().GetVisible();
   savedImageLocked = Host->PreviewView().ImageLocked;
-  doc.GuideLines().SetVisible(false);
-  doc.TrimBox().SetVisible(false);
-  doc.TrimBox().SetShadesVisible(true);
   Host->PreviewView().ImageLocked = true;
   Host->PreviewStateChanged();
 }
 
 void TDataPreview::RestoreControls() {
   if (!Host || !controlsSaved) return;
-  TProjectDocument& doc = Host->PreviewDocument();
-  doc.GuideLines().SetVisible(savedGuidesVisible);
-  doc.TrimBox().SetVisible(savedBoxVisible);
   Host->PreviewView().ImageLocked = savedImageLocked;
-  doc.TrimBox().SetShadesVisible(false);
   Host->PreviewStateChanged();
 }
 

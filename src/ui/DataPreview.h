@@ -54,7 +54,7 @@ class TDataPreview : public QObject {
   QTimer Timer;
   int nextIndex = 0;
   int interval = 100;
-  bool savedBoxVisible = false, savedGuidesVisible = false, savedImageLocked = true;
+  bool savedImageLocked = true;
 };
 
 // 1000 / rate, halves to even; 0 for a rate that is not a number above 0.

@@ -120,7 +120,6 @@ void TfrmMain::wheelEvent(QWheelEvent* event) {
 
 void TfrmMain::ViewToggled(bool TViewState::*flag, bool on) {
   View.*flag = on;
-  TProjectDocument& doc = *document;
   if (flag == &TViewState::ImageLocked) {
     // Unlocked to move the photo: the arrow keys go to the canvas.
     if (!on) {
@@ -128,14 +127,11 @@ void TfrmMain::ViewToggled(bool TViewState::*flag, bool on) {
     }
     pnlMain->ShowStatus();
   } else if (flag == &TViewState::BoxShown) {
-    doc.TrimBox().SetVisible(on);
-  } else if (flag == &TViewState::BoxLocked) {
-    doc.TrimBox().SetLocked(on);
+    pnlMain->ShowBox(on);
   } else if (flag == &TViewState::GuidesShown) {
-    doc.GuideLines().SetVisible(on);
-  } else if (flag == &TViewState::GuidesLocked) {
-    doc.GuideLines().SetLocked(on);
+    pnlMain->ShowGuides(on);
   }
+  // The tools read the locks; one that came during a drag ends it.
   pnlMain->SyncControls();
 }
 

@@ -75,11 +75,6 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
 
   TProjectDocument& doc = *document;
   doc.SetView(this);
-  doc.SetControlParent(pnlMain);
-  doc.GuideLines().SetOrigin(TWorkArea::kOrigin, TWorkArea::kOrigin);
-  doc.GuideLines().SetMarginStart(25);
-  doc.GuideLines().SetMarginEnd(5);
-  doc.TrimBox().SetOrigin(TWorkArea::kOrigin, TWorkArea::kOrigin);
   DataPreview.SetHost(this);
   pnlMain->OnPopup = [this](const QPoint& at) { Menus.Popup->popup(at); };
   pnlMain->OnLockedMove = [this] { statusBar()->showMessage(U(kImageLockedHint), 8000); };
@@ -230,8 +225,8 @@ void TfrmMain::RouteCommands() {
   for (const auto& [id, handler] : handlers)
     r.On(id, [this, handler = handler] { (this->*handler)(); });
   r.On(C::Quit, [this] { close(); });
-  // Not in the middle of an image drag: its step is recorded at the
-  // release from where the drag began.
+  // Not in the middle of a drag (an image, a guide, the box): its step is
+  // recorded at the release from where the drag began.
   r.On(C::Undo, [this] {
     if (!pnlMain->Dragging()) History->UndoStack().undo();
   });
@@ -327,8 +322,8 @@ void TfrmMain::UpdateCommands() {
   if (context.View.Previewing || LoaderRunning()) return;
   flmLayer->setVisible(items);
   pnlMain->pboxDrag->setVisible(items);
-  document->TrimBox().SetVisible(items && View.BoxShown);
-  document->GuideLines().SetVisible(items && View.GuidesShown);
+  pnlMain->ShowBox(items && View.BoxShown);
+  pnlMain->ShowGuides(items && View.GuidesShown);
   pnlMain->SyncControls();
 }
 

@@ -12,8 +12,11 @@ class TProjectDocument;
 
 namespace kalvane::ui {
 
-// The editor's history: Qt's undo stack, each command running one step of
-// the document. The stack's clean index is the project's save point.
+// The one history of the project's steps: Qt's undo stack, fed through the
+// core's interface, each command running one step of the document. It
+// keeps at most kHistoryLimit steps, lets a step take the next one in by
+// the step's own rule (never across the save point), and its clean index
+// is the project's save point.
 class TUndoHistory : public QObject, public IEditHistory {
   Q_OBJECT
  public:

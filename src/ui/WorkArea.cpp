@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "base/Round.h"
-#include "document/BandCorner.h"
 #include "project/ProjectDocument.h"
+#include "ui/BoxTool.h"
+#include "ui/GuideTool.h"
 
 namespace kalvane::ui {
 
@@ -282,73 +283,6 @@ bool TCanvas::DrawPhoto(QPainter& painter, const std::string& path, TPointF fine
   return complete;
 }
 
-namespace {
-
-TMouseButton ButtonOf(const QMouseEvent& e) {
-  switch (e.button()) {
-    case Qt::RightButton:
-      return TMouseButton::Right;
-    case Qt::MiddleButton:
-      return TMouseButton::Middle;
-    default:
-      return TMouseButton::Left;
-  }
-}
-
-Qt::CursorShape CursorOf(TCursorKind kind) {
-  switch (kind) {
-    case TCursorKind::SizeNWSE:
-      return Qt::SizeFDiagCursor;
-    case TCursorKind::SizeNESW:
-      return Qt::SizeBDiagCursor;
-    case TCursorKind::Hand:
-      return Qt::PointingHandCursor;
-    case TCursorKind::SplitVertical:
-      return Qt::SplitVCursor;
-    case TCursorKind::SplitHorizontal:
-      return Qt::SplitHCursor;
-    default:
-      return Qt::ArrowCursor;
-  }
-}
-
-QRect RectOf(const TBoundsRect& r) {
-  return {r.Left, r.Top, r.Width, r.Height};
-}
-
-const QColor kGuideColour(0, 160, 230);
-constexpr int kGuideGrab = 3;
-const QColor kBoxColour(230, 40, 40);
-
-}  // namespace
-
-void TMouseTarget::mousePressEvent(QMouseEvent* e) {
-  if (OnPress) OnPress(*e);
-}
-
-void TMouseTarget::mouseMoveEvent(QMouseEvent* e) {
-  if (OnMove) OnMove(*e);
-}
-
-void TMouseTarget::mouseReleaseEvent(QMouseEvent* e) {
-  if (OnRelease) OnRelease(*e);
-}
-
-void TMouseTarget::wheelEvent(QWheelEvent* e) {
-  if (OnWheel && OnWheel(*e)) {
-    e->accept();
-  } else {
-    e->ignore();
-  }
-}
-
-void TMouseTarget::paintEvent(QPaintEvent* e) {
-  QFrame::paintEvent(e);
-  if (!OnPaint) return;
-  QPainter painter(this);
-  OnPaint(painter);
-}
-
 TWorkArea::TWorkArea(TProjectDocument& document, TViewState& view, QWidget* parent)
     : QWidget(parent), Document(document), View(view) {
   setObjectName("pnlMain");
@@ -389,42 +323,11 @@ TWorkArea::TWorkArea(TProjectDocument& document, TViewState& view, QWidget* pare
   timDrag.setInterval(40);
   connect(&timDrag, &QTimer::timeout, this, &TWorkArea::timDragTimer);
 
-  // Guides from the rulers: the ruler keeps the pointer while the button
-  // is held, and hands press, moves and release to the new guide.
-  TGuideManagement& guides = document.GuideLines();
-  for (TMouseTarget* ruler : {shpHoGuide, shpVerGuide}) {
-    const int orientation = ruler == shpHoGuide ? TGuideShape::kHorizontal : TGuideShape::kVertical;
-    ruler->OnPress = [this, ruler, orientation, &guides](QMouseEvent& e) {
-      const int at = orientation == TGuideShape::kHorizontal ? e.position().toPoint().y()
-                                                             : e.position().toPoint().x();
-      const int before = guides.Count();
-      guides.RulerPress(orientation, ButtonOf(e), at);
-      if (guides.Count() > before) {
-        ruler->setCursor(orientation == TGuideShape::kHorizontal ? Qt::SplitVCursor
-                                                                 : Qt::SplitHCursor);
-      }
-      SyncControls();
-    };
-    ruler->OnMove = [this, orientation, &guides](QMouseEvent& e) {
-      if (!(e.buttons() & Qt::LeftButton)) return;
-      guides.RulerMove(orientation == TGuideShape::kHorizontal ? e.position().toPoint().y()
-                                                               : e.position().toPoint().x());
-      SyncControls();
-    };
-    ruler->OnRelease = [this, ruler, &guides](QMouseEvent& e) {
-      if (e.button() != Qt::LeftButton) return;
-      guides.RulerRelease();
-      ruler->unsetCursor();
-      SyncControls();
-      Document.GuidesSettled();
-    };
-  }
-  guides.OnGuidesChanged = [this](TGuideManagement&) { SyncControls(); };
-  BuildBox();
-  pboxMain->OnDrawnSizeChanged = [this, &document](int w, int h) {
+  boxTool = new TBoxTool(document, view, this);
+  guideTool = new TGuideTool(document, view, this, shpHoGuide, shpVerGuide);
+  pboxMain->OnDrawnSizeChanged = [this](int w, int h) {
     if (Zoom() > 0) return;
-    document.GuideLines().SetAreaSize(w, h);
-    document.TrimBox().SetAreaSize(w, h);
+    SetImageArea(area.Origin, {w, h});
     SyncControls();
     ShowStatus();
   };
@@ -439,11 +342,6 @@ void TWorkArea::resizeEvent(QResizeEvent*) {
   shpVerGuide->setGeometry(2, 23, 22, h - 25);
   shpMain->setGeometry(24, 24, w - 27, h - 26);
   LayoutCanvas();
-  Document.GuideLines().Relayout();
-  if (TSize{w, h} != lastProposed) {
-    Document.TrimBox().Update(false);
-    lastProposed = {w, h};
-  }
   SyncControls();
   if (Zoom() > 0) SetZoom(Zoom(), CanvasCentre());
 }
@@ -615,168 +513,30 @@ void TWorkArea::Nudge(int dx, int dy) {
 
 // ---- the box and the guides on screen ------------------------------------------
 
-void TWorkArea::BuildBox() {
-  TBandManagement& box = Document.TrimBox();
-  for (int i = 0; i < 4; ++i) {
-    auto* shade = new QWidget(this);
-    shade->setObjectName(QString("shpShade%1").arg(i));
-    shade->setStyleSheet("background: black;");
-    shade->setAttribute(Qt::WA_TransparentForMouseEvents);
-    shadeWidgets.push_back(shade);
-  }
-  for (int i = 0; i < 4; ++i) {
-    auto* edge = new QWidget(this);
-    edge->setObjectName(QString("shpEdge%1").arg(i));
-    edge->setStyleSheet(QString("background: %1;").arg(kBoxColour.name()));
-    edge->setAttribute(Qt::WA_TransparentForMouseEvents);
-    edgeWidgets.push_back(edge);
-  }
-  for (int i = 0; i < 5; ++i) {
-    TBandCorner& corner = i < 4 ? box.Corner(i) : box.MoveHandle();
-    auto* widget = new TMouseTarget(this);
-    widget->setObjectName(QString::fromStdString(corner.Name()));
-    widget->setStyleSheet(
-        QString("QFrame { background: white; border: 1px solid %1; }").arg(kBoxColour.name()));
-    auto* timer = new QTimer(this);
-    timer->setInterval(TBandCorner::kRepeatMs);
-    connect(timer, &QTimer::timeout, this, [this, &corner] {
-      corner.TimerTick();
-      SyncControls();
-    });
-    widget->OnPress = [this, &corner](QMouseEvent& e) {
-      CornerEvent(corner, e, QEvent::MouseButtonPress);
-    };
-    widget->OnMove = [this, &corner](QMouseEvent& e) { CornerEvent(corner, e, QEvent::MouseMove); };
-    widget->OnRelease = [this, &corner](QMouseEvent& e) {
-      CornerEvent(corner, e, QEvent::MouseButtonRelease);
-    };
-    cornerWidgets.push_back(widget);
-    cornerTimers.push_back(timer);
-  }
+void TWorkArea::SetImageArea(QPoint origin, QSize size) {
+  area.Origin = origin;
+  if (size.width() > 0) area.Size.setWidth(size.width());
+  if (size.height() > 0) area.Size.setHeight(size.height());
 }
 
-void TWorkArea::CornerEvent(TBandCorner& corner, QMouseEvent& e, QEvent::Type type) {
-  const QPoint p = e.position().toPoint();
-  if (type == QEvent::MouseButtonPress) {
-    corner.MouseDown(ButtonOf(e), p.x(), p.y());
-  } else if (type == QEvent::MouseMove) {
-    corner.MouseMove(p.x(), p.y());
-  } else {
-    corner.MouseUp(ButtonOf(e), p.x(), p.y());
-  }
-  TBandManagement& box = Document.TrimBox();
-  for (int i = 0; i < 5; ++i) {
-    TBandCorner& c = i < 4 ? box.Corner(i) : box.MoveHandle();
-    QTimer* timer = cornerTimers[static_cast<std::size_t>(i)];
-    if (c.TimerActive() && !timer->isActive()) timer->start();
-    if (!c.TimerActive() && timer->isActive()) timer->stop();
-  }
-  SyncControls();
+void TWorkArea::ShowBox(bool shown) {
+  boxTool->SetShown(shown);
 }
 
-void TWorkArea::SyncBox() {
-  TBandManagement& box = Document.TrimBox();
-  const bool visible = box.GetVisible();
-  // Zoomed, the box reaches past the canvas: only its part on it shows.
-  const bool zoomed = Zoom() > 0;
-  const QRect canvas = pboxMain->geometry();
-  auto held = [zoomed, &canvas](const QRect& r) { return zoomed ? r.intersected(canvas) : r; };
-  for (int i = 0; i < 4; ++i) {
-    QWidget* edge = edgeWidgets[static_cast<std::size_t>(i)];
-    const TBoundsRect r = box.Edges()[static_cast<std::size_t>(i)];
-    const QRect line = held(RectOf({r.Left, r.Top, std::max(r.Width, 1), std::max(r.Height, 1)}));
-    edge->setGeometry(line);
-    edge->setVisible(visible && !line.isEmpty());
-    QWidget* shade = shadeWidgets[static_cast<std::size_t>(i)];
-    const QRect area = held(RectOf(box.Shades()[static_cast<std::size_t>(i)]));
-    shade->setGeometry(area);
-    // the preview shows them with the box hidden
-    shade->setVisible(box.GetShadesVisible() && !area.isEmpty());
-  }
-  for (int i = 0; i < 5; ++i) {
-    TBandCorner& c = i < 4 ? box.Corner(i) : box.MoveHandle();
-    TMouseTarget* w = cornerWidgets[static_cast<std::size_t>(i)];
-    if (!c.TimerActive()) cornerTimers[static_cast<std::size_t>(i)]->stop();
-    w->setGeometry(RectOf(c.Bounds()));
-    w->setVisible(visible && c.Visible && (!zoomed || canvas.contains(w->geometry().center())));
-    w->setCursor(box.GetLocked() ? Qt::ArrowCursor : CursorOf(c.Cursor));
-    w->raise();
-  }
+void TWorkArea::ShowGuides(bool shown) {
+  guideTool->SetShown(shown);
 }
 
-void TWorkArea::SyncGuides() {
-  TGuideManagement& guides = Document.GuideLines();
-  // Widgets of guides that went are hidden and freed later: one of them
-  // may be handling the release that deleted its guide.
-  while (static_cast<int>(guideWidgets.size()) > guides.Count()) {
-    guideWidgets.back()->hide();
-    guideWidgets.back()->setObjectName(QString());
-    guideWidgets.back()->deleteLater();
-    guideWidgets.pop_back();
-  }
-  while (static_cast<int>(guideWidgets.size()) < guides.Count()) {
-    const int index = static_cast<int>(guideWidgets.size());
-    auto* w = new TMouseTarget(this);
-    w->setObjectName(QString("guide%1").arg(index));
-    // A one-pixel line is hard to catch: the widget reaches a few pixels
-    // either side, and hands the guide its own coordinates.
-    auto local = [this, index](const QMouseEvent& e) {
-      const TGuideShape* g = Document.GuideLines().GetGuide(index);
-      const QPoint p = e.position().toPoint();
-      const bool horizontal = g && g->GetOrientation() == TGuideShape::kHorizontal;
-      return horizontal ? QPoint(p.x(), p.y() - kGuideGrab) : QPoint(p.x() - kGuideGrab, p.y());
-    };
-    w->OnPress = [this, index, local](QMouseEvent& e) {
-      if (TGuideShape* g = Document.GuideLines().GetGuide(index)) {
-        g->MouseDown(local(e).x(), local(e).y());
-        SyncControls();
-      }
-    };
-    w->OnMove = [this, index, local](QMouseEvent& e) {
-      if (TGuideShape* g = Document.GuideLines().GetGuide(index); g && g->Dragging()) {
-        g->MouseMove(local(e).x(), local(e).y());
-        SyncControls();
-      }
-    };
-    w->OnRelease = [this, index, local](QMouseEvent& e) {
-      if (TGuideShape* g = Document.GuideLines().GetGuide(index)) {
-        g->MouseUp(local(e).x(), local(e).y());  // may delete the guide
-        SyncControls();
-        Document.GuidesSettled();
-      }
-    };
-    w->OnPaint = [w](QPainter& painter) {
-      const bool horizontal = w->width() > w->height();
-      painter.setPen(QPen(kGuideColour, 1));
-      if (horizontal) {
-        painter.drawLine(0, kGuideGrab, w->width(), kGuideGrab);
-      } else {
-        painter.drawLine(kGuideGrab, 0, kGuideGrab, w->height());
-      }
-    };
-    guideWidgets.push_back(w);
-  }
-  for (int i = 0; i < guides.Count(); ++i) {
-    const TGuideShape* g = guides.GetGuide(i);
-    TMouseTarget* w = guideWidgets[static_cast<std::size_t>(i)];
-    const QRect line = RectOf(g->Bounds());
-    w->setGeometry(g->GetOrientation() == TGuideShape::kHorizontal
-                       ? line.adjusted(0, -kGuideGrab, 0, kGuideGrab)
-                       : line.adjusted(-kGuideGrab, 0, kGuideGrab, 0));
-    const QPoint centre = line.center();
-    const bool onCanvas =
-        Zoom() <= 0 || (g->GetOrientation() == TGuideShape::kHorizontal
-                            ? centre.y() >= kOrigin && centre.y() < kOrigin + pboxMain->height()
-                            : centre.x() >= kOrigin && centre.x() < kOrigin + pboxMain->width());
-    w->setVisible(guides.GetVisible() && g->Visible && onCanvas);
-    w->setCursor(CursorOf(g->Cursor()));
-    w->raise();
-  }
+bool TWorkArea::Dragging() const {
+  return dragging || guideTool->Dragging() || boxTool->Dragging();
 }
 
 void TWorkArea::SyncControls() {
-  SyncBox();
-  SyncGuides();
+  area.Clip = Zoom() > 0 ? pboxMain->geometry() : QRect();
+  boxTool->SetArea(area);
+  guideTool->SetArea(area);
+  boxTool->Sync();
+  guideTool->Sync();
   ShowStatus();  // the box's output size
 }
 

@@ -14,11 +14,12 @@
 
 #include "document/Geometry.h"
 #include "project/Commands.h"
+#include "ui/ImageArea.h"
+#include "ui/MouseTarget.h"
 #include "ui/PhotoLevels.h"
 
 namespace kalvane {
 class TProjectDocument;
-class TBandCorner;
 class TLayerItemObject;
 }  // namespace kalvane
 
@@ -111,36 +112,19 @@ class TCanvas : public QWidget {
   QImage joined;  // the tiles in view put together, kept for the next paint
 };
 
-// A widget that hands its mouse events to the work area.
-class TMouseTarget : public QFrame {
-  Q_OBJECT
- public:
-  using THandler = std::function<void(QMouseEvent&)>;
-  explicit TMouseTarget(QWidget* parent) : QFrame(parent) {}
-  THandler OnPress, OnMove, OnRelease;
-  std::function<void(QPainter&)> OnPaint;
-  // Not handled (and so passed on to the window) when it returns false.
-  std::function<bool(QWheelEvent&)> OnWheel;
-
- protected:
-  void mousePressEvent(QMouseEvent* e) override;
-  void mouseMoveEvent(QMouseEvent* e) override;
-  void mouseReleaseEvent(QMouseEvent* e) override;
-  void wheelEvent(QWheelEvent* e) override;
-  void paintEvent(QPaintEvent* e) override;
-};
+class TGuideTool;
+class TBoxTool;
 
 // The work area panel: the two rulers and their corner, the white frame,
-// the canvas and the input layer above it, and above those the trimming
-// box and the guide lines, each a widget over its model's rectangle.
-class TWorkArea : public QWidget, public IControlParent {
+// the canvas and the input layer above it, and above those the tools that
+// show the trimming box and the guide lines and drag them.
+class TWorkArea : public QWidget {
   Q_OBJECT
  public:
   static constexpr int kOrigin = 28;
   // `view`: the window's view state, which the work area follows (and
   // whose zoom it keeps).
   TWorkArea(TProjectDocument& document, TViewState& view, QWidget* parent);
-  TSize ClientSize() const override { return {width(), height()}; }
 
   // What the work area needs of the window.
   std::function<void(const QPoint&)> OnPopup;
@@ -152,7 +136,8 @@ class TWorkArea : public QWidget, public IControlParent {
   void timDragTimer();
   // One screen pixel at the current zoom each (one work pixel at fit).
   void Nudge(int dx, int dy);
-  bool Dragging() const { return dragging; }
+  // An image, a guide or the box is being dragged.
+  bool Dragging() const;
 
   // Zoom and pan. The steps in screen pixels per photo pixel.
   static constexpr double kZoomSteps[] = {0.5, 0.75, 1, 1.5, 2, 3, 4, 6, 8};
@@ -188,8 +173,16 @@ class TWorkArea : public QWidget, public IControlParent {
   // The frame size an export at that width makes; empty without items or
   // with a box of no size.
   TSize OutputSize() const;
-  // The box and the guides placed again from their models.
+  // The box and the guides placed again from the document and the view.
   void SyncControls();
+  // Whether the box and the guides show (the window's rule: items, and
+  // their show toggles); the preview hides them itself.
+  void ShowBox(bool shown);
+  void ShowGuides(bool shown);
+  // Where the image area lies on the panel now.
+  const TImageArea& ImageArea() const { return area; }
+  TBoxTool& BoxTool() { return *boxTool; }
+  TGuideTool& GuideTool() { return *guideTool; }
   // The next left drag over the canvas draws a rectangle instead of moving
   // the photo; `picked` gets it as fractions of the work bitmap (left,
   // top, right, bottom). CancelPick (Esc) ends it without a call.
@@ -229,10 +222,8 @@ class TWorkArea : public QWidget, public IControlParent {
   void ViewChanged();
 
  private:
-  void BuildBox();
-  void SyncGuides();
-  void SyncBox();
-  void CornerEvent(TBandCorner& corner, QMouseEvent& e, QEvent::Type type);
+  // The image area at `origin`, `size` (a size of 0 keeps that side).
+  void SetImageArea(QPoint origin, QSize size);
 
   TProjectDocument& Document;
   TViewState& View;
@@ -248,11 +239,9 @@ class TWorkArea : public QWidget, public IControlParent {
   QPointF panLast, pointer{-1, -1};
   bool dragging = false;
   bool dragMoved = false;
-  std::vector<TMouseTarget*> guideWidgets;
-  std::vector<QWidget*> edgeWidgets, shadeWidgets;
-  std::vector<TMouseTarget*> cornerWidgets;  // four corners, then the move handle
-  std::vector<QTimer*> cornerTimers;
-  TSize lastProposed;
+  TImageArea area;
+  TGuideTool* guideTool = nullptr;
+  TBoxTool* boxTool = nullptr;
 };
 
 }  // namespace kalvane::ui

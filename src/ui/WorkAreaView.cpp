@@ -71,16 +71,10 @@ bool TWorkArea::Wheel(QWheelEvent& e) {
 void TWorkArea::ViewChanged() {
   const double k = pboxMain->ViewScale();
   const QSize work = pboxMain->WorkSize();
-  TGuideManagement& guides = Document.GuideLines();
-  TBandManagement& box = Document.TrimBox();
+  const int w = RoundInt(work.width() * k), h = RoundInt(work.height() * k);
   if (Zoom() > 0) {
     const QPointF origin = pboxMain->ViewOrigin() * k;
-    const int w = RoundInt(work.width() * k), h = RoundInt(work.height() * k);
-    const int ox = kOrigin - RoundInt(origin.x()), oy = kOrigin - RoundInt(origin.y());
-    guides.SetOrigin(ox, oy);
-    guides.SetAreaSize(w, h);
-    box.SetViewOrigin(ox, oy);
-    box.SetAreaSize(w, h);
+    SetImageArea({kOrigin - RoundInt(origin.x()), kOrigin - RoundInt(origin.y())}, {w, h});
     for (QScrollBar* bar : {scrWorkH, scrWorkV}) {
       const bool horizontal = bar == scrWorkH;
       const QSignalBlocker hold(bar);
@@ -92,11 +86,7 @@ void TWorkArea::ViewChanged() {
       bar->setValue(RoundInt(horizontal ? origin.x() : origin.y()));
     }
   } else {
-    guides.SetOrigin(kOrigin, kOrigin);
-    box.SetOrigin(kOrigin, kOrigin);
-    const int w = RoundInt(work.width() * k), h = RoundInt(work.height() * k);
-    guides.SetAreaSize(w, h);
-    box.SetAreaSize(w, h);
+    SetImageArea({kOrigin, kOrigin}, {w, h});
   }
   SyncControls();
   shpHoGuide->update();

@@ -106,11 +106,12 @@ class PreviewTest : public QObject, protected kalvane::test::TWindowFixture {
   void controlsAreOffWhilePlayingAndComeBackAsTheyWere() {
     Add(3);
     kalvane::test::Click(Button("btnTrimShow"));  // box hidden, guides shown
+    window->Document().AddGuide(1, 0.5);
     window->Document().MarkSaved();
-    auto& doc = window->Document();
     kalvane::test::Click(Button("btnPreview"));
-    QVERIFY(!doc.GuideLines().GetVisible());
-    QVERIFY(doc.TrimBox().GetShadesVisible());
+    auto* guide = window->WorkArea().findChild<QWidget*>("guide0");
+    auto* corner = window->WorkArea().findChild<QWidget*>("CornerItem0");
+    QVERIFY(guide && !guide->isVisible());
     auto* shade = window->WorkArea().findChild<QWidget*>("shpShade0");
     QVERIFY(shade && shade->isVisible());  // also with the box hidden
     QVERIFY(window->ImageLocked());
@@ -126,9 +127,8 @@ class PreviewTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(Items().GetSelected()->GetOffset(), before);
     QVERIFY(!window->WorkArea().Dragging());
     kalvane::test::Click(Button("btnPreview"));
-    QVERIFY(doc.GuideLines().GetVisible());
-    QVERIFY(!doc.TrimBox().GetVisible());
-    QVERIFY(!doc.TrimBox().GetShadesVisible());
+    QVERIFY(guide->isVisible());
+    QVERIFY(!corner->isVisible());
     QVERIFY(!shade->isVisible());
     QVERIFY(!window->Action(C::Save).isEnabled());  // it was saved before
     QVERIFY(window->Action(C::AddImages).isEnabled() && window->Action(C::FileMenu).isEnabled());

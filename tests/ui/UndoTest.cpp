@@ -17,6 +17,7 @@
 #include "UiTest.h"
 #include "project/ProjectFile.h"
 #include "project/ProjectTexts.h"
+#include "ui/BoxTool.h"
 #include "ui/MainWindow.h"
 #include "ui/WorkArea.h"
 
@@ -112,7 +113,6 @@ class UndoTest : public QObject, protected kalvane::test::TWindowFixture {
     OpenProject();
     Unlock();
     auto& guides = window->Document().GuideLines();
-    auto& box = window->Document().TrimBox();
     const std::vector<std::pair<const char*, std::function<void()>>> steps = {
         {kalvane::kStepNudge, [&] { Key(Qt::Key_Right); }},
         {kalvane::kStepDrag, [&] { Drag(30, 12); }},
@@ -123,10 +123,10 @@ class UndoTest : public QObject, protected kalvane::test::TWindowFixture {
         {kalvane::kStepRotateRight, [&] { Key(Qt::Key_R, Qt::ControlModifier); }},
         {kalvane::kStepBox,
          [&] {
-           auto* corner = Area().findChild<QWidget*>(QString::fromStdString(box.Corner(2).Name()));
+           auto* corner = Area().findChild<QWidget*>("CornerItem2");
            Press(corner, {4, 4});
            Move(corner, {-30, -20});
-           box.Corner(2).TimerTick();
+           Area().BoxTool().Tick();
            Release(corner, {-30, -20});
          }},
         {kalvane::kStepGuideAdd,
@@ -255,6 +255,57 @@ class UndoTest : public QObject, protected kalvane::test::TWindowFixture {
     for (int i = 0; i < 20; ++i)
       Redo();
     QCOMPARE(Bytes(), edited);
+  }
+
+  // Nudges of one item are one step while they follow each other; not
+  // across the save point, nor into another item's.
+  void nudgesMergeButNotAcrossTheSavePointOrAnotherItem() {
+    const std::string opened = ReadBytes(OpenProject());
+    Unlock();
+    const int start = Stack().count();
+    for (int i = 0; i < 5; ++i)
+      Key(Qt::Key_Right);
+    QCOMPARE(Stack().count(), start + 1);
+    Key(Qt::Key_S, Qt::ControlModifier);
+    Key(Qt::Key_Down);
+    QCOMPARE(Stack().count(), start + 2);
+    Items().SelectIndex(1);
+    Key(Qt::Key_Down);
+    QCOMPARE(Stack().count(), start + 3);
+    Undo();
+    Undo();
+    QVERIFY(window->Document().IsSaved());
+    Undo();
+    QCOMPARE(Bytes(), opened);
+  }
+
+  // However many moves and ticks a drag of a guide or of the box takes,
+  // its release is one step, and one undo takes it back.
+  void aGuideOrBoxDragWithTheMouseIsOneStep() {
+    OpenProject();
+    const std::string opened = Bytes();
+    const int start = Stack().index();
+    QWidget* line = Area().findChild<QWidget*>("guide0");
+    const QPoint from = line->geometry().center();
+    Press(line, line->mapFromParent(from));
+    for (int i = 1; i <= 5; ++i)
+      Move(line, line->mapFromParent(from + QPoint(0, 6 * i)));
+    Release(line, line->mapFromParent(from + QPoint(0, 30)));
+    QCOMPARE(Stack().index(), start + 1);
+    const std::string moved = Bytes();
+    QWidget* corner = Area().findChild<QWidget*>("CornerItem2");
+    const QPoint grip = corner->geometry().center();
+    Press(corner, corner->mapFromParent(grip));
+    for (int i = 1; i <= 5; ++i) {
+      Move(corner, corner->mapFromParent(grip - QPoint(6 * i, 4 * i)));
+      Area().BoxTool().Tick();
+    }
+    Release(corner, corner->mapFromParent(grip - QPoint(30, 20)));
+    QCOMPARE(Stack().index(), start + 2);
+    Undo();
+    QCOMPARE(Bytes(), moved);
+    Undo();
+    QCOMPARE(Bytes(), opened);
   }
 
   // A nudge, a quarter turn and a reversal; eight Ctrl+Z give back the

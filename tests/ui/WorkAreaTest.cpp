@@ -23,6 +23,8 @@
 #include "document/GuideShape.h"
 #include "document/LayerManagement.h"
 #include "imaging/ImageKit.h"
+#include "ui/BoxTool.h"
+#include "ui/GuideTool.h"
 #include "ui/LayerList.h"
 #include "ui/MainWindow.h"
 #include "ui/PhotoLevels.h"
@@ -39,7 +41,9 @@ using kalvane::test::TScriptedWindowDialogs;
 using kalvane::ui::TfrmMain;
 using kalvane::ui::TWorkArea;
 
-namespace {}  // namespace
+namespace {
+constexpr int kGrab = kalvane::ui::TGuideTool::kGrab;  // a line's widget reaches past it
+}  // namespace
 
 class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
   Q_OBJECT
@@ -124,7 +128,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(area.pboxMain->CanvasScale(), 2.97);
     QCOMPARE(area.pboxMain->DrawnSize(), (kalvane::TSize{297, 297}));
     QCOMPARE(document.GuideLines().Count(), 0);
-    QCOMPARE(document.TrimBox().GetAreaSize(), (kalvane::TSize{297, 297}));
+    QCOMPARE(area.ImageArea().Size, QSize(297, 297));
     kalvane::test::WriteSolid(dir->File("wide.png"), 818, 400, 10, 10, 10);
     document.LayerItems().SetItemScale(1.0);
     document.LayerItems().AddItem("wide.png", dir->File("wide.png"));
@@ -210,14 +214,18 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
   void guidesFromTheRulers() {
     Add({"a.png"});
     auto& guides = window->Document().GuideLines();
+    window->Document().MarkSaved();
     QWidget* top = Area().shpHoGuide;
     Press(top, {40, 10});
-    QCOMPARE(guides.Count(), 1);
-    QCOMPARE(guides.GetGuide(0)->GetPosition(), 13);  // the ruler's top is panel y 3
-    window->Document().MarkSaved();
-    Release(top, {40, 10});  // over the ruler: gone again
+    // shown while it is pulled, in the document only once it is dropped
+    auto* line = Area().findChild<QWidget*>("guide0");
+    QVERIFY(line && line->isVisible());
+    QCOMPARE(line->geometry().top() + kGrab, 13);  // the ruler's top is panel y 3
     QCOMPARE(guides.Count(), 0);
-    QVERIFY(!window->Document().IsSaved());
+    Release(top, {40, 10});  // over the ruler: gone again, and nothing changed
+    QVERIFY(!Area().findChild<QWidget*>("guide0"));
+    QCOMPARE(guides.Count(), 0);
+    QVERIFY(window->Document().IsSaved());
 
     QWidget* left = Area().shpVerGuide;
     Press(left, {10, 40});
@@ -225,9 +233,10 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     Release(left, {100, 40});
     QCOMPARE(guides.Count(), 1);
     QCOMPARE(guides.GetGuide(0)->GetOrientation(), 0);
-    QCOMPARE(guides.GetGuide(0)->GetPosition(), 102);
-    auto* line = Area().findChild<QWidget*>("guide0");
+    QCOMPARE(Area().ImageArea().X(guides.GetGuide(0)->GetRelPos()), 102);
+    line = Area().findChild<QWidget*>("guide0");
     QVERIFY(line && line->isVisible());
+    QCOMPARE(line->geometry().left() + kGrab, 102);
 
     kalvane::test::Click(window->findChild<QAbstractButton*>("btnGuideLock"));
     Press(top, {40, 10});
@@ -242,14 +251,15 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
 
   void theBoxOnScreenFollowsItsModel() {
     Add({"a.png"});
-    auto& box = window->Document().TrimBox();
-    auto* corner = Area().findChild<QWidget*>(QString::fromStdString(box.Corner(0).Name()));
+    auto* corner = Area().findChild<QWidget*>("CornerItem0");
     QVERIFY(corner && corner->isVisible());
-    const auto bounds = box.Corner(0).Bounds();
-    QCOMPARE(corner->geometry(), QRect(bounds.Left, bounds.Top, bounds.Width, bounds.Height));
+    const kalvane::ui::TScreenBox box = Area().BoxTool().ScreenBox();
+    QCOMPARE(corner->geometry(), QRect(box.x1 - 4, box.y1 - 4, 8, 8));
+    window->Document().SetBox({0.25, 0.25, 0.5, 0.5});
+    const kalvane::ui::TImageArea& area = Area().ImageArea();
+    QCOMPARE(corner->geometry().topLeft() + QPoint(4, 4), QPoint(area.X(0.25), area.Y(0.25)));
     kalvane::test::Click(window->findChild<QAbstractButton*>("btnTrimShow"));
     QVERIFY(!corner->isVisible());
-    QVERIFY(!box.GetVisible());
   }
 
   void rowsAreNamedByACounterThatNeverGoesBack() {
@@ -327,8 +337,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     Press(Area().shpHoGuide, {40, 10});
     Move(Area().shpHoGuide, {40, 90});
     Release(Area().shpHoGuide, {40, 90});
-    auto& box = window->Document().TrimBox();
-    box.SetRelBox({0.125, 0.25, 0.75, 0.875});
+    window->Document().SetBox({0.125, 0.25, 0.75, 0.875});
     const std::string project = dir->File("day.vpj");
     dialogs->SaveFiles = {project};
     window->btnSaveClick();
@@ -379,7 +388,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     QVERIFY(popup);
     QTest::keyClick(popup, Qt::Key_S);
-    QVERIFY(!window->Document().TrimBox().GetVisible());
+    QVERIFY(!Area().findChild<QWidget*>("CornerItem0")->isVisible());
     // 元に戻す and やり直し, picked with the mouse, take a nudge back and make it again.
     QTest::keyClick(window.get(), Qt::Key_Left);
     QCOMPARE(Offset(), (TPoint{-1, 0}));
@@ -492,7 +501,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
   void theBoxGuidesAndOverlayFollowEveryZoom() {
     AddEdgePhoto("edge.png", 1200, 900, 601);
     AddEdgePhoto("edge2.png", 1200, 900, 611);
-    window->Document().GuideLines().AddAtRelPos(1, 0.5);
+    window->Document().AddGuide(1, 0.5);
     kalvane::test::Click(window->findChild<QAbstractButton*>("btnLayerMono"));
     kalvane::ui::TCanvas* canvas = Area().pboxMain;
     const QSize work = canvas->WorkSize();
@@ -503,7 +512,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
       Area().SetZoom(zoom, canvas->ToScreen(corner));
       const QPointF expected =
           canvas->ToScreen(corner) + QPointF(TWorkArea::kOrigin, TWorkArea::kOrigin);
-      const kalvane::TScreenBox box = window->Document().TrimBox().GetScreenBox();
+      const kalvane::ui::TScreenBox box = Area().BoxTool().ScreenBox();
       QVERIFY2(std::abs(box.x1 - expected.x()) <= 1 && std::abs(box.y1 - expected.y()) <= 1,
                qPrintable(QString("zoom %1: %2,%3 against %4,%5")
                               .arg(zoom)
@@ -515,7 +524,8 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
       QVERIFY(std::abs(edge->geometry().top() - box.y1) <= 1);
       // the guide at half the height
       const double guideAt = canvas->ToScreen({0, 0.5 * work.height()}).y() + TWorkArea::kOrigin;
-      QVERIFY(std::abs(window->Document().GuideLines().GetGuide(0)->Bounds().Top - guideAt) <= 1);
+      const int guideTop = Area().findChild<QWidget*>("guide0")->geometry().top() + kGrab;
+      QVERIFY(std::abs(guideTop - guideAt) <= 1);
       // the overlay: the canvas shows the work bitmap's pixel under a point
       const QImage shot = canvas->grab().toImage();
       // the work pixel under the canvas's middle, probed at its own middle
@@ -559,9 +569,9 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(canvas->ToScreen({601 * s, 300 * s}), before + QPointF(-40, -20));
     // space held with the left button pans too, through the window: over
     // a guide, while a toggle has the focus, which the key does not click
-    auto& guides = window->Document().GuideLines();
-    guides.AddAtPosition(kalvane::TGuideShape::kVertical,
-                         Area().pboxDrag->mapTo(&Area(), QPoint(60, 60)).x());
+    window->Document().AddGuide(
+        kalvane::TGuideShape::kVertical,
+        Area().ImageArea().RelX(Area().pboxDrag->mapTo(&Area(), QPoint(60, 60)).x()));
     window->Document().MarkSaved();
     auto* toggle = window->findChild<QAbstractButton*>("btnTrimShow");
     toggle->setFocus();
@@ -723,13 +733,13 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
   void theStatusShowsTheBoxInTheExportsPixels() {
     AddEdgePhoto("edge.png", 1200, 900, 601);
     auto* status = window->findChild<QLabel*>("lblWorkStatus");
-    auto& box = window->Document().TrimBox();
+    kalvane::TProjectDocument& doc = window->Document();
     auto output = [status] {
       const QString text = status->text();
       return text.mid(text.indexOf(QString::fromUtf8("出力"))).section(QString("   "), 0, 0);
     };
     // half the photo each way: 600 x 450 photo pixels, at the first width 500
-    box.SetRelBox({0.25, 0.25, 0.75, 0.75});
+    doc.SetBox({0.25, 0.25, 0.75, 0.75});
     QTest::keyClick(window.get(), Qt::Key_1, Qt::ControlModifier);
     QCOMPARE(output(), QString::fromUtf8("出力 500 × 375 px"));
     // the width confirmed for an export (here one cancelled at its file)
@@ -742,21 +752,21 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     QTest::mouseClick(pcExport, Qt::LeftButton);
     QCOMPARE(output(), QString::fromUtf8("出力 1000 × 750 px"));
     // a tall box at the largest width meets the side limit as the export does
-    box.SetRelBox({0.25, 0.0, 0.5, 1.0});  // 300 x 900 photo pixels
+    doc.SetBox({0.25, 0.0, 0.5, 1.0});  // 300 x 900 photo pixels
     dialogs->Widths = {2500};
     QTest::mouseClick(pcExport, Qt::LeftButton);
     QCOMPARE(output(), QString::fromUtf8("出力 833 × 2500 px"));
     // a corner dragged with the mouse: the line follows the box
-    box.SetRelBox({0.25, 0.25, 0.75, 0.75});
+    doc.SetBox({0.25, 0.25, 0.75, 0.75});
     dialogs->Widths = {500};
     QTest::mouseClick(pcExport, Qt::LeftButton);
     QCOMPARE(output(), QString::fromUtf8("出力 500 × 375 px"));
-    auto* corner = Area().findChild<QWidget*>(QString::fromStdString(box.Corner(2).Name()));
+    auto* corner = Area().findChild<QWidget*>("CornerItem2");
     Press(corner, {4, 4});
     Move(corner, {4, 44});
-    box.Corner(2).TimerTick();
+    Area().BoxTool().Tick();
     Release(corner, {4, 44});
-    const kalvane::TRelBox moved = box.GetRelBox();
+    const kalvane::TRelBox moved = doc.TrimRelBox();
     QVERIFY(moved.p2y > 0.75);
     const double tall = (moved.p2y - moved.p1y) * 900 / ((moved.p2x - moved.p1x) * 1200);
     const QStringList parts = output().split(' ');

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "LoaderFakes.h"
+#include "StepLog.h"
 #include "TestImages.h"
 #include "project/LoadThread.h"
 #include "project/ProjectFile.h"
@@ -25,7 +26,7 @@ class Steps : public testing::Test {
       test::WriteSolid(photos.back(), 40, 30, 90, 120, 150);
     }
     Add(photos);
-    doc.GuideLines().AddAtRelPos(1, 0.25);
+    doc.AddGuide(1, 0.25);
     doc.MarkSaved();
   }
   void Add(const std::vector<std::string>& photos) {
@@ -70,7 +71,7 @@ class Steps : public testing::Test {
   TempDir dir;
   test::TRecordingView view;
   TProjectDocument doc{&view};
-  TStepHistory& history = doc.OwnHistory();
+  test::TStepLog history{doc};
   test::TScriptedDialogs dialogs;
 };
 
@@ -106,19 +107,35 @@ TEST_F(Steps, EveryKindIsUndoneAndRedoneExactly) {
   });
   Check(kStepDeleteItem, [&] { doc.DeleteItem(Id(1)); });
   Check(kStepDeleteAll, [&] { doc.DeleteAllItems(); });
-  Check(kStepGuideAdd, [&] {
-    doc.GuideLines().AddAtRelPos(0, 0.5);
-    doc.GuidesSettled();
-  });
-  Check(kStepGuideMove, [&] {
-    doc.GuideLines().GetGuide(0)->SetRelPos(0.75);
-    doc.GuidesSettled();
-  });
-  Check(kStepGuideDelete, [&] {
-    doc.GuideLines().Delete(0);
-    doc.GuidesSettled();
-  });
+  Check(kStepGuideAdd, [&] { doc.AddGuide(0, 0.5); });
+  Check(kStepGuideAdd, [&] { doc.AddGuide(1, 0.125); });
+  Check(kStepGuideMove, [&] { doc.MoveGuide(1, 0.75); });
+  Check(kStepGuideDelete, [&] { doc.DeleteGuide(0); });  // the last takes its place
+  EXPECT_EQ(doc.GuideLines().GetGuide(0)->GetRelPos(), 0.125);
   Check(kStepGuidesClear, [&] { doc.DeleteAllGuides(); });
+  Check(kStepBox, [&] { doc.SetBox({0.1, 0.2, 0.7, 0.8}); });
+  Check(kStepBox, [&] {
+    // a drag's end: the box shown where the drag left it, the step from
+    // where it began
+    const TRelBox before = doc.TrimRelBox();
+    doc.SetTrimRelBox({0.2, 0.1, 0.9, 0.6});
+    doc.SetBox(doc.TrimRelBox(), before);
+  });
+}
+
+TEST_F(Steps, OperationsThatChangeNothingAreNoSteps) {
+  const int steps = history.CurrentIndex();
+  doc.MoveGuide(0, 0.25);
+  doc.MoveGuide(3, 0.5);
+  doc.DeleteGuide(-1);
+  doc.SetBox(doc.TrimRelBox());
+  doc.SetBox({1.5, 1.0, 0.0, -2.0});  // what it holds: the whole image
+  EXPECT_EQ(history.CurrentIndex(), steps + 1);
+  doc.SetBox({0, 0, 1, 1});
+  doc.DeleteAllGuides();
+  doc.DeleteAllGuides();
+  EXPECT_EQ(history.CurrentIndex(), steps + 2);
+  EXPECT_EQ(doc.TrimRelBox(), (TRelBox{0, 0, 1, 1}));
 }
 
 TEST_F(Steps, TheSavedStateFollowsTheHistory) {
@@ -141,37 +158,6 @@ TEST_F(Steps, TheSavedStateFollowsTheHistory) {
   // a project without items has nothing to save
   doc.DeleteAllItems();
   EXPECT_TRUE(doc.IsSaved());
-}
-
-TEST_F(Steps, NudgesOfOneItemMergeButNotAcrossTheSavePointOrAnotherItem) {
-  const std::string start = Text();
-  const int steps = history.Count();  // adding the photos
-  for (int i = 0; i < 5; ++i)
-    Nudge(Id(0), 1, 0);
-  EXPECT_EQ(history.Count(), steps + 1);
-  doc.MarkSaved();
-  Nudge(Id(0), 0, 1);
-  EXPECT_EQ(history.Count(), steps + 2);
-  Nudge(Id(1), 0, 1);
-  EXPECT_EQ(history.Count(), steps + 3);
-  history.Undo();
-  history.Undo();
-  EXPECT_TRUE(doc.IsSaved());
-  history.Undo();
-  EXPECT_EQ(Text(), start);
-}
-
-TEST_F(Steps, AtMostTwoHundredStepsAreKept) {
-  const TItemId a = Id(0), b = Id(1);
-  for (int i = 0; i < 250; ++i)
-    Nudge(i % 2 ? a : b, 1, 0);  // alternating items never merge
-  EXPECT_EQ(history.Count(), kHistoryLimit);
-  while (history.CanUndo())
-    history.Undo();
-  // the 50 oldest are gone: the items stay where those put them
-  EXPECT_EQ(doc.ItemOffset(a).Work, (TPoint{25, 0}));
-  EXPECT_EQ(doc.ItemOffset(b).Work, (TPoint{25, 0}));
-  EXPECT_FALSE(doc.IsSaved());  // the save point went with them
 }
 
 TEST_F(Steps, ADeletedPhotoThatWentComesBackWithoutAPictureAndIsNamed) {

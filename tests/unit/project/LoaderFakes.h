@@ -98,8 +98,8 @@ struct TFakeLoaderWindow {
   TRecordingView View;
   TProjectDocument Doc{&View};
   TLayerManagement& Items = Doc.LayerItems();
-  TGuideManagement& Guides = Doc.GuideLines();
-  TBandManagement& Box = Doc.TrimBox();
+  const TGuideManagement& Guides = Doc.GuideLines();
+  const TBandManagement& Box = Doc.TrimBox();
   std::vector<std::string>& Log = View.Log;
   std::string& Caption = View.Caption;
   int& CancelAt = View.CancelAt;

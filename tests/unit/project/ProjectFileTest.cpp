@@ -15,11 +15,6 @@
 namespace kalvane {
 namespace {
 
-class TFakePanel : public IControlParent {
- public:
-  TSize ClientSize() const override { return {460, 360}; }
-};
-
 class TCallView : public THeadlessView {
  public:
   void HideItemPanel() override { calls += "hide;"; }
@@ -27,20 +22,14 @@ class TCallView : public THeadlessView {
   std::string calls;
 };
 
-// The document as a window owns it, with the window's panel and view.
+// The document as a window owns it, with the window's view.
 struct TFakeWindow {
-  TFakeWindow() {
-    doc.SetControlParent(&panel);
-    items.SetItemScale(1.0);
-    guides.SetOrigin(28, 28);
-    guides.SetAreaSize(400, 300);
-  }
-  TFakePanel panel;
+  TFakeWindow() { items.SetItemScale(1.0); }
   TCallView view;
   TProjectDocument doc{&view};
   TLayerManagement& items = doc.LayerItems();
-  TGuideManagement& guides = doc.GuideLines();
-  TBandManagement& box = doc.TrimBox();
+  const TGuideManagement& guides = doc.GuideLines();
+  const TBandManagement& box = doc.TrimBox();
 };
 
 class ProjectFile : public testing::Test {
@@ -63,7 +52,7 @@ TEST_F(ProjectFile, TheWholeTextInItsOrder) {
   AddItem("001.png", {0, 0});
   AddItem("002.png", {-3, 2});
   window.items.SetRotation(9000);
-  window.guides.AddAtRelPos(1, 0.5);
+  window.doc.AddGuide(1, 0.5);
   save.SetMainWindow(&window.doc);
   const std::string path = dir.File("cup.vpj");
   std::string error;
@@ -98,7 +87,7 @@ TEST_F(ProjectFile, AnEmptyProjectAndNothingToSaveTo) {
   EXPECT_TRUE(test::Failed(save.Save(dir.File("x.vpj")), &error));  // no window
   save.SetMainWindow(&window.doc);
   EXPECT_TRUE(test::Failed(save.Save(""), &error));
-  window.box.SetRelBox({0.1, 0.2, 0.3, 0.660146699266504});
+  window.doc.SetBox({0.1, 0.2, 0.3, 0.660146699266504});
   EXPECT_EQ(save.Text(),
             "[project]\nitemCount=0\nitemRotate=0\n[guideLine]\ncount=0\n"
             "[trimBox]\np1x=0.1\np1y=0.2\np2x=0.3\np2y=0.660146699266504\n");
@@ -119,9 +108,9 @@ TEST_F(ProjectFile, WrittenThenReadGivesTheSameProject) {
   AddItem("a.png", {5, -6});
   AddItem("b.png", {-7, 8});
   window.items.SetRotation(-9000);
-  window.guides.AddAtRelPos(0, 0.25);
-  window.guides.AddAtRelPos(1, 2.0 / 3.0);
-  window.box.SetRelBox({0.1, 0.15, 0.85, 0.9});
+  window.doc.AddGuide(0, 0.25);
+  window.doc.AddGuide(1, 2.0 / 3.0);
+  window.doc.SetBox({0.1, 0.15, 0.85, 0.9});
   save.SetMainWindow(&window.doc);
   const TProjectContent c = ReadProjectContent(TIniFile::Parse(save.Text()));
   ASSERT_EQ(c.Items.size(), 2u);
@@ -259,26 +248,18 @@ TEST(ProjectReader, RandomBytesNeverBreakTheReader) {
     for (const TProjectGuideEntry& g : c.Guides)
       EXPECT_NE(g.Orientation, -1);
     // and on into the guides and the box, as a load applies them
-    TFakePanel panel;
     TGuideManagement guides;
-    guides.SetParent(&panel);
-    guides.SetOrigin(28, 28);
-    guides.SetAreaSize(400, 300);
     AddProjectGuides(guides, c.Guides);
     for (int i = 0; i < guides.Count(); ++i)
       EXPECT_TRUE(std::isfinite(guides.GetGuide(i)->GetRelPos()));
     TBandManagement box;
-    box.SetParent(&panel);
-    box.SetAreaSize(400, 300);
     box.SetRelBox(c.Box);
     EXPECT_LE(box.GetRelBox().p2x, 1.0);
   }
 }
 
 TEST(ProjectReader, GuidesWithOddTypesComeOutVertical) {
-  TFakePanel panel;
   TGuideManagement guides;
-  guides.SetParent(&panel);
   AddProjectGuides(guides, {{7, 0.3}, {1, 0.5}});
   ASSERT_EQ(guides.Count(), 2);
   EXPECT_EQ(guides.GetGuide(0)->GetOrientation(), 0);
@@ -319,9 +300,10 @@ TEST(ProjectReader, AFileThatIsNoProjectIsRefusedNotReadAsEmpty) {
 TEST_F(ProjectFile, ResetEmptiesTheProject) {
   AddItem("a.png", {1, 1});
   window.items.SetRotation(9000);
-  window.guides.AddAtRelPos(1, 0.5);
-  window.box.SetRelBox({0.2, 0.2, 0.4, 0.4});
+  window.doc.AddGuide(1, 0.5);
+  window.doc.SetBox({0.2, 0.2, 0.4, 0.4});
   window.doc.SetProjectPath("/p/cup.vpj");
+  window.view.calls.clear();
   TPrjFormat format;
   format.Reset();  // no window: nothing
   format.SetMainWindow(&window.doc);
@@ -330,7 +312,8 @@ TEST_F(ProjectFile, ResetEmptiesTheProject) {
   EXPECT_EQ(window.items.GetRotation(), 0);
   EXPECT_EQ(window.guides.Count(), 0);
   EXPECT_EQ(window.box.GetRelBox(), kDefaultRelBox);
-  EXPECT_EQ(window.view.calls, "hide;repaint;");
+  // the panel hidden first; the guides, the box and the end each repaint
+  EXPECT_EQ(window.view.calls, "hide;repaint;repaint;repaint;");
   EXPECT_EQ(window.doc.ProjectPath(), "");
 }
 

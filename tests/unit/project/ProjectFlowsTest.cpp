@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "LoaderFakes.h"
+#include "StepLog.h"
 #include "TestImages.h"
 #include "project/LoadThread.h"
 #include "project/ProjectDocument.h"
@@ -59,6 +60,7 @@ class Flows : public testing::Test {
   TempDir dir;
   test::TRecordingView view;
   TProjectDocument doc{&view};
+  test::TStepLog history{doc};
   TScriptedQuestions ask;
   TProjectFlows flows{doc, ask};
 };
@@ -75,7 +77,7 @@ TEST_F(Flows, NewAsksOnlyWhenItWouldLoseWork) {
   EXPECT_EQ(ask.Log, "new;");
   EXPECT_EQ(doc.LayerItems().Count(), 0);
   EXPECT_TRUE(doc.IsSaved());
-  EXPECT_FALSE(doc.OwnHistory().CanUndo());  // the history went with the project
+  EXPECT_FALSE(history.CanUndo());  // the history went with the project
   EXPECT_EQ(view.Caption, "Kalvane ");
 }
 
@@ -131,10 +133,10 @@ TEST_F(Flows, CloseAsksOnlyWhenModifiedAndStaysWhenTheSaveIsCancelled) {
   EXPECT_FALSE(flows.Close());
   ask.Close = IFlowQuestions::TCloseAnswer::Save;  // and then the pick is cancelled
   EXPECT_FALSE(flows.Close());
-  EXPECT_TRUE(doc.OwnHistory().CanUndo());
+  EXPECT_TRUE(history.CanUndo());
   ask.Close = IFlowQuestions::TCloseAnswer::Discard;
   EXPECT_TRUE(flows.Close());
-  EXPECT_FALSE(doc.OwnHistory().CanUndo());
+  EXPECT_FALSE(history.CanUndo());
   EXPECT_EQ(ask.Log, "close;close;pick;close;");
 }
 
