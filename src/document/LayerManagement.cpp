@@ -91,25 +91,38 @@ void TLayerManagement::Renumber(std::size_t from) {
 }
 
 void TLayerManagement::Delete(int index) {
+  Take(index);
+}
+
+void TLayerManagement::Clear() {
+  TakeAll();
+}
+
+std::unique_ptr<TLayerItemObject> TLayerManagement::Take(int index) {
+  std::unique_ptr<TLayerItemObject> taken;
   bool remain = false;
   {
     Guard g(Lock);
-    if (!HasWorkBitmap || index < 0 || index >= static_cast<int>(Items.size())) return;
+    if (!HasWorkBitmap || index < 0 || index >= static_cast<int>(Items.size())) return nullptr;
+    taken = std::move(Items[static_cast<std::size_t>(index)]);
     Items.erase(Items.begin() + index);
     Renumber(static_cast<std::size_t>(index));
     remain = !Items.empty();
   }
   if (remain) SelectIndex(0);
   Changed();
+  return taken;
 }
 
-void TLayerManagement::Clear() {
+std::vector<std::unique_ptr<TLayerItemObject>> TLayerManagement::TakeAll() {
+  std::vector<std::unique_ptr<TLayerItemObject>> taken;
   {
     Guard g(Lock);
-    if (!HasWorkBitmap) return;
-    Items.clear();
+    if (!HasWorkBitmap) return taken;
+    taken.swap(Items);
   }
   Changed();
+  return taken;
 }
 
 void TLayerManagement::Move(int index, int direction) {

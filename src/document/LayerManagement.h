@@ -62,6 +62,11 @@ class TLayerManagement {
 
   void Delete(int index);
   void Clear();
+  // As Delete and Clear, but the items are handed over with their
+  // pictures, to be put back by InsertCreated; empty where nothing was
+  // taken.
+  std::unique_ptr<TLayerItemObject> Take(int index);
+  std::vector<std::unique_ptr<TLayerItemObject>> TakeAll();
   void Move(int index, int direction);  // 1 = towards the end, else towards the start
   void Reverse();
   void SelectIndex(int index);

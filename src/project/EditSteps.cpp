@@ -30,31 +30,28 @@ bool TOffsetStep::MergeWith(const TEditStep& later) {
   return true;
 }
 
-void TItemsStep::Remove(TProjectDocument& document) const {
-  std::vector<TItemId> ids;
-  ids.reserve(Items.size());
-  for (const TItemRecord& item : Items)
-    ids.push_back(item.Id);
-  document.RemoveItems(ids);
+void TItemsStep::Take(TProjectDocument& document) {
+  Taken = document.TakeItems(Ids);
 }
 
-void TItemsStep::Restore(TProjectDocument& document) const {
-  document.RestoreItems(Items);
+void TItemsStep::PutBack(TProjectDocument& document) {
+  document.PutBackItems(std::move(Taken));
+  Taken.clear();
 }
 
 void TItemsStep::Undo(TProjectDocument& document) {
   if (Added) {
-    Remove(document);
+    Take(document);
   } else {
-    Restore(document);
+    PutBack(document);
   }
 }
 
 void TItemsStep::Redo(TProjectDocument& document) {
   if (Added) {
-    Restore(document);
+    PutBack(document);
   } else {
-    Remove(document);
+    Take(document);
   }
 }
 

@@ -71,22 +71,25 @@ class TRotationStep : public TEditStep {
   std::int32_t Before = 0, After = 0;
 };
 
-// Items deleted (`added` false) or added (true). Only their paths, offsets
-// and places are kept; the photos are loaded again to bring them back.
+// Items deleted (`added` false) or added (true). While they are out of the
+// list the step keeps them, pictures and all, and puts the same items back:
+// no photo is read again.
 class TItemsStep : public TEditStep {
  public:
-  TItemsStep(std::string name, std::vector<TItemRecord> items, bool added)
-      : StepName(std::move(name)), Items(std::move(items)), Added(added) {}
+  TItemsStep(std::string name, std::vector<TItemId> ids, bool added,
+             std::vector<TTakenItem> taken = {})
+      : StepName(std::move(name)), Ids(std::move(ids)), Added(added), Taken(std::move(taken)) {}
   std::string Name() const override { return StepName; }
   void Undo(TProjectDocument& document) override;
   void Redo(TProjectDocument& document) override;
 
  private:
-  void Remove(TProjectDocument& document) const;
-  void Restore(TProjectDocument& document) const;
+  void Take(TProjectDocument& document);
+  void PutBack(TProjectDocument& document);
   std::string StepName;
-  std::vector<TItemRecord> Items;
+  std::vector<TItemId> Ids;
   bool Added = false;
+  std::vector<TTakenItem> Taken;
 };
 
 // The trimming box.

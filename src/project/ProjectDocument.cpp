@@ -1,9 +1,8 @@
 #include "project/ProjectDocument.h"
 
 #include <algorithm>
-#include <future>
+#include <iterator>
 #include <set>
-#include <thread>
 
 #include "project/EditSteps.h"
 #include "project/ProjectFile.h"
@@ -86,76 +85,46 @@ void TProjectDocument::SetRotation(std::int32_t angle) {
   Items.SetRotation(angle);
 }
 
-std::vector<TItemRecord> TProjectDocument::ItemRecords(const std::vector<TItemId>& ids) const {
+std::vector<TTakenItem> TProjectDocument::TakeItems(const std::vector<TItemId>& ids) {
+  std::vector<TTakenItem> taken;
   const std::set<TItemId> wanted(ids.begin(), ids.end());
-  std::vector<TItemRecord> records;
-  const TLayerManagement::TLockedView view = Items.LockedView();
-  for (int i = 0; i < view.Count(); ++i) {
-    const TLayerItemObject& item = view[i];
-    if (!wanted.count(item.GetId())) continue;
-    records.push_back({item.GetId(), item.GetItemName(), item.GetFileName(),
-                       TItemOffset{item.GetOffset(), item.GetFineOffset()}, i,
-                       item.GetMonoVisible()});
-  }
-  return records;
-}
-
-void TProjectDocument::RemoveItems(const std::vector<TItemId>& ids) {
-  if (static_cast<int>(ids.size()) >= Items.Count() && !ids.empty()) {
-    const std::vector<TItemId> all = Items.Order();
-    if (std::is_permutation(all.begin(), all.end(), ids.begin())) {
-      Items.Clear();
-      UpdateCommandStates();
-      return;
+  const std::vector<TItemId> all = Items.Order();
+  if (!all.empty() &&
+      std::all_of(all.begin(), all.end(), [&](TItemId id) { return wanted.count(id) > 0; })) {
+    std::vector<std::unique_ptr<TLayerItemObject>> items = Items.TakeAll();
+    for (std::size_t i = 0; i < items.size(); ++i)
+      taken.push_back({static_cast<int>(i), std::move(items[i])});
+  } else {
+    // From the end: each keeps the place it had in the whole list.
+    for (int i = Items.Count() - 1; i >= 0; --i) {
+      if (wanted.count(Items.GetItem(i)->GetId())) taken.push_back({i, Items.Take(i)});
     }
-  }
-  for (TItemId id : ids) {
-    if (const TLayerItemObject* item = Items.FindById(id)) Items.Delete(item->GetIndex());
+    std::reverse(taken.begin(), taken.end());
   }
   UpdateCommandStates();
+  return taken;
 }
 
-void TProjectDocument::RestoreItems(const std::vector<TItemRecord>& records) {
-  // Decoded a few at a time on workers, put back in list order.
-  std::vector<TItemRecord> ordered = records;
-  std::sort(ordered.begin(), ordered.end(),
-            [](const TItemRecord& a, const TItemRecord& b) { return a.Index < b.Index; });
-  const std::size_t workers = std::max(2u, std::thread::hardware_concurrency());
-  std::vector<std::unique_ptr<TLayerItemObject>> made(ordered.size());
-  for (std::size_t start = 0; start < ordered.size(); start += workers) {
-    std::vector<std::future<std::unique_ptr<TLayerItemObject>>> pending;
-    for (std::size_t i = start; i < std::min(ordered.size(), start + workers); ++i) {
-      pending.push_back(std::async(std::launch::async, [this, &record = ordered[i]] {
-        return Items.CreateItem(record.Name, record.Path);
-      }));
-    }
-    for (std::size_t i = 0; i < pending.size(); ++i)
-      made[start + i] = pending[i].get();
+void TProjectDocument::PutBackItems(std::vector<TTakenItem> taken) {
+  std::erase_if(taken, [](const TTakenItem& t) { return !t.Item; });
+  if (taken.empty()) return;
+  std::sort(taken.begin(), taken.end(),
+            [](const TTakenItem& a, const TTakenItem& b) { return a.Index < b.Index; });
+  // The history runs in order, so the list is as it was when they were
+  // taken, but one emptied and loaded again meanwhile may have chosen
+  // another scale: it follows theirs.
+  if (Items.Count() == 0) Items.SetItemScale(taken.front().Item->GetScale());
+  const TItemId single = taken.size() == 1 ? taken.front().Item->GetId() : 0;
+  for (TTakenItem& t : taken) {
+    t.Item->SetSelected(false);
+    Items.InsertCreated(std::move(t.Item), t.Index);
   }
-  std::string kept;
-  int keptCount = 0;
-  TItemId current = 0;
-  for (std::size_t i = 0; i < ordered.size(); ++i) {
-    std::unique_ptr<TLayerItemObject>& item = made[i];
-    const TItemRecord& record = ordered[i];
-    if (!item->HasImage() || !item->LoadError().empty()) {
-      ++keptCount;
-      kept += "\r" + (item->LoadError().empty() ? record.Path : item->LoadError());
-    }
-    item->KeepFileName(record.Path);
-    item->SetId(record.Id);
-    item->SetFineOffset(record.Offset.Fine);
-    item->SetMonoVisible(record.MonoVisible);
-    if (!current) current = record.Id;
-    Items.InsertCreated(std::move(item), record.Index);
-  }
-  if (ordered.size() == 1) {
-    if (const TLayerItemObject* back = Items.FindById(current)) Items.SelectIndex(back->GetIndex());
+  if (single) {
+    if (const TLayerItemObject* back = Items.FindById(single)) Items.SelectIndex(back->GetIndex());
   } else if (!Items.GetSelected()) {
     Items.SelectIndex(0);
   }
   UpdateCommandStates();
-  if (keptCount > 0) View().ShowWarning(KeptWithoutPictureMessage(keptCount) + kept);
 }
 
 void TProjectDocument::SetTrimRelBox(const TRelBox& box) {
@@ -234,23 +203,25 @@ void TProjectDocument::RotateAll(std::int32_t quarter) {
 }
 
 void TProjectDocument::DeleteItem(TItemId id) {
-  std::vector<TItemRecord> records = ItemRecords({id});
-  if (records.empty()) return;
-  RemoveItems({id});
-  Record(std::make_unique<TItemsStep>(kStepDeleteItem, std::move(records), false));
+  if (!Items.FindById(id)) return;
+  std::vector<TTakenItem> taken = TakeItems({id});
+  Record(std::make_unique<TItemsStep>(kStepDeleteItem, std::vector<TItemId>{id}, false,
+                                      std::move(taken)));
 }
 
 void TProjectDocument::DeleteAllItems() {
   if (Items.Count() == 0) return;
-  std::vector<TItemRecord> records = ItemRecords(ItemOrder());
-  Items.Clear();
-  Record(std::make_unique<TItemsStep>(kStepDeleteAll, std::move(records), false));
+  std::vector<TItemId> ids = ItemOrder();
+  std::vector<TTakenItem> taken = TakeItems(ids);
+  Record(std::make_unique<TItemsStep>(kStepDeleteAll, std::move(ids), false, std::move(taken)));
 }
 
 void TProjectDocument::ItemsAdded(const std::vector<TItemId>& ids) {
-  std::vector<TItemRecord> records = ItemRecords(ids);
-  if (records.empty()) return;
-  Record(std::make_unique<TItemsStep>(kStepAddItems, std::move(records), true));
+  std::vector<TItemId> added;
+  std::copy_if(ids.begin(), ids.end(), std::back_inserter(added),
+               [this](TItemId id) { return Items.FindById(id) != nullptr; });
+  if (added.empty()) return;
+  Record(std::make_unique<TItemsStep>(kStepAddItems, std::move(added), true));
 }
 
 void TProjectDocument::SetOffsets(const std::string& name,

@@ -24,14 +24,11 @@ struct TItemOffset {
   bool operator==(const TItemOffset&) const = default;
 };
 
-// What a deleted item's undo needs to bring it back: not its pictures.
-struct TItemRecord {
-  TItemId Id = 0;
-  std::string Name;
-  std::string Path;
-  TItemOffset Offset;
+// An item taken out of the list by an edit, with its pictures, and the
+// place it had: its undo puts the same item back, no photo read again.
+struct TTakenItem {
   int Index = 0;
-  bool MonoVisible = true;
+  std::unique_ptr<TLayerItemObject> Item;
 };
 
 // What the window shows of the commands: told whenever the item count,
@@ -110,13 +107,11 @@ class TProjectDocument {
   void SetItemOrder(const std::vector<TItemId>& ids);
   std::int32_t Rotation() const { return Items.GetRotation(); }
   void SetRotation(std::int32_t angle);
-  // The items' records in list order.
-  std::vector<TItemRecord> ItemRecords(const std::vector<TItemId>& ids) const;
-  void RemoveItems(const std::vector<TItemId>& ids);
-  // Loads the photos again and puts them back at their places under their
-  // ids. A photo that cannot be read comes back without a picture, keeping
-  // its path and offset, and is named to the user.
-  void RestoreItems(const std::vector<TItemRecord>& records);
+  // The items taken out of the list, in list order, each with its place.
+  std::vector<TTakenItem> TakeItems(const std::vector<TItemId>& ids);
+  // Puts taken items back at their places, in the order of the places; a
+  // list they come back to empty takes their scale (the pictures have it).
+  void PutBackItems(std::vector<TTakenItem> taken);
   // The box and the guides as a file or a step gives them; also the live
   // place of a box being dragged.
   TRelBox TrimRelBox() const { return Box.GetRelBox(); }

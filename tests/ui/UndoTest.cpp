@@ -193,7 +193,7 @@ class UndoTest : public QObject, protected kalvane::test::TWindowFixture {
       QVERIFY2(Bytes() == after, step.constData());
     }
     QCOMPARE(Items().Count(), 0);
-    Undo();  // the deleted photos come back from their files
+    Undo();  // the deleted photos come back with their pictures
     QCOMPARE(Items().Count(), 5);
     QVERIFY(Items().GetItem(0)->HasImage());
   }
