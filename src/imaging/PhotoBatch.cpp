@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -206,6 +207,32 @@ bool OtherShape(int width, int height, TFrameSize frame) {
   return std::abs(have / want - 1) > 0.01 + 1.0 / std::min(frame.Width, frame.Height);
 }
 
+// Photos in work at once are bounded by the memory they take, not only by
+// the cores: a photo waits while the others' would leave too little for
+// it; one larger than the whole budget runs alone.
+class TMemoryBudget {
+ public:
+  explicit TMemoryBudget(long long total) : Total(total) {}
+  void Take(long long bytes) {
+    std::unique_lock lock(Mutex);
+    Freed.wait(lock, [&] { return Used == 0 || Used + bytes <= Total; });
+    Used += bytes;
+  }
+  void Give(long long bytes) {
+    {
+      std::lock_guard lock(Mutex);
+      Used -= bytes;
+    }
+    Freed.notify_all();
+  }
+
+ private:
+  std::mutex Mutex;
+  std::condition_variable Freed;
+  const long long Total;
+  long long Used = 0;
+};
+
 std::string Size(int width, int height) {
   return std::to_string(width) + " x " + std::to_string(height);
 }
@@ -292,10 +319,13 @@ TPrepReport RunPreparation(const std::vector<std::string>& inputs, const std::st
   std::mutex mutex;  // the items' results, the count and the progress calls
   int done = 0;
   std::atomic<std::size_t> next{0};
+  TMemoryBudget budget(kPrepMemoryBudget);
   auto work = [&] {
     for (;;) {
       const std::size_t i = next++;
       if (i >= inputs.size() || cancel) return;
+      const long long bytes = PhotoLoadBytes(inputs[i], atLeast);
+      budget.Take(bytes);
       TRgbImage image;
       TPhotoMeta meta;
       TCleanReport cleaned;
@@ -316,6 +346,8 @@ TPrepReport RunPreparation(const std::vector<std::string>& inputs, const std::st
       }
       if (result.Ok())
         result = SavePhoto(image, meta, geometry, settings.Output, outputs[i], frame);
+      image = {};
+      budget.Give(bytes);
       std::lock_guard lock(mutex);
       report.Items[i].Result = result;
       report.Items[i].Done = true;

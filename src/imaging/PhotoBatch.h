@@ -78,7 +78,12 @@ struct TPrepReport {
   int Failed() const;
 };
 
-// Runs a shoot on all cores, the reference first. A folder holding an
+// The memory the photos in work at once may take together, by
+// PhotoLoadBytes; a photo that needs more is prepared alone.
+inline constexpr long long kPrepMemoryBudget = 2LL << 30;
+
+// Runs a shoot on all cores (up to four), the reference first, as many
+// photos at once as kPrepMemoryBudget holds. A folder holding an
 // earlier run's outputs is refused unless the settings replace them; files
 // of our names that we did not write are never replaced. `progress` is
 // called after each photo (from a worker thread, one call at a time) with

@@ -73,7 +73,8 @@ void WriteMarker(const std::string& path, int width, int height, int x, int y, i
   Save(marked, path);
 }
 
-void WriteHugePng(const std::string& path) {
+void WriteHugePng(const std::string& path, unsigned width, unsigned height, int depth,
+                  int colourType) {
   auto chunk = [](const std::string& type, const std::string& data) {
     auto be32 = [](std::uint32_t v) {
       return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16),
@@ -84,9 +85,14 @@ void WriteHugePng(const std::string& path) {
         crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size())));
     return be32(static_cast<std::uint32_t>(data.size())) + body + be32(crc);
   };
-  // 60000 x 60000, 8-bit RGB; a little image data that decodes to nothing
-  // useful, which only a decode finds.
-  const std::string header("\x00\x00\xEA\x60\x00\x00\xEA\x60\x08\x02\x00\x00\x00", 13);
+  // A little image data that decodes to nothing useful, which only a
+  // decode finds.
+  const auto be32 = [](std::uint32_t v) {
+    return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                       static_cast<char>(v >> 8), static_cast<char>(v)};
+  };
+  const std::string header = be32(width) + be32(height) + static_cast<char>(depth) +
+                             static_cast<char>(colourType) + std::string(3, '\0');
   const std::string zeros(1000, '\0');
   std::string packed(compressBound(zeros.size()), '\0');
   uLongf size = packed.size();

@@ -41,8 +41,10 @@ void WriteGradient(const std::string& path, int width, int height);
 void WriteSolid(const std::string& path, int width, int height, int r, int g, int b);
 // A white w x h image with a black square of size s at (x, y).
 void WriteMarker(const std::string& path, int width, int height, int x, int y, int s);
-// A well-formed PNG whose header claims 60000 x 60000 pixels.
-void WriteHugePng(const std::string& path);
+// A well-formed PNG whose header claims 60000 x 60000 pixels (or the size,
+// bit depth and colour type given: 6 is RGBA), with hardly any data.
+void WriteHugePng(const std::string& path, unsigned width = 60000, unsigned height = 60000,
+                  int depth = 8, int colourType = 2);
 std::string SamplesDir();
 // A file's whole content; empty when it cannot be read.
 std::string ReadText(const std::string& path);

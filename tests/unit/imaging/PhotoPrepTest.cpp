@@ -90,9 +90,12 @@ void Save(const TRgbImage& image, const std::string& path, bool sixteen = false)
 }
 
 // A linear DNG as a camera's converter writes one: 16-bit RGB, red on the
-// left half, blue on the bottom half, with the orientation tag given.
-void WriteLinearDng(const std::string& path, int orientation) {
-  constexpr int kW = 64, kH = 48;
+// left half, blue on the bottom half, with the orientation tag given. With
+// `garbage`, the file says its data is compressed (lossless JPEG, as most
+// DNGs are) and the data is noise instead.
+void WriteLinearDng(const std::string& path, int orientation, bool garbage = false,
+                    unsigned width = 64, unsigned height = 48) {
+  const unsigned kW = width, kH = height;
   std::string pixels;
   auto put16 = [](std::string& out, unsigned v) {
     out += static_cast<char>(v & 0xff);
@@ -102,8 +105,8 @@ void WriteLinearDng(const std::string& path, int orientation) {
     put16(out, v & 0xffff);
     put16(out, v >> 16);
   };
-  for (int y = 0; y < kH; ++y)
-    for (int x = 0; x < kW; ++x) {
+  for (unsigned y = 0; y < kH; ++y)
+    for (unsigned x = 0; x < kW; ++x) {
       put16(pixels, x < kW / 2 ? 60000 : 8000);
       put16(pixels, 20000);
       put16(pixels, y < kH / 2 ? 4000 : 50000);
@@ -118,7 +121,7 @@ void WriteLinearDng(const std::string& path, int orientation) {
                             {256, 4, {kW}, {}},
                             {257, 4, {kH}, {}},
                             {258, 3, {16, 16, 16}, {}},
-                            {259, 3, {1}, {}},
+                            {259, 3, {garbage ? 7u : 1u}, {}},
                             {262, 3, {34892}, {}},  // linear raw
                             {271, 2, {}, "Kalvane"},
                             {272, 2, {}, "Test"},
@@ -134,6 +137,13 @@ void WriteLinearDng(const std::string& path, int orientation) {
                             {50721, 10, {1, 1, 0, 1, 0, 1, 0, 1, 1, 1, 0, 1, 0, 1, 0, 1, 1, 1}, {}},
                             {50728, 5, {1, 1, 1, 1, 1, 1}, {}},
                             {50778, 3, {21}, {}}};
+  if (garbage) {
+    unsigned noise = 12345;
+    for (char& c : pixels) {
+      noise = noise * 1103515245 + 12345;
+      c = static_cast<char>(noise >> 16);
+    }
+  }
   const unsigned ifdAt = dataAt + static_cast<unsigned>(pixels.size());
   unsigned extraAt = ifdAt + 2 + 12 * static_cast<unsigned>(tags.size()) + 4;
   std::string ifd, extra;
@@ -303,6 +313,63 @@ TEST(PhotoLoad, ACameraFileIsReadUprightInSixteenBits) {
   ASSERT_EQ(read.Height, 64);
   EXPECT_GT(read.Row(5)[3 * 40], read.Row(5)[3 * 40 + 2] + 20000);
   EXPECT_GT(read.Row(5)[3 * 5 + 2], 40000);
+}
+
+// LibRaw reads noise where the picture's data should be without a word of
+// it: a photo that cannot be decoded is refused, not written out as noise.
+TEST(PhotoLoad, ACameraFileWithDamagedDataIsRefused) {
+  TempDir dir;
+  TRgbImage read;
+  std::string error;
+  WriteLinearDng(dir.File("noise.dng"), 1, true);
+  EXPECT_TRUE(Failed(LoadPhoto(dir.File("noise.dng"), 0, read, nullptr), &error));
+  EXPECT_NE(error.find("noise.dng: not a readable camera file (its picture data is damaged)"),
+            std::string::npos)
+      << error;
+  EXPECT_EQ(read.Width, 0);
+  // Cut off inside its data: LibRaw's own error, said as such.
+  WriteLinearDng(dir.File("cut.dng"), 1);
+  const std::string whole = test::ReadText(dir.File("cut.dng"));
+  std::ofstream(dir.File("cut.dng"), std::ios::binary) << whole.substr(0, 8 + 64 * 48 * 3);
+  EXPECT_TRUE(Failed(LoadPhoto(dir.File("cut.dng"), 0, read, nullptr), &error));
+}
+
+// 16383 x 16383 of one colour: 800 MB of pixels in a lossless WebP of 10 KB.
+void WriteWebpBomb(const std::string& path) {
+  vips::VImage::black(16383, 16383, vips::VImage::option()->set("bands", 3))
+      .linear(1, 200)
+      .cast(VIPS_FORMAT_UCHAR)
+      .webpsave(path.c_str(), vips::VImage::option()->set("lossless", true));
+}
+
+// Few bytes that decode to gigabytes: read reduced where the output is
+// smaller, or refused by name from the header when even that is too much.
+TEST(PhotoLoad, AHugePictureOfFewBytesIsReadReducedOrRefused) {
+  TempDir dir;
+  WriteWebpBomb(dir.File("bomb.webp"));
+  TRgbImage read;
+  {
+    const test::PeakMemory memory;
+    ASSERT_TRUE(Ok(LoadPhoto(dir.File("bomb.webp"), 600, read, nullptr)));
+    EXPECT_LT(memory.PeakGrowth(), 200LL << 20);  // 3.2 GB read whole
+  }
+  EXPECT_GE(read.Width, 600);
+  EXPECT_LT(read.Width, 700);
+  EXPECT_NEAR(read.Row(300)[0], 200 * 257, 257);
+  // 16-bit RGBA: 8 bytes a pixel, 2 GB, whatever size is asked.
+  test::WriteHugePng(dir.File("deep.png"), 16383, 16383, 16, 6);
+  std::string error;
+  for (const int atLeast : {0, 600}) {
+    const TPrepResult r = LoadPhoto(dir.File("deep.png"), atLeast, read, nullptr);
+    EXPECT_EQ(r.Fault, TPrepFault::TooLarge);
+    EXPECT_NE(r.Error.find(dir.File("deep.png") + ": image too large: 2047 MB decoded, more "
+                                                  "than the 1024 MB a photo may take"),
+              std::string::npos)
+        << r.Error;
+  }
+  // The same pixels in 8-bit RGB are within the limit; only their header is read here.
+  test::WriteHugePng(dir.File("flat.png"), 16383, 16383, 8, 2);
+  EXPECT_NE(LoadPhoto(dir.File("flat.png"), 600, read, nullptr).Fault, TPrepFault::TooLarge);
 }
 
 TEST(PhotoLoad, WebpAndAvifAreRead) {
@@ -764,6 +831,30 @@ TEST(PhotoBatch, EachPhotoFailsWithItsOwnReason) {
       EXPECT_EQ(own->Error.find("Vips"), std::string::npos) << own->Error;
     }
   }
+}
+
+// Four photos of 800 MB of pixels each (6 GB when read whole at once):
+// read reduced, a few at a time; one too large is named with its reason.
+TEST(PhotoBatch, HugePhotosTakeBoundedMemory) {
+  TempDir dir;
+  WriteWebpBomb(dir.File("a.webp"));
+  std::vector<std::string> inputs{dir.File("a.webp")};
+  for (const char* name : {"b.webp", "c.webp", "d.webp"}) {
+    std::filesystem::copy_file(dir.File("a.webp"), dir.File(name));
+    inputs.push_back(dir.File(name));
+  }
+  test::WriteHugePng(dir.File("e.png"), 16383, 16383, 16, 6);
+  inputs.push_back(dir.File("e.png"));
+  TPrepSettings settings;
+  settings.Output.LongestSide = 600;
+  const std::atomic<bool> cancel{false};
+  const test::PeakMemory memory;
+  const TPrepReport report = RunPreparation(inputs, dir.File("out"), settings, nullptr, cancel);
+  EXPECT_LT(memory.PeakGrowth(), 400LL << 20);
+  ASSERT_TRUE(Ok(report.Result));
+  EXPECT_EQ(report.Written(), 4);
+  EXPECT_EQ(report.Items[4].Result.Fault, TPrepFault::TooLarge);
+  EXPECT_EQ(report.Items[4].Result.Subject, dir.File("e.png"));
 }
 
 TEST(PhotoBatch, ACancelLeavesOnlyWholeFiles) {
