@@ -104,15 +104,17 @@ constexpr TCommandUsage kCommands[] = {
     {"anim", "kalvane-cli anim PROJECT.vpj -o OUT.webp|OUT.gif [--width N] [--fps F] [--loop N]\n",
      "anim    Writes every frame as an animated WebP or GIF (by the extension),\n"
      "        N pixels wide (default 500) at F frames a second (default 8, the\n"
-     "        simple preview's), played N times with --loop (default for ever).\n"},
+     "        simple preview's), played N times with --loop (default for ever).\n"
+     "        A GIF shows 50 frames a second at most, a WebP 90.9; the frames wait\n"
+     "        on disk (in the temporary folder) until the encoder takes them.\n"},
     {"video",
      "kalvane-cli video PROJECT.vpj -o OUT.mp4|OUT.webm [--width N] [--fps F]\n"
      "                  [--min-seconds S] [--quality Q]\n",
      "video   Writes every frame as a video: H.264 in MP4 (the index at the front,\n"
      "        so it plays while loading) or VP9 in WebM, by the extension; N\n"
      "        pixels wide (even, default 500; the height goes to an even number,\n"
-     "        by one pixel at most) at F frames a second (default 8, the simple\n"
-     "        preview's); --min-seconds S shows the turn again, whole turns, until\n"
+     "        by one pixel at most) at F frames a second (0.01 to 100, default 8,\n"
+     "        the simple preview's); --min-seconds S shows the turn again, whole turns, until\n"
      "        the video lasts S seconds or more (Google Merchant asks for 6);\n"
      "        --quality Q from 0 to 100 (default 75, the encoders' usual level).\n"},
 };
