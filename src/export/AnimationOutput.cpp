@@ -162,6 +162,7 @@ TExportResult WriteAnimation(const TExportPlan& plan, const TAnimationRequest& r
   if (!result.Ok()) return result;
   constexpr int kSteps = 100;
   shown.Phase(kEncodeAnimationMessage, kSteps);
+  shown.SetPosition(0);
   int shownPercent = 0;
   const auto encoding = [&](int percent) {
     if (percent > shownPercent) {
@@ -173,6 +174,10 @@ TExportResult WriteAnimation(const TExportPlan& plan, const TAnimationRequest& r
   TResult done =
       IKEncodeAnimation(sink.Files, request.Format, AnimationDelayMs(request.Format, request.Fps),
                         request.Loops, file.TemporaryPath(), encoding);
+  // The encoder looks at the flag only as its progress moves; a cancel
+  // that came after its last look still leaves the earlier file.
+  if (done.Ok() && cancel && *cancel)
+    done = TResult::Fail(TErrorCode::Cancelled, "the export was cancelled");
   if (done.Ok() && !file.Commit()) done = TResult::Fail(TErrorCode::WriteFailed, file.Error());
   if (!done.Ok()) {
     static_cast<TResult&>(result) = done;
