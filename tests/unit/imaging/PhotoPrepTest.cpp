@@ -351,7 +351,9 @@ TEST(PhotoLoad, AHugePictureOfFewBytesIsReadReducedOrRefused) {
   {
     const test::PeakMemory memory;
     ASSERT_TRUE(Ok(LoadPhoto(dir.File("bomb.webp"), 600, read, nullptr)));
-    EXPECT_LT(memory.PeakGrowth(), 200LL << 20);  // 3.2 GB read whole
+    if (test::kPeakMemoryMeasured) {
+      EXPECT_LT(memory.PeakGrowth(), 200LL << 20);  // 3.2 GB read whole
+    }
   }
   EXPECT_GE(read.Width, 600);
   EXPECT_LT(read.Width, 700);
@@ -850,7 +852,9 @@ TEST(PhotoBatch, HugePhotosTakeBoundedMemory) {
   const std::atomic<bool> cancel{false};
   const test::PeakMemory memory;
   const TPrepReport report = RunPreparation(inputs, dir.File("out"), settings, nullptr, cancel);
-  EXPECT_LT(memory.PeakGrowth(), 400LL << 20);
+  if (test::kPeakMemoryMeasured) {
+    EXPECT_LT(memory.PeakGrowth(), 400LL << 20);
+  }
   ASSERT_TRUE(Ok(report.Result));
   EXPECT_EQ(report.Written(), 4);
   EXPECT_EQ(report.Items[4].Result.Fault, TPrepFault::TooLarge);
