@@ -12,6 +12,8 @@
 #include <mutex>
 #include <system_error>
 
+#include "base/NameOrder.h"
+
 namespace kalvane {
 
 namespace fs = std::filesystem;
@@ -221,6 +223,27 @@ std::vector<std::string> ListFolders(const std::string& folder, int attributes) 
     if (GetFileAttributesOf(it->path().string()) == attributes) names.push_back(name);
   }
   return names;
+}
+
+TResult CollectFiles(const std::vector<std::string>& args, bool (*accept)(const std::string&),
+                     const std::string& kinds, bool anyFile, std::vector<std::string>& files) {
+  for (const std::string& arg : args) {
+    std::error_code ec;
+    if (fs::is_directory(arg, ec)) {
+      const std::string folder = WithTrailingSlash(arg);
+      for (const std::string& name : ListFiles(arg)) {
+        if (accept(name)) files.push_back(folder + name);
+      }
+    } else if (fs::exists(arg, ec)) {
+      if (!anyFile && !accept(arg))
+        return TResult::Fail(TErrorCode::Unreadable, arg + ": not " + kinds);
+      files.push_back(arg);
+    } else {
+      return TResult::Fail(TErrorCode::NotFound, arg + ": no such file or folder");
+    }
+  }
+  SortNames(files);
+  return {};
 }
 
 std::vector<std::string> ListFiles(const std::string& folder) {

@@ -52,6 +52,12 @@ int GetFileAttributesOf(const std::string& path);
 std::vector<std::string> ListFolders(const std::string& folder, int attributes);
 // Every entry that is not a folder.
 std::vector<std::string> ListFiles(const std::string& folder);
+// The photos named on a command line or dropped, in name order: the files
+// `accept` takes from each folder (not its subfolders), and each file named
+// itself. A named file `accept` does not take is refused, saying it is not
+// `kinds`, unless `anyFile`; a name that is nothing is refused.
+TResult CollectFiles(const std::vector<std::string>& args, bool (*accept)(const std::string&),
+                     const std::string& kinds, bool anyFile, std::vector<std::string>& files);
 // Size in bytes, or -1 when nothing is there. 64-bit: large files are fine.
 std::int64_t GetFileSizeOf(const std::string& path);
 

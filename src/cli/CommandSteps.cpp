@@ -18,26 +18,10 @@ namespace fs = std::filesystem;
 
 bool CollectPhotos(const std::vector<std::string>& args, bool onlyImages,
                    std::vector<std::string>& files) {
-  for (const std::string& arg : args) {
-    std::error_code ec;
-    if (fs::is_directory(arg, ec)) {
-      const std::string folder = WithTrailingSlash(arg);
-      for (const std::string& name : ListFiles(arg)) {
-        if (IsImageFile(name)) files.push_back(folder + name);
-      }
-    } else if (fs::exists(arg, ec)) {
-      if (onlyImages && !IsImageFile(arg)) {
-        std::cerr << "kalvane-cli: " << arg << ": not an image file (.bmp .jpg .gif .png .tif)\n";
-        return false;
-      }
-      files.push_back(arg);
-    } else {
-      std::cerr << "kalvane-cli: " << arg << ": no such file or folder\n";
-      return false;
-    }
-  }
-  SortNames(files);
-  return true;
+  const TResult found = CollectFiles(args, IsImageFile, "an image file (.bmp .jpg .gif .png .tif)",
+                                     !onlyImages, files);
+  if (!found.Ok()) std::cerr << "kalvane-cli: " << found.Error << "\n";
+  return found.Ok();
 }
 
 bool RefusedOutput(const std::string& path) {

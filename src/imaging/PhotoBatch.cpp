@@ -31,26 +31,8 @@ bool SamePath(const std::string& a, const std::string& b) {
 }  // namespace
 
 TResult CollectPhotoFiles(const std::vector<std::string>& args, std::vector<std::string>& files) {
-  for (const std::string& arg : args) {
-    std::error_code ec;
-    if (fs::is_directory(arg, ec)) {
-      const std::string folder = WithTrailingSlash(arg);
-      for (const std::string& name : ListFiles(arg)) {
-        if (IsPhotoFile(name)) files.push_back(folder + name);
-      }
-    } else if (fs::exists(arg, ec)) {
-      if (!IsPhotoFile(arg)) {
-        return TResult::Fail(
-            TErrorCode::Unreadable,
-            arg + ": not a photo file (jpg png tif webp heic avif or a camera file)");
-      }
-      files.push_back(arg);
-    } else {
-      return TResult::Fail(TErrorCode::NotFound, arg + ": no such file or folder");
-    }
-  }
-  SortNames(files);
-  return {};
+  return CollectFiles(args, IsPhotoFile,
+                      "a photo file (jpg png tif webp heic avif or a camera file)", false, files);
 }
 
 TGeometry TPrepSettings::GeometryFor(const std::string& input) const {

@@ -38,6 +38,25 @@ TEST(AppUtilNames, ImageExtensionsAreTheFiveShortOnes) {
   EXPECT_FALSE(IsImageFile("folder.jpg/photo"));
 }
 
+// Both programs collect photos alike: a folder's own files that are taken,
+// in name order, and named files as the caller allows.
+TEST(AppUtilNames, PhotosAreCollectedFromFoldersAndNamesInNameOrder) {
+  TempDir dir;
+  fs::create_directories(dir.File("shoot/sub"));
+  for (const char* name :
+       {"shoot/p10.jpg", "shoot/p9.jpg", "shoot/notes.txt", "shoot/sub/p1.jpg", "list.txt"})
+    std::ofstream(dir.File(name)) << "x";
+  std::vector<std::string> files;
+  ASSERT_TRUE(CollectFiles({dir.File("shoot")}, IsImageFile, "an image", false, files).Ok());
+  EXPECT_EQ(files, (std::vector<std::string>{dir.File("shoot/p9.jpg"), dir.File("shoot/p10.jpg")}));
+  const TResult refused =
+      CollectFiles({dir.File("list.txt")}, IsImageFile, "an image", false, files);
+  EXPECT_EQ(refused.Error, dir.File("list.txt") + ": not an image");
+  EXPECT_TRUE(CollectFiles({dir.File("list.txt")}, IsImageFile, "an image", true, files).Ok());
+  EXPECT_EQ(CollectFiles({dir.File("gone")}, IsImageFile, "an image", true, files).Code,
+            TErrorCode::NotFound);
+}
+
 TEST(AppUtilNames, WindowsAndUnixPathsSplitAtTheLastSeparator) {
   EXPECT_EQ(ExtractName("C:\\photos\\cup\\001.jpg"), "001.jpg");
   EXPECT_EQ(ExtractName("/home/u/cup/001.jpg"), "001.jpg");
