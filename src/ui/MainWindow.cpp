@@ -1,27 +1,17 @@
 #include "ui/MainWindow.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
-#include <QPainter>
-#include <QPixmap>
 #include <QPointer>
 #include <QScrollArea>
 #include <QSlider>
 #include <QStatusBar>
-#include <QStyle>
-#include <QToolBar>
-#include <QToolButton>
 #include <QUndoStack>
 #include <QVBoxLayout>
-#include <cmath>
-#include <numbers>
 
 #include "base/AppUtil.h"
 #include "base/Round.h"

@@ -24,12 +24,6 @@
 
 class QAction;
 class QUndoStack;
-class QAbstractButton;
-class QComboBox;
-class QMenu;
-class QSlider;
-class QToolBar;
-class QToolButton;
 
 namespace kalvane {
 class TLoadThread;
