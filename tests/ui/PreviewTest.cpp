@@ -134,7 +134,7 @@ class PreviewTest : public QObject, protected kalvane::test::TWindowFixture {
     QVERIFY(window->Action(C::AddImages).isEnabled() && window->Action(C::FileMenu).isEnabled());
     QVERIFY(window->ImageLocked());
 
-    window->btnLayerReverseClick();  // modified now
+    window->Action(C::Reverse).trigger();  // modified now
     kalvane::test::Click(Button("btnPreview"));
     kalvane::test::Click(Button("btnPreview"));
     QVERIFY(window->Action(C::Save).isEnabled());

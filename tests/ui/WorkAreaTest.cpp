@@ -267,7 +267,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     auto& panel = window->LayerList();
     Items().SelectIndex(2);
     dialogs->OkCancel = {true};
-    window->btnLayerTrashClick();
+    window->Action(C::DeleteItem).trigger();
     QCOMPARE(panel.RowCount(), 2);
     Add({"d.png"});
     QCOMPARE(panel.RowCount(), 3);
@@ -340,7 +340,7 @@ class WorkAreaTest : public QObject, protected kalvane::test::TWindowFixture {
     window->Document().SetBox({0.125, 0.25, 0.75, 0.875});
     const std::string project = dir->File("day.vpj");
     dialogs->SaveFiles = {project};
-    window->btnSaveClick();
+    window->Action(C::Save).trigger();
     const double guide = window->Document().GuideLines().GetGuide(0)->GetRelPos();
 
     window = std::make_unique<TfrmMain>(dialogs.get(), dir->File("velinit"));
