@@ -137,7 +137,7 @@ void TfrmMain::ViewToggled(bool TViewState::*flag, bool on) {
 
 // ---- items --------------------------------------------------------------------
 
-void TfrmMain::btnLayerNewClick() {
+void TfrmMain::PickAndAddImages() {
   std::vector<std::string> files = Dialogs->PickImages();
   if (!files.empty()) AddImages(std::move(files));
 }
@@ -153,38 +153,38 @@ void TfrmMain::AddImages(std::vector<std::string> files) {
   StartLoader(adder);
 }
 
-void TfrmMain::btnLayerTrashClick() {
+void TfrmMain::DeleteItem() {
   if (document->LayerItems().Count() == 0) return;
   if (!Dialogs->AskOkCancel(kQuestionCaption, kAskDeleteItem)) return;
   document->DeleteItem(document->CurrentId());
 }
 
-void TfrmMain::btnLayerTrashAllClick() {
+void TfrmMain::DeleteAllItems() {
   if (document->LayerItems().Count() == 0) return;
   if (!Dialogs->AskOkCancel(kQuestionCaption, kAskDeleteAll)) return;
   document->DeleteAllItems();
 }
 
-void TfrmMain::btnLayerUpClick() {
+void TfrmMain::MoveUp() {
   document->MoveItem(document->CurrentId(), 0);
 }
 
-void TfrmMain::btnLayerDownClick() {
+void TfrmMain::MoveDown() {
   document->MoveItem(document->CurrentId(), 1);
 }
 
-void TfrmMain::btnLayerReverseClick() {
+void TfrmMain::Reverse() {
   document->ReverseItems();
 }
 
 // Turning hundreds of display copies takes a moment: the pointer says so.
-void TfrmMain::btnLayerRotate1Click() {
+void TfrmMain::RotateLeft() {
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   document->RotateAll(9000);
   QGuiApplication::restoreOverrideCursor();
 }
 
-void TfrmMain::btnLayerRotate2Click() {
+void TfrmMain::RotateRight() {
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   document->RotateAll(-9000);
   QGuiApplication::restoreOverrideCursor();
@@ -204,41 +204,41 @@ void TfrmMain::MonoToggled(bool on) {
   SetItemPanelRefresh(true);
 }
 
-void TfrmMain::btnAllVisibleClick() {
+void TfrmMain::ShowAllInMono() {
   SetItemPanelRefresh(false);
   document->LayerItems().SetMonoVisibleAll(true);
   SetItemPanelRefresh(true);
 }
 
-void TfrmMain::btnAllUnVisibleClick() {
+void TfrmMain::ShowNoneInMono() {
   SetItemPanelRefresh(false);
   document->LayerItems().SetMonoVisibleAll(false);
   SetItemPanelRefresh(true);
 }
 
-void TfrmMain::btnNeighboursVisibleClick() {
+void TfrmMain::ShowNeighboursInMono() {
   SetItemPanelRefresh(false);
   document->LayerItems().SetMonoVisibleNeighbours();
   SetItemPanelRefresh(true);
 }
 
-void TfrmMain::tBarNoudoChange(int position) {
+void TfrmMain::DensityChanged(int position) {
   document->LayerItems().SetDensity(position / 100.0);
   document->LayerItems().Render();
   pnlMain->pboxMain->update();
 }
 
-void TfrmMain::WM6Click() {
+void TfrmMain::DeleteGuides() {
   if (document->GuideLines().Count() == 0) return;
   if (Dialogs->AskOkCancel(kQuestionCaption, kAskDeleteGuides)) document->DeleteAllGuides();
   pnlMain->SyncControls();
 }
 
-void TfrmMain::AutoAlignClick() {
+void TfrmMain::AlignWhole() {
   StartAlign(TAlignRegion{});
 }
 
-void TfrmMain::AutoAlignBoxClick() {
+void TfrmMain::AlignBox() {
   const TRelBox box = document->TrimBox().GetRelBox();
   const double left = std::min(box.p1x, box.p2x), right = std::max(box.p1x, box.p2x);
   const double top = std::min(box.p1y, box.p2y), bottom = std::max(box.p1y, box.p2y);
@@ -249,7 +249,7 @@ void TfrmMain::AutoAlignBoxClick() {
   StartAlign(TAlignRegion{left, top, right, bottom});
 }
 
-void TfrmMain::AutoAlignDrawClick() {
+void TfrmMain::AlignDraw() {
   if (document->LayerItems().Count() < 2) return;
   statusBar()->showMessage(QString::fromUtf8(kAlignPickRegion));
   pnlMain->PickRegion([this](double left, double top, double right, double bottom) {
@@ -266,25 +266,25 @@ void TfrmMain::StartAlign(const TAlignRegion& region) {
 
 // ---- application ----------------------------------------------------------------
 
-void TfrmMain::OM3Click() {
+void TfrmMain::ShowAbout() {
   Dialogs->ShowAbout();
 }
 
-void TfrmMain::OM4Click() {
+void TfrmMain::ShowViewerHelp() {
   // Flash players are gone; our page sets show their movies themselves.
   OpenHelp(*Dialogs, "#viewing");
 }
 
-void TfrmMain::OM5Click() {
+void TfrmMain::ShowHelp() {
   OpenHelp(*Dialogs, "");
 }
 
-void TfrmMain::OM7Click() {
+void TfrmMain::OpenSample() {
   const std::optional<std::string> path = Dialogs->PickProject(GetAppFolder() + "samples");
   if (path) OpenProject(*path, true);
 }
 
-void TfrmMain::OM8Click() {
+void TfrmMain::StartConvertTool() {
   const std::string tool = GetAppFolder() + "fotomill";
   std::error_code ec;
   const auto status = std::filesystem::status(tool, ec);
@@ -304,7 +304,7 @@ void TfrmMain::PreviewToggled(bool on) {
   View.Previewing = on;
   if (on) {
     Menus.FrameRate->setFocus();
-    cmbFrameRateChange();
+    FrameRateChanged();
     DataPreview.SetIdle(false);
     DataPreview.StartPlayback();
   } else {
@@ -314,7 +314,7 @@ void TfrmMain::PreviewToggled(bool on) {
   }
 }
 
-void TfrmMain::cmbFrameRateChange() {
+void TfrmMain::FrameRateChanged() {
   DataPreview.SetInterval(PreviewInterval(Menus.FrameRate->currentText().toStdString()));
 }
 

@@ -144,10 +144,10 @@ void TfrmMain::BuildPanels() {
   setCentralWidget(central);
   Items = new TItemPanel(Commands, central);
   flmLayer = Items->List;
-  flmLayer->AddImages = [this] { btnLayerNewClick(); };
-  flmLayer->DeleteItem = [this] { btnLayerTrashClick(); };
-  flmLayer->MoveUp = [this] { btnLayerUpClick(); };
-  flmLayer->MoveDown = [this] { btnLayerDownClick(); };
+  flmLayer->AddImages = [this] { PickAndAddImages(); };
+  flmLayer->DeleteItem = [this] { DeleteItem(); };
+  flmLayer->MoveUp = [this] { MoveUp(); };
+  flmLayer->MoveDown = [this] { MoveDown(); };
   flmLayer->MoveTo = [this](int from, int to) {
     // As the up and down commands: never while the items are in use.
     if (LoaderRunning() || ExportRunning() || Aligner->Running() || View.Previewing) return;
@@ -159,7 +159,7 @@ void TfrmMain::BuildPanels() {
     if (found == Aligner->Doubtful().end()) return std::nullopt;
     return found->second;
   };
-  connect(Items->Density, &QSlider::valueChanged, this, &TfrmMain::tBarNoudoChange);
+  connect(Items->Density, &QSlider::valueChanged, this, &TfrmMain::DensityChanged);
 
   pnlMain = new TWorkArea(*document, View, central);
   auto* right = new QVBoxLayout;
@@ -188,30 +188,30 @@ void TfrmMain::RouteCommands() {
   using C = TCommandId;
   TActionRegistry& r = Commands;
   const std::pair<C, void (TfrmMain::*)()> handlers[] = {
-      {C::NewProject, &TfrmMain::btnNewProjectClick},
-      {C::OpenProject, &TfrmMain::btnProjectOpenClick},
-      {C::Save, &TfrmMain::btnSaveClick},
-      {C::SaveAs, &TfrmMain::btnSaveAsClick},
-      {C::AddImages, &TfrmMain::btnLayerNewClick},
-      {C::DeleteItem, &TfrmMain::btnLayerTrashClick},
-      {C::DeleteAll, &TfrmMain::btnLayerTrashAllClick},
-      {C::MoveUp, &TfrmMain::btnLayerUpClick},
-      {C::MoveDown, &TfrmMain::btnLayerDownClick},
-      {C::Reverse, &TfrmMain::btnLayerReverseClick},
-      {C::RotateLeft, &TfrmMain::btnLayerRotate1Click},
-      {C::RotateRight, &TfrmMain::btnLayerRotate2Click},
-      {C::AllVisible, &TfrmMain::btnAllVisibleClick},
-      {C::AllUnVisible, &TfrmMain::btnAllUnVisibleClick},
-      {C::NeighboursVisible, &TfrmMain::btnNeighboursVisibleClick},
-      {C::AlignWhole, &TfrmMain::AutoAlignClick},
-      {C::AlignBox, &TfrmMain::AutoAlignBoxClick},
-      {C::AlignDraw, &TfrmMain::AutoAlignDrawClick},
-      {C::DeleteGuides, &TfrmMain::WM6Click},
-      {C::ConvertTool, &TfrmMain::OM8Click},
-      {C::OpenSample, &TfrmMain::OM7Click},
-      {C::Help, &TfrmMain::OM5Click},
-      {C::ViewerHelp, &TfrmMain::OM4Click},
-      {C::About, &TfrmMain::OM3Click}};
+      {C::NewProject, &TfrmMain::NewProject},
+      {C::OpenProject, &TfrmMain::AskOpenProject},
+      {C::Save, &TfrmMain::Save},
+      {C::SaveAs, &TfrmMain::SaveAs},
+      {C::AddImages, &TfrmMain::PickAndAddImages},
+      {C::DeleteItem, &TfrmMain::DeleteItem},
+      {C::DeleteAll, &TfrmMain::DeleteAllItems},
+      {C::MoveUp, &TfrmMain::MoveUp},
+      {C::MoveDown, &TfrmMain::MoveDown},
+      {C::Reverse, &TfrmMain::Reverse},
+      {C::RotateLeft, &TfrmMain::RotateLeft},
+      {C::RotateRight, &TfrmMain::RotateRight},
+      {C::AllVisible, &TfrmMain::ShowAllInMono},
+      {C::AllUnVisible, &TfrmMain::ShowNoneInMono},
+      {C::NeighboursVisible, &TfrmMain::ShowNeighboursInMono},
+      {C::AlignWhole, &TfrmMain::AlignWhole},
+      {C::AlignBox, &TfrmMain::AlignBox},
+      {C::AlignDraw, &TfrmMain::AlignDraw},
+      {C::DeleteGuides, &TfrmMain::DeleteGuides},
+      {C::ConvertTool, &TfrmMain::StartConvertTool},
+      {C::OpenSample, &TfrmMain::OpenSample},
+      {C::Help, &TfrmMain::ShowHelp},
+      {C::ViewerHelp, &TfrmMain::ShowViewerHelp},
+      {C::About, &TfrmMain::ShowAbout}};
   for (const auto& [id, handler] : handlers)
     r.On(id, [this, handler = handler] { (this->*handler)(); });
   r.On(C::Quit, [this] { close(); });
@@ -243,7 +243,7 @@ void TfrmMain::RouteCommands() {
                                                     {C::GuideLock, &TViewState::GuidesLocked}};
   for (const auto& [id, flag] : flags)
     r.OnToggled(id, [this, flag = flag](bool on) { ViewToggled(flag, on); });
-  connect(Menus.FrameRate, &QComboBox::currentTextChanged, this, &TfrmMain::cmbFrameRateChange);
+  connect(Menus.FrameRate, &QComboBox::currentTextChanged, this, &TfrmMain::FrameRateChanged);
 }
 
 // ---- IProjectView -----------------------------------------------------------

@@ -101,36 +101,9 @@ class TfrmMain : public QMainWindow,
   void SetHeight(int height) override;
   bool IsNormalState() const override;
 
-  // Commands (menu items and buttons run the same handler).
-  void btnNewProjectClick();
-  void btnProjectOpenClick();
-  void btnSaveClick();
-  void btnSaveAsClick();
   TExportController& Exports() { return *Exporter; }
   TfrmTemplate& Template() { return *TemplateWindow; }
-  void cmbFrameRateChange();
-  void btnLayerNewClick();
-  void btnLayerTrashClick();
-  void btnLayerTrashAllClick();
-  void btnLayerUpClick();
-  void btnLayerDownClick();
-  void btnLayerReverseClick();
-  void btnLayerRotate1Click();
-  void btnLayerRotate2Click();
-  void btnAllVisibleClick();
-  void btnAllUnVisibleClick();
-  void btnNeighboursVisibleClick();
-  void tBarNoudoChange(int position);
-  void WM6Click();
-  void AutoAlignClick();
-  void AutoAlignBoxClick();
-  void AutoAlignDrawClick();
   TAlignController& Alignment() { return *Aligner; }
-  void OM3Click();
-  void OM4Click();
-  void OM5Click();
-  void OM7Click();
-  void OM8Click();
   // The project flows.
   void OpenProject(const std::string& path, bool ask = true);
   void AddImages(std::vector<std::string> files);
@@ -147,6 +120,33 @@ class TfrmMain : public QMainWindow,
   void wheelEvent(QWheelEvent* event) override;
 
  private:
+  // What the commands run (the registry routes each id to one).
+  void NewProject();
+  void AskOpenProject();
+  void Save();
+  void SaveAs();
+  void FrameRateChanged();
+  void PickAndAddImages();
+  void DeleteItem();
+  void DeleteAllItems();
+  void MoveUp();
+  void MoveDown();
+  void Reverse();
+  void RotateLeft();
+  void RotateRight();
+  void ShowAllInMono();
+  void ShowNoneInMono();
+  void ShowNeighboursInMono();
+  void DensityChanged(int position);
+  void DeleteGuides();
+  void AlignWhole();
+  void AlignBox();
+  void AlignDraw();
+  void ShowAbout();
+  void ShowViewerHelp();
+  void ShowHelp();
+  void OpenSample();
+  void StartConvertTool();
   void BuildPanels();
   void RouteCommands();
   void ViewToggled(bool TViewState::*flag, bool on);

@@ -63,7 +63,7 @@ void TfrmMain::ShowFirstRunWelcome() {
   std::error_code ec;
   if (std::filesystem::exists(marker, ec)) return;
   std::ofstream(marker) << "install\n";
-  if (Dialogs->AskYesNo(kQuestionCaption, kWelcome)) OM5Click();
+  if (Dialogs->AskYesNo(kQuestionCaption, kWelcome)) ShowHelp();
 }
 
 // ---- project files ----------------------------------------------------------------
@@ -107,12 +107,12 @@ TProjectFlows& TfrmMain::Flows() {
   return *ProjectFlows;
 }
 
-void TfrmMain::btnNewProjectClick() {
+void TfrmMain::NewProject() {
   if (LoaderRunning()) return;
   Flows().NewProject();
 }
 
-void TfrmMain::btnProjectOpenClick() {
+void TfrmMain::AskOpenProject() {
   if (LoaderRunning() || !Flows().MayDiscard()) return;
   const std::optional<std::string> path = Dialogs->PickProject("");
   if (path) OpenProject(*path, false);
@@ -144,11 +144,11 @@ void TfrmMain::LoaderEnded() {
   if (CloseWhenIdle) close();
 }
 
-void TfrmMain::btnSaveClick() {
+void TfrmMain::Save() {
   Flows().Save();
 }
 
-void TfrmMain::btnSaveAsClick() {
+void TfrmMain::SaveAs() {
   Flows().SaveAs();
 }
 
