@@ -37,7 +37,6 @@ class TActionRegistry {
   void Bind(TCommandId id, QObject* control);
 
   QAction& Action(TCommandId id) const;
-  bool Has(TCommandId id) const { return Actions[Index(id)] != nullptr; }
   void Update(const TCommandContext& context) const;
 
  private:

@@ -64,7 +64,6 @@ class TfrmMain : public QMainWindow,
   bool LoaderRunning() const { return Loader != nullptr; }
   bool ExportRunning() const;
   bool ImageLocked() const { return View.ImageLocked; }
-  const TViewState& ViewState() const { return View; }
   // The command's action: what menus, buttons and keys trigger.
   QAction& Action(TCommandId id) const { return Commands.Action(id); }
   TDataPreview& Preview() { return DataPreview; }
