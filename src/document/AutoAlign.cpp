@@ -130,10 +130,10 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
     // The first photo's cut for the refinement is made while the display
     // copies are compared: it needs nothing they find.
     if (cut.Usable()) {
-      referenceCut = std::async(std::launch::async,
-                                [&cut, path = first.GetFileName(), at = first.GetFineOffset()] {
-                                  return cut.From(path, at);
-                                });
+      referenceCut = std::async(
+          std::launch::async,
+          [&cut, photo = TPhotoRef{first.GetFileName(), first.GetScale(), first.GetReducedGrey()},
+           at = first.GetFineOffset()] { return cut.From(photo, at); });
     }
     // The display copies in grey, on every core.
     std::vector<TIKGrey> greys(static_cast<std::size_t>(count));
@@ -237,7 +237,7 @@ std::vector<TAlignment> TAutoAlign::Measure(const TLayerManagement& items,
     }
     if (Refine) {
       for (int i = 0; i < count; ++i)
-        photos.push_back({view[i].GetFileName(), view[i].GetScale()});
+        photos.push_back({view[i].GetFileName(), view[i].GetScale(), view[i].GetReducedGrey()});
     }
   }
   if (Refine) {
@@ -264,9 +264,7 @@ TAutoAlign::TRefineCut TAutoAlign::PlanRefineCut(const TLayerManagement& items) 
   const double bottom = std::min(Region.Bottom * work.Height / s, f0.Y + shown.Height / s);
   const double longer = std::max(right - left, bottom - top);
   if (!(right - left >= 32 && bottom - top >= 32)) return plan;
-  int shrink = 1;
-  while (longer / shrink >= kRefineMaxSide && shrink < 8)
-    shrink *= 2;
+  const int shrink = RefineShrink(longer);
   const double r = 1.0 / shrink;
   plan.Width = static_cast<int>((right - left) * r);
   plan.Height = static_cast<int>((bottom - top) * r);
@@ -277,8 +275,9 @@ TAutoAlign::TRefineCut TAutoAlign::PlanRefineCut(const TLayerManagement& items) 
   return plan;
 }
 
-TAutoAlign::TRefineCut::TPicture TAutoAlign::TRefineCut::From(const std::string& path,
+TAutoAlign::TRefineCut::TPicture TAutoAlign::TRefineCut::From(const TPhotoRef& photo,
                                                               TPointF at) const {
+  const std::string& path = photo.Path;
   TPicture picture;
   if (Shrink > 0) {
     const double x = (Region.left - at.X) * Scale, y = (Region.top - at.Y) * Scale;
@@ -286,7 +285,10 @@ TAutoAlign::TRefineCut::TPicture TAutoAlign::TRefineCut::From(const std::string&
     // Far outside any photo the general way gives white just the same.
     if (std::abs(left) < 1 << 28 && std::abs(top) < 1 << 28) {
       const int l = static_cast<int>(left), t = static_cast<int>(top);
-      if (auto grey = IKGreyCut(path, Angle, Shrink, {l, t, l + Width, t + Height})) {
+      const TIKRect rect{l, t, l + Width, t + Height};
+      auto grey = photo.Kept ? IKGreyCut(*photo.Kept, Angle, Shrink, rect) : std::nullopt;
+      if (!grey) grey = IKGreyCut(path, Angle, Shrink, rect);
+      if (grey) {
         picture.Grey = std::move(*grey);
         IKSmoothGrey(picture.Grey);
         picture.Fraction = {x - left, y - top};
@@ -359,8 +361,7 @@ void TAutoAlign::RefineOnPhotos(const std::vector<TPhotoRef>& photos, double ite
           m.Index = i;
           const TAlignment& a = found[static_cast<std::size_t>(i)];
           if (i == 0 || !a.Trusted || !tiles.Usable()) return m;
-          TRefineCut::TPicture picture =
-              cut.From(photos[static_cast<std::size_t>(i)].Path, a.FineAfter);
+          TRefineCut::TPicture picture = cut.From(photos[static_cast<std::size_t>(i)], a.FineAfter);
           if (picture.Grey.Pixels.empty()) return m;
           m.Tiles = tiles.Measure(View(picture.Grey), tileReach);
           if (m.Tiles.Found && edges.Usable()) {

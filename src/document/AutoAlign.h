@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,8 +53,9 @@ struct TAlignRegion {
 // the region is cut from each photo itself, at a reduced size and where
 // the first step put it, and compared again tile by tile to a fraction of
 // a pixel: the tiles on what stays put (backdrop, the platter's rim, a
-// round body's outline) agree and outvote those on what turns. Each photo
-// is decoded once for that, on every core.
+// round body's outline) agree and outvote those on what turns. The cuts
+// come from the reduced copies the load kept, so no photo is decoded
+// again unless it has none at the cut's size; on every core.
 // The first item keeps its offset; the others are placed relative to it.
 class TAutoAlign {
  public:
@@ -70,6 +72,14 @@ class TAutoAlign {
   // The display copies spread over the turn whose median shows what
   // stands still.
   static constexpr int kSteadyPhotos = 15;
+  // The shrink the refinement decodes a region of `longer` photo pixels
+  // (its longer side) at.
+  static int RefineShrink(double longer) {
+    int shrink = 1;
+    while (longer / shrink >= kRefineMaxSide && shrink < 8)
+      shrink *= 2;
+    return shrink;
+  }
 
   void SetRegion(const TAlignRegion& region) { Region = region; }
   // Off: only the display copies are compared (whole work pixels).
@@ -80,6 +90,13 @@ class TAutoAlign {
   static TAlignSummary Summarize(const std::vector<TAlignment>& alignments);
 
  private:
+  // What the refinement needs of an item, taken while the list is held so
+  // the photos are cut without holding it.
+  struct TPhotoRef {
+    std::string Path;
+    double Scale = 0;
+    std::shared_ptr<const TIKReducedGrey> Kept;
+  };
   // The region as the refinement cuts it from every photo: where on the
   // canvas (photo pixels) and at what size.
   struct TRefineCut {
@@ -98,13 +115,8 @@ class TAutoAlign {
       // cut shows the region moved right and down by it.
       TPointF Fraction;
     };
-    TPicture From(const std::string& path, TPointF at) const;
-  };
-  // What the refinement needs of an item, taken while the list is held so
-  // the photos are decoded without holding it.
-  struct TPhotoRef {
-    std::string Path;
-    double Scale = 0;
+    // From the photo's kept reduced copy when it has one at Shrink.
+    TPicture From(const TPhotoRef& photo, TPointF at) const;
   };
   TRefineCut PlanRefineCut(const TLayerManagement& items) const;
   // Moves the trusted items' FineAfter to where their photos say.

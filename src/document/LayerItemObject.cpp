@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "base/Round.h"
+#include "document/AutoAlign.h"
 #include "imaging/ImageKit.h"
 
 namespace kalvane {
@@ -82,6 +83,7 @@ bool TLayerItemObject::LoadFromFile(const std::string& path, bool copies) {
   Generation = NextGeneration();
   DisplayBitmap.reset();
   MonoBitmap.reset();
+  Reduced.reset();
   Error.clear();
   Header = {};
 
@@ -93,7 +95,9 @@ bool TLayerItemObject::LoadFromFile(const std::string& path, bool copies) {
   }
   const int w = std::max(RoundInt(info->width * Scale), 1);
   const int h = std::max(RoundInt(info->height * Scale), 1);
-  const TIKImage scaled = IKFileLoadScaled(path, *info, w, h);
+  std::optional<TIKReducedGrey> reduced;
+  const TIKImage scaled = IKFileLoadScaled(
+      path, *info, w, h, TAutoAlign::RefineShrink(std::max(info->width, info->height)), &reduced);
   if (scaled.IsEmpty()) {
     Error = scaled.Error();
     return false;
@@ -110,6 +114,7 @@ bool TLayerItemObject::LoadFromFile(const std::string& path, bool copies) {
   Generation = NextGeneration();
   DisplayBitmap = std::move(display);
   MonoBitmap = std::move(mono);
+  if (reduced) Reduced = std::make_shared<const TIKReducedGrey>(std::move(*reduced));
   Header = {info->width, info->height};
   Rotate(Rotation);
   return true;

@@ -7,6 +7,7 @@
 
 #include "document/Geometry.h"
 #include "imaging/Bitmap24.h"
+#include "imaging/ImageKit.h"
 
 namespace kalvane {
 
@@ -82,6 +83,10 @@ class TLayerItemObject {
     if (FileName.empty()) FileName = path;
   }
   const TBitmap24* GetDisplayBitmap() const { return DisplayBitmap.get(); }
+  // The photo's luma, reduced as the alignment's refinement cuts it, from
+  // the display copy's decode: the refinement then decodes nothing. Null
+  // when the photo is not a plain JPEG or was loaded without copies.
+  std::shared_ptr<const TIKReducedGrey> GetReducedGrey() const { return Reduced; }
   const TBitmap24* GetMonoBitmap() const { return MonoBitmap.get(); }
 
   // Opaque copy of the display copy with its top-left at Offset.
@@ -102,6 +107,7 @@ class TLayerItemObject {
   bool Selected = false;
   std::unique_ptr<TBitmap24> DisplayBitmap;
   std::unique_ptr<TBitmap24> MonoBitmap;
+  std::shared_ptr<const TIKReducedGrey> Reduced;
   std::string FileName;
   bool MonoVisible = true;
   TPoint Offset;

@@ -2,6 +2,7 @@
 
 #include <malloc.h>
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -375,6 +376,88 @@ TIKImage IKFileLoadScaled(const std::string& path, const TIKFileInfo& header, in
 
 namespace {
 
+// The largest shrink-on-load that still decodes at least width x height:
+// the filtered reduction after it makes the display copy.
+int LoadShrink(const TIKFileInfo& header, int width, int height) {
+  const double shrink = std::min(static_cast<double>(header.width) / width,
+                                 static_cast<double>(header.height) / height);
+  return shrink >= 8 ? 8 : shrink >= 4 ? 4 : shrink >= 2 ? 2 : 1;
+}
+
+// The luma of a decoded 8-bit image as a JPEG stores it (the weights its
+// colour conversion uses), averaged over `factor` x `factor` blocks
+// (a power of two).
+std::optional<TIKGrey> ReducedLuma(const VImage& in, int factor) {
+  const bool rgb = in.bands() == 3 && in.interpretation() == VIPS_INTERPRETATION_sRGB;
+  if (in.format() != VIPS_FORMAT_UCHAR || !(rgb || in.bands() == 1)) return std::nullopt;
+  const int w = in.width(), h = in.height(), bands = in.bands();
+  const auto* data = static_cast<const std::uint8_t*>(in.data());
+  TIKGrey grey;
+  grey.Width = (w + factor - 1) / factor;
+  grey.Height = (h + factor - 1) / factor;
+  grey.Pixels.resize(static_cast<std::size_t>(grey.Width) * grey.Height);
+  std::vector<std::uint32_t> sums(static_cast<std::size_t>(grey.Width));
+  const int bits = std::countr_zero(static_cast<unsigned>(factor));
+  for (int y0 = 0; y0 < h; y0 += factor) {
+    std::fill(sums.begin(), sums.end(), 0);
+    const int rows = std::min(factor, h - y0);
+    for (int y = y0; y < y0 + rows; ++y) {
+      const std::uint8_t* p = data + static_cast<std::size_t>(y) * w * bands;
+      for (int x = 0; x < w; ++x, p += bands) {
+        const std::uint32_t luma =
+            rgb ? (19595u * p[0] + 38470u * p[1] + 7471u * p[2] + 32768u) >> 16 : p[0];
+        sums[static_cast<std::size_t>(x >> bits)] += luma;
+      }
+    }
+    std::uint8_t* out = grey.Pixels.data() + static_cast<std::size_t>(y0 / factor) * grey.Width;
+    for (int gx = 0; gx < grey.Width; ++gx) {
+      const std::uint32_t n = static_cast<std::uint32_t>(rows * std::min(factor, w - gx * factor));
+      out[gx] = static_cast<std::uint8_t>((sums[static_cast<std::size_t>(gx)] + n / 2) / n);
+    }
+  }
+  return grey;
+}
+
+}  // namespace
+
+TIKImage IKFileLoadScaled(const std::string& path, const TIKFileInfo& header, int width, int height,
+                          int reducedShrink, std::optional<TIKReducedGrey>* reduced) {
+  IKInitialize();
+  if (reduced) reduced->reset();
+  bool jpeg = false;
+  const int rs = reducedShrink;
+  if (!reduced || (rs != 1 && rs != 2 && rs != 4 && rs != 8) || width <= 0 || height <= 0 ||
+      !AllowedLoader(path, nullptr, &jpeg) || !jpeg || !CheckSize(path, header).empty()) {
+    return IKFileLoadScaled(path, header, width, height);
+  }
+  // One decode serves both: Huffman decoding costs the same at any scale,
+  // and the alignment would otherwise decode every photo again.
+  const int shrink = std::min(LoadShrink(header, width, height), rs);
+  return Guard((path + ": cannot decode").c_str(), [&] {
+    const VImage in = InMemory(VImage::new_from_file(
+        path.c_str(),
+        VImage::option()->set("shrink", shrink)->set("fail_on", VIPS_FAIL_ON_TRUNCATED)));
+    int orientation = 1;
+    if (vips_image_get_typeof(in.get_image(), VIPS_META_ORIENTATION) != 0 &&
+        vips_image_get_int(in.get_image(), VIPS_META_ORIENTATION, &orientation) != 0) {
+      orientation = 1;
+    }
+    if (orientation == 1) {
+      if (auto grey = ReducedLuma(in, rs / shrink))
+        *reduced = TIKReducedGrey{std::move(*grey), rs, header};
+    }
+    VImage thumb;
+    {
+      const auto building = IKBuildingVectorCode();
+      thumb = in.thumbnail_image(
+          width, VImage::option()->set("height", height)->set("size", VIPS_SIZE_FORCE));
+    }
+    return InMemory(ExactSize(ToSRGB8(thumb), width, height));
+  });
+}
+
+namespace {
+
 // The rectangle of the photo turned by q quarter turns to the left, in the
 // unturned photo of size w x h.
 template <typename TRect>
@@ -571,39 +654,47 @@ TIKImage IKTrimFrameFine(const std::string& path, int angle, TIKRectF rect, int 
   });
 }
 
-std::optional<TIKGrey> IKGreyCut(const std::string& path, int angle, int shrink, TIKRect rect) {
-  IKInitialize();
+namespace {
+
+// A grey cut: the turn and the rectangle it takes from the unturned,
+// reduced image. Nothing when it cannot be made that way.
+struct TGreyCutPlan {
+  int Q = 0;
+  TIKRect Source;
+};
+
+std::optional<TGreyCutPlan> PlanGreyCut(TIKFileInfo stored, int angle, int shrink, TIKRect rect) {
   const int turn = ((angle % 36000) + 36000) % 36000;
   if (turn % 9000 != 0 || shrink < 1 || rect.right <= rect.left || rect.bottom <= rect.top) {
-    return std::nullopt;
-  }
-  const auto read = ReadHeader(path, nullptr);
-  if (!read || !read->Jpeg || read->Orientation != 1 || !CheckSize(path, read->Stored).empty()) {
     return std::nullopt;
   }
   const long long cw = static_cast<long long>(rect.right) - rect.left;
   const long long ch = static_cast<long long>(rect.bottom) - rect.top;
   if (cw * ch > kIKMaxPixels) return std::nullopt;
   const int q = turn / 9000;
-  const int w = read->Stored.width, h = read->Stored.height;
+  const int w = stored.width, h = stored.height;
   // Turned, the far side becomes the near one: a reduced decode's last
   // pixel is then a whole one only where the shrink divides the side.
   if (((q == 1 || q == 2) && w % shrink != 0) || ((q == 2 || q == 3) && h % shrink != 0)) {
     return std::nullopt;
   }
   const int rw = (w + shrink - 1) / shrink, rh = (h + shrink - 1) / shrink;
-  const TIKRect source = UnturnedRect(rect, q, rw, rh);
-  const TJpegRegion region = DecodeJpegRegion(path, shrink, source.left, source.top, source.right,
-                                              source.bottom, {.Grey = true, .ToEnd = false});
-  if (region.Unsupported || !region.Error.empty()) return std::nullopt;
-  // The cut before the turn, white outside the photo.
+  return TGreyCutPlan{q, UnturnedRect(rect, q, rw, rh)};
+}
+
+// The planned cut, white outside the photo, from the rows of the reduced
+// image that lie inside it: `width` x `height` pixels at (left, top),
+// `stride` bytes a row.
+TIKGrey TurnedGreyCut(const TGreyCutPlan& plan, const std::uint8_t* pixels, std::size_t stride,
+                      int left, int top, int width, int height) {
+  const TIKRect& source = plan.Source;
+  const int q = plan.Q;
   const int sw = source.right - source.left, sh = source.bottom - source.top;
   std::vector<std::uint8_t> cut(static_cast<std::size_t>(sw) * sh, 255);
-  for (int y = 0; y < region.Height; ++y) {
-    const std::uint8_t* from = region.Pixels.data() + static_cast<std::size_t>(y) * region.Width;
-    std::copy_n(from, region.Width,
-                cut.begin() + static_cast<std::ptrdiff_t>(region.Top - source.top + y) * sw +
-                    (region.Left - source.left));
+  for (int y = 0; y < height; ++y) {
+    std::copy_n(pixels + static_cast<std::size_t>(y) * stride, width,
+                cut.begin() + static_cast<std::ptrdiff_t>(top - source.top + y) * sw +
+                    (left - source.left));
   }
   TIKGrey grey;
   grey.Width = q % 2 ? sh : sw;
@@ -624,6 +715,40 @@ std::optional<TIKGrey> IKGreyCut(const std::string& path, int angle, int shrink,
     }
   }
   return grey;
+}
+
+}  // namespace
+
+std::optional<TIKGrey> IKGreyCut(const std::string& path, int angle, int shrink, TIKRect rect) {
+  IKInitialize();
+  const auto read = ReadHeader(path, nullptr);
+  if (!read || !read->Jpeg || read->Orientation != 1 || !CheckSize(path, read->Stored).empty()) {
+    return std::nullopt;
+  }
+  const auto plan = PlanGreyCut(read->Stored, angle, shrink, rect);
+  if (!plan) return std::nullopt;
+  const TIKRect& source = plan->Source;
+  const TJpegRegion region = DecodeJpegRegion(path, shrink, source.left, source.top, source.right,
+                                              source.bottom, {.Grey = true, .ToEnd = false});
+  if (region.Unsupported || !region.Error.empty()) return std::nullopt;
+  return TurnedGreyCut(*plan, region.Pixels.data(), static_cast<std::size_t>(region.Width),
+                       region.Left, region.Top, region.Width, region.Height);
+}
+
+std::optional<TIKGrey> IKGreyCut(const TIKReducedGrey& reduced, int angle, int shrink,
+                                 TIKRect rect) {
+  const TIKGrey& grey = reduced.Grey;
+  if (reduced.Shrink != shrink || grey.Pixels.empty()) return std::nullopt;
+  const auto plan = PlanGreyCut(reduced.Stored, angle, shrink, rect);
+  if (!plan) return std::nullopt;
+  const TIKRect& source = plan->Source;
+  const int left = std::clamp(source.left, 0, grey.Width);
+  const int right = std::clamp(source.right, left, grey.Width);
+  const int top = std::clamp(source.top, 0, grey.Height);
+  const int bottom = std::clamp(source.bottom, top, grey.Height);
+  const std::size_t stride = static_cast<std::size_t>(grey.Width);
+  return TurnedGreyCut(*plan, grey.Pixels.data() + top * stride + left, stride, left, top,
+                       right - left, bottom - top);
 }
 
 TIKFileInfo IKGetImageType(const TIKImage& image) {

@@ -129,6 +129,23 @@ struct TIKGrey {
 // JPEG, turned by its EXIF tag, a side the shrink does not divide where
 // the turn needs it, broken data): then IKTrimFrameFine serves.
 std::optional<TIKGrey> IKGreyCut(const std::string& path, int angle, int shrink, TIKRect rect);
+// A JPEG's luma at 1/Shrink of its size as stored (unturned), kept from a
+// decode made for its display copy, for the grey cuts to be made from
+// memory.
+struct TIKReducedGrey {
+  TIKGrey Grey;
+  int Shrink = 0;
+  TIKFileInfo Stored;
+};
+// IKFileLoadScaled that also fills `reduced`, from the same decode, with
+// the photo's luma at 1/reducedShrink (1, 2, 4 or 8) when it is a plain
+// JPEG shown as stored; otherwise `reduced` stays empty.
+TIKImage IKFileLoadScaled(const std::string& path, const TIKFileInfo& header, int width, int height,
+                          int reducedShrink, std::optional<TIKReducedGrey>* reduced);
+// IKGreyCut from a kept copy instead of the file (the same pixels up to
+// the colour conversion's rounding); nothing unless it was kept at `shrink`.
+std::optional<TIKGrey> IKGreyCut(const TIKReducedGrey& reduced, int angle, int shrink,
+                                 TIKRect rect);
 // The size IKRotationEx gives an image of width x height.
 TIKFileInfo IKRotatedSize(int width, int height, int angle);
 // Scaled to exactly width x height (aspect not kept).

@@ -164,11 +164,30 @@ TEST(ImageKitGreyCut, IsTheLumaOfTheFrameCutAtWholeReducedPixelsAtEveryQuarterTu
     }
     EXPECT_LE(worst, 3);
     EXPECT_EQ(grey->Pixels[0], 255);  // outside the photo: white
+    // The same cut from the copy a display load keeps, whether that load
+    // decoded at the cut's shrink (display 40 x 30) or larger and averaged
+    // down (display 160 x 120).
+    for (const int shown : {40, 160}) {
+      std::optional<TIKReducedGrey> kept;
+      ASSERT_FALSE(IKFileLoadScaled(path, {160, 120}, shown, shown * 3 / 4, 2, &kept).IsEmpty());
+      ASSERT_TRUE(kept.has_value());
+      const auto fromKept = IKGreyCut(*kept, angle, 2, rect);
+      ASSERT_TRUE(fromKept.has_value());
+      ASSERT_EQ(fromKept->Pixels.size(), grey->Pixels.size());
+      int apart = 0;
+      for (std::size_t i = 0; i < grey->Pixels.size(); ++i)
+        apart = std::max(apart, std::abs(int{grey->Pixels[i]} - int{fromKept->Pixels[i]}));
+      EXPECT_LE(apart, shown == 40 ? 2 : 4) << shown;
+      EXPECT_FALSE(IKGreyCut(*kept, angle, 4, rect).has_value());  // kept at 1/2 only
+    }
   }
   // Not a JPEG, or an odd side the turn would start from: the general way.
   const std::string png = dir.File("photo.png");
   VImage::new_from_file(path.c_str()).pngsave(png.c_str());
   EXPECT_FALSE(IKGreyCut(png, 0, 2, {0, 0, 10, 10}).has_value());
+  std::optional<TIKReducedGrey> kept;
+  EXPECT_FALSE(IKFileLoadScaled(png, {160, 120}, 40, 30, 2, &kept).IsEmpty());
+  EXPECT_FALSE(kept.has_value());
   const std::string odd = dir.File("odd.jpg");
   VImage::new_from_file(path.c_str()).crop(0, 0, 159, 120).jpegsave(odd.c_str());
   EXPECT_TRUE(IKGreyCut(odd, 0, 2, {0, 0, 10, 10}).has_value());
