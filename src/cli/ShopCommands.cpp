@@ -114,7 +114,7 @@ void SayUneven(int items, int count) {
 int Frames(const std::vector<std::string>& args) {
   TCommandLine line;
   std::vector<std::string> projects;
-  std::string output, count, size, background = "white", format = "jpg", quality, name;
+  std::string output, count, size, background = "white", format = "jpg", quality, name, maxBytes;
   bool square = false, zip = false;
   line.Arguments(projects);
   line.Value("-o,--output", output, "a folder");
@@ -126,6 +126,7 @@ int Frames(const std::vector<std::string>& args) {
   line.Value("--quality", quality, "a number");
   line.Value("--name", name, "a name template");
   line.Flag("--zip", zip);
+  line.Value("--max-bytes", maxBytes, "a number of bytes");
   if (const auto rc = line.Parse(args)) return *rc;
   if (const auto rc = OneProjectAndOutput(projects, output, "frames needs -o FOLDER")) return *rc;
 
@@ -158,6 +159,11 @@ int Frames(const std::vector<std::string>& args) {
     const std::optional<int> q = WholeNumber(quality, 1, 100);
     if (!q) return BadUsage("--quality must be a whole number from 1 to 100");
     request.Quality = *q;
+  }
+  if (line.Given("--max-bytes")) {
+    const std::optional<int> n = WholeNumber(maxBytes, 1, 1 << 30);
+    if (!n) return BadUsage("--max-bytes must be a whole number of bytes from 1");
+    request.MaxBytes = static_cast<std::uint64_t>(*n);
   }
   // What can be told without the photos is said before they are read (as
   // if the project had as many as the set takes). The count is held

@@ -85,14 +85,17 @@ constexpr TCommandUsage kCommands[] = {
     {"frames",
      "kalvane-cli frames PROJECT.vpj -o FOLDER [--count N] [--size PX] [--square]\n"
      "                   [--background white|#RRGGBB|transparent]\n"
-     "                   [--format jpg|png|webp] [--quality Q] [--name TEMPLATE] [--zip]\n",
+     "                   [--format jpg|png|webp] [--quality Q] [--name TEMPLATE] [--zip]\n"
+     "                   [--max-bytes N]\n",
      "frames  Writes the frames of the data movie as numbered pictures into FOLDER:\n"
      "        --count N takes N photos evenly spaced around the turn (default all);\n"
      "        --size PX makes the longer side PX pixels (default: 500 wide, as the\n"
      "        data movie; at most 2500); --square pads each to a square on the\n"
      "        --background (default white; transparent only for png and webp);\n"
      "        --format jpg (default), png or webp at --quality Q (1 to 100,\n"
-     "        default 85); --name TEMPLATE names them (default {name}_{index:02}:\n"
+     "        default 85; --max-bytes N lowers it, frame by frame, to the highest\n"
+     "        that keeps the file within N bytes, never below 60); --name TEMPLATE names them "
+     "(default {name}_{index:02}:\n"
      "        {name} the project file's name, {index} counting from 1, {angle} in\n"
      "        degrees, :02 pads to two digits); --zip puts them in FOLDER/{name}.zip\n"
      "        instead. The set is made beside FOLDER and put in place when\n"
@@ -117,6 +120,20 @@ constexpr TCommandUsage kCommands[] = {
      "        the simple preview's); --min-seconds S shows the turn again, whole turns, until\n"
      "        the video lasts S seconds or more (Google Merchant asks for 6);\n"
      "        --quality Q from 0 to 100 (default 75, the encoders' usual level).\n"},
+    {"check",
+     "kalvane-cli check FOLDER|SET.zip|VIDEO --for amazon|walmart|google|shopify [--json]\n",
+     "check   Checks a set of frames (a folder or a zip, in the order of their\n"
+     "        names) or a video against a marketplace's rules and prints each\n"
+     "        rule, passed or not, with the frames at fault and what was\n"
+     "        measured (--json: the same as JSON). amazon: 24, 48 or 72 square\n"
+     "        JPEG or PNG frames of 1500 to 2500 pixels, a white border (a ring\n"
+     "        1 % of the side wide, no channel below 250), the product filling\n"
+     "        85 % of the side in one frame and centred within 2 %, names\n"
+     "        numbered in order. walmart: exactly 24 JPEG or PNG frames of at\n"
+     "        most 1.5 MB, a white border. google, shopify: a video in MP4\n"
+     "        (H.264, yuv420p; 6 s at least for google), or JPEG, PNG or WebP\n"
+     "        frames of at most 4472 pixels, numbered in order.\n"
+     "        Exit status 0 when every rule passes, 1 when one fails.\n"},
 };
 
 constexpr const char* kOptions =

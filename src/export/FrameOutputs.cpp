@@ -186,8 +186,7 @@ class TStillFileSink : public TFrameSink {
   TMadeFrame Make(const TFramePlan& frame) const override {
     TMadeFrame made = CutFrame(Trimmer, frame);
     if (made.Result.Ok()) {
-      const TResult saved = IKSaveStill(Folder + Names.at(frame.Index), made.Image, Request.Format,
-                                        Request.Quality, Canvas);
+      const TResult saved = Save(Names.at(frame.Index), made.Image);
       if (!saved.Ok()) static_cast<TResult&>(made.Result) = saved;
       made.Image = {};
     }
@@ -199,6 +198,37 @@ class TStillFileSink : public TFrameSink {
   std::vector<std::string> Written;  // in order
 
  private:
+  // At the request's quality, or the highest below it that keeps the
+  // file within MaxBytes (file sizes grow with the quality).
+  TResult Save(const std::string& name, const TIKImage& image) const {
+    const std::string path = Folder + name;
+    auto saveAt = [&](int quality) {
+      return IKSaveStill(path, image, Request.Format, quality, Canvas);
+    };
+    TResult saved = saveAt(Request.Quality);
+    const bool lossy = Request.Format == TImageFormat::Jpeg || Request.Format == TImageFormat::Webp;
+    auto fits = [&] { return GetFileSizeOf(path) <= static_cast<std::int64_t>(Request.MaxBytes); };
+    if (!saved.Ok() || Request.MaxBytes == 0 || !lossy || fits()) return saved;
+    int low = kLeastFitQuality, high = Request.Quality - 1;
+    if (low > high || !(saved = saveAt(low)).Ok()) return saved;
+    if (!fits()) {
+      return TResult::Fail(TErrorCode::WriteFailed,
+                           name + ": " + std::to_string(GetFileSizeOf(path)) +
+                               " bytes at quality " + std::to_string(low) + ", more than the " +
+                               std::to_string(Request.MaxBytes) + " allowed");
+    }
+    // The highest quality in (low, high] that fits; low fits.
+    while (low < high) {
+      const int mid = (low + high + 1) / 2;
+      if (!(saved = saveAt(mid)).Ok()) return saved;
+      if (fits())
+        low = mid;
+      else
+        high = mid - 1;
+    }
+    return fits() ? saved : saveAt(low);
+  }
+
   const TImageTrimToJpeg Trimmer{};
   const TFrameSetRequest& Request;
   std::string Folder;
@@ -256,6 +286,8 @@ TResult CheckFrameSet(const TFrameSetRequest& r, int items) {
   if (r.Background.Transparent && r.Format == TImageFormat::Jpeg)
     return bad("JPEG cannot be transparent; use png or webp for a transparent background");
   if (r.Format == TImageFormat::Gif) return bad("a frame set is jpg, png or webp");
+  if (r.MaxBytes > 0 && r.Format == TImageFormat::Png)
+    return bad("a size limit lowers the quality of jpg and webp frames; png is lossless");
   std::string error;
   const std::map<int, std::string> names = SetNames(r, items, error);
   if (names.empty()) return bad(error);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +39,9 @@ std::optional<TCanvas> ParseBackground(const std::string& text);
 std::optional<TImageFormat> ParseStillFormat(const std::string& text);
 const char* FormatExtension(TImageFormat format);
 
+// The lowest quality a frame is lowered to so it fits a size limit.
+inline constexpr int kLeastFitQuality = 60;
+
 // A numbered set of the project's frames in a folder (or one zip there).
 struct TFrameSetRequest {
   std::string Folder;
@@ -47,6 +51,9 @@ struct TFrameSetRequest {
   TCanvas Background;  // size unused: the square's
   TImageFormat Format = TImageFormat::Jpeg;
   int Quality = 85;
+  // Above 0: a JPEG or WebP frame larger than this is made again at a
+  // lower quality, the highest that fits, never below kLeastFitQuality.
+  std::uint64_t MaxBytes = 0;
   std::string Pattern = "{name}_{index:02}";
   bool Zip = false;
 };
