@@ -24,7 +24,16 @@ int Check(const std::vector<std::string>& args) {
   if (!m) return BadUsage("--for takes amazon, walmart, google or shopify, not " + market);
   TMarketplaceReport report;
   std::unique_ptr<TProgressModel> progress = json ? nullptr : MakeTerminalProgress();
-  const TResult checked = CheckForMarketplace(inputs[0], *m, report, progress.get());
+  const TResult checked = CheckForMarketplace(inputs[0], *m, report, [&](int done, int total) {
+    if (!progress) return true;
+    if (done == 0) {
+      progress->Setup("", "checking the frames", 0, total);
+      progress->ShowProgress();
+    }
+    progress->SetPosition(done);
+    if (done == total) progress->HideProgress();
+    return true;
+  });
   if (!checked.Ok()) {
     const bool input =
         checked.Code == TErrorCode::BadSetting || checked.Code == TErrorCode::NotFound;

@@ -13,6 +13,7 @@
 #include "base/AtomicFile.h"
 #include "base/HeldTemp.h"
 #include "export/DesignExport.h"
+#include "export/ExportTexts.h"
 #include "export/HtmlPreview.h"
 #include "export/MobileTools.h"
 #include "export/PageSetFolder.h"
@@ -241,6 +242,20 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress,
   // Outputs of stills: the same frames through sinks of their own.
   if (request.Kind == TExportKind::FrameSet) {
     static_cast<TExportResult&>(outcome) = WriteFrameSet(job.Plan, request.Set, progress, cancel);
+    if (outcome.Ok() && request.CheckFor && !outcome.Frames.empty()) {
+      // The set as a shop receives it: the zip, or the folder.
+      const std::string set = request.Set.Zip ? outcome.Frames.front() : request.Output;
+      TExportProgress shown(progress, 0, cancel != nullptr);
+      TMarketplaceReport report;
+      const TResult checked =
+          CheckForMarketplace(set, *request.CheckFor, report, [&](int done, int total) {
+            if (done == 0) shown.Phase(kMarketCheckMessage, total);
+            shown.SetPosition(done);
+            return !(cancel && *cancel);
+          });
+      // Stopped or failed, the set stays written; only the report is missing.
+      if (checked.Ok()) outcome.MarketCheck = std::move(report);
+    }
     return outcome;
   }
   if (request.Kind == TExportKind::Animation) {

@@ -14,6 +14,7 @@
 #include "export/ExportAdvice.h"
 #include "export/FrameOutputs.h"
 #include "export/LayerToSwf.h"
+#include "export/MarketplaceCheck.h"
 #include "export/VideoOutput.h"
 
 namespace kalvane {
@@ -50,6 +51,8 @@ struct TExportRequest {
   // of its frames (0: frames Width wide).
   TFrameSetRequest Set;
   int LongSide = 0;
+  // A set made for a marketplace, checked against its rules once written.
+  std::optional<TMarketplace> CheckFor;
   // An animation: its settings (the file is Output).
   TAnimationRequest Animation;
   // A video: its settings (the file is Output).
@@ -67,6 +70,8 @@ struct TExportOutcome : TExportResult {
   std::string Poster;
   // The frames against the cut, so a caller can say when they were enlarged.
   TEnlargement Enlargement;
+  // The set against the marketplace's rules, when the request asked.
+  std::optional<TMarketplaceReport> MarketCheck;
 };
 
 // Every export of a project, for the editor and the command line alike.

@@ -11,6 +11,8 @@ inline constexpr const char* kWaitingForExportMessage = "他の書き出しの�
 inline constexpr const char* kExportHolderLabel = "書き出し中のプログラム：";
 // After the frames, while an animation is encoded.
 inline constexpr const char* kEncodeAnimationMessage = "アニメーションを書き出し中...";
+// After a marketplace's set, while its rules are checked.
+inline constexpr const char* kMarketCheckMessage = "マーケットプレイスの条件を確認中...";
 
 // After the mobile export: movies of this size or more may not play on
 // some phones.

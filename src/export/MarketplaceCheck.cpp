@@ -362,45 +362,51 @@ bool TMarketplaceReport::Passed() const {
 
 TMarketplaceReport CheckFrames(TMarketplace market, const std::vector<TCheckedFrame>& frames) {
   TMarketplaceReport report{market, {}};
-  auto& rules = report.Rules;
-  rules.push_back(Readable(frames));
+  const auto add = [&report](TRule kind, TRuleCheck check) {
+    check.Kind = kind;
+    report.Rules.push_back(std::move(check));
+  };
+  add(TRule::Readable, Readable(frames));
   switch (market) {
     case TMarketplace::Amazon:
-      rules.push_back(Count("24, 48 or 72 frames", frames.size(), {24, 48, 72}));
-      rules.push_back(Formats("JPEG or PNG", frames, {"jpeg", "png"}));
-      rules.push_back(EachFrame("square frames", frames, [](const TFrameFacts& f) {
-        return f.Width == f.Height ? std::string() : SizeText(f);
-      }));
-      rules.push_back(EachFrame(
-          std::to_string(kAmazonLeast) + " to " + std::to_string(kAmazonMost) + " pixels a side",
-          frames, [](const TFrameFacts& f) {
-            const int low = std::min(f.Width, f.Height), high = std::max(f.Width, f.Height);
-            return low >= kAmazonLeast && high <= kAmazonMost ? std::string() : SizeText(f);
+      add(TRule::Count, Count("24, 48 or 72 frames", frames.size(), {24, 48, 72}));
+      add(TRule::Format, Formats("JPEG or PNG", frames, {"jpeg", "png"}));
+      add(TRule::Square, EachFrame("square frames", frames, [](const TFrameFacts& f) {
+            return f.Width == f.Height ? std::string() : SizeText(f);
           }));
-      rules.push_back(WhiteBorder(frames));
-      rules.push_back(Fills(frames));
-      rules.push_back(Centred(frames));
-      rules.push_back(NamesInOrder(frames));
+      add(TRule::Side, EachFrame(std::to_string(kAmazonLeast) + " to " +
+                                     std::to_string(kAmazonMost) + " pixels a side",
+                                 frames, [](const TFrameFacts& f) {
+                                   const int low = std::min(f.Width, f.Height),
+                                             high = std::max(f.Width, f.Height);
+                                   return low >= kAmazonLeast && high <= kAmazonMost ? std::string()
+                                                                                     : SizeText(f);
+                                 }));
+      add(TRule::WhiteBorder, WhiteBorder(frames));
+      add(TRule::Fills, Fills(frames));
+      add(TRule::Centred, Centred(frames));
+      add(TRule::Names, NamesInOrder(frames));
       break;
     case TMarketplace::Walmart:
-      rules.push_back(Count("exactly 24 frames", frames.size(), {kWalmartFrames}));
-      rules.push_back(Formats("JPEG or PNG", frames, {"jpeg", "png"}));
-      rules.push_back(EachFrame("at most 1.5 MB (" + Grouped(kWalmartBytes) + " bytes) a frame",
-                                frames, [](const TFrameFacts& f) {
-                                  return f.Bytes <= kWalmartBytes ? std::string()
-                                                                  : Grouped(f.Bytes) + " bytes";
-                                }));
-      rules.push_back(WhiteBorder(frames));
+      add(TRule::Count, Count("exactly 24 frames", frames.size(), {kWalmartFrames}));
+      add(TRule::Format, Formats("JPEG or PNG", frames, {"jpeg", "png"}));
+      add(TRule::Bytes, EachFrame("at most 1.5 MB (" + Grouped(kWalmartBytes) + " bytes) a frame",
+                                  frames, [](const TFrameFacts& f) {
+                                    return f.Bytes <= kWalmartBytes ? std::string()
+                                                                    : Grouped(f.Bytes) + " bytes";
+                                  }));
+      add(TRule::WhiteBorder, WhiteBorder(frames));
       break;
     case TMarketplace::Google:
     case TMarketplace::Shopify:
-      rules.push_back(Formats("JPEG, PNG or WebP", frames, {"jpeg", "png", "webp"}));
-      rules.push_back(EachFrame("at most " + std::to_string(kShopifySide) + " pixels a side",
-                                frames, [](const TFrameFacts& f) {
-                                  return std::max(f.Width, f.Height) <= kShopifySide ? std::string()
-                                                                                     : SizeText(f);
-                                }));
-      rules.push_back(NamesInOrder(frames));
+      add(TRule::Format, Formats("JPEG, PNG or WebP", frames, {"jpeg", "png", "webp"}));
+      add(TRule::Side, EachFrame("at most " + std::to_string(kShopifySide) + " pixels a side",
+                                 frames, [](const TFrameFacts& f) {
+                                   return std::max(f.Width, f.Height) <= kShopifySide
+                                              ? std::string()
+                                              : SizeText(f);
+                                 }));
+      add(TRule::Names, NamesInOrder(frames));
       break;
   }
   return report;
@@ -412,24 +418,26 @@ TMarketplaceReport CheckVideo(TMarketplace market, const std::string& name,
   const std::string ext = Lower(fs::path(name).extension().string());
   const bool mp4 =
       video.Container.find("mp4") != std::string::npos && (ext == ".mp4" || ext == ".m4v");
-  auto rule = [&report](std::string text, bool passed, std::string fault) {
+  auto rule = [&report](TRule kind, std::string text, bool passed, std::string fault) {
     report.Rules.push_back({std::move(text), passed,
-                            passed ? std::vector<std::string>{} : std::vector{std::move(fault)}});
+                            passed ? std::vector<std::string>{} : std::vector{std::move(fault)},
+                            kind});
   };
-  rule("MP4 (H.264)", mp4 && video.Codec == "h264",
+  rule(TRule::Mp4, "MP4 (H.264)", mp4 && video.Codec == "h264",
        name + ": " + video.Codec + " in " + video.Container);
-  rule("yuv420p pixels", video.PixelFormat == "yuv420p", name + ": " + video.PixelFormat);
+  rule(TRule::PixelFormat, "yuv420p pixels", video.PixelFormat == "yuv420p",
+       name + ": " + video.PixelFormat);
   if (market == TMarketplace::Google) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2f s", video.Seconds);
-    rule("at least 6 seconds", video.Seconds >= kGoogleSeconds - 1e-3, name + ": " + seconds);
+    rule(TRule::Seconds, "at least 6 seconds", video.Seconds >= kGoogleSeconds - 1e-3,
+         name + ": " + seconds);
   }
   return report;
 }
 
 TResult CheckForMarketplace(const std::string& path, TMarketplace market,
-                            TMarketplaceReport& report, IProgress* progress,
-                            const std::atomic<bool>* cancel) {
+                            TMarketplaceReport& report, const TCheckStep& step) {
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   if (!fs::exists(status))
@@ -459,18 +467,15 @@ TResult CheckForMarketplace(const std::string& path, TMarketplace market,
   }
   const std::vector<std::string>& names = source->Names();
   if (names.empty()) return TResult::Fail(TErrorCode::Unreadable, path + ": no frames in it");
-  if (progress) {
-    progress->Setup("", "", 0, static_cast<int>(names.size()));
-    progress->ShowProgress();
-  }
+  const int total = static_cast<int>(names.size());
+  bool going = !step || step(0, total);
   std::vector<TCheckedFrame> frames;
   TOrderedWork<TCheckedFrame> work;
   auto take = [&](TCheckedFrame frame) {
     frames.push_back(std::move(frame));
-    if (progress) progress->StepIt();
+    if (going && step) going = step(static_cast<int>(frames.size()), total);
   };
-  for (std::size_t k = 0; k < names.size(); ++k) {
-    if (cancel && cancel->load()) break;
+  for (std::size_t k = 0; k < names.size() && going; ++k) {
     auto bytes = std::make_shared<std::vector<std::uint8_t>>();
     std::string error;
     if (!source->Read(k, *bytes, error)) {
@@ -486,9 +491,7 @@ TResult CheckForMarketplace(const std::string& path, TMarketplace market,
         take);
   }
   work.Finish(take);
-  if (progress) progress->HideProgress();
-  if (cancel && cancel->load())
-    return TResult::Fail(TErrorCode::Cancelled, "the check was stopped");
+  if (!going) return TResult::Fail(TErrorCode::Cancelled, "the check was stopped");
   report = CheckFrames(market, frames);
   return {};
 }

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "base/Result.h"
-#include "base/Seams.h"
 #include "imaging/FrameFacts.h"
 #include "imaging/VideoProbe.h"
 
@@ -18,12 +17,30 @@ enum class TMarketplace { Amazon, Walmart, Google, Shopify };
 std::optional<TMarketplace> ParseMarketplace(const std::string& text);
 const char* MarketplaceKey(TMarketplace market);
 
+// What a rule asks, for a window to word it in its own language.
+enum class TRule {
+  Readable,
+  Count,
+  Format,
+  Square,
+  Side,
+  WhiteBorder,
+  Fills,
+  Centred,
+  Names,
+  Bytes,
+  Mp4,
+  PixelFormat,
+  Seconds
+};
+
 // One rule of a marketplace, and where a set breaks it: "frame 7: border
 // pixel (0, 412) = 243".
 struct TRuleCheck {
   std::string Rule;
   bool Passed = true;
   std::vector<std::string> Faults;
+  TRule Kind = TRule::Readable;
 };
 
 struct TMarketplaceReport {
@@ -50,10 +67,11 @@ TMarketplaceReport CheckVideo(TMarketplace market, const std::string& name,
 // video. The frames are taken in the order of their names; in a folder,
 // the pictures by their extension, hidden files left out. BadSetting for
 // something of no such kind, NotFound, Unreadable for a zip that cannot
-// be read or a set with no frames.
+// be read or a set with no frames. `step`, when given, is told the frames
+// measured of all, from 0; false from it stops the check (Cancelled).
+using TCheckStep = std::function<bool(int done, int total)>;
 TResult CheckForMarketplace(const std::string& path, TMarketplace market,
-                            TMarketplaceReport& report, IProgress* progress = nullptr,
-                            const std::atomic<bool>* cancel = nullptr);
+                            TMarketplaceReport& report, const TCheckStep& step = nullptr);
 
 // The report as a table of rules, each passed or not with its faults (at
 // most `shown` of them, then how many more), and as JSON with all of them.

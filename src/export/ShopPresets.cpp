@@ -59,6 +59,12 @@ std::vector<TShopPreset> DefaultShopPresets() {
   amazon.Square = true;
   amazon.Quality = 90;
   amazon.Zip = true;
+  // Walmart takes exactly 24 frames of at most 1.5 MB each.
+  TShopPreset walmart = amazon;
+  walmart.Key = "walmart";
+  walmart.Count = 24;
+  walmart.Zip = false;
+  walmart.MaxBytes = 1'500'000;
   TShopPreset spin;
   spin.Key = "spin";
   spin.Size = 1000;
@@ -77,12 +83,21 @@ std::vector<TShopPreset> DefaultShopPresets() {
   TShopPreset video = shopify;
   video.Key = "video";
   video.WithWebp = false;
-  return {amazon, spin, shopify, video, animation};
+  // Walmart's came last, so the others keep their places.
+  return {amazon, spin, shopify, video, animation, walmart};
 }
 
 std::vector<int> MarketplaceCounts(const TShopPreset& preset) {
   if (preset.Key == "amazon") return {72, 48, 24};
+  if (preset.Key == "walmart") return {24};
   return {};
+}
+
+std::optional<TMarketplace> PresetMarketplace(const TShopPreset& preset) {
+  if (preset.Kind != TShopPreset::TKind::FrameSet) return std::nullopt;
+  if (preset.Key == "amazon") return TMarketplace::Amazon;
+  if (preset.Key == "walmart") return TMarketplace::Walmart;
+  return std::nullopt;
 }
 
 std::vector<int> PossibleCounts(const TShopPreset& preset, int items) {
@@ -119,6 +134,9 @@ void LoadShopPresets(const TIniFile& file, std::vector<TShopPreset>& presets, in
       int zip = p.Zip ? 1 : 0;
       ReadInt(file, p, "Zip", 0, 1, zip);
       p.Zip = zip != 0;
+      int maxBytes = static_cast<int>(p.MaxBytes);
+      ReadInt(file, p, "MaxBytes", 0, 1 << 30, maxBytes);
+      p.MaxBytes = static_cast<std::uint64_t>(maxBytes);
     } else if (p.Kind == TShopPreset::TKind::Video) {
       ReadInt(file, p, "Width", 1, TSwfExportWidth::kMaximum, p.Width);
       ReadFloat(file, p, "Fps", 1e-3, kVideoMaxFps, p.Fps);
@@ -149,6 +167,7 @@ void SaveShopPresets(TIniFile& file, const std::vector<TShopPreset>& presets, in
       file.WriteInteger(kSection, KeyOf(p, "Quality"), p.Quality);
       file.Write(kSection, KeyOf(p, "Name"), p.Name);
       file.WriteInteger(kSection, KeyOf(p, "Zip"), p.Zip ? 1 : 0);
+      file.WriteInteger(kSection, KeyOf(p, "MaxBytes"), static_cast<int>(p.MaxBytes));
     } else if (p.Kind == TShopPreset::TKind::Video) {
       file.WriteInteger(kSection, KeyOf(p, "Width"), p.Width);
       file.WriteFloat(kSection, KeyOf(p, "Fps"), p.Fps);
@@ -228,6 +247,10 @@ TResult MakeShopRequest(const TShopPreset& preset, const std::string& output,
   set.Quality = preset.Quality;
   set.Pattern = preset.Name;
   set.Zip = preset.Zip;
+  set.MaxBytes = preset.MaxBytes;
+  if (set.MaxBytes > 0 && set.Format == TImageFormat::Png)
+    return bad("a size limit lowers the quality of jpg and webp frames; png is lossless");
+  request.CheckFor = PresetMarketplace(preset);
   return {};
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,7 @@ struct TShopPreset {
   int Quality = 85;
   std::string Name = "{name}_{index:02}";
   bool Zip = false;
+  std::uint64_t MaxBytes = 0;  // above 0: each frame's file at most this large
   // An animation, and a video's width and rate.
   int Width = 500;
   double Fps = 8;
@@ -36,13 +39,16 @@ struct TShopPreset {
   bool WithWebp = false;            // an animated WebP of the same turn beside an MP4
 };
 
-// Amazon's 360° set, a spin host's numbered set, an animation, Shopify's
-// MP4 and WebP, a video.
+// Amazon's 360° set, a spin host's numbered set, Shopify's MP4 and WebP, a
+// video, an animation, Walmart's 360° set.
 std::vector<TShopPreset> DefaultShopPresets();
 
 // The counts a marketplace accepts for a set preset, largest first (72,
 // 48 and 24 for Amazon's); empty when the preset takes any count.
 std::vector<int> MarketplaceCounts(const TShopPreset& preset);
+// The marketplace whose rules a set preset is made for (Amazon's,
+// Walmart's), which checks the set once it is written.
+std::optional<TMarketplace> PresetMarketplace(const TShopPreset& preset);
 // Those of them a project of `items` photos can make: a set takes each
 // photo once at most.
 std::vector<int> PossibleCounts(const TShopPreset& preset, int items);

@@ -150,6 +150,9 @@ void TExportController::ShopEnded(const TExportOutcome& outcome, const TExportRe
     const int largest = set ? std::max(cut.Width, cut.Height) : cut.Width;
     if (const QString enlarged = EnlargedText(outcome.Enlargement, largest); !enlarged.isEmpty())
       text += "\r\r" + enlarged.toStdString();
+    // The set is written either way; the table says what a shop would refuse.
+    if (const auto& check = outcome.MarketCheck)
+      text += "\r\r" + MarketCheckText(*check).replace('\n', '\r').toStdString();
     Dialogs.Inform(kDoneCaption, text);
   }
   if (Finished) Finished();

@@ -119,9 +119,12 @@ namespace kalvane::ui {
 
 // Other outputs: frame sets and animations.
 inline constexpr const char* kShopCaption = "その他の形式で書き出し";
-inline constexpr const char* kShopPresets[] = {
-    "Amazon 360°（72枚・2000px・白・ZIP）", "スピン用連番画像", "Shopify（MP4 + WebP）",
-    "動画（MP4 / WebM）", "アニメーション（WebP / GIF）"};
+inline constexpr const char* kShopPresets[] = {"Amazon 360°（72枚・2000px・白・ZIP）",
+                                               "スピン用連番画像",
+                                               "Shopify（MP4 + WebP）",
+                                               "動画（MP4 / WebM）",
+                                               "アニメーション（WebP / GIF）",
+                                               "Walmart 360°（24枚・1.5MB以下・白）"};
 inline constexpr const char* kShopPreset = "プリセット";
 inline constexpr const char* kShopCount = "枚数";
 inline constexpr const char* kShopAllPhotos = "すべて";
@@ -182,6 +185,26 @@ inline constexpr const char* kShopSetDone = "連番画像の書き出しが完�
 inline constexpr const char* kShopZipDone = "連番画像の ZIP の書き出しが完了しました";
 inline constexpr const char* kShopAnimationDone = "アニメーションの書き出しが完了しました";
 inline constexpr const char* kShopVideoDone = "動画の書き出しが完了しました";
+// After a marketplace's set: %1 the marketplace, %2 of %3 rules kept; a
+// line for each rule follows, its mark first, the frames at fault under it.
+inline constexpr const char* kMarketCheckHeading = "%1 の条件：%3 件中 %2 件を満たしています";
+inline constexpr const char* kMarketRuleKept = "○ ";
+inline constexpr const char* kMarketRuleBroken = "× ";
+inline constexpr const char* kMarketMoreFaults = "ほか %1 件";
+// Each rule's words, in the order of TRule.
+inline constexpr const char* kMarketRules[] = {"画像として読める",
+                                               "枚数",
+                                               "画像形式",
+                                               "正方形",
+                                               "辺の長さ",
+                                               "背景の縁が白",
+                                               "商品の大きさ（一辺の85%以上）",
+                                               "商品が中央（2%以内）",
+                                               "ファイル名の番号順",
+                                               "ファイルサイズ",
+                                               "MP4（H.264）",
+                                               "yuv420p",
+                                               "6秒以上"};
 // A video and its animation cancelled after the video was written; the
 // files follow each heading.
 inline constexpr const char* kShopPairCancelled = "書き出しを中止しました。";

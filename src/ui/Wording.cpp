@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "ui/Texts.h"
@@ -153,6 +155,26 @@ QString EnlargedText(const TEnlargement& e, int largest) {
       .arg(e.Cut.Height)
       .arg(QString::number(e.Factor(), 'f', 2))
       .arg(largest);
+}
+
+QString MarketCheckText(const TMarketplaceReport& report) {
+  constexpr std::size_t kShown = 3;
+  static_assert(std::size(kMarketRules) == static_cast<std::size_t>(TRule::Seconds) + 1);
+  const auto kept = std::count_if(report.Rules.begin(), report.Rules.end(),
+                                  [](const TRuleCheck& r) { return r.Passed; });
+  QString name = QString::fromUtf8(MarketplaceKey(report.For));
+  name[0] = name[0].toUpper();
+  QString text =
+      QString::fromUtf8(kMarketCheckHeading).arg(name).arg(kept).arg(report.Rules.size());
+  for (const TRuleCheck& rule : report.Rules) {
+    text += "\n" + QString::fromUtf8(rule.Passed ? kMarketRuleKept : kMarketRuleBroken) +
+            QString::fromUtf8(kMarketRules[static_cast<std::size_t>(rule.Kind)]);
+    for (std::size_t k = 0; k < rule.Faults.size() && k < kShown; ++k)
+      text += "\n　　" + QString::fromStdString(rule.Faults[k]);
+    if (rule.Faults.size() > kShown)
+      text += "\n　　" + QString::fromUtf8(kMarketMoreFaults).arg(rule.Faults.size() - kShown);
+  }
+  return text;
 }
 
 }  // namespace kalvane::ui

@@ -5,6 +5,7 @@
 
 #include "export/ExportAdvice.h"
 #include "export/FramePipeline.h"
+#include "export/MarketplaceCheck.h"
 
 class QCoreApplication;
 
@@ -27,5 +28,9 @@ QString ExportFailureDetail(const TExportResult& result);
 // width or longer side (`largest`) that keeps them sharp; empty when they
 // do not.
 QString EnlargedText(const TEnlargement& enlargement, int largest);
+
+// A set's check against a marketplace's rules, as a table of lines: each
+// rule kept or not, the first frames at fault under it.
+QString MarketCheckText(const TMarketplaceReport& report);
 
 }  // namespace kalvane::ui

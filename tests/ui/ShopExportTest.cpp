@@ -161,6 +161,12 @@ class ShopExportTest : public QObject, protected kalvane::test::TWindowFixture {
     QCOMPARE(dialogs->Count("inform:"), 1);
     QVERIFY(dialogs->Log.back().find("ZIP の書き出しが完了しました") != std::string::npos);
     QVERIFY(dialogs->Log.back().find(dir->File("out/cup.zip")) != std::string::npos);
+    // The zip checked against Amazon's rules: 3 frames of 300 on a dark
+    // ground break three.
+    for (const char* line :
+         {"Amazon の条件：9 件中 6 件を満たしています", "× 枚数\r　　3 frames",
+          "× 辺の長さ\r　　frame 1 (cup_01.jpg): 300 x 300", "○ 正方形", "× 背景の縁が白"})
+      QVERIFY2(dialogs->Log.back().find(line) != std::string::npos, dialogs->Log.back().c_str());
     const auto entries = ZipEntries(dir->File("out/cup.zip"));
     QCOMPARE(entries.size(), std::size_t(3));
     QCOMPARE(entries[0].first, std::string("cup_01.jpg"));

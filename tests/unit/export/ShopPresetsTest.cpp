@@ -9,7 +9,7 @@ namespace {
 
 TEST(ShopPresets, TheDefaultsAreWhatTheirNamesPromise) {
   const std::vector<TShopPreset> presets = DefaultShopPresets();
-  ASSERT_EQ(presets.size(), 5u);
+  ASSERT_EQ(presets.size(), 6u);
   const TShopPreset& amazon = presets[0];
   EXPECT_EQ(amazon.Count, 72);
   EXPECT_EQ(amazon.Size, 2000);
@@ -25,6 +25,21 @@ TEST(ShopPresets, TheDefaultsAreWhatTheirNamesPromise) {
     EXPECT_EQ(video.VideoQuality, 75);
   }
   EXPECT_TRUE(presets[2].WithWebp && !presets[3].WithWebp);
+  const TShopPreset& walmart = presets[5];
+  EXPECT_EQ(walmart.Count, 24);
+  EXPECT_EQ(walmart.MaxBytes, 1'500'000u);
+  EXPECT_TRUE(walmart.Square && !walmart.Zip);
+  EXPECT_EQ(PresetMarketplace(amazon), TMarketplace::Amazon);
+  EXPECT_EQ(PresetMarketplace(walmart), TMarketplace::Walmart);
+  EXPECT_FALSE(PresetMarketplace(presets[1]).has_value());
+  // The request carries the limit and asks for the check.
+  TExportRequest request;
+  ASSERT_TRUE(MakeShopRequest(walmart, "/tmp/set", "shoe", request).Ok());
+  EXPECT_EQ(request.Set.MaxBytes, 1'500'000u);
+  EXPECT_EQ(request.CheckFor, TMarketplace::Walmart);
+  TShopPreset png = walmart;
+  png.Format = "png";
+  EXPECT_EQ(MakeShopRequest(png, "/tmp/set", "shoe", request).Code, TErrorCode::BadSetting);
 }
 
 TEST(ShopPresets, ASetAskingMorePhotosThanTheProjectHasTakesWhatAMarketplaceAccepts) {
