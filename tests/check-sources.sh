@@ -20,10 +20,11 @@ declare -A below=(
   [base]="base" [imaging]="base imaging" [swf]="base swf"
   [document]="base imaging document" [project]="base imaging swf document project"
   [export]="base imaging swf document project export"
-  [cli]="base imaging swf document project export cli"
+  [cmdline]="cmdline"
+  [cli]="base imaging swf document project export cmdline cli"
   [qt]="base qt"
   [ui]="base imaging swf document project export qt ui"
-  [fotomill]="base imaging qt fotomill")
+  [fotomill]="base imaging qt cmdline fotomill")
 if grep -n -E '^\s*#\s*include\s*"[^"]*\.\./' $(find src tools -name '*.h' -o -name '*.cpp'); then
   echo "check-sources: include by a relative path" >&2
   status=1

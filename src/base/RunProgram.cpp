@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "base/AppUtil.h"
-#include "base/HeldTemp.h"
+#include "base/HeldFolder.h"
 
 extern char** environ;
 
@@ -34,34 +34,6 @@ std::string Tail(const std::string& logFile) {
   return text.empty() ? "" : ": " + text;
 }
 
-// A folder of the program's own for its temporary files (its TMPDIR),
-// held while it runs and removed after it; one a killed run left behind
-// is removed by the next run. Without the export folder the program keeps
-// the usual one.
-class TToolScratch {
- public:
-  TToolScratch() {
-    if (!PrepareExportTempFolder().Ok()) return;
-    const std::string prefix = GetExportTempFolder() + "tool-";
-    RemoveUnheldTemporaries(prefix, THeldKind::Folders);
-    Fd = CreateHeldFolder(prefix, Path);
-    if (Fd < 0) Path.clear();
-  }
-  ~TToolScratch() {
-    if (Fd < 0) return;
-    std::error_code ec;
-    std::filesystem::remove_all(Path, ec);
-    close(Fd);
-  }
-  TToolScratch(const TToolScratch&) = delete;
-  TToolScratch& operator=(const TToolScratch&) = delete;
-  const std::string& Folder() const { return Path; }
-
- private:
-  std::string Path;
-  int Fd = -1;
-};
-
 // Makes `fd` the descriptor `target`, open across exec. Safe after fork.
 bool Place(int fd, int target) {
   if (fd < 0) return false;
@@ -79,13 +51,18 @@ TResult RunProgram(const std::vector<std::string>& argv, const std::string& logF
   for (const std::string& a : argv)
     args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
-  const TToolScratch scratch;
-  std::string tmpdir = "TMPDIR=" + scratch.Folder();
+  // A folder of the program's own for its temporary files (its TMPDIR),
+  // held while it runs and removed after it; one a killed run left behind
+  // is removed by the next run. Without the export folder the program
+  // keeps the usual one.
+  THeldFolder scratch;
+  if (PrepareExportTempFolder().Ok()) scratch.Create(GetExportTempFolder() + "tool-");
+  std::string tmpdir = "TMPDIR=" + scratch.Path();
   std::vector<char*> env;
   for (char** e = environ; *e; ++e) {
-    if (scratch.Folder().empty() || std::strncmp(*e, "TMPDIR=", 7) != 0) env.push_back(*e);
+    if (!scratch.Ok() || std::strncmp(*e, "TMPDIR=", 7) != 0) env.push_back(*e);
   }
-  if (!scratch.Folder().empty()) env.push_back(tmpdir.data());
+  if (scratch.Ok()) env.push_back(tmpdir.data());
   env.push_back(nullptr);
 
   // The child reports a failed start through this pipe; a successful exec

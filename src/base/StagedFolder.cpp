@@ -11,8 +11,6 @@
 #include <fstream>
 #include <set>
 
-#include "base/HeldTemp.h"
-
 namespace kalvane {
 
 namespace fs = std::filesystem;
@@ -60,27 +58,17 @@ TStagedFolder::TStagedFolder(const std::string& target, std::string markName, st
   const fs::path parent = fs::path(TargetPath).parent_path();
   std::error_code ec;
   fs::create_directories(parent, ec);
-  const std::string prefix = TargetPath + ".kalvane-";
-  RemoveUnheldTemporaries(prefix, THeldKind::Folders);
-  Fd = CreateHeldFolder(prefix, Path);
-  if (Fd < 0) {
-    Reason = parent.string() + ": cannot make a folder there (" + Why() + ")";
+  if (!Staged.Create(TargetPath + ".kalvane-")) {
+    Reason = parent.string() + ": cannot make a folder there (" + Staged.Why() + ")";
     return;
   }
   // mkdtemp's folder is private; the target gets a new folder's mode.
-  chmod(Path.c_str(), 0777 & ~CurrentUmask());
-  Path += "/";
-}
-
-TStagedFolder::~TStagedFolder() {
-  if (Fd < 0) return;
-  std::error_code ec;
-  if (!Moved) fs::remove_all(Path, ec);
-  close(Fd);
+  chmod(Staged.Path().c_str(), 0777 & ~CurrentUmask());
+  Path = Staged.Path() + "/";
 }
 
 TResult TStagedFolder::MoveIn(const std::vector<std::string>& names) {
-  if (Fd < 0) return Failed(Reason);
+  if (!Staged.Ok()) return Failed(Reason);
   const std::string staged = Path.substr(0, Path.size() - 1);
   // Noted in the set itself, for a target made by the rename.
   if (!MarkName.empty()) {
@@ -90,7 +78,7 @@ TResult TStagedFolder::MoveIn(const std::vector<std::string>& names) {
   struct stat st {};
   if (lstat(TargetPath.c_str(), &st) != 0) {
     if (rename(staged.c_str(), TargetPath.c_str()) == 0) {
-      Moved = true;
+      Staged.Keep();
       PlacedCount = static_cast<int>(names.size());
       return {};
     }
@@ -135,7 +123,7 @@ bool TStagedFolder::Swap(const std::vector<std::string>& earlier,
   // system that cannot swap falls back to the mark.
   if (renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, TargetPath.c_str(), RENAME_EXCHANGE) != 0)
     return false;
-  Moved = true;
+  Staged.Keep();
   PlacedCount = static_cast<int>(names.size());
   // The earlier set is where the new one was made. What came into the
   // target between the look and the swap goes back.

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/HeldFolder.h"
 #include "base/MarkedFolder.h"
 #include "base/Result.h"
 
@@ -24,11 +25,10 @@ class TStagedFolder {
   // mark's first line is `heading`.
   explicit TStagedFolder(const std::string& target, std::string markName = {},
                          std::string heading = {});
-  ~TStagedFolder();
   TStagedFolder(const TStagedFolder&) = delete;
   TStagedFolder& operator=(const TStagedFolder&) = delete;
 
-  bool Ok() const { return Fd >= 0; }
+  bool Ok() const { return Staged.Ok(); }
   const std::string& Error() const { return Reason; }
   // Where to write, with a trailing "/".
   const std::string& Folder() const { return Path; }
@@ -55,9 +55,8 @@ class TStagedFolder {
   std::string Heading;
   std::string Path;
   std::string Reason;
-  int Fd = -1;
+  THeldFolder Staged;
   int PlacedCount = 0;
-  bool Moved = false;
 };
 
 }  // namespace kalvane

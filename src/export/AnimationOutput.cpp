@@ -4,14 +4,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 
 #include "base/AppUtil.h"
 #include "base/AtomicFile.h"
-#include "base/HeldTemp.h"
+#include "base/HeldFolder.h"
 #include "export/ExportTexts.h"
 #include "export/LayerToSwf.h"
 
@@ -84,27 +82,19 @@ class TFrameSpool {
  public:
   TFrameSpool() {
     const std::string prefix = GetTempFolder() + "kalvane-frames-" + std::to_string(getuid()) + "-";
-    RemoveUnheldTemporaries(prefix, THeldKind::Folders);
-    Fd = CreateHeldFolder(prefix, Path);
-    if (Fd < 0)
-      Reason = Path + ": cannot make a folder for the frames (" + std::strerror(errno) + ")";
-    Path = WithTrailingSlash(Path);
+    if (Held.Create(prefix)) {
+      Path = WithTrailingSlash(Held.Path());
+    } else {
+      Reason = prefix + "XXXXXX: cannot make a folder for the frames (" + Held.Why() + ")";
+    }
   }
-  ~TFrameSpool() {
-    if (Fd < 0) return;
-    std::error_code ec;
-    fs::remove_all(Path, ec);
-    close(Fd);
-  }
-  TFrameSpool(const TFrameSpool&) = delete;
-  TFrameSpool& operator=(const TFrameSpool&) = delete;
-  bool Ok() const { return Fd >= 0; }
+  bool Ok() const { return Held.Ok(); }
   const std::string& Error() const { return Reason; }
   const std::string& Folder() const { return Path; }
 
  private:
+  THeldFolder Held;
   std::string Path, Reason;
-  int Fd = -1;
 };
 
 // Each frame written to the spool as it is made; the files in item order.

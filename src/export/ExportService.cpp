@@ -1,17 +1,13 @@
 #include "export/ExportService.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "base/AppUtil.h"
 #include "base/AtomicFile.h"
-#include "base/HeldTemp.h"
+#include "base/HeldFolder.h"
 #include "export/DesignExport.h"
 #include "export/ExportTexts.h"
 #include "export/HtmlPreview.h"
@@ -80,35 +76,6 @@ namespace {
 int LargeMovieWidth(int width, int cutWidth) {
   return std::min({2 * width, TSwfExportWidth::kMaximum, cutWidth});
 }
-
-// A private folder, held while in use and removed with its content at the
-// end; one left by a killed export goes when the next is created.
-class THeldWorkFolder {
- public:
-  THeldWorkFolder() = default;
-  ~THeldWorkFolder() {
-    if (Fd < 0) return;
-    std::error_code ec;
-    std::filesystem::remove_all(Folder, ec);
-    close(Fd);
-  }
-  THeldWorkFolder(const THeldWorkFolder&) = delete;
-  THeldWorkFolder& operator=(const THeldWorkFolder&) = delete;
-  TResult Create(const std::string& prefix) {
-    RemoveUnheldTemporaries(prefix, THeldKind::Folders);
-    Fd = CreateHeldFolder(prefix, Folder);
-    if (Fd < 0) {
-      return TResult::Fail(TErrorCode::WriteFailed,
-                           prefix + ": cannot create a work folder (" + std::strerror(errno) + ")");
-    }
-    return {};
-  }
-  const std::string& Path() const { return Folder; }
-
- private:
-  std::string Folder;
-  int Fd = -1;
-};
 
 bool ReadWhole(const std::string& path, std::string& bytes, std::string& error) {
   std::ifstream in(path, std::ios::binary);
@@ -332,12 +299,13 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress,
   // frames) and put in place with the design's files: a failed export
   // leaves the earlier set whole, and a link in the output is never
   // written through.
-  THeldWorkFolder movies;
+  THeldFolder movies;
   std::string movieMade = outcome.Movie, largeMade;
   if (request.Kind == TExportKind::PageSet) {
-    if (const TResult made = movies.Create(WithTrailingSlash(request.Output) + ".kalvane-movies-");
-        !made.Ok()) {
-      static_cast<TResult&>(outcome) = made;
+    const std::string prefix = WithTrailingSlash(request.Output) + ".kalvane-movies-";
+    if (!movies.Create(prefix)) {
+      outcome.SetFailure(TErrorCode::WriteFailed,
+                         prefix + ": cannot create a work folder (" + movies.Why() + ")");
       return outcome;
     }
     movieMade = movies.Path() + "/" + TPageSetFolder::kMovieName;

@@ -1,15 +1,14 @@
 #include "fotomill/CommandLine.h"
 
-#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 
 #include "base/AppUtil.h"
+#include "cmdline/OptionParser.h"
 #include "imaging/OutputNames.h"
 
 namespace kalvane::fotomill {
@@ -22,25 +21,8 @@ constexpr int kLargestSide = 30000;
 constexpr const char* kFlags[] = {"--match-exposure", "--remove-shadows", "--enlarge",
                                   "--keep-metadata", "--replace"};
 
-int BadUsage(std::ostream& err, const std::string& message) {
-  err << "fotomill: " << message << "\n(see fotomill --help)\n";
-  return kUsage;
-}
-
-std::optional<double> Real(const std::string& text, double low, double high) {
-  double value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || !(value >= low && value <= high))
-    return std::nullopt;
-  return value;
-}
-
-std::optional<int> Whole(const std::string& text, int low, int high) {
-  int value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high)
-    return std::nullopt;
-  return value;
+cmdline::TProgramVoice Voice(std::ostream& out, std::ostream& err) {
+  return {"fotomill", out, err, PrintUsage};
 }
 
 std::string Trimmed(const std::string& text) {
@@ -63,7 +45,8 @@ std::vector<std::string> Named(const std::string& name, const std::vector<std::s
 // The reference photo: a number from 1 or a name.
 std::optional<int> ReferenceIndex(const std::string& text, const std::vector<std::string>& photos,
                                   std::string& error) {
-  if (const std::optional<int> n = Whole(text, 1, static_cast<int>(photos.size()))) return *n - 1;
+  if (const std::optional<int> n = cmdline::WholeNumber(text, 1, static_cast<int>(photos.size())))
+    return *n - 1;
   const std::vector<std::string> found = Named(text, photos);
   if (found.size() == 1) {
     for (std::size_t i = 0; i < photos.size(); ++i)
@@ -83,7 +66,7 @@ std::optional<std::array<double, 4>> Margins(const std::string& text) {
   for (int i = 0; i < 4; ++i) {
     const std::size_t comma = i < 3 ? text.find(',', at) : text.size();
     if (comma == std::string::npos) return std::nullopt;
-    const std::optional<double> v = Real(text.substr(at, comma - at), 0, 45);
+    const std::optional<double> v = cmdline::RealNumber(text.substr(at, comma - at), 0, 45);
     if (!v) return std::nullopt;
     m[static_cast<std::size_t>(i)] = *v / 100;
     at = comma + 1;
@@ -110,8 +93,9 @@ std::optional<std::map<std::string, double>> ReadLevelFile(const std::string& pa
     if (line.empty()) continue;
     // The angle is the last word, so a name may hold spaces.
     const std::size_t gap = line.find_last_of(" \t");
-    const std::optional<double> degrees =
-        gap == std::string::npos ? std::nullopt : Real(line.substr(gap + 1), -45, 45);
+    const std::optional<double> degrees = gap == std::string::npos
+                                              ? std::nullopt
+                                              : cmdline::RealNumber(line.substr(gap + 1), -45, 45);
     if (!degrees) {
       error = where + "not \"name angle\" with an angle from -45 to 45 degrees";
       return std::nullopt;
@@ -178,6 +162,7 @@ void PrintUsage(std::ostream& out) {
 
 std::optional<int> ParseCommandLine(const std::vector<std::string>& args, TRequest& request,
                                     std::ostream& out, std::ostream& err) {
+  const cmdline::TProgramVoice says = Voice(out, err);
   // The threshold joins its option with "=" only, so a bare
   // --white-background never takes the photo after it for its value.
   std::vector<std::string> rest;
@@ -191,60 +176,39 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, TReque
       white = true;
       thresholdText.clear();
     } else if (!ended && flag && option != arg) {
-      return BadUsage(err, option + " takes no value");
+      return says.BadUsage(option + " takes no value");
     } else if (!ended && arg.starts_with(std::string(kWhite) + "=")) {
       white = true;
       thresholdText = arg.substr(std::string(kWhite).size() + 1);
-      if (thresholdText.empty()) return BadUsage(err, "--white-background= needs a threshold");
+      if (thresholdText.empty()) return says.BadUsage("--white-background= needs a threshold");
     } else {
       rest.push_back(arg);
     }
   }
 
-  CLI::App app;
-  app.set_help_flag();
-  app.allow_extras();
-  bool help = false, match = false, removeShadows = false, enlarge = false, metadata = false,
-       replace = false;
+  // Every value is checked below, an empty one too.
+  cmdline::TOptionParser line(says);
+  bool match = false, removeShadows = false, enlarge = false, metadata = false, replace = false;
   std::string level, rotate, size, format, quality, name, feather, crop;
-  app.add_flag("-h,--help", help);
-  app.add_flag("--match-exposure", match);
-  app.add_flag("--remove-shadows", removeShadows);
-  app.add_flag("--enlarge", enlarge);
-  app.add_flag("--keep-metadata", metadata);
-  app.add_flag("--replace", replace);
-  const auto value = [&](const char* names, std::string& target) {
-    app.add_option(names, target)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-  };
-  value("--level", level);
-  value("--rotate", rotate);
-  value("--size", size);
-  value("--format", format);
-  value("--quality", quality);
-  value("--name", name);
-  value("--feather", feather);
-  value("--crop", crop);
-  value("--reference", request.Reference);
-  value("--level-file", request.LevelFile);
-  value("-o,--output", request.Output);
-  app.add_option("inputs", request.Inputs);
-  const std::vector<std::string> reversed(rest.rbegin(), rest.rend());
-  try {
-    app.parse(std::vector<std::string>(reversed));
-  } catch (const CLI::ArgumentMismatch&) {
-    const std::string last = rest.empty() ? "" : rest.back().substr(0, rest.back().find('='));
-    return BadUsage(err, last + " needs a value");
-  } catch (const CLI::ParseError& e) {
-    return BadUsage(err, e.what());
-  }
-  if (help) {
-    PrintUsage(out);
-    return kDone;
-  }
-  for (const std::string& extra : app.remaining()) {
-    if (extra != "--") return BadUsage(err, "unknown option " + extra);
-  }
-  const auto given = [&](const char* option) { return app.count(option) > 0; };
+  line.Flag("--match-exposure", match);
+  line.Flag("--remove-shadows", removeShadows);
+  line.Flag("--enlarge", enlarge);
+  line.Flag("--keep-metadata", metadata);
+  line.Flag("--replace", replace);
+  line.Value("--level", level);
+  line.Value("--rotate", rotate);
+  line.Value("--size", size);
+  line.Value("--format", format);
+  line.Value("--quality", quality);
+  line.Value("--name", name);
+  line.Value("--feather", feather);
+  line.Value("--crop", crop);
+  line.Value("--reference", request.Reference);
+  line.Value("--level-file", request.LevelFile);
+  line.Value("-o,--output", request.Output);
+  line.Arguments(request.Inputs);
+  if (const std::optional<int> rc = line.Parse(rest)) return *rc;
+  const auto given = [&](const char* option) { return line.Given(option); };
 
   TPrepSettings& s = request.Settings;
   s.MatchExposure = match;
@@ -254,42 +218,42 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, TReque
   s.Output.KeepMetadata = metadata;
   s.ReplaceEarlier = replace;
   if (given("--feather")) {
-    const std::optional<double> f = Real(feather, 0, 50);
-    if (!f) return BadUsage(err, "--feather takes a percentage, 0 to 50");
+    const std::optional<double> f = cmdline::RealNumber(feather, 0, 50);
+    if (!f) return says.BadUsage("--feather takes a percentage, 0 to 50");
     s.Clean.SoftEdge = *f / 100;
   }
   if (given("--crop")) {
     const std::optional<std::array<double, 4>> m = Margins(crop);
-    if (!m) return BadUsage(err, "--crop takes L,T,R,B: four percentages from 0 to 45");
+    if (!m) return says.BadUsage("--crop takes L,T,R,B: four percentages from 0 to 45");
     s.Geometry.MarginLeft = (*m)[0];
     s.Geometry.MarginTop = (*m)[1];
     s.Geometry.MarginRight = (*m)[2];
     s.Geometry.MarginBottom = (*m)[3];
-    if (!s.Geometry.Valid()) return BadUsage(err, "--crop leaves no picture");
+    if (!s.Geometry.Valid()) return says.BadUsage("--crop leaves no picture");
   }
   if (given("--reference") && request.Reference.empty())
-    return BadUsage(err, "--reference needs a photo's name or number");
+    return says.BadUsage("--reference needs a photo's name or number");
   if (given("--level-file") && request.LevelFile.empty())
-    return BadUsage(err, "--level-file needs a file");
+    return says.BadUsage("--level-file needs a file");
   if (!thresholdText.empty()) {
-    const std::optional<double> t = Real(thresholdText, 0, 100);
-    if (!t) return BadUsage(err, "--white-background=THRESHOLD takes a percentage, 0 to 100");
+    const std::optional<double> t = cmdline::RealNumber(thresholdText, 0, 100);
+    if (!t) return says.BadUsage("--white-background=THRESHOLD takes a percentage, 0 to 100");
     s.Clean.Threshold = *t / 100;
   }
   if (given("--level")) {
-    const std::optional<double> degrees = Real(level, -45, 45);
-    if (!degrees) return BadUsage(err, "--level takes degrees from -45 to 45");
+    const std::optional<double> degrees = cmdline::RealNumber(level, -45, 45);
+    if (!degrees) return says.BadUsage("--level takes degrees from -45 to 45");
     s.Geometry.LevelDegrees = *degrees;
   }
   if (given("--rotate")) {
-    const std::optional<int> degrees = Whole(rotate, 90, 270);
+    const std::optional<int> degrees = cmdline::WholeNumber(rotate, 90, 270);
     if (!degrees || *degrees % 90 != 0)
-      return BadUsage(err, "--rotate takes 90, 180 or 270 (degrees, counter-clockwise)");
+      return says.BadUsage("--rotate takes 90, 180 or 270 (degrees, counter-clockwise)");
     s.Geometry.QuarterTurns = *degrees / 90;
   }
   if (given("--size")) {
-    const std::optional<int> px = Whole(size, 1, kLargestSide);
-    if (!px) return BadUsage(err, "--size takes pixels from 1 to " + std::to_string(kLargestSide));
+    const std::optional<int> px = cmdline::WholeNumber(size, 1, kLargestSide);
+    if (!px) return says.BadUsage("--size takes pixels from 1 to " + std::to_string(kLargestSide));
     s.Output.LongestSide = *px;
   }
   if (given("--format")) {
@@ -300,68 +264,64 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, TReque
     } else if (format == "webp") {
       s.Output.Format = TPhotoFormat::Webp;
     } else {
-      return BadUsage(err, "--format takes jpg, png or webp");
+      return says.BadUsage("--format takes jpg, png or webp");
     }
   }
   if (given("--quality")) {
-    const std::optional<int> q = Whole(quality, 1, 100);
-    if (!q) return BadUsage(err, "--quality takes 1 to 100");
+    const std::optional<int> q = cmdline::WholeNumber(quality, 1, 100);
+    if (!q) return says.BadUsage("--quality takes 1 to 100");
     s.Output.Quality = *q;
   }
   if (given("--name")) {
     std::string error;
-    if (!TNameTemplate::Parse(name, error)) return BadUsage(err, "--name: " + error);
+    if (!TNameTemplate::Parse(name, error)) return says.BadUsage("--name: " + error);
     s.NameTemplate = name;
   }
-  if (given("-o") && request.Output.empty()) return BadUsage(err, "-o needs a folder");
-  if (request.Inputs.empty()) return BadUsage(err, "no photos given");
-  if (request.Output.empty()) return BadUsage(err, "no output folder: -o OUTDIR");
+  if (given("-o") && request.Output.empty()) return says.BadUsage("-o needs a folder");
+  if (request.Inputs.empty()) return says.BadUsage("no photos given");
+  if (request.Output.empty()) return says.BadUsage("no output folder: -o OUTDIR");
   return std::nullopt;
 }
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   TRequest request;
   if (const std::optional<int> rc = ParseCommandLine(args, request, out, err)) return *rc;
+  const cmdline::TProgramVoice says = Voice(out, err);
   std::vector<std::string> files;
-  if (const TResult found = CollectPhotoFiles(request.Inputs, files); !found.Ok()) {
-    err << "fotomill: " << found.Error << "\n";
-    return kFailed;
-  }
-  if (files.empty()) {
-    err << "fotomill: no photos in " << request.Inputs.front() << "\n";
-    return kFailed;
-  }
+  if (const TResult found = CollectPhotoFiles(request.Inputs, files); !found.Ok())
+    return says.Fail(found.Error);
+  if (files.empty()) return says.Fail("no photos in " + request.Inputs.front());
   TPrepSettings& settings = request.Settings;
   std::string error;
   if (!request.Reference.empty()) {
     const std::optional<int> reference = ReferenceIndex(request.Reference, files, error);
-    if (!reference) return BadUsage(err, error);
+    if (!reference) return says.BadUsage(error);
     settings.Reference = *reference;
   }
   if (!request.LevelFile.empty()) {
     std::optional<std::map<std::string, double>> levels =
         ReadLevelFile(request.LevelFile, files, error);
-    if (!levels) return BadUsage(err, error);
+    if (!levels) return says.BadUsage(error);
     settings.Levels = std::move(*levels);
   }
   const std::atomic<bool> cancel{false};
   const TPrepReport report = RunPreparation(files, request.Output, settings, nullptr, cancel);
   if (!report.Result.Ok()) {
-    err << "fotomill: " << report.Result.Error << "\n";
+    says.Fail(report.Result.Error);
     if (report.Result.Fault == TPrepFault::EarlierRun)
-      err << "fotomill: --replace removes them first, or choose another folder\n";
+      says.Fail("--replace removes them first, or choose another folder");
     return kFailed;
   }
   for (const TPrepItem& item : report.Items) {
     if (item.Result.Ok()) {
       out << "wrote " << item.Output << "\n";
     } else {
-      err << "fotomill: " << item.Result.Error << "\n";
+      says.Fail(item.Result.Error);
     }
     if (item.LostColour) {
-      err << "fotomill: " << item.Input
-          << ": warning: the white background took colour from the product; check the photo, "
-             "or lower the threshold\n";
+      says.Fail(item.Input +
+                ": warning: the white background took colour from the product; check the photo, "
+                "or lower the threshold");
     }
   }
   out << "prepared " << report.Written() << " of " << files.size() << " photos into "

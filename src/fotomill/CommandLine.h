@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "cmdline/ProgramVoice.h"
 #include "imaging/PhotoBatch.h"
 
 namespace kalvane::fotomill {
 
-constexpr int kDone = 0;
-constexpr int kFailed = 1;
-constexpr int kUsage = 2;
+using cmdline::kDone;
+using cmdline::kFailed;
+using cmdline::kUsage;
 
 // A command line taken apart: the settings, the output folder and the
 // inputs as given (folders not yet expanded). What names photos (the

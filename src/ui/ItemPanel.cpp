@@ -1,10 +1,13 @@
 #include "ui/ItemPanel.h"
 
 #include <QGridLayout>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include "ui/CommandButtons.h"
 #include "ui/LayerList.h"
@@ -88,6 +91,13 @@ TItemPanel::TItemPanel(TActionRegistry& commands, QWidget* parent) : QWidget(par
 void TItemPanel::ShowMonoControls(bool shown) {
   for (QWidget* control : MonoControls)
     control->setVisible(shown);
+}
+
+void TItemPanel::WindowWheel(const QWheelEvent& e) {
+  const int turn = e.angleDelta().y();
+  if (Density->hasFocus() || turn == 0) return;
+  QScrollBar* bar = List->scrLayerList->verticalScrollBar();
+  bar->setValue(bar->value() + (turn < 0 ? bar->singleStep() : -bar->singleStep()));
 }
 
 }  // namespace kalvane::ui

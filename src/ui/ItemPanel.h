@@ -6,6 +6,7 @@
 #include "ui/ActionRegistry.h"
 
 class QSlider;
+class QWheelEvent;
 
 namespace kalvane::ui {
 
@@ -21,6 +22,9 @@ class TItemPanel : public QWidget {
   TflmLayerList* List = nullptr;
   QSlider* Density = nullptr;  // the monochrome display's density, in %
   void ShowMonoControls(bool shown);
+  // A wheel turn that reached the window scrolls the list a step, unless
+  // the density bar has the focus (it takes its own).
+  void WindowWheel(const QWheelEvent& e);
 
  private:
   std::vector<QWidget*> MonoControls;

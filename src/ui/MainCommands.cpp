@@ -1,61 +1,127 @@
-// The main window's item, work-area, application and export commands.
-#include <QAbstractButton>
-#include <QAbstractSpinBox>
-#include <QAction>
+// The main window's routes: the registry's commands to the controllers
+// that run them, and the window's events to the panels that take them.
+#include <QCloseEvent>
 #include <QComboBox>
-#include <QGuiApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QScrollArea>
-#include <QScrollBar>
-#include <QSlider>
+#include <QMimeData>
 #include <QStatusBar>
-#include <QTextEdit>
+#include <QTimer>
+#include <QUndoStack>
+#include <QUrl>
 #include <QWheelEvent>
-#include <QWidget>
-#include <atomic>
-#include <filesystem>
-#include <thread>
 
-#include "base/AppUtil.h"
 #include "base/Texts.h"
-#include "document/AutoAlign.h"
-#include "export/ExportTexts.h"
-#include "export/HtmlPreview.h"
-#include "export/PageSetFolder.h"
-#include "project/LoadThread.h"
+#include "export/MobileTools.h"
 #include "project/ProjectTexts.h"
 #include "ui/AlignController.h"
+#include "ui/ExportController.h"
+#include "ui/HelpCommands.h"
+#include "ui/ItemCommands.h"
 #include "ui/ItemPanel.h"
-#include "ui/LayerList.h"
+#include "ui/LoaderController.h"
 #include "ui/MainWindow.h"
-#include "ui/ProgressDialog.h"
-#include "ui/TemplateWindow.h"
+#include "ui/ProjectController.h"
 #include "ui/Texts.h"
-#include "ui/Wording.h"
+#include "ui/UndoHistory.h"
 #include "ui/WorkArea.h"
 
 namespace kalvane::ui {
 
-namespace {
-
-bool IsFile(const std::string& path) {
-  std::error_code ec;
-  return std::filesystem::is_regular_file(path, ec);
+// Menus, buttons and keys trigger the registry's actions; each runs here.
+void TfrmMain::RouteCommands() {
+  using C = TCommandId;
+  TActionRegistry& r = Commands;
+  TProjectController* const projects = Projects.get();
+  TItemCommands* const items = ItemCommands.get();
+  THelpCommands* const help = Help.get();
+  TExportController* const exports = Exporter.get();
+  TWorkArea* const work = pnlMain;
+  r.On(C::NewProject, [projects] { projects->NewProject(); });
+  r.On(C::OpenProject, [projects] { projects->AskOpenProject(); });
+  r.On(C::Save, [projects] { projects->Save(); });
+  r.On(C::SaveAs, [projects] { projects->SaveAs(); });
+  r.On(C::AddImages, [projects] { projects->PickAndAddImages(); });
+  r.On(C::OpenSample, [projects] { projects->OpenSample(); });
+  r.On(C::Quit, [this] { close(); });
+  const std::pair<C, void (TItemCommands::*)()> itemCommands[] = {
+      {C::DeleteItem, &TItemCommands::DeleteItem},
+      {C::DeleteAll, &TItemCommands::DeleteAll},
+      {C::MoveUp, &TItemCommands::MoveUp},
+      {C::MoveDown, &TItemCommands::MoveDown},
+      {C::Reverse, &TItemCommands::Reverse},
+      {C::RotateLeft, &TItemCommands::RotateLeft},
+      {C::RotateRight, &TItemCommands::RotateRight},
+      {C::AllVisible, &TItemCommands::ShowAllInMono},
+      {C::AllUnVisible, &TItemCommands::ShowNoneInMono},
+      {C::NeighboursVisible, &TItemCommands::ShowNeighboursInMono}};
+  for (const auto& [id, run] : itemCommands)
+    r.On(id, [items, run = run] { (items->*run)(); });
+  r.On(C::Help, [help] { help->ShowHelp(); });
+  r.On(C::ViewerHelp, [help] { help->ShowViewerHelp(); });
+  r.On(C::About, [help] { help->ShowAbout(); });
+  r.On(C::ConvertTool, [help] { help->StartConvertTool(); });
+  r.On(C::AlignWhole, [this] { StartAlign(TAlignRegion{}); });
+  r.On(C::AlignBox, [this] { AlignBox(); });
+  r.On(C::AlignDraw, [this] { AlignDraw(); });
+  r.On(C::DeleteGuides, [this] { DeleteGuides(); });
+  // Not in the middle of a drag (an image, a guide, the box): its step is
+  // recorded at the release from where the drag began.
+  r.On(C::Undo, [this] {
+    if (!pnlMain->Dragging()) History->UndoStack().undo();
+  });
+  r.On(C::Redo, [this] {
+    if (!pnlMain->Dragging()) History->UndoStack().redo();
+  });
+  r.On(C::ExportPc, [exports] { exports->ExportPc(); });
+  r.On(C::ExportDesign, [exports] { exports->ExportDesign(); });
+  r.On(C::ExportMobile, [exports] { exports->ExportMobile(); });
+  r.On(C::HtmlPreview, [exports] { exports->HtmlPreview(); });
+  r.On(C::ExportOther, [this] {
+    if (!LoaderRunning() && !Aligner->Running()) Exporter->ExportOther();
+  });
+  r.On(C::ZoomIn, [work] { work->ZoomIn(); });
+  r.On(C::ZoomOut, [work] { work->ZoomOut(); });
+  r.On(C::ZoomFit, [work] { work->ZoomFit(); });
+  r.On(C::Zoom100, [work] { work->Zoom100(); });
+  r.OnToggled(C::Mono, [this](bool on) { MonoToggled(on); });
+  r.OnToggled(C::Preview, [this](bool on) { PreviewToggled(on); });
+  const std::pair<C, bool TViewState::*> flags[] = {{C::ImageLock, &TViewState::ImageLocked},
+                                                    {C::TrimShow, &TViewState::BoxShown},
+                                                    {C::TrimLock, &TViewState::BoxLocked},
+                                                    {C::GuideShow, &TViewState::GuidesShown},
+                                                    {C::GuideLock, &TViewState::GuidesLocked}};
+  for (const auto& [id, flag] : flags)
+    r.OnToggled(id, [work, flag = flag](bool on) { work->ViewToggled(flag, on); });
+  connect(Menus.FrameRate, &QComboBox::currentTextChanged, this, &TfrmMain::FrameRateChanged);
 }
 
-// The help beside the program, at a section ("#name") or its start.
-void OpenHelp(IWindowDialogs& dialogs, const std::string& section) {
-  const std::string help = GetAppFolder() + "help/index.html";
-  if (IsFile(help)) {
-    dialogs.OpenDocument(help + section);
-  } else {
-    dialogs.Warn(kQuestionCaption, kNoHelp);
-  }
+// ---- the project ----------------------------------------------------------------
+
+void TfrmMain::OpenProject(const std::string& path, bool ask) {
+  Projects->OpenProject(path, ask);
 }
 
-}  // namespace
+void TfrmMain::AddImages(std::vector<std::string> files) {
+  Projects->AddImages(std::move(files));
+}
+
+void TfrmMain::DropFiles(const std::vector<std::string>& paths) {
+  if (paths.empty() || LoaderRunning()) return;
+  // The list the preview walks is about to change: it stops first.
+  if (View.Previewing) Commands.Action(TCommandId::Preview).setChecked(false);
+  raise();
+  activateWindow();
+  Projects->OpenDropped(paths);
+}
+
+void TfrmMain::LoaderEnded() {
+  setEnabled(true);  // whatever the progress window did
+  UpdateCommands();
+  RepaintWorkArea();
+  CloseIfWaiting();
+}
 
 void TfrmMain::ItemsChanged() {
   document->LayerItems().Render();
@@ -63,132 +129,76 @@ void TfrmMain::ItemsChanged() {
   pnlMain->ViewChanged();
 }
 
-void TfrmMain::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape && pnlMain->Picking()) {
-    pnlMain->CancelPick();
-    statusBar()->clearMessage();
+// ---- the window's events ----------------------------------------------------------
+
+void TfrmMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!FirstShow) return;
+  FirstShow = false;
+  Status.LoadSettings();
+  Menus.ShowMobileExport(Commands, MobileToolsPresent());
+  // Questions and the project named on the command line come once the
+  // window is on the screen.
+  QTimer::singleShot(0, this, [this] {
+    Help->ShowFirstRunWelcome();
+    Projects->OpenCommandLineFile();
+  });
+}
+
+void TfrmMain::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    Projects->OpenCommandLineFile();
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  // Work on a worker ends first; the window closes when it has.
+  if (LoaderRunning() || ExportRunning() || Aligner->Running()) {
+    CloseWhenIdle = true;
+    Loader->Cancel();
+    if (ExportRunning()) Exporter->Cancel();
+    Aligner->Cancel();
+    event->ignore();
     return;
   }
-  // Shift: ten steps at once.
-  const int n = event->modifiers() & Qt::ShiftModifier ? 10 : 1;
-  switch (event->key()) {
-    case Qt::Key_Left:
-      pnlMain->Nudge(-n, 0);
-      break;
-    case Qt::Key_Up:
-      pnlMain->Nudge(0, -n);
-      break;
-    case Qt::Key_Right:
-      pnlMain->Nudge(n, 0);
-      break;
-    case Qt::Key_Down:
-      pnlMain->Nudge(0, n);
-      break;
-    default:
-      break;
+  CloseWhenIdle = false;
+  const bool close = Projects->Close();
+  // written also when the close is called off
+  Status.SaveSettings();
+  if (close) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls() && !LoaderRunning()) event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+  }
+  event->acceptProposedAction();
+  DropFiles(paths);
+}
+
+void TfrmMain::keyPressEvent(QKeyEvent* event) {
+  if (pnlMain->WindowKey(*event)) {
+    statusBar()->clearMessage();  // the pick's hint
+    return;
   }
   QMainWindow::keyPressEvent(event);
 }
 
-bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-  const QEvent::Type type = event->type();
-  if (type == QEvent::WindowDeactivate && watched == this) pnlMain->SetSpaceHeld(false);
-  if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
-  auto* key = static_cast<QKeyEvent*>(event);
-  auto* widget = qobject_cast<QWidget*>(watched);
-  // A field that takes text keeps its spaces.
-  if (key->key() != Qt::Key_Space || !widget || widget->window() != this ||
-      qobject_cast<QLineEdit*>(widget) || qobject_cast<QAbstractSpinBox*>(widget) ||
-      qobject_cast<QTextEdit*>(widget) || qobject_cast<QPlainTextEdit*>(widget)) {
-    return false;
-  }
-  if (!key->isAutoRepeat()) pnlMain->SetSpaceHeld(type == QEvent::KeyPress);
-  // Over the canvas the key is the pan's, not a click of the focused button.
-  return pnlMain->PointerOver();
-}
-
 void TfrmMain::wheelEvent(QWheelEvent* event) {
-  // Turns that reach the window scroll the item list, unless the density
-  // bar has the focus (it takes its own).
-  if (document->LayerItems().Count() > 0 && !Items->Density->hasFocus()) {
-    QScrollBar* bar = flmLayer->scrLayerList->verticalScrollBar();
-    const int step = event->angleDelta().y() < 0 ? bar->singleStep() : -bar->singleStep();
-    if (event->angleDelta().y() != 0) bar->setValue(bar->value() + step);
-  }
+  if (document->LayerItems().Count() > 0) Items->WindowWheel(*event);
   QMainWindow::wheelEvent(event);
 }
 
-void TfrmMain::ViewToggled(bool TViewState::*flag, bool on) {
-  View.*flag = on;
-  if (flag == &TViewState::ImageLocked) {
-    // Unlocked to move the photo: the arrow keys go to the canvas.
-    if (!on) {
-      if (QWidget* focused = focusWidget()) focused->clearFocus();
-    }
-    pnlMain->ShowStatus();
-  } else if (flag == &TViewState::BoxShown) {
-    pnlMain->ShowBox(on);
-  } else if (flag == &TViewState::GuidesShown) {
-    pnlMain->ShowGuides(on);
-  }
-  // The tools read the locks; one that came during a drag ends it.
-  pnlMain->SyncControls();
-}
-
-// ---- items --------------------------------------------------------------------
-
-void TfrmMain::PickAndAddImages() {
-  std::vector<std::string> files = Dialogs->PickImages();
-  if (!files.empty()) AddImages(std::move(files));
-}
-
-void TfrmMain::AddImages(std::vector<std::string> files) {
-  if (LoaderRunning()) return;
-  const bool hadItems = document->LayerItems().Count() > 0;
-  HideItemPanel();
-  SetItemPanelRefresh(false);
-  auto adder = std::make_shared<TPrjItemLoadThread>();
-  adder->SetFiles(std::move(files));
-  adder->SetInsertMode(hadItems);
-  StartLoader(adder);
-}
-
-void TfrmMain::DeleteItem() {
-  if (document->LayerItems().Count() == 0) return;
-  if (!Dialogs->AskOkCancel(kQuestionCaption, kAskDeleteItem)) return;
-  document->DeleteItem(document->CurrentId());
-}
-
-void TfrmMain::DeleteAllItems() {
-  if (document->LayerItems().Count() == 0) return;
-  if (!Dialogs->AskOkCancel(kQuestionCaption, kAskDeleteAll)) return;
-  document->DeleteAllItems();
-}
-
-void TfrmMain::MoveUp() {
-  document->MoveItem(document->CurrentId(), 0);
-}
-
-void TfrmMain::MoveDown() {
-  document->MoveItem(document->CurrentId(), 1);
-}
-
-void TfrmMain::Reverse() {
-  document->ReverseItems();
-}
-
-// Turning hundreds of display copies takes a moment: the pointer says so.
-void TfrmMain::RotateLeft() {
-  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  document->RotateAll(9000);
-  QGuiApplication::restoreOverrideCursor();
-}
-
-void TfrmMain::RotateRight() {
-  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  document->RotateAll(-9000);
-  QGuiApplication::restoreOverrideCursor();
-}
+// ---- the view ---------------------------------------------------------------------
 
 void TfrmMain::MonoToggled(bool on) {
   View.Mono = on;
@@ -204,28 +214,28 @@ void TfrmMain::MonoToggled(bool on) {
   SetItemPanelRefresh(true);
 }
 
-void TfrmMain::ShowAllInMono() {
-  SetItemPanelRefresh(false);
-  document->LayerItems().SetMonoVisibleAll(true);
-  SetItemPanelRefresh(true);
-}
-
-void TfrmMain::ShowNoneInMono() {
-  SetItemPanelRefresh(false);
-  document->LayerItems().SetMonoVisibleAll(false);
-  SetItemPanelRefresh(true);
-}
-
-void TfrmMain::ShowNeighboursInMono() {
-  SetItemPanelRefresh(false);
-  document->LayerItems().SetMonoVisibleNeighbours();
-  SetItemPanelRefresh(true);
-}
-
 void TfrmMain::DensityChanged(int position) {
   document->LayerItems().SetDensity(position / 100.0);
   document->LayerItems().Render();
   pnlMain->pboxMain->update();
+}
+
+void TfrmMain::PreviewToggled(bool on) {
+  View.Previewing = on;
+  if (on) {
+    Menus.FrameRate->setFocus();
+    FrameRateChanged();
+    DataPreview.SetIdle(false);
+    DataPreview.StartPlayback();
+  } else {
+    DataPreview.StopPlayback();
+    DataPreview.SetIdle(true);
+    if (QWidget* focused = focusWidget()) focused->clearFocus();
+  }
+}
+
+void TfrmMain::FrameRateChanged() {
+  DataPreview.SetInterval(PreviewInterval(Menus.FrameRate->currentText().toStdString()));
 }
 
 void TfrmMain::DeleteGuides() {
@@ -234,9 +244,7 @@ void TfrmMain::DeleteGuides() {
   pnlMain->SyncControls();
 }
 
-void TfrmMain::AlignWhole() {
-  StartAlign(TAlignRegion{});
-}
+// ---- alignment --------------------------------------------------------------------
 
 void TfrmMain::AlignBox() {
   const TRelBox box = document->TrimBox().GetRelBox();
@@ -262,60 +270,6 @@ void TfrmMain::StartAlign(const TAlignRegion& region) {
   if (View.Previewing || Aligner->Running() || LoaderRunning() || ExportRunning()) return;
   pnlMain->CancelPick();
   Aligner->Start(region);
-}
-
-// ---- application ----------------------------------------------------------------
-
-void TfrmMain::ShowAbout() {
-  Dialogs->ShowAbout();
-}
-
-void TfrmMain::ShowViewerHelp() {
-  // Flash players are gone; our page sets show their movies themselves.
-  OpenHelp(*Dialogs, "#viewing");
-}
-
-void TfrmMain::ShowHelp() {
-  OpenHelp(*Dialogs, "");
-}
-
-void TfrmMain::OpenSample() {
-  const std::optional<std::string> path = Dialogs->PickProject(GetAppFolder() + "samples");
-  if (path) OpenProject(*path, true);
-}
-
-void TfrmMain::StartConvertTool() {
-  const std::string tool = GetAppFolder() + "fotomill";
-  std::error_code ec;
-  const auto status = std::filesystem::status(tool, ec);
-  const bool runnable =
-      !ec && std::filesystem::is_regular_file(status) &&
-      (status.permissions() & std::filesystem::perms::owner_exec) != std::filesystem::perms::none;
-  if (runnable) {
-    Dialogs->StartProgram(tool);
-  } else {
-    Dialogs->Warn(kQuestionCaption, kNoConverter);
-  }
-}
-
-// ---- the simple preview --------------------------------------------------------
-
-void TfrmMain::PreviewToggled(bool on) {
-  View.Previewing = on;
-  if (on) {
-    Menus.FrameRate->setFocus();
-    FrameRateChanged();
-    DataPreview.SetIdle(false);
-    DataPreview.StartPlayback();
-  } else {
-    DataPreview.StopPlayback();
-    DataPreview.SetIdle(true);
-    if (QWidget* focused = focusWidget()) focused->clearFocus();
-  }
-}
-
-void TfrmMain::FrameRateChanged() {
-  DataPreview.SetInterval(PreviewInterval(Menus.FrameRate->currentText().toStdString()));
 }
 
 }  // namespace kalvane::ui

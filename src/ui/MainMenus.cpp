@@ -233,4 +233,10 @@ QHBoxLayout* TMainMenus::ToggleRow(QWidget* parent, TActionRegistry& r) {
   return row;
 }
 
+void TMainMenus::ShowMobileExport(TActionRegistry& registry, bool shown) const {
+  for (QAction* part : {MobileButton, MobileSeparator, MobileMenuSeparator,
+                        &registry.Action(TCommandId::ExportMobile)})
+    part->setVisible(shown);
+}
+
 }  // namespace kalvane::ui

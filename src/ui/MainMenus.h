@@ -19,12 +19,14 @@ struct TMainMenus {
   // The toggles start as `view` says.
   void Build(QMainWindow& window, TActionRegistry& registry, const TViewState& view);
   void BuildToolBar(QMainWindow& window, TActionRegistry& registry);
+  // The phone movie's command, its button and their separators, hidden
+  // where its tools are missing.
+  void ShowMobileExport(TActionRegistry& registry, bool shown) const;
   // The work area's toggles: the image lock, the box's and the guides'.
   static QHBoxLayout* ToggleRow(QWidget* parent, TActionRegistry& registry);
 
   QMenu* Popup = nullptr;
   QComboBox* FrameRate = nullptr;  // the simple preview's rate
-  // Hidden where the phone movie's tools are missing.
   QAction* MobileButton = nullptr;
   QAction* MobileSeparator = nullptr;
   QAction* MobileMenuSeparator = nullptr;

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -16,20 +15,21 @@
 #include "base/AppUtil.h"
 #include "base/Round.h"
 #include "base/Texts.h"
-#include "project/LoadThread.h"
 #include "project/ProjectTexts.h"
 #include "ui/AlignController.h"
 #include "ui/ExportController.h"
+#include "ui/HelpCommands.h"
+#include "ui/ItemCommands.h"
 #include "ui/ItemPanel.h"
 #include "ui/LayerList.h"
+#include "ui/LoaderController.h"
 #include "ui/ProgressDialog.h"
+#include "ui/ProjectController.h"
 #include "ui/QtDialogs.h"
-#include "ui/ShopExportDialog.h"
 #include "ui/SwfExportDialog.h"
 #include "ui/TemplateWindow.h"
 #include "ui/Texts.h"
 #include "ui/UndoHistory.h"
-#include "ui/WindowPlace.h"
 #include "ui/WorkArea.h"
 
 namespace kalvane::ui {
@@ -47,6 +47,7 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
     : Commands(this),
       document(std::make_unique<TProjectDocument>()),
       WidthDialog(new TfrmSwfExportDialog(this)),
+      Place(*this),
       Status(settingsPath.empty() ? GetUserDataFolder() + "velinit" : settingsPath,
              GetTemplateFolder()) {
   setObjectName("frmMain");
@@ -57,7 +58,6 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   Menus.Build(*this, Commands, View);
   Menus.BuildToolBar(*this, Commands);
   BuildPanels();
-  RouteCommands();
   // The toggles' captions fit even where the font is wider than the
   // window's design size allows for.
   setMinimumSize(std::max(642, minimumSizeHint().width()), 452);
@@ -73,25 +73,14 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
     return list && focused && (focused == list || list->isAncestorOf(focused));
   };
   connect(qApp, &QApplication::focusChanged, pnlMain, [work = pnlMain] { work->ShowStatus(); });
-  // Space held pans the zoomed canvas wherever the focus is in the window.
-  qApp->installEventFilter(this);
+  pnlMain->WatchSpaceKey();
 
   // The history: every step goes through the document's operations, and
   // its clean index is the save point.
-  Aligner = std::make_unique<TAlignController>(doc, *Dialogs, Dispatcher, this);
-  Aligner->StateChanged = [this] {
-    flmLayer->RefreshRows();
-    UpdateCommands();
-  };
-  Aligner->Finished = [this] {
-    if (CloseWhenIdle) close();
-  };
   History = new TUndoHistory(doc, this);
   doc.SetHistory(History);
   QUndoStack& stack = History->UndoStack();
   connect(&stack, &QUndoStack::indexChanged, this, &TfrmMain::UpdateCommands);
-  connect(&stack, &QUndoStack::undoTextChanged, this, &TfrmMain::UndoTextChanged);
-  connect(&stack, &QUndoStack::redoTextChanged, this, &TfrmMain::UndoTextChanged);
   flmLayer->SetLayerManagement(&doc.LayerItems());
   doc.LayerItems().SetChangeHandler(2, [this](TLayerManagement&) { ItemsChanged(); });
   doc.LayerItems().SetMonoMode(0);
@@ -99,31 +88,57 @@ TfrmMain::TfrmMain(IWindowDialogs* dialogs, const std::string& settingsPath,
   flmLayer->SetAutoRefresh(true);
   doc.LayerItems().SelectIndex(0);
 
-  Status.SetMainWindow(this);
+  Status.SetMainWindow(&Place);
   TemplateWindow = new TfrmTemplate(*Dialogs, GetTemplateFolder(), this);
   Status.SetTemplateWindow(TemplateWindow);
   TemplateWindow->SetSettingsPath(Status.GetSettingsPath());
+  MakeControllers();
+  RouteCommands();
+  SetCaption(kNoProjectCaption);
+  Items->Density->setValue(RoundInt(doc.LayerItems().GetDensity() * 100));
+  if (arguments.size() == 1) Projects->SetCommandLineFile(arguments.front());
+  doc.SetCommandView(this);
+  doc.MarkSaved();
+  History->NameActions(Commands.Action(TCommandId::Undo), Commands.Action(TCommandId::Redo));
+}
+
+// The controllers the commands run on; each tells the window when its
+// state changed, and a close that waits for the work ends with it.
+void TfrmMain::MakeControllers() {
+  TProjectDocument& doc = *document;
+  Aligner = std::make_unique<TAlignController>(doc, *Dialogs, Dispatcher, this);
+  Aligner->StateChanged = [this] {
+    flmLayer->RefreshRows();
+    UpdateCommands();
+  };
+  Aligner->Finished = [this] { CloseIfWaiting(); };
   Exporter = std::make_unique<TExportController>(doc, *Dialogs, Dispatcher, *TemplateWindow,
                                                  Status.GetSettingsPath(), this);
   Exporter->StateChanged = [this] {
     setEnabled(true);
     UpdateCommands();
   };
-  Exporter->Finished = [this] {
-    if (CloseWhenIdle) close();
-  };
+  Exporter->Finished = [this] { CloseIfWaiting(); };
   Exporter->WidthChanged = [this] { pnlMain->ShowStatus(); };
   Exporter->ShowStatus = [this](const QString& text) { statusBar()->showMessage(text); };
-  SetCaption(kNoProjectCaption);
-  Items->Density->setValue(RoundInt(doc.LayerItems().GetDensity() * 100));
-  if (arguments.size() == 1) commandLineFile = arguments.front();
-  doc.SetCommandView(this);
-  doc.MarkSaved();
-  UndoTextChanged();
+  Loader = std::make_unique<TLoaderController>(doc, *Dialogs, Dispatcher);
+  Loader->Started = [this] { UpdateCommands(); };
+  Loader->Ended = [this] { LoaderEnded(); };
+  Projects = std::make_unique<TProjectController>(doc, *Dialogs, *Loader);
+  ItemCommands = std::make_unique<TItemCommands>(doc, *Dialogs);
+  Help = std::make_unique<THelpCommands>(*Dialogs, GetAppFolder(), GetUserDataFolder());
+}
+
+bool TfrmMain::LoaderRunning() const {
+  return Loader && Loader->Running();
 }
 
 bool TfrmMain::ExportRunning() const {
   return Exporter && Exporter->Running();
+}
+
+void TfrmMain::CloseIfWaiting() {
+  if (CloseWhenIdle) close();
 }
 
 TfrmMain::~TfrmMain() {
@@ -144,10 +159,10 @@ void TfrmMain::BuildPanels() {
   setCentralWidget(central);
   Items = new TItemPanel(Commands, central);
   flmLayer = Items->List;
-  flmLayer->AddImages = [this] { PickAndAddImages(); };
-  flmLayer->DeleteItem = [this] { DeleteItem(); };
-  flmLayer->MoveUp = [this] { MoveUp(); };
-  flmLayer->MoveDown = [this] { MoveDown(); };
+  flmLayer->AddImages = [this] { Projects->PickAndAddImages(); };
+  flmLayer->DeleteItem = [this] { ItemCommands->DeleteItem(); };
+  flmLayer->MoveUp = [this] { ItemCommands->MoveUp(); };
+  flmLayer->MoveDown = [this] { ItemCommands->MoveDown(); };
   flmLayer->MoveTo = [this](int from, int to) {
     // As the up and down commands: never while the items are in use.
     if (LoaderRunning() || ExportRunning() || Aligner->Running() || View.Previewing) return;
@@ -181,69 +196,6 @@ void TfrmMain::BuildPanels() {
   pnlMain->OutputWidth = [this] {
     return Exporter ? Exporter->Width() : TSwfExportWidth::kDefault;
   };
-}
-
-// Menus, buttons and keys trigger the registry's actions; each runs here.
-void TfrmMain::RouteCommands() {
-  using C = TCommandId;
-  TActionRegistry& r = Commands;
-  const std::pair<C, void (TfrmMain::*)()> handlers[] = {
-      {C::NewProject, &TfrmMain::NewProject},
-      {C::OpenProject, &TfrmMain::AskOpenProject},
-      {C::Save, &TfrmMain::Save},
-      {C::SaveAs, &TfrmMain::SaveAs},
-      {C::AddImages, &TfrmMain::PickAndAddImages},
-      {C::DeleteItem, &TfrmMain::DeleteItem},
-      {C::DeleteAll, &TfrmMain::DeleteAllItems},
-      {C::MoveUp, &TfrmMain::MoveUp},
-      {C::MoveDown, &TfrmMain::MoveDown},
-      {C::Reverse, &TfrmMain::Reverse},
-      {C::RotateLeft, &TfrmMain::RotateLeft},
-      {C::RotateRight, &TfrmMain::RotateRight},
-      {C::AllVisible, &TfrmMain::ShowAllInMono},
-      {C::AllUnVisible, &TfrmMain::ShowNoneInMono},
-      {C::NeighboursVisible, &TfrmMain::ShowNeighboursInMono},
-      {C::AlignWhole, &TfrmMain::AlignWhole},
-      {C::AlignBox, &TfrmMain::AlignBox},
-      {C::AlignDraw, &TfrmMain::AlignDraw},
-      {C::DeleteGuides, &TfrmMain::DeleteGuides},
-      {C::ConvertTool, &TfrmMain::StartConvertTool},
-      {C::OpenSample, &TfrmMain::OpenSample},
-      {C::Help, &TfrmMain::ShowHelp},
-      {C::ViewerHelp, &TfrmMain::ShowViewerHelp},
-      {C::About, &TfrmMain::ShowAbout}};
-  for (const auto& [id, handler] : handlers)
-    r.On(id, [this, handler = handler] { (this->*handler)(); });
-  r.On(C::Quit, [this] { close(); });
-  // Not in the middle of a drag (an image, a guide, the box): its step is
-  // recorded at the release from where the drag began.
-  r.On(C::Undo, [this] {
-    if (!pnlMain->Dragging()) History->UndoStack().undo();
-  });
-  r.On(C::Redo, [this] {
-    if (!pnlMain->Dragging()) History->UndoStack().redo();
-  });
-  r.On(C::ExportPc, [this] { Exporter->ExportPc(); });
-  r.On(C::ExportDesign, [this] { Exporter->ExportDesign(); });
-  r.On(C::ExportMobile, [this] { Exporter->ExportMobile(); });
-  r.On(C::HtmlPreview, [this] { Exporter->HtmlPreview(); });
-  r.On(C::ExportOther, [this] {
-    if (!LoaderRunning() && !Aligner->Running()) Exporter->ExportOther();
-  });
-  r.On(C::ZoomIn, [this] { pnlMain->ZoomIn(); });
-  r.On(C::ZoomOut, [this] { pnlMain->ZoomOut(); });
-  r.On(C::ZoomFit, [this] { pnlMain->ZoomFit(); });
-  r.On(C::Zoom100, [this] { pnlMain->Zoom100(); });
-  r.OnToggled(C::Mono, [this](bool on) { MonoToggled(on); });
-  r.OnToggled(C::Preview, [this](bool on) { PreviewToggled(on); });
-  const std::pair<C, bool TViewState::*> flags[] = {{C::ImageLock, &TViewState::ImageLocked},
-                                                    {C::TrimShow, &TViewState::BoxShown},
-                                                    {C::TrimLock, &TViewState::BoxLocked},
-                                                    {C::GuideShow, &TViewState::GuidesShown},
-                                                    {C::GuideLock, &TViewState::GuidesLocked}};
-  for (const auto& [id, flag] : flags)
-    r.OnToggled(id, [this, flag = flag](bool on) { ViewToggled(flag, on); });
-  connect(Menus.FrameRate, &QComboBox::currentTextChanged, this, &TfrmMain::FrameRateChanged);
 }
 
 // ---- IProjectView -----------------------------------------------------------
@@ -281,8 +233,6 @@ std::unique_ptr<IProgress> TfrmMain::CreateProgress() {
   return std::make_unique<TExecProgress>(this);
 }
 
-// ---- commands -----------------------------------------------------------------
-
 void TfrmMain::ShowWarning(const std::string& text) {
   Dialogs->Warn(kQuestionCaption, text);
 }
@@ -317,14 +267,6 @@ void TfrmMain::UpdateCommands() {
   pnlMain->SyncControls();
 }
 
-void TfrmMain::UndoTextChanged() {
-  const QUndoStack& stack = History->UndoStack();
-  QAction& undo = Commands.Action(TCommandId::Undo);
-  undo.setText(stack.canUndo() ? U(kUndoStepCaption).arg(stack.undoText()) : U(kUndoCaption));
-  QAction& redo = Commands.Action(TCommandId::Redo);
-  redo.setText(stack.canRedo() ? U(kRedoStepCaption).arg(stack.redoText()) : U(kRedoCaption));
-}
-
 // ---- IPreviewHost -------------------------------------------------------------
 
 void TfrmMain::PreviewStateChanged() {
@@ -339,35 +281,6 @@ void TfrmMain::ShowItemList(bool shown) {
 
 void TfrmMain::RepaintCanvas() {
   pnlMain->pboxMain->repaint();
-}
-
-// ---- IMainWindowSettings ----------------------------------------------------
-
-// The client area's place and size: a window placed before it is shown
-// has no frame yet, so a frame's corner saved would come back as the
-// client's and the window would creep down by its title bar each start.
-TWindowBounds TfrmMain::Bounds() const {
-  return ClientBounds(*this);
-}
-
-void TfrmMain::SetLeft(int left) {
-  PlaceClient(*this, left, geometry().y());
-}
-
-void TfrmMain::SetTop(int top) {
-  PlaceClient(*this, geometry().x(), top);
-}
-
-void TfrmMain::SetWidth(int width) {
-  resize(std::max(width, minimumWidth()), height());
-}
-
-void TfrmMain::SetHeight(int height) {
-  resize(width(), std::max(height, minimumHeight()));
-}
-
-bool TfrmMain::IsNormalState() const {
-  return !isMaximized() && !isMinimized() && !isFullScreen();
 }
 
 }  // namespace kalvane::ui

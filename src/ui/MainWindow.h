@@ -1,33 +1,23 @@
 #pragma once
 
 #include <QMainWindow>
-#include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "document/AutoAlign.h"
-#include "export/ExportService.h"
-#include "export/LayerToSwf.h"
-#include "export/LocalServer.h"
 #include "project/Commands.h"
 #include "project/ProjectDocument.h"
-#include "project/ProjectFlows.h"
-#include "project/SettingsWindows.h"
 #include "project/SystemStatus.h"
 #include "qt/QtDispatcher.h"
 #include "ui/ActionRegistry.h"
 #include "ui/DataPreview.h"
 #include "ui/MainMenus.h"
+#include "ui/MainWindowPlace.h"
 #include "ui/WindowDialogs.h"
 
 class QAction;
 class QUndoStack;
-
-namespace kalvane {
-class TLoadThread;
-}
 
 namespace kalvane::ui {
 
@@ -35,22 +25,20 @@ class TflmLayerList;
 class TItemPanel;
 class TWorkArea;
 class TfrmSwfExportDialog;
-class TfrmShopExportDialog;
-class TExecProgress;
 class TfrmTemplate;
 class TUndoHistory;
 class TAlignController;
 class TExportController;
+class TLoaderController;
+class TProjectController;
+class TItemCommands;
+class THelpCommands;
 
 // The main window: the command surface over the one project document. It
 // shows the document (IProjectView), enables its commands from the
 // document's state (ICommandView), keeps the history of the document's
-// changes and has its place kept in the settings.
-class TfrmMain : public QMainWindow,
-                 public IProjectView,
-                 public ICommandView,
-                 public IMainWindowSettings,
-                 public IPreviewHost {
+// changes, and routes the commands to the controllers that run them.
+class TfrmMain : public QMainWindow, public IProjectView, public ICommandView, public IPreviewHost {
   Q_OBJECT
  public:
   // `dialogs`: the questions and pickers (Qt's own when none is given);
@@ -61,7 +49,7 @@ class TfrmMain : public QMainWindow,
 
   TProjectDocument& Document() { return *document; }
   TWorkArea& Workarea() { return *pnlMain; }
-  bool LoaderRunning() const { return Loader != nullptr; }
+  bool LoaderRunning() const;
   bool ExportRunning() const;
   bool ImageLocked() const { return View.ImageLocked; }
   // The command's action: what menus, buttons and keys trigger.
@@ -92,18 +80,11 @@ class TfrmMain : public QMainWindow,
   void PreviewStateChanged() override;
   void ShowItemList(bool shown) override;
   void RepaintCanvas() override;
-  // IMainWindowSettings
-  TWindowBounds Bounds() const override;
-  void SetLeft(int left) override;
-  void SetTop(int top) override;
-  void SetWidth(int width) override;
-  void SetHeight(int height) override;
-  bool IsNormalState() const override;
 
   TExportController& Exports() { return *Exporter; }
   TfrmTemplate& Template() { return *TemplateWindow; }
   TAlignController& Alignment() { return *Aligner; }
-  // The project flows.
+  // The project commands.
   void OpenProject(const std::string& path, bool ask = true);
   void AddImages(std::vector<std::string> files);
   void DropFiles(const std::vector<std::string>& paths);
@@ -115,51 +96,25 @@ class TfrmMain : public QMainWindow,
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
 
  private:
-  // What the commands run (the registry routes each id to one).
-  void NewProject();
-  void AskOpenProject();
-  void Save();
-  void SaveAs();
-  void FrameRateChanged();
-  void PickAndAddImages();
-  void DeleteItem();
-  void DeleteAllItems();
-  void MoveUp();
-  void MoveDown();
-  void Reverse();
-  void RotateLeft();
-  void RotateRight();
-  void ShowAllInMono();
-  void ShowNoneInMono();
-  void ShowNeighboursInMono();
+  void BuildPanels();
+  void MakeControllers();
+  void RouteCommands();
+  void MonoToggled(bool on);
   void DensityChanged(int position);
+  void PreviewToggled(bool on);
+  void FrameRateChanged();
   void DeleteGuides();
-  void AlignWhole();
   void AlignBox();
   void AlignDraw();
-  void ShowAbout();
-  void ShowViewerHelp();
-  void ShowHelp();
-  void OpenSample();
-  void StartConvertTool();
-  void BuildPanels();
-  void RouteCommands();
-  void ViewToggled(bool TViewState::*flag, bool on);
-  void MonoToggled(bool on);
-  void PreviewToggled(bool on);
-  void UndoTextChanged();
   void StartAlign(const TAlignRegion& region);
   void ItemsChanged();
-  void StartLoader(std::shared_ptr<TLoadThread> loader);
   void LoaderEnded();
-  TProjectFlows& Flows();
-  void OpenCommandLineFile();
-  void CheckMobileTools();
-  void ShowFirstRunWelcome();
+  // Closes the window once the work on a worker has ended, when a close
+  // waits for it.
+  void CloseIfWaiting();
 
   TActionRegistry Commands;
   TViewState View;
@@ -168,22 +123,23 @@ class TfrmMain : public QMainWindow,
   std::unique_ptr<IWindowDialogs> OwnDialogs;
   IWindowDialogs* Dialogs = nullptr;
   TfrmSwfExportDialog* WidthDialog = nullptr;
+  TMainWindowPlace Place;
   TSystemStatus Status;
   TfrmTemplate* TemplateWindow = nullptr;
   std::unique_ptr<TExportController> Exporter;
   TDataPreview DataPreview;
-  std::shared_ptr<TLoadThread> Loader;
   TUndoHistory* History = nullptr;
   std::unique_ptr<TAlignController> Aligner;
-  std::unique_ptr<IFlowQuestions> FlowQuestions;
-  std::unique_ptr<TProjectFlows> ProjectFlows;
+  std::unique_ptr<TLoaderController> Loader;
+  std::unique_ptr<TProjectController> Projects;
+  std::unique_ptr<TItemCommands> ItemCommands;
+  std::unique_ptr<THelpCommands> Help;
 
   TMainMenus Menus;
   TWorkArea* pnlMain = nullptr;
   TItemPanel* Items = nullptr;
   TflmLayerList* flmLayer = nullptr;  // the panel's list
 
-  std::string commandLineFile;
   bool CloseWhenIdle = false;
   bool FirstShow = true;
 };

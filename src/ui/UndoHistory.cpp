@@ -3,6 +3,7 @@
 #include <QUndoCommand>
 
 #include "project/ProjectDocument.h"
+#include "ui/Texts.h"
 
 namespace kalvane::ui {
 
@@ -47,6 +48,19 @@ void TUndoHistory::Push(std::unique_ptr<TEditStep> step) {
 
 void TUndoHistory::Clear() {
   Stack.clear();
+}
+
+void TUndoHistory::NameActions(QAction& undo, QAction& redo) {
+  const auto name = [this, &undo, &redo] {
+    undo.setText(Stack.canUndo() ? QString::fromUtf8(kUndoStepCaption).arg(Stack.undoText())
+                                 : QString::fromUtf8(kUndoCaption));
+    redo.setText(Stack.canRedo() ? QString::fromUtf8(kRedoStepCaption).arg(Stack.redoText())
+                                 : QString::fromUtf8(kRedoCaption));
+  };
+  // Each action's own connection goes with it.
+  connect(&Stack, &QUndoStack::undoTextChanged, &undo, name);
+  connect(&Stack, &QUndoStack::redoTextChanged, &redo, name);
+  name();
 }
 
 }  // namespace kalvane::ui

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAction>
 #include <QObject>
 #include <QUndoStack>
 #include <memory>
@@ -27,6 +28,9 @@ class TUndoHistory : public QObject, public IEditHistory {
   void DropSavePoint() override { Stack.resetClean(); }
   bool AtSavePoint() const override { return Stack.isClean(); }
   QUndoStack& UndoStack() { return Stack; }
+  // The undo and redo actions name the step they would take back or
+  // make again, from now on.
+  void NameActions(QAction& undo, QAction& redo);
 
  private:
   TProjectDocument& Document;

@@ -1,12 +1,18 @@
 #include "ui/WorkArea.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QCursor>
 #include <QFrame>
 #include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QRubberBand>
 #include <QScrollBar>
+#include <QTextEdit>
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -375,6 +381,51 @@ void TWorkArea::SetSpaceHeld(bool held) {
   }
 }
 
+void TWorkArea::WatchSpaceKey() {
+  qApp->installEventFilter(this);
+}
+
+bool TWorkArea::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type == QEvent::WindowDeactivate && watched == window()) SetSpaceHeld(false);
+  if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (key->key() != Qt::Key_Space || !widget || widget->window() != window() ||
+      qobject_cast<QLineEdit*>(widget) || qobject_cast<QAbstractSpinBox*>(widget) ||
+      qobject_cast<QTextEdit*>(widget) || qobject_cast<QPlainTextEdit*>(widget)) {
+    return false;
+  }
+  if (!key->isAutoRepeat()) SetSpaceHeld(type == QEvent::KeyPress);
+  // Over the canvas the key is the pan's, not a click of the focused button.
+  return PointerOver();
+}
+
+bool TWorkArea::WindowKey(const QKeyEvent& e) {
+  if (e.key() == Qt::Key_Escape && Picking()) {
+    CancelPick();
+    return true;
+  }
+  const int n = e.modifiers() & Qt::ShiftModifier ? 10 : 1;
+  switch (e.key()) {
+    case Qt::Key_Left:
+      Nudge(-n, 0);
+      break;
+    case Qt::Key_Up:
+      Nudge(0, -n);
+      break;
+    case Qt::Key_Right:
+      Nudge(n, 0);
+      break;
+    case Qt::Key_Down:
+      Nudge(0, n);
+      break;
+    default:
+      break;
+  }
+  return false;
+}
+
 void TWorkArea::PickRegion(TPicked picked) {
   regionPicked = std::move(picked);
   pboxDrag->setCursor(Qt::CrossCursor);
@@ -525,6 +576,23 @@ void TWorkArea::ShowBox(bool shown) {
 
 void TWorkArea::ShowGuides(bool shown) {
   guideTool->SetShown(shown);
+}
+
+void TWorkArea::ViewToggled(bool TViewState::*flag, bool on) {
+  View.*flag = on;
+  if (flag == &TViewState::ImageLocked) {
+    // Unlocked to move the photo: the arrow keys go to the canvas.
+    if (!on) {
+      if (QWidget* focused = window()->focusWidget()) focused->clearFocus();
+    }
+    ShowStatus();
+  } else if (flag == &TViewState::BoxShown) {
+    ShowBox(on);
+  } else if (flag == &TViewState::GuidesShown) {
+    ShowGuides(on);
+  }
+  // The tools read the locks; one that came during a drag ends it.
+  SyncControls();
 }
 
 bool TWorkArea::Dragging() const {

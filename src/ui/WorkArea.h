@@ -23,6 +23,7 @@ class TProjectDocument;
 class TLayerItemObject;
 }  // namespace kalvane
 
+class QKeyEvent;
 class QScrollBar;
 class QRubberBand;
 
@@ -157,6 +158,15 @@ class TWorkArea : public QWidget {
   // the item, a guide or the box. Whether the pointer is over it.
   void SetSpaceHeld(bool held);
   bool PointerOver() const;
+  // Space is watched in the whole window from then on, wherever the focus
+  // is (a field that takes text keeps its spaces).
+  void WatchSpaceKey();
+  // A key the window was left with: the arrows nudge the photo (Shift: ten
+  // steps), Esc ends a region being picked. True when it was used up.
+  bool WindowKey(const QKeyEvent& e);
+  // A toggle of the view changed: the parts it shows and the locks the
+  // tools read follow it.
+  void ViewToggled(bool TViewState::*flag, bool on);
   // The status line: zoom, pointer and current offset in photo pixels,
   // and the size of the frames the box gives at the export width.
   std::function<void(const QString&)> OnStatus;
@@ -199,6 +209,7 @@ class TWorkArea : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void DragPress(QMouseEvent& e);
