@@ -210,16 +210,19 @@ TExportOutcome TExportService::Produce(TJob& job, IProgress* progress,
   if (request.Kind == TExportKind::FrameSet) {
     static_cast<TExportResult&>(outcome) = WriteFrameSet(job.Plan, request.Set, progress, cancel);
     if (outcome.Ok() && request.CheckFor && !outcome.Frames.empty()) {
-      // The set as a shop receives it: the zip, or the folder.
-      const std::string set = request.Set.Zip ? outcome.Frames.front() : request.Output;
+      // The set as a shop receives it: the zip, or the files written (the
+      // folder may hold others).
       TExportProgress shown(progress, 0, cancel != nullptr);
       TMarketplaceReport report;
+      const auto step = [&](int done, int total) {
+        if (done == 0) shown.Phase(kMarketCheckMessage, total);
+        shown.SetPosition(done);
+        return !(cancel && *cancel);
+      };
       const TResult checked =
-          CheckForMarketplace(set, *request.CheckFor, report, [&](int done, int total) {
-            if (done == 0) shown.Phase(kMarketCheckMessage, total);
-            shown.SetPosition(done);
-            return !(cancel && *cancel);
-          });
+          request.Set.Zip
+              ? CheckForMarketplace(outcome.Frames.front(), *request.CheckFor, report, step)
+              : CheckFilesForMarketplace(outcome.Frames, *request.CheckFor, report, step);
       // Stopped or failed, the set stays written; only the report is missing.
       if (checked.Ok()) outcome.MarketCheck = std::move(report);
     }

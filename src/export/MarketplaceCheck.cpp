@@ -209,19 +209,29 @@ class TFrameSource {
   virtual bool Read(std::size_t k, std::vector<std::uint8_t>& bytes, std::string& error) = 0;
 };
 
-class TFolderFrames : public TFrameSource {
+// Files named one by one, in the set's order.
+class TFileFrames : public TFrameSource {
  public:
-  explicit TFolderFrames(const std::string& folder) : Folder(folder) {
+  explicit TFileFrames(std::vector<std::string> files) : Paths(std::move(files)) {
+    for (const std::string& path : Paths)
+      List.push_back(fs::path(path).filename().string());
+  }
+  // The pictures of a folder, in the order of their names.
+  static TFileFrames InFolder(const std::string& folder) {
+    std::vector<std::string> names;
     std::error_code ec;
     for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
       const std::string name = e.path().filename().string();
-      if (!Hidden(name) && PictureName(e.path()) && e.is_regular_file(ec)) List.push_back(name);
+      if (!Hidden(name) && PictureName(e.path()) && e.is_regular_file(ec)) names.push_back(name);
     }
-    SortNames(List);
+    SortNames(names);
+    for (std::string& name : names)
+      name = (fs::path(folder) / name).string();
+    return TFileFrames(std::move(names));
   }
   const std::vector<std::string>& Names() const override { return List; }
   bool Read(std::size_t k, std::vector<std::uint8_t>& bytes, std::string& error) override {
-    std::ifstream in(Folder / List[k], std::ios::binary);
+    std::ifstream in(Paths[k], std::ios::binary);
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     if (in.bad() || (!in.eof() && in.fail())) {
       error = "cannot be read";
@@ -231,8 +241,7 @@ class TFolderFrames : public TFrameSource {
   }
 
  private:
-  fs::path Folder;
-  std::vector<std::string> List;
+  std::vector<std::string> Paths, List;
 };
 
 class TZipFrames : public TFrameSource {
@@ -331,6 +340,9 @@ std::string JsonText(const std::string& text) {
   }
   return out + "\"";
 }
+
+TResult CheckSource(TFrameSource& source, TMarketplace market, TMarketplaceReport& report,
+                    const TCheckStep& step);
 
 }  // namespace
 
@@ -444,7 +456,7 @@ TResult CheckForMarketplace(const std::string& path, TMarketplace market,
     return TResult::Fail(TErrorCode::NotFound, path + ": no such file or folder");
   std::unique_ptr<TFrameSource> source;
   if (fs::is_directory(status)) {
-    source = std::make_unique<TFolderFrames>(path);
+    source = std::make_unique<TFileFrames>(TFileFrames::InFolder(path));
   } else if (fs::is_regular_file(status) && IsZip(path)) {
     auto zip = std::make_unique<TZipFrames>(path);
     if (!zip->OpenError().empty())
@@ -465,8 +477,23 @@ TResult CheckForMarketplace(const std::string& path, TMarketplace market,
     report = CheckVideo(market, fs::path(path).filename().string(), *video);
     return {};
   }
-  const std::vector<std::string>& names = source->Names();
-  if (names.empty()) return TResult::Fail(TErrorCode::Unreadable, path + ": no frames in it");
+  if (source->Names().empty())
+    return TResult::Fail(TErrorCode::Unreadable, path + ": no frames in it");
+  return CheckSource(*source, market, report, step);
+}
+
+TResult CheckFilesForMarketplace(const std::vector<std::string>& files, TMarketplace market,
+                                 TMarketplaceReport& report, const TCheckStep& step) {
+  if (files.empty()) return TResult::Fail(TErrorCode::Unreadable, "no frames to check");
+  TFileFrames source(files);
+  return CheckSource(source, market, report, step);
+}
+
+namespace {
+
+TResult CheckSource(TFrameSource& source, TMarketplace market, TMarketplaceReport& report,
+                    const TCheckStep& step) {
+  const std::vector<std::string>& names = source.Names();
   const int total = static_cast<int>(names.size());
   bool going = !step || step(0, total);
   std::vector<TCheckedFrame> frames;
@@ -478,7 +505,7 @@ TResult CheckForMarketplace(const std::string& path, TMarketplace market,
   for (std::size_t k = 0; k < names.size() && going; ++k) {
     auto bytes = std::make_shared<std::vector<std::uint8_t>>();
     std::string error;
-    if (!source->Read(k, *bytes, error)) {
+    if (!source.Read(k, *bytes, error)) {
       work.Add([name = names[k], error] { return TCheckedFrame{name, std::nullopt, error}; }, take);
       continue;
     }
@@ -495,6 +522,8 @@ TResult CheckForMarketplace(const std::string& path, TMarketplace market,
   report = CheckFrames(market, frames);
   return {};
 }
+
+}  // namespace
 
 std::string ReportTable(const TMarketplaceReport& report, std::size_t shown) {
   std::ostringstream out;

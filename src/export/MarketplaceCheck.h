@@ -72,6 +72,9 @@ TMarketplaceReport CheckVideo(TMarketplace market, const std::string& name,
 using TCheckStep = std::function<bool(int done, int total)>;
 TResult CheckForMarketplace(const std::string& path, TMarketplace market,
                             TMarketplaceReport& report, const TCheckStep& step = nullptr);
+// The same for the frame files given, in their order.
+TResult CheckFilesForMarketplace(const std::vector<std::string>& files, TMarketplace market,
+                                 TMarketplaceReport& report, const TCheckStep& step = nullptr);
 
 // The report as a table of rules, each passed or not with its faults (at
 // most `shown` of them, then how many more), and as JSON with all of them.

@@ -213,6 +213,10 @@ TEST(MarketplaceRules, ASetIsReadFromAFolderOrAZipInTheOrderOfItsNames) {
                 "frame 2 (b_10.png): number 10 after 2"}));
   EXPECT_EQ(CheckForMarketplace(dir.File("b_2.png"), TMarketplace::Amazon, report).Code,
             TErrorCode::BadSetting);
+  // A set written among other pictures is checked alone.
+  ASSERT_TRUE(
+      test::Ok(CheckFilesForMarketplace({dir.File("b_2.png")}, TMarketplace::Walmart, report)));
+  EXPECT_EQ(report.Rules[1].Faults, std::vector<std::string>{"1 frames"});
 }
 
 }  // namespace
