@@ -21,5 +21,6 @@ int New(const std::vector<std::string>& args);
 int Frames(const std::vector<std::string>& args);
 int Anim(const std::vector<std::string>& args);
 int Video(const std::vector<std::string>& args);
+int Batch(const std::vector<std::string>& args);
 
 }  // namespace kalvane::cli
