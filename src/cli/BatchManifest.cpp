@@ -134,6 +134,35 @@ int ColumnOf(const std::string& line, std::size_t byte) {
   return column;
 }
 
+// Where the token holding byte `last` starts: the parser tells where it
+// stopped, a reader looks for the start of what it did not expect. A
+// misspelt literal ("tru}") is read up to the character after it, so
+// with `word` the bare word before that counts.
+std::size_t TokenStart(const std::string& text, std::size_t last, bool word) {
+  std::size_t i = 0, lastWord = std::string::npos;
+  while (i < text.size()) {
+    if (std::isspace(static_cast<unsigned char>(text[i]))) {
+      ++i;
+      continue;
+    }
+    const std::size_t start = i;
+    if (text[i] == '"') {
+      for (++i; i < text.size() && text[i] != '"';)
+        i += text[i] == '\\' ? 2 : 1;
+      ++i;
+    } else if (std::strchr("{}[]:,", text[i])) {
+      ++i;
+    } else {
+      while (i < text.size() && !std::isspace(static_cast<unsigned char>(text[i])) &&
+             !std::strchr("{}[]:,\"", text[i]))
+        ++i;
+      lastWord = start;
+    }
+    if (last < i) return word && lastWord != std::string::npos ? lastWord : start;
+  }
+  return last;
+}
+
 // The parser's own words, without its prefix and its count of lines.
 std::string ParserDetail(const std::string& what) {
   const std::size_t column = what.find("column ");
@@ -196,7 +225,10 @@ class TLineReader {
     try {
       j = json::parse(Text);
     } catch (const json::parse_error& e) {
-      Error(e.byte > 0 ? e.byte - 1 : 0, "bad JSON: " + ParserDetail(e.what()));
+      const std::string detail = ParserDetail(e.what());
+      Error(TokenStart(Text, e.byte > 0 ? e.byte - 1 : 0,
+                       detail.find("invalid literal") != std::string::npos),
+            "bad JSON: " + detail);
       return std::nullopt;
     }
     const TJsonPlaces places(Text);
