@@ -75,8 +75,10 @@ std::optional<TShard> ShardFromEnvironment(const TEnvironment& env, std::string&
     std::string why;
     const std::optional<std::uint64_t> id = Variable(env, engine.Index, why);
     const std::optional<std::uint64_t> count = id ? Variable(env, engine.Count, why) : std::nullopt;
+    // An array's first number is 0 unless the engine says otherwise.
     std::optional<std::uint64_t> minimum = 0;
-    if (count && engine.Minimum) minimum = Variable(env, engine.Minimum, why);
+    if (count && engine.Minimum && env(engine.Minimum))
+      minimum = Variable(env, engine.Minimum, why);
     if (!id || !count || !minimum) {
       error =
           "the shard from the environment: " + why + " (" + engine.Hint + ", or give --shard I/N)";

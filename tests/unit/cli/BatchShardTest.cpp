@@ -59,6 +59,8 @@ TEST(BatchShard, EachEnginesEnvironment) {
                    {"SLURM_ARRAY_TASK_MIN", "0"},
                    {"SLURM_ARRAY_TASK_COUNT", "3"}}),
             "2/3 SLURM_ARRAY_TASK_ID");
+  EXPECT_EQ(Shard({{"SLURM_ARRAY_TASK_ID", "1"}, {"SLURM_ARRAY_TASK_COUNT", "2"}}),
+            "1/2 SLURM_ARRAY_TASK_ID");
   // An array numbered from 1, and one with a step, count their tasks from 0.
   EXPECT_EQ(Shard({{"SLURM_ARRAY_TASK_ID", "1"},
                    {"SLURM_ARRAY_TASK_MIN", "1"},
