@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -102,13 +103,21 @@ class TBatchProgress {
   void Draw() {
     if (!Terminal) return;
     std::string line = "[" + std::to_string(Done) + "/" + std::to_string(Total) + "]";
-    for (const auto& [id, step] : Working)
-      line += " " + id + ": " + step;
-    if (Made > 0) {
+    std::string separator = " ";
+    for (const auto& [id, step] : Working) {
+      line += separator + id + ": " + step;
+      separator = "; ";
+    }
+    if (Made > 0 && Done < Total) {
       const double left = MadeSeconds / static_cast<double>(Made) *
                           static_cast<double>(Total - Done) / std::max(Jobs, 1);
-      line += ", about " + Duration(left) + " left";
+      line += " (about " + Duration(left) + " left)";
     }
+    // A line wider than the terminal would wrap, and the next one be drawn under it.
+    winsize size{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 &&
+        line.size() >= size.ws_col)
+      line.resize(size.ws_col - 1u);
     std::fprintf(stderr, "\r\033[K%s", line.c_str());
     std::fflush(stderr);
     Drawn = true;
@@ -210,6 +219,8 @@ class TBatchRunner {
     int pipes[2];
     if (::pipe2(pipes, O_CLOEXEC) != 0)
       return Note(p, "failed", 0, fingerprint, std::string("pipe: ") + std::strerror(errno), false);
+    // The batch itself starts no thread (it reads no photo), so the child
+    // starts the image libraries afresh; what is buffered goes out once.
     std::fflush(nullptr);
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
