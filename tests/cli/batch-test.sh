@@ -128,7 +128,7 @@ printf '%s\n' '{"id": "first", "photos": ["shots/cup"], "align": false, "outputs
 "$cli" batch killed.jsonl -o killed >/dev/null 2>&1 &
 batch=$!
 for ((i = 0; i < 1200; i++)); do [ -e killed/slow/batch.log ] && break; sleep 0.05; done # until it works on slow
-makers=$(pgrep -P $batch)
+makers=$(cat /proc/$batch/task/$batch/children)
 kill -9 $batch
 wait $batch 2>/dev/null
 for pid in $makers; do # each product's process ends with the batch
