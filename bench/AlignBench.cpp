@@ -126,7 +126,7 @@ void BM_AutoAlign(benchmark::State& state) {
     found = TAutoAlign().Measure(document->LayerItems());
     return found.size() == static_cast<std::size_t>(kPhotos);
   });
-  TAutoAlign::Apply(document->LayerItems(), found);
+  document->ApplyAlignment(found);
   const double after = Residual(*document, out, 500);
   const double after2000 = Residual(*document, out, 2000);
   state.counters["residual_before_px"] = before;

@@ -126,5 +126,14 @@ int main(int argc, char** argv) {
     std::printf("  (goal: not slower than the vips tools, 2 at a time)\n");
     std::printf("  kalvane %.2f s   vips tools %.2f s   ratio %.2f\n", set, setPeer, set / setPeer);
   }
+  const double batch = Recorded("batch"), singles = Recorded("batch single commands");
+  if (batch > 0 && singles > 0) {
+    std::printf("\nBatch, 6 products of 24 photos (aligned; data movie, page set, frames, MP4)\n");
+    std::printf("  (goal: not slower than the same single commands one after another)\n");
+    std::printf("  batch %.1f s   single commands %.1f s   ratio %.2f\n", batch, singles,
+                batch / singles);
+  }
+  if (const double done = Recorded("batch done"); done > 0)
+    std::printf("\nBatch run again over 100 done products (goal: under 1 s)\n  %.3f s\n", done);
   return 0;
 }

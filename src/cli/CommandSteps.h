@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "document/AutoAlign.h"
+#include "document/BandManagement.h"
 #include "document/LayerManagement.h"
 #include "project/ProjectDocument.h"
 
@@ -45,5 +46,17 @@ struct TAlignReport {
   double Seconds = 0;
 };
 TAlignReport AlignItems(TProjectDocument& document, const TAlignRegion& region);
+
+// How `new` makes a project of photos: turned by quarter turns
+// (counter-clockwise), the trimming box, the offsets found or not.
+struct TNewProject {
+  int QuarterTurns = 0;
+  TRelBox Box = kDefaultRelBox;
+  bool Align = false;
+};
+// Makes the project of `files` (in the editor's order) at `output`, saying
+// what it did; kDone, or kFailed with every photo it could not take named
+// and no project written.
+int MakeProject(std::vector<std::string> files, const TNewProject& how, const std::string& output);
 
 }  // namespace kalvane::cli

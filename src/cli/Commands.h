@@ -22,5 +22,6 @@ int Frames(const std::vector<std::string>& args);
 int Anim(const std::vector<std::string>& args);
 int Video(const std::vector<std::string>& args);
 int Check(const std::vector<std::string>& args);
+int Batch(const std::vector<std::string>& args);
 
 }  // namespace kalvane::cli

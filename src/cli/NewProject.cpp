@@ -87,6 +87,10 @@ int New(const std::vector<std::string>& args) {
 
   std::vector<std::string> files;
   if (!CollectPhotos(inputs, true, files)) return kFailed;
+  return MakeProject(std::move(files), {quarterTurns, box, align}, output);
+}
+
+int MakeProject(std::vector<std::string> files, const TNewProject& how, const std::string& output) {
   if (files.empty()) return Fail("no image files (.bmp .jpg .gif .png .tif) to make a project of");
   // Refused before a photo is read: a project the movie exports refuse.
   if (files.size() > static_cast<std::size_t>(TSwfList::kMaxFrames)) {
@@ -102,7 +106,7 @@ int New(const std::vector<std::string>& args) {
   TCliView view;
   TProjectDocument document(&view);
   // Without alignment only the photos' sizes are needed: their headers.
-  document.LayerItems().SetDisplayCopies(align);
+  document.LayerItems().SetDisplayCopies(how.Align);
   TQuietDialogs dialogs;
   TPrjItemLoadThread loader;
   loader.SetMainWindow(&document);
@@ -119,9 +123,9 @@ int New(const std::vector<std::string>& args) {
 
   // Turned before the offsets are measured, by the editor's own commands:
   // the offsets belong to the turned pictures.
-  if (quarterTurns != 0) document.RotateAll(quarterTurns * 9000);
-  document.SetBox(box);
-  if (align) {
+  if (how.QuarterTurns != 0) document.RotateAll(how.QuarterTurns * 9000);
+  document.SetBox(how.Box);
+  if (how.Align) {
     const TAlignReport report = AlignItems(document, TAlignRegion{});
     std::printf("aligned %zu items in %.2f s (%d kept their offsets)\n", report.Items,
                 report.Seconds, report.Untrusted);

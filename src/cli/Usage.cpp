@@ -134,6 +134,24 @@ constexpr TCommandUsage kCommands[] = {
      "        (H.264, yuv420p; 6 s at least for google), or JPEG, PNG or WebP\n"
      "        frames of at most 4472 pixels, numbered in order.\n"
      "        Exit status 0 when every rule passes, 1 when one fails.\n"},
+    {"batch",
+     "kalvane-cli batch MANIFEST.jsonl -o OUTDIR [--shard I/N] [--jobs J] [--force]\n"
+     "                  [--dry-run]\n",
+     "batch   Makes every product of a manifest (JSON Lines, one product a line:\n"
+     "        id, photos or project, prepare, align, rotate, box, title, design,\n"
+     "        outputs) into OUTDIR/ID/: the project ID.vpj and each output by its\n"
+     "        fixed name (swf veldata.swf, mobile mobile.swf, pageset site/,\n"
+     "        frames frames/, amazon ID-amazon.zip, mp4 webm webp gif ID.EXT),\n"
+     "        then result.json. A product done earlier with the same line,\n"
+     "        photos and version is skipped (--force makes it again); one that\n"
+     "        another run is making is left to it (busy). Each run appends a line\n"
+     "        a product to OUTDIR/report-I-of-N.jsonl. --shard I/N takes the\n"
+     "        products whose id's FNV-1a 64 hash mod N is I; without it the shard\n"
+     "        comes from a Slurm, Kubernetes, AWS Batch or Cloud Run array job's\n"
+     "        environment, else all. --jobs J makes J products at once (default\n"
+     "        1); --dry-run says what would run and writes nothing. A manifest\n"
+     "        error names its line and column and runs nothing (status 2); a\n"
+     "        failed product does not stop the others (status 1).\n"},
 };
 
 constexpr const char* kOptions =

@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
   if (command == "anim") return Anim(args);
   if (command == "video") return Video(args);
   if (command == "check") return Check(args);
+  if (command == "batch") return Batch(args);
   std::cerr << "kalvane-cli: unknown command '" << command << "'\n";
   PrintUsage(std::cerr);
   return kUsage;
