@@ -134,6 +134,7 @@ std::optional<std::map<std::string, double>> ReadLevelFile(const std::string& pa
 void PrintUsage(std::ostream& out) {
   out << "usage: fotomill [--match-exposure] [--reference PHOTO]\n"
          "                [--white-background[=THRESHOLD]] [--feather PCT] [--remove-shadows]\n"
+         "                [--cutout white|transparent] [--shadow none|soft] [--plate EMPTY]\n"
          "                [--level DEG] [--level-file FILE] [--rotate 90|180|270]\n"
          "                [--crop L,T,R,B] [--size PX] [--enlarge] [--format jpg|png|webp]\n"
          "                [--quality Q] [--keep-metadata] [--name TEMPLATE] [--replace]\n"
@@ -157,6 +158,15 @@ void PrintUsage(std::ostream& out) {
          "--feather PCT         the blend along the backdrop's edge, in percent\n"
          "                      (default 8)\n"
          "--remove-shadows      whitens the product's shadow too (default: kept)\n"
+         "--cutout white|transparent\n"
+         "                      cuts the product out of every photo, its shadow and\n"
+         "                      the backdrop gone, the edge alike from frame to frame:\n"
+         "                      on pure white (255, 255, 255), or transparent (PNG or\n"
+         "                      WebP; PNG unless --format says webp)\n"
+         "--shadow none|soft    with --cutout: one soft shadow under the product, the\n"
+         "                      same in every frame (default none)\n"
+         "--plate EMPTY         with --cutout: a photo of the empty set taken with the\n"
+         "                      same camera, for a backdrop that is not plain\n"
          "--level DEG           turns by DEG degrees to level the photos, positive\n"
          "                      counter-clockwise (at most 45); the size is kept\n"
          "--level-file FILE     each photo's own level: lines of \"name angle\"\n"
@@ -206,7 +216,7 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, TReque
   app.allow_extras();
   bool help = false, match = false, removeShadows = false, enlarge = false, metadata = false,
        replace = false;
-  std::string level, rotate, size, format, quality, name, feather, crop;
+  std::string level, rotate, size, format, quality, name, feather, crop, cutout, shadow;
   app.add_flag("-h,--help", help);
   app.add_flag("--match-exposure", match);
   app.add_flag("--remove-shadows", removeShadows);
@@ -224,6 +234,9 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, TReque
   value("--name", name);
   value("--feather", feather);
   value("--crop", crop);
+  value("--cutout", cutout);
+  value("--shadow", shadow);
+  value("--plate", request.Settings.CutoutPlate);
   value("--reference", request.Reference);
   value("--level-file", request.LevelFile);
   value("-o,--output", request.Output);
@@ -313,6 +326,31 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, TReque
     if (!TNameTemplate::Parse(name, error)) return BadUsage(err, "--name: " + error);
     s.NameTemplate = name;
   }
+  if (given("--cutout")) {
+    if (cutout == "white") {
+      s.Cutout.Mode = TCutoutMode::White;
+    } else if (cutout == "transparent") {
+      s.Cutout.Mode = TCutoutMode::Transparent;
+      if (!given("--format")) s.Output.Format = TPhotoFormat::Png;
+      if (s.Output.Format == TPhotoFormat::Jpeg)
+        return BadUsage(err, "--cutout transparent needs --format png or webp: JPEG has no alpha");
+    } else {
+      return BadUsage(err, "--cutout takes white or transparent");
+    }
+    if (white)
+      return BadUsage(err,
+                      "--cutout and --white-background do not go together: the cut-out "
+                      "already takes the backdrop away");
+  }
+  const bool cutting = s.Cutout.Mode != TCutoutMode::None;
+  if (given("--shadow")) {
+    if (shadow != "none" && shadow != "soft") return BadUsage(err, "--shadow takes none or soft");
+    if (!cutting) return BadUsage(err, "--shadow goes with --cutout");
+    s.Cutout.SoftShadow = shadow == "soft";
+  }
+  if (given("--plate") && !cutting) return BadUsage(err, "--plate goes with --cutout");
+  if (given("--plate") && s.CutoutPlate.empty())
+    return BadUsage(err, "--plate needs the photo of the empty set");
   if (given("-o") && request.Output.empty()) return BadUsage(err, "-o needs a folder");
   if (request.Inputs.empty()) return BadUsage(err, "no photos given");
   if (request.Output.empty()) return BadUsage(err, "no output folder: -o OUTDIR");
@@ -357,6 +395,10 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
       out << "wrote " << item.Output << "\n";
     } else {
       err << "fotomill: " << item.Result.Error << "\n";
+    }
+    if (item.NoProduct) {
+      err << "fotomill: " << item.Input
+          << ": warning: the cut-out found no product, only backdrop; the frame is empty\n";
     }
     if (item.LostColour) {
       err << "fotomill: " << item.Input

@@ -186,9 +186,9 @@ TContactShadow PlanContactShadow(const std::vector<const TCutoutMask*>& masks) {
   const double aspect = double(masks.front()->Width) / masks.front()->Height;
   shadow.RadiusX = 0.6 * *std::max_element(widths.begin(), widths.end());
   // Seen from a little above: flat.
-  shadow.RadiusY = 0.16 * shadow.RadiusX * aspect;
+  shadow.RadiusY = 0.2 * shadow.RadiusX * aspect;
   shadow.X = median(centres);
-  shadow.Y = median(feet) - 0.25 * shadow.RadiusY;
+  shadow.Y = median(feet);
   return shadow;
 }
 

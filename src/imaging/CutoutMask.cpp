@@ -286,8 +286,8 @@ TCutoutMask FindProduct(const TRgbImage& work, const TRgbImage* plate) {
   // exactly (in the median) as the level says.
   const int speck = std::max(4, static_cast<int>(kSpeck * w * h));
   const double holeNear = std::max(kLeastHole, kHoleGrain * noise);
-  const cv::Mat1b enclosed = ~backdrop & lit & flat;
-  const cv::Mat1b holes = Parts(enclosed, speck, [&](const std::vector<cv::Point>& part) {
+  const cv::Mat1b unreached = ~backdrop & lit & flat;
+  const cv::Mat1b holes = Parts(unreached, speck, [&](const std::vector<cv::Point>& part) {
     std::vector<float> v;
     v.reserve(part.size());
     for (const cv::Point& p : part)
@@ -303,22 +303,14 @@ TCutoutMask FindProduct(const TRgbImage& work, const TRgbImage* plate) {
   const cv::Mat1b inside = Parts(~outside, speck, [](const auto&) { return true; });
   if (cv::countNonZero(inside) == 0) return mask;
 
-  // What looks like shadow is the product's own shade within the box of
-  // what surely is product, and cast shadow outside it; the cut decides.
-  const cv::Mat1b sure = Parts(inside & ~shadow, speck, [](const auto&) { return true; });
-  cv::Rect box = cv::boundingRect(sure);
-  const int grow = std::max(2, std::max(w, h) / 50);
-  box = cv::Rect(box.x - grow, box.y - grow, box.width + 2 * grow, box.height + 2 * grow) &
-        cv::Rect(0, 0, w, h);
   cv::Mat1b trimap(h, w, std::uint8_t{cv::GC_PR_BGD});
   trimap.setTo(cv::GC_BGD, Eroded(outside, 2));
-  trimap(box).setTo(cv::GC_PR_FGD, inside(box));
-  trimap.setTo(cv::GC_PR_FGD, sure);
-  trimap.setTo(cv::GC_FGD, Eroded(sure, 3));
+  trimap.setTo(cv::GC_PR_FGD, inside & ~shadow);
+  trimap.setTo(cv::GC_FGD, Eroded(inside & ~shadow, 3));
 
   // GrabCut over the part that is not settled, and a margin of backdrop.
   cv::Mat1b open = trimap != cv::GC_BGD;
-  box = cv::boundingRect(open);
+  cv::Rect box = cv::boundingRect(open);
   const int margin = std::max(8, std::max(w, h) / 40);
   box = cv::Rect(box.x - margin, box.y - margin, box.width + 2 * margin, box.height + 2 * margin) &
         cv::Rect(0, 0, w, h);
@@ -337,7 +329,8 @@ TCutoutMask FindProduct(const TRgbImage& work, const TRgbImage* plate) {
   // Specks of either kind the cut left: dropped, and filled where they
   // were no hole found above.
   product = Parts(product, speck, [](const auto&) { return true; });
-  const cv::Mat1b gaps = Parts(~product & ~outside, 1, [&](const std::vector<cv::Point>& part) {
+  const cv::Mat1b enclosed = ~product & ~outside & ~Reached(~product);
+  const cv::Mat1b gaps = Parts(enclosed, 1, [&](const std::vector<cv::Point>& part) {
     return static_cast<int>(part.size()) < speck;
   });
   product |= gaps;

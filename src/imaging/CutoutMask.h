@@ -37,9 +37,9 @@ TRgbImage CutoutWorkCopy(const TRgbImage& photo, int width, int height);
 // `plate` is given, is the photo of the empty set (any size; it is scaled
 // to the copy). What is reached from the border over lit backdrop is
 // backdrop; places inside the product where the backdrop shows through
-// exactly are holes. A darker shade of the backdrop is the product's own
-// within the box of what surely is product and cast shadow outside it;
-// GrabCut settles the outline where that leaves doubt.
+// exactly are holes. A darker shade of the backdrop (a cast shadow, or a
+// white product's own shade) is left to GrabCut, which settles the
+// outline where all that leaves doubt.
 TCutoutMask FindProduct(const TRgbImage& work, const TRgbImage* plate);
 
 // A frame's mask with its neighbours' in the spin as a prior: a pixel the

@@ -300,7 +300,7 @@ struct TCutoutPlan {
 
 TPrepResult LoadPlate(const std::vector<std::string>& inputs, const TPrepSettings& settings,
                       const TBackdropStats* reference, TRgbImage& plate) {
-  TPrepResult read = LoadPhoto(settings.Cutout.Plate, kCutoutWorkSide, plate, nullptr);
+  TPrepResult read = LoadPhoto(settings.CutoutPlate, kCutoutWorkSide, plate, nullptr);
   if (!read.Ok()) {
     read.Error = "the photo of the empty set " + read.Error;
     return read;
@@ -311,8 +311,8 @@ TPrepResult LoadPlate(const std::vector<std::string>& inputs, const TPrepSetting
       std::clamp(settings.Reference, 0, static_cast<int>(inputs.size()) - 1))];
   if (ReadPhotoSize(first, w, h).Ok() && w > 0 && h > 0 &&
       OtherShape(plate.Width, plate.Height, FrameFor(w, h, 0, false))) {
-    return TPrepResult::Fail(TErrorCode::BadSetting, TPrepFault::OtherShape, settings.Cutout.Plate,
-                             "the photo of the empty set " + settings.Cutout.Plate + " (" +
+    return TPrepResult::Fail(TErrorCode::BadSetting, TPrepFault::OtherShape, settings.CutoutPlate,
+                             "the photo of the empty set " + settings.CutoutPlate + " (" +
                                  Size(plate.Width, plate.Height) + ") is not the photos' shape (" +
                                  Size(w, h) + ")",
                              Size(w, h));
@@ -409,7 +409,7 @@ TPrepReport RunPreparation(const std::vector<std::string>& inputs, const std::st
   TCutoutPlan cutouts;
   if (cutting) {
     TRgbImage plate;
-    if (!settings.Cutout.Plate.empty()) {
+    if (!settings.CutoutPlate.empty()) {
       report.Result = LoadPlate(inputs, settings, reference, plate);
       if (!report.Result.Ok()) return report;
     }

@@ -19,7 +19,6 @@ enum class TCutoutMode { None, White, Transparent };
 struct TCutoutSettings {
   TCutoutMode Mode = TCutoutMode::None;
   bool SoftShadow = false;  // one soft shadow under the product, the same in every frame
-  std::string Plate;        // a photo of the empty set: the backdrop to key against
 };
 
 // Everything one preparation run does to a shoot.
@@ -30,6 +29,8 @@ struct TPrepSettings {
   bool WhiteBackground = false;
   TCleanSettings Clean;
   TCutoutSettings Cutout;
+  // A photo of the empty set: the backdrop a cut-out keys against.
+  std::string CutoutPlate;
   TGeometry Geometry;
   // Each photo's own level, by its path; the others take Geometry's.
   std::map<std::string, double> Levels;
