@@ -118,6 +118,7 @@ std::optional<std::map<std::string, double>> ReadLevelFile(const std::string& pa
 void PrintUsage(std::ostream& out) {
   out << "usage: fotomill [--match-exposure] [--reference PHOTO]\n"
          "                [--white-background[=THRESHOLD]] [--feather PCT] [--remove-shadows]\n"
+         "                [--cutout white|transparent] [--shadow none|soft] [--plate EMPTY]\n"
          "                [--level DEG] [--level-file FILE] [--rotate 90|180|270]\n"
          "                [--crop L,T,R,B] [--size PX] [--enlarge] [--format jpg|png|webp]\n"
          "                [--quality Q] [--keep-metadata] [--name TEMPLATE] [--replace]\n"
@@ -141,6 +142,15 @@ void PrintUsage(std::ostream& out) {
          "--feather PCT         the blend along the backdrop's edge, in percent\n"
          "                      (default 8)\n"
          "--remove-shadows      whitens the product's shadow too (default: kept)\n"
+         "--cutout white|transparent\n"
+         "                      cuts the product out of every photo, its shadow and\n"
+         "                      the backdrop gone, the edge alike from frame to frame:\n"
+         "                      on pure white (255, 255, 255), or transparent (PNG or\n"
+         "                      WebP; PNG unless --format says webp)\n"
+         "--shadow none|soft    with --cutout: one soft shadow under the product, the\n"
+         "                      same in every frame (default none)\n"
+         "--plate EMPTY         with --cutout: a photo of the empty set taken with the\n"
+         "                      same camera, for a backdrop that is not plain\n"
          "--level DEG           turns by DEG degrees to level the photos, positive\n"
          "                      counter-clockwise (at most 45); the size is kept\n"
          "--level-file FILE     each photo's own level: lines of \"name angle\"\n"
@@ -189,7 +199,7 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, TReque
   // Every value is checked below, an empty one too.
   cmdline::TOptionParser line(says);
   bool match = false, removeShadows = false, enlarge = false, metadata = false, replace = false;
-  std::string level, rotate, size, format, quality, name, feather, crop;
+  std::string level, rotate, size, format, quality, name, feather, crop, cutout, shadow;
   line.Flag("--match-exposure", match);
   line.Flag("--remove-shadows", removeShadows);
   line.Flag("--enlarge", enlarge);
@@ -203,6 +213,9 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, TReque
   line.Value("--name", name);
   line.Value("--feather", feather);
   line.Value("--crop", crop);
+  line.Value("--cutout", cutout);
+  line.Value("--shadow", shadow);
+  line.Value("--plate", request.Settings.CutoutPlate);
   line.Value("--reference", request.Reference);
   line.Value("--level-file", request.LevelFile);
   line.Value("-o,--output", request.Output);
@@ -277,6 +290,31 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args, TReque
     if (!TNameTemplate::Parse(name, error)) return says.BadUsage("--name: " + error);
     s.NameTemplate = name;
   }
+  if (given("--cutout")) {
+    if (cutout == "white") {
+      s.Cutout.Mode = TCutoutMode::White;
+    } else if (cutout == "transparent") {
+      s.Cutout.Mode = TCutoutMode::Transparent;
+      if (!given("--format")) s.Output.Format = TPhotoFormat::Png;
+      if (s.Output.Format == TPhotoFormat::Jpeg)
+        return says.BadUsage("--cutout transparent needs --format png or webp: JPEG has no alpha");
+    } else {
+      return says.BadUsage("--cutout takes white or transparent");
+    }
+    if (white)
+      return says.BadUsage(
+          "--cutout and --white-background do not go together: the cut-out "
+          "already takes the backdrop away");
+  }
+  const bool cutting = s.Cutout.Mode != TCutoutMode::None;
+  if (given("--shadow")) {
+    if (shadow != "none" && shadow != "soft") return says.BadUsage("--shadow takes none or soft");
+    if (!cutting) return says.BadUsage("--shadow goes with --cutout");
+    s.Cutout.SoftShadow = shadow == "soft";
+  }
+  if (given("--plate") && !cutting) return says.BadUsage("--plate goes with --cutout");
+  if (given("--plate") && s.CutoutPlate.empty())
+    return says.BadUsage("--plate needs the photo of the empty set");
   if (given("-o") && request.Output.empty()) return says.BadUsage("-o needs a folder");
   if (request.Inputs.empty()) return says.BadUsage("no photos given");
   if (request.Output.empty()) return says.BadUsage("no output folder: -o OUTDIR");
@@ -317,6 +355,10 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
       out << "wrote " << item.Output << "\n";
     } else {
       says.Fail(item.Result.Error);
+    }
+    if (item.NoProduct) {
+      err << "fotomill: " << item.Input
+          << ": warning: the cut-out found no product, only backdrop; the frame is empty\n";
     }
     if (item.LostColour) {
       says.Fail(item.Input +

@@ -11,6 +11,8 @@
 #include "base/AppUtil.h"
 #include "base/AtomicFile.h"
 #include "base/NameOrder.h"
+#include "imaging/CutoutEdge.h"
+#include "imaging/CutoutMask.h"
 #include "imaging/OutputFolder.h"
 #include "imaging/OutputNames.h"
 #include "imaging/PhotoLoad.h"
@@ -164,7 +166,8 @@ TPrepResult PreparePhoto(const std::string& input, const TPrepSettings& settings
 TCleanReport EvenOutPhoto(TRgbImage& image, const TPrepSettings& settings,
                           const TBackdropStats* reference) {
   if (reference) ApplyGains(image, MatchGains(*reference, TBackdropStats::Measure(image)));
-  if (!settings.WhiteBackground) return {};
+  // A cut-out puts the product on white itself, from the backdrop as shot.
+  if (!settings.WhiteBackground || settings.Cutout.Mode != TCutoutMode::None) return {};
   return CleanBackdrop(image, settings.Clean);
 }
 
@@ -260,12 +263,115 @@ TPrepResult ReadyFolder(const std::string& folder, const std::vector<std::string
   return {};
 }
 
+// Runs `work` for photos 0 to count - 1 on up to four threads, as many at
+// once as the memory budget holds, until all are done or `cancel` is set.
+void ForEachPhoto(const std::vector<std::string>& inputs, int atLeast,
+                  const std::atomic<bool>& cancel, const std::function<void(std::size_t)>& work) {
+  std::atomic<std::size_t> next{0};
+  TMemoryBudget budget(kPrepMemoryBudget);
+  auto run = [&] {
+    for (;;) {
+      const std::size_t i = next++;
+      if (i >= inputs.size() || cancel) return;
+      const long long bytes = PhotoLoadBytes(inputs[i], atLeast);
+      budget.Take(bytes);
+      work(i);
+      budget.Give(bytes);
+    }
+  };
+  const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u,
+                                      std::min(4u, static_cast<unsigned>(inputs.size())));
+  std::vector<std::thread> workers;
+  for (unsigned t = 1; t < threads; ++t)
+    workers.emplace_back(run);
+  run();
+  for (std::thread& worker : workers)
+    worker.join();
+}
+
+// What the cut-out of a run knows before any photo is written: each
+// photo's mask on its reduced copy (empty where the photo failed, with the
+// reason), and the shadow they share.
+struct TCutoutPlan {
+  std::vector<TCutoutMask> Masks;
+  std::vector<TPrepResult> Failed;
+  TContactShadow Shadow;
+};
+
+TPrepResult LoadPlate(const std::vector<std::string>& inputs, const TPrepSettings& settings,
+                      const TBackdropStats* reference, TRgbImage& plate) {
+  TPrepResult read = LoadPhoto(settings.CutoutPlate, kCutoutWorkSide, plate, nullptr);
+  if (!read.Ok()) {
+    read.Error = "the photo of the empty set " + read.Error;
+    return read;
+  }
+  // One camera, one frame: a plate of another shape is not this set's.
+  int w = 0, h = 0;
+  const std::string& first = inputs[static_cast<std::size_t>(
+      std::clamp(settings.Reference, 0, static_cast<int>(inputs.size()) - 1))];
+  if (ReadPhotoSize(first, w, h).Ok() && w > 0 && h > 0 &&
+      OtherShape(plate.Width, plate.Height, FrameFor(w, h, 0, false))) {
+    return TPrepResult::Fail(TErrorCode::BadSetting, TPrepFault::OtherShape, settings.CutoutPlate,
+                             "the photo of the empty set " + settings.CutoutPlate + " (" +
+                                 Size(plate.Width, plate.Height) + ") is not the photos' shape (" +
+                                 Size(w, h) + ")",
+                             Size(w, h));
+  }
+  // Keyed against photos matched to the reference, it is matched too.
+  if (reference) ApplyGains(plate, MatchGains(*reference, TBackdropStats::Measure(plate)));
+  plate = CutoutWorkCopy(plate);
+  return {};
+}
+
+TCutoutPlan PlanCutouts(const std::vector<std::string>& inputs, const TPrepSettings& settings,
+                        const TBackdropStats* reference, const TRgbImage* plate,
+                        const std::atomic<bool>& cancel, const std::function<void(int)>& looked) {
+  TCutoutPlan plan;
+  plan.Masks.resize(inputs.size());
+  plan.Failed.resize(inputs.size());
+  std::mutex mutex;
+  int done = 0;
+  ForEachPhoto(inputs, kCutoutWorkSide, cancel, [&](std::size_t i) {
+    TRgbImage image;
+    TPrepResult read =
+        PreparePhoto(inputs[i], settings, reference, kCutoutWorkSide, image, nullptr);
+    TCutoutMask mask;
+    if (read.Ok()) mask = FindProduct(CutoutWorkCopy(image), plate);
+    std::lock_guard lock(mutex);
+    plan.Masks[i] = std::move(mask);
+    plan.Failed[i] = std::move(read);
+    ++done;
+    if (looked) looked(done);
+  });
+  if (settings.Cutout.SoftShadow) {
+    std::vector<const TCutoutMask*> masks;
+    for (const TCutoutMask& mask : plan.Masks)
+      if (!mask.Empty()) masks.push_back(&mask);
+    plan.Shadow = PlanContactShadow(masks);
+  }
+  return plan;
+}
+
+// The photo at its own size cut out along its mask, leaning on its
+// neighbours' in the spin; false when nothing but backdrop was found.
+bool CutOutPhoto(TRgbImage& image, const TCutoutPlan& plan, std::size_t i) {
+  const auto mask = [&plan](std::size_t k) -> const TCutoutMask* {
+    return k < plan.Masks.size() && !plan.Masks[k].Empty() ? &plan.Masks[k] : nullptr;
+  };
+  const TCutoutMask& own = plan.Masks[i];
+  const TCutoutMask final = WithNeighbours(own, i > 0 ? mask(i - 1) : nullptr, mask(i + 1));
+  CutOut(image, CutoutWorkCopy(image, final.Width, final.Height), final);
+  AddContactShadow(image, plan.Shadow);
+  return final.Coverage() > 0;
+}
+
 }  // namespace
 
 TPrepReport RunPreparation(const std::vector<std::string>& inputs, const std::string& folder,
                            const TPrepSettings& settings,
                            const std::function<void(int, const TPrepItem&)>& progress,
-                           const std::atomic<bool>& cancel) {
+                           const std::atomic<bool>& cancel,
+                           const std::function<void(int)>& looked) {
   TPrepReport report;
   std::vector<std::string> outputs;
   report.Result = PlanOutputs(inputs, folder, settings, outputs);
@@ -280,7 +386,7 @@ TPrepReport RunPreparation(const std::vector<std::string>& inputs, const std::st
   report.Result = ReadyFolder(folder, outputs, settings.ReplaceEarlier);
   if (!report.Result.Ok()) return report;
   for (std::size_t i = 0; i < inputs.size(); ++i)
-    report.Items.push_back({inputs[i], outputs[i], {}, false, false});
+    report.Items.push_back({inputs[i], outputs[i], {}, false, false, false});
 
   report.Frame = PlanFrame(inputs, settings);
   const TFrameSize frame = report.Frame;
@@ -297,55 +403,56 @@ TPrepReport RunPreparation(const std::vector<std::string>& inputs, const std::st
     }
     referenceStats = TBackdropStats::Measure(image);
   }
+  const TBackdropStats* reference = settings.MatchExposure ? &referenceStats : nullptr;
+
+  const bool cutting = settings.Cutout.Mode != TCutoutMode::None;
+  TCutoutPlan cutouts;
+  if (cutting) {
+    TRgbImage plate;
+    if (!settings.CutoutPlate.empty()) {
+      report.Result = LoadPlate(inputs, settings, reference, plate);
+      if (!report.Result.Ok()) return report;
+    }
+    cutouts = PlanCutouts(inputs, settings, reference, plate.Width > 0 ? &plate : nullptr, cancel,
+                          looked);
+  }
+  TOutputSettings output = settings.Output;
+  output.KeepAlpha = settings.Cutout.Mode == TCutoutMode::Transparent;
 
   std::mutex mutex;  // the items' results, the count and the progress calls
   int done = 0;
-  std::atomic<std::size_t> next{0};
-  TMemoryBudget budget(kPrepMemoryBudget);
-  auto work = [&] {
-    for (;;) {
-      const std::size_t i = next++;
-      if (i >= inputs.size() || cancel) return;
-      const long long bytes = PhotoLoadBytes(inputs[i], atLeast);
-      budget.Take(bytes);
-      TRgbImage image;
-      TPhotoMeta meta;
-      TCleanReport cleaned;
-      const TGeometry geometry = settings.GeometryFor(inputs[i]);
-      TPrepResult result =
-          PreparePhoto(inputs[i], settings, settings.MatchExposure ? &referenceStats : nullptr,
-                       atLeast, image, &meta, &cleaned);
-      if (result.Ok()) {
-        int w = image.Width, h = image.Height;
-        geometry.Shaped(w, h);
-        if (!frame.Empty() && OtherShape(w, h, frame)) {
-          result = TPrepResult::Fail(
-              TErrorCode::BadSetting, TPrepFault::OtherShape, inputs[i],
-              inputs[i] + ": its frame (" + Size(w, h) + ") is not the reference photo's shape (" +
-                  Size(frame.Width, frame.Height) + "); a spin needs one frame",
-              Size(frame.Width, frame.Height));
-        }
+  ForEachPhoto(inputs, atLeast, cancel, [&](std::size_t i) {
+    TRgbImage image;
+    TPhotoMeta meta;
+    TCleanReport cleaned;
+    bool found = true;
+    const TGeometry geometry = settings.GeometryFor(inputs[i]);
+    TPrepResult result =
+        cutting && !cutouts.Failed[i].Ok()
+            ? cutouts.Failed[i]
+            : PreparePhoto(inputs[i], settings, reference, atLeast, image, &meta, &cleaned);
+    if (result.Ok()) {
+      int w = image.Width, h = image.Height;
+      geometry.Shaped(w, h);
+      if (!frame.Empty() && OtherShape(w, h, frame)) {
+        result = TPrepResult::Fail(
+            TErrorCode::BadSetting, TPrepFault::OtherShape, inputs[i],
+            inputs[i] + ": its frame (" + Size(w, h) + ") is not the reference photo's shape (" +
+                Size(frame.Width, frame.Height) + "); a spin needs one frame",
+            Size(frame.Width, frame.Height));
       }
-      if (result.Ok())
-        result = SavePhoto(image, meta, geometry, settings.Output, outputs[i], frame);
-      image = {};
-      budget.Give(bytes);
-      std::lock_guard lock(mutex);
-      report.Items[i].Result = result;
-      report.Items[i].Done = true;
-      report.Items[i].LostColour = result.Ok() && cleaned.ProductLostColour();
-      ++done;
-      if (progress) progress(done, report.Items[i]);
     }
-  };
-  const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u,
-                                      std::min(4u, static_cast<unsigned>(inputs.size())));
-  std::vector<std::thread> workers;
-  for (unsigned t = 1; t < threads; ++t)
-    workers.emplace_back(work);
-  work();
-  for (std::thread& worker : workers)
-    worker.join();
+    if (result.Ok() && cutting) found = CutOutPhoto(image, cutouts, i);
+    if (result.Ok()) result = SavePhoto(image, meta, geometry, output, outputs[i], frame);
+    image = {};
+    std::lock_guard lock(mutex);
+    report.Items[i].Result = result;
+    report.Items[i].Done = true;
+    report.Items[i].LostColour = result.Ok() && cleaned.ProductLostColour();
+    report.Items[i].NoProduct = result.Ok() && !found;
+    ++done;
+    if (progress) progress(done, report.Items[i]);
+  });
   if (cancel && done < static_cast<int>(inputs.size()))
     report.Result = TPrepResult::Fail(TErrorCode::Cancelled, TPrepFault::Cancelled, {}, "stopped");
   return report;

@@ -14,6 +14,13 @@
 
 namespace kalvane {
 
+// Cutting the product out of every photo of a spin.
+enum class TCutoutMode { None, White, Transparent };
+struct TCutoutSettings {
+  TCutoutMode Mode = TCutoutMode::None;
+  bool SoftShadow = false;  // one soft shadow under the product, the same in every frame
+};
+
 // Everything one preparation run does to a shoot.
 struct TPrepSettings {
   bool MatchExposure = false;
@@ -21,6 +28,9 @@ struct TPrepSettings {
   int Reference = 0;
   bool WhiteBackground = false;
   TCleanSettings Clean;
+  TCutoutSettings Cutout;
+  // A photo of the empty set: the backdrop a cut-out keys against.
+  std::string CutoutPlate;
   TGeometry Geometry;
   // Each photo's own level, by its path; the others take Geometry's.
   std::map<std::string, double> Levels;
@@ -68,6 +78,7 @@ struct TPrepItem {
   TPrepResult Result;
   bool Done = false;        // false: not reached before a cancel
   bool LostColour = false;  // the white background took colour from the product
+  bool NoProduct = false;   // the cut-out found nothing but backdrop
 };
 
 struct TPrepReport {
@@ -83,7 +94,10 @@ struct TPrepReport {
 inline constexpr long long kPrepMemoryBudget = 2LL << 30;
 
 // Runs a shoot on all cores (up to four), the reference first, as many
-// photos at once as kPrepMemoryBudget holds. A folder holding an
+// photos at once as kPrepMemoryBudget holds. A cut-out first finds every
+// photo's mask on a reduced copy (`looked` is told how many so far), so
+// each frame's can lean on its neighbours' and the shadow can be the same
+// in all; then each photo is cut out at its own size and written. A folder holding an
 // earlier run's outputs is refused unless the settings replace them; files
 // of our names that we did not write are never replaced. `progress` is
 // called after each photo (from a worker thread, one call at a time) with
@@ -92,6 +106,7 @@ inline constexpr long long kPrepMemoryBudget = 2LL << 30;
 TPrepReport RunPreparation(const std::vector<std::string>& inputs, const std::string& folder,
                            const TPrepSettings& settings,
                            const std::function<void(int done, const TPrepItem&)>& progress,
-                           const std::atomic<bool>& cancel);
+                           const std::atomic<bool>& cancel,
+                           const std::function<void(int looked)>& looked = nullptr);
 
 }  // namespace kalvane

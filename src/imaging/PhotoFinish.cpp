@@ -23,10 +23,36 @@ std::string Message(const vips::VError& e) {
 }
 
 vips::VImage Wrap(const TRgbImage& image) {
-  return vips::VImage::new_from_memory(const_cast<std::uint16_t*>(image.Pixels.data()),
-                                       image.Pixels.size() * 2, image.Width, image.Height, 3,
-                                       VIPS_FORMAT_USHORT)
-      .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16));
+  vips::VImage rgb = vips::VImage::new_from_memory(const_cast<std::uint16_t*>(image.Pixels.data()),
+                                                   image.Pixels.size() * 2, image.Width,
+                                                   image.Height, 3, VIPS_FORMAT_USHORT);
+  if (image.Alpha.size() == static_cast<std::size_t>(image.Width) * image.Height) {
+    rgb = rgb.bandjoin(vips::VImage::new_from_memory(const_cast<std::uint16_t*>(image.Alpha.data()),
+                                                     image.Alpha.size() * 2, image.Width,
+                                                     image.Height, 1, VIPS_FORMAT_USHORT));
+  }
+  return rgb.copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16));
+}
+
+// Below this alpha (of full scale) a shaped cut-out is backdrop: what the
+// scaler's ringing leaves around an edge stays exactly white.
+constexpr double kLeastAlpha = 0.01 * kFullScale;
+
+// A shaped cut-out (premultiplied, alpha last) laid on white, or with its
+// colour divided out again to be written with its alpha.
+vips::VImage Finished(const vips::VImage& shaped, bool keepAlpha) {
+  const vips::VImage alpha = shaped[3];
+  const vips::VImage clear = alpha < kLeastAlpha;
+  const vips::VImage colour =
+      clear.ifthenelse(0, shaped.extract_band(0, vips::VImage::option()->set("n", 3)));
+  const vips::VImage a = clear.ifthenelse(0, alpha);
+  if (!keepAlpha) {
+    // Clipped at white by the cast back to 16 bits.
+    return (colour + (kFullScale - a)).cast(VIPS_FORMAT_USHORT);
+  }
+  const vips::VImage straight =
+      (colour * kFullScale / (a == 0).ifthenelse(1, a)).cast(VIPS_FORMAT_USHORT);
+  return straight.bandjoin(a.cast(VIPS_FORMAT_USHORT));
 }
 
 int MarginPixels(double fraction, int side) {
@@ -130,7 +156,8 @@ TResult ShapePhoto(const TRgbImage& in, const TGeometry& geometry, TFrameSize fr
                    TRgbImage& out) {
   IKInitialize();
   try {
-    vips::VImage image = Shape(Wrap(in), geometry, frame).cast(VIPS_FORMAT_USHORT);
+    vips::VImage image = Shape(Wrap(in), geometry, frame);
+    image = (image.bands() == 4 ? Finished(image, false) : image).cast(VIPS_FORMAT_USHORT);
     TRgbImage shaped;
     shaped.Width = image.width();
     shaped.Height = image.height();
@@ -165,6 +192,8 @@ TPrepResult SavePhoto(const TRgbImage& in, const TPhotoMeta& meta, const TGeomet
   const std::string part = file.TemporaryPath();
   try {
     vips::VImage image = Shape(Wrap(in), geometry, frame);
+    const bool cut = image.bands() == 4;
+    if (cut) image = Finished(image, output.KeepAlpha && output.Format != TPhotoFormat::Jpeg);
     const bool deep = output.Format == TPhotoFormat::Png && meta.SixteenBit;
     if (deep) {
       image = image.cast(VIPS_FORMAT_USHORT);
@@ -187,6 +216,9 @@ TPrepResult SavePhoto(const TRgbImage& in, const TPhotoMeta& meta, const TGeomet
     const int quality = std::clamp(output.Quality, 1, 100);
     switch (output.Format) {
       case TPhotoFormat::Jpeg:
+        // Halved colour would bleed the product's colour into the white
+        // beside it.
+        if (cut) options->set("subsample_mode", VIPS_FOREIGN_SUBSAMPLE_OFF);
         image.jpegsave(part.c_str(), options->set("Q", quality));
         break;
       case TPhotoFormat::Png:

@@ -32,6 +32,9 @@ struct TOutputSettings {
   int LongestSide = 0;  // 0: as the photo comes
   bool KeepMetadata = false;
   bool Enlarge = false;  // a photo shorter than LongestSide is scaled up to it
+  // A cut-out is written with its alpha (PNG and WebP); else it is laid on
+  // white at the size written, so all around the product is exactly white.
+  bool KeepAlpha = false;
 };
 
 // The size photos are written at; empty: as shaped.
@@ -50,7 +53,7 @@ TFrameSize FrameFor(int width, int height, int longestSide, bool enlarge);
 const char* PhotoExtension(TPhotoFormat format);
 
 // The photo levelled, turned, cut and scaled to exactly `frame` (empty:
-// not scaled).
+// not scaled); a cut-out comes laid on white.
 TResult ShapePhoto(const TRgbImage& in, const TGeometry& geometry, TFrameSize frame,
                    TRgbImage& out);
 

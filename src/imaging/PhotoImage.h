@@ -11,6 +11,9 @@ namespace kalvane {
 struct TRgbImage {
   int Width = 0, Height = 0;
   std::vector<std::uint16_t> Pixels;
+  // Empty: opaque. Else one level a pixel, and Pixels are premultiplied by
+  // it (what a cut-out makes), so scaling never bleeds the backdrop in.
+  std::vector<std::uint16_t> Alpha;
 
   std::uint16_t* Row(int y) { return Pixels.data() + static_cast<std::size_t>(y) * Width * 3; }
   const std::uint16_t* Row(int y) const {
