@@ -10,7 +10,7 @@ LAUNCHER := $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE))
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 
-.PHONY: run test deps build test-asan build-asan test-tsan build-tsan bench samples clean
+.PHONY: run test deps build test-asan build-asan test-tsan build-tsan bench samples clean deb test-deb
 
 deps:
 	@scripts/install-deps
@@ -36,6 +36,21 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The Debian package, $(BUILD)/kalvane_VERSION_ARCH.deb, built by debhelper
+# from debian/ in $(BUILD)/deb; the compiler cache makes a second build quick.
+# debhelper's marks of an earlier run go first, so every run builds anew.
+deb: deps
+	@dpkg-checkbuilddeps
+	@rm -rf debian/.debhelper debian/kalvane debian/debhelper-build-stamp debian/files debian/*.substvars
+	@rm -f $(BUILD)/kalvane_*.deb
+	KALVANE_DEB_BUILDDIR=$(BUILD)/deb KALVANE_DEB_OUTDIR=$(BUILD) KALVANE_LAUNCHER="$(LAUNCHER)" \
+	  DEB_BUILD_OPTIONS="noautodbgsym parallel=$(JOBS) $${DEB_BUILD_OPTIONS:-}" debian/rules binary
+
+# Installs the package on this machine, runs what it installed and removes
+# it again (not in CI: it changes the machine; needs root).
+test-deb: deb
+	tests/package/install-test.sh $(BUILD)
+
 build-asan: deps
 	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALVANE_SANITIZE=ON $(LAUNCHER) \
 	  -DKALVANE_BENCH=OFF >/dev/null
@@ -43,7 +58,7 @@ build-asan: deps
 
 # The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: build-asan
-	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) -LE node
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) -LE 'node|package'
 
 build-tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVANE_TSAN=ON $(LAUNCHER) \
@@ -56,7 +71,7 @@ build-tsan: deps
 # so the sanitizer's after-fork mark reaches the parent: die_after_fork=0.
 test-tsan: build-tsan
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1 ignore_noninstrumented_modules=1 die_after_fork=0" \
-	  ctest --output-on-failure -j $(JOBS) -LE node
+	  ctest --output-on-failure -j $(JOBS) -LE 'node|package'
 
 bench: deps
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release $(LAUNCHER) \

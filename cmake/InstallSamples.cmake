@@ -1,6 +1,9 @@
 # Run by `cmake --install`: the installed sample projects name their photos
 # where the photos were installed.
-set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${KALVANE_PROGRAM_DIR}")
+set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${KALVANE_DATA_DIR}")
+if(IS_ABSOLUTE "${KALVANE_DATA_DIR}")
+  set(root "$ENV{DESTDIR}${KALVANE_DATA_DIR}")
+endif()
 file(GLOB projects "${root}/samples/*/*.vpj")
 foreach(project ${projects})
   get_filename_component(folder ${project} DIRECTORY)

@@ -38,8 +38,34 @@ std::string GetAppFolder() {
   return WithTrailingSlash(exe.parent_path().string());
 }
 
+std::string InstalledFolder(const std::string& programFolder, const std::string& relative,
+                            const std::string& marker) {
+  if (relative.empty()) return programFolder;
+  const fs::path installed = (fs::path(programFolder) / relative).lexically_normal();
+  std::error_code ec;
+  if (fs::exists(installed / marker, ec)) return WithTrailingSlash(installed.string());
+  return programFolder;
+}
+
+// The build defines where the installed layout puts them, seen from the
+// programs' folder; without that, beside the program.
+#ifndef KALVANE_DATA_FROM_PROGRAM
+#define KALVANE_DATA_FROM_PROGRAM ""
+#endif
+#ifndef KALVANE_HELPERS_FROM_PROGRAM
+#define KALVANE_HELPERS_FROM_PROGRAM ""
+#endif
+
+std::string GetDataFolder() {
+  return InstalledFolder(GetAppFolder(), KALVANE_DATA_FROM_PROGRAM, "template");
+}
+
+std::string GetHelperFolder() {
+  return InstalledFolder(GetAppFolder(), KALVANE_HELPERS_FROM_PROGRAM, "jpeg2swf");
+}
+
 std::string GetTemplateFolder() {
-  return GetAppFolder() + "template/";
+  return GetDataFolder() + "template/";
 }
 
 std::string GetTempFolder() {

@@ -9,9 +9,20 @@
 namespace kalvane {
 
 // Folders. Results end with "/".
-std::string GetAppFolder();       // folder of the running program
-std::string GetTemplateFolder();  // GetAppFolder() + "template/"
-std::string GetTempFolder();      // the system's temporary folder
+std::string GetAppFolder();  // folder of the running program
+// What the programs ship: an installed program finds it at the place the
+// build was configured with, relative to its own folder (so a tree
+// installed under any prefix works); a build tree holds it beside the
+// programs. GetDataFolder: template/, velzoom/, help/, icons/, samples/,
+// template_m/. GetHelperFolder: the mobile export's jpeg2swf, swfcombine.
+std::string GetDataFolder();
+std::string GetHelperFolder();
+std::string GetTemplateFolder();  // GetDataFolder() + "template/"
+// `programFolder` + `relative` (normalized) when `marker` is there, else
+// `programFolder` itself.
+std::string InstalledFolder(const std::string& programFolder, const std::string& relative,
+                            const std::string& marker);
+std::string GetTempFolder();  // the system's temporary folder
 // The user's own folder for exports' working files (frames, the mobile
 // tools' files, the export lock), made (0700) when missing: "kalvane" in
 // $XDG_RUNTIME_DIR when that is a folder of ours nobody else may enter,

@@ -43,7 +43,7 @@ int Load(const std::vector<std::string>& args) {
   std::vector<std::string> inputs;
   line.Arguments(inputs);
   if (const auto rc = line.Parse(args)) return *rc;
-  if (inputs.empty()) inputs.push_back(GetAppFolder() + "samples/turntable");
+  if (inputs.empty()) inputs.push_back(GetDataFolder() + "samples/turntable");
   std::vector<std::string> files;
   if (!CollectPhotos(inputs, false, files)) return kFailed;
   if (files.empty()) return Fail("no image files (.bmp .jpg .gif .png .tif) to load");

@@ -36,7 +36,7 @@ constexpr TCommandUsage kCommands[] = {
     {"mobile", "kalvane-cli mobile PROJECT.vpj -o OUT.swf [--search DIR] [--skip-unreadable]\n",
      "mobile  Writes the movie for phones: frames 160 pixels wide, made into a\n"
      "        movie by jpeg2swf and put into template_m/velmobile.swf by\n"
-     "        swfcombine (both beside the program); warns when the movie has\n"
+     "        swfcombine (both installed with the program); warns when the movie has\n"
      "        100000 bytes or more, which some phones do not play.\n"},
     {"designs", "kalvane-cli designs\n",
      "designs Lists the installed design templates as THEME/DESIGN.\n"},
@@ -191,7 +191,7 @@ void PrintUsage(std::ostream& out) {
   bool first = true;
   for (const TCommandUsage& c : kCommands)
     PrintSynopsis(out, c.Synopsis, first);
-  PrintSynopsis(out, "kalvane-cli --help\n", first);
+  PrintSynopsis(out, "kalvane-cli --help\nkalvane-cli --version\n", first);
   out << "\n";
   for (const TCommandUsage& c : kCommands)
     out << c.Text;

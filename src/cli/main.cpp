@@ -20,6 +20,10 @@ int main(int argc, char** argv) {
     PrintUsage(std::cout);
     return kDone;
   }
+  if (command == "--version") {
+    std::cout << "kalvane-cli " << KALVANE_VERSION << "\n";
+    return kDone;
+  }
   SetUsageCommand(command);
   if (command == "load") return Load(args);
   if (command == "info") return Info(args);

@@ -13,7 +13,7 @@ namespace kalvane {
 namespace fs = std::filesystem;
 
 THtmlPreview::THtmlPreview()
-    : THtmlPreview(GetAppFolder() + "velzoom/", GetExportTempFolder() + "prev/") {}
+    : THtmlPreview(GetDataFolder() + "velzoom/", GetExportTempFolder() + "prev/") {}
 
 THtmlPreview::THtmlPreview(std::string viewerFolder, std::string previewFolder)
     : Viewer(WithTrailingSlash(std::move(viewerFolder))),

@@ -14,7 +14,7 @@ class THtmlPreview {
   static constexpr const char* kPage = "tmp.html";
   static constexpr const char* kMovie = "tmp.swf";
 
-  // Defaults: GetAppFolder() + "velzoom/" and GetExportTempFolder() + "prev/".
+  // Defaults: GetDataFolder() + "velzoom/" and GetExportTempFolder() + "prev/".
   THtmlPreview();
   THtmlPreview(std::string viewerFolder, std::string previewFolder);
 

@@ -126,7 +126,7 @@ TExportResult TLayerToSwf::Make(const TExportPlan& plan, const std::string& file
   list.SetSwfWidth(plan.Width);
   list.SetSwfHeight(plan.Height);
   const TResult written =
-      Mobile ? list.MakeMobileSwf(fileName, GetAppFolder(), GetFolderOf(list[0]), CancelFlag)
+      Mobile ? list.MakeMobileSwf(fileName, InstalledMobileKit(), GetFolderOf(list[0]), CancelFlag)
              : list.MakePcSwf(fileName);
   result.Width = list.Width();
   result.Height = list.Height();

@@ -8,16 +8,29 @@ namespace kalvane {
 
 namespace fs = std::filesystem;
 
-bool MobileToolsPresentIn(const std::string& folder) {
+TMobileKit InstalledMobileKit() {
+  return {GetHelperFolder(), GetDataFolder()};
+}
+
+TMobileKit MobileKitIn(const std::string& folder) {
+  return {folder, folder};
+}
+
+bool MobileToolsPresentIn(const TMobileKit& kit) {
+  const std::string tools = WithTrailingSlash(kit.ToolFolder);
+  const std::string data = WithTrailingSlash(kit.DataFolder);
   std::error_code ec;
-  return fs::is_regular_file(folder + "swfcombine", ec) &&
-         fs::is_regular_file(folder + "jpeg2swf", ec) &&
-         fs::is_directory(folder + "template_m", ec) &&
-         fs::is_regular_file(folder + "template_m/velmobile.swf", ec);
+  return fs::is_regular_file(tools + "swfcombine", ec) &&
+         fs::is_regular_file(tools + "jpeg2swf", ec) && fs::is_directory(data + "template_m", ec) &&
+         fs::is_regular_file(data + "template_m/velmobile.swf", ec);
+}
+
+bool MobileToolsPresentIn(const std::string& folder) {
+  return MobileToolsPresentIn(MobileKitIn(folder));
 }
 
 bool MobileToolsPresent() {
-  return MobileToolsPresentIn(GetAppFolder());
+  return MobileToolsPresentIn(InstalledMobileKit());
 }
 
 }  // namespace kalvane

@@ -85,13 +85,14 @@ struct TMobilePaths {
   std::string Jpeg2Swf, SwfCombine, Template, Master, Slide, Combined, Script, Log, Output;
 };
 
-TMobilePaths MobilePaths(const std::string& fileName, const std::string& programFolder,
+TMobilePaths MobilePaths(const std::string& fileName, const TMobileKit& kit,
                          const std::string& workFolder) {
-  const std::string tools = WithTrailingSlash(programFolder);
+  const std::string tools = WithTrailingSlash(kit.ToolFolder);
+  const std::string data = WithTrailingSlash(kit.DataFolder);
   const std::string work = WithTrailingSlash(workFolder);
   std::error_code ec;
   const std::string output = std::filesystem::absolute(fileName, ec).string();
-  return {tools + "jpeg2swf",  tools + "swfcombine", tools + "template_m/velmobile.swf",
+  return {tools + "jpeg2swf",  tools + "swfcombine", data + "template_m/velmobile.swf",
           work + "motmp0.swf", work + "motmp1.swf",  work + "motmp2.swf",
           work + "motmp.bat",  work + "motmp.log",   output.empty() ? fileName : output};
 }
@@ -143,9 +144,9 @@ TResult CopyInto(TAtomicFile& target, const std::string& from) {
 }  // namespace
 
 std::vector<std::string> TSwfList::MobileCommandLines(const std::string& fileName,
-                                                      const std::string& programFolder,
+                                                      const TMobileKit& kit,
                                                       const std::string& workFolder) const {
-  const TMobilePaths p = MobilePaths(fileName, programFolder, workFolder);
+  const TMobilePaths p = MobilePaths(fileName, kit, workFolder);
   std::string first = QuoteText(p.Jpeg2Swf) + " -r " + kMobileRate + " -q " + kMobileQuality +
                       " -o " + QuoteText(p.Slide) + " ";
   for (const std::string& frame : Files)
@@ -155,7 +156,7 @@ std::vector<std::string> TSwfList::MobileCommandLines(const std::string& fileNam
   return {first, second};
 }
 
-TResult TSwfList::MakeMobileSwf(const std::string& fileName, const std::string& programFolder,
+TResult TSwfList::MakeMobileSwf(const std::string& fileName, const TMobileKit& kit,
                                 const std::string& workFolder,
                                 const std::atomic<bool>* cancel) const {
   if (Files.empty()) return TResult::Fail(TErrorCode::NoItems, "there are no frames to write");
@@ -164,7 +165,7 @@ TResult TSwfList::MakeMobileSwf(const std::string& fileName, const std::string& 
         TErrorCode::TooManyItems,
         std::to_string(Count()) + " frames: a movie holds at most " + std::to_string(kMaxFrames));
   }
-  const TMobilePaths p = MobilePaths(fileName, programFolder, workFolder);
+  const TMobilePaths p = MobilePaths(fileName, kit, workFolder);
   for (const std::string& needed : {p.Jpeg2Swf, p.SwfCombine, p.Template}) {
     if (!std::filesystem::is_regular_file(needed)) {
       return TResult::Fail(TErrorCode::ToolFailed,
@@ -190,7 +191,7 @@ TResult TSwfList::MakeMobileSwf(const std::string& fileName, const std::string& 
   }
   {  // for the record: what the two programs are run with
     std::ofstream script(p.Script, std::ios::binary);
-    for (const std::string& line : MobileCommandLines(fileName, programFolder, workFolder))
+    for (const std::string& line : MobileCommandLines(fileName, kit, workFolder))
       script << line << "\r\n";
     if (!script) return TResult::Fail(TErrorCode::WriteFailed, p.Script + ": cannot be written");
   }

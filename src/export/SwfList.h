@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/Result.h"
+#include "export/MobileTools.h"
 
 namespace kalvane {
 
@@ -40,7 +41,8 @@ class TSwfList {
 
   // The mobile movie: jpeg2swf makes the frames into a slide movie
   // (motmp1.swf in `workFolder`) and swfcombine puts that into the place
-  // loadRect_mc of template_m/velmobile.swf, both from `programFolder`;
+  // loadRect_mc of template_m/velmobile.swf, all three from `kit` (or all
+  // from `programFolder`);
   // the master is first copied to motmp0.swf with a stage of the frames'
   // size, so the whole of every frame shows.
   // The two command lines are written to motmp.bat for the record; the
@@ -50,12 +52,16 @@ class TSwfList {
   // loadRect_mc plays every frame, or the combiner counts as failed; only
   // then is it copied over `fileName` (atomically), so a failed export
   // leaves the earlier movie as it was.
-  TResult MakeMobileSwf(const std::string& fileName, const std::string& programFolder,
+  TResult MakeMobileSwf(const std::string& fileName, const TMobileKit& kit,
                         const std::string& workFolder,
                         const std::atomic<bool>* cancel = nullptr) const;
+  TResult MakeMobileSwf(const std::string& fileName, const std::string& programFolder,
+                        const std::string& workFolder,
+                        const std::atomic<bool>* cancel = nullptr) const {
+    return MakeMobileSwf(fileName, MobileKitIn(programFolder), workFolder, cancel);
+  }
   // The record's two lines, quoted as a command interpreter takes them.
-  std::vector<std::string> MobileCommandLines(const std::string& fileName,
-                                              const std::string& programFolder,
+  std::vector<std::string> MobileCommandLines(const std::string& fileName, const TMobileKit& kit,
                                               const std::string& workFolder) const;
 
  private:

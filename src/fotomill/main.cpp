@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QTranslator>
 #include <iostream>
+#include <string_view>
 
 #include "base/AppUtil.h"
 #include "fotomill/CommandLine.h"
@@ -14,6 +15,10 @@
 
 int main(int argc, char** argv) {
   using namespace kalvane::fotomill;
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::cout << "fotomill " << KALVANE_VERSION << "\n";
+    return 0;
+  }
   kalvane::IKInitialize();
   if (argc > 1) return RunCommandLine({argv + 1, argv + argc}, std::cout, std::cerr);
   QApplication app(argc, argv);
@@ -22,7 +27,8 @@ int main(int argc, char** argv) {
   if (qt.load(QLocale(QLocale::Japanese, QLocale::Japan), "qtbase", "_",
               QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QCoreApplication::installTranslator(&qt);
-  QApplication::setWindowIcon(QIcon(QApplication::applicationDirPath() + "/icons/kalvane.svg"));
+  QApplication::setWindowIcon(
+      QIcon(QString::fromStdString(kalvane::GetDataFolder() + "icons/kalvane.svg")));
   TQtFotomillDialogs dialogs;
   TfrmFotomill window(&dialogs);
   dialogs.SetOwner(&window);

@@ -11,13 +11,14 @@
 namespace kalvane::ui {
 
 THelpCommands::THelpCommands(IWindowDialogs& dialogs, std::string programFolder,
-                             std::string userFolder)
+                             std::string dataFolder, std::string userFolder)
     : Dialogs(dialogs),
       ProgramFolder(std::move(programFolder)),
+      DataFolder(std::move(dataFolder)),
       UserFolder(std::move(userFolder)) {}
 
 void THelpCommands::OpenHelp(const std::string& section) {
-  const std::string help = ProgramFolder + "help/index.html";
+  const std::string help = DataFolder + "help/index.html";
   std::error_code ec;
   if (std::filesystem::is_regular_file(help, ec)) {
     Dialogs.OpenDocument(help + section);

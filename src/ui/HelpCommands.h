@@ -6,13 +6,15 @@ namespace kalvane::ui {
 
 class IWindowDialogs;
 
-// The help menu's commands: the help pages beside the program, the about
+// The help menu's commands: the help pages shipped with the program, the about
 // box and the photo converter, and the welcome asked once after install.
 class THelpCommands {
  public:
-  // `programFolder`: where the help and the converter are, with a
-  // trailing "/"; `userFolder`: where the welcome's marker is kept.
-  THelpCommands(IWindowDialogs& dialogs, std::string programFolder, std::string userFolder);
+  // `programFolder`: where the converter is, `dataFolder`: where help/
+  // is, both with a trailing "/"; `userFolder`: where the welcome's marker
+  // is kept.
+  THelpCommands(IWindowDialogs& dialogs, std::string programFolder, std::string dataFolder,
+                std::string userFolder);
 
   void ShowHelp();
   void ShowViewerHelp();
@@ -27,6 +29,7 @@ class THelpCommands {
 
   IWindowDialogs& Dialogs;
   std::string ProgramFolder;
+  std::string DataFolder;
   std::string UserFolder;
 };
 

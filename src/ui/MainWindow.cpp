@@ -126,7 +126,8 @@ void TfrmMain::MakeControllers() {
   Loader->Ended = [this] { LoaderEnded(); };
   Projects = std::make_unique<TProjectController>(doc, *Dialogs, *Loader);
   ItemCommands = std::make_unique<TItemCommands>(doc, *Dialogs);
-  Help = std::make_unique<THelpCommands>(*Dialogs, GetAppFolder(), GetUserDataFolder());
+  Help = std::make_unique<THelpCommands>(*Dialogs, GetAppFolder(), GetDataFolder(),
+                                         GetUserDataFolder());
 }
 
 bool TfrmMain::LoaderRunning() const {

@@ -69,7 +69,7 @@ void TProjectController::AskOpenProject() {
 }
 
 void TProjectController::OpenSample() {
-  const std::optional<std::string> path = Dialogs.PickProject(GetAppFolder() + "samples");
+  const std::optional<std::string> path = Dialogs.PickProject(GetDataFolder() + "samples");
   if (path) OpenProject(*path, true);
 }
 

@@ -196,7 +196,7 @@ void TQtDialogs::ShowAbout() {
   TfrmAbout about(Owner);
   about.OnLinkClick = [this, &about] {
     about.close();
-    OpenDocument(GetAppFolder() + "help/index.html");
+    OpenDocument(GetDataFolder() + "help/index.html");
   };
   about.exec();
 }

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "base/AppUtil.h"
 #include "imaging/ImageKit.h"
@@ -16,6 +17,21 @@
 
 int main(int argc, char** argv) {
   using namespace kalvane::ui;
+  // Answered before the application object, which needs a display.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("kalvane %s\n", KALVANE_VERSION);
+    return 0;
+  }
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::printf(
+        "usage: kalvane [PROJECT.vpj]\n"
+        "       kalvane --version\n"
+        "\n"
+        "The Kalvane editor: aligns the photos of a turntable shoot and exports\n"
+        "rotating product views. PROJECT.vpj is opened at the start.\n"
+        "kalvane-cli does the same work without a window.\n");
+    return 0;
+  }
   // The template window's embedded browser needs these before the
   // application object; as root its sandbox cannot start.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -23,7 +39,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationVersion(KALVANE_VERSION);
   InstallJapanese(app);
-  QApplication::setWindowIcon(QIcon(QApplication::applicationDirPath() + "/icons/kalvane.svg"));
+  QApplication::setWindowIcon(
+      QIcon(QString::fromStdString(kalvane::GetDataFolder() + "icons/kalvane.svg")));
   kalvane::IKInitialize();
   std::vector<std::string> arguments;
   for (const QString& argument : QApplication::arguments().mid(1))

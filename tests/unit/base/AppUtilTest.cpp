@@ -157,10 +157,45 @@ TEST(AppUtilFolders, MobileToolsNeedAllFourPieces) {
   EXPECT_TRUE(MobileToolsPresentIn(f));
 }
 
+TEST(AppUtilFolders, MobileToolsMayLieApartFromTheirMasterMovie) {
+  TempDir dir;
+  const TMobileKit kit{dir.Path() + "/lib/", dir.Path() + "/share/"};
+  fs::create_directories(kit.ToolFolder);
+  fs::create_directories(kit.DataFolder + "template_m");
+  std::ofstream(kit.ToolFolder + "jpeg2swf") << "";
+  std::ofstream(kit.ToolFolder + "swfcombine") << "";
+  EXPECT_FALSE(MobileToolsPresentIn(kit));
+  std::ofstream(kit.DataFolder + "template_m/velmobile.swf") << "";
+  EXPECT_TRUE(MobileToolsPresentIn(kit));
+  // each piece is looked for in its own folder only
+  EXPECT_FALSE(MobileToolsPresentIn(kit.ToolFolder));
+  EXPECT_FALSE(MobileToolsPresentIn(kit.DataFolder));
+}
+
+TEST(AppUtilFolders, AnInstalledProgramFindsItsFoldersRelativeToItself) {
+  TempDir dir;
+  const std::string bin = dir.Path() + "/usr/bin/";
+  fs::create_directories(bin);
+  // nothing installed there: the program's own folder, as in a build tree
+  EXPECT_EQ(InstalledFolder(bin, "../share/kalvane", "template"), bin);
+  fs::create_directories(dir.Path() + "/usr/share/kalvane");
+  EXPECT_EQ(InstalledFolder(bin, "../share/kalvane", "template"), bin);  // no marker yet
+  fs::create_directories(dir.Path() + "/usr/share/kalvane/template");
+  EXPECT_EQ(InstalledFolder(bin, "../share/kalvane", "template"),
+            dir.Path() + "/usr/share/kalvane/");
+  std::ofstream(bin + "jpeg2swf") << "";  // beside the program does not count when installed
+  fs::create_directories(dir.Path() + "/usr/lib/kalvane");
+  std::ofstream(dir.Path() + "/usr/lib/kalvane/jpeg2swf") << "";
+  EXPECT_EQ(InstalledFolder(bin, "../lib/kalvane", "jpeg2swf"), dir.Path() + "/usr/lib/kalvane/");
+  EXPECT_EQ(InstalledFolder(bin, "", "jpeg2swf"), bin);
+}
+
 TEST(AppUtilFolders, FoldersEndWithASlashAndArePrivateWhereTheyMustBe) {
   EXPECT_EQ(GetAppFolder().back(), '/');
   EXPECT_TRUE(fs::exists(GetAppFolder() + "kalvane_unit_tests"));
   EXPECT_EQ(GetTemplateFolder(), GetAppFolder() + "template/");
+  EXPECT_EQ(GetDataFolder(), GetAppFolder());  // a build tree: beside the program
+  EXPECT_EQ(GetHelperFolder(), GetAppFolder());
   ASSERT_TRUE(test::Ok(PrepareExportTempFolder()));
   struct stat st {};
   ASSERT_EQ(stat(GetExportTempFolder().c_str(), &st), 0);

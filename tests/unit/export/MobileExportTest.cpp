@@ -67,6 +67,22 @@ TEST(MobileExport, TheRecordHoldsTheTwoCommandLinesExactly) {
   EXPECT_EQ(movie.Tags.size(), 1 + 2 * 2 + 3u);  // card, two pictures, sprite, place, show
 }
 
+TEST(MobileExport, TheToolsAndTheMasterMovieMayLieInTwoFolders) {
+  TempDir dir;
+  const std::string tools = dir.File("lib"), data = dir.File("share"), work = dir.File("work");
+  ProgramFolder(tools);
+  fs::create_directories(data + "/template_m");
+  fs::rename(tools + "/template_m/velmobile.swf", data + "/template_m/velmobile.swf");
+  const TSwfList list = Frames(work, 2);
+  ASSERT_TRUE(test::Ok(list.MakeMobileSwf(dir.File("m.swf"), TMobileKit{tools, data}, work)));
+  EXPECT_EQ(TSwfFile::Read(dir.File("m.swf")).FrameCount, 1);
+  EXPECT_EQ(test::ReadText(work + "/motmp.bat").rfind("\"" + tools + "/jpeg2swf\" ", 0), 0u);
+  // the tools' folder alone has no master movie
+  const TResult r = list.MakeMobileSwf(dir.File("n.swf"), tools, work);
+  EXPECT_EQ(r.Code, TErrorCode::ToolFailed);
+  EXPECT_FALSE(fs::exists(dir.File("n.swf")));
+}
+
 TEST(MobileExport, TheStageHasTheFramesSizeSoTallBoxesShowWhole) {
   TempDir dir;
   const std::string programs = dir.File("prog");
