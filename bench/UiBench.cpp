@@ -90,7 +90,8 @@ std::unique_ptr<ui::TfrmMain> Loaded(ui::IWindowDialogs& dialogs, int count) {
 TStats DragTicks(ui::TfrmMain& window, bool mono) {
   TProjectDocument& document = window.Document();
   document.LayerItems().SetMonoMode(mono ? 1 : 0);
-  ui::TWorkArea area(document, nullptr);
+  TViewState view;
+  ui::TWorkArea area(document, view, nullptr);
   area.resize(1280 + 35, 960 + 34);  // a 1280 x 960 canvas
   area.show();
   QCoreApplication::processEvents();
