@@ -1,5 +1,7 @@
 #include "cli/BatchRecord.h"
 
+#include "cli/BatchShard.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -29,15 +31,6 @@ std::string Hex(std::uint64_t value) {
   char text[17];
   std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
   return text;
-}
-
-std::uint64_t Fnv1a(const std::string& bytes) {
-  std::uint64_t hash = 0xcbf29ce484222325ULL;
-  for (const char c : bytes) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 0x100000001b3ULL;
-  }
-  return hash;
 }
 
 // Seconds to the millisecond, as the records keep them.
@@ -86,7 +79,7 @@ std::string Fingerprint(const TBatchProduct& product, const std::string& version
     }
     text += "\n";
   }
-  return Hex(Fnv1a(text));
+  return Hex(Fnv1a64(text));
 }
 
 std::string RecordJson(const TProductRecord& r) {

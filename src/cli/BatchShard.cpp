@@ -46,9 +46,9 @@ std::optional<std::uint64_t> Variable(const TEnvironment& env, const char* name,
 
 }  // namespace
 
-std::uint64_t IdHash(const std::string& id) {
+std::uint64_t Fnv1a64(const std::string& bytes) {
   std::uint64_t hash = 0xcbf29ce484222325ULL;
-  for (const char c : id) {
+  for (const char c : bytes) {
     hash ^= static_cast<unsigned char>(c);
     hash *= 0x100000001b3ULL;
   }

@@ -7,10 +7,14 @@
 
 namespace kalvane::cli {
 
-// The stable hash of a product's id that picks its shard: FNV-1a, 64
-// bits, over the id's bytes (offset basis 0xcbf29ce484222325, prime
-// 0x100000001b3). Adding products never moves the others.
-std::uint64_t IdHash(const std::string& id);
+// FNV-1a, 64 bits, over the bytes (offset basis 0xcbf29ce484222325,
+// prime 0x100000001b3): stable across runs, machines and versions.
+std::uint64_t Fnv1a64(const std::string& bytes);
+// The hash of a product's id that picks its shard. Adding products never
+// moves the others.
+inline std::uint64_t IdHash(const std::string& id) {
+  return Fnv1a64(id);
+}
 
 // One of N copies of the command, each taking the products whose hash
 // mod N is its index.

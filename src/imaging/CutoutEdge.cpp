@@ -5,6 +5,8 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "imaging/CutoutPixels.h"
+
 namespace kalvane {
 
 namespace {
@@ -22,14 +24,6 @@ constexpr double kLeastContrast = 0.05, kFullContrast = 0.15;
 // Under this alpha the colour is the product's nearby rather than what
 // the pixel's little share of it says.
 constexpr double kThinAlpha = 0.3;
-
-cv::Mat3f ToFloat(const TRgbImage& image) {
-  const cv::Mat wrapped(image.Height, image.Width, CV_16UC3,
-                        const_cast<std::uint16_t*>(image.Pixels.data()));
-  cv::Mat3f out;
-  wrapped.convertTo(out, CV_32FC3, 1.0 / kFullScale);
-  return out;
-}
 
 // The average of `image` over `weight` near each place; the image itself
 // where the weight is nowhere near.

@@ -5,6 +5,8 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "imaging/CutoutPixels.h"
+
 namespace kalvane {
 
 namespace {
@@ -28,14 +30,6 @@ constexpr double kSpeck = 0.0004;
 constexpr int kGrabCutRounds = 3;
 // How far (pixels of the copy) the neighbours may move a frame's edge.
 constexpr int kNeighbourReach = 2;
-
-cv::Mat3f ToFloat(const TRgbImage& image) {
-  const cv::Mat wrapped(image.Height, image.Width, CV_16UC3,
-                        const_cast<std::uint16_t*>(image.Pixels.data()));
-  cv::Mat3f out;
-  wrapped.convertTo(out, CV_32FC3, 1.0 / kFullScale);
-  return out;
-}
 
 cv::Mat1f ChannelMax(const cv::Mat3f& in) {
   std::vector<cv::Mat1f> c;
